@@ -39,6 +39,7 @@
 #include <cstdint>
 
 #include "core/records.h"
+#include "core/ring.h"
 
 namespace tavrin {
 
@@ -93,24 +94,37 @@ void array_to_poly2(const gcd1_array* x, std::int32_t xdeg, const std::int32_t* 
 void onevar_add(const std::int32_t* x, const std::int32_t* y, std::int32_t* z,
                 std::int32_t xa, std::int32_t xb, std::int32_t ya, std::int32_t yb,
                 std::int32_t* deg);
+void onevar_add(const std::int32_t* x, const std::int32_t* y, std::int32_t* z, std::int32_t xa,
+                std::int32_t xb, std::int32_t ya, std::int32_t yb, std::int32_t* deg,
+                const Ring& ring);
 // [xa, xb] of x plus ([xa, yb] of y)*t^n: z[i] = x[i] + y[i - n].
 // z on [xa, max(xb, yb + n)].
 void onevar_add_shift(const std::int32_t* x, const std::int32_t* y, std::int32_t* z,
                       std::int32_t xa, std::int32_t xb, std::int32_t yb, std::int32_t n,
                       std::int32_t* deg);
+void onevar_add_shift(const std::int32_t* x, const std::int32_t* y, std::int32_t* z,
+                      std::int32_t xa, std::int32_t xb, std::int32_t yb, std::int32_t n,
+                      std::int32_t* deg, const Ring& ring);
 // [xa, xb] of x minus [xa, yb] of y. z on [xa, max(xb, yb)].
 void onevar_sub(const std::int32_t* x, const std::int32_t* y, std::int32_t* z,
                 std::int32_t xa, std::int32_t xb, std::int32_t yb, std::int32_t* deg);
+void onevar_sub(const std::int32_t* x, const std::int32_t* y, std::int32_t* z, std::int32_t xa,
+                std::int32_t xb, std::int32_t yb, std::int32_t* deg, const Ring& ring);
 // [xa, xb] of x minus ([xa + n, yb] of y)*t^-n: z[i] = x[i] - y[i + n].
 // z on [xa, max(xb, yb - n)].
 void onevar_sub_shift(const std::int32_t* x, const std::int32_t* y, std::int32_t* z,
                       std::int32_t xa, std::int32_t xb, std::int32_t yb, std::int32_t n,
                       std::int32_t* deg);
+void onevar_sub_shift(const std::int32_t* x, const std::int32_t* y, std::int32_t* z,
+                      std::int32_t xa, std::int32_t xb, std::int32_t yb, std::int32_t n,
+                      std::int32_t* deg, const Ring& ring);
 // The Karatsuba operand sum: on entry *deg is the top of the lower half
 // A0 = [xa, *deg] of x; z := A0 + ([xa + n, xb] of x)*t^-n, that is
 // z[i] = x[i] + x[i + n].
 void onevar_self_add(const std::int32_t* x, std::int32_t* z, std::int32_t xa, std::int32_t xb,
                      std::int32_t n, std::int32_t* deg);
+void onevar_self_add(const std::int32_t* x, std::int32_t* z, std::int32_t xa, std::int32_t xb,
+                     std::int32_t n, std::int32_t* deg, const Ring& ring);
 
 // ---- Schoolbook products ------------------------------------------------------
 // z on [xa + ya, xb + yb] := [xa, xb] of x times [ya, yb] of y; x[xb] and
@@ -121,6 +135,8 @@ void onevar_self_add(const std::int32_t* x, std::int32_t* z, std::int32_t xa, st
 // reads: modulus, finf
 void onevar_mult(const std::int32_t* x, const std::int32_t* y, std::int32_t* z,
                  std::int32_t xa, std::int32_t xb, std::int32_t ya, std::int32_t yb);
+void onevar_mult(const std::int32_t* x, const std::int32_t* y, std::int32_t* z, std::int32_t xa,
+                 std::int32_t xb, std::int32_t ya, std::int32_t yb, const Ring& ring);
 
 // As onevar_mult, every term through modmult and the sum through mod_add,
 // without the checks.

@@ -77,16 +77,16 @@ class WordForm {
 // formed as x[i] + (p - q1) y[i-1] + (p - q0) y[i] (below 2^64) and reduced
 // once (WordField).
 void word_two_term_step(std::int32_t* x, const std::int32_t* y, std::int32_t* xdeg,
-                        std::int32_t ydeg, std::int32_t inv, bool* all_zeros) {
-  const WordField field(static_cast<std::uint32_t>(modulus));
+                        std::int32_t ydeg, std::int32_t inv, bool* all_zeros, const Ring& ring) {
+  const WordField field(static_cast<std::uint32_t>(ring.modulus));
   auto mul = [&](std::int32_t a, std::int32_t b) {
     return static_cast<std::int32_t>(field.mul(static_cast<std::uint32_t>(a), static_cast<std::uint32_t>(b)));
   };
   const std::int32_t q1 = mul(x[*xdeg], inv);
   std::int32_t t = x[ydeg] - mul(y[ydeg - 1], q1);
-  if (t < 0) t += modulus;
+  if (t < 0) t += ring.modulus;
   const std::int32_t q0 = mul(t, inv);
-  const auto p = static_cast<std::uint64_t>(modulus);
+  const auto p = static_cast<std::uint64_t>(ring.modulus);
   const std::uint64_t n1 = p - static_cast<std::uint64_t>(q1);
   const std::uint64_t n0 = p - static_cast<std::uint64_t>(q0);
   auto reduce = [&field](std::uint64_t v) { return static_cast<std::int32_t>(field.reduce(v)); };
@@ -103,7 +103,7 @@ void word_two_term_step(std::int32_t* x, const std::int32_t* y, std::int32_t* xd
 // The elimination in the unsigned 32-bit form, with or without quotient;
 // the general path of the in-array routines.
 void array_division(std::int32_t* x, const std::int32_t* y, std::int32_t* q, std::int32_t* xdeg,
-                    std::int32_t ydeg, std::int32_t* qdeg, bool* all_zeros) {
+                    std::int32_t ydeg, std::int32_t* qdeg, bool* all_zeros, const Ring& ring) {
   std::int32_t inv = 0;
   mod_inverse(y[ydeg], &inv);
   const std::int32_t d = *xdeg - ydeg;
@@ -119,13 +119,13 @@ void array_division(std::int32_t* x, const std::int32_t* y, std::int32_t* q, std
     *qdeg = d;
     std::fill(q, q + d + 1, 0);
   }
-  *xdeg = eliminate(x, y, q, *xdeg, ydeg, inv, Unsigned32Form(modulus), all_zeros);
+  *xdeg = eliminate(x, y, q, *xdeg, ydeg, inv, Unsigned32Form(ring.modulus), all_zeros);
 }
 
 // x mod y for *xdeg = ydeg + 1 >= 2 in one pass; *q0, *q1 the quotient.
 void two_term_step(std::int32_t* x, const std::int32_t* y, std::int32_t* xdeg, std::int32_t ydeg,
-                   bool* all_zeros, std::int32_t* q0, std::int32_t* q1) {
-  const std::int32_t p = modulus;
+                   bool* all_zeros, std::int32_t* q0, std::int32_t* q1, const Ring& ring) {
+  const std::int32_t p = ring.modulus;
   const SmallReducer red(static_cast<std::uint32_t>(p));
   auto mul = [&](std::int32_t a, std::int32_t b) {
     return static_cast<std::int32_t>(
@@ -227,9 +227,13 @@ DensePoly residues_of(poly p) {
 }  // namespace
 
 void residue_divrem(poly n, poly m, poly* q, poly* r) {
+  residue_divrem(n, m, q, r, Ring::current());
+}
+
+void residue_divrem(poly n, poly m, poly* q, poly* r, const Ring& ring) {
   const DensePoly a = residues_of(n), b = residues_of(m);
   DensePoly qv, rv;
-  dense_divrem(a, b, modulus, q != nullptr ? &qv : nullptr, r != nullptr ? &rv : nullptr);
+  dense_divrem(a, b, ring.modulus, q != nullptr ? &qv : nullptr, r != nullptr ? &rv : nullptr);
   // Both lists are formed before either cell is written, so a cell may hold n or m.
   poly qp = q != nullptr ? vector_poly(qv) : nullptr;
   poly rp = r != nullptr ? vector_poly(rv) : nullptr;
@@ -246,12 +250,12 @@ void residue_divrem(poly n, poly m, poly* q, poly* r) {
 namespace {
 
 // fastest_poly_div on residue vectors.
-bool divide_on_vectors(poly n, poly m, poly* q) {
+bool divide_on_vectors(poly n, poly m, poly* q, const Ring& ring) {
   free_poly(q);
   if (degree_of(n) < degree_of(m)) return false;
   const DensePoly a = residues_of(n), b = residues_of(m);
   DensePoly qv, rv;
-  dense_divrem(a, b, modulus, &qv, &rv);
+  dense_divrem(a, b, ring.modulus, &qv, &rv);
   if (!rv.empty()) return false;
   *q = vector_poly(qv);
   return true;
@@ -260,9 +264,13 @@ bool divide_on_vectors(poly n, poly m, poly* q) {
 }  // namespace
 
 bool fastest_poly_div(poly n, poly m, poly* q) {
+  return fastest_poly_div(n, m, q, Ring::current());
+}
+
+bool fastest_poly_div(poly n, poly m, poly* q, const Ring& ring) {
   const std::int32_t dn = degree_of(n), dm = degree_of(m);
-  if (!finf && (dn > largest_array_dividend || newton_division_pays(dn, dm)))
-    return divide_on_vectors(n, m, q);
+  if (!ring.char2 && (dn > largest_array_dividend || newton_division_pays(dn, dm)))
+    return divide_on_vectors(n, m, q, ring);
   if (dn > largest_array_dividend) return divide_by_halves(n, m, q);
   std::int32_t filled = 0;
   fill_poly1_array(n, xx, &filled);
@@ -273,12 +281,12 @@ bool fastest_poly_div(poly n, poly m, poly* q) {
   bool all_zeros = false;
   if (d >= 0) {
     std::fill(zz, zz + d + 1, 0);
-    if (finf) {
+    if (ring.char2) {
       eliminate(xx, yy, zz, dn, dm, inv, FieldForm(), &all_zeros);
-    } else if (smallmodulus) {
-      eliminate(xx, yy, zz, dn, dm, inv, Unsigned32Form(modulus), &all_zeros);
+    } else if (ring.small_modulus()) {
+      eliminate(xx, yy, zz, dn, dm, inv, Unsigned32Form(ring.modulus), &all_zeros);
     } else {
-      eliminate(xx, yy, zz, dn, dm, inv, WordForm(modulus), &all_zeros);
+      eliminate(xx, yy, zz, dn, dm, inv, WordForm(ring.modulus), &all_zeros);
     }
   }
   free_poly(q);
@@ -291,7 +299,9 @@ bool fastest_poly_div(poly n, poly m, poly* q) {
   return true;
 }
 
-void simplest_div_no_q(poly n, poly m, poly* r) {
+void simplest_div_no_q(poly n, poly m, poly* r) { simplest_div_no_q(n, m, r, Ring::current()); }
+
+void simplest_div_no_q(poly n, poly m, poly* r, const Ring& ring) {
   std::int32_t dn = 0, dm = 0;
   fill_poly1_array(n, xx, &dn);
   fill_poly1_array(m, yy, &dm);
@@ -306,9 +316,9 @@ void simplest_div_no_q(poly n, poly m, poly* r) {
     return;
   }
   bool all_zeros = false;
-  const std::int32_t deg = finf ? eliminate(xx, yy, nullptr, dn, dm, inv, FieldForm(), &all_zeros)
-                                : eliminate(xx, yy, nullptr, dn, dm, inv, WordForm(modulus),
-                                            &all_zeros);
+  const std::int32_t deg =
+      ring.char2 ? eliminate(xx, yy, nullptr, dn, dm, inv, FieldForm(), &all_zeros)
+                 : eliminate(xx, yy, nullptr, dn, dm, inv, WordForm(ring.modulus), &all_zeros);
   if (all_zeros) {
     poly_set(0, r);
   } else {
@@ -318,32 +328,53 @@ void simplest_div_no_q(poly n, poly m, poly* r) {
 
 void onevar_one(std::int32_t* x, const std::int32_t* y, std::int32_t* xdeg, std::int32_t ydeg,
                 bool* all_zeros) {
+  onevar_one(x, y, xdeg, ydeg, all_zeros, Ring::current());
+}
+
+void onevar_one(std::int32_t* x, const std::int32_t* y, std::int32_t* xdeg, std::int32_t ydeg,
+                bool* all_zeros, const Ring& ring) {
   if (ydeg == 0) {
-    array_division(x, y, nullptr, xdeg, ydeg, nullptr, all_zeros);
+    array_division(x, y, nullptr, xdeg, ydeg, nullptr, all_zeros, ring);
     return;
   }
   std::int32_t q0 = 0, q1 = 0;
-  two_term_step(x, y, xdeg, ydeg, all_zeros, &q0, &q1);
+  two_term_step(x, y, xdeg, ydeg, all_zeros, &q0, &q1, ring);
 }
 
 void onevar_one_div(std::int32_t* x, const std::int32_t* y, std::int32_t* q, std::int32_t* xdeg,
                     std::int32_t ydeg, std::int32_t* qdeg, bool* all_zeros) {
+  onevar_one_div(x, y, q, xdeg, ydeg, qdeg, all_zeros, Ring::current());
+}
+
+void onevar_one_div(std::int32_t* x, const std::int32_t* y, std::int32_t* q, std::int32_t* xdeg,
+                    std::int32_t ydeg, std::int32_t* qdeg, bool* all_zeros, const Ring& ring) {
   if (ydeg == 0) {
-    array_division(x, y, q, xdeg, ydeg, qdeg, all_zeros);
+    array_division(x, y, q, xdeg, ydeg, qdeg, all_zeros, ring);
     return;
   }
-  two_term_step(x, y, xdeg, ydeg, all_zeros, &q[0], &q[1]);
+  two_term_step(x, y, xdeg, ydeg, all_zeros, &q[0], &q[1], ring);
   *qdeg = 1;
 }
 
 void onevar_array_div_mod(std::int32_t* x, const std::int32_t* y, std::int32_t* q,
                           std::int32_t* xdeg, std::int32_t ydeg, std::int32_t* qdeg,
                           bool* all_zeros) {
-  array_division(x, y, q, xdeg, ydeg, qdeg, all_zeros);
+  onevar_array_div_mod(x, y, q, xdeg, ydeg, qdeg, all_zeros, Ring::current());
 }
 
-void onevar_array_mod(std::int32_t* x, const std::int32_t* y, std::int32_t* xdeg,
-                      std::int32_t ydeg, bool* all_zeros) {
+void onevar_array_div_mod(std::int32_t* x, const std::int32_t* y, std::int32_t* q,
+                          std::int32_t* xdeg, std::int32_t ydeg, std::int32_t* qdeg,
+                          bool* all_zeros, const Ring& ring) {
+  array_division(x, y, q, xdeg, ydeg, qdeg, all_zeros, ring);
+}
+
+void onevar_array_mod(std::int32_t* x, const std::int32_t* y, std::int32_t* xdeg, std::int32_t ydeg,
+                      bool* all_zeros) {
+  onevar_array_mod(x, y, xdeg, ydeg, all_zeros, Ring::current());
+}
+
+void onevar_array_mod(std::int32_t* x, const std::int32_t* y, std::int32_t* xdeg, std::int32_t ydeg,
+                      bool* all_zeros, const Ring& ring) {
   if (ydeg == 0) {
     if (y[0] != 0) {
       *xdeg = 0;
@@ -353,23 +384,28 @@ void onevar_array_mod(std::int32_t* x, const std::int32_t* y, std::int32_t* xdeg
     }
     tavrin_error(" y is 0 in onevar_array_mod.", true);
   }
-  array_division(x, y, nullptr, xdeg, ydeg, nullptr, all_zeros);
+  array_division(x, y, nullptr, xdeg, ydeg, nullptr, all_zeros, ring);
 }
 
-void word_array_mod(std::int32_t* x, const std::int32_t* y, std::int32_t* xdeg,
-                    std::int32_t ydeg, bool* all_zeros) {
+void word_array_mod(std::int32_t* x, const std::int32_t* y, std::int32_t* xdeg, std::int32_t ydeg,
+                    bool* all_zeros) {
+  word_array_mod(x, y, xdeg, ydeg, all_zeros, Ring::current());
+}
+
+void word_array_mod(std::int32_t* x, const std::int32_t* y, std::int32_t* xdeg, std::int32_t ydeg,
+                    bool* all_zeros, const Ring& ring) {
   *all_zeros = false;
   if (*xdeg < ydeg) return;
   std::int32_t inv = 0;
   mod_inverse(y[ydeg], &inv);
-  if (finf) {
+  if (ring.char2) {
     *xdeg = eliminate(x, y, nullptr, *xdeg, ydeg, inv, FieldForm(), all_zeros);
-  } else if (modulus <= 65536) {
-    *xdeg = eliminate(x, y, nullptr, *xdeg, ydeg, inv, Unsigned32Form(modulus), all_zeros);
+  } else if (ring.modulus <= 65536) {
+    *xdeg = eliminate(x, y, nullptr, *xdeg, ydeg, inv, Unsigned32Form(ring.modulus), all_zeros);
   } else if (*xdeg == ydeg + 1 && ydeg >= 1) {
-    word_two_term_step(x, y, xdeg, ydeg, inv, all_zeros);
+    word_two_term_step(x, y, xdeg, ydeg, inv, all_zeros, ring);
   } else {
-    *xdeg = eliminate(x, y, nullptr, *xdeg, ydeg, inv, WordForm(modulus), all_zeros);
+    *xdeg = eliminate(x, y, nullptr, *xdeg, ydeg, inv, WordForm(ring.modulus), all_zeros);
   }
 }
 

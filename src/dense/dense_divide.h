@@ -22,6 +22,7 @@
 #include <cstdint>
 
 #include "core/records.h"
+#include "core/ring.h"
 
 namespace tavrin {
 
@@ -49,6 +50,7 @@ std::int32_t newton_array_divide(const std::int32_t* n, std::int32_t dn, const s
 // xx, yy, zz: overwritten (scratch); reads: modulus, smallmodulus, finf,
 // mode flags, dense_newton_degree
 bool fastest_poly_div(poly n, poly m, poly* q);
+bool fastest_poly_div(poly n, poly m, poly* q, const Ring& ring);
 
 // n: kept; m: kept (not zero); *q, *r (either may be nil): overwritten
 // (either may be &n or &m) with the quotient and the remainder of n by m,
@@ -58,6 +60,7 @@ bool fastest_poly_div(poly n, poly m, poly* q);
 // iteration from dense_newton_degree on).
 // reads: modulus, mode flags, dense_newton_degree, dense_transform_length
 void residue_divrem(poly n, poly m, poly* q, poly* r);
+void residue_divrem(poly n, poly m, poly* q, poly* r, const Ring& ring);
 
 // Whether the division of a dividend of degree dn by a divisor of degree dm
 // on residue vectors goes by Newton's iteration (divisor and quotient both
@@ -69,6 +72,7 @@ bool newton_division_pays(std::int64_t dn, std::int64_t dm);
 // remainder of n divided by m.
 // xx, yy: overwritten (scratch); reads: modulus, finf, mode flags
 void simplest_div_no_q(poly n, poly m, poly* r);
+void simplest_div_no_q(poly n, poly m, poly* r, const Ring& ring);
 
 // x := x mod y in place for *xdeg = ydeg + 1: one two-term quotient
 // q1 t + q0, eliminated in a single pass. A divisor of degree 0 takes the
@@ -76,10 +80,14 @@ void simplest_div_no_q(poly n, poly m, poly* r);
 // reads: modulus (below 46,340)
 void onevar_one(std::int32_t* x, const std::int32_t* y, std::int32_t* xdeg, std::int32_t ydeg,
                 bool* all_zeros);
+void onevar_one(std::int32_t* x, const std::int32_t* y, std::int32_t* xdeg, std::int32_t ydeg,
+                bool* all_zeros, const Ring& ring);
 
 // As onevar_one, and q[0] := q0, q[1] := q1, *qdeg := 1.
 void onevar_one_div(std::int32_t* x, const std::int32_t* y, std::int32_t* q, std::int32_t* xdeg,
                     std::int32_t ydeg, std::int32_t* qdeg, bool* all_zeros);
+void onevar_one_div(std::int32_t* x, const std::int32_t* y, std::int32_t* q, std::int32_t* xdeg,
+                    std::int32_t ydeg, std::int32_t* qdeg, bool* all_zeros, const Ring& ring);
 
 // x := x mod y in place, q[0 .. *qdeg] := the quotient. When *xdeg < ydeg:
 // *qdeg := 0, q[0] := 0, x unchanged, *all_zeros := x is the zero constant.
@@ -87,12 +95,17 @@ void onevar_one_div(std::int32_t* x, const std::int32_t* y, std::int32_t* q, std
 void onevar_array_div_mod(std::int32_t* x, const std::int32_t* y, std::int32_t* q,
                           std::int32_t* xdeg, std::int32_t ydeg, std::int32_t* qdeg,
                           bool* all_zeros);
+void onevar_array_div_mod(std::int32_t* x, const std::int32_t* y, std::int32_t* q,
+                          std::int32_t* xdeg, std::int32_t ydeg, std::int32_t* qdeg,
+                          bool* all_zeros, const Ring& ring);
 
 // x := x mod y in place. A non-zero constant y gives the zero remainder at
 // once as *xdeg = 0, x[0] = 0; a zero constant y is reported.
 // reads: modulus (at most 65,536)
 void onevar_array_mod(std::int32_t* x, const std::int32_t* y, std::int32_t* xdeg,
                       std::int32_t ydeg, bool* all_zeros);
+void onevar_array_mod(std::int32_t* x, const std::int32_t* y, std::int32_t* xdeg, std::int32_t ydeg,
+                      bool* all_zeros, const Ring& ring);
 
 // x := x mod y in place for any word modulus, characteristic 2 included:
 // nothing when *xdeg < ydeg (*all_zeros false); otherwise *xdeg := the
@@ -100,6 +113,8 @@ void onevar_array_mod(std::int32_t* x, const std::int32_t* y, std::int32_t* xdeg
 // non-zero. reads: modulus, finf
 void word_array_mod(std::int32_t* x, const std::int32_t* y, std::int32_t* xdeg,
                     std::int32_t ydeg, bool* all_zeros);
+void word_array_mod(std::int32_t* x, const std::int32_t* y, std::int32_t* xdeg, std::int32_t ydeg,
+                    bool* all_zeros, const Ring& ring);
 
 // Splits x (degree *xb) at exponent m > 0: z := the part from t^m up,
 // divided by t^m (degree *zb; 0 with z[0] = 0 when *xb < m); x keeps the

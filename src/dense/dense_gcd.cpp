@@ -76,26 +76,26 @@ class Gf256RowForm {
 
 // x := x mod y in place (nothing when deg x < deg y); returns the new
 // degree, -1 when x became zero. dy >= 1.
-std::int32_t char2_reduce(std::int32_t* x, std::int32_t dx, const std::int32_t* y,
-                          std::int32_t dy) {
+std::int32_t char2_reduce(std::int32_t* x, std::int32_t dx, const std::int32_t* y, std::int32_t dy,
+                          const Ring& ring) {
   if (dx < dy) return dx;
   std::int32_t inv = 0;
   mod_inverse(y[dy], &inv);
   bool all_zeros = false;
-  if (modulus == 256 && dy >= gf256_row_degree)
+  if (ring.modulus == 256 && dy >= gf256_row_degree)
     return eliminate(x, y, nullptr, dx, dy, inv, Gf256RowForm(), &all_zeros);
   return eliminate(x, y, nullptr, dx, dy, inv, FieldForm(), &all_zeros);
 }
 
 // The remainders xx mod yy and yy mod xx taken alternately until one is
 // zero (the GCD is the other) or the next divisor is a constant (GCD 1).
-void char2_gcd(std::int32_t dx, std::int32_t dy, poly* p) {
+void char2_gcd(std::int32_t dx, std::int32_t dy, poly* p, const Ring& ring) {
   for (;;) {
     if (dy == 0) return set_one(p);
-    dx = char2_reduce(xx, dx, yy, dy);
+    dx = char2_reduce(xx, dx, yy, dy, ring);
     if (dx < 0) return build_result(yy, dy, p);
     if (dx == 0) return set_one(p);
-    dy = char2_reduce(yy, dy, xx, dx);
+    dy = char2_reduce(yy, dy, xx, dx, ring);
     if (dy < 0) return build_result(xx, dx, p);
   }
 }
@@ -103,8 +103,8 @@ void char2_gcd(std::int32_t dx, std::int32_t dy, poly* p) {
 // ---- The monic step --------------------------------------------------------------
 
 // *p (not a constant) divided by its leading coefficient.
-void make_monic(poly* p, polypt pt) {
-  if (flotemode) {
+void make_monic(poly* p, polypt pt, const Ring& ring) {
+  if (ring.flote) {
     long double c = leading_coef(*p)->ncoef->flote;
     if (c == 0) {
       error(division_by_zero_error, &quotsign);
@@ -113,12 +113,12 @@ void make_monic(poly* p, polypt pt) {
     if (c != 1) fl_num_poly_mult(*p, 1 / c);
     return;
   }
-  if (!modularmode) {
+  if (!ring.modular) {
     error(monic_outside_field_error, &token);
     return;
   }
   polypt ptt = pt;
-  const poly lc = field_depth <= 0 ? leading_coef(*p) : field_leading_coef(*p, pt, &ptt);
+  const poly lc = ring.field_depth <= 0 ? leading_coef(*p) : field_leading_coef(*p, pt, &ptt);
   if (lc->numb) {
     const std::int32_t c = lc->ncoef->lint;
     if (c == 0) {
@@ -127,16 +127,16 @@ void make_monic(poly* p, polypt pt) {
     }
     if (c == 1) return;
     std::int32_t s = 0;
-    if (finf) {
+    if (ring.char2) {
       mod_inverse(c, &s);  // the field inverse; integer Euclid on 256 would be wrong
     } else {
-      std::int32_t g = modulus, x = 0;
+      std::int32_t g = ring.modulus, x = 0;
       egcd_ints(&g, c, &x, &s);
       if (g != 1) {
         error(no_inverse_error, &quotsign);
         return;
       }
-      if (s < 0) s += modulus;
+      if (s < 0) s += ring.modulus;
     }
     sub_mod_num_poly_mult(*p, s);
     return;
@@ -151,23 +151,25 @@ void make_monic(poly* p, polypt pt) {
     add_pad(&inv, ptt->depth - pt->depth);
   OwnedPoly held;
   held.p = inv;
-  poly_mult(*p, held.p, p, pt);
+  poly_mult(*p, held.p, p, pt, ring);
 }
 
 }  // namespace
 
-void simple_onevar_gcd(fastest_poly_gcd_EnvRec* e) {
+void simple_onevar_gcd(fastest_poly_gcd_EnvRec* e) { simple_onevar_gcd(e, Ring::current()); }
+
+void simple_onevar_gcd(fastest_poly_gcd_EnvRec* e, const Ring& ring) {
   std::int32_t* x = xx;
   std::int32_t* y = yy;
   std::int32_t dx = e->xexp, dy = e->yexp;
   bool swapped = false;
   bool x_zero = false;
   for (;;) {
-    if (modulus < two_term_modulus && dx == dy + 1) {
-      onevar_one(x, y, &dx, dy, &x_zero);
+    if (ring.modulus < two_term_modulus && dx == dy + 1) {
+      onevar_one(x, y, &dx, dy, &x_zero, ring);
       ++dense_gcd_routes.two_term;
     } else if (dx >= dy) {
-      onevar_array_mod(x, y, &dx, dy, &x_zero);
+      onevar_array_mod(x, y, &dx, dy, &x_zero, ring);
     }
     if (x_zero || dx == 0) break;
     std::swap(x, y);
@@ -185,6 +187,10 @@ void simple_onevar_gcd(fastest_poly_gcd_EnvRec* e) {
 }
 
 void fastest_poly_gcd(poly n, poly m, poly* p, bool need_monic, polypt pt) {
+  fastest_poly_gcd(n, m, p, need_monic, pt, Ring::current());
+}
+
+void fastest_poly_gcd(poly n, poly m, poly* p, bool need_monic, polypt pt, const Ring& ring) {
   const std::int32_t dn = degree_of(n), dm = degree_of(m);
   if (dn >= fast_gcd_size || dm >= fast_gcd_size) {
     ++dense_gcd_routes.term_list;
@@ -193,20 +199,20 @@ void fastest_poly_gcd(poly n, poly m, poly* p, bool need_monic, polypt pt) {
     fastest_poly_gcd_EnvRec e{};
     fill_poly1_array(n, xx, &e.xexp);
     fill_poly1_array(m, yy, &e.yexp);
-    if (finf) {
+    if (ring.char2) {
       ++dense_gcd_routes.char2;
-      char2_gcd(e.xexp, e.yexp, p);
+      char2_gcd(e.xexp, e.yexp, p, ring);
     } else if (dn + dm > fast_gcd_hgcd_sum) {
       ++dense_gcd_routes.half_gcd;
       hgcd(&e);
       frame_result(e, p);
     } else {
       ++dense_gcd_routes.euclid;
-      simple_onevar_gcd(&e);
+      simple_onevar_gcd(&e, ring);
       frame_result(e, p);
     }
   }
-  if (need_monic && *p != nullptr && !(*p)->numb) make_monic(p, pt);
+  if (need_monic && *p != nullptr && !(*p)->numb) make_monic(p, pt, ring);
 }
 
 }  // namespace tavrin

@@ -19,6 +19,7 @@
 #include <cstdint>
 
 #include "core/records.h"
+#include "core/ring.h"
 #include "core/thresholds.h"
 #include "dense/dense_hgcd.h"
 
@@ -39,6 +40,7 @@ namespace tavrin {
 // xx, yy: overwritten (scratch). reads: modulus, finf, fast_gcd_size,
 // fast_gcd_hgcd_sum, poly_cutoff, mode flags, field_depth, token, quotsign
 void fastest_poly_gcd(poly n, poly m, poly* p, bool need_monic, polypt pt);
+void fastest_poly_gcd(poly n, poly m, poly* p, bool need_monic, polypt pt, const Ring& ring);
 
 // The route each call of fastest_poly_gcd took, counted since start, and
 // the degree-difference-1 reductions of the Euclid loop done by the

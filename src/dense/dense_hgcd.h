@@ -20,6 +20,7 @@
 
 #include <cstdint>
 
+#include "core/ring.h"
 #include "core/thresholds.h"
 
 namespace tavrin {
@@ -72,5 +73,6 @@ void hgcd(fastest_poly_gcd_EnvRec* e);
 // own loop and lives with it, in dense_gcd.cpp.)
 // xx, yy: overwritten; reads: modulus
 void simple_onevar_gcd(fastest_poly_gcd_EnvRec* e);
+void simple_onevar_gcd(fastest_poly_gcd_EnvRec* e, const Ring& ring);
 
 }  // namespace tavrin

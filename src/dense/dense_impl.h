@@ -8,6 +8,7 @@
 
 #include "core/errors.h"
 #include "core/globals.h"
+#include "core/ring.h"
 #include "numbers/word_field.h"
 #include "numbers/word_mod.h"
 
@@ -45,7 +46,8 @@ inline std::int32_t neg_residue(std::int32_t y, std::int32_t p) { return y == 0 
 struct Residues {
   std::int32_t p;
   bool char2;
-  static Residues current() { return {modulus, finf}; }
+  static Residues of(const Ring& ring) { return {ring.modulus, ring.char2}; }
+  static Residues current() { return of(Ring::current()); }
   std::int32_t add(std::int32_t x, std::int32_t y) const {
     return char2 ? (x ^ y) : add_residues(x, y, p);
   }

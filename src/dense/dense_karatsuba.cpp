@@ -33,8 +33,9 @@ namespace {
 // z on [xa + ya, xb + yb] := x on [xa, xb] times y on [ya, yb] modulo the
 // prime modulus, for a product longer than the longest transform: pieces
 // of at most half its length, each pair by one transform, summed into z.
-void transform_pieces(const std::int32_t* x, const std::int32_t* y, std::int32_t* z, std::int32_t xa,
-                      std::int32_t xb, std::int32_t ya, std::int32_t yb) {
+void transform_pieces(const std::int32_t* x, const std::int32_t* y, std::int32_t* z,
+                      std::int32_t xa, std::int32_t xb, std::int32_t ya, std::int32_t yb,
+                      const Ring& ring) {
   constexpr std::int32_t piece = std::int32_t{1} << (dense_detail::transform_max_lg - 1);
   std::fill(z + xa + ya, z + xb + yb + 1, 0);
   std::vector<std::int32_t> t(2 * static_cast<std::size_t>(piece) - 1);
@@ -43,10 +44,10 @@ void transform_pieces(const std::int32_t* x, const std::int32_t* y, std::int32_t
     for (std::int32_t j = ya; j <= yb; j += piece) {
       check_interrupt();
       const std::int32_t nj = std::min(piece, yb - j + 1);
-      dense_detail::ntt_product(x + i, ni, y + j, nj, t.data(), modulus);
+      dense_detail::ntt_product(x + i, ni, y + j, nj, t.data(), ring.modulus);
       std::int32_t* out = z + i + j;
       for (std::int32_t k = 0; k < ni + nj - 1; ++k)
-        out[k] = add_residues(out[k], t[static_cast<std::size_t>(k)], modulus);
+        out[k] = add_residues(out[k], t[static_cast<std::size_t>(k)], ring.modulus);
     }
   }
 }
@@ -55,6 +56,12 @@ void transform_pieces(const std::int32_t* x, const std::int32_t* y, std::int32_t
 
 void fast_array_onevar_mult(const std::int32_t* x, const std::int32_t* y, std::int32_t* z,
                             std::int32_t xa, std::int32_t xb, std::int32_t ya, std::int32_t yb) {
+  fast_array_onevar_mult(x, y, z, xa, xb, ya, yb, Ring::current());
+}
+
+void fast_array_onevar_mult(const std::int32_t* x, const std::int32_t* y, std::int32_t* z,
+                            std::int32_t xa, std::int32_t xb, std::int32_t ya, std::int32_t yb,
+                            const Ring& ring) {
   // Low zero entries are skipped and the result's entries below them zeroed.
   const std::int32_t old_xa = xa, old_ya = ya;
   if (x[xa] == 0 || y[ya] == 0) {
@@ -68,16 +75,17 @@ void fast_array_onevar_mult(const std::int32_t* x, const std::int32_t* y, std::i
                ya, yb, x[xb], y[yb], old_xa, old_ya);
     tavrin_error("bad exps in fast_array_onevar_mult.", true);
   }
-  if (!finf && std::min(xb - xa, yb - ya) >= dense_ntt_span) {
+  if (!ring.char2 && std::min(xb - xa, yb - ya) >= dense_ntt_span) {
     ++karatsuba_steps.transforms;
     if (dense_detail::transform_lg(std::int64_t{xb - xa} + (yb - ya) + 1) <= dense_detail::transform_max_lg)
-      dense_detail::ntt_product(x + xa, xb - xa + 1, y + ya, yb - ya + 1, z + xa + ya, modulus);
+      dense_detail::ntt_product(x + xa, xb - xa + 1, y + ya, yb - ya + 1, z + xa + ya,
+                                ring.modulus);
     else
-      transform_pieces(x, y, z, xa, xb, ya, yb);
+      transform_pieces(x, y, z, xa, xb, ya, yb, ring);
     return;
   }
   if (xb - xa < poly_cutoff || yb - ya < poly_cutoff) {
-    onevar_mult(x, y, z, xa, xb, ya, yb);
+    onevar_mult(x, y, z, xa, xb, ya, yb, ring);
     return;
   }
   // x is the shorter operand from here on; equal spans stay as they are.
@@ -89,7 +97,7 @@ void fast_array_onevar_mult(const std::int32_t* x, const std::int32_t* y, std::i
   const std::int32_t s = xb - xa;
   const std::int32_t l = yb - ya;
   if (l > 15 * s) {
-    onevar_mult(x, y, z, xa, xb, ya, yb);
+    onevar_mult(x, y, z, xa, xb, ya, yb, ring);
     return;
   }
 
@@ -116,9 +124,9 @@ void fast_array_onevar_mult(const std::int32_t* x, const std::int32_t* y, std::i
     ++karatsuba_steps.unbalanced;
     std::int32_t c = yb - s;
     while (c > ya && y[c] == 0) --c;
-    fast_array_onevar_mult(x, y, L1, xa, xb, ya, c);
-    fast_array_onevar_mult(x, y, L2, xa, xb, yb - s + 1, yb);
-    onevar_add(L1, L2, z, xa + ya, xb + c, xa + yb - s + 1, xb + yb, &deg);
+    fast_array_onevar_mult(x, y, L1, xa, xb, ya, c, ring);
+    fast_array_onevar_mult(x, y, L2, xa, xb, yb - s + 1, yb, ring);
+    onevar_add(L1, L2, z, xa + ya, xb + c, xa + yb - s + 1, xb + yb, &deg, ring);
     return;
   }
 
@@ -133,33 +141,33 @@ void fast_array_onevar_mult(const std::int32_t* x, const std::int32_t* y, std::i
     tavrin_error(" bad 0 one in fast_array_onevar_mult.", true);
   }
   // P0 = A0 B0 in z on [xa + ya, a0 + b0].
-  fast_array_onevar_mult(x, y, z, xa, a0, ya, b0);
+  fast_array_onevar_mult(x, y, z, xa, a0, ya, b0, ring);
 
   // L1 = A0 + A1 t^-h, L2 = B0 + B1 t^-h; their tops are x[xb] and y[yb].
   std::int32_t d1 = a0;
-  onevar_self_add(x, L1, xa, xb, h, &d1);
+  onevar_self_add(x, L1, xa, xb, h, &d1, ring);
   std::int32_t d2 = b0;
-  onevar_self_add(y, L2, ya, yb, h, &d2);
+  onevar_self_add(y, L2, ya, yb, h, &d2, ring);
   if (L1[d1] == 0 || L2[d2] == 0) {
     diagnostic("bad 0: %li, %li, %li, %li\n", d1, d2, L1[d1], L2[d2]);
     tavrin_error("bad 0 two in fast_array_onevar_mult.", true);
   }
-  fast_array_onevar_mult(L1, L2, L0, xa, d1, ya, d2);
+  fast_array_onevar_mult(L1, L2, L0, xa, d1, ya, d2, ring);
 
   // L2 = L0 - P0.
   std::int32_t d3 = 0;
-  onevar_sub(L0, z, L2, xa + ya, d1 + d2, a0 + b0, &d3);
+  onevar_sub(L0, z, L2, xa + ya, d1 + d2, a0 + b0, &d3, ring);
 
   // L0 = A1 B1 at its own exponents [xa + ya + 2h, xb + yb].
   if (x[xb] == 0 || y[yb] == 0) {
     diagnostic("bad 0: %li, %li, %li, %li\n", xb, yb, x[xb], y[yb]);
     tavrin_error("bad 0 three in fast_array_onevar_mult.", true);
   }
-  fast_array_onevar_mult(x, y, L0, xa + h, xb, ya + h, yb);
+  fast_array_onevar_mult(x, y, L0, xa + h, xb, ya + h, yb, ring);
 
   // L1 = L2 - A1 B1 t^-2h: the middle product, at t^-h.
   std::int32_t d4 = 0;
-  onevar_sub_shift(L2, L0, L1, xa + ya, d3, xb + yb, 2 * h, &d4);
+  onevar_sub_shift(L2, L0, L1, xa + ya, d3, xb + yb, 2 * h, &d4, ring);
 
   // L2 = P0 + L1 t^h.
   std::int32_t d5 = 0;
@@ -167,21 +175,27 @@ void fast_array_onevar_mult(const std::int32_t* x, const std::int32_t* y, std::i
     d5 = a0 + b0;
     std::copy(z + xa + ya, z + d5 + 1, L2 + xa + ya);
   } else {
-    onevar_add_shift(z, L1, L2, xa + ya, a0 + b0, d4, h, &d5);
+    onevar_add_shift(z, L1, L2, xa + ya, a0 + b0, d4, h, &d5, ring);
   }
 
   // z = L2 + A1 B1.
-  onevar_add(L2, L0, z, xa + ya, d5, xa + ya + 2 * h, xb + yb, &deg);
+  onevar_add(L2, L0, z, xa + ya, d5, xa + ya + 2 * h, xb + yb, &deg, ring);
 }
 
-std::int32_t fast_0_array_onevar_mult(const std::int32_t* x, const std::int32_t* y,
-                                      std::int32_t* z, std::int32_t xa, std::int32_t xb,
-                                      std::int32_t ya, std::int32_t yb) {
+std::int32_t fast_0_array_onevar_mult(const std::int32_t* x, const std::int32_t* y, std::int32_t* z,
+                                      std::int32_t xa, std::int32_t xb, std::int32_t ya,
+                                      std::int32_t yb) {
+  return fast_0_array_onevar_mult(x, y, z, xa, xb, ya, yb, Ring::current());
+}
+
+std::int32_t fast_0_array_onevar_mult(const std::int32_t* x, const std::int32_t* y, std::int32_t* z,
+                                      std::int32_t xa, std::int32_t xb, std::int32_t ya,
+                                      std::int32_t yb, const Ring& ring) {
   if (x[xb] == 0 || y[yb] == 0) {
     z[0] = 0;
     return 0;
   }
-  fast_array_onevar_mult(x, y, z, xa, xb, ya, yb);
+  fast_array_onevar_mult(x, y, z, xa, xb, ya, yb, ring);
   return xb + yb;
 }
 

@@ -17,6 +17,7 @@
 #include <cstdint>
 
 #include "core/records.h"
+#include "core/ring.h"
 #include "dense/dense_arrays.h"
 
 namespace tavrin {
@@ -27,12 +28,18 @@ namespace tavrin {
 // reads: poly_cutoff, dense_ntt_span, modulus, finf
 void fast_array_onevar_mult(const std::int32_t* x, const std::int32_t* y, std::int32_t* z,
                             std::int32_t xa, std::int32_t xb, std::int32_t ya, std::int32_t yb);
+void fast_array_onevar_mult(const std::int32_t* x, const std::int32_t* y, std::int32_t* z,
+                            std::int32_t xa, std::int32_t xb, std::int32_t ya, std::int32_t yb,
+                            const Ring& ring);
 
 // When x[xb] and y[yb] are both non-zero: fast_array_onevar_mult and the
 // result xb + yb; otherwise z[0] := 0 and the result 0.
 std::int32_t fast_0_array_onevar_mult(const std::int32_t* x, const std::int32_t* y,
                                       std::int32_t* z, std::int32_t xa, std::int32_t xb,
                                       std::int32_t ya, std::int32_t yb);
+std::int32_t fast_0_array_onevar_mult(const std::int32_t* x, const std::int32_t* y, std::int32_t* z,
+                                      std::int32_t xa, std::int32_t xb, std::int32_t ya,
+                                      std::int32_t yb, const Ring& ring);
 
 // n: kept; m: kept; *p: overwritten (may be &n or &m) with n*m, for
 // one-variable polynomials over word residues (neither constant). The

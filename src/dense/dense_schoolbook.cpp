@@ -88,8 +88,13 @@ void field_product(const std::int32_t* x, const std::int32_t* y, std::int32_t* z
 
 }  // namespace
 
-void onevar_mult(const std::int32_t* x, const std::int32_t* y, std::int32_t* z,
-                 std::int32_t xa, std::int32_t xb, std::int32_t ya, std::int32_t yb) {
+void onevar_mult(const std::int32_t* x, const std::int32_t* y, std::int32_t* z, std::int32_t xa,
+                 std::int32_t xb, std::int32_t ya, std::int32_t yb) {
+  onevar_mult(x, y, z, xa, xb, ya, yb, Ring::current());
+}
+
+void onevar_mult(const std::int32_t* x, const std::int32_t* y, std::int32_t* z, std::int32_t xa,
+                 std::int32_t xb, std::int32_t ya, std::int32_t yb, const Ring& ring) {
   if (x[xb] == 0 || y[yb] == 0) {
     diagnostic(" ** bad upper limits, onevar %li, %li, %li, %li, %li, %li\n", x[xb], y[yb], xa,
                xb, ya, yb);
@@ -99,12 +104,12 @@ void onevar_mult(const std::int32_t* x, const std::int32_t* y, std::int32_t* z,
     diagnostic(" ** bad exps onevar %li, %li, %li, %li\n", xa, xb, ya, yb);
     tavrin_error("potential 0 in onevar_mult.", true);
   }
-  if (finf) {
+  if (ring.char2) {
     field_product(x, y, z, xa, xb, ya, yb);
-  } else if (modulus <= 65535) {
-    small_product(x, y, z, xa, xb, ya, yb, SmallReducer(static_cast<std::uint32_t>(modulus)));
+  } else if (ring.modulus <= 65535) {
+    small_product(x, y, z, xa, xb, ya, yb, SmallReducer(static_cast<std::uint32_t>(ring.modulus)));
   } else {
-    word_product(x, y, z, xa, xb, ya, yb, modulus);
+    word_product(x, y, z, xa, xb, ya, yb, ring.modulus);
   }
 }
 

@@ -78,17 +78,17 @@ std::int32_t sub_ranges(const std::int32_t* x, const std::int32_t* y, std::int32
   return xb;
 }
 
-std::int32_t add_any(const std::int32_t* x, const std::int32_t* y, std::int32_t* z,
-                     std::int32_t xa, std::int32_t xb, std::int32_t ya, std::int32_t yb,
-                     std::int32_t n) {
-  return finf ? add_ranges<true>(x, y, z, xa, xb, ya, yb, n, modulus)
-              : add_ranges<false>(x, y, z, xa, xb, ya, yb, n, modulus);
+std::int32_t add_any(const std::int32_t* x, const std::int32_t* y, std::int32_t* z, std::int32_t xa,
+                     std::int32_t xb, std::int32_t ya, std::int32_t yb, std::int32_t n,
+                     const Ring& ring) {
+  return ring.char2 ? add_ranges<true>(x, y, z, xa, xb, ya, yb, n, ring.modulus)
+                    : add_ranges<false>(x, y, z, xa, xb, ya, yb, n, ring.modulus);
 }
 
-std::int32_t sub_any(const std::int32_t* x, const std::int32_t* y, std::int32_t* z,
-                     std::int32_t xa, std::int32_t xb, std::int32_t yb, std::int32_t n) {
-  return finf ? sub_ranges<true>(x, y, z, xa, xb, yb, n, modulus)
-              : sub_ranges<false>(x, y, z, xa, xb, yb, n, modulus);
+std::int32_t sub_any(const std::int32_t* x, const std::int32_t* y, std::int32_t* z, std::int32_t xa,
+                     std::int32_t xb, std::int32_t yb, std::int32_t n, const Ring& ring) {
+  return ring.char2 ? sub_ranges<true>(x, y, z, xa, xb, yb, n, ring.modulus)
+                    : sub_ranges<false>(x, y, z, xa, xb, yb, n, ring.modulus);
 }
 
 // The refusal of slice bounds that are reversed: the diagnostic line with
@@ -101,32 +101,54 @@ void refuse_bounds(const char* format, const char* message, std::int32_t a, std:
 
 }  // namespace
 
-void onevar_add(const std::int32_t* x, const std::int32_t* y, std::int32_t* z,
-                std::int32_t xa, std::int32_t xb, std::int32_t ya, std::int32_t yb,
-                std::int32_t* deg) {
+void onevar_add(const std::int32_t* x, const std::int32_t* y, std::int32_t* z, std::int32_t xa,
+                std::int32_t xb, std::int32_t ya, std::int32_t yb, std::int32_t* deg) {
+  onevar_add(x, y, z, xa, xb, ya, yb, deg, Ring::current());
+}
+
+void onevar_add(const std::int32_t* x, const std::int32_t* y, std::int32_t* z, std::int32_t xa,
+                std::int32_t xb, std::int32_t ya, std::int32_t yb, std::int32_t* deg,
+                const Ring& ring) {
   if (xb < xa || yb < ya)
     refuse_bounds("** onevar_add %li, %li, %li, %li\n", " onevar_add reversed degrees. ", xa, xb,
                   ya, yb);
-  *deg = trim_degree(z, add_any(x, y, z, xa, xb, ya, yb, 0), xa);
+  *deg = trim_degree(z, add_any(x, y, z, xa, xb, ya, yb, 0, ring), xa);
 }
 
 void onevar_add_shift(const std::int32_t* x, const std::int32_t* y, std::int32_t* z,
                       std::int32_t xa, std::int32_t xb, std::int32_t yb, std::int32_t n,
                       std::int32_t* deg) {
+  onevar_add_shift(x, y, z, xa, xb, yb, n, deg, Ring::current());
+}
+
+void onevar_add_shift(const std::int32_t* x, const std::int32_t* y, std::int32_t* z,
+                      std::int32_t xa, std::int32_t xb, std::int32_t yb, std::int32_t n,
+                      std::int32_t* deg, const Ring& ring) {
   if (xb < xa || yb < xa)
     refuse_bounds("** onevar_add_shift %li, %li, %li, %li\n", " onevar_add_shift reversed degrees.",
                   xa, xb, yb, n);
-  *deg = trim_degree(z, add_any(x, y, z, xa, xb, xa + n, yb + n, n), xa);
+  *deg = trim_degree(z, add_any(x, y, z, xa, xb, xa + n, yb + n, n, ring), xa);
 }
 
-void onevar_sub(const std::int32_t* x, const std::int32_t* y, std::int32_t* z,
-                std::int32_t xa, std::int32_t xb, std::int32_t yb, std::int32_t* deg) {
-  *deg = trim_degree(z, sub_any(x, y, z, xa, xb, yb, 0), xa);
+void onevar_sub(const std::int32_t* x, const std::int32_t* y, std::int32_t* z, std::int32_t xa,
+                std::int32_t xb, std::int32_t yb, std::int32_t* deg) {
+  onevar_sub(x, y, z, xa, xb, yb, deg, Ring::current());
+}
+
+void onevar_sub(const std::int32_t* x, const std::int32_t* y, std::int32_t* z, std::int32_t xa,
+                std::int32_t xb, std::int32_t yb, std::int32_t* deg, const Ring& ring) {
+  *deg = trim_degree(z, sub_any(x, y, z, xa, xb, yb, 0, ring), xa);
 }
 
 void onevar_sub_shift(const std::int32_t* x, const std::int32_t* y, std::int32_t* z,
                       std::int32_t xa, std::int32_t xb, std::int32_t yb, std::int32_t n,
                       std::int32_t* deg) {
+  onevar_sub_shift(x, y, z, xa, xb, yb, n, deg, Ring::current());
+}
+
+void onevar_sub_shift(const std::int32_t* x, const std::int32_t* y, std::int32_t* z,
+                      std::int32_t xa, std::int32_t xb, std::int32_t yb, std::int32_t n,
+                      std::int32_t* deg, const Ring& ring) {
   if (yb < xa + n || xb < xa - 1) {
     refuse_bounds("** onevar_sub_shift %li, %li, %li, %li\n", " onevar_sub_shift reversed degrees.",
                   xa, xb, yb, n);
@@ -134,13 +156,18 @@ void onevar_sub_shift(const std::int32_t* x, const std::int32_t* y, std::int32_t
     refuse_bounds("** new xb=xa-1 %li, %li, %li, %li\n", " onevar_sub_shift xb=xa-1.", xa, xb, yb,
                   n);
   }
-  *deg = trim_degree(z, sub_any(x, y, z, xa, xb, yb - n, n), xa);
+  *deg = trim_degree(z, sub_any(x, y, z, xa, xb, yb - n, n, ring), xa);
 }
 
 void onevar_self_add(const std::int32_t* x, std::int32_t* z, std::int32_t xa, std::int32_t xb,
                      std::int32_t n, std::int32_t* deg) {
+  onevar_self_add(x, z, xa, xb, n, deg, Ring::current());
+}
+
+void onevar_self_add(const std::int32_t* x, std::int32_t* z, std::int32_t xa, std::int32_t xb,
+                     std::int32_t n, std::int32_t* deg, const Ring& ring) {
   // A0 = [xa, *deg] plus the upper half read at i + n, which ends at xb - n.
-  *deg = trim_degree(z, add_any(x, x + n, z, xa, *deg, xa, xb - n, 0), xa);
+  *deg = trim_degree(z, add_any(x, x + n, z, xa, *deg, xa, xb - n, 0, ring), xa);
 }
 
 }  // namespace tavrin

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "core/records.h"
+#include "core/ring.h"
 
 namespace tavrin {
 
@@ -16,6 +17,7 @@ namespace tavrin {
 void fast_mod_and_div(poly n, poly m, poly* r, poly* qt, polypt pt, bool from_basic);
 // Contract: poly/poly_mult.h.
 void poly_mult(poly n, poly m, poly* p, polypt pol);
+void poly_mult(poly n, poly m, poly* p, polypt pol, const Ring& ring);
 // Contract: poly/poly_add.h.
 void fl_num_poly_mult(poly n, long double m);
 // Contract: poly/poly_add.h.

@@ -21,12 +21,17 @@ bool one_variable(poly p) {
 
 }  // namespace
 
-bool residue_route_applies(polypt r) {
-  return modularmode && lintmode && !flotemode && !finf && mod_is_prime && r != nullptr && r->p == nullptr;
+bool residue_route_applies(polypt r) { return residue_route_applies(r, Ring::current()); }
+
+bool residue_route_applies(polypt r, const Ring& ring) {
+  return ring.modular && ring.lint && !ring.flote && !ring.char2 && mod_is_prime && r != nullptr &&
+         r->p == nullptr;
 }
 
-bool char2_route_applies(polypt r) {
-  return modularmode && lintmode && !flotemode && finf && r != nullptr && r->p == nullptr;
+bool char2_route_applies(polypt r) { return char2_route_applies(r, Ring::current()); }
+
+bool char2_route_applies(polypt r, const Ring& ring) {
+  return ring.modular && ring.lint && !ring.flote && ring.char2 && r != nullptr && r->p == nullptr;
 }
 
 bool residues_of(poly p, std::int32_t h, DensePoly* out) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "core/records.h"
+#include "core/ring.h"
 #include "dense/dense_modular.h"
 
 namespace tavrin {
@@ -14,12 +15,14 @@ namespace tavrin {
 // modular mode, a prime modulus (not 256 or 65536), r without a relation.
 // reads: mode flags, finf, mod_is_prime
 bool residue_route_applies(polypt r);
+bool residue_route_applies(polypt r, const Ring& ring);
 
 // The same in GF(2^8) and GF(2^16), whose element vectors
 // (dense/dense_char2.h) residues_of and poly_of_residues also read and
 // build: modular mode with finf, r without a relation. reads: mode flags,
 // finf
 bool char2_route_applies(polypt r);
+bool char2_route_applies(polypt r, const Ring& ring);
 
 // *out := the residues of p, a polynomial in the variable of depth h (h - 1
 // pads above its term list) with number coefficients, top zeros trimmed;

@@ -91,14 +91,16 @@ void poly_remainder_inplace(poly* r, imptr d) {
   remainder_by_number_inplace(r, d, quo.get(), gone);
 }
 
-std::int32_t inverse_prod(numptr h) {
+std::int32_t inverse_prod(numptr h) { return inverse_prod(h, Ring::current()); }
+
+std::int32_t inverse_prod(numptr h, const Ring& ring) {
   std::uint32_t product = 1;
   for (; h != nullptr; h = h->next) {
-    std::int32_t v = h->value % modulus;
-    if (v < 0) v += modulus;
+    std::int32_t v = h->value % ring.modulus;
+    if (v < 0) v += ring.modulus;
     product = static_cast<std::uint32_t>(modmult(product, static_cast<std::uint32_t>(v)));
   }
-  std::int32_t g = modulus;
+  std::int32_t g = ring.modulus;
   std::int32_t x = 0;
   std::int32_t y = 0;
   if (product != 0) egcd_ints(&g, static_cast<std::int32_t>(product), &x, &y);
@@ -107,7 +109,7 @@ std::int32_t inverse_prod(numptr h) {
     error(no_inverse_error, &quotsign);
     return 0;
   }
-  return y < 0 ? y + modulus : y;
+  return y < 0 ? y + ring.modulus : y;
 }
 
 void mod_and_div(imptr n, imptr n2, imptr n3, imptr n4) {

@@ -12,6 +12,7 @@
 #include <cstdint>
 
 #include "core/records.h"
+#include "core/ring.h"
 
 namespace tavrin {
 
@@ -41,6 +42,7 @@ void poly_remainder_inplace(poly* r, imptr d);
 // is 0.
 // h: kept; reads: modulus, smallmodulus
 std::int32_t inverse_prod(numptr h);
+std::int32_t inverse_prod(numptr h, const Ring& ring);
 
 // n4 := n div n2 and n3 := n mod n2 in the current mode:
 //   floating: n4 := n / n2, n3 := 0.0;

@@ -5,6 +5,7 @@
 
 #include "core/errors.h"
 #include "core/globals.h"
+#include "core/ring.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_multiply.h"
 #include "numbers/freelists.h"
@@ -36,15 +37,15 @@ std::int32_t saturating_sub(std::int32_t a, std::int32_t b) {
 
 // f := e (e-1) ... (e-degree+1) in the current mode (e >= degree or e < 0);
 // false when it is 0 there, and the term vanishes.
-bool falling_factorial(std::int32_t e, std::int32_t degree, imptr f) {
-  if (modularmode && finf) {
+bool falling_factorial(std::int32_t e, std::int32_t degree, imptr f, const Ring& ring) {
+  if (ring.modular && ring.char2) {
     if (degree != 1 || e % 2 == 0) return false;
     f->lint = 1;
     return true;
   }
-  if (modularmode) {
-    std::int32_t em = e % modulus;
-    if (em < 0) em += modulus;
+  if (ring.modular) {
+    std::int32_t em = e % ring.modulus;
+    if (em < 0) em += ring.modulus;
     if (em < degree) return false;
     std::uint32_t r = 1;
     for (std::int32_t j = 0; j < degree; ++j)
@@ -52,13 +53,13 @@ bool falling_factorial(std::int32_t e, std::int32_t degree, imptr f) {
     f->lint = static_cast<std::int32_t>(r);
     return true;
   }
-  if (flotemode) {
+  if (ring.flote) {
     long double r = 1.0L;
     for (std::int32_t j = 0; j < degree; ++j) r *= static_cast<long double>(e) - j;
     f->flote = r;
     return true;
   }
-  if (lintmode) {
+  if (ring.lint) {
     std::uint32_t r = 1;
     for (std::int32_t j = 0; j < degree && r != 0; ++j)
       r *= static_cast<std::uint32_t>(saturating_sub(e, j));
@@ -93,23 +94,24 @@ std::int32_t lowest_exponent(poly p) {
 // is walked once instead of twice.
 class LowestExponentCheck {
  public:
-  explicit LowestExponentCheck(std::int32_t degree) : degree_(degree) {}
+  LowestExponentCheck(std::int32_t degree, const Ring& ring) : degree_(degree), ring_(ring) {}
   void before(poly node, std::int32_t e) {
-    if (checked_ || quiet(node, e)) return;
+    if (checked_ || quiet(node, e, ring_)) return;
     checked_ = true;
     const std::int32_t low = lowest_exponent(node);
     if (low < 0) exp_sub(low, degree_);
   }
 
  private:
-  static bool quiet(poly node, std::int32_t e) {
+  static bool quiet(poly node, std::int32_t e, const Ring& ring) {
     if (node->numb) return true;  // a constant term is dropped
     if (e < 0 || e > max_limb || !is_bare_leaf(node->pcoef)) return false;
-    if (modularmode) return true;
-    return !flotemode && !lintmode && node->pcoef->ncoef->size <= 1;
+    if (ring.modular) return true;
+    return !ring.flote && !ring.lint && node->pcoef->ncoef->size <= 1;
   }
 
   std::int32_t degree_;
+  const Ring& ring_;
   bool checked_ = false;
 };
 
@@ -140,6 +142,7 @@ poly collapse_term(poly* c, detail::Released& gone) {
 
 void poly_diff(poly* n, std::int32_t degree) {
   if (degree < 1) return;
+  const Ring ring = Ring::current();
   const std::int32_t low = lowest_exponent(*n);
   if (low < 0) exp_sub(low, degree);  // reports an overflow before anything changes
   detail::Released gone;
@@ -148,7 +151,7 @@ void poly_diff(poly* n, std::int32_t degree) {
   while (*c != nullptr) {
     poly node = *c;
     const std::int32_t e = node->numb ? 0 : node->exp;
-    if (node->numb || (e >= 0 && e < degree) || !falling_factorial(e, degree, f.get())) {
+    if (node->numb || (e >= 0 && e < degree) || !falling_factorial(e, degree, f.get(), ring)) {
       remove_node(c, gone);
       continue;
     }
@@ -171,12 +174,13 @@ void poly_diff(poly* n, std::int32_t degree) {
 
 poly poly_derivative(poly n, std::int32_t degree) {
   if (degree < 1) return detail::copy_list(n);
-  LowestExponentCheck check(degree);
+  const Ring ring = Ring::current();
+  LowestExponentCheck check(degree, ring);
   // The first derivative of a term over an integer is the integer times the
   // one-limb exponent, formed straight into the new leaf: a small product
   // for a one-limb integer, the product by the exponent set as a number for
   // a longer one (no falling factorial, no list of one product).
-  const bool word_factor_route = degree == 1 && !flotemode && !lintmode && !modularmode;
+  const bool word_factor_route = degree == 1 && !ring.flote && !ring.lint && !ring.modular;
   detail::OwnedPoly built;
   poly* link = &built.p;
   ScratchNumber f;
@@ -197,7 +201,7 @@ poly poly_derivative(poly n, std::int32_t degree) {
       }
       coef = detail::new_leaf(r);
     } else {
-      if (!falling_factorial(e, degree, f.get())) continue;
+      if (!falling_factorial(e, degree, f.get(), ring)) continue;
       if (num_is_one(f.get())) {
         coef = detail::copy_list(c);
       } else {

@@ -49,8 +49,8 @@ void append_unless_zero(TermList& list, std::int32_t e, OwnedPoly& c) {
 // copy without its relation when it lies in the field levels.
 class WorkLevel {
  public:
-  explicit WorkLevel(polypt pt) : pt_(pt) {
-    if (field_depth > 0 && pt != nullptr && pt->depth >= field_depth) {
+  WorkLevel(polypt pt, const Ring& ring) : pt_(pt) {
+    if (ring.field_depth > 0 && pt != nullptr && pt->depth >= ring.field_depth) {
       dummy_.emplace(pt);
       pt_ = dummy_->get();
     }
@@ -64,22 +64,22 @@ class WorkLevel {
 
 // Both operands non-constant and free of negative exponents, common pads
 // skipped: the one-variable field case applies.
-bool one_variable_field(poly n, poly m, bool floating_too) {
-  if (!(modularmode || (floating_too && flotemode))) return false;
+bool one_variable_field(poly n, poly m, bool floating_too, const Ring& ring) {
+  if (!(ring.modular || (floating_too && ring.flote))) return false;
   return number_polys == 1 || (height_is_1(n) && height_is_1(m));
 }
 
 // ---- The remainder or the quotient ---------------------------------------------------
 
 // n "which" m for a constant m, node by node.
-poly by_constant(poly n, poly m, char which, polypt pt) {
+poly by_constant(poly n, poly m, char which, polypt pt, const Ring& ring) {
   TermList out;
   for (poly t = n; t != nullptr; t = t->next) {
     OwnedPoly c;
     if (t->numb) {
       c.p = number_leaf(t->ncoef, m->ncoef, which);
     } else {
-      poly_mod_or_div(t->pcoef, m, &c.p, which, below(pt));
+      poly_mod_or_div(t->pcoef, m, &c.p, which, below(pt), ring);
     }
     append_unless_zero(out, degree(t), c);
   }
@@ -89,7 +89,7 @@ poly by_constant(poly n, poly m, char which, polypt pt) {
 // n "which" m where m is a pad over m' (m lies below n's variable): every
 // coefficient of n by m' one level down; n's constant term stays in the
 // remainder and leaves the quotient.
-poly by_lower(poly n, poly m, char which, polypt pt) {
+poly by_lower(poly n, poly m, char which, polypt pt, const Ring& ring) {
   TermList out;
   for (poly t = n; t != nullptr; t = t->next) {
     OwnedPoly c;
@@ -97,7 +97,7 @@ poly by_lower(poly n, poly m, char which, polypt pt) {
       if (which != '|') continue;
       c.p = detail::copy_node_alone(t);
     } else {
-      poly_mod_or_div(t->pcoef, m->pcoef, &c.p, which, below(pt));
+      poly_mod_or_div(t->pcoef, m->pcoef, &c.p, which, below(pt), ring);
     }
     append_unless_zero(out, degree(t), c);
   }
@@ -105,15 +105,15 @@ poly by_lower(poly n, poly m, char which, polypt pt) {
 }
 
 // Both operands of positive degree in the variable of level pt.
-poly general(poly n, poly m, char which, polypt pt) {
+poly general(poly n, poly m, char which, polypt pt, const Ring& ring) {
   OwnedPoly q, r;
-  if (one_variable_field(n, m, false)) {
-    basic_poly_divide(n, m, &q.p, &r.p, true);
+  if (one_variable_field(n, m, false, ring)) {
+    basic_poly_divide(n, m, &q.p, &r.p, true, ring);
     return which == '|' ? r.release() : q.release();
   }
-  WorkLevel work(pt);
+  WorkLevel work(pt, ring);
   if (which != '|') {
-    pseudo_div(n, m, &q.p, &r.p, false, work.get());
+    pseudo_div(n, m, &q.p, &r.p, false, work.get(), ring);
     return q.release();
   }
   if (degree(n) < degree(m)) {
@@ -121,7 +121,7 @@ poly general(poly n, poly m, char which, polypt pt) {
     return r.release();
   }
   if (first_coef_invrtble(m, detail::level_depth(work.get()))) {
-    if (modularmode) {
+    if (ring.modular) {
       field_coef_poly_divide(n, m, work.get(), &q.p, &r.p);
     } else {
       OwnedPoly mult;
@@ -129,17 +129,17 @@ poly general(poly n, poly m, char which, polypt pt) {
     }
     if (r.p != nullptr) return r.release();
   }
-  pseudo_div_no_q(n, m, &r.p, work.get(), true);
+  pseudo_div_no_q(n, m, &r.p, work.get(), true, ring);
   return r.release();
 }
 
 // gen_case: both operands non-constant.
-poly gen_case(poly n, poly m, char which, polypt pt) {
+poly gen_case(poly n, poly m, char which, polypt pt, const Ring& ring) {
   std::int32_t h = 0;
   findHeight(&n, &m, &h, &pt);
   OwnedPoly res;
   if (degree(m) == 0) {
-    res.p = by_lower(n, m, which, pt);
+    res.p = by_lower(n, m, which, pt, ring);
   } else if (degree(n) == 0) {
     if (which == '|') {
       poly_assign(n, &res.p);
@@ -147,7 +147,7 @@ poly gen_case(poly n, poly m, char which, polypt pt) {
       poly_set(0, &res.p);
     }
   } else {
-    res.p = general(n, m, which, pt);
+    res.p = general(n, m, which, pt, ring);
   }
   if (h > 0 && !is_bare_leaf(res.p)) add_pad(&res.p, h);
   return res.release();
@@ -155,52 +155,52 @@ poly gen_case(poly n, poly m, char which, polypt pt) {
 
 // ---- Remainder and quotient together ----------------------------------------------------
 
-void by_constant_both(poly n, poly m, polypt pt, TermList& r, TermList& q) {
+void by_constant_both(poly n, poly m, polypt pt, TermList& r, TermList& q, const Ring& ring) {
   for (poly t = n; t != nullptr; t = t->next) {
     OwnedPoly rc, qc;
     if (t->numb) {
       rc.p = number_leaf(t->ncoef, m->ncoef, '|');
       qc.p = number_leaf(t->ncoef, m->ncoef, '\\');
     } else {
-      poly_mod_and_div(t->pcoef, m, &rc.p, &qc.p, below(pt));
+      poly_mod_and_div(t->pcoef, m, &rc.p, &qc.p, below(pt), ring);
     }
     append_unless_zero(r, degree(t), rc);
     append_unless_zero(q, degree(t), qc);
   }
 }
 
-void by_lower_both(poly n, poly m, polypt pt, TermList& r, TermList& q) {
+void by_lower_both(poly n, poly m, polypt pt, TermList& r, TermList& q, const Ring& ring) {
   for (poly t = n; t != nullptr; t = t->next) {
     OwnedPoly rc, qc;
     if (t->numb) {
       rc.p = detail::copy_node_alone(t);
     } else {
-      poly_mod_and_div(t->pcoef, m->pcoef, &rc.p, &qc.p, below(pt));
+      poly_mod_and_div(t->pcoef, m->pcoef, &rc.p, &qc.p, below(pt), ring);
     }
     append_unless_zero(r, degree(t), rc);
     if (qc.p != nullptr) append_unless_zero(q, degree(t), qc);
   }
 }
 
-void gen_case_1(poly n, poly m, polypt pt, OwnedPoly& r, OwnedPoly& q) {
+void gen_case_1(poly n, poly m, polypt pt, OwnedPoly& r, OwnedPoly& q, const Ring& ring) {
   std::int32_t h = 0;
   findHeight(&n, &m, &h, &pt);
   if (degree(m) == 0) {
     TermList rl, ql;
-    by_lower_both(n, m, pt, rl, ql);
+    by_lower_both(n, m, pt, rl, ql, ring);
     r.p = rl.release_or_zero();
     q.p = ql.release_or_zero();
   } else if (degree(n) == 0) {
     poly_assign(n, &r.p);
     poly_set(0, &q.p);
-  } else if (one_variable_field(n, m, true)) {
-    basic_poly_divide(n, m, &q.p, &r.p, true);
+  } else if (one_variable_field(n, m, true, ring)) {
+    basic_poly_divide(n, m, &q.p, &r.p, true, ring);
   } else {
-    WorkLevel work(pt);
+    WorkLevel work(pt, ring);
     if (poly_eq_1(m->pcoef)) {
       fast_mod_and_div(n, m, &r.p, &q.p, work.get(), false);
     } else {
-      pseudo_div(n, m, &q.p, &r.p, true, work.get());
+      pseudo_div(n, m, &q.p, &r.p, true, work.get(), ring);
     }
   }
   if (h > 0) {
@@ -210,8 +210,8 @@ void gen_case_1(poly n, poly m, polypt pt, OwnedPoly& r, OwnedPoly& q) {
 }
 
 // In Laurent mode a negative exponent stops the division (user error 205).
-bool negative_exponents(poly n, poly m) {
-  if (!laurent || (!anynegs(n) && !anynegs(m))) return false;
+bool negative_exponents(poly n, poly m, const Ring& ring) {
+  if (!ring.laurent || (!anynegs(n) && !anynegs(m))) return false;
   error(laurent_division_error, &token);
   return true;
 }
@@ -219,27 +219,35 @@ bool negative_exponents(poly n, poly m) {
 }  // namespace
 
 void poly_mod_or_div(poly n, poly m, poly* p, char which, polypt pt) {
+  poly_mod_or_div(n, m, p, which, pt, Ring::current());
+}
+
+void poly_mod_or_div(poly n, poly m, poly* p, char which, polypt pt, const Ring& ring) {
   OwnedPoly out;
   const bool nc = is_bare_leaf(n), mc = is_bare_leaf(m);
   if (nc && mc) {
     out.p = number_leaf(n->ncoef, m->ncoef, which);
   } else if (mc) {
-    out.p = by_constant(n, m, which, pt);
+    out.p = by_constant(n, m, which, pt, ring);
   } else if (nc) {
     if (which == '|') {
       poly_assign(n, &out.p);
     } else {
       poly_set(0, &out.p);
     }
-  } else if (negative_exponents(n, m)) {
+  } else if (negative_exponents(n, m, ring)) {
     poly_set(0, &out.p);
   } else {
-    out.p = gen_case(n, m, which, pt);
+    out.p = gen_case(n, m, which, pt, ring);
   }
   install(p, out);
 }
 
 void poly_mod_and_div(poly n, poly m, poly* r, poly* qt, polypt pt) {
+  poly_mod_and_div(n, m, r, qt, pt, Ring::current());
+}
+
+void poly_mod_and_div(poly n, poly m, poly* r, poly* qt, polypt pt, const Ring& ring) {
   OwnedPoly rr, qq;
   const bool nc = is_bare_leaf(n), mc = is_bare_leaf(m);
   if (nc && mc) {
@@ -247,17 +255,17 @@ void poly_mod_and_div(poly n, poly m, poly* r, poly* qt, polypt pt) {
     qq.p = number_leaf(n->ncoef, m->ncoef, '\\');
   } else if (mc) {
     TermList rl, ql;
-    by_constant_both(n, m, pt, rl, ql);
+    by_constant_both(n, m, pt, rl, ql, ring);
     rr.p = rl.release_or_zero();
     qq.p = ql.release_or_zero();
   } else if (nc) {
     poly_assign(n, &rr.p);
     poly_set(0, &qq.p);
-  } else if (negative_exponents(n, m)) {
+  } else if (negative_exponents(n, m, ring)) {
     poly_set(0, &rr.p);
     poly_set(0, &qq.p);
   } else {
-    gen_case_1(n, m, pt, rr, qq);
+    gen_case_1(n, m, pt, rr, qq, ring);
   }
   install(r, rr);
   install(qt, qq);

@@ -34,6 +34,7 @@
 #include <cstdint>
 
 #include "core/records.h"
+#include "core/ring.h"
 #include "dense/dense_upcalls.h"
 
 namespace tavrin {
@@ -89,6 +90,7 @@ void quoly_mod_or_div(quoly n, quoly m, quolyptr p, char which);
 // n, m: kept; *p: overwritten.
 // reads: mode flags, pos_mod, laurent, number_polys, field_depth, token
 void poly_mod_or_div(poly n, poly m, poly* p, char which, polypt pt);
+void poly_mod_or_div(poly n, poly m, poly* p, char which, polypt pt, const Ring& ring);
 
 // *r, *qt := remainder and quotient together, by the case split of
 // poly_mod_or_div; for two operands of positive degree outside the
@@ -96,6 +98,7 @@ void poly_mod_or_div(poly n, poly m, poly* p, char which, polypt pt);
 // exactly 1 (n = qt m + r), else pseudo_div (c^k n = qt m + r).
 // n, m: kept; *r, *qt: overwritten. reads: as poly_mod_or_div
 void poly_mod_and_div(poly n, poly m, poly* r, poly* qt, polypt pt);
+void poly_mod_and_div(poly n, poly m, poly* r, poly* qt, polypt pt, const Ring& ring);
 
 // ---- Pseudo-division -----------------------------------------------------------------------
 // c^k n = *q m + *r with k = deg n - deg m + 1 (*r only when want_rem).
@@ -108,6 +111,7 @@ void poly_mod_and_div(poly n, poly m, poly* r, poly* qt, polypt pt);
 // n, m: kept; *q, *r: overwritten (*r untouched without want_rem).
 // reads: mode flags, field_depth, modulus, integer_division_degree
 void pseudo_div(poly n, poly m, poly* q, poly* r, bool want_rem, polypt pt);
+void pseudo_div(poly n, poly m, poly* q, poly* r, bool want_rem, polypt pt, const Ring& ring);
 
 // *r := the pseudo-remainder of n by m: with want_Knuth the multiplier is
 // c^(deg n - deg m + 1), as in pseudo_div; without it c^s, s the number of
@@ -118,6 +122,7 @@ void pseudo_div(poly n, poly m, poly* q, poly* r, bool want_rem, polypt pt);
 // Example: x^3 by 2x^2 + 1 gives -2x with want_Knuth, -x without.
 // n, m: kept; *r: overwritten. reads: mode flags
 void pseudo_div_no_q(poly n, poly m, poly* r, polypt pp, bool want_Knuth);
+void pseudo_div_no_q(poly n, poly m, poly* r, polypt pp, bool want_Knuth, const Ring& ring);
 
 // *coef n = *q m + *r with *coef a constant built from the numeric
 // factors that keep every step exact (big integers: each pair of leading
@@ -168,11 +173,13 @@ void pseudo_field_coef_poly_div(poly n, poly m, polypt pp, poly* q, poly* r, pol
 // dense_newton_degree, residue_division_degree, residue_division_span,
 // char2_vector_degree, fast_mult_cut
 void basic_poly_divide(poly n, poly m, poly* q, poly* r, bool cancall);
+void basic_poly_divide(poly n, poly m, poly* q, poly* r, bool cancall, const Ring& ring);
 
 // The same for one-variable polynomials over word residues modulo modulus
 // (a prime when mod_is_prime); the schoolbook divides by multiplying by the
 // inverse of m's leading coefficient, taken once.
 void simplest_poly_divide(poly n, poly m, poly* q, poly* r, bool cancall);
+void simplest_poly_divide(poly n, poly m, poly* q, poly* r, bool cancall, const Ring& ring);
 
 // *r, *qt := remainder and quotient of n by the monic m, by divide and
 // conquer (dn = deg n, dm = deg m):
@@ -207,6 +214,7 @@ void simplest_poly_divide(poly n, poly m, poly* q, poly* r, bool cancall);
 // reads: mode flags, modulus, mod_is_prime, fast_mult_cut, fast_gcd_size,
 // dense_newton_degree, char2_vector_degree
 void poly_div_no_q(poly n, poly m, poly* r);
+void poly_div_no_q(poly n, poly m, poly* r, const Ring& ring);
 
 // *p := n times the inverse modulo modulus of the constant m (a copy of n
 // when m is 1). A non-constant m is the internal error "divisor not number

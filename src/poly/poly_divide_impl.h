@@ -151,8 +151,8 @@ inline void install(poly* cell, OwnedPoly& value) {
 // relation at pt, and deg n reaches integer_division_degree: *a, *b := the
 // two on contiguous words (poly/intpoly.h), where exact quotients and
 // pseudo-divisions take Kronecker's substitution; false otherwise.
-// n, m: kept. reads: mode flags, field_depth, integer_division_degree
-bool integer_operands(poly n, poly m, polypt pt, IntPoly* a, IntPoly* b);
+// n, m: kept. reads: integer_division_degree
+bool integer_operands(poly n, poly m, polypt pt, IntPoly* a, IntPoly* b, const Ring& ring);
 
 // The level below pt (nilpol when there is none).
 inline polypt below(polypt pt) { return pt != nullptr ? pt->next : nilpol; }
@@ -162,12 +162,12 @@ inline polypt below(polypt pt) { return pt != nullptr ? pt->next : nilpol; }
 // dividend of degree char2_vector_degree or more and a divisor of more than
 // fast_mult_cut terms. reads: mode flags, finf, char2_vector_degree,
 // fast_mult_cut
-bool char2_division_applies(poly n, poly m);
+bool char2_division_applies(poly n, poly m, const Ring& ring);
 
 // *q, *r := quotient and remainder of such n by m (either cell may be nil
 // when not wanted), both formed before the cells' old values are freed (a
 // cell may hold n or m). n, m: kept. reads: modulus
-void char2_division(poly n, poly m, poly* q, poly* r);
+void char2_division(poly n, poly m, poly* q, poly* r, const Ring& ring);
 
 // One step of a division that checks exactness: R's leading node is dropped
 // and R := rest of R + term * negtail, the product by poly_mult over pt

@@ -4,6 +4,7 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
+#include "core/ring.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_multiply.h"
 #include "numbers/freelists.h"
@@ -24,10 +25,10 @@ namespace {
 
 // v^g modulo the modulus for a residue v != 0 and g >= 0; a gap of 16 or
 // more is first reduced modulo modulus - 1.
-std::int32_t mod_gap_power(std::int32_t v, std::int32_t g) {
+std::int32_t mod_gap_power(std::int32_t v, std::int32_t g, const Ring& ring) {
   int top = 3;
   if (g >= 16) {
-    g %= modulus - 1;
+    g %= ring.modulus - 1;
     if (g == 0) return 1;
     top = 31;
   }
@@ -40,14 +41,14 @@ std::int32_t mod_gap_power(std::int32_t v, std::int32_t g) {
   return static_cast<std::int32_t>(r);
 }
 
-std::int32_t mod_eval(poly q, poly arg);
+std::int32_t mod_eval(poly q, poly arg, const Ring& ring);
 
 // The residue of one node of a list whose lower levels take the values arg.
-std::int32_t mod_node(poly t, poly arg) {
-  return t->numb ? t->ncoef->lint : mod_eval(t->pcoef, arg);
+std::int32_t mod_node(poly t, poly arg, const Ring& ring) {
+  return t->numb ? t->ncoef->lint : mod_eval(t->pcoef, arg, ring);
 }
 
-std::int32_t mod_eval(poly q, poly arg) {
+std::int32_t mod_eval(poly q, poly arg, const Ring& ring) {
   if (is_bare_leaf(q)) return q->ncoef->lint;
   if (arg == nullptr) {
     tavrin_error("arg is NULL but q not number in mod_all_poly_eval. ", false);
@@ -62,20 +63,20 @@ std::int32_t mod_eval(poly q, poly arg) {
   if (v == 0) {
     poly last = lastnode(q);
     if (last->numb) return last->ncoef->lint;
-    return last->exp == 0 ? mod_eval(last->pcoef, below) : 0;
+    return last->exp == 0 ? mod_eval(last->pcoef, below, ring) : 0;
   }
-  std::int32_t acc = mod_node(q, below);
+  std::int32_t acc = mod_node(q, below, ring);
   std::int32_t prev = q->exp;
   for (poly t = q->next; t != nullptr; t = t->next) {
     acc = modmult(static_cast<std::uint32_t>(acc),
-                  static_cast<std::uint32_t>(mod_gap_power(v, prev - t->exp)));
-    acc = mod_add(static_cast<std::uint32_t>(acc), static_cast<std::uint32_t>(mod_node(t, below)),
-                  modulus);
+                  static_cast<std::uint32_t>(mod_gap_power(v, prev - t->exp, ring)));
+    acc = mod_add(static_cast<std::uint32_t>(acc),
+                  static_cast<std::uint32_t>(mod_node(t, below, ring)), ring.modulus);
     prev = t->exp;
   }
   if (prev > 0)
     acc = modmult(static_cast<std::uint32_t>(acc),
-                  static_cast<std::uint32_t>(mod_gap_power(v, prev)));
+                  static_cast<std::uint32_t>(mod_gap_power(v, prev, ring)));
   return acc;
 }
 
@@ -164,7 +165,7 @@ void add_into(poly* acc, poly x) {
   if (poly_iszero(*acc)) free_poly(acc);
 }
 
-poly eval_list(poly q, poly arg, std::int32_t level);
+poly eval_list(poly q, poly arg, std::int32_t level, const Ring& ring);
 
 // Some value of the list marks a variable that stays.
 bool has_marker(poly arg) {
@@ -174,22 +175,22 @@ bool has_marker(poly arg) {
 }
 
 // The value of one node of a list (a leaf is copied).
-poly eval_node(poly t, poly arg, std::int32_t level) {
-  return t->numb ? detail::copy_node_alone(t) : eval_list(t->pcoef, arg, level - 1);
+poly eval_node(poly t, poly arg, std::int32_t level, const Ring& ring) {
+  return t->numb ? detail::copy_node_alone(t) : eval_list(t->pcoef, arg, level - 1, ring);
 }
 
-poly eval_list(poly q, poly arg, std::int32_t level) {
-  if (level < 1 && field_depth == 0 && !has_marker(arg)) {
-    if (modularmode) {
+poly eval_list(poly q, poly arg, std::int32_t level, const Ring& ring) {
+  if (level < 1 && ring.field_depth == 0 && !has_marker(arg)) {
+    if (ring.modular) {
       std::int32_t v = 0;
-      mod_all_poly_eval(q, arg, &v);
+      v = mod_eval(q, arg, ring);
       if (v == 0) return nullptr;
       imptr n;
       newimag(&n);
       n->lint = v;
       return detail::new_leaf(n);
     }
-    if (!lintmode && !flotemode) {
+    if (!ring.lint && !ring.flote) {
       imptr n = nullptr;
       rat_all_poly_eval(q, arg, &n);
       if (n->head->value == 0) {
@@ -206,17 +207,17 @@ poly eval_list(poly q, poly arg, std::int32_t level) {
     poly below = level > 0 ? arg : arg->next;
     return detail::map_nodes(
         q, [](poly t) { return detail::copy_node_alone(t); },
-        [below, level](poly c) { return eval_list(c, below, level - 1); });
+        [below, level, &ring](poly c) { return eval_list(c, below, level - 1, ring); });
   }
 
   // Horner's rule in the top variable with the value arg.
   poly below = arg->next;
   detail::OwnedPoly acc;
-  acc.p = eval_node(q, below, level);
+  acc.p = eval_node(q, below, level, ring);
   std::int32_t prev = q->exp;
   for (poly t = q->next; t != nullptr; t = t->next) {
     times_power(acc.cell(), arg, prev - t->exp);
-    add_into(acc.cell(), eval_node(t, below, level));
+    add_into(acc.cell(), eval_node(t, below, level, ring));
     prev = t->exp;
   }
   times_power(acc.cell(), arg, prev);
@@ -228,16 +229,18 @@ poly eval_list(poly q, poly arg, std::int32_t level) {
 }  // namespace
 
 void all_poly_eval(poly* q, poly arg, poly* ans, std::int16_t level) {
-  *ans = eval_list(*q, arg, level);
+  *ans = eval_list(*q, arg, level, Ring::current());
 }
 
 void old_all_poly_eval(poly* q, poly arg, std::int16_t level) {
-  poly r = eval_list(*q, arg, level);
+  poly r = eval_list(*q, arg, level, Ring::current());
   free_poly(q);
   *q = r;
 }
 
-void mod_all_poly_eval(poly q, poly arg, std::int32_t* ans) { *ans = mod_eval(q, arg); }
+void mod_all_poly_eval(poly q, poly arg, std::int32_t* ans) {
+  *ans = mod_eval(q, arg, Ring::current());
+}
 
 void rat_all_poly_eval(poly q, poly arg, imptr* ans) {
   BigModeGuard big;

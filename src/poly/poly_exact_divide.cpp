@@ -86,7 +86,7 @@ std::int32_t twice(std::int32_t xx) {
 // Long division by m of positive degree, each quotient coefficient divided
 // exactly: by the number leading coefficient, by the inverse of a field
 // element, or recursively one level down.
-void gen_long_divide(poly n, poly m, poly* q, polypt pt, bool* failed) {
+void gen_long_divide(poly n, poly m, poly* q, polypt pt, bool* failed, const Ring& ring) {
   const std::int32_t dm = m->exp;
   LeadDivisor lead(m, pt);
   if (!lead.ready(pt->next, "have denom not numb in poly_divide.")) {
@@ -104,17 +104,17 @@ void gen_long_divide(poly n, poly m, poly* q, polypt pt, bool* failed) {
   poly R = n;
   while (R != nullptr && !R->numb && R->exp >= dm) {
     poly qc = nullptr;
-    if (lead.number && !flotemode && !lintmode) {
+    if (lead.number && !ring.flote && !ring.lint) {
       // Big integers: every coefficient must divide with remainder 0.
       bool exact = false;
-      trial_poly_quot(R->pcoef, c, &qc, &exact);
+      trial_poly_quot(R->pcoef, c, &qc, &exact, ring);
       if (!exact) *failed = true;
     } else if (lead.number) {
       poly_quot(R->pcoef, c, &qc, -37);
     } else if (lead.field) {
       lead.divide_field(R->pcoef, &qc, pt->next);
     } else {
-      gen_poly_divide(R->pcoef, c, &qc, pt->next, failed);
+      gen_poly_divide(R->pcoef, c, &qc, pt->next, failed, ring);
     }
     // A quotient coefficient of 0 cannot cancel the leading term (a
     // truncated word quotient).
@@ -252,9 +252,9 @@ void fast_divide_by_lower(poly* n, poly m, polypt pt, std::int32_t xx) {
 // n / m on contiguous words when the integer route applies and m divides
 // n: *quotient := a fresh list; false otherwise (the long division then
 // answers, with its partial quotient or its reports).
-bool integer_quotient(poly n, poly m, polypt pt, poly* quotient) {
+bool integer_quotient(poly n, poly m, polypt pt, poly* quotient, const Ring& ring) {
   IntPoly a, b, q;
-  if (!detail::integer_operands(n, m, pt, &a, &b)) return false;
+  if (!detail::integer_operands(n, m, pt, &a, &b, ring)) return false;
   ++divide_routes.integer_exact;
   if (!intpoly_divexact(a, b, &q)) return false;
   *quotient = intpoly_to_poly(q);
@@ -263,14 +263,18 @@ bool integer_quotient(poly n, poly m, polypt pt, poly* quotient) {
 
 }  // namespace
 
-bool detail::integer_operands(poly n, poly m, polypt pt, IntPoly* a, IntPoly* b) {
-  if (modularmode || lintmode || flotemode || field_depth > 0 || (pt != nullptr && pt->p != nullptr)) return false;
+bool detail::integer_operands(poly n, poly m, polypt pt, IntPoly* a, IntPoly* b, const Ring& ring) {
+  if (!ring.rational() || ring.field_depth > 0 || (pt != nullptr && pt->p != nullptr)) return false;
   if (is_bare_leaf(n) || is_bare_leaf(m) || m->exp < 1 || n->exp < m->exp || n->exp < integer_division_degree)
     return false;
   return intpoly_of(n, a) && intpoly_of(m, b);
 }
 
 void gen_poly_divide(poly n, poly m, poly* q, polypt pt, bool* failed) {
+  gen_poly_divide(n, m, q, pt, failed, Ring::current());
+}
+
+void gen_poly_divide(poly n, poly m, poly* q, polypt pt, bool* failed, const Ring& ring) {
   *failed = false;
   if (pt == nullptr) {
     tavrin_error("pt nil in poly_divide.", true);
@@ -279,7 +283,7 @@ void gen_poly_divide(poly n, poly m, poly* q, polypt pt, bool* failed) {
     return;
   }
   if (is_bare_leaf(m)) {
-    if (modularmode && poly_eq_1(m)) {
+    if (ring.modular && poly_eq_1(m)) {
       overwrite(q, detail::copy_list(n));
       return;
     }
@@ -300,7 +304,7 @@ void gen_poly_divide(poly n, poly m, poly* q, polypt pt, bool* failed) {
       return;
     }
     poly r = nullptr;
-    poly_mult(n, inv.numer, &r, pt);
+    poly_mult(n, inv.numer, &r, pt, ring);
     if (inv.denom != nullptr && inv.denom_is_number()) num_poly_quot(r, inv.denom->ncoef, 0);
     overwrite(q, r);
     return;
@@ -313,9 +317,9 @@ void gen_poly_divide(poly n, poly m, poly* q, polypt pt, bool* failed) {
   // One variable: the division over a field. Over the big integers its
   // truncated coefficient quotients could pass for exact (3x by 2x), so the
   // long division below, which checks every coefficient, serves instead.
-  if ((number_polys == 1 || (height_is_1(n) && height_is_1(m))) && (lintmode || flotemode)) {
+  if ((number_polys == 1 || (height_is_1(n) && height_is_1(m))) && (ring.lint || ring.flote)) {
     OwnedPoly rem;
-    basic_poly_divide(n, m, q, rem.cell(), true);
+    basic_poly_divide(n, m, q, rem.cell(), true, ring);
     *failed = rem.p != nullptr && !poly_iszero(rem.p);
     return;
   }
@@ -325,12 +329,12 @@ void gen_poly_divide(poly n, poly m, poly* q, polypt pt, bool* failed) {
     return;
   }
   poly quotient = nullptr;
-  if (integer_quotient(n, m, pt, &quotient)) {
+  if (integer_quotient(n, m, pt, &quotient, ring)) {
     overwrite(q, quotient);
     return;
   }
   if (m->exp > 0) {
-    gen_long_divide(n, m, q, pt, failed);
+    gen_long_divide(n, m, q, pt, failed, ring);
     return;
   }
   if (n->exp > 0) {
@@ -344,7 +348,7 @@ void gen_poly_divide(poly n, poly m, poly* q, polypt pt, bool* failed) {
   polypt pt2 = pt;
   findHeight(&n2, &m2, &h, &pt2);
   poly r = nullptr;
-  gen_poly_divide(n2, m2, &r, pt2, failed);
+  gen_poly_divide(n2, m2, &r, pt2, failed, ring);
   if (r == nullptr) {
     *failed = true;
     r = constant_poly(0);
@@ -383,7 +387,7 @@ void fast_poly_divide(poly* n, poly m, polypt pt, std::int32_t xx) {
     return;
   }
   poly quotient = nullptr;
-  if (integer_quotient(*n, m, pt, &quotient)) {
+  if (integer_quotient(*n, m, pt, &quotient, Ring::current())) {
     overwrite(n, quotient);
     return;
   }
@@ -425,8 +429,10 @@ void divide_thru(poly u, monic_poly_EnvRec* env) {
   }
 }
 
-void monic_poly(poly* q, poly* r, polypt pt) {
-  if (flotemode) {
+void monic_poly(poly* q, poly* r, polypt pt) { monic_poly(q, r, pt, Ring::current()); }
+
+void monic_poly(poly* q, poly* r, polypt pt, const Ring& ring) {
+  if (ring.flote) {
     long double c = leading_coef(*q)->ncoef->flote;
     if (c == 0.0L) {
       error(division_by_zero_error, &quotsign);
@@ -440,12 +446,12 @@ void monic_poly(poly* q, poly* r, polypt pt) {
     *r = detail::new_leaf(cn);
     return;
   }
-  if (!modularmode) {
+  if (!ring.modular) {
     error(monic_outside_field_error, &token);
     return;
   }
   polypt pt2 = pt;
-  poly c = field_depth > 0 ? field_leading_coef(*q, pt, &pt2) : leading_coef(*q);
+  poly c = ring.field_depth > 0 ? field_leading_coef(*q, pt, &pt2) : leading_coef(*q);
   if (!c->numb) {
     // A field element: multiply by the numerator of its inverse.
     FieldInverse inv;
@@ -456,7 +462,7 @@ void monic_poly(poly* q, poly* r, polypt pt) {
       add_pad(&numer, pt2->depth - pt->depth);
     free_poly(r);
     *r = numer;
-    poly_mult(*q, *r, q, pt);
+    poly_mult(*q, *r, q, pt, ring);
     return;
   }
   std::int32_t v = c->ncoef->lint;
@@ -466,21 +472,21 @@ void monic_poly(poly* q, poly* r, polypt pt) {
   }
   if (v != 1) {
     monic_poly_EnvRec env{0};
-    if (finf) {
+    if (ring.char2) {
       mod_inverse(v, &env.inverse);  // the inverse in the field of characteristic 2
     } else {
       std::int32_t g = v;
       std::int32_t x = 0;
       std::int32_t y = 0;
-      egcd_ints(&g, modulus, &x, &y);  // x * v + y * modulus = g
+      egcd_ints(&g, ring.modulus, &x, &y);  // x * v + y * modulus = g
       if (g != 1) {
         error(no_inverse_error, &quotsign);
         free_poly(r);
         *r = constant_poly(v);
         return;
       }
-      x %= modulus;
-      if (x < 0) x += modulus;
+      x %= ring.modulus;
+      if (x < 0) x += ring.modulus;
       env.inverse = x;
     }
     divide_thru(*q, &env);

@@ -30,6 +30,7 @@
 #include <cstdint>
 
 #include "core/records.h"
+#include "core/ring.h"
 
 namespace tavrin {
 
@@ -70,6 +71,7 @@ void poly_quot(poly n, poly m, poly* p, std::int32_t xx);
 // be &n); *failed: set. reads: mode flags, modulus, field_depth,
 // number_polys, polynames, integer_division_degree
 void gen_poly_divide(poly n, poly m, poly* q, polypt pt, bool* failed);
+void gen_poly_divide(poly n, poly m, poly* q, polypt pt, bool* failed, const Ring& ring);
 
 // *n := *n / m in place, for a division the caller knows to be exact: the
 // nodes of *n become the quotient's nodes. Reported as internal errors: pt
@@ -108,6 +110,7 @@ struct monic_poly_EnvRec {
 // *q: changed in place; *r: replaced. reads: mode flags, modulus, finf,
 // field_depth, token, quotsign
 void monic_poly(poly* q, poly* r, polypt pt);
+void monic_poly(poly* q, poly* r, polypt pt, const Ring& ring);
 
 // Every number of u, at every level, multiplied in place by the residue
 // env->inverse modulo the modulus (modmult).

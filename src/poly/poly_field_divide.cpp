@@ -74,8 +74,8 @@ class MonicInPlace {
 // The fast path of the long divisions applies: modulo a prime, one variable,
 // a divisor of degree above poly_cutoff, or above 2 under a dividend more
 // than 20 times its degree.
-bool monic_path(poly n, poly m, bool cancall) {
-  if (!cancall || !mod_is_prime || !modularmode) return false;
+bool monic_path(poly n, poly m, bool cancall, const Ring& ring) {
+  if (!cancall || !mod_is_prime || !ring.modular) return false;
   const std::int64_t dn = degree(n), dm = degree(m);
   if (!(dm > poly_cutoff || (dm > 2 && dn > 20 * dm))) return false;
   return height_is_1(n) && height_is_1(m);
@@ -86,8 +86,9 @@ bool monic_path(poly n, poly m, bool cancall) {
 // without negative exponents, from a divisor degree of dense_newton_degree
 // or a dividend degree of residue_division_degree on, unless both operands
 // are sparse (residue_division_span).
-bool vectors_apply(poly n, poly m) {
-  if (finf || (degree(m) < dense_newton_degree && degree(n) < residue_division_degree)) return false;
+bool vectors_apply(poly n, poly m, const Ring& ring) {
+  if (ring.char2 || (degree(m) < dense_newton_degree && degree(n) < residue_division_degree))
+    return false;
   if (lastnode(n)->exp < 0 || lastnode(m)->exp < 0) return false;
   auto dense = [](poly p) { return std::int64_t{poly_length(p)} * residue_division_span > degree(p); };
   return dense(n) || dense(m);
@@ -96,11 +97,11 @@ bool vectors_apply(poly n, poly m) {
 // On residue vectors when they apply; otherwise n and m made monic in
 // place, divided by fast_mod_and_div, and restored, the remainder scaled
 // back by m's leading coefficient.
-void monic_division(poly n, poly m, poly* q, poly* r) {
+void monic_division(poly n, poly m, poly* q, poly* r, const Ring& ring) {
   ++divide_routes.monic_fast;
-  if (vectors_apply(n, m)) {
+  if (vectors_apply(n, m, ring)) {
     ++divide_routes.newton;
-    residue_divrem(n, m, q, r);
+    residue_divrem(n, m, q, r, ring);
     return;
   }
   const std::int32_t c = lead_residue(m);
@@ -143,20 +144,22 @@ poly word_leaf(std::int32_t v) {
 
 // ---- Element vectors of GF(2^8) and GF(2^16) -------------------------------------------
 
-bool detail::char2_division_applies(poly n, poly m) {
-  if (!modularmode || !lintmode || !finf || flotemode || degree(n) < char2_vector_degree) return false;
+bool detail::char2_division_applies(poly n, poly m, const Ring& ring) {
+  if (!ring.modular || !ring.lint || !ring.char2 || ring.flote || degree(n) < char2_vector_degree)
+    return false;
   if (!height_is_1(n) || !height_is_1(m) || lastnode(n)->exp < 0 || lastnode(m)->exp < 0) return false;
   return poly_length(m) > fast_mult_cut;
 }
 
-void detail::char2_division(poly n, poly m, poly* q, poly* r) {
+void detail::char2_division(poly n, poly m, poly* q, poly* r, const Ring& ring) {
   ++divide_routes.char2;
   const std::int32_t dn = degree(n), dm = degree(m);
   DensePoly x(static_cast<std::size_t>(dn) + 1), y(static_cast<std::size_t>(dm) + 1), qv, rv;
   std::int32_t d = 0;
   fill_poly1_array(n, x.data(), &d);
   fill_poly1_array(m, y.data(), &d);
-  dense_char2_divrem(x, y, modulus, q != nullptr ? &qv : nullptr, r != nullptr ? &rv : nullptr);
+  dense_char2_divrem(x, y, ring.modulus, q != nullptr ? &qv : nullptr,
+                     r != nullptr ? &rv : nullptr);
   auto build = [](const DensePoly& v, poly* out) {
     OwnedPoly built;
     if (v.empty()) {
@@ -179,19 +182,20 @@ namespace {
 // then long division with m's tail negated for the duration (restored on
 // every exit). steps(m) gives the division's (coef, mult, add) for m.
 template <class Steps>
-void field_long_division(poly n, poly m, poly* q, poly* r, bool cancall, Steps steps) {
+void field_long_division(poly n, poly m, poly* q, poly* r, bool cancall, const Ring& ring,
+                         Steps steps) {
   detail::DistinctDividend dividend(n, m);
   n = dividend.get();
   if (degree(n) < degree(m)) {
     below_divisor(n, q, r);
     return;
   }
-  if (cancall && detail::char2_division_applies(n, m)) {
-    detail::char2_division(n, m, q, r);
+  if (cancall && detail::char2_division_applies(n, m, ring)) {
+    detail::char2_division(n, m, q, r, ring);
     return;
   }
-  if (monic_path(n, m, cancall)) {
-    monic_division(n, m, q, r);
+  if (monic_path(n, m, cancall, ring)) {
+    monic_division(n, m, q, r, ring);
     return;
   }
   ++divide_routes.long_division;
@@ -208,7 +212,11 @@ void field_long_division(poly n, poly m, poly* q, poly* r, bool cancall, Steps s
 }  // namespace
 
 void basic_poly_divide(poly n, poly m, poly* q, poly* r, bool cancall) {
-  field_long_division(n, m, q, r, cancall, [](poly m_) {
+  basic_poly_divide(n, m, q, r, cancall, Ring::current());
+}
+
+void basic_poly_divide(poly n, poly m, poly* q, poly* r, bool cancall, const Ring& ring) {
+  field_long_division(n, m, q, r, cancall, ring, [&ring](poly m_) {
     poly c = lead_node(m_);
     bool unit = false, minus = false;
     if (is_bare_leaf(c)) unit = equal_to_pm1(c->ncoef, &minus);
@@ -224,14 +232,18 @@ void basic_poly_divide(poly n, poly m, poly* q, poly* r, bool cancall) {
       }
       return out.release();
     };
-    auto mult = [](poly a, poly b, poly* out) { poly_mult(a, b, out, nilpol); };
+    auto mult = [&ring](poly a, poly b, poly* out) { poly_mult(a, b, out, nilpol, ring); };
     auto add = [](poly a, poly b, poly* out) { best_poly_add(a, b, out); };
     return std::make_tuple(coef, mult, add);
   });
 }
 
 void simplest_poly_divide(poly n, poly m, poly* q, poly* r, bool cancall) {
-  field_long_division(n, m, q, r, cancall, [](poly m_) {
+  simplest_poly_divide(n, m, q, r, cancall, Ring::current());
+}
+
+void simplest_poly_divide(poly n, poly m, poly* q, poly* r, bool cancall, const Ring& ring) {
+  field_long_division(n, m, q, r, cancall, ring, [&ring](poly m_) {
     const std::int32_t c = lead_residue(m_);
     std::int32_t inv = 1;
     if (c != 1) mod_inverse(c, &inv);
@@ -241,7 +253,9 @@ void simplest_poly_divide(poly n, poly m, poly* q, poly* r, bool cancall) {
                                 : modmult(static_cast<std::uint32_t>(v),
                                           static_cast<std::uint32_t>(inv)));
     };
-    auto mult = [](poly a, poly b, poly* out) { simplest_poly_mult(a, b, out, 0, 0, 0, 0); };
+    auto mult = [&ring](poly a, poly b, poly* out) {
+      simplest_poly_mult(a, b, out, 0, 0, 0, 0, ring);
+    };
     auto add = [](poly a, poly b, poly* out) { simplest_poly_add(a, b, out); };
     return std::make_tuple(coef, mult, add);
   });
@@ -279,7 +293,9 @@ void fastest_poly_quot(poly n, poly m, poly* p) {
   install(p, out);
 }
 
-void poly_div_no_q(poly n, poly m, poly* r) {
+void poly_div_no_q(poly n, poly m, poly* r) { poly_div_no_q(n, m, r, Ring::current()); }
+
+void poly_div_no_q(poly n, poly m, poly* r, const Ring& ring) {
   if (degree(m) > degree(n)) {
     below_divisor(n, nullptr, r);
     return;
@@ -293,24 +309,25 @@ void poly_div_no_q(poly n, poly m, poly* r) {
   detail::DistinctDividend dividend(n, m);
   n = dividend.get();
   OwnedPoly rr;
-  if (detail::char2_division_applies(n, m)) {
-    detail::char2_division(n, m, nullptr, &rr.p);
+  if (detail::char2_division_applies(n, m, ring)) {
+    detail::char2_division(n, m, nullptr, &rr.p, ring);
     install(r, rr);
     return;
   }
-  if (!flotemode) {
+  if (!ring.flote) {
     const std::int64_t tn = poly_length(n), tm = poly_length(m);
     if (tn > fast_mult_cut && tm > fast_mult_cut && 2 * tn > degree(n) && 2 * tm > degree(m)) {
       // Past the arrays, or where Newton's iteration pays: residue vectors
       // (not in characteristic 2, whose long dividends stay lists).
-      const bool vectors = !finf && mod_is_prime && lastnode(n)->exp >= 0 && lastnode(m)->exp >= 0 &&
-                           (degree(n) > fast_gcd_size || newton_division_pays(degree(n), degree(m)));
+      const bool vectors =
+          !ring.char2 && mod_is_prime && lastnode(n)->exp >= 0 && lastnode(m)->exp >= 0 &&
+          (degree(n) > fast_gcd_size || newton_division_pays(degree(n), degree(m)));
       if (vectors || degree(n) <= fast_gcd_size) {
         ++divide_routes.dense_no_q;
         if (vectors) {
-          residue_divrem(n, m, nullptr, &rr.p);
+          residue_divrem(n, m, nullptr, &rr.p, ring);
         } else {
-          simplest_div_no_q(n, m, &rr.p);
+          simplest_div_no_q(n, m, &rr.p, ring);
         }
         install(r, rr);
         return;
@@ -321,12 +338,12 @@ void poly_div_no_q(poly n, poly m, poly* r) {
   {
     detail::NegatedTail neg(m);
     const bool one = poly_eq_1(c);
-    const std::int32_t inv = (one || flotemode) ? 1 : residue_inverse(c->ncoef->lint);
-    auto coef = [c, one, inv](poly lead) -> poly {
+    const std::int32_t inv = (one || ring.flote) ? 1 : residue_inverse(c->ncoef->lint);
+    auto coef = [c, one, inv, &ring](poly lead) -> poly {
       OwnedPoly alone;
       alone.p = copy_lead(lead, false);
       if (one) return alone.release();
-      if (flotemode) {
+      if (ring.flote) {
         OwnedPoly out;
         poly_quot(alone.p, c, &out.p, -151);
         return out.release();
@@ -334,7 +351,9 @@ void poly_div_no_q(poly n, poly m, poly* r) {
       sub_mod_num_poly_mult(alone.p, inv);
       return alone.release();
     };
-    auto mult = [](poly a, poly b, poly* out) { simplest_poly_mult(a, b, out, 0, 0, 0, 0); };
+    auto mult = [&ring](poly a, poly b, poly* out) {
+      simplest_poly_mult(a, b, out, 0, 0, 0, 0, ring);
+    };
     auto add = [](poly a, poly b, poly* out) { simplest_poly_add(a, b, out); };
     detail::long_division(n, m, neg.get(), coef, mult, add, nullptr, &rr.p);
   }

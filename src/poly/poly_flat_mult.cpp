@@ -53,13 +53,13 @@ enum class Coefs { residues, small_integers, big_integers };
 
 // ---- Gathering -------------------------------------------------------------------------
 
-void scan(poly p, int level, bool modular, FlatScan& s) {
+void scan(poly p, int level, bool modular, FlatScan& s, const Ring& ring) {
   for (; p != nullptr && s.ok; p = p->next) {
     if (p->numb) {
       ++s.terms;
       const imptr c = p->ncoef;
       if (modular) {
-        if (c->lint < 0 || c->lint >= modulus) s.ok = false;
+        if (c->lint < 0 || c->lint >= ring.modulus) s.ok = false;
       } else if (s.small) {
         std::int64_t v = 0;
         if (small_number_value(c, &v)) {
@@ -77,7 +77,7 @@ void scan(poly p, int level, bool modular, FlatScan& s) {
     s.maxexp[static_cast<std::size_t>(level)] =
         std::max<std::int64_t>(s.maxexp[static_cast<std::size_t>(level)], p->exp);
     s.depth = std::max(s.depth, level + 1);
-    scan(p->pcoef, level + 1, modular, s);
+    scan(p->pcoef, level + 1, modular, s, ring);
   }
 }
 
@@ -857,13 +857,17 @@ poly build_from(Terms& t, const Packing& pk) {
 }  // namespace
 
 bool flat_exact_quotient(poly n, poly m, poly* q, polypt pol) {
-  if (flotemode || modularmode || lintmode) return false;
+  return flat_exact_quotient(n, m, q, pol, Ring::current());
+}
+
+bool flat_exact_quotient(poly n, poly m, poly* q, polypt pol, const Ring& ring) {
+  if (ring.flote || ring.modular || ring.lint) return false;
   for (polypt l = pol; l != nullptr; l = l->next)
     if (l->p != nullptr) return false;
   if (detail::is_bare_leaf(n) || detail::is_bare_leaf(m)) return false;
   FlatScan sn, sm;
-  scan(n, 0, false, sn);
-  scan(m, 0, false, sm);
+  scan(n, 0, false, sn, ring);
+  scan(m, 0, false, sm, ring);
   if (!sn.ok || !sm.ok) return false;
   Packing pk;
   pk.depth = std::max(sn.depth, sm.depth);
@@ -910,18 +914,22 @@ std::int64_t leaf_count_capped(poly n, std::int64_t cap) {
 }
 
 bool flat_poly_mult(poly n, poly m, poly* p, polypt pol) {
-  if (flotemode || (modularmode && finf) || (!modularmode && lintmode)) return false;
+  return flat_poly_mult(n, m, p, pol, Ring::current());
+}
+
+bool flat_poly_mult(poly n, poly m, poly* p, polypt pol, const Ring& ring) {
+  if (ring.flote || (ring.modular && ring.char2) || (!ring.modular && ring.lint)) return false;
   const detail::FlatProductDepth depth;
   for (polypt l = pol; l != nullptr; l = l->next)
     if (l->p != nullptr) return false;
   if (detail::is_bare_leaf(n) || detail::is_bare_leaf(m)) return false;
-  const bool modular = modularmode;
+  const bool modular = ring.modular;
   FlatScan sn, sm;
-  scan(n, 0, modular, sn);
+  scan(n, 0, modular, sn, ring);
   if (m == n) {
     sm = sn;
   } else {
-    scan(m, 0, modular, sm);
+    scan(m, 0, modular, sm, ring);
   }
   if (!sn.ok || !sm.ok) return false;
 
@@ -991,7 +999,7 @@ bool flat_poly_mult(poly n, poly m, poly* p, polypt pol) {
     how.modular = modular;
     const int count_bits = std::bit_width(static_cast<std::uint64_t>(std::min(sn.terms, sm.terms)));
     if (modular) {
-      how.modulus = static_cast<std::uint32_t>(modulus);
+      how.modulus = static_cast<std::uint32_t>(ring.modulus);
       how.narrow = 2 * std::bit_width(how.modulus - 1) + count_bits <= 64;
       if (!how.narrow && flat_fold_sums != 0 && how.modulus <= (std::uint32_t{1} << 31)) {
         how.narrow = true;
@@ -1026,14 +1034,18 @@ bool flat_poly_mult(poly n, poly m, poly* p, polypt pol) {
 }
 
 bool flat_mult_add(poly n, poly m, poly c, bool sub, poly* p, polypt pol) {
-  if (flotemode || modularmode || lintmode) return false;
+  return flat_mult_add(n, m, c, sub, p, pol, Ring::current());
+}
+
+bool flat_mult_add(poly n, poly m, poly c, bool sub, poly* p, polypt pol, const Ring& ring) {
+  if (ring.flote || ring.modular || ring.lint) return false;
   for (polypt l = pol; l != nullptr; l = l->next)
     if (l->p != nullptr) return false;
   if (detail::is_bare_leaf(n) || detail::is_bare_leaf(m)) return false;
   FlatScan sn, sm, sc;
-  scan(n, 0, false, sn);
-  scan(m, 0, false, sm);
-  scan(c, 0, false, sc);
+  scan(n, 0, false, sn, ring);
+  scan(m, 0, false, sm, ring);
+  scan(c, 0, false, sc, ring);
   // Word-size operands take the word summations of flat_poly_mult.
   if (!sn.ok || !sm.ok || !sc.ok || (sn.small && sm.small)) return false;
   Packing pk;

@@ -41,6 +41,7 @@
 #include <cstdint>
 
 #include "core/records.h"
+#include "core/ring.h"
 
 namespace tavrin {
 
@@ -56,6 +57,7 @@ namespace tavrin {
 // reads: mode flags, modulus, flat_cell_bits, flat_scan_ratio, flat_kronecker_ratio,
 //        flat_fold_sums, flat_scaled_terms
 bool flat_poly_mult(poly n, poly m, poly* p, polypt pol);
+bool flat_poly_mult(poly n, poly m, poly* p, polypt pol, const Ring& ring);
 
 // *p := n * m + c (sub: n * m - c) in one pass when one of n and m scales
 // the other (at most flat_scaled_terms terms, each coefficient one limb),
@@ -66,6 +68,7 @@ bool flat_poly_mult(poly n, poly m, poly* p, polypt pol);
 // n: kept; m: kept; c: kept; *p: overwritten (may be &n, &m or &c)
 // reads: mode flags, flat_scaled_terms
 bool flat_mult_add(poly n, poly m, poly c, bool sub, poly* p, polypt pol);
+bool flat_mult_add(poly n, poly m, poly c, bool sub, poly* p, polypt pol, const Ring& ring);
 // *q := n / m for polynomials with integer coefficients, m dividing n,
 // through one exact division of big integers (Kronecker substitution),
 // when the ring is the integers or the rationals (no floating, modular or
@@ -76,6 +79,7 @@ bool flat_mult_add(poly n, poly m, poly c, bool sub, poly* p, polypt pol);
 // (the caller then divides by terms).
 // n: kept; m: kept; *q: overwritten (may be &n or &m)
 bool flat_exact_quotient(poly n, poly m, poly* q, polypt pol);
+bool flat_exact_quotient(poly n, poly m, poly* q, polypt pol, const Ring& ring);
 
 // The number of leaves of n over all levels when at most cap; past cap,
 // some number above cap (the count stops as soon as it knows).

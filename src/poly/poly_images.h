@@ -31,6 +31,7 @@
 
 #include "core/interrupts.h"
 #include "core/records.h"
+#include "core/ring.h"
 #include "numbers/mod_journal.h"
 
 namespace tavrin {
@@ -42,6 +43,7 @@ namespace tavrin {
 // n: changed (lint; limbs when should_free), must have limbs;
 // reads: modulus, two28_mod, smallmodulus, finf, verbose; writes: warn_cnt
 void change_num(imptr n, bool should_free, bool shouldwarn);
+void change_num(imptr n, bool should_free, bool shouldwarn, const Ring& ring);
 
 // n's flote := its limbs' value: f := l1, then f := f * 2^28 + l(i).
 // n: changed (flote), must have limbs
@@ -58,6 +60,7 @@ void poly_change_to_flote(poly p);
 // *p: changed in place until restore_from_mod(&masterfix); reads: as
 // change_num; writes: masterfix, warn_cnt
 void poly_change_to_mod(poly* p, bool shouldwarn);
+void poly_change_to_mod(poly* p, bool shouldwarn, const Ring& ring);
 
 // poly_change_to_mod, without warnings, on every level of polynames: its
 // relation p and alt (when present) and the coefficient of every node of its
@@ -104,6 +107,7 @@ class ModularImage {
 // (one limb below 2^28 in magnitude, else two); old limbs are released.
 // p: changed (limbs); reads: modulus, alt_form_display
 void poly_change_from_mod(poly p);
+void poly_change_from_mod(poly p, const Ring& ring);
 
 // on_number(q's number) for a number value q, else on_poly(numerator) and
 // on_poly(denominator) when it has one.

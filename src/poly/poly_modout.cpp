@@ -11,6 +11,7 @@
 #include "core/globals.h"
 #include "core/interrupts.h"
 #include "core/mode_guard.h"
+#include "core/ring.h"
 #include "numbers/freelists.h"
 #include "numbers/invertible.h"
 #include "poly/poly_add.h"
@@ -106,7 +107,7 @@ poly fold_steps(poly w_in, poly m, polypt work) {
 // relation-free copy work: the remainder when m's leading coefficient is
 // invertible, else c0^k w by fold_steps. nil when the division services
 // gave no remainder. w: kept; the result is fresh.
-poly relation_reduce(poly w, poly m, polypt pp, polypt work) {
+poly relation_reduce(poly w, poly m, polypt pp, polypt work, const Ring& ring) {
   if (degree(w) < degree(m)) {
     OwnedPoly copy;
     poly_assign(w, &copy.p);
@@ -114,7 +115,7 @@ poly relation_reduce(poly w, poly m, polypt pp, polypt work) {
   }
   if (!first_coef_invrtble(m, pp->depth)) return fold_steps(w, m, work);
   OwnedPoly q, r, mult;
-  if (modularmode) {
+  if (ring.modular) {
     field_coef_poly_divide(w, m, work, &q.p, &r.p);
   } else {
     pseudo_field_coef_poly_div(w, m, work, &q.p, &r.p, &mult.p);
@@ -137,7 +138,7 @@ poly cut_negative_tail(poly* p) {
 // of pp: L t^s (s = 1 + |lowest exponent|) reduced, times (1/t)^s modulo the
 // relation. nil when no inverse of t comes back (L is then left to the
 // caller, unchanged). L: consumed when folded.
-poly fold_negative_tail(poly* L, poly* modder, polypt pp, polypt work) {
+poly fold_negative_tail(poly* L, poly* modder, polypt pp, polypt work, const Ring& ring) {
   InterruptHold hold;  // the level's relation is swapped until the end
   // The level carries the relation for the inverse, the power and the
   // product; reduced powers of another relation must not be used meanwhile.
@@ -157,7 +158,7 @@ poly fold_negative_tail(poly* L, poly* modder, polypt pp, polypt work) {
   shifted.p = *L;
   *L = nullptr;
   OwnedPoly folded;
-  folded.p = relation_reduce(shifted.p, *modder, pp, work);
+  folded.p = relation_reduce(shifted.p, *modder, pp, work, ring);
   if (folded.p == nullptr) folded.p = shifted.release();
   compute_power(&inv.numer, s, pp);
   poly_mult(folded.p, inv.numer, &folded.p, pp);
@@ -179,9 +180,10 @@ void total_poly_modout(poly* p, polypt pt) {
 }
 
 void above_field_modout(poly* p) {
+  const Ring ring = Ring::current();
   std::int32_t depth = 1;
   for (polypt pp = polynames; pp != nullptr; pp = pp->next, ++depth) {
-    if (field_depth > 0 && depth >= field_depth) break;
+    if (ring.field_depth > 0 && depth >= ring.field_depth) break;
     if (pp->p != nullptr) mod_out_poly(p, &pp->p, depth, pp->expon, polynames);
   }
 }
@@ -195,8 +197,9 @@ bool doing_polymod_field() {
 // ---- Fold by one relation -------------------------------------------------------------
 
 void fold_poly(poly* p, poly* modder, std::int32_t expon, polypt pp) {
+  const Ring ring = Ring::current();
   if (is_bare_leaf(*modder)) {
-    num_fold_poly(p, modder, expon);
+    num_fold_poly(p, modder, expon, ring);
     return;
   }
   const std::int32_t d = degree(*modder);
@@ -207,12 +210,13 @@ void fold_poly(poly* p, poly* modder, std::int32_t expon, polypt pp) {
   }
   detail::DummyLevel work(pp);
   OwnedPoly tail, folded_tail;
-  if (laurent) {
+  if (ring.laurent) {
     tail.p = cut_negative_tail(p);
-    if (tail.p != nullptr) folded_tail.p = fold_negative_tail(&tail.p, modder, pp, work.get());
+    if (tail.p != nullptr)
+      folded_tail.p = fold_negative_tail(&tail.p, modder, pp, work.get(), ring);
   }
   OwnedPoly result;
-  result.p = relation_reduce(*p, *modder, pp, work.get());
+  result.p = relation_reduce(*p, *modder, pp, work.get(), ring);
   if (result.p != nullptr) {
     free_poly(p);
     *p = result.release();

@@ -24,6 +24,7 @@
 #include <cstdint>
 
 #include "core/records.h"
+#include "core/ring.h"
 
 namespace tavrin {
 
@@ -55,6 +56,7 @@ bool doing_polymod_field();
 // in the field levels (its poly_depth is field_depth or deeper).
 // q: kept. reads: field_depth
 bool field_denominator_applies(quoly q);
+bool field_denominator_applies(quoly q, const Ring& ring);
 
 // The field-denominator step: q := numer * (1 / denom), the inverse taken by
 // poly_mod_invert over polynames (the product over polynames reduces it).
@@ -65,12 +67,14 @@ bool field_denominator_applies(quoly q);
 // q unchanged, when no inverse came back.
 // q: changed in place (the same node). reads: polynames, mode flags
 bool invert_field_denominator(quoly q);
+bool invert_field_denominator(quoly q, const Ring& ring);
 
 // Divides q's numerator and denominator by the GCD of their integer contents
 // when it is not 1 (find_common_content). Nothing in word and floating arithmetic,
 // without a denominator, or with a zero numerator.
 // q: changed in place. reads: mode flags
 void cancel_contents(quoly q);
+void cancel_contents(quoly q, const Ring& ring);
 
 // The denominator's leading coefficient over the field, c (a polynomial in
 // the field levels): numerator and denominator are multiplied by the

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/globals.h"
+#include "core/ring.h"
 #include "core/thresholds.h"
 #include "numbers/char2_field.h"
 #include "numbers/freelists.h"
@@ -173,7 +174,8 @@ poly constant_row(imptr c, poly inner) {
 // after the first wrap that rise again go to a second list put in front at
 // the end (operands of degree below E keep the row decreasing). nil when
 // every product vanished.
-poly term_row(poly a, poly inner, polypt below, bool wrap, std::int32_t E, poly crel) {
+poly term_row(poly a, poly inner, polypt below, bool wrap, std::int32_t E, poly crel,
+              const Ring& ring) {
   const std::int32_t e1 = a->exp;
   poly c1 = a->pcoef;
   detail::OwnedPoly first, second_list;  // both lists stay terminated
@@ -187,12 +189,12 @@ poly term_row(poly a, poly inner, polypt below, bool wrap, std::int32_t E, poly 
     if (j->numb) {
       scalar_by_poly(j->ncoef, c1, &q.p);
     } else {
-      poly_mult(c1, j->pcoef, &q.p, below);
+      poly_mult(c1, j->pcoef, &q.p, below, ring);
     }
     if (is_zero_poly(q.p)) continue;
     if (wrap && e >= E) {
       e -= E;
-      poly_mult(q.p, crel, &q.p, nilpol);
+      poly_mult(q.p, crel, &q.p, nilpol, ring);
       if (is_zero_poly(q.p)) continue;
       wrapped = true;
     } else if (wrapped && placed && e > last_e) {
@@ -216,7 +218,7 @@ poly term_row(poly a, poly inner, polypt below, bool wrap, std::int32_t E, poly 
 
 // The schoolbook product of poly_mult: the operand with fewer nodes outside
 // (n on a tie), one row per outer node added into the running result.
-poly standard_product(poly n, poly m, polypt pol) {
+poly standard_product(poly n, poly m, polypt pol, const Ring& ring) {
   const std::int32_t ln = poly_length(n);
   const std::int32_t lm = (m == n) ? ln : poly_length(m);
   poly outer = ln <= lm ? n : m;
@@ -234,7 +236,8 @@ poly standard_product(poly n, poly m, polypt pol) {
   detail::OwnedPoly owned;
   poly& r = owned.p;
   for (poly a = outer; a != nullptr; a = a->next) {
-    poly row = a->numb ? constant_row(a->ncoef, inner) : term_row(a, inner, below, wrap, E, crel);
+    poly row =
+        a->numb ? constant_row(a->ncoef, inner) : term_row(a, inner, below, wrap, E, crel, ring);
     if (row == nullptr) continue;
     if (r == nullptr) {
       r = row;
@@ -269,11 +272,16 @@ inline imptr coef_number(poly t) { return t->numb ? t->ncoef : t->pcoef->ncoef; 
 }  // namespace
 
 void simplest_standard(poly n, poly m, std::int32_t size1, std::int32_t size2, poly* q) {
+  simplest_standard(n, m, size1, size2, q, Ring::current());
+}
+
+void simplest_standard(poly n, poly m, std::int32_t size1, std::int32_t size2, poly* q,
+                       const Ring& ring) {
   ++mult_routes.simplest_rows;
   poly outer = size1 <= size2 ? n : m;
   poly inner = size1 <= size2 ? m : n;
   // The rows summed pairwise: partial[i] holds the sum of 2^i rows (or nil).
-  const bool pairwise = !flotemode && std::min(size1, size2) >= standard_pairwise_rows;
+  const bool pairwise = !ring.flote && std::min(size1, size2) >= standard_pairwise_rows;
   struct Partial {
     std::vector<poly> v;
     ~Partial() {
@@ -328,11 +336,16 @@ void simplest_standard(poly n, poly m, std::int32_t size1, std::int32_t size2, p
 }
 
 void fastest_standard(poly n, poly m, std::int32_t size1, std::int32_t size2, poly* q) {
+  fastest_standard(n, m, size1, size2, q, Ring::current());
+}
+
+void fastest_standard(poly n, poly m, std::int32_t size1, std::int32_t size2, poly* q,
+                      const Ring& ring) {
   if (4 * std::int64_t{size1} > n->exp && 4 * std::int64_t{size2} > m->exp) {
     ++mult_routes.simplest_arrays;
     k_fastest_poly_mult(n, m, q);
   } else {
-    simplest_standard(n, m, size1, size2, q);
+    simplest_standard(n, m, size1, size2, q, ring);
   }
 }
 
@@ -343,44 +356,50 @@ namespace {
 // term products outnumbering the product's degree twice over), on residue
 // vectors by the transforms (by pieces past the longest one): for degrees
 // past the arrays of fastest_standard (fast_gcd_size). dn, dm: the degrees.
-bool residue_product_applies(std::int32_t dn, std::int32_t dm, std::int32_t a1, std::int32_t a2) {
+bool residue_product_applies(std::int32_t dn, std::int32_t dm, std::int32_t a1, std::int32_t a2,
+                             const Ring& ring) {
   const std::int64_t degree = std::int64_t{dn} + dm;
-  return modularmode && lintmode && mod_is_prime && !finf && !flotemode && degree > fast_gcd_size &&
-         ((4 * std::int64_t{a1} > dn && 4 * std::int64_t{a2} > dm) || std::int64_t{a1} * a2 >= 2 * degree);
+  return ring.modular && ring.lint && mod_is_prime && !ring.char2 && !ring.flote &&
+         degree > fast_gcd_size &&
+         ((4 * std::int64_t{a1} > dn && 4 * std::int64_t{a2} > dm) ||
+          std::int64_t{a1} * a2 >= 2 * degree);
 }
 
 // The product in GF(2^8) or GF(2^16) on element vectors (Kronecker's
 // substitution into one carry-less product; a square, one operand twice or
 // two equal ones, by the squares of the coefficients), for operands as residue_product takes them,
 // from a product degree of char2_vector_degree on.
-bool char2_product_applies(std::int32_t dn, std::int32_t dm, std::int32_t a1, std::int32_t a2) {
+bool char2_product_applies(std::int32_t dn, std::int32_t dm, std::int32_t a1, std::int32_t a2,
+                           const Ring& ring) {
   // Dense operands, or sparse ones whose term products outnumber the
   // product's degree twice over (a power's Frobenius image times a dense
   // list): the element vectors cost the degree, the rows the products.
   const std::int64_t degree = std::int64_t{dn} + dm;
-  return modularmode && lintmode && finf && !flotemode && degree >= char2_vector_degree &&
-         ((4 * std::int64_t{a1} > dn && 4 * std::int64_t{a2} > dm) || std::int64_t{a1} * a2 >= 2 * degree);
+  return ring.modular && ring.lint && ring.char2 && !ring.flote && degree >= char2_vector_degree &&
+         ((4 * std::int64_t{a1} > dn && 4 * std::int64_t{a2} > dm) ||
+          std::int64_t{a1} * a2 >= 2 * degree);
 }
 
 // A short operand (fewer terms than fast_mult_cut) times a long one with a
 // quarter of its terms present, over a prime field or GF(2^8) / GF(2^16):
 // the long operand's scaled copies summed into one element vector, a pass
 // each, where the rows' term lists merge into a sum that grows row by row.
-bool scaled_rows_apply(std::int32_t dn, std::int32_t dm, std::int32_t a1, std::int32_t a2) {
+bool scaled_rows_apply(std::int32_t dn, std::int32_t dm, std::int32_t a1, std::int32_t a2,
+                       const Ring& ring) {
   const std::int32_t shorter = std::min(a1, a2), longer = std::max(a1, a2);
   const std::int32_t l_degree = a1 <= a2 ? dm : dn;
   const std::int64_t degree = std::int64_t{dn} + dm;
-  return modularmode && lintmode && (mod_is_prime || finf) && !flotemode && shorter >= 2 &&
+  return ring.modular && ring.lint && (mod_is_prime || ring.char2) && !ring.flote && shorter >= 2 &&
          longer >= scaled_rows_terms && 4 * std::int64_t{longer} > l_degree &&
          degree <= 4 * std::int64_t{shorter} * longer;
 }
 
 // The product s l: l's element vector scaled by each non-zero entry of s
 // and added in at that entry's exponent.
-DensePoly scaled_rows(const DensePoly& s, const DensePoly& x) {
+DensePoly scaled_rows(const DensePoly& s, const DensePoly& x, const Ring& ring) {
   DensePoly z(s.size() + x.size() - 1, 0);
-  const auto p = static_cast<std::uint32_t>(modulus);
-  const char2_tables* t = finf ? &char2_tables_of(modulus) : nullptr;
+  const auto p = static_cast<std::uint32_t>(ring.modulus);
+  const char2_tables* t = ring.char2 ? &char2_tables_of(ring.modulus) : nullptr;
   for (std::size_t e = 0; e < s.size(); ++e) {
     const std::int32_t c = s[e];
     if (c == 0) continue;
@@ -392,8 +411,9 @@ DensePoly scaled_rows(const DensePoly& s, const DensePoly& x) {
     } else {
       const ShoupMultiplier w(static_cast<std::uint32_t>(c), p);
       for (std::size_t i = 0; i < x.size(); ++i)
-        out[i] = add_residues(out[i], static_cast<std::int32_t>(w.times(static_cast<std::uint32_t>(x[i]))),
-                              modulus);
+        out[i] = add_residues(out[i],
+                              static_cast<std::int32_t>(w.times(static_cast<std::uint32_t>(x[i]))),
+                              ring.modulus);
     }
   }
   return z;
@@ -421,19 +441,19 @@ enum class VectorRoute { lists, rows_n_outside, rows_m_outside, char2, residues 
 // dn, dm, signed term counts size1, size2 and lowest exponents expon, exp2
 // (lists: a route on term lists).
 VectorRoute vector_route(std::int32_t dn, std::int32_t dm, std::int32_t size1, std::int32_t size2,
-                         std::int32_t expon, std::int32_t exp2) {
+                         std::int32_t expon, std::int32_t exp2, const Ring& ring) {
   const std::int32_t a1 = std::abs(size1), a2 = std::abs(size2);
   const bool list_split_ok = size1 >= 2 && size2 >= 2 && expon >= 0 && exp2 >= 0;
   // Element vectors first: sparse operands (negative sizes) whose term
   // products outnumber the product's degree go there too.
   const bool vectors = a1 >= fast_mult_cut && a2 >= fast_mult_cut && expon >= 0 && exp2 >= 0;
-  const bool char2 = vectors && char2_product_applies(dn, dm, a1, a2);
-  const bool residues = vectors && !char2 && residue_product_applies(dn, dm, a1, a2);
+  const bool char2 = vectors && char2_product_applies(dn, dm, a1, a2, ring);
+  const bool residues = vectors && !char2 && residue_product_applies(dn, dm, a1, a2, ring);
   bool n_outside = false;
   if ((char2 || residues) && rows_cheaper(dn, dm, a1, a2, &n_outside))
     return n_outside ? VectorRoute::rows_n_outside : VectorRoute::rows_m_outside;
   if (!char2 && !residues && (size1 < fast_mult_cut || size2 < fast_mult_cut || !list_split_ok)) {
-    if (expon >= 0 && exp2 >= 0 && scaled_rows_apply(dn, dm, a1, a2))
+    if (expon >= 0 && exp2 >= 0 && scaled_rows_apply(dn, dm, a1, a2, ring))
       return a1 <= a2 ? VectorRoute::rows_n_outside : VectorRoute::rows_m_outside;
     return VectorRoute::lists;
   }
@@ -443,22 +463,24 @@ VectorRoute vector_route(std::int32_t dn, std::int32_t dm, std::int32_t size1, s
 }
 
 // The product a b by an element-vector route other than lists.
-DensePoly vector_product(const DensePoly& a, const DensePoly& b, VectorRoute route) {
+DensePoly vector_product(const DensePoly& a, const DensePoly& b, VectorRoute route,
+                         const Ring& ring) {
   switch (route) {
     case VectorRoute::rows_n_outside:
       ++mult_routes.simplest_scaled;
-      return scaled_rows(a, b);
+      return scaled_rows(a, b, ring);
     case VectorRoute::rows_m_outside:
       ++mult_routes.simplest_scaled;
-      return scaled_rows(b, a);
+      return scaled_rows(b, a, ring);
     case VectorRoute::char2:
       ++mult_routes.simplest_char2;
       // A square often comes as two copies of one value; a == b of one
       // vector would compare it with itself word by word.
-      return &a == &b || a == b ? dense_char2_sqr(a, modulus) : dense_char2_mul(a, b, modulus);
+      return &a == &b || a == b ? dense_char2_sqr(a, ring.modulus)
+                                : dense_char2_mul(a, b, ring.modulus);
     default:
       ++mult_routes.simplest_residues;
-      return dense_mul(a, b, modulus);
+      return dense_mul(a, b, ring.modulus);
   }
 }
 
@@ -500,6 +522,7 @@ std::int32_t vector_size(const DensePoly& a, std::int32_t* low) {
 }  // namespace
 
 bool vector_poly_mult(DensePoly* a, poly m) {
+  const Ring ring = Ring::current();
   if (a->empty() || (m != nullptr && is_bare_leaf(m))) return false;
   std::int32_t low = 0, exp2 = 0;
   const std::int32_t size1 = vector_size(*a, &low);
@@ -511,9 +534,11 @@ bool vector_poly_mult(DensePoly* a, poly m) {
     exp2 = low;
   }
   const std::int32_t dn = dense_degree(*a);
-  const VectorRoute route = vector_route(dn, m != nullptr ? m->exp : dn, size1, size2, low, exp2);
+  const VectorRoute route =
+      vector_route(dn, m != nullptr ? m->exp : dn, size1, size2, low, exp2, ring);
   if (route == VectorRoute::lists) return false;
-  *a = m != nullptr ? vector_product(*a, element_vector(m), route) : vector_product(*a, *a, route);
+  *a = m != nullptr ? vector_product(*a, element_vector(m), route, ring)
+                    : vector_product(*a, *a, route, ring);
   dense_trim(*a);
   return true;
 }
@@ -524,7 +549,8 @@ bool vectors_take(poly n, poly m) {
   std::int32_t expon = 0, exp2 = 0;
   const std::int32_t size1 = exp_poly_length(n, &expon, &one);
   const std::int32_t size2 = exp_poly_length(m, &exp2, &one);
-  return vector_route(n->exp, m->exp, size1, size2, expon, exp2) != VectorRoute::lists;
+  return vector_route(n->exp, m->exp, size1, size2, expon, exp2, Ring::current()) !=
+         VectorRoute::lists;
 }
 
 namespace {
@@ -539,7 +565,7 @@ DensePoly gathered_vector(poly n, ResidueGather* gather) {
 // m's terms (empty when size1 is 0: the counts are made here).
 void simplest_mult(poly n, poly m, poly* p, std::int32_t size1, std::int32_t size2,
                    std::int32_t expon, std::int32_t exp2, ResidueGather* n_gather,
-                   ResidueGather* m_gather) {
+                   ResidueGather* m_gather, const Ring& ring) {
   detail::OwnedPoly owned;
   poly& r = owned.p;
   if (is_bare_leaf(n) || is_bare_leaf(m)) {
@@ -556,21 +582,22 @@ void simplest_mult(poly n, poly m, poly* p, std::int32_t size1, std::int32_t siz
       }
     }
     const std::int32_t a1 = std::abs(size1), a2 = std::abs(size2);
-    const VectorRoute route = vector_route(n->exp, m->exp, size1, size2, expon, exp2);
+    const VectorRoute route = vector_route(n->exp, m->exp, size1, size2, expon, exp2, ring);
     if (route != VectorRoute::lists) {
       const DensePoly a = gathered_vector(n, n_gather);
-      r = list_of_vector(vector_product(a, m == n ? a : gathered_vector(m, m_gather), route));
+      r = list_of_vector(vector_product(a, m == n ? a : gathered_vector(m, m_gather), route, ring));
     } else if (size1 < fast_mult_cut || size2 < fast_mult_cut || size1 < 2 || size2 < 2 || expon < 0 ||
                exp2 < 0) {
-      simplest_standard(n, m, a1, a2, &r);
-    } else if (modulus <= 2 || finf || flotemode || std::int64_t{n->exp} + m->exp > fast_gcd_size) {
+      simplest_standard(n, m, a1, a2, &r, ring);
+    } else if (ring.modulus <= 2 || ring.char2 || ring.flote ||
+               std::int64_t{n->exp} + m->exp > fast_gcd_size) {
       ++mult_routes.simplest_karatsuba;
       r = karatsuba_split(
           n, m, size1, size2, expon, exp2,
-          [](poly a, poly b, poly* out) { simplest_poly_mult(a, b, out, 0, 0, 0, 0); },
+          [&ring](poly a, poly b, poly* out) { simplest_poly_mult(a, b, out, 0, 0, 0, 0, ring); },
           [](poly*) {}, [](poly a, poly b, poly* out) { simplest_poly_add(a, b, out); });
     } else {
-      fastest_standard(n, m, a1, a2, &r);
+      fastest_standard(n, m, a1, a2, &r, ring);
     }
   }
   free_poly(p);
@@ -581,29 +608,38 @@ void simplest_mult(poly n, poly m, poly* p, std::int32_t size1, std::int32_t siz
 
 void simplest_poly_mult(poly n, poly m, poly* p, std::int32_t size1, std::int32_t size2,
                         std::int32_t expon, std::int32_t exp2) {
-  ResidueGather n_gather, m_gather;
-  simplest_mult(n, m, p, size1, size2, expon, exp2, &n_gather, &m_gather);
+  simplest_poly_mult(n, m, p, size1, size2, expon, exp2, Ring::current());
 }
 
-void standard_form(poly p) {
+void simplest_poly_mult(poly n, poly m, poly* p, std::int32_t size1, std::int32_t size2,
+                        std::int32_t expon, std::int32_t exp2, const Ring& ring) {
+  ResidueGather n_gather, m_gather;
+  simplest_mult(n, m, p, size1, size2, expon, exp2, &n_gather, &m_gather, ring);
+}
+
+void standard_form(poly p) { standard_form(p, Ring::current()); }
+
+void standard_form(poly p, const Ring& ring) {
   for (; p != nullptr; p = p->next) {
     if (!p->numb) {
-      standard_form(p->pcoef);
+      standard_form(p->pcoef, ring);
     } else if (p->ncoef->lint < 0) {
-      p->ncoef->lint += modulus;
+      p->ncoef->lint += ring.modulus;
     }
   }
 }
 
 // ---- The product -------------------------------------------------------------------------
 
-void poly_mult(poly n, poly m, poly* p, polypt pol) {
+void poly_mult(poly n, poly m, poly* p, polypt pol) { poly_mult(n, m, p, pol, Ring::current()); }
+
+void poly_mult(poly n, poly m, poly* p, polypt pol, const Ring& ring) {
   detail::OwnedPoly owned;
   poly& r = owned.p;
   if (is_bare_leaf(n) || is_bare_leaf(m)) {
     ++mult_routes.constants;
     by_constant(n, m, &r);
-  } else if (!modularmode && flat_wanted(n, m) && flat_poly_mult(n, m, &r, pol)) {
+  } else if (!ring.modular && flat_wanted(n, m) && flat_poly_mult(n, m, &r, pol, ring)) {
     // Away from the residues nothing comes before the flat product, and
     // the term counts below serve only the routes after it.
     ++mult_routes.flat;
@@ -623,29 +659,29 @@ void poly_mult(poly n, poly m, poly* p, polypt pol) {
     const std::int32_t cut = pol != nullptr ? pol->polycut : poly_cutoff;
     if (one) {
       ++mult_routes.one_variable;
-      simplest_mult(n, m, &r, size1, size2, e1, e2, &n_gather, &m_gather);
-      if ((field_depth > 0 || modout_above_field) && pol != nullptr && pol->p != nullptr)
+      simplest_mult(n, m, &r, size1, size2, e1, e2, &n_gather, &m_gather, ring);
+      if ((ring.field_depth > 0 || modout_above_field) && pol != nullptr && pol->p != nullptr)
         fold_by(&r, pol);
-    } else if (pol != nullptr && tower_poly_mult(n, m, &r, pol)) {
+    } else if (pol != nullptr && tower_poly_mult(n, m, &r, pol, ring)) {
       ++mult_routes.tower;
-    } else if (modularmode && n->exp > fast_2_var_degree && m->exp > fast_2_var_degree &&
-               !laurent && try_fast_2_var(n, m)) {
+    } else if (ring.modular && n->exp > fast_2_var_degree && m->exp > fast_2_var_degree &&
+               !ring.laurent && try_fast_2_var(n, m)) {
       ++mult_routes.two_variable;
       fastest_poly2_mult(n, m, &r);
-    } else if (modularmode && flat_wanted(n, m) && flat_poly_mult(n, m, &r, pol)) {
+    } else if (ring.modular && flat_wanted(n, m) && flat_poly_mult(n, m, &r, pol, ring)) {
       ++mult_routes.flat;
     } else if (size1 >= cut && size2 >= cut && size1 >= 2 && size2 >= 2 && e1 >= 0 && e2 >= 0) {
       ++mult_routes.karatsuba;
       r = karatsuba_split(
           n, m, size1, size2, e1, e2,
-          [pol](poly a, poly b, poly* out) { poly_mult(a, b, out, pol); },
+          [pol, &ring](poly a, poly b, poly* out) { poly_mult(a, b, out, pol, ring); },
           [pol](poly* x) {
             if (pol != nullptr && pol->p != nullptr) fold_by(x, pol);
           },
           [](poly a, poly b, poly* out) { best_poly_add(a, b, out); });
     } else {
       ++mult_routes.schoolbook;
-      r = standard_product(n, m, pol);
+      r = standard_product(n, m, pol, ring);
     }
   }
   free_poly(p);

@@ -1,5 +1,8 @@
 // Products of polynomials.
 //
+// Each routine that takes a Ring computes in it; the overload without one
+// takes the ring in force (Ring::current()).
+//
 // Operands are the recursive sparse polynomials of poly_repr.h over the
 // level `pol` of their main variable (nilpol: no level applies, no relation,
 // the global cut-off poly_cutoff). When the level is modded out (pol->p not
@@ -40,6 +43,7 @@
 #include <cstdint>
 
 #include "core/records.h"
+#include "core/ring.h"
 #include "dense/dense_modular.h"
 #include "dense/dense_upcalls.h"
 
@@ -51,7 +55,8 @@ namespace tavrin {
 // reads: mode flags, modulus, mod_is_prime, laurent, field_depth,
 // modout_above_field, poly_cutoff, fast_mult_cut, fast_gcd_size,
 // flat_mult_terms
-// poly_mult: declared in dense/dense_upcalls.h (the array code calls it).
+// poly_mult: declared in dense/dense_upcalls.h (the array code calls it),
+// with the ring read from the globals and with the ring given.
 
 // *p := n * m for one-variable polynomials whose coefficients are all
 // numbers, modulo a word prime (or in floating mode); no relation. size1,
@@ -67,6 +72,8 @@ namespace tavrin {
 // fast_mult_cut, fast_gcd_size, char2_vector_degree
 void simplest_poly_mult(poly n, poly m, poly* p, std::int32_t size1, std::int32_t size2,
                         std::int32_t expon, std::int32_t exp2);
+void simplest_poly_mult(poly n, poly m, poly* p, std::int32_t size1, std::int32_t size2,
+                        std::int32_t expon, std::int32_t exp2, const Ring& ring);
 
 // *a := a m when simplest_poly_mult would multiply their lists on element
 // vectors (rows, carry-less or transform products), a the element vector of
@@ -90,14 +97,19 @@ poly list_of_vector(DensePoly c);
 // size2: positive term counts.
 // n: kept; m: kept; *q: set (must hold nil on entry)
 void simplest_standard(poly n, poly m, std::int32_t size1, std::int32_t size2, poly* q);
+void simplest_standard(poly n, poly m, std::int32_t size1, std::int32_t size2, poly* q,
+                       const Ring& ring);
 
 // The dense-array product when 4 * size1 > deg n and 4 * size2 > deg m,
 // else simplest_standard. n: kept; m: kept; *q: set (nil on entry)
 void fastest_standard(poly n, poly m, std::int32_t size1, std::int32_t size2, poly* q);
+void fastest_standard(poly n, poly m, std::int32_t size1, std::int32_t size2, poly* q,
+                      const Ring& ring);
 
 // Adds modulus to every negative word residue of p, at every level.
 // p: changed. reads: modulus
 void standard_form(poly p);
+void standard_form(poly p, const Ring& ring);
 
 // Which route each product took, counted since start (a test hook).
 struct mult_route_counts {

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "core/globals.h"
+#include "core/ring.h"
 #include "numbers/freelists.h"
 #include "numbers/invertible.h"
 #include "numbers/node_handles.h"
@@ -31,8 +32,10 @@ void number_if_constant(quoly q) {
 
 }  // namespace
 
-void cancel_contents(quoly q) {
-  if (flotemode || lintmode || q->denom == nullptr || is_zero(q->numer)) return;
+void cancel_contents(quoly q) { cancel_contents(q, Ring::current()); }
+
+void cancel_contents(quoly q, const Ring& ring) {
+  if (ring.flote || ring.lint || q->denom == nullptr || is_zero(q->numer)) return;
   detail::ScratchNumber g;
   find_common_content(q->numer, q->denom, g.get());
   if (detail::num_is_one(g.get())) return;
@@ -40,22 +43,26 @@ void cancel_contents(quoly q) {
   num_poly_quot(q->denom, g.get(), 0);
 }
 
-bool field_denominator_applies(quoly q) {
-  return field_depth > 0 && !q->numb && q->denom != nullptr && !is_bare_leaf(q->denom) &&
-         poly_depth(q->denom) >= field_depth;
+bool field_denominator_applies(quoly q) { return field_denominator_applies(q, Ring::current()); }
+
+bool field_denominator_applies(quoly q, const Ring& ring) {
+  return ring.field_depth > 0 && !q->numb && q->denom != nullptr && !is_bare_leaf(q->denom) &&
+         poly_depth(q->denom) >= ring.field_depth;
 }
 
-bool invert_field_denominator(quoly q) {
+bool invert_field_denominator(quoly q) { return invert_field_denominator(q, Ring::current()); }
+
+bool invert_field_denominator(quoly q, const Ring& ring) {
   detail::FieldInverse inv;
   if (!inv.take(q->denom, polynames)) return false;
-  poly_mult(q->numer, inv.numer, &q->numer, polynames);
+  poly_mult(q->numer, inv.numer, &q->numer, polynames, ring);
   free_poly(&q->denom);
   if (inv.denom == nullptr) {
     number_if_constant(q);
     return true;
   }
   q->denom = std::exchange(inv.denom, nullptr);
-  cancel_contents(q);
+  cancel_contents(q, ring);
   if (poly_eq_1(q->denom)) free_poly(&q->denom);
   if (is_bare_leaf(q->numer)) {
     if (q->denom == nullptr) {
@@ -113,15 +120,16 @@ void denominator_lows_to_numerator(quoly q) {
 }
 
 void normal_form(quoly q, bool laur) {
-  if (field_depth > 0 && q->denom != nullptr && !is_bare_leaf(q->denom)) {
-    if (poly_depth(q->denom) >= field_depth) {
-      if (invert_field_denominator(q)) return;
+  const Ring ring = Ring::current();
+  if (ring.field_depth > 0 && q->denom != nullptr && !is_bare_leaf(q->denom)) {
+    if (poly_depth(q->denom) >= ring.field_depth) {
+      if (invert_field_denominator(q, ring)) return;
     } else if (invertible_coef(q->denom, polynames)) {
       // The contents are cancelled next, as for every denominator.
       clear_field_leading_coef(q);
     }
   }
-  cancel_contents(q);
+  cancel_contents(q, ring);
   if (q->denom != nullptr && neg_leading_term(q->denom)) {
     poly_inplace(q->numer);
     poly_inplace(q->denom);

@@ -58,7 +58,7 @@ void power_number(imptr num, std::int32_t e) {
 
 // *r := its remainder by the polynomial relation of pol, over a copy of the
 // level without the relation.
-void relation_remainder(poly* r, polypt pol) {
+void relation_remainder(poly* r, polypt pol, const Ring& ring) {
   poly rel = pol->p;
   const std::int32_t d = degree(rel);
   if (d < 1) {
@@ -70,7 +70,7 @@ void relation_remainder(poly* r, polypt pol) {
   DummyLevel dummy(pol);
   OwnedPoly q, rem, mult;
   if (first_coef_invrtble(rel, pol->depth)) {
-    if (modularmode) {
+    if (ring.modular) {
       field_coef_poly_divide(*r, rel, dummy.get(), &q.p, &rem.p);
     } else {
       pseudo_field_coef_poly_div(*r, rel, dummy.get(), &q.p, &rem.p, &mult.p);
@@ -85,7 +85,7 @@ void relation_remainder(poly* r, polypt pol) {
 
 // The row c * R (R a reduced power of t from multdata) at the level of
 // pp; nil when every product vanished.
-poly multdata_row(poly c, poly reduced, polypt below) {
+poly multdata_row(poly c, poly reduced, polypt below, const Ring& ring) {
   if (is_bare_leaf(c)) {
     poly row = nullptr;
     scalar_by_poly(c->ncoef, reduced, &row);
@@ -99,7 +99,7 @@ poly multdata_row(poly c, poly reduced, polypt below) {
     if (j->numb) {
       scalar_by_poly(j->ncoef, c, &q);
     } else {
-      poly_mult(c, j->pcoef, &q, below);
+      poly_mult(c, j->pcoef, &q, below, ring);
     }
     if (poly_iszero(q)) {
       free_poly(&q);
@@ -155,27 +155,31 @@ void reduce_after_frobenius(poly* n, polypt pol) {
 // ---- Folds -------------------------------------------------------------------------------
 
 void num_fold_poly(poly* p, poly* num, std::int32_t expon) {
+  num_fold_poly(p, num, expon, Ring::current());
+}
+
+void num_fold_poly(poly* p, poly* num, std::int32_t expon, const Ring& ring) {
   if (expon < 1) return;  // no relation degree: nothing to fold
   InterruptHold hold;     // *p is taken apart until the end
   const std::int32_t E = expon;
   OwnedPoly s;
   poly_set(0, &s.p);
   // q (detached) := q * c^npow at exponent e, added to s.
-  auto fold_node = [&s, num](poly q, std::int32_t npow, std::int32_t e) {
+  auto fold_node = [&s, num, &ring](poly q, std::int32_t npow, std::int32_t e) {
     OwnedPoly u;
     poly_assign(*num, &u.p);
-    compute_power(&u.p, npow, nilpol);
+    compute_power(&u.p, npow, nilpol, ring);
     q->next = nullptr;
     q->exp = e;
     if (e == 0 && !q->numb && is_bare_leaf(q->pcoef)) detail::unpad_leaf(&q);
-    if (!flotemode && !lintmode) {
+    if (!ring.flote && !ring.lint) {
       if (detail::num_is_zero_now(u.p->ncoef)) {
         poly_set(0, &q);
       } else {
         rat_number_mult(q, u.p->ncoef);
       }
     } else {
-      poly_mult(q, u.p, &q, nilpol);
+      poly_mult(q, u.p, &q, nilpol, ring);
     }
     best_poly_add(s.release(), q, &s.p);
   };
@@ -222,7 +226,9 @@ void num_fold_poly(poly* p, poly* num, std::int32_t expon) {
   *p = s.release();
 }
 
-void fast_fold_poly(poly* p, polypt pp) {
+void fast_fold_poly(poly* p, polypt pp) { fast_fold_poly(p, pp, Ring::current()); }
+
+void fast_fold_poly(poly* p, polypt pp, const Ring& ring) {
   const std::int32_t E = pp->expon;
   if (degree(*p) < 2 * E - 1) {
     OwnedPoly result;
@@ -234,7 +240,7 @@ void fast_fold_poly(poly* p, polypt pp) {
       while (md != nullptr && md->exp > t->exp) md = md->next;
       if (md == nullptr || md->exp != t->exp) break;  // no reduced power: divide below
       poly nx = t->next;
-      poly row = multdata_row(t->pcoef, md->pcoef, pp->next);
+      poly row = multdata_row(t->pcoef, md->pcoef, pp->next, ring);
       t->next = nullptr;
       free_poly(&t);
       if (row != nullptr) best_poly_add(result.release(), row, &result.p);
@@ -243,17 +249,19 @@ void fast_fold_poly(poly* p, polypt pp) {
     const bool unfolded = t != nullptr && !t->numb && t->exp >= E;
     if (t != nullptr) best_poly_add(result.release(), t, &result.p);
     *p = result.release();
-    if (unfolded) fold_by_relation(p, pp);
+    if (unfolded) fold_by_relation(p, pp, ring);
     return;
   }
   if (pp->p->numb) {
-    num_fold_poly(p, &pp->p, E);
+    num_fold_poly(p, &pp->p, E, ring);
   } else {
-    fold_by_relation(p, pp);
+    fold_by_relation(p, pp, ring);
   }
 }
 
-void laurent_fold(poly* r, poly* l, polypt pol) {
+void laurent_fold(poly* r, poly* l, polypt pol) { laurent_fold(r, l, pol, Ring::current()); }
+
+void laurent_fold(poly* r, poly* l, polypt pol, const Ring& ring) {
   InterruptHold hold;  // *r's tail is cut off until the end
   *l = nullptr;
   poly* link = r;
@@ -281,16 +289,18 @@ void laurent_fold(poly* r, poly* l, polypt pol) {
   const std::int32_t k = -lastnode(tail.p)->exp;
   const std::int32_t up = exp_add(k, 1);
   for (poly t = tail.p; t != nullptr; t = t->next) t->exp = exp_add(t->exp, up);
-  relation_remainder(&tail.p, pol);
-  compute_power(&w.p, up, pol);
-  poly_mult(tail.p, w.p, &tail.p, pol);
+  relation_remainder(&tail.p, pol, ring);
+  compute_power(&w.p, up, pol, ring);
+  poly_mult(tail.p, w.p, &tail.p, pol, ring);
   *l = tail.release();
 }
 
-void fold_by_relation(poly* r, polypt pol) {
+void fold_by_relation(poly* r, polypt pol) { fold_by_relation(r, pol, Ring::current()); }
+
+void fold_by_relation(poly* r, polypt pol, const Ring& ring) {
   OwnedPoly tail;
-  if (laurent) laurent_fold(r, &tail.p, pol);
-  relation_remainder(r, pol);
+  if (ring.laurent) laurent_fold(r, &tail.p, pol, ring);
+  relation_remainder(r, pol, ring);
   if (tail.p != nullptr) best_poly_add(*r, tail.release(), r);
 }
 
@@ -305,8 +315,8 @@ namespace {
 // the products give. False, nothing changed, otherwise. The recurrence
 // works on every exponent up to the power's degree: a monomial's power (one
 // node) or a sparse list's squares cost far less.
-bool power_by_recurrence(poly* n, std::int32_t e, polypt pol) {
-  if (e < 2 || lintmode || flotemode || modularmode || (*n)->numb) return false;
+bool power_by_recurrence(poly* n, std::int32_t e, polypt pol, const Ring& ring) {
+  if (e < 2 || !ring.rational() || (*n)->numb) return false;
   for (polypt l = pol; l != nullptr; l = l->next)
     if (l->p != nullptr) return false;
   std::int64_t terms = 0;
@@ -345,8 +355,8 @@ struct NumberRow {
 // node of x^(e (k - j)) is C(k, j) c^(k - j) B^j, each B^j one product by
 // B from the last. Its work grows with the result, where k - 1 products by
 // n grow with k times it. Nil when n or the ring is not of that kind.
-poly binomial_power(poly n, std::int32_t k, polypt pol) {
-  if (modularmode || flotemode || lintmode || laurent || k < 2) return nullptr;
+poly binomial_power(poly n, std::int32_t k, polypt pol, const Ring& ring) {
+  if (!ring.rational() || ring.laurent || k < 2) return nullptr;
   for (polypt l = pol; l != nullptr; l = l->next)
     if (l->p != nullptr) return nullptr;
   if (n->numb || n->exp < 1 || !is_bare_leaf(n->pcoef)) return nullptr;
@@ -375,7 +385,7 @@ poly binomial_power(poly n, std::int32_t k, polypt pol) {
   poly* link = &head.p;
   for (std::int32_t j = 0; j <= k; ++j) {
     check_interrupt();
-    if (j > 0) poly_mult(power.p, rest->pcoef, &power.p, below);
+    if (j > 0) poly_mult(power.p, rest->pcoef, &power.p, below, ring);
     OwnedPoly coef;
     poly_assign(power.p, &coef.p);
     detail::OwnedNumber m;
@@ -388,7 +398,6 @@ poly binomial_power(poly n, std::int32_t k, polypt pol) {
   return head.release();
 }
 
-
 // A power's running product *list, held as an element vector while its
 // products go on element vectors (one variable, no relations: `allowed`)
 // and as its term list otherwise; the list is rebuilt once, by finish.
@@ -396,7 +405,8 @@ poly binomial_power(poly n, std::int32_t k, polypt pol) {
 // leaves the operands of the power as they were.
 class HeldProduct {
  public:
-  HeldProduct(poly* list, bool allowed) : list_(list), allowed_(allowed) {}
+  HeldProduct(poly* list, bool allowed, const Ring& ring)
+      : list_(list), allowed_(allowed), ring_(ring) {}
 
   // *list := *list m (m nil: its square); enter: the vector may be taken up
   // at this step.
@@ -408,7 +418,7 @@ class HeldProduct {
     }
     if (holding_ && vector_poly_mult(&held_, m)) return;
     finish();
-    poly_mult(*list_, m != nullptr ? m : *list_, list_, pol);
+    poly_mult(*list_, m != nullptr ? m : *list_, list_, pol, ring_);
   }
 
   void finish() {
@@ -420,6 +430,7 @@ class HeldProduct {
  private:
   poly* list_;
   bool allowed_;
+  const Ring& ring_;
   DensePoly held_;
   bool holding_ = false;
 };
@@ -443,8 +454,8 @@ void power_by_squaring(HeldProduct& held, poly base, std::int32_t e, polypt pol)
 
 // Whether n is a one-variable list with no relation below pol, over residues:
 // a power of it may hold its running product as an element vector.
-bool vector_power_allowed(poly n, polypt pol) {
-  bool one = lintmode && !flotemode;
+bool vector_power_allowed(poly n, polypt pol, const Ring& ring) {
+  bool one = ring.lint && !ring.flote;
   for (polypt l = pol; l != nullptr && one; l = l->next) one = l->p == nullptr;
   std::int32_t low = 0;
   if (one) exp_poly_length(n, &low, &one);
@@ -464,11 +475,12 @@ namespace {
 // the term would reach through k's bits, each a product of one-term lists.
 // False, nothing changed, otherwise, or when e k passes 32 bits (the
 // products report that).
-bool monomial_power(poly* n, std::int32_t k, polypt pol) {
+bool monomial_power(poly* n, std::int32_t k, polypt pol, const Ring& ring) {
   poly t = *n;
   if (t->numb || t->next != nullptr || !is_bare_leaf(t->pcoef) || t->exp < 1 || k < 1) return false;
-  const bool exact = modularmode ? mod_is_prime && !finf : !lintmode && !flotemode;
-  if (!exact || integerflag || laurent || pseudo_polynames != nullptr || field_depth > 0) return false;
+  const bool exact = ring.modular ? mod_is_prime && !ring.char2 : !ring.lint && !ring.flote;
+  if (!exact || integerflag || ring.laurent || pseudo_polynames != nullptr || ring.field_depth > 0)
+    return false;
   for (polypt l = pol; l != nullptr; l = l->next)
     if (l->p != nullptr) return false;
   const std::int64_t e = std::int64_t{t->exp} * k;
@@ -482,17 +494,21 @@ bool monomial_power(poly* n, std::int32_t k, polypt pol) {
 }  // namespace
 
 void compute_power(poly* n, std::int32_t expont, polypt pol) {
+  compute_power(n, expont, pol, Ring::current());
+}
+
+void compute_power(poly* n, std::int32_t expont, polypt pol, const Ring& ring) {
   const bool constant = is_bare_leaf(*n);
-  if (!constant && monomial_power(n, expont, pol)) return;
-  if (modularmode && mod_is_prime) {
+  if (!constant && monomial_power(n, expont, pol, ring)) return;
+  if (ring.modular && mod_is_prime) {
     if (constant) {
-      expont %= modulus - 1;
+      expont %= ring.modulus - 1;
       if (expont == 0) {
         if (!detail::num_is_zero_now((*n)->ncoef)) (*n)->ncoef->lint = 1;
         return;
       }
-    } else if (expont >= modulus && (pseudo_polynames == nullptr || modulus < 10)) {
-      poly_mod_prime(n, expont, pol);
+    } else if (expont >= ring.modulus && (pseudo_polynames == nullptr || ring.modulus < 10)) {
+      poly_mod_prime(n, expont, pol, ring);
       return;
     }
   }
@@ -504,7 +520,7 @@ void compute_power(poly* n, std::int32_t expont, polypt pol) {
     poly_set(1, n);
     return;
   }
-  if (power_by_recurrence(n, expont, pol)) return;
+  if (power_by_recurrence(n, expont, pol, ring)) return;
   bool repeated = false;
   if (polynames != nullptr && polynames->next != nullptr && pseudo_polynames == nullptr) {
     poly top = *n;
@@ -516,7 +532,7 @@ void compute_power(poly* n, std::int32_t expont, polypt pol) {
     }
   }
   if (repeated) {
-    if (poly b = binomial_power(*n, expont, pol); b != nullptr) {
+    if (poly b = binomial_power(*n, expont, pol, ring); b != nullptr) {
       free_poly(n);
       *n = b;
       return;
@@ -529,10 +545,10 @@ void compute_power(poly* n, std::int32_t expont, polypt pol) {
   if (repeated) {
     for (std::int32_t i = 1; i < expont; ++i) {
       check_interrupt();
-      poly_mult(T.p, *n, &T.p, pol);
+      poly_mult(T.p, *n, &T.p, pol, ring);
     }
   } else {
-    HeldProduct held(&T.p, vector_power_allowed(*n, pol));
+    HeldProduct held(&T.p, vector_power_allowed(*n, pol, ring), ring);
     power_by_squaring(held, *n, expont, pol);
     held.finish();
   }
@@ -541,7 +557,11 @@ void compute_power(poly* n, std::int32_t expont, polypt pol) {
 }
 
 void poly_mod_prime(poly* n, std::int32_t expont, polypt pol) {
-  const std::int32_t p = modulus;
+  poly_mod_prime(n, expont, pol, Ring::current());
+}
+
+void poly_mod_prime(poly* n, std::int32_t expont, polypt pol, const Ring& ring) {
+  const std::int32_t p = ring.modulus;
   OwnedPoly R;
   const std::int32_t d0 = expont % p;
   std::int32_t rest = expont / p;
@@ -550,11 +570,11 @@ void poly_mod_prime(poly* n, std::int32_t expont, polypt pol) {
   // than on its image, spread p^i apart.
   bool related = false;
   for (polypt l = pol; l != nullptr; l = l->next) related = related || l->p != nullptr;
-  const bool vectors = !related && vector_power_allowed(*n, pol);
+  const bool vectors = !related && vector_power_allowed(*n, pol, ring);
   // The running product becomes an element vector once it is a quarter
   // dense and its products go on element vectors; the lowest digit's power
   // n^d0 is formed in it, not as a term list read back.
-  HeldProduct held(&R.p, vectors);
+  HeldProduct held(&R.p, vectors, ring);
   if (d0 == 0) {
     poly_set(1, &R.p);
   } else {
@@ -562,7 +582,7 @@ void poly_mod_prime(poly* n, std::int32_t expont, polypt pol) {
     if (d0 > 1 && vectors) {
       power_by_squaring(held, *n, d0, pol);
     } else if (d0 > 1) {
-      compute_power(&R.p, d0, pol);
+      compute_power(&R.p, d0, pol, ring);
     }
   }
   OwnedPoly base;
@@ -583,10 +603,10 @@ void poly_mod_prime(poly* n, std::int32_t expont, polypt pol) {
       OwnedPoly c;
       if (related) {
         poly_assign(*n, &c.p);
-        compute_power(&c.p, di, pol);
+        compute_power(&c.p, di, pol, ring);
       } else {
         poly_assign(base.p, &c.p);
-        compute_power(&c.p, di, pol);
+        compute_power(&c.p, di, pol, ring);
         for (std::int32_t i = 0; i < frobenius; ++i) poly_to_prime(c.p);
       }
       times(c.p);

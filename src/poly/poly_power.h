@@ -13,6 +13,7 @@
 #include <cstdint>
 
 #include "core/records.h"
+#include "core/ring.h"
 
 namespace tavrin {
 
@@ -37,6 +38,7 @@ namespace tavrin {
 // pseudo_polynames, power_recurrence_terms, power_recurrence_spread,
 // power_recurrence_fill
 void compute_power(poly* n, std::int32_t expont, polypt pol);
+void compute_power(poly* n, std::int32_t expont, polypt pol, const Ring& ring);
 
 // How often compute_power took the recurrence, counted since start (a test
 // hook).
@@ -49,6 +51,7 @@ extern long monomial_powers;
 // is given. Modular arithmetic with a prime modulus, expont >= 1.
 // *n: overwritten. reads: modulus, pseudo_polynames
 void poly_mod_prime(poly* n, std::int32_t expont, polypt pol);
+void poly_mod_prime(poly* n, std::int32_t expont, polypt pol, const Ring& ring);
 
 // *p := *p reduced by t^expon = *num (*num a constant). Terms of negative
 // exponent (Laurent mode) fold only when *num is 1 or -1; otherwise four
@@ -56,12 +59,14 @@ void poly_mod_prime(poly* n, std::int32_t expont, polypt pol);
 // folded so far (the unfolded terms are freed).
 // *p: consumed and set; *num: kept. reads: mode flags, token
 void num_fold_poly(poly* p, poly* num, std::int32_t expon);
+void num_fold_poly(poly* p, poly* num, std::int32_t expon, const Ring& ring);
 
 // *p := *p reduced by the relation of level pp: one pass with pp's multdata
 // when deg *p <= 2E - 2; else num_fold_poly for a numeric relation, or
 // fold_by_relation. In the one-pass case terms of negative exponent are left
 // as they are. *p: consumed and set. reads: mode flags, modulus, mod_is_prime
 void fast_fold_poly(poly* p, polypt pp);
+void fast_fold_poly(poly* p, polypt pp, const Ring& ring);
 
 // *r := *r reduced by the polynomial relation of pol: the remainder by
 // pol->p at a copy of the level without its relation (a field division when
@@ -71,6 +76,7 @@ void fast_fold_poly(poly* p, polypt pp);
 // leaves *r as it is. *r: consumed and set. reads: mode flags, laurent,
 // field_depth
 void fold_by_relation(poly* r, polypt pol);
+void fold_by_relation(poly* r, polypt pol, const Ring& ring);
 
 // The Laurent part of fold_by_relation: the tail of *r from its first term
 // of negative exponent, L, is cut off, shifted up by k + 1 (k = |lowest
@@ -81,5 +87,6 @@ void fold_by_relation(poly* r, polypt pol);
 // serves as the inverse. Without an inverse (poly_mod_invert gives none) *r
 // is left whole and *l is nil. *r: changed (the tail cut off); *l: set
 void laurent_fold(poly* r, poly* l, polypt pol);
+void laurent_fold(poly* r, poly* l, polypt pol, const Ring& ring);
 
 }  // namespace tavrin

@@ -143,9 +143,9 @@ void pseudo_loop(poly n, poly m, polypt pt, bool want_q, bool complete, poly* q,
 // The pseudo-division with the full multiplier on contiguous words, when
 // the integer route applies: *q and *r set (not freed) unless nil; a part
 // not asked for is not formed (each is as long as c^k times the dividend).
-bool integer_pseudo(poly n, poly m, polypt pt, poly* q, poly* r) {
+bool integer_pseudo(poly n, poly m, polypt pt, poly* q, poly* r, const Ring& ring) {
   IntPoly a, b;
-  if (!detail::integer_operands(n, m, pt, &a, &b)) return false;
+  if (!detail::integer_operands(n, m, pt, &a, &b, ring)) return false;
   ++divide_routes.integer_pseudo;
   // The multiple f goes on as the lists are built: f q and f r are as
   // long as c^k n, and are made only once, as lists.
@@ -173,6 +173,10 @@ void below_divisor(poly n, poly* q, poly* r) {
 // ---- Pseudo-division -------------------------------------------------------------------
 
 void pseudo_div(poly n, poly m, poly* q, poly* r, bool want_rem, polypt pt) {
+  pseudo_div(n, m, q, r, want_rem, pt, Ring::current());
+}
+
+void pseudo_div(poly n, poly m, poly* q, poly* r, bool want_rem, polypt pt, const Ring& ring) {
   detail::DistinctDividend dividend(n, m);
   n = dividend.get();
   if (degree(n) < degree(m)) {
@@ -181,7 +185,7 @@ void pseudo_div(poly n, poly m, poly* q, poly* r, bool want_rem, polypt pt) {
   }
   OwnedPoly qq, rr;
   if (first_coef_invrtble(m, detail::level_depth(pt))) {
-    if (modularmode) {
+    if (ring.modular) {
       field_coef_poly_divide(n, m, pt, &qq.p, &rr.p);
     } else {
       OwnedPoly mult;
@@ -191,7 +195,7 @@ void pseudo_div(poly n, poly m, poly* q, poly* r, bool want_rem, polypt pt) {
   if (qq.p == nullptr || rr.p == nullptr) {  // not invertible, or no inverse came back
     free_poly(&qq.p);
     free_poly(&rr.p);
-    if (!integer_pseudo(n, m, pt, &qq.p, want_rem ? &rr.p : nullptr))
+    if (!integer_pseudo(n, m, pt, &qq.p, want_rem ? &rr.p : nullptr, ring))
       pseudo_loop(n, m, pt, true, true, &qq.p, &rr.p);
   }
   install(q, qq);
@@ -199,6 +203,10 @@ void pseudo_div(poly n, poly m, poly* q, poly* r, bool want_rem, polypt pt) {
 }
 
 void pseudo_div_no_q(poly n, poly m, poly* r, polypt pp, bool want_Knuth) {
+  pseudo_div_no_q(n, m, r, pp, want_Knuth, Ring::current());
+}
+
+void pseudo_div_no_q(poly n, poly m, poly* r, polypt pp, bool want_Knuth, const Ring& ring) {
   const std::int32_t dm = degree(m);
   if (dm < 1) {
     tavrin_error("bad m^.exp in pseudo div no q: ", false);
@@ -211,7 +219,7 @@ void pseudo_div_no_q(poly n, poly m, poly* r, polypt pp, bool want_Knuth) {
     return;
   }
   OwnedPoly rr;
-  if (!want_Knuth || !integer_pseudo(n, m, pp, nullptr, &rr.p))
+  if (!want_Knuth || !integer_pseudo(n, m, pp, nullptr, &rr.p, ring))
     pseudo_loop(n, m, pp, false, want_Knuth, nullptr, &rr.p);
   install(r, rr);
 }

@@ -10,6 +10,7 @@
 
 #include "core/globals.h"
 #include "core/interrupts.h"
+#include "core/ring.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_divide.h"
 #include "numbers/freelists.h"
@@ -56,11 +57,11 @@ class PolyList {
   std::vector<poly> items_;
 };
 
-bool modular_ring() { return modularmode && mod_is_prime && !flotemode; }
-bool integer_ring() { return !flotemode && !lintmode && !modularmode; }
+bool modular_ring(const Ring& ring) { return ring.modular && mod_is_prime && !ring.flote; }
+bool integer_ring(const Ring& ring) { return !ring.flote && !ring.lint && !ring.modular; }
 
 // The characteristic: the prime modulus, or 2 in GF(2^8) and GF(2^16).
-std::int32_t characteristic() { return finf ? 2 : modulus; }
+std::int32_t characteristic(const Ring& ring) { return ring.char2 ? 2 : ring.modulus; }
 
 // ---- The levels and the coordinates of A ---------------------------------------------
 
@@ -205,10 +206,10 @@ Exps free_degrees(const Levels& lv, poly h) {
 // ---- Frobenius orbits and powers by base-p digits ----------------------------------
 
 // a^p reduced, p the characteristic.
-poly frobenius(poly a) {
+poly frobenius(poly a, const Ring& ring) {
   OwnedPoly x;
   poly_assign(a, x.cell());
-  compute_power(x.cell(), characteristic(), polynames);
+  compute_power(x.cell(), characteristic(ring), polynames);
   return x.release();
 }
 
@@ -224,24 +225,24 @@ struct Orbit {
 };
 
 // The least J with p^J >= N: a^(p^J) has lost a's nilpotent part.
-std::int32_t settling_steps(const Levels& lv) {
+std::int32_t settling_steps(const Levels& lv, const Ring& ring) {
   std::int32_t J = 0;
-  for (std::int64_t reach = 1; reach < lv.dim; reach *= characteristic()) ++J;
+  for (std::int64_t reach = 1; reach < lv.dim; reach *= characteristic(ring)) ++J;
   return J;
 }
 
 // Fills *o with the orbit of a; false when the cycle exceeds cycle_cap.
-bool orbit(poly a, std::int32_t J, Orbit* o) {
+bool orbit(poly a, std::int32_t J, Orbit* o, const Ring& ring) {
   o->J = J;
   OwnedPoly first;
   poly_assign(a, first.cell());
   o->it.push(first.release());
-  for (std::int32_t i = 0; i < J; ++i) o->it.push(frobenius(o->it.back()));
+  for (std::int32_t i = 0; i < J; ++i) o->it.push(frobenius(o->it.back(), ring));
   const poly start = o->it[static_cast<std::size_t>(J)];
   for (std::int32_t L = 1; L <= cycle_cap; ++L) {
     check_interrupt();
     OwnedPoly next;
-    next.p = frobenius(o->it.back());
+    next.p = frobenius(o->it.back(), ring);
     if (poly_equal(next.get(), start)) {
       o->L = L;
       return true;
@@ -306,9 +307,9 @@ poly orbit_power(const Orbit& o, const std::vector<std::int64_t>& digits, poly e
 }
 
 // a^(M + add) times e (the exponent M of a's orbit).
-poly orbit_exponent_power(const Orbit& o, std::int64_t add, poly e) {
+poly orbit_exponent_power(const Orbit& o, std::int64_t add, poly e, const Ring& ring) {
   std::vector<std::int64_t> digits;
-  exponent_digits(characteristic(), o.J, o.L, 1, add, 1, &digits);
+  exponent_digits(characteristic(ring), o.J, o.L, 1, add, 1, &digits);
   return orbit_power(o, digits, e);
 }
 
@@ -325,8 +326,9 @@ struct RootJob {
 // Modulo a prime: *root := the root of order s of c, a unit of eA with the
 // orbit oc, and *inv := 1 / (s root^(s-1)); false when the root is not
 // unique or c has none.
-bool unit_root(const RootJob& job, const Orbit& oc, poly c, poly e, poly* root, poly* inv) {
-  const std::int64_t p = characteristic(), s = job.s;
+bool unit_root(const RootJob& job, const Orbit& oc, poly c, poly e, poly* root, poly* inv,
+               const Ring& ring) {
+  const std::int64_t p = characteristic(ring), s = job.s;
   std::vector<std::int64_t> digits;
   if (s == 2) {
     // p^L = 3 mod 4: a^((M + 2)/4), the square root that is a square.
@@ -348,8 +350,8 @@ bool unit_root(const RootJob& job, const Orbit& oc, poly c, poly e, poly* root, 
   if (s > 2) compute_power(d.cell(), job.s - 1, polynames);
   if (s % p != 1) mod_num_poly_mult(d.get(), static_cast<std::int32_t>(s % p));
   Orbit od;
-  if (!orbit(d.get(), job.J, &od)) return false;
-  *inv = orbit_exponent_power(od, -1, e);
+  if (!orbit(d.get(), job.J, &od, ring)) return false;
+  *inv = orbit_exponent_power(od, -1, e, ring);
   *root = r.release();
   return true;
 }
@@ -373,17 +375,18 @@ bool divide_leaves(const Levels& lv, poly c, imptr d, poly* q) {
   return true;
 }
 
-bool component_root(RootJob& job, poly e, poly h, poly* g);
+bool component_root(RootJob& job, poly e, poly h, poly* g, const Ring& ring);
 
 // h's root in eA[X] as the sum of the roots of u h in uA[X] and of (e - u) h
 // in (e - u)A[X], u an idempotent of eA other than 0 and e.
-bool split_root(RootJob& job, poly e, poly u, poly h, poly* g) {
+bool split_root(RootJob& job, poly e, poly u, poly h, poly* g, const Ring& ring) {
   if (++job.splits > job.lv.dim) return false;
   OwnedPoly v, h1, h2, g1, g2;
   poly_sub(e, u, v.cell());
   poly_mult(u, h, h1.cell(), polynames);
   poly_sub(h, h1.get(), h2.cell());
-  if (!component_root(job, u, h1.get(), g1.cell()) || !component_root(job, v.get(), h2.get(), g2.cell()))
+  if (!component_root(job, u, h1.get(), g1.cell(), ring) ||
+      !component_root(job, v.get(), h2.get(), g2.cell(), ring))
     return false;
   best_poly_add(g1.release(), g2.release(), g);
   return true;
@@ -393,7 +396,7 @@ bool split_root(RootJob& job, poly e, poly u, poly h, poly* g) {
 // *g nil on entry), term by term from the end job.descending names (in a
 // monomial order the least term of a product is the product of the least
 // terms as well); false when none is found.
-bool component_root(RootJob& job, poly e, poly h, poly* g) {
+bool component_root(RootJob& job, poly e, poly h, poly* g, const Ring& ring) {
   check_interrupt();
   const Levels& lv = job.lv;
   if (poly_iszero(h)) {
@@ -403,7 +406,7 @@ bool component_root(RootJob& job, poly e, poly h, poly* g) {
   Exps m0;
   OwnedPoly c, r0, divisor;  // c: the end coefficient; divisor: modulo p 1 / (s r0^(s-1)), over Z s r0^(s-1)
   end_free_term(lv, h, job.descending, &m0, c.cell());
-  if (integer_ring()) {
+  if (integer_ring(ring)) {
     if (!is_bare_leaf(c.get()) || !poly_exact_root(c.get(), job.s, r0.cell())) return false;
     poly_assign(r0.get(), divisor.cell());
     if (job.s > 2) compute_power(divisor.cell(), job.s - 1, nilpol);
@@ -412,12 +415,12 @@ bool component_root(RootJob& job, poly e, poly h, poly* g) {
     poly_mult(divisor.get(), factor.get(), divisor.cell(), nilpol);
   } else {
     Orbit oc;
-    if (!orbit(c.get(), job.J, &oc)) return false;
+    if (!orbit(c.get(), job.J, &oc, ring)) return false;
     OwnedPoly u;
-    u.p = orbit_exponent_power(oc, 0, e);
+    u.p = orbit_exponent_power(oc, 0, e, ring);
     if (poly_iszero(u.get())) return false;  // a nilpotent leading coefficient
-    if (!poly_equal(u.get(), e)) return split_root(job, e, u.get(), h, g);
-    if (!unit_root(job, oc, c.get(), e, r0.cell(), divisor.cell())) return false;
+    if (!poly_equal(u.get(), e)) return split_root(job, e, u.get(), h, g, ring);
+    if (!unit_root(job, oc, c.get(), e, r0.cell(), divisor.cell(), ring)) return false;
   }
   Exps lead(m0);
   for (auto& x : lead) {
@@ -446,7 +449,7 @@ bool component_root(RootJob& job, poly e, poly h, poly* g) {
       next[l] = static_cast<std::int32_t>(v);
     }
     if (job.descending ? !(next < last) : !(last < next)) return false;
-    if (integer_ring()) {
+    if (integer_ring(ring)) {
       if (!divide_leaves(lv, c2.get(), divisor.get()->ncoef, t.cell())) return false;
     } else {
       poly_mult(c2.get(), divisor.get(), t.cell(), polynames);
@@ -482,9 +485,9 @@ bool coordinates(const Levels& lv, poly a, std::vector<std::int32_t>* out) {
 }
 
 // x^(q/2) in GF(q), q = 2^8 or 2^16: the square root.
-std::int32_t field_square_root(std::int32_t x) {
+std::int32_t field_square_root(std::int32_t x, const Ring& ring) {
   std::uint32_t r = 1, b = static_cast<std::uint32_t>(x);
-  for (std::int64_t n = modulus / 2; n > 0; n >>= 1) {
+  for (std::int64_t n = ring.modulus / 2; n > 0; n >>= 1) {
     if (n & 1) r = static_cast<std::uint32_t>(modmult(r, b));
     b = static_cast<std::uint32_t>(modmult(b, b));
   }
@@ -496,7 +499,8 @@ std::int32_t field_square_root(std::int32_t x) {
 // unknowns 0), and b_a = c_a^(1/p) with twist, else c_a. False when a free
 // exponent of h is not a multiple of k, h is not reduced, N > system_cap, or
 // a system has no solution.
-bool linear_shrink(const Levels& lv, poly h, std::int32_t k, bool twist, poly* g) {
+bool linear_shrink(const Levels& lv, poly h, std::int32_t k, bool twist, poly* g,
+                   const Ring& ring) {
   if (lv.dim > system_cap) return false;
   const auto N = static_cast<std::size_t>(lv.dim);
   std::map<Exps, std::vector<std::int32_t>> parts;
@@ -554,9 +558,10 @@ bool linear_shrink(const Levels& lv, poly h, std::int32_t k, bool twist, poly* g
       const std::int32_t f = rows[i * W + c];
       if (i == top || f == 0) continue;
       for (std::size_t j = c; j < W; ++j)
-        rows[i * W + j] = mod_sub(rows[i * W + j],
-                                  modmult(static_cast<std::uint32_t>(f), static_cast<std::uint32_t>(rows[top * W + j])),
-                                  modulus);
+        rows[i * W + j] = mod_sub(
+            rows[i * W + j],
+            modmult(static_cast<std::uint32_t>(f), static_cast<std::uint32_t>(rows[top * W + j])),
+            ring.modulus);
     }
     pivots.push_back(c);
   }
@@ -572,7 +577,7 @@ bool linear_shrink(const Levels& lv, poly h, std::int32_t k, bool twist, poly* g
     for (std::size_t r = 0; r < pivots.size(); ++r) {
       std::int32_t v = rows[r * W + col];
       if (v == 0) continue;
-      if (twist && finf) v = field_square_root(v);
+      if (twist && ring.char2) v = field_square_root(v, ring);
       Exps mono = basis_exponents(lv, static_cast<std::int64_t>(pivots[r]));
       for (std::size_t l = 0; l < mono.size(); ++l)
         if (!lv.modded[l]) mono[l] = shrunk[l];
@@ -615,17 +620,20 @@ std::vector<std::int32_t> prime_factors(std::int32_t r) {
   return f;
 }
 
-}  // namespace
-
-bool quotient_roots_apply() {
-  if (flotemode || laurent || (!modular_ring() && !integer_ring())) return false;
+bool roots_apply(const Ring& ring) {
+  if (ring.flote || ring.laurent || (!modular_ring(ring) && !integer_ring(ring))) return false;
   Levels lv;
   return read_levels(&lv);
 }
 
+}  // namespace
+
+bool quotient_roots_apply() { return roots_apply(Ring::current()); }
+
 bool poly_quotient_root(poly h, std::int32_t r, poly* g) {
   *g = nullptr;
-  if (r < 2 || !quotient_roots_apply()) return false;
+  const Ring ring = Ring::current();
+  if (r < 2 || !roots_apply(ring)) return false;
   Levels lv;
   read_levels(&lv);
   OwnedPoly cur;
@@ -633,17 +641,17 @@ bool poly_quotient_root(poly h, std::int32_t r, poly* g) {
   for (const std::int32_t s : prime_factors(r)) {
     OwnedPoly next;
     bool found = false;
-    if (modular_ring() && s == characteristic()) {
-      found = linear_shrink(lv, cur.get(), s, true, next.cell());
+    if (modular_ring(ring) && s == characteristic(ring)) {
+      found = linear_shrink(lv, cur.get(), s, true, next.cell(), ring);
     } else {
       // From the leading end, else from the trailing one (over the
       // integers, say, where only an integer end coefficient is taken).
       OwnedPoly one;
       poly_set(1, one.cell());
       for (const bool descending : {true, false}) {
-        RootJob job{lv, s, modular_ring() ? settling_steps(lv) : 0, descending};
+        RootJob job{lv, s, modular_ring(ring) ? settling_steps(lv, ring) : 0, descending};
         free_poly(next.cell());
-        found = component_root(job, one.get(), cur.get(), next.cell());
+        found = component_root(job, one.get(), cur.get(), next.cell(), ring);
         if (found) break;
       }
     }
@@ -660,11 +668,12 @@ bool poly_quotient_root(poly h, std::int32_t r, poly* g) {
 
 bool poly_quotient_shrink(poly h, std::int32_t k, poly* g) {
   *g = nullptr;
-  if (k < 2 || !modular_ring() || !quotient_roots_apply()) return false;
+  const Ring ring = Ring::current();
+  if (k < 2 || !modular_ring(ring) || !roots_apply(ring)) return false;
   Levels lv;
   read_levels(&lv);
   OwnedPoly w;
-  if (!linear_shrink(lv, h, k, false, w.cell())) return false;
+  if (!linear_shrink(lv, h, k, false, w.cell(), ring)) return false;
   OwnedPoly check;
   check.p = expanded(lv, w.get(), k);
   if (!poly_equal(check.get(), h)) return false;

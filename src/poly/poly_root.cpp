@@ -9,6 +9,7 @@
 
 #include "core/globals.h"
 #include "core/interrupts.h"
+#include "core/ring.h"
 #include "numbers/bigint.h"
 #include "numbers/bigint_divide.h"
 #include "numbers/bigint_multiply.h"
@@ -35,11 +36,11 @@ using Exps = std::vector<std::int32_t>;  // exponents level by level from the to
 
 // ---- Numbers of the two rings -------------------------------------------------------
 
-bool big_ring() { return !flotemode && !lintmode && !modularmode; }
+bool big_ring(const Ring& ring) { return !ring.flote && !ring.lint && !ring.modular; }
 
 // The characteristic of the modular field: the prime modulus, or 2 in the
 // fields of 256 and 65536 elements (whose residues are bit patterns).
-std::int32_t characteristic() { return finf ? 2 : modulus; }
+std::int32_t characteristic(const Ring& ring) { return ring.char2 ? 2 : ring.modulus; }
 
 std::uint32_t residue_power(std::uint32_t b, std::uint64_t e) {
   std::uint32_t r = 1;
@@ -105,8 +106,8 @@ imptr big_positive_root(imptr a, std::int32_t s) {
 
 // The root of order s of the number c with the sign rule of poly_exact_root,
 // a fresh number; nil when there is none.
-imptr number_root(imptr c, std::int32_t s) {
-  if (big_ring()) {
+imptr number_root(imptr c, std::int32_t s, const Ring& ring) {
+  if (big_ring(ring)) {
     if (c->head->value == 0) return detail::copy_number(c);
     const bool negative = c->head->value < 0;
     if (negative && s % 2 == 0) return nullptr;
@@ -117,7 +118,7 @@ imptr number_root(imptr c, std::int32_t s) {
     return r;
   }
   const auto v = static_cast<std::uint32_t>(c->lint);
-  const auto q = static_cast<std::uint32_t>(modulus);
+  const auto q = static_cast<std::uint32_t>(ring.modulus);
   if (v == 0) return residue_number(0);
   std::uint32_t r = 0;
   if (s == 2) {
@@ -137,8 +138,8 @@ imptr number_root(imptr c, std::int32_t s) {
 
 // c / d in the current ring (d non-zero), a fresh number; nil when the big
 // quotient is not exact.
-imptr exact_quotient(imptr c, imptr d) {
-  if (big_ring()) {
+imptr exact_quotient(imptr c, imptr d, const Ring& ring) {
+  if (big_ring(ring)) {
     ScratchNumber q, rem;
     divide(c, d, q.get(), rem.get());
     if (rem.get()->head->value != 0) return nullptr;
@@ -151,8 +152,8 @@ imptr exact_quotient(imptr c, imptr d) {
 }
 
 // d := s r^(s-1) in the current ring (d a header without limbs).
-void install_divisor(imptr r, std::int32_t s, imptr d) {
-  if (big_ring()) {
+void install_divisor(imptr r, std::int32_t s, imptr d, const Ring& ring) {
+  if (big_ring(ring)) {
     imptr p = big_power(r, s - 1);
     numptr penult = nullptr;
     simp_mult(p, d, s, &penult);
@@ -160,7 +161,7 @@ void install_divisor(imptr r, std::int32_t s, imptr d) {
     return;
   }
   const auto v = residue_power(static_cast<std::uint32_t>(r->lint), static_cast<std::uint64_t>(s) - 1);
-  d->lint = modmult(v, static_cast<std::uint32_t>(s % characteristic()));
+  d->lint = modmult(v, static_cast<std::uint32_t>(s % characteristic(ring)));
 }
 
 // A constant leaf holding the number n (moved in).
@@ -239,12 +240,12 @@ std::vector<std::vector<OwnedPoly>> pascal(std::int32_t s) {
 }
 
 // *out := the root of order s (a prime, or 2) of h; false when there is none.
-bool prime_root(poly h, std::int32_t s, poly* out) {
+bool prime_root(poly h, std::int32_t s, poly* out, const Ring& ring) {
   Exps lead;
   poly lc = leading_term(h, &lead);
   for (std::int32_t e : lead)
     if (e % s != 0) return false;
-  imptr r0 = number_root(lc->ncoef, s);
+  imptr r0 = number_root(lc->ncoef, s, ring);
   if (r0 == nullptr) return false;
   for (auto& e : lead) e /= s;
   if (is_bare_leaf(h)) {
@@ -255,7 +256,7 @@ bool prime_root(poly h, std::int32_t s, poly* out) {
   box.scan(h, 0);
   box.close();
   ScratchNumber d;  // s lc(g)^(s-1), the divisor of every later term
-  install_divisor(r0, s, d.get());
+  install_divisor(r0, s, d.get(), ring);
   const auto binom = pascal(s);
   // pw[i] = G^i for i = 1 .. s - 1; pw[0] = 1.
   std::vector<OwnedPoly> pw(static_cast<std::size_t>(s));
@@ -280,7 +281,7 @@ bool prime_root(poly h, std::int32_t s, poly* out) {
         return false;
     }
     if (!lex_less(m, last)) return false;
-    imptr cq = exact_quotient(c->ncoef, d.get());
+    imptr cq = exact_quotient(c->ncoef, d.get(), ring);
     if (cq == nullptr) return false;
     while (!m.empty() && m.back() == 0) m.pop_back();
     OwnedPoly t;
@@ -325,14 +326,14 @@ std::vector<std::int32_t> prime_factors_of(std::int32_t r) {
   return f;
 }
 
-bool order_allowed(std::int32_t r) {
-  if (r < 2 || flotemode) return false;
-  if (big_ring()) return true;
-  if (!modularmode || !mod_is_prime || r % characteristic() == 0) return false;
-  if ((r & (r - 1)) == 0) return modulus % 4 == 3;
+bool order_allowed(std::int32_t r, const Ring& ring) {
+  if (r < 2 || ring.flote) return false;
+  if (big_ring(ring)) return true;
+  if (!ring.modular || !mod_is_prime || r % characteristic(ring) == 0) return false;
+  if ((r & (r - 1)) == 0) return ring.modulus % 4 == 3;
   if (r % 2 == 0) return false;
   std::int32_t g = r, x = 0, y = 0;
-  egcd_ints(&g, modulus - 1, &x, &y);
+  egcd_ints(&g, ring.modulus - 1, &x, &y);
   return g == 1;
 }
 
@@ -340,12 +341,13 @@ bool order_allowed(std::int32_t r) {
 
 bool poly_exact_root(poly h, std::int32_t r, poly* g) {
   *g = nullptr;
-  if (!order_allowed(r)) return false;
+  const Ring ring = Ring::current();
+  if (!order_allowed(r, ring)) return false;
   OwnedPoly cur;
   poly_assign(h, cur.cell());
   for (std::int32_t s : prime_factors_of(r)) {
     OwnedPoly next;
-    if (!prime_root(cur.get(), s, next.cell())) return false;
+    if (!prime_root(cur.get(), s, next.cell(), ring)) return false;
     std::swap(cur.p, next.p);
   }
   *g = cur.release();

@@ -35,23 +35,25 @@ struct Relation {
   std::vector<Sparse> sparse;                       // the same, entry by entry
 };
 
-std::uint32_t residue_of(poly leaf) {
-  const std::int64_t v = leaf->ncoef->lint % modulus;
-  return static_cast<std::uint32_t>(v < 0 ? v + modulus : v);
+std::uint32_t residue_of(poly leaf, const Ring& ring) {
+  const std::int64_t v = leaf->ncoef->lint % ring.modulus;
+  return static_cast<std::uint32_t>(v < 0 ? v + ring.modulus : v);
 }
 
-std::uint32_t negated(std::uint32_t v) { return v == 0 ? 0 : static_cast<std::uint32_t>(modulus) - v; }
+std::uint32_t negated(std::uint32_t v, const Ring& ring) {
+  return v == 0 ? 0 : static_cast<std::uint32_t>(ring.modulus) - v;
+}
 
 // *row := the polynomial c in t (a bare leaf, or t's list over bare number
 // leaves); false when c involves a lower variable.
-bool read_row(poly c, Row* row) {
+bool read_row(poly c, Row* row, const Ring& ring) {
   row->assign(static_cast<std::size_t>(detail::degree(c)) + 1, 0);
   for (poly x = c; x != nullptr; x = x->next) {
     if (x->numb) {
-      (*row)[0] = residue_of(x);
+      (*row)[0] = residue_of(x, ring);
     } else {
       if (!is_bare_leaf(x->pcoef) || x->exp < 0) return false;
-      (*row)[static_cast<std::size_t>(x->exp)] = residue_of(x->pcoef);
+      (*row)[static_cast<std::size_t>(x->exp)] = residue_of(x->pcoef, ring);
     }
   }
   return true;
@@ -60,14 +62,15 @@ bool read_row(poly c, Row* row) {
 // *rows := the rows of n in s (rows[j] the coefficient of s^j), *leaves
 // := its number leaves; false when a coefficient is not a polynomial in t
 // alone.
-bool read_rows(poly n, std::vector<Row>* rows, std::int64_t* leaves) {
+bool read_rows(poly n, std::vector<Row>* rows, std::int64_t* leaves, const Ring& ring) {
   rows->assign(static_cast<std::size_t>(detail::degree(n)) + 1, Row{});
   *leaves = 0;
   for (poly x = n; x != nullptr; x = x->next) {
     if (x->numb) {
-      (*rows)[0] = Row{residue_of(x)};
+      (*rows)[0] = Row{residue_of(x, ring)};
       ++*leaves;
-    } else if (x->exp < 0 || !read_row(x->pcoef, &(*rows)[static_cast<std::size_t>(x->exp)])) {
+    } else if (x->exp < 0 ||
+               !read_row(x->pcoef, &(*rows)[static_cast<std::size_t>(x->exp)], ring)) {
       return false;
     } else {
       const Row& r = (*rows)[static_cast<std::size_t>(x->exp)];
@@ -87,26 +90,26 @@ Sparse sparse_of(const Row& r) {
 // The relation of level lv as a rule x^E = tail; false when it is not of
 // the kind this product takes (a coefficient not in t's variable, or not in
 // numbers at the bottom, or not monic).
-bool read_relation(polypt lv, bool bottom, Relation* rel) {
+bool read_relation(polypt lv, bool bottom, Relation* rel, const Ring& ring) {
   if (lv->p == nullptr) return true;
   poly p = lv->p;
   if (p->numb) {  // x^E = c
     if (lv->expon < 1) return false;
     rel->E = lv->expon;
-    if (residue_of(p) != 0) rel->tail.emplace_back(0, Row{residue_of(p)});
+    if (residue_of(p, ring) != 0) rel->tail.emplace_back(0, Row{residue_of(p, ring)});
   } else {
-    if (p->exp < 1 || !is_bare_leaf(p->pcoef) || residue_of(p->pcoef) != 1) return false;
+    if (p->exp < 1 || !is_bare_leaf(p->pcoef) || residue_of(p->pcoef, ring) != 1) return false;
     rel->E = p->exp;
     for (poly x = p->next; x != nullptr; x = x->next) {
       Row r;
       const std::int32_t k = x->numb ? 0 : x->exp;
       poly c = x->numb ? x : x->pcoef;
       if (x->numb) {
-        r = Row{residue_of(x)};
-      } else if ((bottom && !is_bare_leaf(c)) || !read_row(c, &r)) {
+        r = Row{residue_of(x, ring)};
+      } else if ((bottom && !is_bare_leaf(c)) || !read_row(c, &r, ring)) {
         return false;
       }
-      for (auto& v : r) v = negated(v);
+      for (auto& v : r) v = negated(v, ring);
       rel->tail.emplace_back(k, std::move(r));
     }
   }
@@ -116,8 +119,8 @@ bool read_relation(polypt lv, bool bottom, Relation* rel) {
 
 // row := row reduced by the bottom relation (entries of exponent E and up
 // folded from the top); trimmed to at most E entries.
-void reduce_row(Row& row, const Relation& rel) {
-  const auto p = static_cast<std::uint64_t>(modulus);
+void reduce_row(Row& row, const Relation& rel, const Ring& ring) {
+  const auto p = static_cast<std::uint64_t>(ring.modulus);
   if (rel.E > 0) {
     const auto E = static_cast<std::size_t>(rel.E);
     for (std::size_t i = row.size(); i-- > E;) {
@@ -135,14 +138,14 @@ void reduce_row(Row& row, const Relation& rel) {
 }
 
 // dst += q * r, dst grown as needed.
-void add_product(Row& dst, const Row& q, const Row& r, const Sparse& rs) {
-  const auto p = static_cast<std::uint64_t>(modulus);
+void add_product(Row& dst, const Row& q, const Row& r, const Sparse& rs, const Ring& ring) {
+  const auto p = static_cast<std::uint64_t>(ring.modulus);
   const std::size_t need = q.size() + r.size() - 1;
   if (dst.size() < need) dst.resize(need, 0);
   if (rs.size() >= 32 && q.size() >= 32) {
     const DensePoly a(q.begin(), q.end());
     const DensePoly b(r.begin(), r.end());
-    const DensePoly c = dense_mul(a, b, modulus);
+    const DensePoly c = dense_mul(a, b, ring.modulus);
     for (std::size_t i = 0; i < c.size(); ++i)
       dst[i] = static_cast<std::uint32_t>((dst[i] + static_cast<std::uint64_t>(c[i])) % p);
     return;
@@ -157,26 +160,28 @@ void add_product(Row& dst, const Row& q, const Row& r, const Sparse& rs) {
 // rows := rows reduced by the top relation (rows E and up divided out from
 // the top, each quotient row reduced by the bottom relation first), then
 // every row by the bottom relation.
-void reduce_rows(std::vector<Row>& rows, const Relation& top, const Relation& bottom) {
+void reduce_rows(std::vector<Row>& rows, const Relation& top, const Relation& bottom,
+                 const Ring& ring) {
   if (top.E > 0) {
     const auto E = static_cast<std::size_t>(top.E);
     for (std::size_t j = rows.size(); j-- > E;) {
       Row q = std::move(rows[j]);
-      reduce_row(q, bottom);
+      reduce_row(q, bottom, ring);
       if (q.empty()) continue;
       for (std::size_t i = 0; i < top.tail.size(); ++i) {
         const auto& [k, r] = top.tail[i];
-        add_product(rows[j - E + static_cast<std::size_t>(k)], q, r, top.sparse[i]);
+        add_product(rows[j - E + static_cast<std::size_t>(k)], q, r, top.sparse[i], ring);
       }
     }
     if (rows.size() > E) rows.resize(E);
   }
-  for (Row& r : rows) reduce_row(r, bottom);
+  for (Row& r : rows) reduce_row(r, bottom, ring);
 }
 
 // The product rows of n and m by Kronecker's substitution: row j of each
 // operand at j K, K the product's t-degree plus one.
-std::vector<Row> packed_product(const std::vector<Row>& a, const std::vector<Row>& b) {
+std::vector<Row> packed_product(const std::vector<Row>& a, const std::vector<Row>& b,
+                                const Ring& ring) {
   std::size_t wa = 1, wb = 1;
   for (const Row& r : a) wa = std::max(wa, r.size());
   for (const Row& r : b) wb = std::max(wb, r.size());
@@ -192,7 +197,7 @@ std::vector<Row> packed_product(const std::vector<Row>& a, const std::vector<Row
   const DensePoly pb = pack(b);
   std::vector<Row> c(a.size() + b.size() - 1);
   if (pa.empty() || pb.empty()) return c;
-  const DensePoly pc = &a == &b ? dense_mul(pa, pa, modulus) : dense_mul(pa, pb, modulus);
+  const DensePoly pc = &a == &b ? dense_mul(pa, pa, ring.modulus) : dense_mul(pa, pb, ring.modulus);
   for (std::size_t j = 0; j < c.size() && j * K < pc.size(); ++j) {
     const std::size_t end = std::min(pc.size(), j * K + K);
     c[j].assign(pc.begin() + static_cast<std::ptrdiff_t>(j * K), pc.begin() + static_cast<std::ptrdiff_t>(end));
@@ -268,20 +273,27 @@ bool enough_terms(poly n, poly m) {
 }  // namespace
 
 bool tower_poly_mult(poly n, poly m, poly* p, polypt pol) {
-  if (!modularmode || !lintmode || !mod_is_prime || finf || flotemode || laurent || modulus < 2) return false;
+  return tower_poly_mult(n, m, p, pol, Ring::current());
+}
+
+bool tower_poly_mult(poly n, poly m, poly* p, polypt pol, const Ring& ring) {
+  if (!ring.modular || !ring.lint || !mod_is_prime || ring.char2 || ring.flote || ring.laurent ||
+      ring.modulus < 2)
+    return false;
   if (pol == nullptr || pol->next == nullptr || is_bare_leaf(n) || is_bare_leaf(m)) return false;
   if (pol->p == nullptr && pol->next->p == nullptr) return false;
   if (!enough_terms(n, m)) return false;
   Relation top, bottom;
-  if (!read_relation(pol, false, &top) || !read_relation(pol->next, true, &bottom)) return false;
+  if (!read_relation(pol, false, &top, ring) || !read_relation(pol->next, true, &bottom, ring))
+    return false;
   std::vector<Row> a, b;
   std::int64_t ln = 0, lm = 0;
-  if (!read_rows(n, &a, &ln) || (m != n && !read_rows(m, &b, &lm))) return false;
+  if (!read_rows(n, &a, &ln, ring) || (m != n && !read_rows(m, &b, &lm, ring))) return false;
   if (m == n) lm = ln;
   const std::vector<Row>& bb = m == n ? a : b;
   if (!reduced(a, top, bottom) || !reduced(bb, top, bottom) || !dense_enough(a, bb, ln * lm)) return false;
-  std::vector<Row> c = packed_product(a, bb);
-  reduce_rows(c, top, bottom);
+  std::vector<Row> c = packed_product(a, bb, ring);
+  reduce_rows(c, top, bottom, ring);
   poly r = rows_poly(c);
   free_poly(p);
   *p = r;

@@ -17,6 +17,7 @@
 #pragma once
 
 #include "core/records.h"
+#include "core/ring.h"
 
 namespace tavrin {
 
@@ -32,5 +33,6 @@ namespace tavrin {
 // n, m: kept (may be the same); *p: overwritten when true.
 // reads: mode flags, modulus, mod_is_prime, finf, laurent, tower_mult_terms
 bool tower_poly_mult(poly n, poly m, poly* p, polypt pol);
+bool tower_poly_mult(poly n, poly m, poly* p, polypt pol, const Ring& ring);
 
 }  // namespace tavrin

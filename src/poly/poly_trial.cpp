@@ -63,14 +63,14 @@ struct NumberDivisor {
 
 // A fresh number n / d, or nil when the quotient is not exact (big
 // integers: a non-zero remainder; every mode: 0 from a non-zero n).
-imptr number_quotient(imptr n, const NumberDivisor& d) {
+imptr number_quotient(imptr n, const NumberDivisor& d, const Ring& ring) {
   OwnedNumber r;
-  if (!flotemode && !lintmode) {
+  if (!ring.flote && !ring.lint) {
     ScratchNumber rem;
     divide(n, d.m, r.get(), rem.get());
     if (rem.get()->head->value != 0 || r.get()->head->value == 0) return nullptr;
   } else {
-    if (modularmode) {
+    if (ring.modular) {
       r.get()->lint =
           modmult(static_cast<std::uint32_t>(n->lint), static_cast<std::uint32_t>(d.inverse));
     } else {
@@ -82,17 +82,17 @@ imptr number_quotient(imptr n, const NumberDivisor& d) {
 }
 
 // The list n divided coefficientwise, or nil when a coefficient fails.
-poly quotient_list(poly n, const NumberDivisor& d) {
+poly quotient_list(poly n, const NumberDivisor& d, const Ring& ring) {
   OwnedPoly head;
   poly* link = head.cell();
   for (poly t = n; t != nullptr; t = t->next) {
     poly node;
     if (t->numb) {
-      imptr r = number_quotient(t->ncoef, d);
+      imptr r = number_quotient(t->ncoef, d, ring);
       if (r == nullptr) return nullptr;
       node = detail::new_leaf(r);
     } else {
-      poly c = quotient_list(t->pcoef, d);
+      poly c = quotient_list(t->pcoef, d, ring);
       if (c == nullptr) return nullptr;
       node = detail::make_term(t->exp, c);
     }
@@ -179,8 +179,10 @@ bool lost_degree(poly image, poly operand) {
 // form without a quotient).
 class TrialDivision {
  public:
-  TrialDivision(poly n, poly m, polypt pt, bool shortcut, bool yes_check, bool kill_n, bool noq)
-      : n_(n),
+  TrialDivision(poly n, poly m, polypt pt, bool shortcut, bool yes_check, bool kill_n, bool noq,
+                const Ring& ring)
+      : ring_(ring),
+        n_(n),
         m_(m),
         pt_(pt),
         shortcut_(shortcut),
@@ -205,6 +207,7 @@ class TrialDivision {
   Verdict fast_test_rat(std::int32_t i, bool small);
   Verdict partial_test(poly points);
 
+  const Ring& ring_;
   poly n_;
   poly m_;
   polypt pt_;
@@ -253,7 +256,7 @@ bool TrialDivision::run(poly* q) {
   const TraceLevel trace(noq_ ? "trial divide noq, counting to " : "trial divide, counting to ",
                          n_->exp - m_->exp + 1);
   if (shortcut_) {
-    const std::int32_t tries = compute_height(height_, m_, n_);
+    const std::int32_t tries = compute_height(height_, m_, n_, ring_);
     for (std::int32_t i = 0; i <= tries; ++i) {
       const Verdict v = noq_ ? fast_test_1(i) : fast_test(i);
       if (!v.worked) continue;
@@ -262,14 +265,14 @@ bool TrialDivision::run(poly* q) {
       break;
     }
   }
-  if (pt_->p == nullptr && detail::char2_division_applies(n_, m_)) {
+  if (pt_->p == nullptr && detail::char2_division_applies(n_, m_, ring_)) {
     OwnedPoly qd, rd;
-    detail::char2_division(n_, m_, noq_ ? nullptr : qd.cell(), rd.cell());
+    detail::char2_division(n_, m_, noq_ ? nullptr : qd.cell(), rd.cell(), ring_);
     const bool ok = poly_iszero(rd.p);
     return answer(q, ok, ok ? qd.release() : nullptr);
   }
   IntPoly a, b;
-  if (detail::integer_operands(n_, m_, pt_, &a, &b)) {
+  if (detail::integer_operands(n_, m_, pt_, &a, &b, ring_)) {
     // One variable over the integers: on words. A prime that shows m not
     // dividing n spares the division of the packed integers.
     ++divide_routes.integer_exact;
@@ -279,7 +282,7 @@ bool TrialDivision::run(poly* q) {
   }
   if (dense_path_applies()) {
     OwnedPoly qd;
-    const bool ok = fastest_poly_div(n_, m_, qd.cell());
+    const bool ok = fastest_poly_div(n_, m_, qd.cell(), ring_);
     return answer(q, ok, qd.release());
   }
   return long_division(q, trace);
@@ -287,15 +290,15 @@ bool TrialDivision::run(poly* q) {
 
 // m in the field levels: n times m's inverse, divided by its denominator.
 bool TrialDivision::by_field(poly* q) {
-  if (noq_ && lintmode) return true;
+  if (noq_ && ring_.lint) return true;
   FieldInverse inv;
   if (!inv.take(m_, pt_) || !inv.denom_is_number()) return answer(q, false, nullptr);
   OwnedPoly prod;
-  poly_mult(n_, inv.numer, prod.cell(), pt_);
+  poly_mult(n_, inv.numer, prod.cell(), pt_, ring_);
   if (inv.denom == nullptr) return answer(q, true, prod.release());
   poly r = nullptr;
   bool ok = false;
-  trial_poly_quot(prod.p, inv.denom, &r, &ok);
+  trial_poly_quot(prod.p, inv.denom, &r, &ok, ring_);
   return answer(q, ok, ok ? r : nullptr);
 }
 
@@ -343,7 +346,7 @@ bool TrialDivision::by_lower(poly* q) {
 // One variable each, dense enough, modulo a prime: the array division
 // (past the arrays on residue vectors, but in characteristic 2).
 bool TrialDivision::dense_path_applies() const {
-  if (!modularmode || !mod_is_prime || (finf && n_->exp > fast_gcd_size)) return false;
+  if (!ring_.modular || !mod_is_prime || (ring_.char2 && n_->exp > fast_gcd_size)) return false;
   for (poly p : {n_, m_}) {
     if (!height_is_1(p) || lastnode(p)->exp < 0) return false;
     const std::int32_t len = poly_length(p);
@@ -385,10 +388,10 @@ bool TrialDivision::long_division(poly* q, const TraceLevel& trace) {
     poly qc = nullptr;
     bool ok = false;
     if (c_number) {
-      trial_poly_quot(rc, c, &qc, &ok);
+      trial_poly_quot(rc, c, &qc, &ok, ring_);
     } else if (!is_bare_leaf(rc) || c_field) {
       if (own) R->pcoef = nullptr;  // ours: the division below frees it
-      ok = trial_poly_divide(rc, c, &qc, pt_->next, false, false, own);
+      ok = trial_poly_divide(rc, c, &qc, pt_->next, false, false, own, ring_);
     }
     if (!ok) return answer(q, false, nullptr);
 
@@ -422,14 +425,14 @@ Verdict TrialDivision::partial_test(poly points) {
     ni = n_image.p;
   }
   if (lost_degree(mi, m_) || lost_degree(ni, n_)) return {};
-  if (modularmode && mod_is_prime && field_depth == 0 && !keeps_a_level(points)) {
+  if (ring_.modular && mod_is_prime && ring_.field_depth == 0 && !keeps_a_level(points)) {
     OwnedPoly r;
-    poly_div_no_q(ni, mi, r.cell());
+    poly_div_no_q(ni, mi, r.cell(), ring_);
     return {true, r.p == nullptr || poly_iszero(r.p)};
   }
   const bool evaluated = n_image.p != nullptr;
   if (evaluated) ni = n_image.release();
-  return {true, trial_poly_divide_noq(ni, mi, pt_, false, false, evaluated)};
+  return {true, trial_poly_divide_noq(ni, mi, pt_, false, false, evaluated, ring_)};
 }
 
 // Pass i of trial_poly_divide: small points for the levels below the main one.
@@ -439,7 +442,7 @@ Verdict TrialDivision::fast_test(std::int32_t i) {
     std::int32_t v = 0;
     if (index < 7) {
       v = rand_integer2() % 5 + i;
-      if (modularmode) v %= modulus;
+      if (ring_.modular) v %= ring_.modulus;
     }
     push_level_point(points.cell(), v, level_below(pt_, index - 1));
   }
@@ -449,7 +452,8 @@ Verdict TrialDivision::fast_test(std::int32_t i) {
 // Pass i of trial_poly_divide_noq.
 Verdict TrialDivision::fast_test_1(std::int32_t i) {
   need_data_file(data_file::primelist);  // global_list
-  if (!flotemode && !lintmode && height_ > 2 && field_depth == 0 && !relations_from(pt_)) {
+  if (!ring_.flote && !ring_.lint && height_ > 2 && ring_.field_depth == 0 &&
+      !relations_from(pt_)) {
     const Verdict small = fast_test_rat(i, true);
     if (small.worked && !small.divides) return small;
     const Verdict large = fast_test_rat(i, false);
@@ -463,8 +467,8 @@ Verdict TrialDivision::fast_test_1(std::int32_t i) {
     if (index <= top) {
       const std::int32_t r = rand_integer2();
       v = global_list[((r % 3) + 3 * (i + index)) % 151];
-      if (modularmode) {
-        v %= modulus;
+      if (ring_.modular) {
+        v %= ring_.modulus;
       } else {
         v %= 181;
         if (v == 0) v = 1;
@@ -519,18 +523,32 @@ std::vector<poly> leading_chain(poly p) {
 
 bool trial_poly_divide(poly n, poly m, poly* q, polypt pt, bool shortcut, bool yes_check,
                        bool kill_n) {
-  TrialDivision d(n, m, pt, shortcut, yes_check, kill_n, false);
+  return trial_poly_divide(n, m, q, pt, shortcut, yes_check, kill_n, Ring::current());
+}
+
+bool trial_poly_divide(poly n, poly m, poly* q, polypt pt, bool shortcut, bool yes_check,
+                       bool kill_n, const Ring& ring) {
+  TrialDivision d(n, m, pt, shortcut, yes_check, kill_n, false, ring);
   return d.run(q);
 }
 
 bool trial_poly_divide_noq(poly n, poly m, polypt pt, bool shortcut, bool yes_check, bool kill_n) {
-  TrialDivision d(n, m, pt, shortcut, yes_check, kill_n, true);
+  return trial_poly_divide_noq(n, m, pt, shortcut, yes_check, kill_n, Ring::current());
+}
+
+bool trial_poly_divide_noq(poly n, poly m, polypt pt, bool shortcut, bool yes_check, bool kill_n,
+                           const Ring& ring) {
+  TrialDivision d(n, m, pt, shortcut, yes_check, kill_n, true, ring);
   return d.run(nullptr);
 }
 
 void trial_poly_quot(poly n, poly m, poly* p, bool* success) {
+  trial_poly_quot(n, m, p, success, Ring::current());
+}
+
+void trial_poly_quot(poly n, poly m, poly* p, bool* success, const Ring& ring) {
   NumberDivisor d{m->ncoef};
-  if (modularmode) {
+  if (ring.modular) {
     ScratchNumber one;
     one.get()->lint = 1;
     ScratchNumber inv;
@@ -542,12 +560,16 @@ void trial_poly_quot(poly n, poly m, poly* p, bool* success) {
     *success = true;
     return;
   }
-  poly r = quotient_list(n, d);
+  poly r = quotient_list(n, d, ring);
   *success = r != nullptr;
   if (r != nullptr) *p = r;
 }
 
 std::int32_t compute_height(std::int16_t height, poly m, poly n) {
+  return compute_height(height, m, n, Ring::current());
+}
+
+std::int32_t compute_height(std::int16_t height, poly m, poly n, const Ring& ring) {
   if (height < 2) return -1;
   const std::int32_t L = fast_poly_length(m, 10) + fast_poly_length(n, 10);
   const std::int32_t T = node_total(m) + node_total(n);
@@ -557,7 +579,7 @@ std::int32_t compute_height(std::int16_t height, poly m, poly n) {
   } else {
     tries = T > 34 ? 5 : 4;
   }
-  if (modularmode) tries = std::min(modulus - 1, tries);
+  if (ring.modular) tries = std::min(ring.modulus - 1, tries);
   return tries;
 }
 

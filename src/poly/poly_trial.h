@@ -31,6 +31,7 @@
 #include <cstdint>
 
 #include "core/records.h"
+#include "core/ring.h"
 
 namespace tavrin {
 
@@ -59,6 +60,8 @@ namespace tavrin {
 // random generator state, the progress trace (closed again on every exit)
 bool trial_poly_divide(poly n, poly m, poly* q, polypt pt, bool shortcut, bool yes_check,
                        bool kill_n);
+bool trial_poly_divide(poly n, poly m, poly* q, polypt pt, bool shortcut, bool yes_check,
+                       bool kill_n, const Ring& ring);
 
 // The same question without a quotient. Its pre-test adds the all-variable
 // test in big-integer mode; it refuses at once when m is a single term in the
@@ -69,6 +72,8 @@ bool trial_poly_divide(poly n, poly m, poly* q, polypt pt, bool shortcut, bool y
 // n: kept, or consumed with kill_n; m: kept.
 // reads: as trial_poly_divide, and try_rat
 bool trial_poly_divide_noq(poly n, poly m, polypt pt, bool shortcut, bool yes_check, bool kill_n);
+bool trial_poly_divide_noq(poly n, poly m, polypt pt, bool shortcut, bool yes_check, bool kill_n,
+                           const Ring& ring);
 
 // *p := n / m for a number m, coefficient by coefficient, and *success :=
 // every coefficient divides: in big-integer mode with remainder 0; in the
@@ -79,6 +84,7 @@ bool trial_poly_divide_noq(poly n, poly m, polypt pt, bool shortcut, bool yes_ch
 // freeing its old value. In big-integer mode m must not be 0.
 // n: kept; m: kept. reads: mode flags, modulus, finf, quotsign
 void trial_poly_quot(poly n, poly m, poly* p, bool* success);
+void trial_poly_quot(poly n, poly m, poly* p, bool* success, const Ring& ring);
 
 // The number of pre-test passes less one for operands spanning `height`
 // levels: -1 (no test) below 2 levels; else by their sizes, with L the top
@@ -87,6 +93,7 @@ void trial_poly_quot(poly n, poly m, poly* p, bool* success);
 // 5 when T > 34, else 4; modulo a prime at most modulus - 1.
 // m, n: kept. reads: modularmode, modulus
 std::int32_t compute_height(std::int16_t height, poly m, poly n);
+std::int32_t compute_height(std::int16_t height, poly m, poly n, const Ring& ring);
 
 // Whether y divides x, decided on images modulo up to two word primes: from
 // the table `prime` when no field levels are involved below pt, else from

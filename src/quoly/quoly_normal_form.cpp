@@ -7,6 +7,7 @@
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/globals.h"
+#include "core/ring.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
 #include "poly/poly_add.h"
@@ -26,13 +27,14 @@ using detail::OwnedPoly;
 void check_quoly(quolyptr q, bool q_odd) {
   quoly v = *q;
   if (detail::settle_without_denominator(v)) return;
+  const Ring ring = Ring::current();  // the ring of the kernels below
   if (poly_iszero(v->denom)) {
     // A quotient by zero cannot be normalised: reported, then taken as 0.
     error(zero_denominator_error, &token);
     detail::become_zero(v);
     return;
   }
-  if (field_denominator_applies(v) && invert_field_denominator(v)) return;
+  if (field_denominator_applies(v, ring) && invert_field_denominator(v, ring)) return;
   if (detail::word_size()) {
     lint_check_quoly(q, q_odd);
     return;
@@ -40,7 +42,7 @@ void check_quoly(quolyptr q, bool q_odd) {
   if (is_bare_leaf(v->denom)) {
     // A constant denominator: no GCD, only the integer contents (none for
     // a denominator 1 or -1, whose sign normal_form fixes).
-    if (!poly_eq_1(v->denom) && !poly_eq_m1(v->denom)) cancel_contents(v);
+    if (!poly_eq_1(v->denom) && !poly_eq_m1(v->denom)) cancel_contents(v, ring);
   } else {
     OwnedPoly g;
     Lpolygcd(&v->numer, &v->denom, &g.p, q_odd, polynames);
@@ -50,7 +52,7 @@ void check_quoly(quolyptr q, bool q_odd) {
       num_poly_quot(v->numer, g.p->ncoef, 0);
       num_poly_quot(v->denom, g.p->ncoef, 0);
     }
-    if (field_denominator_applies(v) && invert_field_denominator(v)) return;
+    if (field_denominator_applies(v, ring) && invert_field_denominator(v, ring)) return;
   }
   normal_form(v, q_odd);
 }
