@@ -130,6 +130,9 @@ IntPoly intpoly_mul_rows(const IntPoly& a, const IntPoly& b);
 // quotient's degrees reach intpoly_rows_degree, else by rows.
 // (intpoly_divide.cpp) reads: intpoly_rows_degree and the word thresholds
 bool intpoly_divexact(const IntPoly& a, const IntPoly& b, IntPoly* q);
+// Whether intpoly_divexact(a, b) packs its first attempt in one word a
+// coefficient (a's coefficients and the sums of deg a + 1 of them fit).
+bool intpoly_divexact_one_word(const IntPoly& a, const IntPoly& b);
 // The division by coefficient rows alone, stopping as soon as a quotient
 // coefficient is not an integer or a remainder is left (the base case and
 // test oracle of intpoly_divexact).

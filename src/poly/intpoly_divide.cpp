@@ -114,6 +114,12 @@ double root_bound_bits(const IntPoly& b) {
   return 1.0 + best;
 }
 
+// The tight slot of intpoly_divexact: a's and b's coefficients and the
+// sums of deg a + 1 of them.
+std::int64_t tight_bits(const IntPoly& a, const IntPoly& b) {
+  return std::max(a.max_bits(), b.max_bits()) + bit_length(static_cast<std::uint64_t>(a.degree()) + 1) + 4;
+}
+
 // The primes of the quick test: one that does not divide the divisor's
 // leading coefficient serves.
 constexpr std::int32_t test_primes[] = {2147483629, 2147483587, 2147483579};
@@ -132,6 +138,8 @@ bool intpoly_may_divide(const IntPoly& a, const IntPoly& b) {
   return true;
 }
 
+bool intpoly_divexact_one_word(const IntPoly& a, const IntPoly& b) { return slot_words(tight_bits(a, b)) == 1; }
+
 bool intpoly_divexact(const IntPoly& a, const IntPoly& b, IntPoly* q) {
   if (a.is_zero() || b.degree() < 1 || a.degree() < b.degree() ||
       std::min(b.degree(), a.degree() - b.degree()) < intpoly_rows_degree)
@@ -139,10 +147,17 @@ bool intpoly_divexact(const IntPoly& a, const IntPoly& b, IntPoly* q) {
   // The quotient's coefficients are as a rule not much longer than a's (a
   // narrow slot first); a quotient from a slot too narrow fails the proof,
   // and the slot for the bound 2^deg a times a's coefficients is tried.
+  // Before them, when it takes fewer words, the tight slot: a's
+  // coefficients and sums of deg a + 1 of them, room for q b when q's
+  // coefficients are about a's less b's (as a rule for a product); only
+  // the bound may prove it, as a product check would cost more than it
+  // saves.
   const std::int64_t top = std::max(a.max_bits(), b.max_bits());
   const std::int64_t spread = bit_length(static_cast<std::uint64_t>(a.degree()) + 1);
-  for (const std::int64_t bits : {top + 2 * spread + 64, top + a.degree() + 2}) {
-    const std::int32_t s = slot_words(bits);
+  const std::int64_t narrow = top + 2 * spread + 64, tight = tight_bits(a, b);
+  const std::int64_t widths[] = {tight, narrow, top + a.degree() + 2};
+  for (int attempt = slot_words(tight) < slot_words(narrow) ? 0 : 1; attempt < 3; ++attempt) {
+    const std::int32_t s = slot_words(widths[attempt]);
     bool na = false, nb = false;
     const Words pa = detail::pack_slots(a, s, &na);
     const Words pb = detail::pack_slots(b, s, &nb);
@@ -159,7 +174,7 @@ bool intpoly_divexact(const IntPoly& a, const IntPoly& b, IntPoly* q) {
                               na != nb, &fits);
     if (q->is_zero() || q->degree() != a.degree() - b.degree()) continue;
     if (fits && proven_by_bound(a.max_bits(), *q, b, nullptr, s)) return true;
-    if (intpoly_mul(*q, b) == a) return true;
+    if (attempt > 0 && intpoly_mul(*q, b) == a) return true;
   }
   return intpoly_divexact_rows(a, b, q);  // not reached when b divides a
 }

@@ -274,10 +274,13 @@ bool TrialDivision::run(poly* q) {
   IntPoly a, b;
   if (detail::integer_operands(n_, m_, pt_, &a, &b, ring_)) {
     // One variable over the integers: on words. A prime that shows m not
-    // dividing n spares the division of the packed integers.
+    // dividing n spares the division of the packed integers, unless they
+    // take one word a coefficient, as the image does: that division then
+    // decides at the same cost.
     ++divide_routes.integer_exact;
     IntPoly quotient;
-    const bool ok = intpoly_may_divide(a, b) && intpoly_divexact(a, b, &quotient);
+    const bool ok =
+        (intpoly_divexact_one_word(a, b) || intpoly_may_divide(a, b)) && intpoly_divexact(a, b, &quotient);
     return answer(q, ok, ok && !noq_ ? intpoly_to_poly(quotient) : nullptr);
   }
   if (dense_path_applies()) {

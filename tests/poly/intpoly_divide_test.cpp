@@ -281,6 +281,34 @@ TEST(IntPolyLists, AProductPastTheLimbLimitIsReportedAndLeavesNoNodes) {
   EXPECT_NE(out.find("Error number 302."), std::string::npos) << out;
 }
 
+// (x^j - 1)^m by (x - 1)^m: the quotient (1 + x + ... + x^(j-1))^m has
+// coefficients about m log2 j bits long, the dividend's about m bits. For
+// j = 2 the quotient fits the tight slot (one word past the dividend's
+// coefficients) but the bound cannot prove it there; for j = 4 and 6 it
+// overflows that slot. Either way the division goes on to the wider slots;
+// the tight slot alone still shows a perturbed dividend indivisible.
+TEST(IntPolyExactQuotient, QuotientsLongerThanTheTightSlotGoOnToWiderSlots) {
+  PolyVars vars{"x"};
+  NodeBalance balance;
+  const RefPoly x = RefPoly::variable(1, 0), one = RefPoly::constant(1, BigRef(1));
+  for (int j : {2, 4, 6}) {
+    RefPoly sum = one;
+    for (int i = 1; i < j; ++i) sum = sum + x.pow(i);
+    for (int m : {20, 40, 64, 100}) {
+      const std::string what = "j = " + std::to_string(j) + ", m = " + std::to_string(m);
+      const RefPoly a = (x.pow(j) - one).pow(m), b = (x - one).pow(m);
+      IntPoly q;
+      ASSERT_TRUE(intpoly_divexact(int_of(a), int_of(b), &q)) << what;
+      EXPECT_EQ(ref_of(q), sum.pow(m)) << what;
+      EXPECT_FALSE(intpoly_divexact(int_of(a + x), int_of(b), &q)) << what;
+    }
+  }
+  // Short coefficients: the first attempt takes one word a coefficient.
+  const RefPoly a = (x.pow(2) + x - one).pow(6), b = (x.pow(2) + x - one).pow(3);
+  EXPECT_TRUE(intpoly_divexact_one_word(int_of(a), int_of(b)));
+  EXPECT_FALSE(intpoly_divexact_one_word(int_of((x - one).pow(200)), int_of(b)));
+}
+
 TEST(IntPolyExactQuotient, PlantedProductsAndTheirPerturbations) {
   PolyVars vars{"x"};
   NodeBalance balance;
