@@ -33,14 +33,6 @@ using tokens::is_tok;
 using tokens::expect;
 void scan(builtin_func1_EnvRec* env) { scanner(env->inf, &token, env->flag); }
 
-// A sum from the current token into a fresh cell.
-void read_sum(builtin_func1_EnvRec* env, quolyptr c) {
-  free_quoly(c);
-  old_expre(env->inf, c, env->flag);
-}
-
-void set_result(builtin_func1_EnvRec* env, std::int64_t v) { quoly_set_integer(v, env->n); }
-
 // "Div", "Pdiv" and "SDivide": divisibility by the exact trial division.
 void divides(builtin_func1_EnvRec* env, std::int32_t index) {
   ValueCell d, m;

@@ -43,8 +43,6 @@ using tokens::is_tok;
 using tokens::expect;
 void scan(Env* env) { scanner(env->inf, &token, env->flag); }
 
-void set_result(Env* env, std::int64_t v) { quoly_set_integer(v, env->n); }
-
 bool has_denominator(quoly v) { return !v->numb && v->denom != nullptr; }
 
 // The integer a bound or count argument stands for: floating values rounded,

@@ -21,12 +21,6 @@ namespace {
 using tokens::is_tok;
 void scan(builtin_func1_EnvRec* env) { scanner(env->inf, &token, env->flag); }
 
-// A sum of terms from the current token into *n (old content freed).
-void read_sum(builtin_func1_EnvRec* env, quolyptr n) {
-  free_quoly(n);
-  old_expre(env->inf, n, env->flag);
-}
-
 // The one cell an argument resolved to: a missing or empty cell gives 0 in
 // *n and the cell n.
 void resolve_cell(quolyptr* x, quolyptr n) {
@@ -38,6 +32,13 @@ void resolve_cell(quolyptr* x, quolyptr n) {
 }
 
 }  // namespace
+
+void read_sum(builtin_func1_EnvRec* env, quolyptr c) {
+  free_quoly(c);
+  old_expre(env->inf, c, env->flag);
+}
+
+void set_result(builtin_func1_EnvRec* env, std::int64_t v) { quoly_set_integer(v, env->n); }
 
 void check_for_paren(builtin_func1_EnvRec* env) {
   scan(env);

@@ -93,6 +93,11 @@ void read_target_cell(builtin_func1_EnvRec* env, quolyptr* x, quolyptr n);
 // with negcheck).
 void get_level_k(builtin_func1_EnvRec* env, bool negcheck);
 
+// A sum of terms from the current token into *c (its old value freed).
+void read_sum(builtin_func1_EnvRec* env, quolyptr c);
+// *n := the integer v (its old value freed).
+void set_result(builtin_func1_EnvRec* env, std::int64_t v);
+
 // ---- Shared routines ---------------------------------------------------------------------
 // num must be a monic polynomial in one variable: *n its depth, *expon its
 // degree, *p its term list in that variable, *t the pad term above it (nil

@@ -44,14 +44,6 @@ using tokens::is_tok;
 using tokens::expect;
 void scan(builtin_func1_EnvRec* env) { scanner(env->inf, &token, env->flag); }
 
-// A sum from the current token into a fresh cell.
-void read_sum(builtin_func1_EnvRec* env, quolyptr c) {
-  free_quoly(c);
-  old_expre(env->inf, c, env->flag);
-}
-
-void set_result(builtin_func1_EnvRec* env, std::int64_t v) { quoly_set_integer(v, env->n); }
-
 bool has_denominator(quoly v) { return !v->numb && v->denom != nullptr; }
 
 // "(" a "," b and then `mark`, ")" or "," (else error 1 or 202): a into
@@ -337,7 +329,8 @@ void isprime_builtin(builtin_func1_EnvRec* env) {
   set_result(env, answer);
 }
 
-// "Fieldlc", "Nlcoef", "Ntcoef", "Zcoef": numeric and field leading coefficients.
+// "Lcoef" (the leading coefficient in the top variable) and "Fieldlc",
+// "Nlcoef", "Ntcoef", "Zcoef": numeric and field leading coefficients.
 void numeric_coef(builtin_func1_EnvRec* env, std::int32_t index) {
   look_read(env);
   const quoly v = *env->x;
@@ -354,6 +347,7 @@ void numeric_coef(builtin_func1_EnvRec* env, std::int32_t index) {
         quoly_leading_num_coef(env->x, env->n);
       }
       break;
+    case bi::Lcoef: quoly_leading_coef(env->x, env->n); break;
     case bi::Nlcoef: quoly_leading_num_coef(env->x, env->n); break;
     case bi::Ntcoef: quoly_trail_num_coef(env->x, env->n); break;
     default: quoly_z_num_coef(env->x, env->n); break;
@@ -520,18 +514,6 @@ void irred_builtin(Env* env) {
   irreducible_poly(env->n, level);
 }
 
-// "Lcoef".
-void lcoef_builtin(Env* env) {
-  look_read(env);
-  const quoly v = *env->x;
-  if (v->numb) {
-    own_value(env);
-    return;
-  }
-  if (v->denom != nullptr) abandon(irreducible_quotient_error, &token);
-  quoly_leading_coef(env->x, env->n);
-}
-
 // "Lmon".
 void lmon_builtin(Env* env) {
   ValueCell y;
@@ -598,7 +580,7 @@ constexpr BuiltinRegistration poly_rows[] = {
     {bi::Height, height_builtin},
     {bi::Irred, index_free<irred_builtin>},
     {bi::Isprime, index_free<isprime_builtin>},
-    {bi::Lcoef, index_free<lcoef_builtin>},
+    {bi::Lcoef, numeric_coef},
     {bi::Level, height_builtin},
     {bi::Lmon, index_free<lmon_builtin>},
     {bi::Longest, index_free<longest_builtin>},
