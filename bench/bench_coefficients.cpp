@@ -26,7 +26,7 @@
 #include "toplevel/scanner.h"
 #include "toplevel/state.h"
 #include "lang/binomials.h"
-#include "arrays/coefficients.h"
+#include "lang/builtins/coefficients.h"
 #include "frontend/data_files.h"
 #include "bench_ring.h"
 #include "bench_statements.h"

@@ -1,6 +1,6 @@
 // Routines of the matrix, determinant and matrix-statement folders that the
 // built-ins call; defined there (the integer determinant in
-// det/int_determ.cpp, the matrix built-ins in matlang/matrix_builtins.cpp).
+// det/int_determ.cpp, the kernels of the matrix built-ins in matrix/).
 // This is their one declaration: an owner's header that declares more of
 // the family includes this one and keeps the contract, named beside the
 // declaration below.
@@ -55,10 +55,5 @@ void Mills(arrptr q, std::int32_t rows, std::int32_t slow, quolyptr bound, quoly
 // The sparse rows of the dense array q built from its cells; q->spar holds
 // one fresh frame.
 void fill_sparse(arrptr q);
-
-// The matrix built-ins (normal forms, LU, zero test, transposition in
-// place) when index is one of theirs; false with nothing read otherwise.
-// Contract: matlang/matrix_builtins.h.
-bool matrix_builtin(builtin_func1_EnvRec* env, std::int32_t index);
 
 }  // namespace tavrin

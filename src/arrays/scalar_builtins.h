@@ -1,18 +1,15 @@
-// The built-ins of the first body that work on single values (numbers,
-// polynomials, rational functions): conversions, contents, derivatives,
-// divisibility, GCDs, comparisons, factor lists, primality, coefficients,
-// leading terms and monomials, level shifts, and splitting and splicing of
-// polynomials in place.
+// The built-ins of single values that write into arrays or stored values,
+// or test with the matrix kernels: divisibility by trial division ("Div",
+// "Pdiv", "SDivide"), comparisons ("Equal", "Equalneg"), denominators
+// cleared in place ("Killden"), and the splitting and splicing of
+// polynomials in place ("Split", "Splice"). The other built-ins of single
+// values are lang's (lang/builtins/poly_builtins.h).
 #pragma once
-
-#include <cstdint>
-
-#include "arrays/builtin_dispatch.h"
 
 namespace tavrin {
 
-// Runs the built-in of this index with the shared environment; false when
-// the index is not one of these.
-bool scalar_builtin(builtin_func1_EnvRec* env, std::int32_t index);
+// Registers the handlers of the built-ins above. Called by
+// install_array_builtins.
+void install_scalar_builtins();
 
 }  // namespace tavrin

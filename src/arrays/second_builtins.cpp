@@ -14,8 +14,6 @@
 #include "numbers/mod_journal.h"
 #include "poly/poly_measures.h"
 #include "poly/poly_repr.h"
-#include "gcd/content.h"
-#include "factor/powermod.h"
 #include "quoly/quoly_coef.h"
 #include "quoly/quoly_quot.h"
 #include "toplevel/builtin_names.h"
@@ -24,13 +22,13 @@
 #include "toplevel/language_services.h"
 #include "toplevel/poly_display.h"
 #include "toplevel/state.h"
+#include "lang/builtins/coefficients.h"
 #include "lang/expressions.h"
 #include "lang/lang_upcalls.h"
 #include "lang/tokens.h"
 #include "arrays/array_operands.h"
 #include "arrays/array_store.h"
 #include "arrays/builtin_dispatch.h"
-#include "arrays/coefficients.h"
 #include "arrays/det_upcalls.h"
 #include "arrays/monomial_sets.h"
 #include "arrays/targets.h"
@@ -45,15 +43,7 @@ using tokens::is_tok;
 using tokens::expect;
 void scan(Env* env) { scanner(env->inf, &token, env->flag); }
 
-void set_result(Env* env, std::int64_t v) { quoly_set_integer(v, env->n); }
-
 bool has_denominator(quoly v) { return !v->numb && v->denom != nullptr; }
-
-bool number_negative(imptr x) {
-  if (flotemode) return x->flote < 0;
-  if (lintmode) return false;
-  return x->head != nullptr && x->head->value < 0;
-}
 
 // The integer a bound or count argument stands for: floating values rounded,
 // the word in single-word arithmetic, else the leading limb.
@@ -61,15 +51,6 @@ std::int32_t integer_of(imptr x) {
   if (flotemode) return static_cast<std::int32_t>(std::floor(x->flote + 0.5L));
   if (lintmode) return x->lint;
   return x->head == nullptr ? 0 : x->head->value;
-}
-
-// The value in the result cell: a copy of a referenced value.
-void own_value(Env* env) {
-  if (env->x != env->n) {
-    free_quoly(env->n);
-    quoly_assign(*env->x, env->n);
-    env->x = env->n;
-  }
 }
 
 // "(" a ")" with "^" refused; the token after ")" current.
@@ -107,22 +88,6 @@ named_array read_named_array(Env* env) {
             &target_rows, &a.name, env->flag, false);
   if (std::strcmp(a.name.name, "%") == 0) abandon(store_arrays_percent_not_allowed_error, &a.name);
   return a;
-}
-
-// "Mcoef" and "Mdiv".
-void monomial_coefficient(Env* env, bool cofactor) {
-  check_for_paren(env);
-  scan(env);
-  get_the_data(env, &env->x, env->n);
-  // c starts as the argument's value (not owned) and becomes the answer.
-  quoly c = *env->x;
-  quoly_get_coef(env->inf, &c, env->flag, true, cofactor);
-  ValueCell answer;
-  answer.q = c;
-  expect(")", close_paren_expected_error);
-  free_quoly(env->n);
-  *env->n = answer.release();
-  scan(env);
 }
 
 // "Minpoly".
@@ -188,78 +153,6 @@ void monomial_column(Env* env) {
   dump_mons(find_array(&column.name), v, env->k == 1);
   scan(env);
   set_result(env, terms);
-}
-
-// "Numcont".
-void numeric_content(Env* env) {
-  look_read(env);
-  const quoly v = *env->x;
-  if (quoly_iszero(v)) {
-    set_result(env, 0);
-    return;
-  }
-  if (v->numb || v->rat) {
-    if (lintmode) {
-      set_result(env, 1);
-      return;
-    }
-    own_value(env);
-    const quoly w = *env->n;
-    const bool negative =
-        w->numb ? number_negative(w->ncoef) : number_negative(w->numer->ncoef);
-    if (negative) quoly_inplace(w);
-    return;
-  }
-  if (v->denom != nullptr) abandon(rational_function_not_allowed_error, &token);
-  if (lintmode) {
-    set_result(env, 1);
-    return;
-  }
-  poly r = nullptr;
-  gcd_coefs(v->numer, &r);
-  free_quoly(env->n);
-  use_up_poly(&r, env->n);
-}
-
-// "Pfrob".
-void pth_root(Env* env) {
-  if (!modularmode) abandon(monic_outside_field_error, &token);
-  if (!mod_is_prime) abandon(modulus_not_prime_error, &token);
-  standard_read(env);
-  own_value(env);
-  const quoly v = *env->n;
-  if (v->numb) return;
-  if (v->denom != nullptr) abandon(irreducible_quotient_error, &token);
-  if (laurent && anynegs(v->numer)) abandon(negative_exponent_argument_error, &token);
-  if (field_depth == 0) abandon(pth_root_above_field_error, &token);
-  quoly_pth_root(env->n);
-}
-
-// "Powermod".
-void modular_power(Env* env) {
-  if (lintmode && !modularmode) abandon(word_arithmetic_error, &token);
-  check_for_paren(env);
-  scanner_expre(env);
-  expect(",", comma_expected_error);
-  if (has_denominator(*env->n)) abandon(base_has_denominator_error, &token);
-  detail::OwnedInteger e;  // a big integer whatever the mode
-  get_exponent(env->inf, env->flag, e.cell(), false);
-  ValueCell m;
-  if (is_tok(",")) {
-    scan(env);
-    old_expre(env->inf, &m.q, env->flag);
-    if (has_denominator(m.q)) abandon(modulus_must_positive_number_polynomial_error, &token);
-    if (m.q->numb) {
-      if (lintmode) abandon(modulus_must_not_number_modular_arithmetic_error, &token);
-      const imptr x = m.q->ncoef;
-      if (flotemode ? !(x->flote > 0) : (x->head == nullptr || x->head->value <= 0))
-        abandon(modulus_must_positive_number_polynomial_error, &token);
-    }
-  }
-  expect(")", close_paren_expected_error);
-  if (m.q == nullptr && (*env->n)->numb && !lintmode) abandon(numeric_base_needs_modulus_error, &token);
-  powermod(env->n, &m.q, e.n, false);
-  scan(env);
 }
 
 // "Rem".
@@ -386,146 +279,104 @@ std::int32_t nth_prime(quolyptr n) {
   return small_prime[k];
 }
 
-void builtin_func2(textptr inf, quolyptr n, nameptr* flag, std::int32_t index) {
-  Env env{};
-  env.inf = inf;
-  env.flag = flag;
-  env.n = n;
-  struct count_release {
-    arr_descr* f;
-    ~count_release() { special_free(&f->arrsize); }
-  } release{&env.arr_facts};
-  switch (index) {
-    case bi::Mcoef:
-    case bi::Mdiv:
-      monomial_coefficient(&env, index == bi::Mdiv);
-      return;
-    case bi::Minpoly:
-      minimal_polynomial(&env);
-      return;
-    case bi::Modmode:
-      scan(&env);
-      set_result(&env, modularmode ? 1 : 0);
-      return;
-    case bi::Modulus:
-      // The setting itself, not its image (which is 0 in its own ring).
-      scan(&env);
-      free_quoly(env.n);
-      quoly_set(modulus, env.n);
-      return;
-    case bi::Monomials:
-      monomial_column(&env);
-      return;
-    case bi::Move:
-      move_storage(inf, n, flag);
-      return;
-    case bi::Number:
-      look_read(&env);
-      set_result(&env, (*env.x)->numb ? 1 : 0);
-      return;
-    case bi::Numcont:
-      numeric_content(&env);
-      return;
-    case bi::Numvars:
-      scan(&env);
-      set_result(&env, number_polys);
-      return;
-    case bi::Pfrob:
-      pth_root(&env);
-      return;
-    case bi::Powermod:
-      modular_power(&env);
-      return;
-    case bi::Prime: {
-      look_read(&env);
-      if (!(*env.x)->numb) abandon(not_number_error, &token);
-      const std::int32_t k = quoly_convert_to_int(*env.x);
-      if (k < 1 || k > 1229) abandon(prime_index_must_lie_between_1_error, &token);
-      need_data_file(data_file::primelist);
-      set_result(&env, small_prime[k]);
-      return;
-    }
-    case bi::Recoef:
-      change_coef(inf, n, flag);
-      return;
-    case bi::Rem:
-      remainder(&env);
-      return;
-    case bi::Return:
-      simple_read(&env);
-      if (*flag != nullptr) {
-        exit_flag = true;
-      } else {
-        std::printf(" *** Warning. 'Return' ignored.\n");
-      }
-      return;
-    case bi::Rlabel:
-      namechange(inf, n, flag);
-      set_result(&env, 0);
-      return;
-    case bi::Sparse:
-      make_sparse(inf, n, flag);
-      return;
-    case bi::Sum:
-      run_array_statement(ArrayCode::matrix_sum, inf, n, flag);
-      return;
-    case bi::Swap:
-      swap_storage(inf, n, flag);
-      return;
-    case bi::Swapcol:
-    case bi::Swaprow:
-      exchange(&env, index);
-      return;
-    case bi::Terms:
-    case bi::Termsall: {
-      look_read(&env);
-      const quoly v = *env.x;
-      set_result(&env, v->numb ? 1 : (index == bi::Terms ? numterms(v) : f_numterms(v)));
-      return;
-    }
-    case bi::Time: {
-      scan(&env);
-      const std::time_t now = std::time(nullptr);
-      std::printf("%s", std::asctime(std::localtime(&now)));
-      set_result(&env, 0);
-      return;
-    }
-    case bi::Tone:
-      scan(&env);
-      std::printf("\a");
-      set_result(&env, 0);
-      return;
-    case bi::Totdeg:
-      total_degree_part(&env);
-      return;
-    case bi::Trace:
-      run_array_statement(ArrayCode::trace, inf, n, flag);
-      return;
-    case bi::True:
-      scan(&env);
-      set_result(&env, 1);
-      return;
-    case bi::Vars: {
-      look_read(&env);
-      const quoly v = *env.x;
-      set_result(&env, v->numb ? 0 : driver_poly_vars(v->numer));
-      return;
-    }
-    case bi::Wipe:
-      scan(&env);
-      set_result(&env, 0);
-      wipe_free_lists();
-      return;
-    case bi::ZZ1:
-    case bi::ZZ2:
-      raw_display(&env, index == bi::ZZ1);
-      return;
-    case bi::ZZ3:
-      generic_display(&env);
-      return;
-    default:
-      not_implemented();
+namespace {
+
+// "Prime".
+void prime_builtin(Env* env) {
+  look_read(env);
+  if (!(*env->x)->numb) abandon(not_number_error, &token);
+  const std::int32_t k = quoly_convert_to_int(*env->x);
+  if (k < 1 || k > 1229) abandon(prime_index_must_lie_between_1_error, &token);
+  need_data_file(data_file::primelist);
+  set_result(env, small_prime[k]);
+}
+
+// "Return".
+void return_builtin(Env* env) {
+  simple_read(env);
+  if (*env->flag != nullptr) {
+    exit_flag = true;
+  } else {
+    std::printf(" *** Warning. 'Return' ignored.\n");
   }
 }
+
+// "Time".
+void time_builtin(Env* env) {
+  scan(env);
+  const std::time_t now = std::time(nullptr);
+  std::printf("%s", std::asctime(std::localtime(&now)));
+  set_result(env, 0);
+}
+
+// The built-ins that run an array statement of their own code.
+template <ArrayCode code>
+void array_statement_builtin(Env* env, std::int32_t) {
+  run_array_statement(code, env->inf, env->n, env->flag);
+}
+
+constexpr BuiltinRegistration second_rows[] = {
+    {bi::Minpoly, index_free<minimal_polynomial>},
+    {bi::Modmode,
+     [](Env* env, std::int32_t) {
+       scan(env);
+       set_result(env, modularmode ? 1 : 0);
+     }},
+    // The setting itself, not its image (which is 0 in its own ring).
+    {bi::Modulus,
+     [](Env* env, std::int32_t) {
+       scan(env);
+       free_quoly(env->n);
+       quoly_set(modulus, env->n);
+     }},
+    {bi::Monomials, index_free<monomial_column>},
+    {bi::Move, [](Env* env, std::int32_t) { move_storage(env->inf, env->n, env->flag); }},
+    {bi::Numvars,
+     [](Env* env, std::int32_t) {
+       scan(env);
+       set_result(env, number_polys);
+     }},
+    {bi::Prime, index_free<prime_builtin>},
+    {bi::Recoef, [](Env* env, std::int32_t) { change_coef(env->inf, env->n, env->flag); }},
+    {bi::Rem, index_free<remainder>},
+    {bi::Return, index_free<return_builtin>},
+    {bi::Rlabel,
+     [](Env* env, std::int32_t) {
+       namechange(env->inf, env->n, env->flag);
+       set_result(env, 0);
+     }},
+    {bi::Sparse, [](Env* env, std::int32_t) { make_sparse(env->inf, env->n, env->flag); }},
+    {bi::Sum, array_statement_builtin<ArrayCode::matrix_sum>},
+    {bi::Swap, [](Env* env, std::int32_t) { swap_storage(env->inf, env->n, env->flag); }},
+    {bi::Swapcol, exchange},
+    {bi::Swaprow, exchange},
+    {bi::Time, index_free<time_builtin>},
+    {bi::Tone,
+     [](Env* env, std::int32_t) {
+       scan(env);
+       std::printf("\a");
+       set_result(env, 0);
+     }},
+    {bi::Totdeg, index_free<total_degree_part>},
+    {bi::Trace, array_statement_builtin<ArrayCode::trace>},
+    {bi::True,
+     [](Env* env, std::int32_t) {
+       scan(env);
+       set_result(env, 1);
+     }},
+    {bi::Wipe,
+     [](Env* env, std::int32_t) {
+       scan(env);
+       set_result(env, 0);
+       wipe_free_lists();
+     }},
+    {bi::ZZ1, [](Env* env, std::int32_t) { raw_display(env, true); }},
+    {bi::ZZ2, [](Env* env, std::int32_t) { raw_display(env, false); }},
+    {bi::ZZ3, index_free<generic_display>},
+};
+
+}  // namespace
+
+void install_second_builtins() { register_builtins(second_rows); }
 
 }  // namespace tavrin

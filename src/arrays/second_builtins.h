@@ -1,11 +1,9 @@
-// The second body of built-in functions (the indices above 42 the first body
-// does not keep): coefficients and cofactors of monomials, minimal
-// polynomials, the ring settings, monomial columns, numeric contents,
-// p-th roots, modular powers, the prime table, remainders, "Return",
-// exchanging rows and columns, term and variable counts, total-degree
-// parts, the raw and generic displays; and the statements that change
-// stored values in place: changing one coefficient, renaming an array,
-// moving, swapping and sparsifying stored values.
+// The built-ins of the arrays after "MSmith": coefficients and cofactors
+// of monomials, minimal polynomials, the ring settings, monomial columns,
+// the prime table, remainders, "Return", exchanging rows and columns,
+// total-degree parts, the raw and generic displays; and the statements
+// that change stored values in place: changing one coefficient, renaming
+// an array, moving, swapping and sparsifying stored values.
 //
 // Every routine reads from the current token (the built-in's name) through
 // inf / *flag and leaves the first token after its call current.
@@ -18,9 +16,9 @@
 
 namespace tavrin {
 
-// Evaluates the built-in `index` into *n; an index without a case answers
-// "not implemented".
-void builtin_func2(textptr inf, quolyptr n, nameptr* flag, std::int32_t index);
+// Registers the handlers of the built-ins of this file. Called by
+// install_array_builtins.
+void install_second_builtins();
 
 // "(" target {"," e} ")" ":=" value: the coefficient of the powers e of the
 // polynomial stored in a variable, an element, or "Numer"/"Denom" of one,

@@ -15,6 +15,7 @@
 #include "lang/variables.h"
 #include "lang/written_places.h"
 #include "arrays/array_store.h"
+#include "arrays/builtin_dispatch.h"
 #include "arrays/declarations.h"
 #include "arrays/sparse_store.h"
 
@@ -222,7 +223,10 @@ void assign_to_targets(quoly* s, quoly* t, void* inf, nameptr* flag) {
 
 }  // namespace
 
-void install_arrays() { assign_cofactors = assign_to_targets; }
+void install_arrays() {
+  assign_cofactors = assign_to_targets;
+  install_array_builtins();
+}
 
 namespace {
 

@@ -42,7 +42,8 @@ quolyptr parameter_element(const quolyptr binding, std::int32_t r, std::int32_t 
                            const tokentipe* x);
 
 // Installs what the folders below call back into the array layer (the
-// cofactor targets of the extended GCD built-in). Called once at start.
+// cofactor targets of the extended GCD built-in) and registers the
+// built-ins whose bodies live in this folder. Called at start.
 void install_arrays();
 
 }  // namespace tavrin

@@ -23,6 +23,7 @@
 #include "toplevel/language_services.h"
 #include "toplevel/state.h"
 #include "lang/binomials.h"
+#include "lang/builtins/coefficients.h"
 #include "lang/expressions.h"
 #include "lang/floating.h"
 #include "lang/lang_upcalls.h"

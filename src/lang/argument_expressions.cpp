@@ -22,6 +22,7 @@
 #include "quoly/quoly_quot.h"
 #include "toplevel/charsets.h"
 #include "toplevel/state.h"
+#include "lang/builtins/poly_builtins.h"
 #include "lang/expressions.h"
 #include "lang/lang_upcalls.h"
 #include "lang/monomial_sums.h"
@@ -251,6 +252,7 @@ void half_expre(textptr inf, quolyptr n, nameptr* flag) {
 }
 
 void install_language() {
+  install_poly_builtins();
   read_coef_exponent = [](void* inf, nameptr* flag, quolyptr v) {
     textptr in = static_cast<textptr>(inf);
     scan(in, flag);

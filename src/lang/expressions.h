@@ -161,7 +161,8 @@ void half_expre(textptr inf, quolyptr n, nameptr* flag);
 void special_set_quol(quolyptr p);
 
 // Installs what the folders below call back into the language (the
-// exponent reader of the coefficient built-in). Called once at start.
+// exponent reader of the coefficient built-in) and registers the built-ins
+// of single values (lang/builtins/poly_builtins.h). Called at start.
 void install_language();
 
 // ---- Exponents and variable heights -----------------------------------------------------

@@ -20,6 +20,7 @@
 #include "toplevel/dispatch.h"
 #include "toplevel/number_literals.h"
 #include "toplevel/state.h"
+#include "lang/builtins/builtin_env.h"
 #include "lang/expressions.h"
 #include "lang/floating.h"
 #include "lang/functions.h"

@@ -27,6 +27,7 @@
 #include "toplevel/number_literals.h"
 #include "toplevel/state.h"
 #include "lang/binomials.h"
+#include "lang/builtins/builtin_env.h"
 #include "lang/expressions.h"
 #include "lang/functions.h"
 #include "lang/lang_upcalls.h"

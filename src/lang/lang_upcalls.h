@@ -1,6 +1,6 @@
 // What the expression evaluator calls that is built above this folder:
-// array elements and their sparse entries, the built-in functions (whose
-// bodies live with the arrays), assignment targets, the matrix operands of
+// array elements and their sparse entries, the array that a factor list
+// fills, assignment targets, the matrix operands of
 // evaluation at values ("#") and random values. This is their one
 // declaration: an owner's header that declares more of the family
 // (arrays/targets.h, arrays/sparse_store.h) includes this one.
@@ -14,8 +14,11 @@
 
 namespace tavrin {
 
-// The built-in function of the given index; the current token is its name.
-void builtin_func(textptr inf, quolyptr n, nameptr* flag, std::int32_t index);
+// The count x 2 array named *name (one of that name replaced) holding the
+// count terms of *list, coefficients then exponents (poly_to_array); count
+// 0 leaves the 1 x 2 array as it is made. *list consumed when count > 0.
+// The store of a factor list. Defined with the arrays.
+void list_into_array(const tokentipe* name, std::int32_t count, poly* list);
 // With "[" current: the element of the array named *x; *qp its cell (nil
 // for a missing sparse element), *t and *colpos its sparse position (t nil
 // and colpos the global cell index for a dense element). An uninitialised
@@ -63,9 +66,5 @@ void get_quoly_ptr(quolyptr* qp, textptr inf, nameptr* flag);
 // *n := a random rational number (again: mixed with the processor clock).
 // Defined with the matrix kernels (matrix/random_values.cpp).
 void randomize(bool again, quolyptr n);
-// *n holds a value v to share (neither freed nor changed): the further
-// arguments of the coefficient form are read and *n := a new value, the
-// coefficient asked for. Defined with the coefficient built-ins.
-void quoly_get_coef(textptr inf, quolyptr n, nameptr* flag, bool mcoef, bool mfact);
 
 }  // namespace tavrin

@@ -34,6 +34,7 @@
 #include "matrix/sparse_copy.h"
 #include "det/float_determinant.h"
 #include "det/router.h"
+#include "matlang/matrix_builtins.h"
 #include "matlang/matrix_expr_impl.h"
 #include "matlang/matrix_expressions.h"
 
@@ -477,6 +478,7 @@ void arr_parse(ArrayCode x, textptr inf, quolyptr n, nameptr* flag) {
 void install_matrix_statements() {
   register_array_statements(arr_parse);
   register_array_aliases(array_factor);
+  install_matrix_builtins();
 }
 
 }  // namespace tavrin

@@ -28,17 +28,6 @@ namespace tavrin {
 
 namespace {
 
-// The built-ins that change their array operand in place.
-bool changes_operand(std::int32_t index) {
-  switch (index) {
-    case bi::Colreduce: case bi::FFLU: case bi::FFLUC: case bi::Hermite: case bi::MSmith: case bi::Normalize: case bi::Pseudet:
-    case bi::Redrowech: case bi::Reverse: case bi::Rowreduce: case bi::STrans: case bi::Smith: case bi::Sort: case bi::Synth:
-      return true;
-    default:
-      return false;
-  }
-}
-
 // The operand just read is one the built-in may change: its copy is kept
 // until the built-in returns.
 void keep_operand(builtin_func1_EnvRec* env, arrptr q) {
@@ -553,60 +542,46 @@ void set_operation(builtin_func1_EnvRec* env) {
   quoly_set_integer(count, env->n);
 }
 
-bool dispatch(builtin_func1_EnvRec* env, std::int32_t index) {
-  switch (index) {
-    case bi::Colreduce:
-    case bi::Hermite:
-    case bi::MSmith:
-    case bi::Minors:
-    case bi::Normalize:
-    case bi::Pseudet:
-    case bi::Redrowech:
-    case bi::Rowreduce:
-    case bi::Smith:
-      normal_form(env, index);
-      return true;
-    case bi::FFLU:
-    case bi::FFLUC:
-      fflu(env, index);
-      return true;
-    case bi::Chpoly:
-      chpoly_builtin(env);
-      return true;
-    case bi::Iszero:
-      iszero(env);
-      return true;
-    case bi::STrans:
-      strans(env);
-      return true;
-    case bi::LCM:
-      lcm_of_entries(env);
-      return true;
-    case bi::Poly:
-    case bi::Reverse:
-      poly_or_reverse(env, index);
-      return true;
-    case bi::Sort:
-      sort_rows(env);
-      return true;
-    case bi::Synth:
-      set_operation(env);
-      return true;
-    default:
-      return false;
-  }
+// A matrix built-in run with its operand keeper: one that changes its
+// operand in place (changes) has it put back when an error or an interrupt
+// abandons it mid-way; one that reads it has its integers settled for the
+// engines until it ends.
+template <builtin_handler body, bool changes>
+void matrix_builtin(builtin_func1_EnvRec* env, std::int32_t index) {
+  OperandKeeper keeper(changes);
+  env->keeper = &keeper;
+  body(env, index);
+  env->keeper = nullptr;
+  keeper.commit();
 }
+
+constexpr BuiltinRegistration matrix_rows[] = {
+    {bi::Chpoly, matrix_builtin<index_free<chpoly_builtin>, false>},
+    {bi::Colreduce, matrix_builtin<normal_form, true>},
+    {bi::FFLU, matrix_builtin<fflu, true>},
+    {bi::FFLUC, matrix_builtin<fflu, true>},
+    {bi::Hermite, matrix_builtin<normal_form, true>},
+    {bi::Iszero, matrix_builtin<index_free<iszero>, false>},
+    {bi::LCM, matrix_builtin<index_free<lcm_of_entries>, false>},
+    // A factor of matrix expressions (matrix_factors.cpp); as a scalar
+    // factor it has no value.
+    {bi::MPowermod, [](builtin_func1_EnvRec*, std::int32_t) { not_implemented(); }},
+    {bi::MSmith, matrix_builtin<normal_form, true>},
+    {bi::Minors, matrix_builtin<normal_form, false>},
+    {bi::Normalize, matrix_builtin<normal_form, true>},
+    {bi::Poly, matrix_builtin<poly_or_reverse, false>},
+    {bi::Pseudet, matrix_builtin<normal_form, true>},
+    {bi::Redrowech, matrix_builtin<normal_form, true>},
+    {bi::Reverse, matrix_builtin<poly_or_reverse, true>},
+    {bi::Rowreduce, matrix_builtin<normal_form, true>},
+    {bi::STrans, matrix_builtin<index_free<strans>, true>},
+    {bi::Smith, matrix_builtin<normal_form, true>},
+    {bi::Sort, matrix_builtin<index_free<sort_rows>, true>},
+    {bi::Synth, matrix_builtin<index_free<set_operation>, true>},
+};
 
 }  // namespace
 
-bool matrix_builtin(builtin_func1_EnvRec* env, std::int32_t index) {
-  // An error or an interrupt abandoned mid-way leaves the operand as it was.
-  OperandKeeper keeper(changes_operand(index));
-  env->keeper = &keeper;
-  const bool served = dispatch(env, index);
-  env->keeper = nullptr;
-  keeper.commit();
-  return served;
-}
+void install_matrix_builtins() { register_builtins(matrix_rows); }
 
 }  // namespace tavrin

@@ -1,4 +1,4 @@
-// The matrix built-ins of the first body: the normal forms and their
+// The matrix built-ins: the normal forms and their
 // transforms ("Colreduce", "Hermite", "MSmith", "Minors", "Normalize",
 // "Pseudet", "Redrowech", "Rowreduce", "Smith"), "FFLU"/"FFLUC", "Chpoly",
 // "Iszero", "LCM", "Poly", "Reverse", "STrans", "Sort" and the set
@@ -42,8 +42,8 @@ void chpoly_builtin(builtin_func1_EnvRec* env);
 void combine_char_poly(quolyptr n, std::int32_t r, quoly t, quoly c0, const quoly* d,
                        void (*basis)(std::int32_t, std::int32_t, quolyptr));
 
-// matrix_builtin(env, index), declared in arrays/det_upcalls.h: the built-in
-// of the given index when it is one of this file's; false (nothing read)
-// otherwise.
+// Registers the handlers of the matrix built-ins in the built-in table.
+// Called by install_matrix_statements.
+void install_matrix_builtins();
 
 }  // namespace tavrin

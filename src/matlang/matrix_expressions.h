@@ -52,8 +52,8 @@ void fill_syst_array(workptr arr, arr_descr* arr_facts, bool arr_free, sparseptr
 void arr_parse(ArrayCode x, textptr inf, quolyptr n, nameptr* flag);
 // Registers arr_parse as the dispatcher's reader of array statements, and
 // its form for factors as the handler of the operator aliases of array
-// operations ("*12" ...).
-// Called once at start-up (and by the test programs).
+// operations ("*12" ...), and registers the matrix built-ins
+// (install_matrix_builtins). Called once at start-up (and by the test programs).
 void install_matrix_statements();
 
 // The array assignment and "Diag" statements (codes "[" and "~" of

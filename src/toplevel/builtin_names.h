@@ -1,14 +1,16 @@
 // The built-ins by name. bi::Isprime is the index of "Isprime" in the
 // table of built-in names (builtins.h), which start-up reads from the data
-// file of messages. builtin_table holds one row a built-in, in index order:
-// its index, its name and the routine whose switch on the index holds its
-// body. A test checks the names against the data file; the compiler checks
-// that each row stands at its index.
+// file of messages. builtin_name_rows holds one row a built-in, in index
+// order: its index and its name; builtin_table adds the handler that
+// answers it. A test checks the names against the data file and that every
+// row has exactly one handler; the compiler checks that each row stands at
+// its index.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 namespace tavrin {
 
@@ -32,152 +34,170 @@ enum : std::int32_t {
 
 }  // namespace bi
 
-// Where a built-in's body is: the routine whose switch on the index holds it.
-enum class BuiltinBody : std::uint8_t {
-  operator_form,  // none of its own: evaluated as the operator it names
-                  // (lang/factors.cpp)
-  first,          // builtin_func1 (arrays/builtin_dispatch.cpp)
-  scalar,         // scalar_builtin (arrays/scalar_builtins.cpp); the numeric
-                  // coefficients go on to numeric_coef there
-  second,         // builtin_func2 (arrays/second_builtins.cpp)
-  matrix,         // dispatch (matlang/matrix_builtins.cpp); changes_operand and
-                  // normal_form there say which change their operand in place
-                  // and which are normal forms
-  array_statement,  // an array statement and a factor of array expressions
-                    // (arr_parse, arr_fact in matlang/); as a scalar
-                    // function: not_implemented()
-};
+struct builtin_func1_EnvRec;  // lang/builtins/builtin_env.h
 
-struct BuiltinEntry {
+// The body of a built-in: reads the arguments through env, the built-in's
+// name current, and answers into env->n. index: the row it runs for, which
+// a body shared by several built-ins reads.
+using builtin_handler = void (*)(builtin_func1_EnvRec* env, std::int32_t index);
+
+struct BuiltinName {
   std::int32_t index;
   const char* name;
-  BuiltinBody body;
 };
 
-// Every built-in, by index.
-constexpr std::array<BuiltinEntry, bi::count> builtin_table = {{
-    {bi::Array,     "Array",     BuiltinBody::first},
-    {bi::Binomial,  "Binomial",  BuiltinBody::operator_form},
-    {bi::Bint,      "Bint",      BuiltinBody::scalar},
-    {bi::Chpoly,    "Chpoly",    BuiltinBody::matrix},
-    {bi::Codeg,     "Codeg",     BuiltinBody::operator_form},
-    {bi::Coef,      "Coef",      BuiltinBody::operator_form},
-    {bi::Colreduce, "Colreduce", BuiltinBody::matrix},
-    {bi::Cols,      "Cols",      BuiltinBody::operator_form},
-    {bi::Content,   "Content",   BuiltinBody::scalar},
-    {bi::Deg,       "Deg",       BuiltinBody::operator_form},
-    {bi::Denom,     "Denom",     BuiltinBody::scalar},
-    {bi::Deriv,     "Deriv",     BuiltinBody::scalar},
-    {bi::Det,       "Det",       BuiltinBody::operator_form},
-    {bi::Dexmin,    "Dexmin",    BuiltinBody::first},
-    {bi::Diag,      "Diag",      BuiltinBody::operator_form},
-    {bi::Div,       "Div",       BuiltinBody::scalar},
-    {bi::EGCD,      "EGCD",      BuiltinBody::scalar},
-    {bi::Equal,     "Equal",     BuiltinBody::scalar},
-    {bi::Equalneg,  "Equalneg",  BuiltinBody::scalar},
-    {bi::FFLU,      "FFLU",      BuiltinBody::matrix},
-    {bi::FFLUC,     "FFLUC",     BuiltinBody::matrix},
-    {bi::Factor,    "Factor",    BuiltinBody::scalar},
-    {bi::Fetch,     "Fetch",     BuiltinBody::scalar},
-    {bi::Fieldlc,   "Fieldlc",   BuiltinBody::scalar},
-    {bi::Func,      "Func",      BuiltinBody::first},
-    {bi::Function,  "Function",  BuiltinBody::first},
-    {bi::GCD,       "GCD",       BuiltinBody::scalar},
-    {bi::Hamilton,  "Hamilton",  BuiltinBody::first},
-    {bi::Height,    "Height",    BuiltinBody::scalar},
-    {bi::Hermite,   "Hermite",   BuiltinBody::matrix},
-    {bi::Irred,     "Irred",     BuiltinBody::scalar},
-    {bi::Isprime,   "Isprime",   BuiltinBody::scalar},
-    {bi::Iszero,    "Iszero",    BuiltinBody::matrix},
-    {bi::Killden,   "Killden",   BuiltinBody::scalar},
-    {bi::LCM,       "LCM",       BuiltinBody::matrix},
-    {bi::Lcoef,     "Lcoef",     BuiltinBody::scalar},
-    {bi::Level,     "Level",     BuiltinBody::scalar},
-    {bi::Lmon,      "Lmon",      BuiltinBody::scalar},
-    {bi::Longest,   "Longest",   BuiltinBody::scalar},
-    {bi::Lower,     "Lower",     BuiltinBody::scalar},
-    {bi::Lterm,     "Lterm",     BuiltinBody::operator_form},
-    {bi::MPowermod, "MPowermod", BuiltinBody::array_statement},
-    {bi::MSmith,    "MSmith",    BuiltinBody::matrix},
-    {bi::Mcoef,     "Mcoef",     BuiltinBody::second},
-    {bi::Mdiv,      "Mdiv",      BuiltinBody::second},
-    {bi::Minors,    "Minors",    BuiltinBody::matrix},
-    {bi::Minpoly,   "Minpoly",   BuiltinBody::second},
-    {bi::Modmode,   "Modmode",   BuiltinBody::second},
-    {bi::Modulus,   "Modulus",   BuiltinBody::second},
-    {bi::Monless,   "Monless",   BuiltinBody::scalar},
-    {bi::Monomials, "Monomials", BuiltinBody::second},
-    {bi::Move,      "Move",      BuiltinBody::second},
-    {bi::Nlcoef,    "Nlcoef",    BuiltinBody::scalar},
-    {bi::Nmcoef,    "Nmcoef",    BuiltinBody::scalar},
-    {bi::Normalize, "Normalize", BuiltinBody::matrix},
-    {bi::Ntcoef,    "Ntcoef",    BuiltinBody::scalar},
-    {bi::Number,    "Number",    BuiltinBody::second},
-    {bi::Numcont,   "Numcont",   BuiltinBody::second},
-    {bi::Numer,     "Numer",     BuiltinBody::scalar},
-    {bi::Numvars,   "Numvars",   BuiltinBody::second},
-    {bi::Pdiv,      "Pdiv",      BuiltinBody::scalar},
-    {bi::Pfrob,     "Pfrob",     BuiltinBody::second},
-    {bi::Pint,      "Pint",      BuiltinBody::scalar},
-    {bi::Poly,      "Poly",      BuiltinBody::matrix},
-    {bi::Powermod,  "Powermod",  BuiltinBody::second},
-    {bi::Prime,     "Prime",     BuiltinBody::second},
-    {bi::Product,   "Product",   BuiltinBody::operator_form},
-    {bi::Pseudet,   "Pseudet",   BuiltinBody::matrix},
-    {bi::RRand,     "RRand",     BuiltinBody::operator_form},
-    {bi::Raise,     "Raise",     BuiltinBody::scalar},
-    {bi::Rand,      "Rand",      BuiltinBody::operator_form},
-    {bi::Rational,  "Rational",  BuiltinBody::scalar},
-    {bi::Recoef,    "Recoef",    BuiltinBody::second},
-    {bi::Redrowech, "Redrowech", BuiltinBody::matrix},
-    {bi::Rem,       "Rem",       BuiltinBody::second},
-    {bi::Return,    "Return",    BuiltinBody::second},
-    {bi::Reverse,   "Reverse",   BuiltinBody::matrix},
-    {bi::Rlabel,    "Rlabel",    BuiltinBody::second},
-    {bi::Rowreduce, "Rowreduce", BuiltinBody::matrix},
-    {bi::SDet,      "SDet",      BuiltinBody::operator_form},
-    {bi::SDivide,   "SDivide",   BuiltinBody::scalar},
-    {bi::STrans,    "STrans",    BuiltinBody::matrix},
-    {bi::Sigma,     "Sigma",     BuiltinBody::operator_form},
-    {bi::Smith,     "Smith",     BuiltinBody::matrix},
-    {bi::Sort,      "Sort",      BuiltinBody::matrix},
-    {bi::Sparse,    "Sparse",    BuiltinBody::second},
-    {bi::Splice,    "Splice",    BuiltinBody::scalar},
-    {bi::Split,     "Split",     BuiltinBody::scalar},
-    {bi::Sqfree,    "Sqfree",    BuiltinBody::scalar},
-    {bi::Sqrt,      "Sqrt",      BuiltinBody::operator_form},
-    {bi::Sum,       "Sum",       BuiltinBody::second},
-    {bi::Swap,      "Swap",      BuiltinBody::second},
-    {bi::Swapcol,   "Swapcol",   BuiltinBody::second},
-    {bi::Swaprow,   "Swaprow",   BuiltinBody::second},
-    {bi::Synth,     "Synth",     BuiltinBody::matrix},
-    {bi::Terms,     "Terms",     BuiltinBody::second},
-    {bi::Termsall,  "Termsall",  BuiltinBody::second},
-    {bi::Time,      "Time",      BuiltinBody::second},
-    {bi::Tone,      "Tone",      BuiltinBody::second},
-    {bi::Totdeg,    "Totdeg",    BuiltinBody::second},
-    {bi::Trace,     "Trace",     BuiltinBody::second},
-    {bi::Trans,     "Trans",     BuiltinBody::operator_form},
-    {bi::True,      "True",      BuiltinBody::second},
-    {bi::Var,       "Var",       BuiltinBody::operator_form},
-    {bi::Vars,      "Vars",      BuiltinBody::second},
-    {bi::Wipe,      "Wipe",      BuiltinBody::second},
-    {bi::ZZ1,       "ZZ1",       BuiltinBody::second},
-    {bi::ZZ2,       "ZZ2",       BuiltinBody::second},
-    {bi::ZZ3,       "ZZ3",       BuiltinBody::second},
-    {bi::Zcoef,     "Zcoef",     BuiltinBody::scalar},
+// Every built-in's name, by index.
+constexpr std::array<BuiltinName, bi::count> builtin_name_rows = {{
+    {bi::Array,     "Array"},
+    {bi::Binomial,  "Binomial"},
+    {bi::Bint,      "Bint"},
+    {bi::Chpoly,    "Chpoly"},
+    {bi::Codeg,     "Codeg"},
+    {bi::Coef,      "Coef"},
+    {bi::Colreduce, "Colreduce"},
+    {bi::Cols,      "Cols"},
+    {bi::Content,   "Content"},
+    {bi::Deg,       "Deg"},
+    {bi::Denom,     "Denom"},
+    {bi::Deriv,     "Deriv"},
+    {bi::Det,       "Det"},
+    {bi::Dexmin,    "Dexmin"},
+    {bi::Diag,      "Diag"},
+    {bi::Div,       "Div"},
+    {bi::EGCD,      "EGCD"},
+    {bi::Equal,     "Equal"},
+    {bi::Equalneg,  "Equalneg"},
+    {bi::FFLU,      "FFLU"},
+    {bi::FFLUC,     "FFLUC"},
+    {bi::Factor,    "Factor"},
+    {bi::Fetch,     "Fetch"},
+    {bi::Fieldlc,   "Fieldlc"},
+    {bi::Func,      "Func"},
+    {bi::Function,  "Function"},
+    {bi::GCD,       "GCD"},
+    {bi::Hamilton,  "Hamilton"},
+    {bi::Height,    "Height"},
+    {bi::Hermite,   "Hermite"},
+    {bi::Irred,     "Irred"},
+    {bi::Isprime,   "Isprime"},
+    {bi::Iszero,    "Iszero"},
+    {bi::Killden,   "Killden"},
+    {bi::LCM,       "LCM"},
+    {bi::Lcoef,     "Lcoef"},
+    {bi::Level,     "Level"},
+    {bi::Lmon,      "Lmon"},
+    {bi::Longest,   "Longest"},
+    {bi::Lower,     "Lower"},
+    {bi::Lterm,     "Lterm"},
+    {bi::MPowermod, "MPowermod"},
+    {bi::MSmith,    "MSmith"},
+    {bi::Mcoef,     "Mcoef"},
+    {bi::Mdiv,      "Mdiv"},
+    {bi::Minors,    "Minors"},
+    {bi::Minpoly,   "Minpoly"},
+    {bi::Modmode,   "Modmode"},
+    {bi::Modulus,   "Modulus"},
+    {bi::Monless,   "Monless"},
+    {bi::Monomials, "Monomials"},
+    {bi::Move,      "Move"},
+    {bi::Nlcoef,    "Nlcoef"},
+    {bi::Nmcoef,    "Nmcoef"},
+    {bi::Normalize, "Normalize"},
+    {bi::Ntcoef,    "Ntcoef"},
+    {bi::Number,    "Number"},
+    {bi::Numcont,   "Numcont"},
+    {bi::Numer,     "Numer"},
+    {bi::Numvars,   "Numvars"},
+    {bi::Pdiv,      "Pdiv"},
+    {bi::Pfrob,     "Pfrob"},
+    {bi::Pint,      "Pint"},
+    {bi::Poly,      "Poly"},
+    {bi::Powermod,  "Powermod"},
+    {bi::Prime,     "Prime"},
+    {bi::Product,   "Product"},
+    {bi::Pseudet,   "Pseudet"},
+    {bi::RRand,     "RRand"},
+    {bi::Raise,     "Raise"},
+    {bi::Rand,      "Rand"},
+    {bi::Rational,  "Rational"},
+    {bi::Recoef,    "Recoef"},
+    {bi::Redrowech, "Redrowech"},
+    {bi::Rem,       "Rem"},
+    {bi::Return,    "Return"},
+    {bi::Reverse,   "Reverse"},
+    {bi::Rlabel,    "Rlabel"},
+    {bi::Rowreduce, "Rowreduce"},
+    {bi::SDet,      "SDet"},
+    {bi::SDivide,   "SDivide"},
+    {bi::STrans,    "STrans"},
+    {bi::Sigma,     "Sigma"},
+    {bi::Smith,     "Smith"},
+    {bi::Sort,      "Sort"},
+    {bi::Sparse,    "Sparse"},
+    {bi::Splice,    "Splice"},
+    {bi::Split,     "Split"},
+    {bi::Sqfree,    "Sqfree"},
+    {bi::Sqrt,      "Sqrt"},
+    {bi::Sum,       "Sum"},
+    {bi::Swap,      "Swap"},
+    {bi::Swapcol,   "Swapcol"},
+    {bi::Swaprow,   "Swaprow"},
+    {bi::Synth,     "Synth"},
+    {bi::Terms,     "Terms"},
+    {bi::Termsall,  "Termsall"},
+    {bi::Time,      "Time"},
+    {bi::Tone,      "Tone"},
+    {bi::Totdeg,    "Totdeg"},
+    {bi::Trace,     "Trace"},
+    {bi::Trans,     "Trans"},
+    {bi::True,      "True"},
+    {bi::Var,       "Var"},
+    {bi::Vars,      "Vars"},
+    {bi::Wipe,      "Wipe"},
+    {bi::ZZ1,       "ZZ1"},
+    {bi::ZZ2,       "ZZ2"},
+    {bi::ZZ3,       "ZZ3"},
+    {bi::Zcoef,     "Zcoef"},
 }};
 
 static_assert([] {
-  for (std::size_t i = 0; i < builtin_table.size(); ++i)
-    if (builtin_table[i].index != static_cast<std::int32_t>(i)) return false;
+  for (std::size_t i = 0; i < builtin_name_rows.size(); ++i)
+    if (builtin_name_rows[i].index != static_cast<std::int32_t>(i)) return false;
   return true;
-}(), "builtin_table: a row stands away from its index");
+}(), "builtin_name_rows: a row stands away from its index");
+
+// A row of the built-in table: the index, the name and the handler that
+// answers it. The handlers live above this folder: the owner of each body
+// registers its rows at start-up (register_builtins), after which every row
+// has one, except the operator forms, which the row of their operator token
+// answers (lang/operator_aliases.h) and which have none of their own.
+struct BuiltinEntry {
+  std::int32_t index;
+  const char* name;
+  builtin_handler handler;     // nil until registered
+  std::int32_t registrations;  // how many registered rows named this one
+};
+
+// Every built-in, by index. Read by the factor readers' builtin_func;
+// written only by register_builtins.
+extern std::array<BuiltinEntry, bi::count> builtin_table;
+
+// One row of an owner's list: the built-in and its handler.
+struct BuiltinRegistration {
+  std::int32_t index;
+  builtin_handler handler;
+};
+
+// Gives each row of rows's indices its handler and counts the registration
+// in the row. A list registered before is skipped whole, so start-up may
+// run again; a row that two lists, or one list twice, name counts both,
+// which the test of the table reports.
+void register_builtins(std::span<const BuiltinRegistration> rows);
 
 // The name of each built-in, by index.
 constexpr std::array<const char*, bi::count> builtin_names = [] {
   std::array<const char*, bi::count> names{};
-  for (std::size_t i = 0; i < names.size(); ++i) names[i] = builtin_table[i].name;
+  for (std::size_t i = 0; i < names.size(); ++i) names[i] = builtin_name_rows[i].name;
   return names;
 }();
 

@@ -9,7 +9,7 @@
 # rooms, or an include naming no listed room, fails as a folder missing from
 # the order does.
 set(order core numbers dense poly gcd factor quoly toplevel lang arrays matrix det matlang frontend)
-set(rooms numbers/stash gcd/flat gcd/modular gcd/onevar matrix/char_poly matrix/integer matrix/normal_forms)
+set(rooms numbers/stash gcd/flat gcd/modular gcd/onevar lang/builtins matrix/char_poly matrix/integer matrix/normal_forms)
 
 include(${CMAKE_CURRENT_LIST_DIR}/layout_check.cmake)
 layout_check_root(include_order)

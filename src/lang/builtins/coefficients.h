@@ -25,7 +25,7 @@ namespace tavrin {
 // remaining arguments of the coefficient form are read and *n := a new
 // value, the coefficient asked for. mcoef: a monomial form, the coefficient
 // (mfact false) or the cofactor (mfact true); otherwise the exponent list.
-// Declared in lang/lang_upcalls.h.
+void quoly_get_coef(textptr inf, quolyptr n, nameptr* flag, bool mcoef, bool mfact);
 
 // Exponent list "," e1 "," e2 ...: *ans := the coefficient of those powers
 // of the top variables (no exponent: the leading coefficient in the top

@@ -1,4 +1,4 @@
-#include "arrays/coefficients.h"
+#include "lang/builtins/coefficients.h"
 
 #include <cstring>
 
