@@ -113,9 +113,11 @@ TEST_F(FlatGcdThreads, TheSameGcdAtEveryThreadCount) {
       EXPECT_GT(flat_gcd_stats.primes, primes + 5);  // past several batches of primes
       for (const int threads : {2, 3, 8}) {
         const Threads pool(threads);
+        const long declined = flat_gcd_stats.declined;
         NodeBalance balance;
         EXPECT_EQ(gcd_of(u, v, true, how).str(), first.str()) << threads << " threads";
         balance.expect_balanced();
+        EXPECT_EQ(flat_gcd_stats.declined, declined) << threads << " threads";  // the images gave it
       }
       EXPECT_TRUE(divides(g, first) && divides(first, u) && divides(first, v)) << first.str();
       if (!large) {
