@@ -59,26 +59,13 @@ TallyInto::~TallyInto() {
 }
 
 void Tally::add_to_globals() const {
-  flat_gcd_counts& g = flat_gcd_stats;
-  g.calls += gcd.calls;
-  g.dense += gcd.dense;
-  g.sparse += gcd.sparse;
-  g.plane += gcd.plane;
-  g.extension += gcd.extension;
-  g.primes += gcd.primes;
-  g.division_primes += gcd.division_primes;
-  g.cofactor_proofs += gcd.cofactor_proofs;
-  g.product_primes += gcd.product_primes;
-  g.cofactor_points += gcd.cofactor_points;
-  g.lattice_points += gcd.lattice_points;
-  g.unlucky += gcd.unlucky;
-  g.declined += gcd.declined;
-  division_counts& d = flat_divisions;
-  d.dense += div.dense;
-  d.heap += div.heap;
-  d.heap_terms += div.heap_terms;
-  d.integer += div.integer;
-  d.lanes += div.lanes;
+  using G = flat_gcd_counts;
+  for (long G::*c : {&G::calls, &G::dense, &G::sparse, &G::plane, &G::extension, &G::primes, &G::division_primes,
+                     &G::cofactor_proofs, &G::product_primes, &G::cofactor_points, &G::lattice_points, &G::unlucky,
+                     &G::declined})
+    flat_gcd_stats.*c += gcd.*c;
+  using D = division_counts;
+  for (long D::*c : {&D::dense, &D::heap, &D::heap_terms, &D::integer, &D::lanes}) flat_divisions.*c += div.*c;
 }
 
 namespace {
