@@ -112,11 +112,11 @@ SpectrumView spectrum_of(const std::int32_t* a, std::int64_t na, int lg, int cou
   std::vector<TransformPrime>& ps = primes();
   const std::size_t n = std::size_t{1} << lg;
   const SpectrumView view = s.shape(lg, count);
-  for (int k = 0; k < count; ++k) {
-    TransformPrime& P = ps[static_cast<std::size_t>(k)];
-    P.prepare(lg);
+  for (int k = 0; k < count; ++k) ps[static_cast<std::size_t>(k)].prepare(lg);
+  kit::ntt_tasks(count, lg, [&](std::size_t k) {
+    const TransformPrime& P = ps[k];
     const u32 p = P.p(), p2 = 2 * p;
-    u32* out = view.of(k);
+    u32* out = view.of(static_cast<int>(k));
     if (static_cast<std::size_t>(na) <= n) {
       const auto m = static_cast<std::size_t>(na);
       for (std::size_t i = 0; i < m; ++i) {
@@ -132,13 +132,15 @@ SpectrumView spectrum_of(const std::int32_t* a, std::int64_t na, int lg, int cou
       }
     }
     forward(out, lg, P);
-  }
+  });
   return view;
 }
 
 void spectrum_mul(ConstSpectrum a, ConstSpectrum b, SpectrumView r) {
-  for (int k = 0; k < a.count; ++k)
-    pointwise(a.of(k), b.of(k), nullptr, nullptr, r.of(k), a.size(), primes()[static_cast<std::size_t>(k)]);
+  kit::ntt_tasks(a.count, r.lg, [&](std::size_t k) {
+    const int i = static_cast<int>(k);
+    pointwise(a.of(i), b.of(i), nullptr, nullptr, r.of(i), a.size(), primes()[k]);
+  });
 }
 
 void spectrum_mul_add(ConstSpectrum a, ConstSpectrum b, ConstSpectrum c, ConstSpectrum d,
@@ -156,7 +158,7 @@ void spectrum_values(SpectrumView s, std::int32_t modul, std::int64_t from, std:
                      std::int32_t* out) {
   std::vector<TransformPrime>& ps = primes();
   const std::size_t len = s.size();
-  for (int k = 0; k < s.count; ++k) backward(s.of(k), s.lg, ps[static_cast<std::size_t>(k)]);
+  kit::ntt_tasks(s.count, s.lg, [&](std::size_t k) { backward(s.of(static_cast<int>(k)), s.lg, ps[k]); });
   const u64 p1 = ps[0].p(), p2 = ps[1].p(), m = static_cast<u64>(modul);
   const auto um = static_cast<u32>(m);
   const Crt c{kit::TransformCrt(static_cast<std::int64_t>(len)), ShoupMultiplier(1, um),
@@ -181,12 +183,14 @@ void split_product(const std::int32_t* x, std::int32_t nx, const std::int32_t* y
                    std::int32_t* z, std::int32_t modul, int lg, int count) {
   std::vector<TransformPrime>& ps = primes();
   const std::int64_t n = std::int64_t{1} << lg, m = n / 2;
-  static std::vector<u32> values;
+  thread_local std::vector<u32> values;
   values.resize(static_cast<std::size_t>(8 * m * count));
-  auto block = [&](int operand, int k) { return values.data() + (2 * k + operand) * 4 * m; };
-  for (int k = 0; k < count; ++k) {
-    TransformPrime& P = ps[static_cast<std::size_t>(k)];
-    P.prepare(lg);
+  u32* const base = values.data();  // the calling thread's buffer (in a task the name is the worker's)
+  auto block = [base, m](int operand, int k) { return base + (2 * k + operand) * 4 * m; };
+  for (int k = 0; k < count; ++k) ps[static_cast<std::size_t>(k)].prepare(lg);
+  kit::ntt_tasks(count, lg, [&](std::size_t kk) {
+    const int k = static_cast<int>(kk);
+    const TransformPrime& P = ps[kk];
     const u32 p = P.p();
     for (int operand = 0; operand < 2; ++operand) {
       const std::int32_t* a = operand == 0 ? x : y;
@@ -203,8 +207,8 @@ void split_product(const std::int32_t* x, std::int32_t nx, const std::int32_t* y
     pointwise(u + 3 * m, v + 3 * m, nullptr, nullptr, u + 3 * m, static_cast<std::size_t>(m), P);
     backward(u, lg, P);
     backward(u + 3 * m, lg - 1, P);
-    kit::ntt_split_recombine(u, u + 3 * m, m, static_cast<std::size_t>(k));
-  }
+    kit::ntt_split_recombine(u, u + 3 * m, m, kk);
+  });
   const u64 p1 = ps[0].p(), p2 = ps[1].p(), mm = static_cast<u64>(modul);
   const auto um = static_cast<u32>(mm);
   const Crt c{kit::TransformCrt(n), ShoupMultiplier(1, um), ShoupMultiplier(p1 % mm, um),
@@ -236,7 +240,7 @@ void ntt_product_whole(const std::int32_t* x, std::int32_t nx, const std::int32_
   const std::int64_t nz = std::int64_t{nx} + ny - 1;
   const int lg = transform_lg(nz);
   const int count = transform_primes_needed(std::min(nx, ny), modul);
-  static Spectrum a, b;
+  thread_local Spectrum a, b;
   const SpectrumView sa = spectrum_of(x, nx, lg, count, a);
   spectrum_mul(sa, spectrum_of(y, ny, lg, count, b), sa);
   spectrum_values(sa, modul, 0, nz, z);

@@ -1,10 +1,14 @@
 // The number-theoretic transforms of ntt.h: one lane and eight lanes.
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "numbers/ntt.h"
+
+#include "core/thread_pool.h"
 #include "numbers/simd.h"
 
 namespace tavrin::kit {
@@ -564,11 +568,14 @@ struct SplitTwiddles {
   }
 };
 
-// The constants of prime k for m = 2^lg, made once.
+// The constants of prime k for m = 2^lg, made once (by the first of the
+// threads that asks).
 const SplitTwiddles& split_twiddles(std::size_t k, int lg) {
   static std::unique_ptr<SplitTwiddles> made[3][ntt_max_lg + 1];
+  static std::once_flag making[3][ntt_max_lg + 1];
   std::unique_ptr<SplitTwiddles>& t = made[k][lg];
-  if (!t) t = std::make_unique<SplitTwiddles>(transform_primes()[k], std::int64_t{1} << lg);
+  std::call_once(making[k][lg],
+                 [&] { t = std::make_unique<SplitTwiddles>(transform_primes()[k], std::int64_t{1} << lg); });
   return *t;
 }
 
@@ -730,6 +737,11 @@ void ntt_twin_recombine(u32* x, std::int64_t n, std::size_t k) {
 // length 2^lg (`transforms` of them) and by the split pair 2^(lg-1),
 // 2^(lg-2): the split pair adds a fold a transformed operand and a
 // recombination, some four levels on half the values each.
+void ntt_tasks(int count, int lg, const std::function<void(std::size_t)>& body) {
+  if (lg >= ntt_thread_min_lg && count > 1) return run_tasks(static_cast<std::size_t>(count), body);
+  for (std::size_t k = 0; k < static_cast<std::size_t>(count); ++k) body(k);
+}
+
 bool ntt_split_pays(int lg, int transforms) {
   const double whole = std::ldexp(transforms * lg + 2.0, lg);
   const double split = std::ldexp(transforms * (lg - 1) + 2.0, lg - 1) +

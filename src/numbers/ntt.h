@@ -21,8 +21,12 @@
 #pragma once
 
 #include <algorithm>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
 #include <vector>
 
 #include "numbers/simd.h"
@@ -60,6 +64,10 @@ inline constexpr TransformPrimeName transform_prime_table[3] = {
 
 // One transform prime: its generator, -p^-1 mod 2^32, and the twiddles
 // (with their Shoup quotients) of every length up to the largest prepared.
+// Transforms may run on several threads at once: prepare() grows the
+// tables under a lock into new arrays and keeps the old ones (which hold
+// the same values for the shorter lengths) until the end of the run, so a
+// transform that read the tables before a growth goes on reading valid ones.
 class TransformPrime {
  public:
   TransformPrime(u32 p, int two_adicity) : p_(p), two_adicity_(two_adicity) {
@@ -81,13 +89,17 @@ class TransformPrime {
     for (int i = 0; i < 5; ++i) inv *= 2 - p * inv;
     neg_inv_ = 0u - inv;
   }
+  // Moved only while the table of primes is built, before any use.
+  TransformPrime(TransformPrime&& o) noexcept
+      : p_(o.p_), two_adicity_(o.two_adicity_), g_(o.g_), neg_inv_(o.neg_inv_),
+        prepared_(o.prepared_.load()), tables_(o.tables_.load()), made_(std::move(o.made_)) {}
 
   u32 p() const { return p_; }
   u32 neg_inv() const { return neg_inv_; }
-  const u32* fw() const { return fw_.data(); }
-  const u32* fwq() const { return fwq_.data(); }
-  const u32* bw() const { return bw_.data(); }
-  const u32* bwq() const { return bwq_.data(); }
+  const u32* fw() const { return tables().fw.data(); }
+  const u32* fwq() const { return tables().fwq.data(); }
+  const u32* bw() const { return tables().bw.data(); }
+  const u32* bwq() const { return tables().bwq.data(); }
 
   // Twiddles for lengths up to 2^lg: entry h + j is w_2h^j (j < h). Only
   // the longest level is computed, by products with its root: a shorter
@@ -99,47 +111,55 @@ class TransformPrime {
   // from the forward table (backward_twiddle).
   static constexpr std::size_t stored_backward = std::size_t{1} << 15;
   void prepare(int lg) {
-    if (lg <= prepared_) return;
+    if (lg <= prepared_.load(std::memory_order_acquire)) return;
+    std::lock_guard<std::mutex> lock(growing_);
+    if (lg <= prepared_.load(std::memory_order_relaxed)) return;
+    auto t = std::make_unique<Tables>();
     const std::size_t n = std::size_t{1} << lg;
-    fw_.assign(n, 0);
-    fwq_.assign(n, 0);
-    bw_.assign(std::min(n, stored_backward), 0);
-    bwq_.assign(std::min(n, stored_backward), 0);
+    t->fw.assign(n, 0);
+    t->fwq.assign(n, 0);
+    t->bw.assign(std::min(n, stored_backward), 0);
+    t->bwq.assign(std::min(n, stored_backward), 0);
+    std::vector<u32>&fw = t->fw, &fwq = t->fwq, &bw = t->bw, &bwq = t->bwq;
     if (n >= 2) {
       const std::size_t top = n / 2;
       const u32 w = pow_mod(g_, (p_ - 1) / (2 * top), p_);
       const u32 wq = shoup_quotient(w, p_);
       u32 a = 1;
       for (std::size_t j = 0; j < top; ++j) {
-        fw_[top + j] = a;
-        fwq_[top + j] = shoup_quotient(a, p_);
+        fw[top + j] = a;
+        fwq[top + j] = shoup_quotient(a, p_);
         a = shoup_mul(a, w, wq, p_);
       }
       for (std::size_t h = top / 2; h >= 1; h /= 2)
         for (std::size_t j = 0; j < h; ++j) {
-          fw_[h + j] = fw_[2 * h + 2 * j];
-          fwq_[h + j] = fwq_[2 * h + 2 * j];
+          fw[h + j] = fw[2 * h + 2 * j];
+          fwq[h + j] = fwq[2 * h + 2 * j];
         }
       for (std::size_t h = 1; h < std::min(n, stored_backward); h <<= 1) {
-        bw_[h] = 1;
-        bwq_[h] = fwq_[h];
+        bw[h] = 1;
+        bwq[h] = fwq[h];
         for (std::size_t j = 1; j < h; ++j) {
-          bw_[h + j] = p_ - fw_[2 * h - j];
-          bwq_[h + j] = ~fwq_[2 * h - j];
+          bw[h + j] = p_ - fw[2 * h - j];
+          bwq[h + j] = ~fwq[2 * h - j];
         }
       }
     }
-    prepared_ = lg;
+    tables_.store(t.get(), std::memory_order_release);
+    made_.push_back(std::move(t));
+    prepared_.store(lg, std::memory_order_release);
   }
 
   // Entry h + j of the backward twiddles and its Shoup quotient.
   u32 backward_twiddle(std::size_t h, std::size_t j) const {
-    if (h < stored_backward) return bw_[h + j];
-    return j == 0 ? 1 : p_ - fw_[2 * h - j];
+    const Tables& t = tables();
+    if (h < stored_backward) return t.bw[h + j];
+    return j == 0 ? 1 : p_ - t.fw[2 * h - j];
   }
   u32 backward_quotient(std::size_t h, std::size_t j) const {
-    if (h < stored_backward) return bwq_[h + j];
-    return j == 0 ? fwq_[h] : ~fwq_[2 * h - j];
+    const Tables& t = tables();
+    if (h < stored_backward) return t.bwq[h + j];
+    return j == 0 ? t.fwq[h] : ~t.fwq[2 * h - j];
   }
 
   // a b 2^-32 mod p in [0, 2p) for a, b < 2p (Montgomery).
@@ -150,12 +170,20 @@ class TransformPrime {
   }
 
  private:
+  struct Tables {
+    std::vector<u32> fw, fwq, bw, bwq;
+  };
+  const Tables& tables() const { return *tables_.load(std::memory_order_acquire); }
+
   u32 p_;
   int two_adicity_;
   u32 g_ = 2;
   u32 neg_inv_ = 0;
-  int prepared_ = -1;
-  std::vector<u32> fw_, fwq_, bw_, bwq_;
+  std::atomic<int> prepared_{-1};
+  std::atomic<const Tables*> tables_{&empty_tables};
+  std::vector<std::unique_ptr<Tables>> made_;  // every table made, the last in use
+  std::mutex growing_;
+  static inline const Tables empty_tables{};
 };
 
 // The three primes, in the order above (twiddles prepared on demand).
@@ -253,6 +281,15 @@ void ntt_below_p(u32* a, std::size_t n, const TransformPrime& P);
 void ntt_mul_add_lazy(const u32* a, const u32* b, u64* acc, std::size_t n);
 void ntt_fold_lazy(u64* acc, std::size_t n, const TransformPrime& P);
 void ntt_reduce_lazy(const u64* acc, u32* r, std::size_t n, const TransformPrime& P);
+
+// The transform length from which the independent parts of one product
+// (its primes, its pieces) run side by side on the pool's threads.
+constexpr int ntt_thread_min_lg = 14;
+// body(k) for each k below count, the parts of a product whose transforms
+// have length 2^lg: as pool tasks from ntt_thread_min_lg on, else in order.
+// Each body writes its own part's values only; the primes' twiddles must
+// be prepared for lg before.
+void ntt_tasks(int count, int lg, const std::function<void(std::size_t)>& body);
 
 // Whether the eight-lane butterflies are in use; force_scalar_ntt(true)
 // switches them off for the rest of the run (a test and benchmark hook).

@@ -158,7 +158,8 @@ void add_in(word* r, std::int32_t nr, const u32* v1, const u32* v2, const u32* v
   std::fill(r + k, r + nr, word{0});
 }
 
-growable_buffer<u32> spectra;
+// Each thread its own: products may run inside pool tasks.
+thread_local growable_buffer<u32> spectra;
 
 }  // namespace
 
@@ -182,7 +183,7 @@ struct piece_shape {
 
 // The pieces' spectra kept between products: at most 240 MB.
 constexpr std::size_t kept_values = 30 * (std::size_t{1} << 21);
-growable_buffer<u32> piece_spectra;
+thread_local growable_buffer<u32> piece_spectra;
 
 piece_shape pieces_shape(std::int32_t na, std::int32_t nb, int lg) {
   const u128 primes_product = static_cast<u128>(prime1) * prime2 * prime3;
@@ -264,12 +265,13 @@ void hold_pieces(PieceSums& ps, bool square) {
 // are summed in 64 bits in a small array that stays in the cache, reduced
 // once, then written to slot sums + d - i0 of diagonal d.
 void sum_diagonals(const PieceSums& ps, const std::vector<u32*>& xa, std::int32_t ga, std::int64_t sums,
-                   std::int64_t len, const std::vector<TransformPrime>& primes) {
+                   int lg, const std::vector<TransformPrime>& primes) {
+  const std::int64_t len = std::int64_t{1} << lg;
   constexpr std::int64_t block = 256;
   const std::int32_t nb = ps.pieces_b;
   const std::int32_t diagonals = ga + nb - 1;
-  std::vector<u64> acc(static_cast<std::size_t>(diagonals) * block);
-  for (std::size_t k = 0; k < 3; ++k) {
+  ntt_tasks(3, lg, [&](std::size_t k) {
+    std::vector<u64> acc(static_cast<std::size_t>(diagonals) * block);
     const TransformPrime& P = primes[k];
     for (std::int64_t o = static_cast<std::int64_t>(k) * len; o < static_cast<std::int64_t>(k + 1) * len; o += block) {
       std::fill(acc.begin(), acc.end(), u64{0});
@@ -287,7 +289,7 @@ void sum_diagonals(const PieceSums& ps, const std::vector<u32*>& xa, std::int32_
       for (std::int32_t d = 0; d < diagonals; ++d)
         ntt_reduce_lazy(acc.data() + static_cast<std::size_t>(d) * block, ps.slot(sums + d) + o, block, P);
     }
-  }
+  });
 }
 
 }  // namespace
@@ -320,17 +322,23 @@ void wmul_ntt_pieces(word* r, const word* a, std::int32_t na, const word* b, std
               out + 2 * len);
     for (std::size_t k = 0; k < 3; ++k) ntt_forward(out + static_cast<std::int64_t>(k) * len, lg, primes[k]);
   };
-  for (std::int32_t j = 0; j < ps.pieces_b; ++j) transform(b, nb, j, ps.slot(j));
+  ntt_tasks(ps.pieces_b, lg, [&](std::size_t j) {
+    transform(b, nb, static_cast<std::int32_t>(j), ps.slot(static_cast<std::int64_t>(j)));
+  });
   std::fill(r, r + na + nb, word{0});
   const std::int32_t sum_words = 2 * m + 1;
   std::vector<word> t(static_cast<std::size_t>(sum_words));
-  // Diagonal d's sum (slot k): back from the transforms, rebuilt and added
-  // into r. The sums of two groups that share a diagonal are added in apart.
-  auto finish = [&](std::int64_t k, std::int32_t d) {
+  // Diagonal d's sum (slot k): back from the transforms and rebuilt (side
+  // by side), then added into r in order. The sums of two groups that share
+  // a diagonal are added in apart.
+  const std::int64_t count = std::min<std::int64_t>(2 * s.chunks - 1, len);
+  auto rebuild = [&](std::int64_t k) {
     u32* x = ps.slot(k);
     for (std::size_t q = 0; q < 3; ++q) ntt_backward(x + static_cast<std::int64_t>(q) * len, lg, primes[q]);
-    const std::int64_t count = std::min<std::int64_t>(2 * s.chunks - 1, len);
     crt_digits(TransformCrt(len), x, x + len, x + 2 * len, count);
+  };
+  auto finish = [&](std::int64_t k, std::int32_t d) {
+    u32* x = ps.slot(k);
     const std::int64_t off = static_cast<std::int64_t>(d) * m;
     const auto room = static_cast<std::int32_t>(std::min<std::int64_t>(sum_words, na + nb - off));
     add_in(t.data(), room, x, x + len, x + 2 * len, count, s.bits);
@@ -339,18 +347,18 @@ void wmul_ntt_pieces(word* r, const word* a, std::int32_t na, const word* b, std
   std::vector<u32*> xa(static_cast<std::size_t>(ps.group));
   for (std::int32_t i0 = 0; i0 < ps.pieces_a; i0 += ps.group) {
     const std::int32_t ga = std::min(ps.group, ps.pieces_a - i0);
-    for (std::int32_t i = 0; i < ga; ++i) {
-      if (square) {
-        xa[static_cast<std::size_t>(i)] = ps.slot(i);
-      } else {
-        xa[static_cast<std::size_t>(i)] = ps.slot(ps.pieces_b + i);
-        transform(a, na, i0 + i, ps.slot(ps.pieces_b + i));
-      }
-    }
+    for (std::int32_t i = 0; i < ga; ++i) xa[static_cast<std::size_t>(i)] = ps.slot(square ? i : ps.pieces_b + i);
+    if (!square)
+      ntt_tasks(ga, lg, [&](std::size_t i) {
+        const auto at = static_cast<std::int32_t>(i);
+        transform(a, na, i0 + at, ps.slot(ps.pieces_b + at));
+      });
     // The last group's sums may overwrite the operands' spectra.
     const std::int64_t sums = i0 + ga == ps.pieces_a ? 0 : ps.pieces_b;
-    sum_diagonals(ps, xa, ga, sums, len, primes);
-    for (std::int32_t d = 0; d < ga + ps.pieces_b - 1; ++d) finish(sums + d, i0 + d);
+    sum_diagonals(ps, xa, ga, sums, lg, primes);
+    const std::int32_t diagonals = ga + ps.pieces_b - 1;
+    ntt_tasks(diagonals, lg, [&](std::size_t d) { rebuild(sums + static_cast<std::int64_t>(d)); });
+    for (std::int32_t d = 0; d < diagonals; ++d) finish(sums + d, i0 + d);
   }
 }
 
@@ -368,7 +376,7 @@ void split_product(word* r, const word* a, std::int32_t na, const word* b, std::
   u32* y = x + 3 * block;
   chunks_of(a, na, s, s.chunks_a, 3 * m, x, x + block, x + 2 * block);
   if (!square) chunks_of(b, nb, s, s.chunks_b, 3 * m, y, y + block, y + 2 * block);
-  for (std::size_t k = 0; k < 3; ++k) {
+  ntt_tasks(3, s.lg, [&](std::size_t k) {
     u32* xk = x + static_cast<std::int64_t>(k) * block;
     u32* yk = square ? xk : y + static_cast<std::int64_t>(k) * block;
     auto transform = [&](u32* z) {
@@ -383,7 +391,7 @@ void split_product(word* r, const word* a, std::int32_t na, const word* b, std::
     ntt_backward(xk, s.lg, ps[k]);
     ntt_backward(xk + 3 * m, s.lg - 1, ps[k]);
     ntt_split_recombine(xk, xk + 3 * m, m, k);
-  }
+  });
   const std::int64_t count = s.chunks_a + s.chunks_b - 1;
   crt_digits(TransformCrt(n), x, x + block, x + 2 * block, count);
   add_in(r, na + nb, x, x + block, x + 2 * block, count, s.bits);
@@ -402,7 +410,7 @@ void whole_product(word* r, const word* a, std::int32_t na, const word* b, std::
   u32* y = x + 3 * block;
   chunks_of(a, na, s, s.chunks_a, block, x, x + block, x + 2 * block);
   if (!square) chunks_of(b, nb, s, s.chunks_b, block, y, y + block, y + 2 * block);
-  for (std::size_t k = 0; k < 3; ++k) {
+  ntt_tasks(3, s.lg, [&](std::size_t k) {
     u32* xk = x + static_cast<std::int64_t>(k) * block;
     u32* yk = square ? xk : y + static_cast<std::int64_t>(k) * block;
     auto transform = [&](u32* z) {
@@ -418,7 +426,7 @@ void whole_product(word* r, const word* a, std::int32_t na, const word* b, std::
       ntt_backward(xk + n, s.lg, ps[k]);
       ntt_twin_recombine(xk, n, k);
     }
-  }
+  });
   const std::int64_t count = s.chunks_a + s.chunks_b - 1;
   crt_digits(TransformCrt(n), x, x + block, x + 2 * block, count);
   add_in(r, na + nb, x, x + block, x + 2 * block, count, s.bits);
@@ -499,14 +507,14 @@ void wmul_ntt_wrap(word* r, std::int32_t nr, const word* a, std::int32_t na, con
   u32* y = x + 3 * len;
   chunks_of(a, na, s, chunk_count(na, s.bits), len, x, x + len, x + 2 * len);
   chunks_of(b, nb, s, chunk_count(nb, s.bits), len, y, y + len, y + 2 * len);
-  for (std::size_t k = 0; k < 3; ++k) {
+  ntt_tasks(3, s.lg, [&](std::size_t k) {
     u32* xk = x + static_cast<std::int64_t>(k) * len;
     u32* yk = y + static_cast<std::int64_t>(k) * len;
     ntt_forward(xk, s.lg, ps[k]);
     ntt_forward(yk, s.lg, ps[k]);
     ntt_pointwise(xk, yk, nullptr, nullptr, xk, static_cast<std::size_t>(len), ps[k]);
     ntt_backward(xk, s.lg, ps[k]);
-  }
+  });
   crt_digits(TransformCrt(len), x, x + len, x + 2 * len, len);
   // The coefficients' sum runs at most three words past 2^K; its high
   // words fold onto the low ones since 2^K = 1 modulo 2^K - 1.

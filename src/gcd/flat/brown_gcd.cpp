@@ -363,14 +363,14 @@ engine_status brown_gcd(const F& f, const Layout& lay, const MPoly& A, const MPo
     if (cof && S >= 0 && flat_lattice_check && sames > 0 && bar_sames > 0) {
       if (lattice_identity(f, lay, gx, ax, eval_at(f, h, x), eval_at(f, ha, x), bx, eval_at(f, hb, x), k - 1, rng,
                            S - static_cast<std::int64_t>(n + checked))) {
-        ++flat_gcd_stats.lattice_points;
+        ++gcd_tally().lattice_points;
         if (static_cast<std::int64_t>(n + ++checked) > S) break;
         continue;
       }
       checked = 0;  // an interpolant is incomplete: the point gives an image
     }
     if (cof && sames > 0 && cofactors_by_division(f, lay, h, x, gx, lm, ax, bx, k - 1, rng, &aa, &ba, sub)) {
-      ++flat_gcd_stats.cofactor_points;
+      ++gcd_tally().cofactor_points;
       const elem im = f.inv(Dense<F>::eval(f, m, x));
       ++sames;
       const bool same_a = newton(f, ha, aa, 1, m, x, im);

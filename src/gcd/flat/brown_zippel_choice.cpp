@@ -205,11 +205,11 @@ engine_status candidate(const F& f, const Layout& lay, const MPoly& A, const MPo
   }
   if (!p.sparse) {
     const engine_status st = brown_gcd(f, lay, A, B, lay.nvars, rng, G, nullptr, nullptr, bounds);
-    if (st == engine_status::done) ++flat_gcd_stats.dense;
+    if (st == engine_status::done) ++gcd_tally().dense;
     return st;
   }
   const engine_status st = sparse_candidate(f, lay, A, B, rng, G, p);
-  if (st == engine_status::done) ++flat_gcd_stats.sparse;
+  if (st == engine_status::done) ++gcd_tally().sparse;
   return st;
 }
 

@@ -276,11 +276,11 @@ bool mpoly_divides(const F& f, const Layout& lay, const MPoly& A, const MPoly& B
   std::vector<std::uint64_t> stride;
   std::uint64_t cells = 0;
   if (dense_box(lay, A, B, da, db, &stride, &cells)) {
-    ++flat_divisions.dense;
+    ++division_tally().dense;
     return divide_dense(FieldArith<F>(f, B.coef[0]), lay, A, B, da, db, stride, cells, Q) == division_result::exact;
   }
-  ++flat_divisions.heap;
-  flat_divisions.heap_terms += A.size();
+  ++division_tally().heap;
+  division_tally().heap_terms += A.size();
   return divide_heap(f, lay, A, B, Q);
 }
 

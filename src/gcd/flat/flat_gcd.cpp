@@ -10,6 +10,7 @@
 
 #include "core/globals.h"
 #include "core/interrupts.h"
+#include "core/thread_pool.h"
 #include "core/thresholds.h"
 #include "numbers/bigint.h"
 #include "numbers/freelists.h"
@@ -36,6 +37,36 @@ bool flat_product_check = true;
 flat_gcd_counts flat_gcd_stats{};
 
 namespace flat {
+
+namespace {
+
+thread_local flat_gcd_counts* gcd_counting = &flat_gcd_stats;
+thread_local division_counts* division_counting = &flat_divisions;
+
+}  // namespace
+
+flat_gcd_counts& gcd_tally() { return *gcd_counting; }
+division_counts& division_tally() { return *division_counting; }
+
+TallyInto::TallyInto(Tally* t) : gcd_(gcd_counting), div_(division_counting) {
+  gcd_counting = &t->gcd;
+  division_counting = &t->div;
+}
+
+TallyInto::~TallyInto() {
+  gcd_counting = gcd_;
+  division_counting = div_;
+}
+
+void Tally::add_to_globals() const {
+  using G = flat_gcd_counts;
+  for (long G::*c : {&G::calls, &G::dense, &G::sparse, &G::plane, &G::extension, &G::primes, &G::division_primes,
+                     &G::cofactor_proofs, &G::product_primes, &G::cofactor_points, &G::lattice_points, &G::unlucky,
+                     &G::declined})
+    flat_gcd_stats.*c += gcd.*c;
+  using D = division_counts;
+  for (long D::*c : {&D::dense, &D::heap, &D::heap_terms, &D::integer, &D::lanes}) flat_divisions.*c += div.*c;
+}
 
 namespace {
 
@@ -564,7 +595,7 @@ bool gcd_image(const PrimeField& f, const Layout& lay, const MPoly& A, const MPo
   if (*cofactors == 1) {
     if (A.size() == 1 || B.size() == 1) return false;  // a prime that leaves one term
     if (brown_gcd(f, lay, A, B, lay.nvars, rng, G, Abar, Bbar) != engine_status::done) return false;
-    ++flat_gcd_stats.dense;
+    ++gcd_tally().dense;
     return true;
   }
   if (field_gcd(f, lay, A, B, rng, G, false, plan, nullptr, bounds) != engine_status::done) {
@@ -576,6 +607,22 @@ bool gcd_image(const PrimeField& f, const Layout& lay, const MPoly& A, const MPo
     if (*cofactors == 1) return false;
   }
   return true;
+}
+
+// One prime's image computed as a pool task: the operands' reductions, the
+// image and its cofactors, the plan it left and the counts it made.
+struct PrimeImage {
+  std::uint32_t prime = 0;
+  bool reduced = false;  // no degree lost modulo the prime
+  bool found = false;    // gcd_image gave an image
+  MPoly A, B, G, Abar, Bbar;
+  ZippelPlan plan;
+  Tally tally;
+};
+
+// The seed of the points of prime k's image, of operands of na and nb terms.
+std::uint64_t image_seed(std::size_t na, std::size_t nb, std::size_t k) {
+  return (na * 7919 + nb) ^ ((k + 1) * 0x9E3779B97F4A7C15ull);
 }
 
 bool integer_gcd(poly u, poly v, const Problem& pr, polypt pt, poly* r) {
@@ -630,61 +677,49 @@ bool integer_gcd(poly u, poly v, const Problem& pr, polypt pt, poly* r) {
   std::vector<ZInt> last;
   int bound_tries = 0;
   int cofactors = -1;  // Brown's images with their cofactors: unknown until the first prime
-  for (std::size_t k = 0; k < 512; ++k) {
-    check_interrupt();
-    const PrimeField f(image_prime(k));
-    if (!reduce_mod(a, f, &A) || !reduce_mod(b, f, &B)) continue;  // a prime that lowers a degree
-    if (bounds.empty()) {
-      if (!degree_bounds(f, lay, A, B, rng, &bounds)) {
-        bounds.clear();
-        continue;
-      }
-      if (std::all_of(bounds.begin(), bounds.end(), [](std::int32_t x) { return x == 0; }))
-        return constant_answer();
-    }
-    // a single term is field_gcd's to answer (Brown's method is not used on it)
-    if (cofactors < 0 && !(flat_cofactor_proof && a.size() > 1 && b.size() > 1 && brown_chosen(lay, A, B, bounds, &plan)))
-      cofactors = 0;
-    ++flat_gcd_stats.primes;
-    if (!gcd_image(f, lay, A, B, rng, &plan, &bounds, &cofactors, &G, &Abar, &Bbar)) continue;
-    if (crt.size() != 0 && G.key[0] > lm) {
+  // The image fg (cofactors fabar, fbbar) modulo f of the operands' images
+  // fa, fb, taken in the primes' order: the combination grows by it and is
+  // tried as the answer; true when it is.
+  const auto take_image = [&](const PrimeField& f, const MPoly& fa, const MPoly& fb, const MPoly& fg,
+                              const MPoly& fabar, const MPoly& fbbar) -> bool {
+    if (crt.size() != 0 && fg.key[0] > lm) {
       ++flat_gcd_stats.unlucky;
-      continue;
+      return false;
     }
-    if (crt.size() == 0 || G.key[0] < lm) {
+    if (crt.size() == 0 || fg.key[0] < lm) {
       if (crt.size() != 0) ++flat_gcd_stats.unlucky;
       crt.clear();
       rh.clear();
       ra.clear();
       rb.clear();
       last.clear();
-      lm = G.key[0];
+      lm = fg.key[0];
     }
     crt.add_prime(f.modulus());
-    rh.add(G, f, number_residue(gamma.get(), f));
+    rh.add(fg, f, number_residue(gamma.get(), f));
     if (cofactors == 1) {
-      ra.add(Abar, f, 1);
-      rb.add(Bbar, f, 1);
+      ra.add(fabar, f, 1);
+      rb.add(fbbar, f, 1);
     }
     const auto mbits = static_cast<std::int32_t>(crt.modulus().bit_length());
     // the cofactor proof cannot hold before M passes gamma a and gamma b, unless transform
     // primes add to M (and take candidates well inside M's range only)
     const bool short_of_gamma = mbits < std::max(h_gamma_a, h_gamma_b) + 2;
-    if (cofactors == 1 && short_of_gamma && !flat_product_check) continue;
+    if (cofactors == 1 && short_of_gamma && !flat_product_check) return false;
     const Values vh = values_of(rh, crt);
     Values va, vb;
     if (cofactors == 1) {
-      if (short_of_gamma && vh.height >= mbits - 16) continue;
+      if (short_of_gamma && vh.height >= mbits - 16) return false;
       va = values_of(ra, crt);
       vb = values_of(rb, crt);
       if (!cofactors_proven(lay, rh.key, vh, ra.key, va, rb.key, vb, a, b, gamma.get(), h_gamma_a, h_gamma_b, mbits))
-        continue;
+        return false;
     } else {
       // Try the candidate when its coefficients are well inside the range, or
       // the latest prime changed none of them.
       const bool stable = vh.value == last;
       last = vh.value;
-      if (!stable && vh.height >= mbits - 16) continue;
+      if (!stable && vh.height >= mbits - 16) return false;
     }
     detail::OwnedPoly h;
     h.p = rebuild(rh.key, pr, [&vh](std::size_t t) { return detail::new_leaf(vh.value[t].to_number()); });
@@ -700,10 +735,10 @@ bool integer_gcd(poly u, poly v, const Problem& pr, polypt pt, poly* r) {
       // a bound that a point made too large is tried again a few times
       if (++bound_tries <= 3) {
         std::vector<std::int32_t> again;
-        if (degree_bounds(f, lay, A, B, rng, &again))
+        if (degree_bounds(f, lay, fa, fb, rng, &again))
           for (std::size_t i = 0; i < bounds.size(); ++i) bounds[i] = std::min(bounds[i], again[i]);
       }
-      if (degrees_of(lay, gk) != bounds) continue;
+      if (degrees_of(lay, gk) != bounds) return false;
     }
     if (cofactors == 1) {
       // a / g = Abar ch / gamma, and the same for b
@@ -725,6 +760,57 @@ bool integer_gcd(poly u, poly v, const Problem& pr, polypt pt, poly* r) {
                std::move(a_small ? ql.value : qs.value), flipped);
       return true;
     }
+    return false;
+  };
+  // Large problems, once the first image has fixed the bounds, the method
+  // and the plan: the images of as many primes as there are threads side
+  // by side, each with points of its own prime's seed, taken in order.
+  const bool side_by_side = a.size() + b.size() >= flat_image_thread_terms;
+  for (std::size_t k = 0; k < 512;) {
+    check_interrupt();
+    if (side_by_side && !bounds.empty() && cofactors >= 0 && crt.size() != 0) {
+      std::vector<PrimeImage> images(std::min<std::size_t>(static_cast<std::size_t>(thread_count()), 512 - k));
+      for (std::size_t j = 0; j < images.size(); ++j) images[j].prime = image_prime(k + j);
+      run_tasks(images.size(), [&](std::size_t j) {
+        PrimeImage& im = images[j];
+        const std::uint32_t prime = im.prime;
+        im = PrimeImage();  // a task run again starts afresh
+        im.prime = prime;
+        const TallyInto tally(&im.tally);
+        const PrimeField f(im.prime);
+        if (!reduce_mod(a, f, &im.A) || !reduce_mod(b, f, &im.B)) return;
+        im.reduced = true;
+        im.plan = plan;
+        Rng points(image_seed(a.size(), b.size(), k + j));
+        int method = cofactors;
+        im.found = gcd_image(f, lay, im.A, im.B, points, &im.plan, &bounds, &method, &im.G, &im.Abar, &im.Bbar);
+      });
+      k += images.size();
+      for (PrimeImage& im : images) {
+        im.tally.add_to_globals();
+        if (!im.reduced) continue;
+        ++flat_gcd_stats.primes;
+        plan = std::move(im.plan);
+        if (im.found && take_image(PrimeField(im.prime), im.A, im.B, im.G, im.Abar, im.Bbar)) return true;
+      }
+      continue;
+    }
+    const PrimeField f(image_prime(k++));
+    if (!reduce_mod(a, f, &A) || !reduce_mod(b, f, &B)) continue;  // a prime that lowers a degree
+    if (bounds.empty()) {
+      if (!degree_bounds(f, lay, A, B, rng, &bounds)) {
+        bounds.clear();
+        continue;
+      }
+      if (std::all_of(bounds.begin(), bounds.end(), [](std::int32_t x) { return x == 0; }))
+        return constant_answer();
+    }
+    // a single term is field_gcd's to answer (Brown's method is not used on it)
+    if (cofactors < 0 && !(flat_cofactor_proof && a.size() > 1 && b.size() > 1 && brown_chosen(lay, A, B, bounds, &plan)))
+      cofactors = 0;
+    ++flat_gcd_stats.primes;
+    if (gcd_image(f, lay, A, B, rng, &plan, &bounds, &cofactors, &G, &Abar, &Bbar) && take_image(f, A, B, G, Abar, Bbar))
+      return true;
   }
   return false;
 }

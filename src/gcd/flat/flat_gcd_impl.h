@@ -8,12 +8,14 @@
 // Bbar = B / G say so.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
 #include "numbers/zint.h"
 #include "gcd/flat/flat_poly_impl.h"
 #include "gcd/flat/gcd_fields_impl.h"
+#include "gcd/flat_gcd.h"
 
 namespace tavrin::flat {
 
@@ -180,6 +182,33 @@ struct division_counts {
   long lanes;       // modulo several word primes in one pass
 };
 extern division_counts flat_divisions;
+
+// The operands' terms (both together) from which the images modulo word
+// primes of a GCD over the integers run side by side on the pool's threads.
+constexpr std::size_t flat_image_thread_terms = 1000;
+
+// The counters the engines add to on the calling thread: flat_gcd_stats and
+// flat_divisions, or within a TallyInto guard a tally of its own (an image
+// task's, added to the globals by the caller in the images' order).
+struct Tally {
+  flat_gcd_counts gcd{};
+  division_counts div{};
+  // The globals += this tally.
+  void add_to_globals() const;
+};
+flat_gcd_counts& gcd_tally();
+division_counts& division_tally();
+class TallyInto {
+ public:
+  explicit TallyInto(Tally* t);
+  ~TallyInto();
+  TallyInto(const TallyInto&) = delete;
+  TallyInto& operator=(const TallyInto&) = delete;
+
+ private:
+  flat_gcd_counts* gcd_;
+  division_counts* div_;
+};
 
 template <class F>
 void mpoly_mul(const F& f, const Layout& lay, const MPoly& A, const MPoly& B, MPoly* P);

@@ -639,7 +639,7 @@ engine_status zippel_core(const F& f, const Layout& lay, const MPoly& A, const M
   Zippel<F> z(f, lay, rng, A, B, gamma);
   for (int attempt = 0; attempt < 6; ++attempt)
     if (z.run(skeleton, H)) {
-      if (z.plane()) ++flat_gcd_stats.plane;
+      if (z.plane()) ++gcd_tally().plane;
       return engine_status::done;
     }
   return engine_status::failed;
