@@ -22,13 +22,13 @@
 #include "toplevel/charsets.h"
 #include "toplevel/language_services.h"
 #include "toplevel/state.h"
+#include "toplevel/tokens.h"
 #include "lang/binomials.h"
 #include "lang/expressions.h"
 #include "lang/floating.h"
 #include "lang/lang_upcalls.h"
 #include "lang/operator_aliases.h"
 #include "lang/statements.h"
-#include "lang/tokens.h"
 #include "lang/variables.h"
 
 namespace tavrin {

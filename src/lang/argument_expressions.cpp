@@ -22,11 +22,11 @@
 #include "quoly/quoly_quot.h"
 #include "toplevel/charsets.h"
 #include "toplevel/state.h"
+#include "toplevel/tokens.h"
 #include "lang/expressions.h"
 #include "lang/lang_upcalls.h"
 #include "lang/monomial_sums.h"
 #include "lang/nesting.h"
-#include "lang/tokens.h"
 
 namespace tavrin {
 
