@@ -10,9 +10,9 @@
 #include "numbers/mod_journal.h"
 #include "poly/poly_repr.h"
 #include "toplevel/state.h"
+#include "toplevel/tokens.h"
 #include "lang/expressions.h"
 #include "lang/floating.h"
-#include "lang/tokens.h"
 #include "arrays/array_store.h"
 
 namespace tavrin {

@@ -10,6 +10,7 @@
 
 #include "core/thresholds.h"
 #include "numbers/word_field.h"
+#include "numbers/word_mod.h"
 #include "dense/dense_divide.h"
 #include "dense/dense_impl.h"
 #include "dense/dense_transform_impl.h"
@@ -20,15 +21,6 @@ namespace {
 
 using u64 = std::uint64_t;
 using vec = std::vector<std::int32_t>;
-
-u64 power_mod(u64 b, u64 e, u64 p) {
-  u64 r = 1;
-  for (b %= p; e != 0; e >>= 1) {
-    if (e & 1) r = r * b % p;
-    b = b * b % p;
-  }
-  return r;
-}
 
 // c[0 .. na + nb - 1) := a b modulo p: transforms for long operands (by
 // pieces of half the longest transform when the product is longer), rows
@@ -79,7 +71,7 @@ std::int32_t newton_array_divide(const std::int32_t* n, std::int32_t dn, const s
                                  std::int32_t p) {
   const auto up = static_cast<u64>(p);
   const std::int32_t k = dn - dm + 1;
-  const u64 cinv = power_mod(static_cast<u64>(m[dm]), up - 2, up);
+  const u64 cinv = power_modulo(static_cast<u64>(m[dm]), up - 2, static_cast<std::uint32_t>(up));
   // rm = reversed divisor / its leading coefficient (constant term 1), to
   // k coefficients.
   vec rm(static_cast<std::size_t>(k), 0);

@@ -798,12 +798,7 @@ class SparseModDet {
     }
     at.e.resize(kept);
   }
-  std::uint32_t pow(std::uint32_t b, std::uint32_t e) const {
-    std::uint32_t r = 1;
-    for (; e != 0; e >>= 1, b = ring_.mul(b, b))
-      if (e & 1) r = ring_.mul(r, b);
-    return r;
-  }
+  std::uint32_t pow(std::uint32_t b, std::uint32_t e) const { return ring_.f.kit.pow(b, e); }
   // A matrix more than a quarter full goes to the dense kernel (when a
   // work array is free for it and it fits one) instead of sparse elimination.
   bool use_dense(std::size_t stored) {

@@ -16,6 +16,7 @@
 #include "toplevel/language_services.h"
 #include "toplevel/scanner.h"
 #include "toplevel/state.h"
+#include "toplevel/tokens.h"
 #include "lang/poly_readin.h"
 #include "frontend/command_loop.h"
 #include "frontend/commands.h"
@@ -30,7 +31,7 @@ int depth = 0;
 // never hold a dangling stream.
 std::vector<std::unique_ptr<TextInput>> retired;
 
-bool is_tok(const char* s) { return std::strcmp(token.name, s) == 0; }
+using tokens::is_tok;
 
 void close_input_file() {
   if (inpuf == nullptr) return;

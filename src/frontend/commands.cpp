@@ -25,6 +25,7 @@
 #include "toplevel/language_services.h"
 #include "toplevel/output_file.h"
 #include "toplevel/state.h"
+#include "toplevel/tokens.h"
 #include "lang/floating.h"
 #include "lang/poly_readin.h"
 #include "arrays/array_display.h"
@@ -72,7 +73,7 @@ unsigned char underscore_code(unsigned char c) {
   }
 }
 
-bool is_tok(const char* s) { return std::strcmp(token.name, s) == 0; }
+using tokens::is_tok;
 
 void set_token(const char* name) {
   std::strcpy(token.name, name);

@@ -251,15 +251,6 @@ void read_pow228_tables(DataReader& in) {
   }
 }
 
-// The inverse of a modulo p (a prime) by the extended Euclidean algorithm,
-// made non-negative.
-std::int32_t inverse_mod(std::int32_t a, std::int32_t p) {
-  std::int32_t g = a % p, x = 0, y = 0;
-  if (g == 0) return 0;
-  egcd_ints(&g, p, &x, &y);
-  return x < 0 ? x + p : x;
-}
-
 // invs_prod[i - 7] := the product modulo prime[i] of the inverses of
 // prime[6] .. prime[i - 1], for i = 7 .. 604: formed as the inverse of their
 // product (the same residue, one inverse per prime instead of i - 6).
@@ -273,7 +264,7 @@ void compute_invs_prod() {
     std::uint64_t product = 1;
     for (int j = 6; j < i; ++j)
       product = product * static_cast<std::uint64_t>(prime[j]->lint % p) % static_cast<std::uint64_t>(p);
-    invs_prod[i - 7] = inverse_mod(static_cast<std::int32_t>(product), p);
+    invs_prod[i - 7] = static_cast<std::int32_t>(inverse_modulo(product, static_cast<std::uint32_t>(p)));
   }
 }
 

@@ -9,6 +9,7 @@
 #include "toplevel/charsets.h"
 #include "toplevel/display.h"
 #include "toplevel/state.h"
+#include "toplevel/tokens.h"
 #include "frontend/listings.h"
 
 namespace tavrin {
@@ -234,7 +235,7 @@ void list_all(std::FILE* outf, bool outf_is_tty, bool big) {
   }
 }
 
-bool is_tok(const char* s) { return std::strcmp(token.name, s) == 0; }
+using tokens::is_tok;
 
 }  // namespace
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <vector>
 
 #include "core/error_codes.h"
@@ -15,6 +14,7 @@
 #include "numbers/mod_journal.h"
 #include "numbers/node_handles.h"
 #include "numbers/primes.h"
+#include "numbers/word_mod.h"
 #include "poly/poly_diff.h"
 #include "poly/poly_images.h"
 #include "poly/poly_measures.h"
@@ -29,6 +29,7 @@
 #include "toplevel/language_services.h"
 #include "toplevel/polymodding.h"
 #include "toplevel/state.h"
+#include "toplevel/tokens.h"
 #include "lang/expressions.h"
 #include "frontend/commands.h"
 
@@ -44,7 +45,7 @@ constexpr std::int32_t aux_table_size = 4583;
 constexpr std::int32_t largest_aux_prime = 65521;
 constexpr std::int32_t many_terms = 200;
 
-bool is_tok(const char* s) { return std::strcmp(token.name, s) == 0; }
+using tokens::is_tok;
 
 bool is_leaf(poly p) { return p != nullptr && p->numb && p->next == nullptr; }
 
@@ -611,16 +612,6 @@ std::int32_t residue(imptr n, std::int32_t p) {
   return static_cast<std::int32_t>(negative ? (p - r) % p : r);
 }
 
-std::int32_t power_mod(std::int64_t b, std::int32_t e, std::int32_t p) {
-  std::int64_t r = 1;
-  b %= p;
-  for (; e > 0; e >>= 1) {
-    if (e & 1) r = r * b % p;
-    b = b * b % p;
-  }
-  return static_cast<std::int32_t>(r);
-}
-
 // g (a polynomial at the level of `levels[0]`) at the roots of levels,
 // modulo p.
 std::int32_t eval_mod(poly g, const std::vector<std::int32_t>& roots, std::size_t level, std::int32_t p) {
@@ -630,7 +621,8 @@ std::int32_t eval_mod(poly g, const std::vector<std::int32_t>& roots, std::size_
       sum += residue(t->ncoef, p);
     } else if (level < roots.size() && t->exp >= 0) {
       sum += static_cast<std::int64_t>(eval_mod(t->pcoef, roots, level + 1, p)) *
-             power_mod(roots[level], t->exp, p);
+             power_modulo(static_cast<std::uint64_t>((roots[level] % p + p) % p),
+                          static_cast<std::uint64_t>(t->exp), static_cast<std::uint32_t>(p));
     }
     sum %= p;
   }

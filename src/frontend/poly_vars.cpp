@@ -14,6 +14,7 @@
 #include "toplevel/language_services.h"
 #include "toplevel/polymodding.h"
 #include "toplevel/state.h"
+#include "toplevel/tokens.h"
 #include "lang/expressions.h"
 #include "frontend/commands.h"
 #include "frontend/modding_out.h"
@@ -23,7 +24,7 @@ namespace tavrin {
 
 namespace {
 
-bool is_tok(const char* s) { return std::strcmp(token.name, s) == 0; }
+using tokens::is_tok;
 
 bool lower_letter(char c) { return c >= 'a' && c <= 'z'; }
 

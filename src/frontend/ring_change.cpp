@@ -30,6 +30,7 @@
 #include "toplevel/dispatch.h"
 #include "toplevel/language_services.h"
 #include "toplevel/state.h"
+#include "toplevel/tokens.h"
 #include "lang/expressions.h"
 #include "frontend/command_loop.h"
 #include "frontend/commands.h"
@@ -55,7 +56,7 @@ namespace {
 
 constexpr std::int32_t max_modulus = 2147483644;
 
-bool is_tok(const char* s) { return std::strcmp(token.name, s) == 0; }
+using tokens::is_tok;
 
 // ---- The values of one change ---------------------------------------------------------
 //

@@ -22,6 +22,7 @@
 #include "toplevel/language_services.h"
 #include "toplevel/output_file.h"
 #include "toplevel/state.h"
+#include "toplevel/tokens.h"
 #include "arrays/array_operands.h"
 #include "frontend/command_files.h"
 #include "frontend/commands.h"
@@ -37,7 +38,7 @@ namespace {
 constexpr std::int32_t ordinary_detcutoff_max = 40;
 constexpr std::size_t string_limit = 255;
 
-bool is_tok(const char* s) { return std::strcmp(token.name, s) == 0; }
+using tokens::is_tok;
 
 bool is_number(quoly q) { return q != nullptr && q->numb; }
 

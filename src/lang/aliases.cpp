@@ -22,6 +22,7 @@
 #include "toplevel/charsets.h"
 #include "toplevel/language_services.h"
 #include "toplevel/state.h"
+#include "toplevel/tokens.h"
 #include "lang/binomials.h"
 #include "lang/builtins/coefficients.h"
 #include "lang/expressions.h"
@@ -29,7 +30,6 @@
 #include "lang/lang_upcalls.h"
 #include "lang/operator_aliases.h"
 #include "lang/statements.h"
-#include "lang/tokens.h"
 #include "lang/variables.h"
 
 namespace tavrin {

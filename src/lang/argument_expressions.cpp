@@ -22,12 +22,12 @@
 #include "quoly/quoly_quot.h"
 #include "toplevel/charsets.h"
 #include "toplevel/state.h"
+#include "toplevel/tokens.h"
 #include "lang/builtins/poly_builtins.h"
 #include "lang/expressions.h"
 #include "lang/lang_upcalls.h"
 #include "lang/monomial_sums.h"
 #include "lang/nesting.h"
-#include "lang/tokens.h"
 
 namespace tavrin {
 

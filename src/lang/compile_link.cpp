@@ -15,10 +15,10 @@
 #include "numbers/node_handles.h"
 #include "toplevel/charsets.h"
 #include "toplevel/state.h"
+#include "toplevel/tokens.h"
 #include "lang/functions.h"
 #include "lang/lang_upcalls.h"
 #include "lang/statements.h"
-#include "lang/tokens.h"
 #include "lang/variables.h"
 
 namespace tavrin {
@@ -29,7 +29,6 @@ constexpr std::size_t link_table_size = 100;
 constexpr std::size_t fused_name_limit = 10;
 
 bool is_lower(char c) { return c >= 'a' && c <= 'z'; }
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
 bool is_end(const nameptr t) { return std::strcmp(t->let.name, end_marker_name) == 0; }
 using namespace tokens;
 

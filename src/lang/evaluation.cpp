@@ -32,9 +32,9 @@
 #include "toplevel/language_services.h"
 #include "toplevel/scanner.h"
 #include "toplevel/state.h"
+#include "toplevel/tokens.h"
 #include "lang/expressions.h"
 #include "lang/lang_upcalls.h"
-#include "lang/tokens.h"
 
 namespace tavrin {
 

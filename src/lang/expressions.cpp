@@ -19,10 +19,10 @@
 #include "toplevel/platform.h"
 #include "toplevel/scanner.h"
 #include "toplevel/state.h"
+#include "toplevel/tokens.h"
 #include "lang/expressions.h"
 #include "lang/lang_upcalls.h"
 #include "lang/nesting.h"
-#include "lang/tokens.h"
 #include "lang/variables.h"
 #include "lang/written_places.h"
 
@@ -32,7 +32,6 @@ namespace {
 
 using namespace tokens;
 bool is_letter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
 // A long double to the nearest integer, halves away from zero, kept in the
 // 32-bit range.
@@ -45,7 +44,7 @@ std::int32_t nearest_int(long double v) {
 
 // The zero test of an assigned number: its integer value (the first limb,
 // the word, or the nearest integer) is 0.
-bool number_is_zero(imptr x) {
+bool integer_value_is_zero(imptr x) {
   if (flotemode) return nearest_int(x->flote) == 0;
   if (lintmode) return x->lint == 0;
   return x->head == nullptr || x->head->value == 0;
@@ -354,7 +353,7 @@ void assignment(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::in
     **qp = value.release();
   }
   quoly stored = **qp;
-  const bool zero = stored->numb && number_is_zero(stored->ncoef);
+  const bool zero = stored->numb && integer_value_is_zero(stored->ncoef);
   if (stored->numb) stored->arr_arg = false;
   if (*flag == nullptr) {
     quoly_assign(stored, n);

@@ -20,6 +20,7 @@
 #include "toplevel/dispatch.h"
 #include "toplevel/number_literals.h"
 #include "toplevel/state.h"
+#include "toplevel/tokens.h"
 #include "lang/builtins/builtin_env.h"
 #include "lang/expressions.h"
 #include "lang/floating.h"
@@ -28,7 +29,6 @@
 #include "lang/nesting.h"
 #include "lang/operator_aliases.h"
 #include "lang/statements.h"
-#include "lang/tokens.h"
 #include "lang/variables.h"
 #include "lang/written_places.h"
 
@@ -54,7 +54,6 @@ bool has_all_limbs(quoly v) {
 }
 
 using namespace tokens;
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
 bool is_lower(char c) { return c >= 'a' && c <= 'z'; }
 bool is_upper(char c) { return c >= 'A' && c <= 'Z'; }
 

@@ -26,6 +26,7 @@
 #include "toplevel/language_services.h"
 #include "toplevel/number_literals.h"
 #include "toplevel/state.h"
+#include "toplevel/tokens.h"
 #include "lang/binomials.h"
 #include "lang/builtins/builtin_env.h"
 #include "lang/expressions.h"
@@ -33,7 +34,6 @@
 #include "lang/lang_upcalls.h"
 #include "lang/operator_aliases.h"
 #include "lang/statements.h"
-#include "lang/tokens.h"
 #include "lang/variables.h"
 
 namespace tavrin {

@@ -18,6 +18,7 @@
 #include "numbers/node_handles.h"
 #include "toplevel/number_literals.h"
 #include "toplevel/platform.h"
+#include "toplevel/tokens.h"
 
 namespace tavrin {
 
@@ -27,7 +28,7 @@ namespace {
 
 bool is_lower(char c) { return c >= 'a' && c <= 'z'; }
 bool is_letter(char c) { return is_lower(c) || (c >= 'A' && c <= 'Z'); }
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
+using tokens::is_digit;
 bool is_name_char(char c) { return is_letter(c) || is_digit(c) || c == '_'; }
 
 // A monomial as read: its coefficient (owned) and its exponents, one per

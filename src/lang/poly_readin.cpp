@@ -31,8 +31,8 @@
 #include "toplevel/language_services.h"
 #include "toplevel/number_literals.h"
 #include "toplevel/state.h"
+#include "toplevel/tokens.h"
 #include "lang/expressions.h"
-#include "lang/tokens.h"
 
 namespace tavrin {
 

@@ -6,7 +6,6 @@
 #include <cstring>
 #include <numeric>
 #include <optional>
-#include <utility>
 #include <vector>
 
 #include "core/error_codes.h"
@@ -16,6 +15,7 @@
 #include "core/trace_level.h"
 #include "numbers/freelists.h"
 #include "numbers/node_handles.h"
+#include "numbers/word_mod.h"
 #include "poly/poly_repr.h"
 #include "gcd/gcd_upcalls.h"
 #include "toplevel/chdat.h"
@@ -96,16 +96,6 @@ std::int64_t limb_residue(imptr n) {
   return r < 0 ? r + modulus : r;
 }
 
-std::int64_t inverse_mod(std::int64_t a) {
-  std::int64_t r0 = modulus, r1 = a, s0 = 0, s1 = 1;
-  while (r1 != 0) {
-    const std::int64_t k = r0 / r1;
-    std::swap(r0 -= k * r1, r1);
-    std::swap(s0 -= k * s1, s1);
-  }
-  return s0 < 0 ? s0 + modulus : s0;
-}
-
 // The value sum c[e] x^e (residues, c[e] for e = 0 .. deg) in the top variable.
 void residue_value(const std::vector<std::int64_t>& c, quolyptr w) {
   poly head = nullptr;
@@ -146,7 +136,7 @@ void modular_basis(std::int32_t m, std::int32_t i, quolyptr w) {
         c[static_cast<std::size_t>(t->numb ? 0 : t->exp)] =
             limb_residue(t->numb ? t->ncoef : t->pcoef->ncoef);
       if (v->denom != nullptr) {
-        const std::int64_t inv = inverse_mod(limb_residue(v->denom->ncoef));
+        const std::int64_t inv = inverse_modulo(static_cast<std::uint64_t>(limb_residue(v->denom->ncoef)), static_cast<std::uint32_t>(modulus));
         for (std::int64_t& e : c) e = e * inv % p;
       }
     }
@@ -160,7 +150,7 @@ void modular_basis(std::int32_t m, std::int32_t i, quolyptr w) {
       c[0] = (p - k) * c[0] % p;
       s = s * ((i - k + p) % p) % p;
     }
-    const std::int64_t inv = inverse_mod(s);
+    const std::int64_t inv = inverse_modulo(static_cast<std::uint64_t>(s), static_cast<std::uint32_t>(modulus));
     for (std::int64_t& e : c) e = e * inv % p;
   }
   residue_value(c, w);

@@ -4,13 +4,14 @@
 #include <cstdint>
 
 #include "toplevel/scanner.h"
+#include "toplevel/tokens.h"
 #include "matrix/mat_value.h"
 #include "matrix/sparse_copy.h"
 
 namespace tavrin::matexpr {
 
-bool is_tok(const char* w);
-void scan(textptr inf, nameptr* flag);
+using tokens::is_tok;
+using tokens::scan;
 // Error 88 with x when the pool has no array left (checked before taking).
 void need_work_array(const tokentipe* x);
 // A fresh value a op b ("+", "-", "*", "/", "|", "\"); a, b kept.

@@ -1,7 +1,6 @@
 #include "matlang/matrix_expressions.h"
 
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <optional>
 
@@ -31,9 +30,6 @@
 namespace tavrin {
 
 namespace matexpr {
-
-bool is_tok(const char* w) { return std::strcmp(token.name, w) == 0; }
-void scan(textptr inf, nameptr* flag) { scanner(inf, &token, flag); }
 
 void need_work_array(const tokentipe* x) {
   if (first_available > work_pool_size) abandon(all_20_work_arrays_use_error, x);

@@ -19,6 +19,7 @@
 #include "toplevel/charsets.h"
 #include "toplevel/language_services.h"
 #include "toplevel/state.h"
+#include "toplevel/tokens.h"
 #include "lang/expressions.h"
 #include "lang/lang_upcalls.h"
 #include "lang/nesting.h"
@@ -43,7 +44,7 @@ using namespace matexpr;
 
 namespace {
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
+using tokens::is_digit;
 bool is_lower(char c) { return c >= 'a' && c <= 'z'; }
 
 void expect(const char* w, std::int32_t code, textptr inf, nameptr* flag) {

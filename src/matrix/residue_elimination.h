@@ -58,12 +58,4 @@ bool residue_inverse(const std::uint32_t* a, std::int32_t m, std::uint32_t p, st
 // below this top (word_prime(k, lifting_prime_top)).
 constexpr std::uint32_t lifting_prime_top = std::uint32_t{1} << 21;
 
-// a^e modulo p, for p < 2^32.
-inline std::uint64_t residue_power(std::uint64_t a, std::uint64_t e, std::uint64_t p) {
-  std::uint64_t r = 1;
-  for (a %= p; e != 0; e >>= 1, a = a * a % p)
-    if (e & 1) r = r * a % p;
-  return r;
-}
-
 }  // namespace tavrin

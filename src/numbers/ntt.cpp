@@ -456,7 +456,7 @@ std::vector<TransformPrime>& transform_primes() {
 
 namespace {
 
-u32 inverse(u64 a, u32 p) { return pow_mod(a % p, p - 2, p); }
+u32 inverse(u64 a, u32 p) { return power_modulo(a % p, p - 2, p); }
 
 // 2^32 / len mod p: the factor that takes back len 2^-32.
 u32 scale(u32 p, std::int64_t len) {
@@ -541,24 +541,24 @@ struct SplitTwiddles {
   u32 tw[8], itw[8], step, istep, step8, istep8;
   SplitTwiddles(const TransformPrime& P, std::int64_t m) : p(P.p()), neg_inv(P.neg_inv()) {
     u64 t = 3;
-    while (pow_mod(t, u64{1} << ntt_max_lg, p) == 1) ++t;
-    const u64 it = pow_mod(t, p - 2, p), r32 = (u64{1} << 32) % p;
-    u = pow_mod(t, static_cast<u64>(m), p);
+    while (power_modulo(t, u64{1} << ntt_max_lg, p) == 1) ++t;
+    const u64 it = power_modulo(t, p - 2, p), r32 = (u64{1} << 32) % p;
+    u = power_modulo(t, static_cast<u64>(m), p);
     uu = static_cast<u32>(u64{u} * u % p);
-    e = pow_mod(uu + p - 1, p - 2, p);
+    e = power_modulo(uu + p - 1, p - 2, p);
     uq = shoup_quotient(u, p);
     uuq = shoup_quotient(uu, p);
     eq = shoup_quotient(e, p);
-    e1 = pow_mod(u + p - 1, p - 2, p);
+    e1 = power_modulo(u + p - 1, p - 2, p);
     e1q = shoup_quotient(e1, p);
     for (int r = 0; r < 8; ++r) {
-      tw[r] = static_cast<u32>(pow_mod(t, static_cast<u64>(r), p) * r32 % p);
-      itw[r] = static_cast<u32>(pow_mod(it, static_cast<u64>(r), p) * r32 % p);
+      tw[r] = static_cast<u32>(power_modulo(t, static_cast<u64>(r), p) * r32 % p);
+      itw[r] = static_cast<u32>(power_modulo(it, static_cast<u64>(r), p) * r32 % p);
     }
     step = static_cast<u32>(t * r32 % p);
     istep = static_cast<u32>(it * r32 % p);
-    step8 = static_cast<u32>(pow_mod(t, 8, p) * r32 % p);
-    istep8 = static_cast<u32>(pow_mod(it, 8, p) * r32 % p);
+    step8 = static_cast<u32>(power_modulo(t, 8, p) * r32 % p);
+    istep8 = static_cast<u32>(power_modulo(it, 8, p) * r32 % p);
   }
   // a b 2^-32 mod p in [0, 2p) for a, b < 2p.
   u32 mont(u32 a, u32 b) const {

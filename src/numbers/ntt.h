@@ -41,16 +41,6 @@ using u32 = std::uint32_t;
 using u64 = std::uint64_t;
 using u128 = unsigned __int128;
 
-// b^e mod p for p < 2^32.
-inline u32 pow_mod(u64 b, u64 e, u64 p) {
-  u64 r = 1;
-  for (b %= p; e != 0; e >>= 1) {
-    if (e & 1) r = r * b % p;
-    b = b * b % p;
-  }
-  return static_cast<u32>(r);
-}
-
 inline u32 below_2p(u32 v, u32 p2) { return v >= p2 ? v - p2 : v; }
 inline u32 below_p(u32 v, u32 p) { return v >= p ? v - p : v; }
 
@@ -82,7 +72,7 @@ class TransformPrime {
     if (c > 1) factors.push_back(c);
     for (g_ = 2;; ++g_) {
       bool generator = true;
-      for (u32 f : factors) generator = generator && pow_mod(g_, (p - 1) / f, p) != 1;
+      for (u32 f : factors) generator = generator && power_modulo(g_, (p - 1) / f, p) != 1;
       if (generator) break;
     }
     u32 inv = p;  // p^-1 mod 2^32 by Newton's iteration
@@ -123,7 +113,7 @@ class TransformPrime {
     std::vector<u32>&fw = t->fw, &fwq = t->fwq, &bw = t->bw, &bwq = t->bwq;
     if (n >= 2) {
       const std::size_t top = n / 2;
-      const u32 w = pow_mod(g_, (p_ - 1) / (2 * top), p_);
+      const u32 w = power_modulo(g_, (p_ - 1) / (2 * top), p_);
       const u32 wq = shoup_quotient(w, p_);
       u32 a = 1;
       for (std::size_t j = 0; j < top; ++j) {

@@ -7,9 +7,10 @@
 
 namespace tavrin::detail {
 
-// The number n is 0 in the current mode (floating 0.0, word 0, big leading
-// limb 0). reads: flotemode, lintmode
-inline bool number_is_zero(imptr n) {
+// The number n is 0 in the mode now in force (floating 0.0, word 0, big
+// leading limb 0; a big integer has at least one limb).
+// reads: flotemode, lintmode
+inline bool num_is_zero_now(imptr n) {
   if (flotemode) return n->flote == 0.0L;
   if (lintmode) return n->lint == 0;
   return n->head->value == 0;

@@ -65,10 +65,7 @@ class WordField {
   std::uint32_t inv(std::uint32_t a) const { return inverse_modulo(a, p_); }
   // a^e
   std::uint32_t pow(std::uint32_t a, std::uint64_t e) const {
-    std::uint32_t r = p_ == 1 ? 0 : 1;
-    for (; e != 0; e >>= 1, a = mul(a, a))
-      if ((e & 1u) != 0) r = mul(r, a);
-    return r;
+    return power_by_squaring(a, e, p_ == 1 ? 0 : 1, [this](std::uint32_t x, std::uint32_t y) { return mul(x, y); });
   }
   // The residue of a signed word.
   std::uint32_t of(std::int64_t v) const {
@@ -243,6 +240,10 @@ class Char2Field {
   }
   std::uint32_t mul_add(std::uint32_t a, std::uint32_t b, std::uint32_t c) const { return mul(a, b) ^ c; }
   std::uint32_t inv(std::uint32_t a) const { return static_cast<std::uint32_t>(char2_inverse(a, size_)); }
+  // a^e (a^0 = 1)
+  std::uint32_t pow(std::uint32_t a, std::uint64_t e) const {
+    return power_by_squaring(a, e, 1, [this](std::uint32_t x, std::uint32_t y) { return mul(x, y); });
+  }
 
  private:
   std::int32_t size_;

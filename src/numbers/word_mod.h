@@ -1,5 +1,5 @@
-// Word-size modular arithmetic: products, sums, differences and inverses of
-// residues, and extended Euclid on machine integers.
+// Word-size modular arithmetic: products, sums, differences, powers and
+// inverses of residues, and extended Euclid on machine integers.
 //
 // Residues are 32-bit values 0 .. modulus - 1. `modulus` is a word prime,
 // or 256 / 65536 in the fields of characteristic 2 (`finf`, see
@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "core/globals.h"
 
@@ -54,11 +55,41 @@ std::int32_t spec_mod_add(std::uint32_t x, std::int32_t y, std::int32_t modul);
 // seca: non-zero residue; *ans: overwritten; reads: modulus, finf
 void mod_inverse(std::int32_t seca, std::int32_t* ans);
 
-// 1 / a mod p for a prime p < 2^32 by extended Euclid, in [0, p); 0 when
-// p divides a. Independent of the word-prime settings.
-inline std::uint32_t inverse_modulo(std::uint64_t a, std::uint32_t p) {
+// ---- Powers and inverses of residues --------------------------------------
+// The one home of the square-and-multiply loop and of extended Euclid on
+// words: callers in every folder take these rather than a loop of their own.
+
+// a^e by squaring and multiplying with mul, an associative product of
+// residues; `one` is the answer for e = 0. Reads what mul reads.
+template <class Mul>
+std::uint32_t power_by_squaring(std::uint32_t a, std::uint64_t e, std::uint32_t one, Mul mul) {
+  std::uint32_t r = one;
+  for (; e != 0; e >>= 1) {
+    if ((e & 1u) != 0) r = mul(r, a);
+    if (e > 1) a = mul(a, a);
+  }
+  return r;
+}
+
+// x^e mod modulus (finf: the field power), x^0 = 1.
+// x: residue; reads: modulus, smallmodulus, finf
+std::int32_t modpower(std::uint32_t x, std::uint64_t e);
+
+// b^e mod p for any p in 1 .. 2^32 - 1 (p = 1 gives 0), on 64-bit
+// products. Independent of the word-prime settings.
+inline std::uint32_t power_modulo(std::uint64_t b, std::uint64_t e, std::uint32_t p) {
+  return power_by_squaring(static_cast<std::uint32_t>(b % p), e, p == 1 ? 0 : 1,
+                           [p](std::uint32_t x, std::uint32_t y) {
+                             return static_cast<std::uint32_t>(std::uint64_t{x} * y % p);
+                           });
+}
+
+namespace word_mod_detail {
+// Extended Euclid on (m, a): the cofactor t of a with t a = r mod m, r the
+// last non-zero remainder (*last := r), |t| <= m. m >= 1.
+inline std::int64_t euclid_cofactor(std::int64_t a, std::int64_t m, std::int64_t* last) {
   std::int64_t t = 0, nt = 1;
-  std::int64_t r = p, nr = static_cast<std::int64_t>(a % p);
+  std::int64_t r = m, nr = a;
   while (nr != 0) {
     const std::int64_t q = r / nr;
     std::int64_t x = t - q * nt;
@@ -68,7 +99,29 @@ inline std::uint32_t inverse_modulo(std::uint64_t a, std::uint32_t p) {
     r = nr;
     nr = x;
   }
+  *last = r;
+  return t;
+}
+}  // namespace word_mod_detail
+
+// 1 / a mod p for a prime p < 2^32 by extended Euclid, in [0, p); 0 when
+// p divides a. Independent of the word-prime settings.
+inline std::uint32_t inverse_modulo(std::uint64_t a, std::uint32_t p) {
+  std::int64_t last = 0;
+  const std::int64_t t = word_mod_detail::euclid_cofactor(static_cast<std::int64_t>(a % p), p, &last);
   return static_cast<std::uint32_t>(t < 0 ? t + p : t);
+}
+
+// The checked inverse: 1 / a mod m for any m in 1 .. 2^31 - 1 (prime or
+// not) by extended Euclid on (m, a), in [0, m); nothing when a has none
+// (a and m share a factor, a = 0 among them for m > 1). a: a residue, or
+// any word whose Euclid ends on the remainder 1. Independent of the
+// word-prime settings.
+inline std::optional<std::uint32_t> checked_inverse(std::int64_t a, std::int64_t m) {
+  std::int64_t last = 0;
+  const std::int64_t t = word_mod_detail::euclid_cofactor(a, m, &last);
+  if (last != 1) return std::nullopt;
+  return static_cast<std::uint32_t>((t % m + m) % m);  // m = 1: 0, whatever a
 }
 
 // ---- Stored integers ------------------------------------------------------

@@ -41,13 +41,6 @@ inline bool num_is_zero(imptr a) {
   }
 }
 
-// The zero test of the current mode.
-inline bool num_is_zero_now(imptr a) {
-  if (flotemode) return a->flote == 0.0L;
-  if (lintmode) return a->lint == 0;
-  return a->head->value == 0;
-}
-
 // The value of a big integer of one or two limbs.
 inline std::int64_t small_big_value(imptr a) {
   return a->size == 1 ? a->head->value

@@ -29,7 +29,9 @@ bool number_is(imptr n, std::int32_t v) {
   return n->size == 1 && n->head->value == v;
 }
 
-bool number_is_zero(imptr n) {
+// As num_is_zero_now, but a big integer without limbs (a nil head) answers
+// false instead of being read.
+bool num_is_zero_nil_safe(imptr n) {
   if (flotemode) return n->flote == 0.0L;
   if (lintmode) return n->lint == 0;
   return n->head != nullptr && n->head->value == 0;
@@ -74,13 +76,13 @@ void quoly_inplace(quoly q) {
 
 // ---- Value tests -----------------------------------------------------------------
 
-bool node_iszero(poly p) { return p->numb && number_is_zero(p->ncoef); }
+bool node_iszero(poly p) { return p->numb && num_is_zero_nil_safe(p->ncoef); }
 
 bool poly_eq_1(poly p) { return is_bare_leaf(p) && number_is(p->ncoef, 1); }
 
 bool poly_eq_m1(poly p) { return is_bare_leaf(p) && number_is_m1(p->ncoef); }
 
-bool quoly_iszero(quoly q) { return q->numb && number_is_zero(q->ncoef); }
+bool quoly_iszero(quoly q) { return q->numb && num_is_zero_nil_safe(q->ncoef); }
 
 bool quoly_eq_1(quoly q) { return q->numb && number_is(q->ncoef, 1); }
 

@@ -252,13 +252,6 @@ bool orbit(poly a, std::int32_t J, Orbit* o, const Ring& ring) {
   return false;
 }
 
-std::int64_t power_mod(std::int64_t b, std::int64_t e, std::int64_t m) {
-  std::int64_t r = 1 % m;
-  for (b %= m; e > 0; e >>= 1, b = b * b % m)
-    if (e & 1) r = r * b % m;
-  return r;
-}
-
 // *out := the base-p digits, least significant first, of (a M + b) / d with
 // M = p^J (p^L - 1); false when d does not divide a M + b. 0 < a < 2^31,
 // |b| small, 0 < d < 2^31.
@@ -335,7 +328,9 @@ bool unit_root(const RootJob& job, const Orbit& oc, poly c, poly e, poly* root, 
     if (p % 4 != 3 || oc.L % 2 == 0 || !exponent_digits(p, oc.J, oc.L, 1, 2, 4, &digits)) return false;
   } else {
     // a^((j M + 1)/s) with j M = -1 mod s, while s does not divide M.
-    const std::int64_t m = power_mod(p, oc.J, s) * ((power_mod(p, oc.L, s) + s - 1) % s) % s;
+    const auto s32 = static_cast<std::uint32_t>(s);
+    const std::int64_t m = std::int64_t{power_modulo(static_cast<std::uint64_t>(p), static_cast<std::uint64_t>(oc.J), s32)} *
+                           ((power_modulo(static_cast<std::uint64_t>(p), static_cast<std::uint64_t>(oc.L), s32) + s - 1) % s) % s;
     if (m == 0) return false;
     const std::int64_t j = (s - inverse_modulo(static_cast<std::uint64_t>(m), static_cast<std::uint32_t>(s))) % s;
     if (!exponent_digits(p, oc.J, oc.L, j, 1, s, &digits)) return false;
@@ -486,12 +481,7 @@ bool coordinates(const Levels& lv, poly a, std::vector<std::int32_t>* out) {
 
 // x^(q/2) in GF(q), q = 2^8 or 2^16: the square root.
 std::int32_t field_square_root(std::int32_t x, const Ring& ring) {
-  std::uint32_t r = 1, b = static_cast<std::uint32_t>(x);
-  for (std::int64_t n = ring.modulus / 2; n > 0; n >>= 1) {
-    if (n & 1) r = static_cast<std::uint32_t>(modmult(r, b));
-    b = static_cast<std::uint32_t>(modmult(b, b));
-  }
-  return static_cast<std::int32_t>(r);
+  return modpower(static_cast<std::uint32_t>(x), static_cast<std::uint64_t>(ring.modulus / 2));
 }
 
 // *g := the polynomial whose coefficient of X^(m/k) is sum_a b_a T^a, where

@@ -42,15 +42,6 @@ bool big_ring(const Ring& ring) { return !ring.flote && !ring.lint && !ring.modu
 // fields of 256 and 65536 elements (whose residues are bit patterns).
 std::int32_t characteristic(const Ring& ring) { return ring.char2 ? 2 : ring.modulus; }
 
-std::uint32_t residue_power(std::uint32_t b, std::uint64_t e) {
-  std::uint32_t r = 1;
-  for (; e != 0; e >>= 1) {
-    if (e & 1u) r = static_cast<std::uint32_t>(modmult(r, b));
-    b = static_cast<std::uint32_t>(modmult(b, b));
-  }
-  return r;
-}
-
 imptr residue_number(std::uint32_t v) {
   imptr x = nullptr;
   newimag(&x);
@@ -131,9 +122,9 @@ imptr number_root(imptr c, std::int32_t s, const Ring& ring) {
     std::int32_t g = s, x = 0, y = 0;
     egcd_ints(&g, static_cast<std::int32_t>(q - 1), &x, &y);
     const std::int64_t inv = ((std::int64_t{x} % (q - 1)) + (q - 1)) % (q - 1);
-    r = residue_power(v, static_cast<std::uint64_t>(inv));
+    r = static_cast<std::uint32_t>(modpower(v, static_cast<std::uint64_t>(inv)));
   }
-  return residue_power(r, static_cast<std::uint64_t>(s)) == v ? residue_number(r) : nullptr;
+  return modpower(r, static_cast<std::uint64_t>(s)) == static_cast<std::int32_t>(v) ? residue_number(r) : nullptr;
 }
 
 // c / d in the current ring (d non-zero), a fresh number; nil when the big
@@ -160,7 +151,7 @@ void install_divisor(imptr r, std::int32_t s, imptr d, const Ring& ring) {
     free_imag(&p);
     return;
   }
-  const auto v = residue_power(static_cast<std::uint32_t>(r->lint), static_cast<std::uint64_t>(s) - 1);
+  const auto v = static_cast<std::uint32_t>(modpower(static_cast<std::uint32_t>(r->lint), static_cast<std::uint64_t>(s) - 1));
   d->lint = modmult(v, static_cast<std::uint32_t>(s % characteristic(ring)));
 }
 

@@ -35,13 +35,7 @@ void mod_number_power(std::int32_t n, std::int32_t e, std::int32_t* ans) {
       return;
     }
   }
-  std::uint32_t result = 1;
-  std::uint32_t base = static_cast<std::uint32_t>(n);
-  for (std::uint32_t k = static_cast<std::uint32_t>(e); k != 0; k >>= 1) {
-    if (k & 1u) result = static_cast<std::uint32_t>(modmult(result, base));
-    base = static_cast<std::uint32_t>(modmult(base, base));
-  }
-  *ans = static_cast<std::int32_t>(result);
+  *ans = modpower(static_cast<std::uint32_t>(n), static_cast<std::uint32_t>(e));
 }
 
 }  // namespace tavrin

@@ -28,7 +28,7 @@ using detail::new_ratfun_value;
 using detail::new_term;
 using detail::number_copy;
 using detail::number_if_constant;
-using detail::number_is_zero;
+using detail::num_is_zero_now;
 using detail::take_number;
 using detail::zero_number;
 

@@ -283,7 +283,7 @@ bool prepend_fraction_sum(quoly n, quoly m, bool sub) {
   if (!equal) {
     ScratchNumber r;
     divide(b, d, q.get(), r.get());
-    if (!number_is_zero(r.get())) return false;
+    if (!detail::num_is_zero_now(r.get())) return false;
   }
   OwnedPoly t;
   if (sub) {

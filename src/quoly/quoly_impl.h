@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <utility>
 
 #include "core/globals.h"
@@ -161,18 +162,9 @@ inline bool residue_inverse(std::int32_t c, std::int32_t* inv) {
     verse(inv);
     return true;
   }
-  std::int64_t r0 = modulus, r1 = c, s0 = 0, s1 = 1;
-  while (r1 != 0) {
-    const std::int64_t k = r0 / r1;
-    const std::int64_t r2 = r0 - k * r1, s2 = s0 - k * s1;
-    r0 = r1;
-    r1 = r2;
-    s0 = s1;
-    s1 = s2;
-  }
-  if (r0 != 1) return false;
-  if (s0 < 0) s0 += modulus;
-  *inv = static_cast<std::int32_t>(s0);
+  const std::optional<std::uint32_t> r = checked_inverse(c, modulus);
+  if (!r) return false;
+  *inv = static_cast<std::int32_t>(*r);
   return true;
 }
 

@@ -404,7 +404,7 @@ void fast_quoly_mult(quolyptr n, quolyptr m) {
   }
   fast_quoly_mult_EnvRec env{n, {}};
   if (N->numb) {
-    if (detail::number_is_zero(N->ncoef)) {
+    if (detail::num_is_zero_now(N->ncoef)) {
       env.dump_q();
       return;  // 0 stays 0
     }
@@ -425,7 +425,7 @@ void fast_quoly_mult(quolyptr n, quolyptr m) {
       env.dump_q();
       return;
     }
-    if (detail::number_is_zero(M->ncoef)) {
+    if (detail::num_is_zero_now(M->ncoef)) {
       detail::become_zero(N);
       env.dump_q();
       return;
@@ -479,7 +479,7 @@ void quoly_mult(quoly n, quoly m, quolyptr p) {
   if (n->numb || m->numb) {
     const quoly k = n->numb ? n : m;
     const quoly v = n->numb ? m : n;
-    if (detail::number_is_zero(k->ncoef)) {
+    if (detail::num_is_zero_now(k->ncoef)) {
       detail::become_zero(Q);
     } else if (is_rational(v) && !word_size()) {
       mult_numb_rat(k, v, &Q);

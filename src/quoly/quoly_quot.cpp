@@ -113,7 +113,7 @@ bool word_quotient(imptr a, imptr b, imptr r) {
 // r := a / b for two number values (a, b kept; r an existing node, which
 // may hold a or b): the rule of fast_quoly_quot for two numbers.
 void numbers_quotient(imptr a, imptr b, quoly r) {
-  if (detail::number_is_zero(b)) {
+  if (detail::num_is_zero_now(b)) {
     error(division_by_zero_error, &quotsign);
     detail::become_one(r);
     return;
@@ -133,7 +133,7 @@ void numbers_quotient(imptr a, imptr b, quoly r) {
     }
     return;
   }
-  if (detail::number_is_zero(a)) {
+  if (detail::num_is_zero_now(a)) {
     detail::become_zero(r);
     return;
   }
@@ -217,7 +217,7 @@ bool big_quotient(quoly n, quoly m, quoly r, bool in_place, bool nogcd, const qu
       mult_numb_rat(n, m, &r);
       return true;
     }
-    if (detail::number_is_zero(n->ncoef)) {
+    if (detail::num_is_zero_now(n->ncoef)) {
       detail::become_zero(r);
       return true;
     }
@@ -228,7 +228,7 @@ bool big_quotient(quoly n, quoly m, quoly r, bool in_place, bool nogcd, const qu
     return false;
   }
   if (m->numb) {
-    if (detail::number_is_zero(m->ncoef)) {
+    if (detail::num_is_zero_now(m->ncoef)) {
       error(division_by_zero_error, &quotsign);
       detail::become_one(r);
       return true;
@@ -315,7 +315,7 @@ bool word_quotient_of_values(quolyptr nc, quoly m, quolyptr rc, bool in_place, b
                              const quot_codes& codes) {
   quoly n = *nc, r = *rc;
   if (m->numb) {
-    if (detail::number_is_zero(m->ncoef)) {
+    if (detail::num_is_zero_now(m->ncoef)) {
       error(division_by_zero_error, &quotsign);
       detail::become_one(r);
       return true;
@@ -330,7 +330,7 @@ bool word_quotient_of_values(quolyptr nc, quoly m, quolyptr rc, bool in_place, b
     return false;
   }
   if (n->numb) {
-    if (detail::number_is_zero(n->ncoef)) {
+    if (detail::num_is_zero_now(n->ncoef)) {
       detail::become_zero(r);
       return true;
     }
@@ -397,7 +397,7 @@ bool word_quotient_of_values(quolyptr nc, quoly m, quolyptr rc, bool in_place, b
 
 // The same operand twice: 1, or error 22 (then 1) for the number 0.
 void same_value_quotient(quoly v, quoly r) {
-  if (v->numb && detail::number_is_zero(v->ncoef)) error(division_by_zero_error, &quotsign);
+  if (v->numb && detail::num_is_zero_now(v->ncoef)) error(division_by_zero_error, &quotsign);
   detail::become_one(r);
 }
 

@@ -8,6 +8,7 @@
 #include "core/globals.h"
 #include "toplevel/language_services.h"
 #include "toplevel/scanner.h"
+#include "toplevel/tokens.h"
 
 namespace tavrin {
 
@@ -15,7 +16,7 @@ namespace {
 
 constexpr std::size_t longest_name = 255;
 
-bool is_tok(const char* s) { return std::strcmp(token.name, s) == 0; }
+using tokens::is_tok;
 
 // A quoted name typed at the terminal, after its opening quote.
 std::string quoted_name(bool stop_at_end_of_input) {

@@ -1,4 +1,5 @@
 #include "toplevel/number_literals.h"
+#include "toplevel/tokens.h"
 
 #include <algorithm>
 #include <bit>
@@ -27,7 +28,7 @@ namespace tavrin {
 
 namespace {
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
+using tokens::is_digit;
 
 // The value of the decimal digits s[0 .. count) (count <= 8, s[0] the most
 // significant); eight at once on a little-endian word: the digit pairs,

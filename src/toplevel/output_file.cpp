@@ -9,6 +9,7 @@
 #include "toplevel/file_names.h"
 #include "toplevel/language_services.h"
 #include "toplevel/state.h"
+#include "toplevel/tokens.h"
 
 namespace tavrin {
 
@@ -18,7 +19,7 @@ namespace {
 
 int write_errno = 0;  // the failure of the last write, flush or close
 
-bool is_tok(const char* s) { return std::strcmp(token.name, s) == 0; }
+using tokens::is_tok;
 
 // Asks for the name; false when the answer cancels.
 bool ask_name(textptr inf, nameptr* flag, std::string* name) {

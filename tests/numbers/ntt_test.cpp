@@ -89,11 +89,11 @@ TEST(Transforms, TwiddlesArePowersOfOneRootAndTheirInverses) {
       // (at length 2 the one twiddle is 1)
       const u64 w = n >= 4 ? P.fw()[n / 2 + 1] : 1;
       if (n >= 4) {
-        ASSERT_EQ(kit::pow_mod(w, n / 2, p), p - 1);  // of order n
+        ASSERT_EQ(power_modulo(w, n / 2, name.p), p - 1);  // of order n
       }
       auto check = [&](std::size_t h, std::size_t j) {
-        const u64 root = kit::pow_mod(w, n / (2 * h), p);
-        const u64 f = kit::pow_mod(root, j, p);
+        const u64 root = power_modulo(w, n / (2 * h), name.p);
+        const u64 f = power_modulo(root, j, name.p);
         const std::size_t i = h + j;
         ASSERT_EQ(P.fw()[i], f) << h << " " << j;
         ASSERT_EQ(P.fwq()[i], (f << 32) / p);

@@ -5,11 +5,13 @@
 
 #include <cstdint>
 #include <numeric>
+#include <optional>
 #include <random>
 #include <string>
 
 #include "core/globals.h"
 #include "numbers/char2_field.h"
+#include "numbers/word_field.h"
 #include "numbers/word_mod.h"
 #include "support/bigref.h"
 #include "support/modulus_scope.h"
@@ -276,6 +278,99 @@ TEST(Char2Field, XGeneratesTheMultiplicativeGroup) {
     } while (v != 1 && order <= f.size);
     EXPECT_EQ(order, f.size - 1) << f.size;
   }
+}
+
+// ---- Powers and inverses: the one home of both ----------------------------
+
+// b^e mod m by e products, the oracle of the powers for small e.
+std::int64_t ref_power(std::int64_t b, int e, std::int64_t m) {
+  std::int64_t r = 1 % m;
+  for (int k = 0; k < e; ++k) r = ref_mulmod(r, b % m, m);
+  return r;
+}
+
+// power_modulo as a signed value, to compare with the reference.
+std::int64_t pm(std::uint64_t b, std::uint64_t e, std::uint32_t m) { return power_modulo(b, e, m); }
+
+// Prime and composite moduli, 1 and the largest word among them.
+const std::uint32_t power_moduli[] = {1, 2, 4, 12, 256, 65521, 65536, 1000000, 2147483647u, 4294967291u,
+                                      4294967295u};
+
+TEST(PowerModulo, RepeatedProductsExponentSumsAndFermat) {
+  std::mt19937_64 rng(test_seed());
+  for (std::uint32_t m : power_moduli) {
+    for (int it = 0; it < test_iterations(60); ++it) {
+      const std::uint64_t b = it < 3 ? static_cast<std::uint64_t>(it) * m : rng();  // 0 mod m first
+      const int e = static_cast<int>(rng() % 70);
+      const std::uint64_t e1 = rng() >> (rng() % 64), e2 = rng() >> (rng() % 64);
+      SCOPED_TRACE("m=" + std::to_string(m) + " b=" + std::to_string(b) + " e=" + std::to_string(e));
+      ASSERT_EQ(pm(b, static_cast<std::uint64_t>(e), m), ref_power(static_cast<std::int64_t>(b % m), e, m));
+      // b^(e1 + e2) = b^e1 b^e2, the exponents past 2^32 included
+      if (e1 + e2 >= e1) {
+        ASSERT_EQ(pm(b, e1 + e2, m), ref_mulmod(pm(b, e1, m), pm(b, e2, m), m));
+      }
+    }
+  }
+  for (std::int32_t p : test_primes) {
+    const auto up = static_cast<std::uint32_t>(p);
+    for (std::uint64_t b : {std::uint64_t{2}, std::uint64_t{3}, std::uint64_t{up} - 1, std::uint64_t{up} + 5})
+      if (b % up != 0) {
+        EXPECT_EQ(power_modulo(b, up - 1, up), 1u) << p << " " << b;
+      }
+  }
+  EXPECT_EQ(power_modulo(0, 0, 7), 1u);
+  EXPECT_EQ(power_modulo(5, 0, 1), 0u);
+}
+
+TEST(ModPower, FollowsTheRingInForce) {
+  std::mt19937_64 rng(test_seed());
+  for (std::int32_t p : test_primes) {
+    ModulusScope ring(p);
+    std::uniform_int_distribution<std::int32_t> res(0, p - 1);
+    for (int it = 0; it < test_iterations(100); ++it) {
+      const auto x = static_cast<std::uint32_t>(res(rng));
+      const std::uint64_t e = rng() >> (rng() % 64);
+      ASSERT_EQ(modpower(x, e), static_cast<std::int32_t>(power_modulo(x, e, static_cast<std::uint32_t>(p))))
+          << "p=" << p << " x=" << x << " e=" << e;
+    }
+  }
+  for (std::int32_t q : {256, 65536}) {
+    ModulusScope ring(q);
+    const Char2Field field(q);
+    for (int it = 0; it < test_iterations(100); ++it) {
+      const auto x = static_cast<std::uint32_t>(rng() % static_cast<std::uint64_t>(q));
+      const int e = static_cast<int>(rng() % 40);
+      std::uint32_t r = 1;  // e field products
+      for (int k = 0; k < e; ++k) r = static_cast<std::uint32_t>(modmult(r, x));
+      ASSERT_EQ(modpower(x, static_cast<std::uint64_t>(e)), static_cast<std::int32_t>(r)) << q << " " << x;
+      ASSERT_EQ(field.pow(x, static_cast<std::uint64_t>(e)), r);
+      // the multiplicative group has order q - 1
+      if (x != 0) {
+        ASSERT_EQ(modpower(x, static_cast<std::uint64_t>(q - 1)), 1);
+      }
+    }
+  }
+}
+
+TEST(CheckedInverse, UnitsExactlyOfPrimeAndCompositeModuli) {
+  std::mt19937_64 rng(test_seed());
+  for (std::int64_t m : {1, 2, 12, 100, 256, 65536, 1000000, 65521, 2147483647}) {
+    for (int it = 0; it < test_iterations(200); ++it) {
+      const std::int64_t a = it < 3 ? it : static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(m));
+      SCOPED_TRACE("m=" + std::to_string(m) + " a=" + std::to_string(a));
+      const std::optional<std::uint32_t> inv = checked_inverse(a, m);
+      ASSERT_EQ(inv.has_value(), std::gcd(a, m) == 1);
+      if (!inv) continue;
+      ASSERT_LT(std::int64_t{*inv}, m);
+      ASSERT_EQ(ref_mulmod(a, *inv, m), 1 % m);
+      if (m == 65521 || m == 2147483647) {
+        ASSERT_EQ(*inv, inverse_modulo(static_cast<std::uint64_t>(a), static_cast<std::uint32_t>(m)));
+      }
+    }
+  }
+  // a past the modulus: its residue's inverse
+  EXPECT_EQ(checked_inverse(10, 7), std::optional<std::uint32_t>(5));
+  EXPECT_EQ(inverse_modulo(21, 7), 0u);
 }
 
 }  // namespace

@@ -12,17 +12,6 @@
 
 namespace tavrin::flat {
 
-std::uint64_t power_mod(std::uint64_t a, std::uint64_t e, std::uint64_t m) {
-  std::uint64_t r = 1 % m;
-  a %= m;
-  while (e > 0) {
-    if ((e & 1u) != 0) r = r * a % m;
-    a = a * a % m;
-    e >>= 1;
-  }
-  return r;
-}
-
 namespace {
 
 // The distinct prime factors of n.

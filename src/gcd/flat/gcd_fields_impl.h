@@ -111,9 +111,6 @@ class LogField {
   std::uint32_t n1_;  // q - 1
 };
 
-// a^e mod m for a modulus m < 2^32.
-std::uint64_t power_mod(std::uint64_t a, std::uint64_t e, std::uint64_t m);
-
 // Word primes below 2^31 for the images of integer polynomials, largest
 // first: prime k (k = 0, 1, ...), found once and kept.
 std::uint32_t image_prime(std::size_t k);

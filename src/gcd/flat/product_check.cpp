@@ -107,7 +107,7 @@ bool products_agree(const Layout& lay, const ProductSide& h, const std::vector<P
     spectrum(lay, *h.key, residues(*h.value), 1, stride, lg, P, &sh);
     // the pointwise products carry 2^-32 (Montgomery's): gamma A too
     const auto two32 = static_cast<std::uint32_t>((std::uint64_t{1} << 32) % p);
-    const std::uint32_t s = f.mul(gamma.mod_word(p), kit::pow_mod(two32, p - 2, p));
+    const std::uint32_t s = f.mul(gamma.mod_word(p), power_modulo(two32, p - 2, p));
     for (std::size_t j = 0; j < bars.size(); ++j) {
       spectrum(lay, *bars[j].key, residues(*bars[j].value), 1, stride, lg, P, &sb);
       r.clear();

@@ -120,17 +120,6 @@ poly residue_leaf(std::int32_t v) {
   return detail::new_leaf(n);
 }
 
-// v^e modulo the modulus (the field power in characteristic 2).
-std::int32_t power_mod(std::int32_t v, std::int32_t e) {
-  std::int32_t r = 1;
-  std::int32_t b = v;
-  for (; e > 0; e >>= 1) {
-    if ((e & 1) != 0) r = modmult(static_cast<std::uint32_t>(r), static_cast<std::uint32_t>(b));
-    b = modmult(static_cast<std::uint32_t>(b), static_cast<std::uint32_t>(b));
-  }
-  return r;
-}
-
 // *acc := *acc * k + add (k a non-zero residue); add: kept.
 void scale_and_add(poly* acc, std::int32_t k, poly add) {
   if (k != 1) mod_num_poly_mult(*acc, k);
@@ -404,11 +393,11 @@ void mod_poly_at_numb(poly* p, poly q, poly n2, polypt, bool addpad) {
   std::int32_t last = q->exp;
   for (poly s = q->next; s != nullptr; s = s->next) {
     const std::int32_t gap = last - s->exp;
-    mod_num_poly_mult(t.p, gap == 1 ? v : power_mod(v, gap));
+    mod_num_poly_mult(t.p, gap == 1 ? v : modpower(static_cast<std::uint32_t>(v), static_cast<std::uint64_t>(gap)));
     better_poly_add(t.release(), s->numb ? s : s->pcoef, t.cell());
     last = s->exp;
   }
-  if (last >= 1 && !poly_iszero(t.p)) mod_num_poly_mult(t.p, last == 1 ? v : power_mod(v, last));
+  if (last >= 1 && !poly_iszero(t.p)) mod_num_poly_mult(t.p, last == 1 ? v : modpower(static_cast<std::uint32_t>(v), static_cast<std::uint64_t>(last)));
   if (addpad && !is_bare_leaf(t.p)) add_pad(t.cell(), 1);
   free_poly(p);
   *p = t.release();

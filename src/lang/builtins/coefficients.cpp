@@ -14,9 +14,9 @@
 #include "gcd/content.h"
 #include "quoly/quoly_coef.h"
 #include "toplevel/state.h"
+#include "toplevel/tokens.h"
 #include "lang/expressions.h"
 #include "lang/lang_upcalls.h"
-#include "lang/tokens.h"
 
 namespace tavrin {
 

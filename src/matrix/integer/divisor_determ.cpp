@@ -15,6 +15,7 @@
 #include "numbers/garner.h"
 #include "numbers/limb_array.h"
 #include "numbers/primes.h"
+#include "numbers/word_mod.h"
 #include "numbers/zint.h"
 #include "matrix/residue_elimination.h"
 
@@ -80,7 +81,7 @@ struct Lifting {
     for (std::size_t k = 0; k < n; ++k) {
       const double* src = store + static_cast<std::size_t>(perm[k]) * w;
       for (std::size_t c = 0; c < n; ++c) lu[k * n + c] = static_cast<std::uint32_t>(src[c]);
-      diag_inv[k] = static_cast<std::uint32_t>(residue_power(lu[k * n + k], p - 2, p));
+      diag_inv[k] = static_cast<std::uint32_t>(power_modulo(lu[k * n + k], p - 2, p));
     }
   }
 

@@ -23,6 +23,7 @@
 #include "numbers/node_handles.h"
 #include "numbers/primes.h"
 #include "numbers/word_field.h"
+#include "numbers/word_mod.h"
 #include "matrix/divisor_determ.h"
 #include "matrix/int_images.h"
 #include "matrix/integer/residue_rows.h"
@@ -129,7 +130,7 @@ bool lift_factors(const ZMatrix& s, const ZMatrix& v, const ZInt& avoid, LiftLU*
   for (std::size_t k = 0; k < m; ++k) {
     const double* src = store.data() + static_cast<std::size_t>(f->perm[k]) * m;
     std::copy(src, src + m, f->lu.begin() + static_cast<std::ptrdiff_t>(k * m));
-    f->diag_inv[k] = static_cast<double>(residue_power(static_cast<std::uint64_t>(src[k]), p - 2, p));
+    f->diag_inv[k] = static_cast<double>(power_modulo(static_cast<std::uint64_t>(src[k]), p - 2, p));
   }
   f->p = p;
   f->dp = p;
@@ -481,7 +482,7 @@ bool image_solve(const ZMatrix& s, const ZMatrix& v, std::uint32_t dp, std::uint
     if (piv != i)
       for (std::int32_t c = 0; c < w; ++c) std::swap(a[static_cast<std::size_t>(i) * w + c], a[static_cast<std::size_t>(piv) * w + c]);
     std::uint64_t* pr = a.data() + static_cast<std::size_t>(i) * w;
-    const std::uint64_t inv = residue_power(pr[i], p - 2, p);
+    const std::uint64_t inv = power_modulo(pr[i], p - 2, p);
     for (std::int32_t c = i; c < w; ++c) pr[c] = f.reduce(pr[c] * inv);
     for (std::int32_t r = 0; r < n; ++r) {
       if (r == i) continue;

@@ -1,8 +1,9 @@
-// The three small readers every parser of statements and built-ins starts
-// from: a test of the current token, the next token from the same source,
-// and a required token. They stand in a namespace of their own, taken with
-// `using namespace tokens;`, so that a file may keep a reader of the same
-// name for its own source (the built-ins read through their environment).
+// The small readers every parser of statements, commands and built-ins
+// starts from: a test of the current token, the next token from the same
+// source, a required token and the test of a decimal digit. They stand in a
+// namespace of their own, taken with `using namespace tokens;`, so that a
+// file may keep a reader of the same name for its own source (the built-ins
+// read through their environment).
 #pragma once
 
 #include <cstdint>
@@ -26,5 +27,8 @@ inline void scan(textptr inf, nameptr* flag) { scanner(inf, &token, flag); }
 inline void expect(const char* w, std::int32_t code) {
   if (!is_tok(w)) abandon(code, &token);
 }
+
+// Whether c is one of the ASCII digits 0 .. 9 (whatever the locale).
+inline bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
 }  // namespace tavrin::tokens
