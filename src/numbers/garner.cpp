@@ -1,5 +1,6 @@
 // Garner's mixed radix over word primes (see garner.h).
 #include "numbers/garner.h"
+#include "core/target_clones.h"
 
 #include <algorithm>
 
@@ -8,7 +9,7 @@ namespace tavrin {
 namespace {
 
 // x[i] += d[i] w for i < count.
-__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void add_scaled(
+TAVRIN_CLONES void add_scaled(
     std::uint64_t* __restrict x, const std::uint32_t* __restrict d, std::uint32_t w, std::size_t count) {
   for (std::size_t i = 0; i < count; ++i) x[i] += std::uint64_t{d[i]} * w;
 }

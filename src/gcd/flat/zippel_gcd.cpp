@@ -32,6 +32,7 @@
 #include <vector>
 
 #include "core/interrupts.h"
+#include "core/target_clones.h"
 #include "core/thresholds.h"
 #include "gcd/flat/flat_gcd_impl.h"
 #include "gcd/flat/flat_rec_impl.h"
@@ -78,13 +79,13 @@ Unpacked unpack(const Layout& lay, const MPoly& p) {
 // v[j] := v[j] rho[j] modulo p (< 2^31) for j < n, by Shoup's products
 // with the quotients rs[j] = shoup_quotient(rho[j], p). Written for the
 // vectoriser.
-__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void shoup_scale(
+TAVRIN_CLONES void shoup_scale(
     std::uint32_t* v, const std::uint32_t* rho, const std::uint32_t* rs, std::size_t n, std::uint32_t p) {
   for (std::size_t j = 0; j < n; ++j) v[j] = shoup_mul(v[j], rho[j], rs[j], p);
 }
 
 // The sum of v[0 .. n) (n < 2^32).
-__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) std::uint64_t word_sum(
+TAVRIN_CLONES std::uint64_t word_sum(
     const std::uint32_t* v, std::size_t n) {
   std::uint64_t s = 0;
   for (std::size_t j = 0; j < n; ++j) s += v[j];

@@ -5,6 +5,7 @@
 // characteristic polynomial of the Hessenberg matrix follows from the
 // recurrence on its leading principal submatrices. Garner's mixed radix
 // combines the images; the coefficients are lifted into (-M/2, M/2).
+#include "core/target_clones.h"
 #include "matrix/int_char_poly.h"
 
 #include <algorithm>
@@ -40,13 +41,13 @@ namespace {
 using u32 = std::uint32_t;
 
 // dst[i] -= x * w[i] for i in [0, len), ws[i] = shoup_quotient(w[i], p).
-__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void sub_scaled_vector(u32* __restrict dst, u32 x, const u32* __restrict w,
+TAVRIN_CLONES void sub_scaled_vector(u32* __restrict dst, u32 x, const u32* __restrict w,
                        const u32* __restrict ws, std::size_t len, u32 p) {
   for (std::size_t i = 0; i < len; ++i) dst[i] = word_sub(dst[i], shoup_mul(x, w[i], ws[i], p), p);
 }
 
 // dst[i] += w * src[i] for i in [0, len).
-__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void add_scaled(u32* __restrict dst, const u32* __restrict src, u32 w, u32 ws, std::size_t len,
+TAVRIN_CLONES void add_scaled(u32* __restrict dst, const u32* __restrict src, u32 w, u32 ws, std::size_t len,
                 u32 p) {
   for (std::size_t i = 0; i < len; ++i) dst[i] = word_add(dst[i], shoup_mul(src[i], w, ws, p), p);
 }

@@ -18,6 +18,7 @@
 // All of it runs on word residues (products of the sparse rows with the
 // vector, the polynomial divisions); the user's matrix is only read.
 #include "core/error_codes.h"
+#include "core/target_clones.h"
 #include "matrix/char_poly/minimal_poly.h"
 #include "matrix/operand_keeper.h"
 
@@ -205,7 +206,7 @@ void projection_coordinates(std::int32_t rows, std::int32_t* y) {
 
 }  // namespace
 
-__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"), optimize("vect-cost-model=dynamic"))) void
+TAVRIN_CLONES __attribute__((optimize("vect-cost-model=dynamic"))) void
 minpoly::add_shoup_multiple(
     std::uint32_t* __restrict t, const std::uint32_t* __restrict b, std::size_t n, std::uint32_t w,
     std::uint32_t p) {
@@ -322,7 +323,7 @@ bool lanes_fit(const IntegerRows& m) {
 }
 
 // next := A e modulo each lane's prime (e, next: n x image_lanes, row by row).
-__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"), optimize("vect-cost-model=dynamic"))) void
+TAVRIN_CLONES __attribute__((optimize("vect-cost-model=dynamic"))) void
 lanes_step(const std::int32_t* __restrict start, const std::int32_t* __restrict col,
            const std::int64_t* __restrict val, std::int32_t n, const std::uint32_t* __restrict e,
            const PrimeField* fields, std::uint32_t* __restrict next) {

@@ -36,6 +36,7 @@
 
 #include "core/globals.h"
 #include "core/interrupts.h"
+#include "core/target_clones.h"
 #include "numbers/bigint.h"
 #include "numbers/garner.h"
 #include "numbers/primes.h"
@@ -122,7 +123,7 @@ std::vector<std::uint32_t> random_vector(std::uint64_t size, std::int32_t n) {
 // each. Only L lanes are worked: a block of two vectors costs a quarter of
 // a full one.
 template <std::size_t L>
-__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"), optimize("vect-cost-model=dynamic"))) void
+TAVRIN_CLONES __attribute__((optimize("vect-cost-model=dynamic"))) void
 block_step(
     const std::int32_t* __restrict start, const std::int32_t* __restrict col,
     const std::uint32_t* __restrict val, std::int32_t n, const std::uint32_t* __restrict W,
@@ -142,7 +143,7 @@ block_step(
 }
 
 // wide[j] += c row[j] for j < n.
-__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"), optimize("vect-cost-model=dynamic"))) void
+TAVRIN_CLONES __attribute__((optimize("vect-cost-model=dynamic"))) void
 add_multiple(
     std::uint64_t* __restrict wide, std::uint32_t c, const std::uint32_t* __restrict row, std::size_t n) {
   for (std::size_t j = 0; j < n; ++j) wide[j] += std::uint64_t{c} * row[j];

@@ -1,4 +1,5 @@
 // Rows of residues in doubles (see residue_rows.h).
+#include "core/target_clones.h"
 #include "matrix/integer/residue_rows.h"
 
 #include <cmath>
@@ -7,12 +8,12 @@
 
 namespace tavrin {
 
-__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void residue_row(
+TAVRIN_CLONES void residue_row(
     double* dst, const double* src, std::size_t n, double p, double inv_p) {
   for (std::size_t j = 0; j < n; ++j) dst[j] = reduce_double_floor(src[j], p, inv_p);
 }
 
-__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void sub_residue_row(
+TAVRIN_CLONES void sub_residue_row(
     double* __restrict dst, const double* __restrict src, std::size_t n, double p, double inv_p) {
   for (std::size_t j = 0; j < n; ++j) {
     const double d = dst[j] - reduce_double_floor(src[j], p, inv_p);  // in (-p, p)
@@ -20,17 +21,17 @@ __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void sub_res
   }
 }
 
-__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void scale_residue_row(
+TAVRIN_CLONES void scale_residue_row(
     double* dst, const double* src, double f, std::size_t n, double p, double inv_p) {
   for (std::size_t j = 0; j < n; ++j) dst[j] = reduce_double_floor(src[j] * f, p, inv_p);
 }
 
-__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void shift_residual_row(
+TAVRIN_CLONES void shift_residual_row(
     double* __restrict r, const double* __restrict v, double t, std::size_t n, double inv_p) {
   for (std::size_t j = 0; j < n; ++j) r[j] = std::nearbyint(r[j] * inv_p) + t * v[j];
 }
 
-__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) double dot_row(
+TAVRIN_CLONES double dot_row(
     const double* __restrict a, const double* __restrict b, std::size_t n) {
   double lane[8] = {};
   std::size_t j = 0;
@@ -59,7 +60,7 @@ inline void block_dot_fixed(double* __restrict out, const double* __restrict coe
 
 }  // namespace
 
-__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void block_dot(
+TAVRIN_CLONES void block_dot(
     double* __restrict out, const double* __restrict coef, const double* __restrict x, std::size_t count,
     std::size_t b) {
   if (b == 32) {

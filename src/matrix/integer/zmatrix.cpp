@@ -1,4 +1,5 @@
 // Integer matrices as plain values (see zmatrix.h).
+#include "core/target_clones.h"
 #include "matrix/zmatrix.h"
 
 #include <algorithm>
@@ -52,7 +53,7 @@ namespace {
 
 // dst[t] += f d[t] for a short f (|f| < 2^27): the inner loop of
 // product_equals.
-__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void add_scaled_digits(
+TAVRIN_CLONES void add_scaled_digits(
     std::int64_t* __restrict dst, const std::uint32_t* __restrict d, std::int32_t f, std::size_t len) {
   for (std::size_t t = 0; t < len; ++t) dst[t] += static_cast<std::int64_t>(f) * static_cast<std::int32_t>(d[t]);
 }
