@@ -31,7 +31,7 @@ INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')
 def key(line, own):
     m = INCLUDE.match(line)
     kind, path = m.group(1), m.group(2)
-    if kind == '"' and path in own:
+    if kind == '"' and path == own:
         return (0, 0, path)
     if kind == "<":
         return (1, 0, path)
@@ -42,11 +42,13 @@ def key(line, own):
 
 
 def own_headers(filename):
+    """The stem a .cpp file's own header has, whatever its folder (a room's
+    header is included by its path from src/), compared without case as
+    clang-format does; "" for a header."""
     stem, ext = os.path.splitext(os.path.basename(filename))
     if ext not in (".cpp", ".cc"):
-        return set()
-    folder = os.path.basename(os.path.dirname(os.path.abspath(filename)))
-    return {stem + ".h", folder + "/" + stem + ".h"}
+        return ""
+    return stem.lower()
 
 
 def sort_text(text, filename):
@@ -58,7 +60,12 @@ def sort_text(text, filename):
     def flush():
         if not block:
             return
-        mine = own if first[0] else set()
+        # the first include of the first block named like the file is its own
+        mine = ""
+        if first[0]:
+            paths = (INCLUDE.match(l) for l in block)
+            mine = next((m.group(2) for m in paths if m.group(1) == '"' and
+                         os.path.splitext(os.path.basename(m.group(2)))[0].lower() == own), "")
         first[0] = False
         seen = set()
         for line in sorted(block, key=lambda l: key(l, mine)):  # stable for equal keys

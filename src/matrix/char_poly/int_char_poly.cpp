@@ -5,8 +5,8 @@
 // characteristic polynomial of the Hessenberg matrix follows from the
 // recurrence on its leading principal submatrices. Garner's mixed radix
 // combines the images; the coefficients are lifted into (-M/2, M/2).
-#include "core/target_clones.h"
 #include "matrix/int_char_poly.h"
+#include "core/target_clones.h"
 
 #include <algorithm>
 #include <cmath>

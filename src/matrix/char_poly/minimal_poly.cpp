@@ -17,9 +17,9 @@
 //
 // All of it runs on word residues (products of the sparse rows with the
 // vector, the polynomial divisions); the user's matrix is only read.
+#include "matrix/char_poly/minimal_poly.h"
 #include "core/error_codes.h"
 #include "core/target_clones.h"
-#include "matrix/char_poly/minimal_poly.h"
 #include "matrix/operand_keeper.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 // Rows of residues in doubles (see residue_rows.h).
-#include "core/target_clones.h"
 #include "matrix/integer/residue_rows.h"
+#include "core/target_clones.h"
 
 #include <cmath>
 

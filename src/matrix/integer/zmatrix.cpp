@@ -1,6 +1,6 @@
 // Integer matrices as plain values (see zmatrix.h).
-#include "core/target_clones.h"
 #include "matrix/zmatrix.h"
+#include "core/target_clones.h"
 
 #include <algorithm>
 #include <utility>
