@@ -235,6 +235,7 @@ word carry_chain(word* r, const word* a, const word* b, std::int32_t n) {
 // multiple of four by the loop above, then one carry flag along the rest
 // (lea and jrcxz leave it alone), where the compiled loop would move it
 // through a register at every place.
+// clang-format off
 #define TAVRIN_CHAIN_PLACE(OP, OFF, T)    \
   "mov " OFF "(%[a]), %[" T "]\n\t"       \
   OP " " OFF "(%[b]), %[" T "]\n\t"       \
@@ -256,6 +257,7 @@ word carry_chain(word* r, const word* a, const word* b, std::int32_t n) {
             [n] "+&c"(blocks)                                                                            \
           :                                                                                              \
           : "cc", "memory")
+// clang-format on
 
 template <bool subtract>
 word chain_by_blocks(word* r, const word* a, const word* b, std::int32_t n) {

@@ -44,6 +44,7 @@ bool adx_available() {
 // between the register pairs (l0, h0) and (l1, h1).
 enum class row_kind { set, add, sub };
 
+// clang-format off
 #define TAVRIN_SET_PLACE(OP, OFF, L, H, PREV)          \
   "mulx " OFF "(%[a]), %[" L "], %[" H "]\n\t"          \
   OP " %[" PREV "], %[" L "]\n\t"                       \
@@ -71,6 +72,7 @@ enum class row_kind { set, add, sub };
             [c] "+&r"(c)                                                                                  \
           : [a] "r"(a), [r] "r"(r), "d"(b)                                                                \
           : "cc", "memory")
+// clang-format on
 
 template <row_kind kind, int K>
 ADX_FN inline void row_block(word* r, const word* a, word b, word& c) {
@@ -103,6 +105,7 @@ ADX_FN inline void row_block(word* r, const word* a, word b, word& c) {
 // chains: lea and jrcxz leave the flags alone, so the chains run from the
 // first place to the last and are closed once. c is the high word of the
 // place below.
+// clang-format off
 #define TAVRIN_FOUR_PLACES(PLACE) \
   PLACE("0", "l0", "h0", "c") PLACE("8", "l1", "c", "h0") PLACE("16", "l0", "h0", "c") PLACE("24", "l1", "c", "h0")
 #define TAVRIN_ADC_PLACE(OFF, L, H, PREV) TAVRIN_SET_PLACE("adc", OFF, L, H, PREV)
@@ -119,6 +122,7 @@ ADX_FN inline void row_block(word* r, const word* a, word b, word& c) {
             [a] "+&r"(a), [r] "+&r"(r), [n] "+&c"(blocks)                                                \
           : "d"(b)                                                                                       \
           : "cc", "memory")
+// clang-format on
 
 template <row_kind kind>
 ADX_FN inline void row_loop(word* r, const word* a, std::intptr_t blocks, word b, word& c) {

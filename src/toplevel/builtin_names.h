@@ -17,6 +17,7 @@ namespace tavrin {
 namespace bi {
 
 // The index of each built-in, ten a line; count is their number.
+// clang-format off
 enum : std::int32_t {
   Array, Binomial, Bint, Chpoly, Codeg, Coef, Colreduce, Cols, Content, Deg,            // 0-9
   Denom, Deriv, Det, Dexmin, Diag, Div, EGCD, Equal, Equalneg, FFLU,                    // 10-19
@@ -31,6 +32,7 @@ enum : std::int32_t {
   Trace, Trans, True, Var, Vars, Wipe, ZZ1, ZZ2, ZZ3, Zcoef,                            // 100-109
   count
 };
+// clang-format on
 
 }  // namespace bi
 
@@ -47,6 +49,7 @@ struct BuiltinName {
 };
 
 // Every built-in's name, by index.
+// clang-format off
 constexpr std::array<BuiltinName, bi::count> builtin_name_rows = {{
     {bi::Array,     "Array"},
     {bi::Binomial,  "Binomial"},
@@ -159,6 +162,7 @@ constexpr std::array<BuiltinName, bi::count> builtin_name_rows = {{
     {bi::ZZ3,       "ZZ3"},
     {bi::Zcoef,     "Zcoef"},
 }};
+// clang-format on
 
 static_assert([] {
   for (std::size_t i = 0; i < builtin_name_rows.size(); ++i)
