@@ -110,27 +110,27 @@ class Gf65521Squared {
     t->field = true;
     t->p = residue(17);
     OwnedPoly alt;
-    t->alt = detail::new_term(2, residue(1), residue(65521 - 17));
+    t->alt = nodes::new_term(2, residue(1), residue(65521 - 17));
     field_depth = 2;
     pseudo_polynames = polynames;
   }
 
  private:
-  using OwnedPoly = detail::OwnedPoly;
+  using OwnedPoly = nodes::OwnedPoly;
   Adjoin vars_;
   bench::ModularRing ring_;
 };
 
 // A random monic polynomial in x of degree deg over GF(65521^2).
 poly random_monic_gf(std::mt19937_64& rng, int deg) {
-  poly f = detail::new_term(deg, residue(1));
+  poly f = nodes::new_term(deg, residue(1));
   poly* link = &f->next;
   for (int j = deg - 1; j >= 0; --j) {
     const std::int32_t a = static_cast<std::int32_t>(rng() % 65521), b = static_cast<std::int32_t>(rng() % 65521);
     poly c = a == 0 ? (b == 0 ? nullptr : residue(b))
-                    : (b == 0 ? detail::new_term(1, residue(a)) : detail::new_term(1, residue(a), residue(b)));
+                    : (b == 0 ? nodes::new_term(1, residue(a)) : nodes::new_term(1, residue(a), residue(b)));
     if (c == nullptr) continue;
-    *link = (j == 0 && c->numb) ? c : detail::new_term(j, c);
+    *link = (j == 0 && c->numb) ? c : nodes::new_term(j, c);
     link = &(*link)->next;
   }
   return f;
@@ -145,7 +145,7 @@ void BM_FactorGf65521Squared(benchmark::State& state) {
 
 // x^e modulo f, e a big integer given in decimal pieces: p or p^2.
 void power_of_x(benchmark::State& state, poly f, imptr e) {
-  quoly m = detail::new_ratfun_value(f, nullptr);
+  quoly m = nodes::new_ratfun_value(f, nullptr);
   for (auto _ : state) {
     quoly b = nullptr;
     base_quoly(&b, 1);
@@ -192,7 +192,7 @@ poly monomial_xyz(std::int32_t c, std::int32_t i, std::int32_t j, std::int32_t k
   poly p = residue(c);
   for (std::int32_t e : {k, j, i}) {
     if (e > 0) {
-      p = detail::new_term(e, p);
+      p = nodes::new_term(e, p);
     } else if (!p->numb) {
       add_pad(&p, 1);
     }

@@ -63,7 +63,7 @@ quoly random_integer(std::mt19937_64& rng, int limbs) {
     if (k == 0 && v == 0) v = 1;
     l->value = neg ? -v : v;
     l->next = nullptr;
-    detail::append_node(head, tail, l);
+    nodes::append_node(head, tail, l);
   }
   n->head = head;
   n->tail = tail;

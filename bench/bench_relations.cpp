@@ -38,7 +38,7 @@ void adjoin_xt_once() {
   bench::adjoin_variables({"x", "t"});
 }
 
-using detail::new_term;
+using nodes::new_term;
 
 // c t^e at t's own level (no pad), c reduced in modular arithmetic.
 poly monomial_t(std::int32_t c, std::int32_t e) {

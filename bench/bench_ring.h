@@ -74,7 +74,7 @@ inline imptr number_of_limbs(const std::vector<std::int32_t>& limbs) {
     numptr l = new_limb();
     l->value = v;
     l->next = nullptr;
-    tavrin::detail::append_node(x->head, tail, l);
+    tavrin::nodes::append_node(x->head, tail, l);
   }
   x->tail = tail;
   x->size = static_cast<std::int32_t>(limbs.size());
@@ -83,7 +83,7 @@ inline imptr number_of_limbs(const std::vector<std::int32_t>& limbs) {
 
 // The value n / d (both consumed) as it stands, not brought to normal form;
 // d nil for a polynomial.
-inline quoly fraction_value(poly n, poly d) { return tavrin::detail::new_ratfun_value(n, d); }
+inline quoly fraction_value(poly n, poly d) { return tavrin::nodes::new_ratfun_value(n, d); }
 
 // The value of polynomial s (consumed), with denominator 1.
 inline quoly polynomial_value(poly s) { return fraction_value(s, nullptr); }

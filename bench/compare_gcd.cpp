@@ -252,10 +252,10 @@ poly build_level(const Terms& t, std::size_t lo, std::size_t hi, std::size_t lev
     while (j < hi && t[j].e[level] == t[i].e[level]) ++j;
     const std::int32_t e = t[i].e[level];
     poly coef = build_level(t, i, j, level + 1);
-    if (e == 0 && detail::is_bare_leaf(coef)) {
+    if (e == 0 && nodes::is_bare_leaf(coef)) {
       *tail = coef;  // the constant term ends the list
     } else {
-      *tail = detail::new_term(e, coef);
+      *tail = nodes::new_term(e, coef);
       tail = &(*tail)->next;
     }
     i = j;
@@ -273,15 +273,15 @@ poly tavrin_poly(Terms t) {
 
 quoly tavrin_value(const Terms& t) {
   poly p = tavrin_poly(t);
-  if (detail::is_bare_leaf(p)) {
-    quoly q = detail::new_number_value(p->ncoef);
+  if (nodes::is_bare_leaf(p)) {
+    quoly q = nodes::new_number_value(p->ncoef);
     p->ncoef = nullptr;
     p->numb = false;
     p->pcoef = nullptr;
     free_poly(&p);
     return q;
   }
-  return detail::new_ratfun_value(p, nullptr);
+  return nodes::new_ratfun_value(p, nullptr);
 }
 
 // The terms of a Tavrin polynomial in n variables: coefficients as text
@@ -685,7 +685,7 @@ poly numerator_of(quoly q, poly* own) {
     newimag(&c);
     num_assign(q->ncoef, c);
     c->lint = q->ncoef->lint;
-    *own = detail::new_leaf(c);
+    *own = nodes::new_leaf(c);
     return *own;
   }
   return q->denom == nullptr ? q->numer : nullptr;

@@ -126,7 +126,7 @@ poly tavrin_poly(const Coefs& c) {
   poly* tail = &head;
   for (std::size_t e = c.size(); e-- > 1;)
     if (c[e] != 0) {
-      *tail = detail::new_term(static_cast<std::int32_t>(e), leaf_of(c[e]));
+      *tail = nodes::new_term(static_cast<std::int32_t>(e), leaf_of(c[e]));
       tail = &(*tail)->next;
     }
   if (c.empty() || c[0] != 0 || head == nullptr) *tail = leaf_of(c.empty() ? 0 : c[0]);
@@ -168,7 +168,7 @@ poly product(poly a, poly b) {
 }
 
 // The quotient a / b as a value (a, b used up).
-quoly quotient(poly a, poly b) { return detail::new_ratfun_value(a, b); }
+quoly quotient(poly a, poly b) { return nodes::new_ratfun_value(a, b); }
 
 #ifdef TAVRIN_PEER_FLINT
 void nmod_of(nmod_poly_t r, const Coefs& c) {
@@ -209,7 +209,7 @@ void normal_form_rows(bool modular) {
     quoly q = nullptr;
     auto ours = [&] {
       free_quoly(&q);
-      q = detail::new_ratfun_value(nullptr, nullptr);
+      q = nodes::new_ratfun_value(nullptr, nullptr);
       poly_assign(ga, &q->numer);
       poly_assign(gb, &q->denom);
       bench::new_command();

@@ -254,7 +254,7 @@ bool array_has_unreduced(arrptr q) {
   if (!modularmode || flotemode) return false;
   if (q->spar != nullptr) return sparse_has_unreduced(q->spar, q->rows);
   for (std::int32_t k = q->start; k <= q->stop; ++k)
-    if (detail::unreduced_integer(*arp_cell(k))) return true;
+    if (nodes::unreduced_integer(*arp_cell(k))) return true;
   return false;
 }
 
@@ -264,7 +264,7 @@ void settle_array_integers(arrptr q) {
     sparse_settle_integers(q->spar, q->rows);
     return;
   }
-  for (std::int32_t k = q->start; k <= q->stop; ++k) detail::settle_integer_inplace(*arp_cell(k));
+  for (std::int32_t k = q->start; k <= q->stop; ++k) nodes::settle_integer_inplace(*arp_cell(k));
 }
 
 }  // namespace tavrin

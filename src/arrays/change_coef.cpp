@@ -31,9 +31,9 @@ namespace tavrin {
 
 namespace {
 
-using detail::OwnedPoly;
-using detail::is_bare_leaf;
-using detail::new_term;
+using nodes::OwnedPoly;
+using nodes::is_bare_leaf;
+using nodes::new_term;
 
 using namespace tokens;
 
@@ -49,7 +49,7 @@ poly constant_leaf(std::int32_t v) {
 // checked against the levels it must stay below and stripped of their pads.
 struct coefficient_change {
   std::vector<std::int32_t> exps;
-  detail::OwnedPoly value;  // the new coefficient, below the given levels
+  nodes::OwnedPoly value;  // the new coefficient, below the given levels
 };
 
 // level: the exponents read before (their levels count towards the pads the

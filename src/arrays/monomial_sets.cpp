@@ -203,7 +203,7 @@ struct MonomialWriter {
     std::size_t depth = path.size();
     if (c->numb && c->next == nullptr)
       while (depth > 0 && path[depth - 1] == 0) --depth;
-    while (depth > 0) c = detail::new_term(path[--depth], c);
+    while (depth > 0) c = nodes::new_term(path[--depth], c);
     quoly v = nullptr;
     use_up_poly(&c, &v);
     v->next = nullptr;

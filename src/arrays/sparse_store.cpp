@@ -513,18 +513,18 @@ void sparse_iszero(sparseptr spar, std::int32_t rows, bool* ans) {
 }
 
 bool sparse_has_unreduced(sparseptr sp, std::int32_t rows) {
-  return !all_entries(sp, rows, [](colm_ptr e) { return !detail::unreduced_integer(e->val); });
+  return !all_entries(sp, rows, [](colm_ptr e) { return !nodes::unreduced_integer(e->val); });
 }
 
 void sparse_settle_integers(sparseptr sp, std::int32_t rows) {
   for_rows(sp, rows, [](colm_ptrptr h, std::int32_t) {
     for (colm_ptrptr t = h; *t != nullptr;) {
       quoly v = (*t)->val;
-      if (!detail::unreduced_integer(v)) {
+      if (!nodes::unreduced_integer(v)) {
         t = &(*t)->next;
         continue;
       }
-      detail::settle_integer_inplace(v);
+      nodes::settle_integer_inplace(v);
       if (v->ncoef->lint == 0) {
         free_colm(t);
       } else {
@@ -606,7 +606,7 @@ void get_stream(nameptr* p, textptr inf, nameptr flag) {
   const bool from_text = flag != nullptr;
   bool appended = false;
   auto append = [&](const tokentipe& tok) {
-    nameptr n = detail::new_name(tok);
+    nameptr n = nodes::new_name(tok);
     *tail = n;
     tail = &n->next;
     appended = true;

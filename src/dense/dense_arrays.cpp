@@ -9,8 +9,8 @@
 
 namespace tavrin {
 
-using detail::new_leaf;
-using detail::new_term;
+using tavrin::nodes::new_leaf;
+using tavrin::nodes::new_term;
 
 gcd_ptr xx = nullptr;
 gcd_ptr yy = nullptr;

@@ -24,7 +24,7 @@ dense_gcd_route_counts dense_gcd_routes = {};
 
 using dense_detail::eliminate;
 using dense_detail::FieldForm;
-using detail::OwnedPoly;
+using nodes::OwnedPoly;
 
 namespace {
 

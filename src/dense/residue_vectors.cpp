@@ -15,7 +15,7 @@ bool is_pad(poly p) { return !p->numb && p->exp == 0 && p->next == nullptr; }
 // Every coefficient of p's top list is a bare leaf.
 bool one_variable(poly p) {
   for (; p != nullptr; p = p->next)
-    if (!p->numb && !detail::is_bare_leaf(p->pcoef)) return false;
+    if (!p->numb && !nodes::is_bare_leaf(p->pcoef)) return false;
   return true;
 }
 

@@ -57,7 +57,7 @@ bool lifted_adjugate(workptr ar, workptr outar, bool oar_free, std::int32_t m, q
   for (std::int32_t c = 0; c < m; ++c)
     for (std::int32_t r = 0; r < m; ++r) {
       ZInt& x = y.at(r, c);
-      quoly v = detail::new_number_value((negative ? -x : x).to_number());
+      quoly v = nodes::new_number_value((negative ? -x : x).to_number());
       x = ZInt();
       if (inverse) fast_quoly_quot(&v, det, false);
       const std::size_t k = static_cast<std::size_t>(c) * m + r;
@@ -124,7 +124,7 @@ bool mod_matrix_inv(workptr ar, workptr outar, bool oar_free, std::int32_t m, qu
   }
   if (verbose) std::printf("\n%*sFinishing up Chinese Remainder Theorem.\n", 3 * dumpitt_level, "");
   for (std::int64_t k = 0; k < cells; ++k) {
-    quoly v = detail::new_number_value(garner.symmetric(&digits[static_cast<std::size_t>(k)], size).to_number());
+    quoly v = nodes::new_number_value(garner.symmetric(&digits[static_cast<std::size_t>(k)], size).to_number());
     if (inverse) fast_quoly_quot(&v, det, false);
     if (oar_free) free_quoly(&outar->stash[k]);
     outar->stash[k] = v;

@@ -20,7 +20,7 @@ namespace tavrin {
 
 namespace {
 
-using detail::OwnedValue;
+using nodes::OwnedValue;
 
 // The cofactor method: m^2 determinants of alpha with one row and one
 // column replaced by a unit line, each through the router.

@@ -22,7 +22,7 @@ namespace tavrin {
 
 namespace {
 
-using detail::OwnedValue;
+using nodes::OwnedValue;
 
 // Values owned by one computation, freed on every exit.
 struct Values {

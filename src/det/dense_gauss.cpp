@@ -237,7 +237,7 @@ void divide_thru(quolyptr n, workptr dup, bool invert, std::int32_t i, std::int3
   const std::int32_t p = i - 1;
   // The pivot's copy and its reciprocal are freed on every exit: a pivot
   // without an inverse (a composite modulus) ends the statement here.
-  detail::OwnedValue pivot_copy, reciprocal;
+  nodes::OwnedValue pivot_copy, reciprocal;
   quoly& val = pivot_copy.q;
   quoly_assign(at(dup, p, p, m), &val);
   if (invert) {
@@ -529,7 +529,7 @@ void gauss_Bareiss(quolyptr n, std::int32_t m, workptr ar, bool ar_free, bool in
   env.mydupptr = dup;
   TraceLevel trace(m, verbose);
   if (verbose) dumpitt("Gauss-Bareiss method, size ", m, true, true, true);
-  detail::OwnedValue prev;
+  nodes::OwnedValue prev;
   for (std::int32_t i = 1; i < m; ++i) {
     check_interrupt();
     const std::int32_t p = i - 1;

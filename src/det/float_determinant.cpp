@@ -203,7 +203,7 @@ void FloatPolyMatrix::exact_entry(const Terms& t, quolyptr cell) const {
 void FloatPolyMatrix::exact_determinant(quolyptr n) const {
   BigModeGuard big;
   ScopedValue<bool> exact(integerflag, false), quiet(verbose, false);
-  detail::OwnedValue det;
+  nodes::OwnedValue det;
   quoly_set(1, det.cell());
   if (sparse_) {
     OwnedSparse a(m_);

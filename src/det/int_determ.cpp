@@ -69,7 +69,7 @@ void small_mod_determ(std::int32_t rows, quolyptr n, workptr beta, imptr pseudod
   // Garner's digits: d[t] < prime[6 + t], det = sum d[t] prime[6] .. prime[5 + t] mod M.
   Garner garner;
   std::vector<std::uint32_t> d(static_cast<std::size_t>(np));
-  detail::OwnedValue image(detail::new_number_value(nullptr));
+  nodes::OwnedValue image(nodes::new_number_value(nullptr));
   newimag(&image.q->ncoef);
   for (std::int32_t t = 0; t < np; ++t) {
     garner.add_prime(static_cast<std::uint32_t>(prime[6 + t]->lint));
@@ -84,7 +84,7 @@ void small_mod_determ(std::int32_t rows, quolyptr n, workptr beta, imptr pseudod
       images::residue_image(images::cells_of(nullptr, beta, rows * rows), rows, 2);
   if (A.mod_word(2) != parity) A -= garner.modulus();
   free_quoly(n);
-  *n = detail::new_number_value(A.to_number());
+  *n = nodes::new_number_value(A.to_number());
 }
 
 namespace {
@@ -97,7 +97,7 @@ void cells_determ(quolyptr n, arrptr q, const std::vector<quoly>& cells, std::in
   bool small_one = false;
   std::int32_t size = 0;
   // The bound, given back on every exit unless handed to the caller.
-  detail::OwnedNumber bound;
+  nodes::OwnedNumber bound;
   imptr pd = bound.get();
   pd->size = 0;
   images::find_pseudo_cells(cells, pd, &small_one, rows, rows, &size, false, false);
@@ -118,11 +118,11 @@ void cells_determ(quolyptr n, arrptr q, const std::vector<quoly>& cells, std::in
   }
   if (d != nullptr) {
     free_quoly(n);
-    *n = detail::new_number_value(d);
+    *n = nodes::new_number_value(d);
   }
   if (pseudodet != nullptr) {
     free_quoly(pseudodet);
-    *pseudodet = detail::new_number_value(bound.release());
+    *pseudodet = nodes::new_number_value(bound.release());
   }
 }
 

@@ -91,7 +91,7 @@ struct BlockCells {
 };
 
 imptr fresh_number(std::int32_t v) {
-  detail::ScratchNumber x;
+  nodes::ScratchNumber x;
   x.get()->imag = nullptr;
   setvalue(v, x.get());
   return x.release();
@@ -130,14 +130,14 @@ imptr triangular_determ(arrptr q, const std::vector<quoly>& cells, std::int32_t 
   phaseone(nullptr, nullptr, nullptr, nullptr, nullptr, &cut, rows, rows, 0, a->start, a->stop,
            &flipped, true, check, false, pd, pd);
   if (cut != planned) return fresh_number(0);
-  detail::ScratchNumber prod;
+  nodes::ScratchNumber prod;
   imptr D = prod.get();
   D->imag = nullptr;
   setvalue(1, D);
   for (std::int32_t i = 0; i <= cut; ++i)
     fast_mult(D, (*arp_cell(a->start + i + i * rows))->ncoef, D);
   if (check) {
-    detail::ScratchNumber quot;
+    nodes::ScratchNumber quot;
     divide(D, pd, quot.get(), D);
     if (D->head->value < 0) fastsum(D, pd);
     if (flipped) {
@@ -164,7 +164,7 @@ imptr triangular_determ(arrptr q, const std::vector<quoly>& cells, std::int32_t 
         ++block.n;
         quoly_assign(*arp_cell(a->start + (cut + 1 + i) + (cut + 1 + j) * rows), c);
       }
-    detail::OwnedValue t;
+    nodes::OwnedValue t;
     quoly_set(1, t.cell());
     mat_invert(w, w, k, t.cell(), nullptr, nullptr, -1, -1, -1, 0, {.equal = true});
     fast_mult(D, t.q->ncoef, D);

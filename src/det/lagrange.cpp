@@ -39,10 +39,10 @@ lagrange_counts lagrange_last;
 
 namespace lagrange {
 
-using detail::new_leaf;
-using detail::new_number_value;
-using detail::new_ratfun_value;
-using detail::new_term;
+using nodes::new_leaf;
+using nodes::new_number_value;
+using nodes::new_ratfun_value;
+using nodes::new_term;
 
 // ---- Reading entries and writing answers -------------------------------------------
 

@@ -330,7 +330,7 @@ bool rat_poly_inverse(workptr ar, workptr outar, std::int32_t m, const InvertFla
   combine_images(grid, moduli, images, comps, nv, exps, values);
   // The entries adj / det in normal form; then into outar as Gauss-Jordan
   // leaves it.
-  detail::OwnedPoly det;
+  nodes::OwnedPoly det;
   det.p = write_poly(exps[n * n], values[n * n], nv);
   std::vector<quoly> inverse(n * n, nullptr);
   struct Entries {  // freed on every exit unless handed over
@@ -351,7 +351,7 @@ bool rat_poly_inverse(workptr ar, workptr outar, std::int32_t m, const InvertFla
       poly numer = write_poly(exps[comp], values[comp], nv);
       poly denom = nullptr;
       poly_assign(det.get(), &denom);
-      cell = detail::new_ratfun_value(numer, denom);
+      cell = nodes::new_ratfun_value(numer, denom);
       check_quoly(&cell, false);
     }
   for (std::size_t t = 0; t < n * n; ++t) {

@@ -295,26 +295,26 @@ bool ZRows::read_row(std::int32_t r, const std::vector<std::pair<std::int32_t, q
       imptr n = nullptr;
       newimag(&n);
       num_assign(k->ncoef, n);
-      return detail::new_number_value(n);
+      return nodes::new_number_value(n);
     }
     poly copy = nullptr;
     poly_assign(p, &copy);
-    return detail::new_ratfun_value(copy, nullptr);
+    return nodes::new_ratfun_value(copy, nullptr);
   };
-  detail::OwnedValue mult;
+  nodes::OwnedValue mult;
   for (const auto& [c, q] : cells) {
     if (q == nullptr || q->numb || q->denom == nullptr) continue;
     if (mult.q == nullptr) quoly_set(1, mult.cell());
-    detail::OwnedValue d(value_of(q->denom)), ratio;
+    nodes::OwnedValue d(value_of(q->denom)), ratio;
     quoly_quot(mult.q, d.q, ratio.cell(), false);  // in lowest terms: the part of d not in mult below
     if (ratio.q->numb || ratio.q->denom == nullptr) continue;
     if (constant(ratio.q->denom) == nullptr && !mult.q->numb) return false;  // a second polynomial
-    detail::OwnedValue extra(value_of(ratio.q->denom));
+    nodes::OwnedValue extra(value_of(ratio.q->denom));
     fast_quoly_mult(mult.cell(), extra.cell());
   }
   for (const auto& [c, q] : cells) {
     if (q == nullptr) continue;
-    detail::OwnedValue scaled;
+    nodes::OwnedValue scaled;
     quoly v = q;
     if (mult.q != nullptr) {
       quoly_assign(q, scaled.cell());
@@ -486,7 +486,7 @@ bool rat_poly_interpolated(workptr ar, std::int32_t m, quolyptr q) {
   }
   ZResult det;
   if (!z_det(z, rows.coefs, m, nv, -1, det, rows.bound_bits())) return false;
-  detail::OwnedValue value;
+  nodes::OwnedValue value;
   if (!z_answer(value.cell(), true, det, nv, nullptr)) return false;
   rows.divide_by_multipliers(value.cell());
   fast_quoly_mult(q, value.cell());

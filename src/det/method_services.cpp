@@ -72,7 +72,7 @@ void divide_fct(const mat_invert_EnvRec& env, quolyptr n, poly fct) {
     if (q->denom == nullptr && bare_leaf(q->numer)) polynum_to_quoly(n);
     return;
   }
-  detail::OwnedValue f;  // a divisor 0 is an error
+  nodes::OwnedValue f;  // a divisor 0 is an error
   p_q_assign(fct, f.cell());
   fast_quoly_quot(n, f.cell(), false);
 }

@@ -174,7 +174,7 @@ struct ValueRing {
   static void store(minor_descr* md, std::int32_t h, cell n) { stash_minor(*md, h, *n); }
   static void recurse(sparseptr sp, cell n, std::int32_t row, std::int32_t total,
                       minor_descr* md, colm_ptr e, bool negate) {
-    detail::OwnedValue sub;
+    tavrin::nodes::OwnedValue sub;
     do_minors_det(sp, &sub.q, row, total, md);
     if (quoly_iszero(sub.q)) return;
     fast_quoly_mult(&sub.q, &e->val);

@@ -47,7 +47,7 @@ bool dense_recurrence_inverse(workptr ar, workptr outar, std::int32_t m, const I
   workptr w = dense.get();
   const std::int64_t cells = std::int64_t{m} * m;
   std::fill(w->stash, w->stash + cells, nullptr);
-  detail::OwnedValue unused;
+  nodes::OwnedValue unused;
   quoly_set(1, unused.cell());
   invert_sparse(&copy.sp, w, true, true, m, unused.cell());
   // The inverse: still sparse, or in w after the recurrence went dense.

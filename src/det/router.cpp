@@ -41,7 +41,7 @@
 
 namespace tavrin {
 
-using detail::OwnedPoly;
+using nodes::OwnedPoly;
 
 namespace {
 
@@ -366,7 +366,7 @@ bool adjoint_crt(mat_invert_EnvRec& env, workptr ar, workptr outar, bool oar_fre
   if (verbose)
     std::printf("\n%*sAll integers; adjoint-CRT Method; first compute det: \n", 3 * dumpitt_level,
                 "");
-  detail::OwnedValue det;
+  nodes::OwnedValue det;
   quoly_set(1, det.cell());
   note(det_method::int_determ);
   det_methods.int_determ(det.cell(), nullptr, arr, m, &env.temp);
@@ -686,7 +686,7 @@ bool replace_by_root_up_to_sign(quolyptr n, std::int32_t k) {
   // is minus such a power (-1 is no square over the integers, nor modulo a
   // prime q = 3 mod 4) has the root of its negative.
   if (k % 2 != 0) return false;
-  detail::OwnedValue negated;
+  nodes::OwnedValue negated;
   quoly_makeneg(*n, negated.cell());
   if (!replace_by_root(negated.cell(), k)) return false;
   std::swap(*n, negated.q);
@@ -704,7 +704,7 @@ void take_determinant_root(quolyptr n, std::int32_t root) {
   std::int32_t k = root, e = 0;
   if (p > 1)
     for (; k % p == 0; k /= p) ++e;
-  detail::OwnedValue w;
+  nodes::OwnedValue w;
   quoly_assign(*n, w.cell());
   bool found = true;
   for (std::int32_t i = 0; i < e && found; ++i) found = replace_by_pth_root(w.cell(), p);

@@ -94,7 +94,7 @@ void sparse_gauss_Bareiss(sparseptr* spar, quolyptr n, std::int32_t m, std::int3
   if (m > max_pivot_rows) abandon(sparse_matrix_too_large_error, &token);
   SparseWorkingMatrix work(spar, m, ar_free);
   ModOutSuspension suspension(mycut, m);
-  detail::OwnedValue prev;
+  nodes::OwnedValue prev;
   const sparseptr sp = work.get();
   const bool modular_search = modularmode && mod_is_prime;
   const std::int32_t period = m / 100 + 1;

@@ -28,7 +28,7 @@
 
 namespace tavrin {
 
-using detail::OwnedValue;
+using nodes::OwnedValue;
 
 void sparse_gauss_elim(sparseptr* spar, quolyptr n, std::int32_t m, std::int32_t mycut,
                        bool ar_free) {

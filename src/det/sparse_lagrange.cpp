@@ -1136,7 +1136,7 @@ bool sparse_rat_poly_interpolated(sparseptr spar, std::int32_t m, quolyptr q) {
   if (!ok) return false;
   ZResult det;
   if (!sparse_z_det(a, rows.coefs, -1, -1, -1, 0, det, rows.bound_bits())) return false;
-  detail::OwnedValue value;
+  nodes::OwnedValue value;
   if (!z_answer(value.cell(), true, det, nv, nullptr)) return false;
   rows.divide_by_multipliers(value.cell());
   free_quoly(q);

@@ -93,7 +93,7 @@ bool number_by_field(quolyptr n, quolyptr m, bool wantquot) {
 // The Laurent form of the polynomial case: negative powers moved out of
 // both, put back on the quotient (times m's, over n's).
 bool laurent_polys(poly* n, poly* m, bool wantquot, bool fast_yes, bool SDivide) {
-  detail::OwnedPoly en, em;  // the moved-out powers, freed on every exit
+  nodes::OwnedPoly en, em;  // the moved-out powers, freed on every exit
   poly tail = nullptr;
   clear_bads(n, en.cell(), &tail, 0, 0);
   clear_bads(m, em.cell(), &tail, 0, 0);

@@ -33,9 +33,9 @@
 
 namespace tavrin {
 
-using detail::is_bare_leaf;
-using detail::OwnedPoly;
-using detail::ScratchNumber;
+using nodes::is_bare_leaf;
+using nodes::OwnedPoly;
+using nodes::ScratchNumber;
 
 namespace {
 
@@ -89,7 +89,7 @@ void gcd_of(poly u, poly v, poly* r, const Ring& ring) {
 // A value cell holding a polynomial (borrowed, not owned) for powermod.
 class ValueCell {
  public:
-  ValueCell() { q_ = detail::new_ratfun_value(nullptr, nullptr); }
+  ValueCell() { q_ = nodes::new_ratfun_value(nullptr, nullptr); }
   ~ValueCell() {
     if (borrowed_) q_->numer = nullptr;
     free_quoly(&q_);
@@ -105,7 +105,7 @@ class ValueCell {
       poly_consume(w, &q_);
       q_->next = nullptr;
     } else {
-      q_ = detail::new_ratfun_value(*w, nullptr);
+      q_ = nodes::new_ratfun_value(*w, nullptr);
       *w = nullptr;
     }
   }
@@ -118,13 +118,13 @@ class ValueCell {
       q_->numer = nullptr;
       free_quoly(&q_);
     }
-    q_ = detail::new_ratfun_value(nullptr, nullptr);
+    q_ = nodes::new_ratfun_value(nullptr, nullptr);
   }
   // v lent for the modulus (not freed with the cell).
   void lend(poly v) {
     release_borrowed();
     free_quoly(&q_);
-    q_ = detail::new_ratfun_value(v, nullptr);
+    q_ = nodes::new_ratfun_value(v, nullptr);
     borrowed_ = true;
   }
 
@@ -152,7 +152,7 @@ struct factor_poly_EnvRec {
 
   // append_1: *q linked as a new entry with exp e.
   void append_1(poly* q, std::int32_t e) {
-    *pt = detail::new_term(e, *q);
+    *pt = nodes::new_term(e, *q);
     *q = nullptr;
     pt = &(*pt)->next;
     ++count;
@@ -207,14 +207,14 @@ void factor_poly_EnvRec::random_trial(poly* r, poly f, std::int32_t h, std::int3
   }
   const std::int32_t pads = number_polys - poly_level(f) - L;
   OwnedPoly list;
-  list.p = detail::new_term(top_exp, residue_leaf(1));
+  list.p = nodes::new_term(top_exp, residue_leaf(1));
   poly* link = &list.p->next;
   for (std::int32_t j = top_exp - 1; j >= 0; --j) {
     poly c = nullptr;
     random_field_element(&c, static_cast<std::int16_t>(L), fpt, ring);
     if (c == nullptr) continue;
     if (!is_bare_leaf(c) && pads > 0) add_pad(&c, pads);
-    *link = (j == 0 && is_bare_leaf(c)) ? c : detail::new_term(j, c);
+    *link = (j == 0 && is_bare_leaf(c)) ? c : nodes::new_term(j, c);
     link = &(*link)->next;
   }
   if (h > 1) add_pad(list.cell(), h - 1);
@@ -394,7 +394,7 @@ bool residue_route(factor_poly_EnvRec& env, poly* sq, std::int32_t* count) {
     if (env.leave_early) {
       // The first finding replaces the list.
       const detail::DegreeProduct& first = part.products.front();
-      poly found = detail::new_term(first.degree, poly_of_residues(first.product, h));
+      poly found = nodes::new_term(first.degree, poly_of_residues(first.product, h));
       free_poly(sq);
       *sq = found;
       *count = 1;
@@ -486,7 +486,7 @@ void random_field_element(poly* q, std::int16_t height, polypt pt, const Ring& r
     poly c = nullptr;
     random_field_element(&c, static_cast<std::int16_t>(height - 1), pt->next, ring);
     if (c == nullptr) continue;
-    *link = (e == 0 && is_bare_leaf(c)) ? c : detail::new_term(e, c);
+    *link = (e == 0 && is_bare_leaf(c)) ? c : nodes::new_term(e, c);
     link = &(*link)->next;
   }
   if (list.p == nullptr) return;

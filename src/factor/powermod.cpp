@@ -32,8 +32,8 @@
 
 namespace tavrin {
 
-using detail::OwnedPoly;
-using detail::ScratchNumber;
+using nodes::OwnedPoly;
+using nodes::ScratchNumber;
 
 namespace {
 
@@ -79,7 +79,7 @@ polypt record_at(std::int32_t d) {
 void finish_value(quolyptr n, poly r) {
   free_poly(&(*n)->numer);
   (*n)->numer = r;
-  if (detail::is_bare_leaf(r) && (*n)->denom == nullptr) polynum_to_quoly(n);
+  if (nodes::is_bare_leaf(r) && (*n)->denom == nullptr) polynum_to_quoly(n);
 }
 
 // The base cell := the number 1.
@@ -444,6 +444,7 @@ poly top_list(poly p) {
 }  // namespace
 
 namespace detail {
+using nodes::OwnedPoly;
 
 void poly_power_limb(poly* b, std::uint32_t u, poly m, polypt pt) {
   OwnedPoly base;
@@ -544,7 +545,7 @@ void powermod(quolyptr n, quolyptr modder, imptr expont, bool showit, const Ring
 void fast_mod_power(poly* q, polypt pt) { fast_mod_power(q, pt, Ring::current()); }
 
 void fast_mod_power(poly* q, polypt pt, const Ring& ring) {
-  if (detail::is_bare_leaf(*q)) return;
+  if (nodes::is_bare_leaf(*q)) return;
   OwnedPoly sum;
   poly_set(0, sum.cell());
   if (ring.lint) sum.p->ncoef->lint = 0;
@@ -555,9 +556,9 @@ void fast_mod_power(poly* q, polypt pt, const Ring& ring) {
     } else {
       OwnedPoly c;
       poly_assign(t->pcoef, c.cell());
-      if (!detail::is_bare_leaf(c.get())) {
+      if (!nodes::is_bare_leaf(c.get())) {
         fast_mod_power(c.cell(), pt->next, ring);
-        if (!detail::is_bare_leaf(c.get())) add_pad(c.cell(), 1);
+        if (!nodes::is_bare_leaf(c.get())) add_pad(c.cell(), 1);
       }
       if (t->exp == 0) {
         piece.p = c.release();
@@ -644,7 +645,7 @@ void large_prime(poly* n, imptr expont, std::int16_t dp, const Ring& ring) {
       poly_mult(r.get(), f.get(), r.cell(), top);
     }
   }
-  if (!detail::is_bare_leaf(r.get()) && dp >= 2) add_pad(r.cell(), dp - 1);
+  if (!nodes::is_bare_leaf(r.get()) && dp >= 2) add_pad(r.cell(), dp - 1);
   *n = r.release();
 }
 

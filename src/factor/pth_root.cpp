@@ -23,8 +23,8 @@
 
 namespace tavrin {
 
-using detail::is_bare_leaf;
-using detail::OwnedPoly;
+using nodes::is_bare_leaf;
+using nodes::OwnedPoly;
 
 namespace {
 
@@ -100,7 +100,7 @@ poly mult_out(const std::int32_t* in, polypt lev, const Ring& ring) {
       lower = mult_out(in + static_cast<std::ptrdiff_t>(k) * sub, lev->next, ring);
     }
     if (lower == nullptr) continue;
-    *link = (k == 0 && is_bare_leaf(lower)) ? lower : detail::new_term(k, lower);
+    *link = (k == 0 && is_bare_leaf(lower)) ? lower : nodes::new_term(k, lower);
     link = &(*link)->next;
   }
   return head;
@@ -128,7 +128,7 @@ void basis(poly* q, std::int32_t i, polypt qt) {
   if (e == 0 && is_bare_leaf(lower.get())) {
     *q = lower.release();
   } else {
-    *q = detail::new_term(e, lower.release());
+    *q = nodes::new_term(e, lower.release());
   }
 }
 
@@ -154,12 +154,12 @@ void do_this_level(polypt qt, const Ring& ring) {
     dump_coeffs(b.get(), qt, images.data() + static_cast<std::size_t>(i - 1) * side);
   }
   residue_matrix_inverse(images, n);
-  poly table = detail::new_term(0, residue_leaf(1));
+  poly table = nodes::new_term(0, residue_leaf(1));
   for (std::int32_t e = 1; e < qt->expon; ++e) {
     const std::size_t start = static_cast<std::size_t>(e) * static_cast<std::size_t>(sub) * side;
     poly r = mult_out(images.data() + start, qt, ring);
     if (r == nullptr) r = residue_leaf(0);
-    table = detail::new_term(e, r, table);
+    table = nodes::new_term(e, r, table);
   }
   qt->roots = table;
   qt->modls = ring.modulus;

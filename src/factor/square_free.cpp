@@ -23,8 +23,8 @@
 
 namespace tavrin {
 
-using detail::is_bare_leaf;
-using detail::OwnedPoly;
+using nodes::is_bare_leaf;
+using nodes::OwnedPoly;
 
 namespace {
 
@@ -38,7 +38,7 @@ bool is_pad(poly p) { return !p->numb && p->exp == 0 && p->next == nullptr; }
 
 // Pushes the record (e, f) on the front of *sq (f moved in).
 void push_record(poly* sq, std::int32_t e, poly f, std::int32_t* count) {
-  *sq = detail::new_term(e, f, *sq);
+  *sq = nodes::new_term(e, f, *sq);
   ++*count;
 }
 

@@ -217,7 +217,7 @@ void run_startup_file(TextInput& in) {
   // Read as a command file is, so that a saved state serves as the start-up
   // file: its ";;" comment lines and its closing "&x;" included.
   ScopedValue<bool> stopped(done_load, false);
-  detail::OwnedValue value;  // freed on every exit, an unwinding error included
+  nodes::OwnedValue value;  // freed on every exit, an unwinding error included
   try {
     run_file_statements(&in, &value.q, false);
   } catch (const TopLevelJump&) {
@@ -324,7 +324,7 @@ void command_level() {
   const std::string suspended_line = Input->take_rest_of_line();
   leftover[0] = '\0';
 
-  detail::OwnedValue value;  // freed on every exit, an unwinding error included
+  nodes::OwnedValue value;  // freed on every exit, an unwinding error included
   for (;;) {
     try {
       check_interrupt();

@@ -155,7 +155,7 @@ bool read_small(set_mod_out_EnvRec& env, std::int32_t* v) {
   {
     ModularBracket suspended;
     scanner(env.inf, &token, env.flag);
-    detail::OwnedValue read;  // freed before the bracket ends on an error
+    nodes::OwnedValue read;  // freed before the bracket ends on an error
     old_expre(env.inf, read.cell(), env.flag);
     x = read.release();
   }
@@ -182,7 +182,7 @@ void get_aux_primes(set_mod_out_EnvRec& env) {
     std::int32_t p = 0;
     // The item's first token is current: read_small scans, so step back.
     ModularBracket suspended;
-    detail::OwnedValue read;  // freed before the bracket ends on an error
+    nodes::OwnedValue read;  // freed before the bracket ends on an error
     old_expre(env.inf, read.cell(), env.flag);
     quoly x = read.release();
     bool ok = x != nullptr && x->numb;
@@ -256,7 +256,7 @@ std::int32_t candidate(std::int32_t i, std::int32_t previous) {
 poly padded(poly p, std::int32_t pads) {
   poly c = nullptr;
   poly_assign(p, &c);
-  for (std::int32_t k = 0; k < pads; ++k) c = detail::new_term(0, c);
+  for (std::int32_t k = 0; k < pads; ++k) c = nodes::new_term(0, c);
   return c;
 }
 
@@ -281,7 +281,7 @@ void compute_aux_primes(poly p, std::int32_t level, set_mod_out_EnvRec& env) {
   std::vector<bool> keep(static_cast<std::size_t>(candidates + 1), false);
   {
     // Declared before the guard: freed after the user's ring is back.
-    detail::OwnedPoly work;
+    nodes::OwnedPoly work;
     work.p = padded(p, level - 1);
     InterruptHold hold;
     ModulusGuard ring;  // the user's modulus and modes come back at the end
@@ -298,7 +298,7 @@ void compute_aux_primes(poly p, std::int32_t level, set_mod_out_EnvRec& env) {
         image.take(work.cell());
         image.take_modout_data();
         // Freed before the image ends.
-        detail::OwnedValue test(detail::new_ratfun_value(nullptr, nullptr));
+        nodes::OwnedValue test(nodes::new_ratfun_value(nullptr, nullptr));
         poly_assign(work.get(), &test.q->numer);
         // Over the field of the levels below the new one.
         irreducible_poly(test.cell(), number_polys - level);
@@ -443,7 +443,7 @@ void get_data(set_mod_out_EnvRec& env) {
   if (is_tok(",")) {
     if (env.cancelling) abandon(comma_not_allowed_when_cancelling_error, &token);
     scanner(env.inf, &token, env.flag);
-    detail::OwnedValue f;
+    nodes::OwnedValue f;
     read_sum(env, f.cell());
     env.field = f.q != nullptr && f.q->numb && quoly_eq_1(f.q);
   }
@@ -509,7 +509,7 @@ void describe(set_mod_out_EnvRec& env) {
   polypt q = env.q;
   std::printf(" Now modding out polynomial variable %s, using \n", q->let.name);
   std::printf("     ");
-  quoly v = detail::new_ratfun_value(nullptr, nullptr);
+  quoly v = nodes::new_ratfun_value(nullptr, nullptr);
   poly rest = env.relation->next;
   if (env.binomial) {
     std::printf("%s^%1d", q->let.name, static_cast<int>(env.expon));
@@ -646,10 +646,10 @@ void make_muldata(poly* muldata, poly* r, std::int32_t expon, polypt q) {
   poly* link = muldata;
   *link = nullptr;
   for (std::int32_t k = 2 * expon - 2; k >= expon; --k) {
-    poly tk = detail::new_term(k, nullptr);
+    poly tk = nodes::new_term(k, nullptr);
     poly_set(1, &tk->pcoef);
     fold_poly(&tk, r, expon, q);
-    poly node = detail::new_term(k, tk);
+    poly node = nodes::new_term(k, tk);
     *link = node;
     link = &node->next;
   }
@@ -699,10 +699,10 @@ void make_and_reconcile_gcd_lists(polypt q) {
   std::vector<polypt> lower;
   for (polypt l = below; l != nullptr; l = l->next) lower.push_back(l);
   for (std::int32_t k = 1; k <= aux_num_2factor; ++k) {
-    detail::OwnedPoly g;
+    nodes::OwnedPoly g;
     poly_assign(f, g.cell());
     {
-      detail::OwnedPoly nden, value;
+      nodes::OwnedPoly nden, value;
       poly_set(k, value.cell());
       actual_eval_poly(g.cell(), nden.cell(), value.cell(), nullptr, 1, 16384, q);
     }
@@ -784,7 +784,7 @@ void set_mod_out(textptr inf, nameptr* flag, bool imperative, bool highest) {
       node_assign(rest, &env.r);
       poly_inplace(env.r);
     }
-    env.alter = detail::new_term(env.expon, nullptr);
+    env.alter = nodes::new_term(env.expon, nullptr);
     poly_set(1, &env.alter->pcoef);
     if (rest != nullptr) node_assign(rest, &env.alter->next);
   }

@@ -62,7 +62,7 @@ void name_by_position(textptr inf, nameptr* flag, request& r) {
   scanner(inf, &token, flag);
   std::int32_t k = 0;
   {
-    detail::OwnedValue value;
+    nodes::OwnedValue value;
     quolyptr place = value.cell();
     colm_ptrptr aux = nullptr;
     std::int32_t colpos = 0;

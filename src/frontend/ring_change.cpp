@@ -810,7 +810,7 @@ void do_one_name(change_local_EnvRec* env, bool local) {
       std::int32_t k = 0;
       {
         ModularBracket suspended;
-        detail::OwnedValue v;  // freed before the bracket ends
+        nodes::OwnedValue v;  // freed before the bracket ends
         scanner(inf, &token, &env->flag);
         old_expre(inf, v.cell(), &env->flag);
         if (!is_tok("]")) error(close_bracket_expected_after_index_error, &token);
@@ -987,11 +987,11 @@ bool line_ended(textptr inf, nameptr* flag) {
 // The tokens after ":" up to and including ")", as stored text (a head
 // node first). The current token is ")" afterwards.
 nameptr capture_list(textptr inf, nameptr* flag) {
-  detail::OwnedNames head(detail::new_name(empty));
+  nodes::OwnedNames head(nodes::new_name(empty));
   nameptr last = head.get();
   do {
     scanner(inf, &token, flag);
-    last->next = detail::new_name(token);
+    last->next = nodes::new_name(token);
     last = last->next;
   } while (!is_tok(")") && !is_tok(end_marker_name) && !line_ended(inf, flag));
   return head.release();
@@ -1018,7 +1018,7 @@ void modulus_setting(textptr inf, quolyptr n, nameptr* flag) {
     m = big_quoly_convert_to_int(*n);
     if (m < 0) abandon(setting_value_must_not_negative_error, &setting);
   }
-  detail::OwnedNames np;
+  nodes::OwnedNames np;
   if (is_tok(":")) np.names = capture_list(inf, flag);
   if (!is_tok(")")) abandon(close_paren_expected_after_setting_error, &token);
   const tokentipe closing = token;

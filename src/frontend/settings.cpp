@@ -579,7 +579,7 @@ void calc_disp(bool ask, std::int32_t size) {
   if (ask) {
     std::int32_t v = 0;
     {
-      detail::OwnedValue value;
+      nodes::OwnedValue value;
       v = asked_number("Enter display size. \n", value.cell(), not_number_error);
     }
     if (v > max_disp_size) error(number_too_long_error, &token);

@@ -25,7 +25,7 @@ bool downdate_shortcut = true;
 
 namespace {
 
-using detail::OwnedPoly;
+using nodes::OwnedPoly;
 
 // Where a stored value lives; it chooses the warning of a vanished
 // denominator.
@@ -119,7 +119,7 @@ void purge_zero_entries() {
 // A pad over *p unless it is a bare number leaf.
 void wrap(poly* p) {
   if (*p == nullptr || ((*p)->numb && (*p)->next == nullptr)) return;
-  *p = detail::new_term(0, *p);
+  *p = nodes::new_term(0, *p);
 }
 
 void wrap_value(quoly v) {
@@ -152,7 +152,7 @@ class Rewrite {
 
  private:
   std::vector<quoly*> cells_;
-  std::vector<detail::OwnedValue> fresh_;
+  std::vector<nodes::OwnedValue> fresh_;
 };
 
 template <class Convert>

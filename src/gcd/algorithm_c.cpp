@@ -41,9 +41,9 @@
 
 namespace tavrin {
 
-using detail::degree;
-using detail::is_bare_leaf;
-using detail::OwnedPoly;
+using nodes::degree;
+using nodes::is_bare_leaf;
+using nodes::OwnedPoly;
 
 namespace {
 

@@ -22,12 +22,12 @@ namespace tavrin {
 
 using detail::bump;
 using detail::first_pair_gcd;
-using detail::is_bare_leaf;
+using tavrin::nodes::is_bare_leaf;
 using detail::leading_pads;
-using detail::new_leaf;
-using detail::new_term;
-using detail::OwnedPoly;
-using detail::ScratchNumber;
+using tavrin::nodes::new_leaf;
+using tavrin::nodes::new_term;
+using tavrin::nodes::OwnedPoly;
+using tavrin::nodes::ScratchNumber;
 
 namespace {
 

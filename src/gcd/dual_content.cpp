@@ -29,9 +29,9 @@ namespace tavrin {
 
 using detail::bump;
 using detail::first_pair_gcd;
-using detail::is_bare_leaf;
+using tavrin::nodes::is_bare_leaf;
 using detail::leading_pads;
-using detail::OwnedPoly;
+using tavrin::nodes::OwnedPoly;
 
 namespace {
 

@@ -100,7 +100,7 @@ std::int32_t node_sum(poly p, std::int16_t level, const Ring& ring) {
 
 std::int32_t argument_hash(poly p, const Ring& ring) { return node_sum(p, 1, ring); }
 
-using detail::degree;
+using nodes::degree;
 
 // a and b agree node for node along their top lists.
 bool same_top_list(poly a, poly b) {
@@ -182,9 +182,9 @@ void gcdhash(poly u, poly v, poly* pr, const Ring& ring) {
   }
 
   const std::int64_t mass = std::int64_t{simple_poly_mass(a)} + simple_poly_mass(b);
-  poly holder = detail::new_term(static_cast<std::int32_t>(std::min<std::int64_t>(mass, INT32_MAX)), nullptr);
+  poly holder = nodes::new_term(static_cast<std::int32_t>(std::min<std::int64_t>(mass, INT32_MAX)), nullptr);
   poly_assign(b, &holder->pcoef);
-  quoly entry = detail::new_ratfun_value(nullptr, holder);
+  quoly entry = nodes::new_ratfun_value(nullptr, holder);
   poly_assign(a, &entry->numer);
 
   if (stash_is_empty()) entries_ring = here;

@@ -32,11 +32,11 @@
 
 namespace tavrin {
 
-using detail::degree;
-using detail::is_bare_leaf;
-using detail::new_leaf;
-using detail::OwnedPoly;
-using detail::ScratchNumber;
+using tavrin::nodes::degree;
+using tavrin::nodes::is_bare_leaf;
+using tavrin::nodes::new_leaf;
+using tavrin::nodes::OwnedPoly;
+using tavrin::nodes::ScratchNumber;
 
 namespace {
 

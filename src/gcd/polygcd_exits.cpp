@@ -21,9 +21,9 @@
 
 namespace tavrin {
 
-using detail::degree;
-using detail::is_bare_leaf;
-using detail::OwnedPoly;
+using nodes::degree;
+using nodes::is_bare_leaf;
+using nodes::OwnedPoly;
 
 polygcd_EnvRec::polygcd_EnvRec(poly u_in, poly v_in, polypt pt_in, const GcdFlags& how,
                                const Ring& ring_in)

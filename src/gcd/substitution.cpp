@@ -30,10 +30,10 @@
 
 namespace tavrin {
 
-using detail::is_bare_leaf;
-using detail::new_term;
-using detail::OwnedPoly;
-using detail::ScratchNumber;
+using nodes::is_bare_leaf;
+using nodes::new_term;
+using nodes::OwnedPoly;
+using nodes::ScratchNumber;
 
 namespace {
 
@@ -267,8 +267,8 @@ bool value_on_words(poly* q, poly* qden, poly n2, poly d2) {
   if (d2 != nullptr) d = word_int_of(d2->ncoef);
   const WordInt v = intpoly_scaled_value(a, p, d2 != nullptr ? &d : nullptr);
   OwnedPoly t, den;
-  t.p = detail::new_leaf(number_of_word_int(v));
-  if (d2 != nullptr) den.p = detail::new_leaf(number_of_word_int(word_int_power(d, a.degree())));
+  t.p = nodes::new_leaf(number_of_word_int(v));
+  if (d2 != nullptr) den.p = nodes::new_leaf(number_of_word_int(word_int_power(d, a.degree())));
   replace_list(q, t.release());
   replace_denominator(qden, den.release());
   return true;

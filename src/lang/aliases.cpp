@@ -389,7 +389,7 @@ void obtain_sum(textptr inf, nameptr* flag, nameptr* p) {
     ~Chain() {
       if (head != nullptr) freename(head);
     }
-    void add(const tokentipe& t) { detail::append_node(head, tail, detail::new_name(t, one)); }
+    void add(const tokentipe& t) { nodes::append_node(head, tail, nodes::new_name(t, one)); }
   } chain;
   auto statement_end = [] { return is_tok(";") || is_tok(end_marker_name); };
   // The header: range groups "<" ... ">", then the body's opening bracket.

@@ -211,7 +211,7 @@ void half_fact(textptr inf, quolyptr n, nameptr* flag) {
   if (is_tok("^")) {
     imptr e = nullptr;
     get_exponent(inf, flag, &e, true);
-    detail::OwnedInteger exponent(e);
+    nodes::OwnedInteger exponent(e);
     raise_to_power(n, e);
   } else if (is_tok("!")) {
     if (!(*n)->numb) {

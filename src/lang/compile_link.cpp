@@ -79,7 +79,7 @@ struct LinkTable {
 
   // A holder for an extra name's chain (given back after linking).
   nameptr* external_link() {
-    nameptr head = detail::new_name(tokentipe{"", -1});
+    nameptr head = nodes::new_name(tokentipe{"", -1});
     externals.push_back(head);
     return &head->nother;
   }

@@ -41,7 +41,7 @@ bool is_relation_char(char c) {
 void condition_sum(textptr inf, nameptr* p, ValueCell& v) {
   old_term(inf, &v.q, p);
   sum_tail(inf, &v.q, p);
-  detail::settle_integer_inplace(v.q);
+  nodes::settle_integer_inplace(v.q);
 }
 
 // The value is the number 1.
@@ -60,7 +60,7 @@ bool orderable(quoly q) {
 
 // L op R for an ordering code, both orderable.
 bool ordered(quoly l, quoly r, char op) {
-  detail::OwnedNumber pa, pb;  // products, given back at the end
+  nodes::OwnedNumber pa, pb;  // products, given back at the end
   imptr a = nullptr;
   imptr b = nullptr;
   if (l->numb && r->numb) {

@@ -40,7 +40,7 @@ namespace tavrin {
 
 namespace {
 
-using detail::OwnedPoly;
+using nodes::OwnedPoly;
 
 // The value of polynomial p (kept) with v for the variable target levels
 // down, by Horner's rule over its coefficients in that variable.
@@ -225,7 +225,7 @@ void total_eval(textptr inf, quolyptr n, quolyptr n2, nameptr* flag, bool should
       quoly last = *n2;
       while (is_tok(",")) {
         scanner(inf, &token, flag);
-        detail::OwnedValue v;  // an error in the value leaves it to be freed here
+        nodes::OwnedValue v;  // an error in the value leaves it to be freed here
         old_expre(inf, v.cell(), flag);
         v.q->next = nullptr;
         last->next = v.q;

@@ -49,7 +49,7 @@ namespace tavrin {
 
 // A value cell owned by a reader: freed on every exit, an unwinding error
 // included, unless released.
-using ValueCell = detail::OwnedValue;
+using ValueCell = nodes::OwnedValue;
 
 // ---- Statement expressions (sums, assignment, increment) -------------------------------
 // A statement expression: a term followed by "+"/"-" terms, or, directly

@@ -273,7 +273,7 @@ void postfix(textptr inf, quolyptr* qp, quolyptr n, nameptr* flag, bool take) {
     imptr e = nullptr;
     get_exponent(inf, flag, &e, true);
     own_value(qp, n, false);
-    detail::OwnedInteger exponent(e);
+    nodes::OwnedInteger exponent(e);
     raise_to_power(n, e);
   } else if (is_tok("!")) {
     own_value(qp, n, false);

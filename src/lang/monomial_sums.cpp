@@ -65,7 +65,7 @@ imptr number_of_digits(std::string_view d) {
     for (const char c : d) v = v * 10 + static_cast<unsigned>(c - '0');
     return new_wide_number(static_cast<wide_int>(v));
   }
-  detail::ScratchNumber x;
+  nodes::ScratchNumber x;
   decimal_to_big(std::string(d), x.get());
   return x.release();
 }
@@ -256,9 +256,9 @@ class Builder {
     if (level > vars_) {
       imptr c = monos_[order[lo]].coef;
       monos_[order[lo]].coef = nullptr;
-      return detail::new_leaf(c);
+      return nodes::new_leaf(c);
     }
-    detail::OwnedPoly head;
+    nodes::OwnedPoly head;
     poly* tail = head.cell();
     std::size_t i = lo;
     while (i < hi) {
@@ -269,9 +269,9 @@ class Builder {
       if (e == 0 && i == lo) {
         // the variable is absent: a constant stays bare, a polynomial is padded
         if (c->numb) return c;
-        return detail::new_term(0, c);
+        return nodes::new_term(0, c);
       }
-      *tail = e == 0 && c->numb ? c : detail::new_term(e, c);
+      *tail = e == 0 && c->numb ? c : nodes::new_term(e, c);
       tail = &(*tail)->next;
       i = j;
     }
@@ -344,18 +344,18 @@ bool read_monomial_sum(textptr inf, nameptr* flag, quolyptr n) {
   // The value: 0, a constant, or the polynomial.
   quoly value = nullptr;
   if (kept.empty()) {
-    value = detail::new_number_value(new_word_number(0));
+    value = nodes::new_number_value(new_word_number(0));
   } else {
     Builder builder(exps, vars, monos);
-    detail::OwnedPoly p;
+    nodes::OwnedPoly p;
     p.p = builder.build(kept, 0, kept.size(), 1);
     if (p.p->numb && p.p->next == nullptr) {
       imptr c = p.p->ncoef;
       p.p->ncoef = nullptr;
       free_poly(&p.p);
-      value = detail::new_number_value(c);
+      value = nodes::new_number_value(c);
     } else {
-      value = detail::new_ratfun_value(p.release(), nullptr);
+      value = nodes::new_ratfun_value(p.release(), nullptr);
     }
   }
   // Everything built: the text is taken and the scanner moved past it.

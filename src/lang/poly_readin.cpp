@@ -40,10 +40,10 @@ bool minus_warning = false;
 
 namespace {
 
-using detail::new_leaf;
-using detail::new_ratfun_value;
-using detail::new_term;
-using detail::OwnedPoly;
+using nodes::new_leaf;
+using nodes::new_ratfun_value;
+using nodes::new_term;
+using nodes::OwnedPoly;
 
 constexpr std::int32_t constant_level = 16384;
 

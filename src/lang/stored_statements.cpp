@@ -58,7 +58,7 @@ bool opens_pair(const char* endflag) {
   return w != nullptr && tok_is(w);
 }
 
-using detail::new_name;
+using nodes::new_name;
 
 // A token chain under construction, given back unless released.
 class ChainOwner {

@@ -86,7 +86,7 @@ void poly_to_array(std::int32_t rows, std::int32_t start, poly* p) {
     if (t->numb) {
       poly_to_quoly(t, coef);  // a constant coefficient stored as a leaf
     } else {
-      *coef = detail::new_ratfun_value(t->pcoef, nullptr);
+      *coef = nodes::new_ratfun_value(t->pcoef, nullptr);
       t->pcoef = nullptr;
       poly c = (*coef)->numer;
       if (c != nullptr && c->numb && c->next == nullptr) polynum_to_quoly(coef);

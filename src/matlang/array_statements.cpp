@@ -177,7 +177,7 @@ void count_against(textptr inf, MatValue& v, quolyptr n, nameptr* flag) {
 
 // The determinant's options as read, -1 where absent (fct: nil).
 struct DetOptions {
-  detail::OwnedPoly fct;
+  nodes::OwnedPoly fct;
   std::int32_t the_degree = -1;
   std::int32_t the_degree2 = -1;
   std::int32_t the_power = -1;
@@ -370,7 +370,7 @@ void determinant_family(ArrayCode x, textptr inf, MatValue& v, quolyptr n, namep
     if (v.spar == nullptr) v.forget();
   }
   if (floating && x != ArrayCode::hamilton && has_float_image(*n)) {
-    detail::OwnedValue image;
+    nodes::OwnedValue image;
     quoly_float_image(*n, image.cell());
     quoly_from_float_image(image.cell());
     free_quoly(n);

@@ -41,7 +41,7 @@ namespace {
 using matexpr::entry_op;
 
 // A value owned for a scope.
-using Owned = detail::OwnedValue;
+using Owned = nodes::OwnedValue;
 
 // o := v, the old value freed.
 void reset(Owned& o, quoly v) {
@@ -109,7 +109,7 @@ void residue_value(const std::vector<std::int64_t>& c, quolyptr w) {
       *link = leaf;
       break;
     }
-    poly t = detail::new_term(static_cast<std::int32_t>(e), leaf);
+    poly t = nodes::new_term(static_cast<std::int32_t>(e), leaf);
     *link = t;
     link = &t->next;
   }

@@ -390,7 +390,7 @@ void iszero(builtin_func1_EnvRec* env) {
     const std::int64_t cells = v.count();
     for (std::int64_t k = 0; k < cells && zero; ++k) {
       const quoly e = v.arr->stash[k];
-      zero = e == nullptr || (e->numb && detail::num_is_zero_now(e->ncoef));
+      zero = e == nullptr || (e->numb && nodes::num_is_zero_now(e->ncoef));
     }
   }
   free_quoly(env->n);

@@ -233,7 +233,7 @@ void invert_into(MatValue& v, MatValue& w, const tokentipe& optok) {
   if (first_available > work_pool_size) abandon(no_work_array_free_matrix_inversion_error, &optok);
   const std::int32_t m = w.facts.rows;
   w.make_owned();
-  detail::OwnedValue cell;
+  nodes::OwnedValue cell;
   auto inverse = [&] {
     quoly_set(1, cell.cell());  // in the mode of the inversion
     cell.q->next = nullptr;

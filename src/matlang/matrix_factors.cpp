@@ -295,7 +295,7 @@ void alt_power(textptr inf, MatValue& v, nameptr* flag, bool modular) {
   if (!is_tok(",")) abandon(comma_expected_error, &token);
   imptr e = nullptr;
   get_exponent(inf, flag, &e, false);
-  detail::OwnedInteger hold{e};
+  nodes::OwnedInteger hold{e};
   if (!modular) {
     if (!is_tok(")")) abandon(close_paren_expected_error, &token);
     std::int32_t k = 1;
@@ -362,7 +362,7 @@ void apply_power(textptr inf, MatValue& v, nameptr* flag) {
   if (v.count() != static_cast<std::int64_t>(v.rows()) * v.rows()) abandon(matrix_not_square_172_error, &hat);
   imptr e = nullptr;
   get_exponent(inf, flag, &e, true);
-  detail::OwnedInteger hold{e};
+  nodes::OwnedInteger hold{e};
   if (v.is_scalar()) {
     raise_to_power(&v.n, e);
   } else {

@@ -197,7 +197,7 @@ bool sparse_read(textptr inf, MatValue& v, nameptr* flag, bool* eol) {
 
 // The current token appended to the chain after last.
 nameptr append_token(nameptr last) {
-  last->next = detail::new_name(token);
+  last->next = nodes::new_name(token);
   return last->next;
 }
 
@@ -207,7 +207,7 @@ nameptr append_token(nameptr last) {
 // end does, stops there instead of running off the chain).
 void obtain_expression(textptr inf, nameptr* flag, char brace, TextHold& text) {
   const char close = brace == '(' ? ')' : ']';
-  text.head = detail::new_name(token);
+  text.head = nodes::new_name(token);
   nameptr last = text.head;
   std::int32_t depth = 1;
   for (;;) {
@@ -220,7 +220,7 @@ void obtain_expression(textptr inf, nameptr* flag, char brace, TextHold& text) {
   tokentipe end{};
   std::memcpy(end.name, end_marker_name, sizeof end_marker_name);
   end.address = -1;
-  last->next = detail::new_name(end);
+  last->next = nodes::new_name(end);
 }
 
 struct Header {

@@ -45,7 +45,7 @@ std::int32_t power_prelude(workptr arr, arr_descr* arr_facts, bool* arr_free,
       }
       *arr_free = true;
     }
-    detail::OwnedValue det;
+    nodes::OwnedValue det;
     quoly_set(1, det.cell());
     mat_invert(arr, arr, rows, det.cell(), spar, nullptr, -1, -1, -1, 0,
                {.ar_free = *arr_free, .oar_free = *arr_free, .invert = true, .equal = true});

@@ -56,7 +56,7 @@ struct Terms {
 // The coefficient polynomial c of a term as a value: c under a pad term of
 // exponent 0 (the pad node is borrowed for the copy and given back).
 quoly pad_1(poly c) {
-  poly t = detail::new_term(0, c);
+  poly t = nodes::new_term(0, c);
   quoly q = nullptr;
   p_q_assign(t, &q);
   t->pcoef = nullptr;
@@ -65,7 +65,7 @@ quoly pad_1(poly c) {
 }
 
 // Multiplying by 1 changes nothing: that product is skipped.
-bool is_one(quoly c) { return c->numb && detail::num_is_one(c->ncoef); }
+bool is_one(quoly c) { return c->numb && nodes::num_is_one(c->ncoef); }
 
 // B := B + c*I (B square, owned).
 void add_scalar(MatValue& b, quoly c) {

@@ -25,17 +25,17 @@ namespace {
 void fold_denominator(imptr l, quoly v) {
   if (v == nullptr || v->numb || v->denom == nullptr) return;
   if (!v->rat && !monomial(v->denom)) return;
-  detail::ScratchNumber c;
+  nodes::ScratchNumber c;
   abs_val_num(leading_coef(v->denom)->ncoef, c.get());
-  detail::ScratchNumber g;
+  nodes::ScratchNumber g;
   binary_gcd(l, c.get(), g.get());
   if (!is_longint(g.get(), 1)) {
-    detail::ScratchNumber quot;
-    detail::ScratchNumber rem;
+    nodes::ScratchNumber quot;
+    nodes::ScratchNumber rem;
     divide(l, g.get(), quot.get(), rem.get());
     num_assign(quot.get(), l);
   }
-  detail::ScratchNumber prod;
+  nodes::ScratchNumber prod;
   fast_mult(l, c.get(), prod.get());
   num_assign(prod.get(), l);
 }
@@ -44,7 +44,7 @@ void fold_denominator(imptr l, quoly v) {
 
 void findlcm(quolyptr n, sparseptr spar, std::int32_t start, std::int32_t total_rows,
              std::int32_t target_rows, std::int32_t cols) {
-  detail::ScratchNumber l;
+  nodes::ScratchNumber l;
   setvalue(1, l.get());
   if (spar == nullptr) {
     for (std::int32_t c = 0; c < cols; ++c)

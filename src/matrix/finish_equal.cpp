@@ -45,7 +45,7 @@ bool matches(const Part& a, const Part& b, bool neg) {
 }  // namespace
 
 void finish_equal(std::int32_t index, quolyptr n, quoly x, quoly y, const bool want[6]) {
-  detail::ScratchNumber one;
+  nodes::ScratchNumber one;
   setvalue(1, one.get());
   const Part a = part_of(x, want[0], want[1], one.get());
   const Part b = part_of(y, want[2], want[3], one.get());

@@ -131,7 +131,7 @@ bool run_floating_scaled(MatValue& v, quoly t, Op&& op) {
   if (!floating_engines() || !float_ready(v, false) || t == nullptr || !(t->numb || t->rat))
     return false;
   to_float_images(v);
-  detail::OwnedValue image;
+  nodes::OwnedValue image;
   quoly_float_image(t, image.cell());
   {
     FloatingModeGuard floating;

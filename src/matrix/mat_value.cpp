@@ -82,10 +82,10 @@ void MatValue::settle_integers() {
   }
   const std::int64_t m = count();
   bool any = false;
-  for (std::int64_t k = 0; k < m && !any; ++k) any = detail::unreduced_integer(arr->stash[k]);
+  for (std::int64_t k = 0; k < m && !any; ++k) any = nodes::unreduced_integer(arr->stash[k]);
   if (!any) return;
   make_owned();
-  for (std::int64_t k = 0; k < m; ++k) detail::settle_integer_inplace(arr->stash[k]);
+  for (std::int64_t k = 0; k < m; ++k) nodes::settle_integer_inplace(arr->stash[k]);
 }
 
 }  // namespace tavrin

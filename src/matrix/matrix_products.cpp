@@ -25,6 +25,7 @@
 namespace tavrin {
 
 namespace detail {
+using nodes::new_number_value;
 
 sum_way choose_sum_way(bool allnumbs) {
   if (!allnumbs) return sum_way::general;
@@ -182,7 +183,7 @@ quoly or_zero(quoly v) {
 
 // Appends (c, v) at the link *t and moves *t to the new entry's next.
 void append_entry(colm_ptrptr* t, std::int32_t c, quoly v) {
-  detail::OwnedValue held(v);  // until the entry holds it
+  nodes::OwnedValue held(v);  // until the entry holds it
   colm_ptr e = nullptr;
   newcolm(&e);
   e->coord = c;
@@ -252,7 +253,7 @@ bool word_dense_product(workptr a, workptr b, workptr w, std::int32_t rows1, std
         if (s == 0) {
           quoly_set(0, &r);
         } else {
-          r = detail::new_number_value(new_wide_number(s));
+          r = nodes::new_number_value(new_wide_number(s));
         }
         r->next = nullptr;
         w->stash[static_cast<std::size_t>(i) + static_cast<std::size_t>(j) * n1] = r;
@@ -503,7 +504,7 @@ void mult_norm_sparse(workptr arr, workptr arr2, sparseptr* spar, std::int32_t r
 void fast_mat_mult(workptr arr, workptr arr2, workptr z, std::int32_t rows1, std::int32_t rows2,
                    std::int32_t cols2) {
   // Nil cells read as this 0.
-  detail::OwnedValue zero;
+  nodes::OwnedValue zero;
   quoly_set(0, zero.cell());
   zero.q->next = nullptr;
   auto A = [&](std::int32_t i, std::int32_t k) {  // from 1

@@ -333,7 +333,7 @@ bool positive_number(quoly v) {
 void sparse_max_min(sparseptr spar, std::int32_t rows, std::int32_t cols, bool max, bool pos_only,
                     quolyptr n) {
   const bool only_positive = pos_only && !max;
-  detail::OwnedValue zero;
+  nodes::OwnedValue zero;
   quoly_set(0, zero.cell());
   bool zero_seen = only_positive;  // the absent 0 is then never a candidate
   quoly best = nullptr;

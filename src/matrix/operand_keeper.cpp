@@ -42,9 +42,9 @@ void SettledIntegers::settle(arrptr q) {
   }
   for (std::int32_t k = q->start; k <= q->stop; ++k) {
     const quoly v = *arp_cell(k);
-    if (!detail::unreduced_integer(v)) continue;
+    if (!nodes::unreduced_integer(v)) continue;
     words_.emplace_back(v->ncoef, v->ncoef->lint);
-    detail::settle_integer_inplace(v);
+    nodes::settle_integer_inplace(v);
   }
 }
 

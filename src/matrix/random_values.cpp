@@ -26,14 +26,14 @@ void randomize(bool again, quolyptr n) {
     if (r < 0) r = -r;
     r %= 268435456;
   }
-  detail::ScratchNumber value;
+  nodes::ScratchNumber value;
   if (modularmode) {
     special_set(static_cast<std::int32_t>(r), value.get());
     change_num(value.get(), true, false);
   } else {
     setvalue(static_cast<std::int32_t>(r), value.get());
   }
-  detail::ScratchNumber result;
+  nodes::ScratchNumber result;
   quot(value.get(), &rand_denom_n, result.get());
   // A copy: the scratch number's limbs go back with it.
   free_quoly(n);

@@ -39,7 +39,7 @@ namespace tavrin {
 
 namespace {
 
-using detail::OwnedValue;
+using nodes::OwnedValue;
 
 // A polynomial with integer coefficients (an integer number counts).
 bool integer_polynomial(quoly v) {
@@ -52,7 +52,7 @@ bool integer_polynomial(quoly v) {
 bool exact_quotient(quoly t, quoly d) {
   if (t->numb || d->numb || t->denom != nullptr || d->denom != nullptr) return false;
   if (!flat_exact_quotient(t->numer, d->numer, &t->numer, polynames)) return false;
-  if (detail::is_bare_leaf(t->numer)) polynum_to_quoly(&t);
+  if (nodes::is_bare_leaf(t->numer)) polynum_to_quoly(&t);
   return true;
 }
 
@@ -234,7 +234,7 @@ bool lifted_rref(quolyptr n, std::int32_t start, std::int32_t rows, std::int32_t
     if (!shaped) continue;
     // Nothing below can fail.
     OwnedValue d;
-    d.q = detail::new_number_value(den.to_number());
+    d.q = nodes::new_number_value(den.to_number());
     for (std::int32_t c = 0; c < cols; ++c) {
       const std::int32_t at = place[static_cast<std::size_t>(c)];
       const auto j = static_cast<std::int32_t>(std::lower_bound(other.begin(), other.end(), c) - other.begin());
@@ -246,7 +246,7 @@ bool lifted_rref(quolyptr n, std::int32_t start, std::int32_t rows, std::int32_t
           quoly_set(0, &cell);
         } else {
           OwnedValue x;
-          x.q = detail::new_number_value(num.at(i, j).to_number());
+          x.q = nodes::new_number_value(num.at(i, j).to_number());
           quoly v = nullptr;
           quoly_quot(x.q, d.q, &v, false);
           free_quoly(&cell);

@@ -61,7 +61,7 @@ void int_sub_product(imptr x, imptr factor, imptr y) {
     set_wide_number(wide_number_value(x) - wide_number_value(factor) * wide_number_value(y), x);
     return;
   }
-  detail::ScratchNumber p;
+  nodes::ScratchNumber p;
   fast_mult(factor, y, p.get());
   fastdiff(x, p.get());
 }

@@ -32,7 +32,7 @@ namespace tavrin {
 
 namespace {
 
-using detail::OwnedValue;
+using tavrin::nodes::OwnedValue;
 
 // -f, owned until the end of the statement that asks for it.
 OwnedValue negated(quoly f) {

@@ -58,7 +58,7 @@ poly copy_list(poly p, bool shallow) {
     if (p->numb) {
       n = copy_leaf(p);
     } else {
-      n = detail::new_term(p->exp, nullptr);
+      n = nodes::new_term(p->exp, nullptr);
       if (shallow) {
         n->pcoef = copy_list(p->pcoef, false);
       } else {

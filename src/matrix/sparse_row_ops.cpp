@@ -114,7 +114,7 @@ auto exact_make(quoly factor) {
     if (std::int64_t y = 0; small && small_integer(s->val, &y)) {
       const __int128 v = static_cast<__int128>(f) * y;
       if (v == 0) return nullptr;
-      if (v < word_limit62 && v > -word_limit62) return detail::new_number_value(new_word_number(static_cast<std::int64_t>(v)));
+      if (v < word_limit62 && v > -word_limit62) return nodes::new_number_value(new_word_number(static_cast<std::int64_t>(v)));
     }
     quoly p = nullptr;
     quoly_mult(factor, s->val, &p);
@@ -246,7 +246,7 @@ bool num_nonpositive(imptr x) { return x->head == nullptr || x->head->value <= 0
 // Step 1 of both reductions: m := m rem pseudodet when |m| >= |pseudodet|.
 bool reduce_step1(imptr m, imptr pseudodet) {
   if (abs_larger(pseudodet, m)) return false;
-  detail::ScratchNumber q;
+  nodes::ScratchNumber q;
   divide(m, pseudodet, q.get(), m);
   return true;
 }
@@ -321,7 +321,7 @@ void sparse_int_rowred(sparseptr, colm_ptrptr t, colm_ptrptr u, std::int32_t, st
     return;
   }
   {
-    detail::ScratchNumber rem;
+    nodes::ScratchNumber rem;
     divide((*uk)->val->ncoef, (*tk)->val->ncoef, factor, rem.get());
   }
   // A zero quotient is an ordinary step: the pivot is not the least entry
@@ -330,7 +330,7 @@ void sparse_int_rowred(sparseptr, colm_ptrptr t, colm_ptrptr u, std::int32_t, st
   in_place_neg(factor);
   sparse_int_rowred_EnvRec env{wantmod, wanthalf, wantsmallest, pseudodet, halfpseudo, k2};
   if (wantsmallest) env.key = (*tk)->val->ncoef;
-  detail::ScratchNumber n2;
+  nodes::ScratchNumber n2;
   merge_into_row(
       u, *t,
       [&](colm_ptr e, colm_ptr s) {

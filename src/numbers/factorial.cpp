@@ -24,8 +24,8 @@
 
 namespace tavrin {
 
-using detail::new_number_value;
-using detail::ScratchNumber;
+using nodes::new_number_value;
+using nodes::ScratchNumber;
 
 namespace {
 

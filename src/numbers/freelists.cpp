@@ -554,7 +554,7 @@ namespace {
 template <class Set>
 void set_number_cell(quoly* q, Set set) {
   free_quoly(q);
-  quoly r = detail::new_number_value(nullptr);
+  quoly r = nodes::new_number_value(nullptr);
   newimag(&r->ncoef);
   set(r->ncoef);
   *q = r;
@@ -579,7 +579,7 @@ void quoly_set_integer(std::int64_t v, quoly* q) {
     quoly_set(static_cast<std::int32_t>(v), q);
   } else {
     free_quoly(q);
-    *q = detail::new_number_value(new_word_number_slow(v));
+    *q = nodes::new_number_value(new_word_number_slow(v));
   }
   (*q)->next = nullptr;
 }

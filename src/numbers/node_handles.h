@@ -14,7 +14,7 @@
 #include "numbers/freelists.h"
 #include "numbers/word_mod.h"
 
-namespace tavrin::detail {
+namespace tavrin::nodes {
 
 // ---- Owning handles --------------------------------------------------------------------
 
@@ -226,4 +226,4 @@ class RingOperand {
   quoly v_;
 };
 
-}  // namespace tavrin::detail
+}  // namespace tavrin::nodes

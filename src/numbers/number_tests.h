@@ -5,7 +5,7 @@
 #include "core/globals.h"
 #include "core/records.h"
 
-namespace tavrin::detail {
+namespace tavrin::nodes {
 
 // The number n is 0 in the mode now in force (floating 0.0, word 0, big
 // leading limb 0; a big integer has at least one limb).
@@ -24,4 +24,4 @@ inline bool num_is_one(imptr a) {
   return a->size == 1 && a->head->value == 1;
 }
 
-}  // namespace tavrin::detail
+}  // namespace tavrin::nodes

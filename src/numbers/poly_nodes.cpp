@@ -7,7 +7,7 @@
 namespace tavrin {
 
 bool poly_iszero(poly p) {
-  if (!detail::is_bare_leaf(p)) return false;
+  if (!nodes::is_bare_leaf(p)) return false;
   const imptr n = p->ncoef;
   if (flotemode) return n->flote == 0.0L;
   if (lintmode) return n->lint == 0;
@@ -20,7 +20,7 @@ poly leading_coef(poly p) {
 }
 
 void add_pad(poly* r, std::int32_t h) {
-  for (std::int32_t k = 0; k < h; ++k) *r = detail::new_term(0, *r);
+  for (std::int32_t k = 0; k < h; ++k) *r = nodes::new_term(0, *r);
 }
 
 poly field_leading_coef(poly q, polypt pt, polypt* pt2) {

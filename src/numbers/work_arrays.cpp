@@ -59,7 +59,7 @@ void identi(workptr arr, std::int32_t rows, bool arr_free) {
     }
     const std::int32_t v = k % (rows + 1) == 0 ? 1 : 0;
     if (big_integers) {
-      arr->stash[k] = detail::new_number_value(new_word_number(v));
+      arr->stash[k] = nodes::new_number_value(new_word_number(v));
     } else {
       quoly_set(v, &arr->stash[k]);
       arr->stash[k]->next = nullptr;

@@ -378,7 +378,7 @@ ZInt ZInt::gcd(const ZInt& a, const ZInt& b) {
     }
     return ZInt(static_cast<std::int64_t>(x));
   }
-  detail::ScratchNumber x, y;
+  nodes::ScratchNumber x, y;
   imptr xa = a.to_number(), yb = b.to_number();
   num_assign(xa, x.get());
   num_assign(yb, y.get());

@@ -211,14 +211,14 @@ poly term_list_of(const IntPoly& a, F&& number_at) {
       poly_set(0, &r);
       return r;
     }
-    return detail::new_leaf(number_at(0));
+    return nodes::new_leaf(number_at(0));
   }
-  detail::OwnedPoly head;
+  nodes::OwnedPoly head;
   poly* tail = head.cell();
   for (std::int32_t i = a.degree(); i >= 0; --i) {
     if (a.len(i) == 0) continue;
-    poly leaf = detail::new_leaf(number_at(i));
-    *tail = i == 0 ? leaf : detail::new_term(i, leaf);
+    poly leaf = nodes::new_leaf(number_at(i));
+    *tail = i == 0 ? leaf : nodes::new_term(i, leaf);
     tail = &(*tail)->next;
   }
   return head.release();

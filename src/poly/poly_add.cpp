@@ -12,7 +12,7 @@
 
 namespace tavrin {
 
-using detail::is_bare_leaf;
+using nodes::is_bare_leaf;
 using detail::NumMode;
 using detail::num_combine;
 using detail::num_combine_new;
@@ -103,7 +103,7 @@ struct Merge {
   // Two whole constants: their sum or difference, a zero included.
   static poly leaves(poly n, poly m, Released& rel) {
     if constexpr (N == Use::kept) {
-      return detail::new_leaf(num_combine_new<M, Sub>(n->ncoef, m->ncoef));
+      return nodes::new_leaf(num_combine_new<M, Sub>(n->ncoef, m->ncoef));
     } else {
       num_combine<M, Sub>(n->ncoef, m->ncoef);
       if constexpr (Mu == Use::consumed) rel.leaf(m);
@@ -165,7 +165,7 @@ struct Merge {
         return c;
       }
     }
-    if constexpr (N == Use::kept) return detail::new_term(n->exp, c);
+    if constexpr (N == Use::kept) return nodes::new_term(n->exp, c);
     n->pcoef = c;
     return n;
   }
@@ -198,7 +198,7 @@ struct Merge {
         ScopedValue<poly> alone(m->next, nullptr);  // cut from its successors (Laurent lists)
         c = run(n->pcoef, m, rel);
       }
-      if constexpr (N == Use::kept) return detail::new_term(n->exp, c);
+      if constexpr (N == Use::kept) return nodes::new_term(n->exp, c);
       n->pcoef = c;
       return n;
     } else if (!m->numb) {  // n is the constant leaf: the result is n -+ m's coefficient
@@ -210,7 +210,7 @@ struct Merge {
         ScopedValue<poly> alone(n->next, nullptr);  // cut from its successors (Laurent lists)
         c = run(n, m->pcoef, rel);
       }
-      if constexpr (Mu == Use::kept) return detail::new_term(0, c);
+      if constexpr (Mu == Use::kept) return nodes::new_term(0, c);
       m->pcoef = c;
       return m;
     } else if constexpr (N == Use::kept) {
@@ -219,7 +219,7 @@ struct Merge {
         free_imag(&r);
         return nullptr;
       }
-      return detail::new_leaf(r);
+      return nodes::new_leaf(r);
     } else {
       num_combine<M, Sub>(n->ncoef, m->ncoef);
       if constexpr (Mu == Use::consumed) rel.leaf(m);

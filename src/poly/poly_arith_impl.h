@@ -18,6 +18,7 @@
 #include "numbers/word_mod.h"
 
 namespace tavrin::detail {
+using nodes::OwnedNumber;
 
 // The arithmetic mode of the leaves, in the order the flags are tested.
 enum class NumMode { floating, char2, modular, word, big };

@@ -10,10 +10,10 @@
 
 namespace tavrin {
 
-using detail::is_bare_leaf;
-using detail::new_leaf;
-using detail::new_ratfun_value;
-using detail::new_term;
+using nodes::is_bare_leaf;
+using nodes::new_leaf;
+using nodes::new_ratfun_value;
+using nodes::new_term;
 
 namespace {
 

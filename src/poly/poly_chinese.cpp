@@ -20,10 +20,10 @@
 
 namespace tavrin {
 
-using detail::is_bare_leaf;
-using detail::OwnedPoly;
-using detail::ScratchNumber;
-using detail::num_is_zero_now;
+using nodes::is_bare_leaf;
+using nodes::OwnedPoly;
+using nodes::ScratchNumber;
+using nodes::num_is_zero_now;
 
 namespace {
 

@@ -7,9 +7,9 @@
 
 namespace tavrin {
 
-using detail::is_bare_leaf;
-using detail::new_term;
-using detail::OwnedPoly;
+using nodes::is_bare_leaf;
+using nodes::new_term;
+using nodes::OwnedPoly;
 
 namespace {
 

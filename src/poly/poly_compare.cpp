@@ -16,9 +16,9 @@ namespace tavrin {
 
 using detail::copy_list;
 using detail::copy_node_alone;
-using detail::is_bare_leaf;
-using detail::new_ratfun_value;
-using detail::new_term;
+using nodes::is_bare_leaf;
+using nodes::new_ratfun_value;
+using nodes::new_term;
 
 namespace {
 
@@ -66,7 +66,7 @@ void poly_inplace(poly p) {
 }
 
 void quoly_inplace(quoly q) {
-  detail::settle_integer_inplace(q);
+  nodes::settle_integer_inplace(q);
   if (q->numb) {
     in_place_neg(q->ncoef);
   } else {
@@ -101,7 +101,7 @@ bool poly_neg(poly p, poly q) { return same_walk(p, q, negtive); }
 bool quoly_equal(quoly p, quoly q) {
   if (p->numb != q->numb) return false;
   if (p->numb) {
-    const detail::RingOperand a(p), b(q);
+    const nodes::RingOperand a(p), b(q);
     return equal(a.get()->ncoef, b.get()->ncoef);
   }
   return poly_equal(p->numer, q->numer) && poly_equal(p->denom, q->denom);
@@ -110,14 +110,14 @@ bool quoly_equal(quoly p, quoly q) {
 bool quoly_negtive(quoly p, quoly q) {
   if (p->numb != q->numb) return false;
   if (p->numb) {
-    const detail::RingOperand a(p), b(q);
+    const nodes::RingOperand a(p), b(q);
     return negtive(a.get()->ncoef, b.get()->ncoef);
   }
   return poly_neg(p->numer, q->numer) && poly_equal(p->denom, q->denom);
 }
 
 bool quoly_larger(quoly p, quoly q) {
-  const detail::RingOperand a(p), b(q);
+  const nodes::RingOperand a(p), b(q);
   return bigger(a.get()->ncoef, b.get()->ncoef);
 }
 

@@ -43,7 +43,7 @@ void find_gcdcoefs(poly p, imptr com) {
 
 void find_common_content(poly a, poly b, imptr com) {
   if (poly_iszero(a) || poly_iszero(b)) {  // each content as find_gcdcoefs has it
-    detail::ScratchNumber cb;
+    nodes::ScratchNumber cb;
     find_gcdcoefs(a, com);
     find_gcdcoefs(b, cb.get());
     binary_gcd(com, cb.get(), com);

@@ -16,10 +16,10 @@ namespace tavrin {
 
 using detail::copy_list;
 using detail::copy_number;
-using detail::is_bare_leaf;
-using detail::new_leaf;
-using detail::new_number_value;
-using detail::new_ratfun_value;
+using nodes::is_bare_leaf;
+using nodes::new_leaf;
+using nodes::new_number_value;
+using nodes::new_ratfun_value;
 
 // ---- Exponent arithmetic ----------------------------------------------------
 
@@ -212,7 +212,7 @@ void spec_poly_assign(poly p, poly* q) {
     if (p->numb) {
       t = new_leaf(p->ncoef);  // a Laurent leaf inside the list: its number shared
     } else {
-      t = detail::new_term(p->exp, p->pcoef);
+      t = nodes::new_term(p->exp, p->pcoef);
     }
     *link = t;
     link = &t->next;
@@ -227,7 +227,7 @@ void mini_copy(poly p, poly* q) {
     *q = r;
     return;
   }
-  poly t = detail::new_term(p->exp, p->pcoef, p->next);
+  poly t = nodes::new_term(p->exp, p->pcoef, p->next);
   p->next = nullptr;
   p->pcoef = nullptr;
   *q = t;

@@ -12,7 +12,7 @@
 
 namespace tavrin {
 
-using detail::is_bare_leaf;
+using tavrin::nodes::is_bare_leaf;
 
 namespace {
 

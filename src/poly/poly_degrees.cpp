@@ -9,7 +9,7 @@
 
 namespace tavrin {
 
-using detail::is_bare_leaf;
+using nodes::is_bare_leaf;
 
 namespace {
 

@@ -19,9 +19,9 @@
 
 namespace tavrin {
 
-using detail::is_bare_leaf;
-using detail::ScratchNumber;
-using detail::num_is_one;
+using nodes::is_bare_leaf;
+using nodes::ScratchNumber;
+using nodes::num_is_one;
 
 namespace {
 
@@ -181,7 +181,7 @@ poly poly_derivative(poly n, std::int32_t degree) {
   // for a one-limb integer, the product by the exponent set as a number for
   // a longer one (no falling factorial, no list of one product).
   const bool word_factor_route = degree == 1 && !ring.flote && !ring.lint && !ring.modular;
-  detail::OwnedPoly built;
+  nodes::OwnedPoly built;
   poly* link = &built.p;
   ScratchNumber f;
   for (poly node = n; node != nullptr; node = node->next) {
@@ -199,7 +199,7 @@ poly poly_derivative(poly n, std::int32_t degree) {
         special_set(e, f.get());
         r = detail::num_product_new(f.get(), c->ncoef);
       }
-      coef = detail::new_leaf(r);
+      coef = nodes::new_leaf(r);
     } else {
       if (!falling_factorial(e, degree, f.get(), ring)) continue;
       if (num_is_one(f.get())) {

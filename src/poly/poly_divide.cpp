@@ -18,11 +18,11 @@
 
 namespace tavrin {
 
-using detail::degree;
-using detail::is_bare_leaf;
+using nodes::degree;
+using nodes::is_bare_leaf;
 using detail::is_zero;
 using detail::make_term;
-using detail::OwnedPoly;
+using nodes::OwnedPoly;
 using detail::below;
 using detail::install;
 using detail::TermList;
@@ -34,7 +34,7 @@ poly number_leaf(imptr n, imptr d, char which) {
   imptr x;
   newimag(&x);
   OwnedPoly leaf;
-  leaf.p = detail::new_leaf(x);
+  leaf.p = nodes::new_leaf(x);
   mod_or_div(n, d, x, which, pos_mod);
   return leaf.release();
 }
@@ -58,7 +58,7 @@ class WorkLevel {
   polypt get() const { return pt_; }
 
  private:
-  std::optional<detail::DummyLevel> dummy_;
+  std::optional<nodes::DummyLevel> dummy_;
   polypt pt_;
 };
 
@@ -274,17 +274,17 @@ void poly_mod_and_div(poly n, poly m, poly* r, poly* qt, polypt pt, const Ring& 
 // ---- Values ----------------------------------------------------------------------------------
 
 void quoly_mod_or_div(quoly n, quoly m, quolyptr p, char which) {
-  detail::OwnedValue result;
+  nodes::OwnedValue result;
   if (n->numb && m->numb) {
     imptr x;
     newimag(&x);
-    result.q = detail::new_number_value(x);
+    result.q = nodes::new_number_value(x);
     mod_or_div(n->ncoef, m->ncoef, x, which, pos_mod);
   } else {
     OwnedPoly constant_divisor;
     poly divisor = m->numer;
     if (m->numb) {
-      constant_divisor.p = detail::new_leaf(detail::copy_number(m->ncoef));
+      constant_divisor.p = nodes::new_leaf(detail::copy_number(m->ncoef));
       divisor = constant_divisor.p;
     }
     if (!n->numb) {
@@ -295,21 +295,21 @@ void quoly_mod_or_div(quoly n, quoly m, quolyptr p, char which) {
         error(zero_denominator_error, &token);
         imptr x;
         newimag(&x);
-        result.q = detail::new_number_value(x);
+        result.q = nodes::new_number_value(x);
         setvalue(0, x);
       } else {
         poly nu = numer.release();
-        result.q = detail::new_ratfun_value(nu, denom.release());
+        result.q = nodes::new_ratfun_value(nu, denom.release());
         check_quoly(&result.q, false);
       }
     } else {
       OwnedPoly leaf, res;
-      leaf.p = detail::new_leaf(detail::copy_number(n->ncoef));
+      leaf.p = nodes::new_leaf(detail::copy_number(n->ncoef));
       poly_mod_or_div(leaf.p, divisor, &res.p, which, polynames);
       if (is_bare_leaf(res.p)) {
         poly_consume(&res.p, &result.q);
       } else {
-        result.q = detail::new_ratfun_value(res.release(), nullptr);
+        result.q = nodes::new_ratfun_value(res.release(), nullptr);
       }
     }
   }

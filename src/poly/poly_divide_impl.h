@@ -22,6 +22,10 @@
 #include "poly/poly_upcalls.h"
 
 namespace tavrin::detail {
+using tavrin::nodes::OwnedPoly;
+using tavrin::nodes::degree;
+using tavrin::nodes::is_bare_leaf;
+using tavrin::nodes::num_is_zero_now;
 
 // The leading coefficient's node: a leaf itself, else its coefficient.
 inline poly lead_node(poly p) { return p->numb ? p : p->pcoef; }

@@ -17,7 +17,7 @@
 
 namespace tavrin {
 
-using detail::is_bare_leaf;
+using nodes::is_bare_leaf;
 
 namespace {
 
@@ -188,7 +188,7 @@ poly eval_list(poly q, poly arg, std::int32_t level, const Ring& ring) {
       imptr n;
       newimag(&n);
       n->lint = v;
-      return detail::new_leaf(n);
+      return nodes::new_leaf(n);
     }
     if (!ring.lint && !ring.flote) {
       imptr n = nullptr;
@@ -197,7 +197,7 @@ poly eval_list(poly q, poly arg, std::int32_t level, const Ring& ring) {
         free_imag(&n);
         return nullptr;
       }
-      return detail::new_leaf(n);
+      return nodes::new_leaf(n);
     }
   }
   if (is_bare_leaf(q) || arg == nullptr) return poly_iszero(q) ? nullptr : detail::copy_list(q);
@@ -212,7 +212,7 @@ poly eval_list(poly q, poly arg, std::int32_t level, const Ring& ring) {
 
   // Horner's rule in the top variable with the value arg.
   poly below = arg->next;
-  detail::OwnedPoly acc;
+  nodes::OwnedPoly acc;
   acc.p = eval_node(q, below, level, ring);
   std::int32_t prev = q->exp;
   for (poly t = q->next; t != nullptr; t = t->next) {

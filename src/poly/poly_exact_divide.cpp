@@ -25,9 +25,9 @@ namespace tavrin {
 
 using detail::FieldInverse;
 using detail::in_field_levels;
-using detail::is_bare_leaf;
+using nodes::is_bare_leaf;
 using detail::NegatedTail;
-using detail::OwnedPoly;
+using nodes::OwnedPoly;
 
 namespace {
 
@@ -443,7 +443,7 @@ void monic_poly(poly* q, poly* r, polypt pt, const Ring& ring) {
     newimag(&cn);
     cn->flote = c;
     free_poly(r);
-    *r = detail::new_leaf(cn);
+    *r = nodes::new_leaf(cn);
     return;
   }
   if (!ring.modular) {

@@ -29,10 +29,10 @@
 
 namespace tavrin {
 
-using detail::degree;
-using detail::is_bare_leaf;
+using nodes::degree;
+using nodes::is_bare_leaf;
 using detail::is_zero;
-using detail::OwnedPoly;
+using nodes::OwnedPoly;
 
 namespace {
 
@@ -60,7 +60,7 @@ class ShiftedView {
       t->exp += s;
     }
     if (leaf_ != nullptr) {
-      wrapper_ = detail::new_term(s, leaf_);
+      wrapper_ = nodes::new_term(s, leaf_);
       prev_->next = wrapper_;
     }
   }
@@ -92,7 +92,7 @@ void mult_by_t_to_expon(poly* p, std::int32_t s) {
   poly* link = p;
   for (poly t = *p; t != nullptr; t = t->next) {
     if (t->numb) {
-      poly w = detail::new_term(s, t, t->next);
+      poly w = nodes::new_term(s, t, t->next);
       t->next = nullptr;
       *link = w;
       break;

@@ -28,10 +28,10 @@ namespace tavrin {
 
 divide_route_counts divide_routes{};
 
-using detail::degree;
-using detail::is_bare_leaf;
+using nodes::degree;
+using nodes::is_bare_leaf;
 using detail::lead_node;
-using detail::OwnedPoly;
+using nodes::OwnedPoly;
 using detail::install;
 
 namespace {
@@ -137,7 +137,7 @@ poly word_leaf(std::int32_t v) {
   imptr x;
   newimag(&x);
   x->lint = v;
-  return detail::new_leaf(x);
+  return nodes::new_leaf(x);
 }
 
 }  // namespace

@@ -19,10 +19,10 @@
 
 namespace tavrin {
 
-using detail::is_bare_leaf;
+using nodes::is_bare_leaf;
 using detail::is_zero;
 using detail::LaurentShift;
-using detail::OwnedPoly;
+using nodes::OwnedPoly;
 
 namespace {
 

@@ -46,8 +46,8 @@ using detail::WordTerms;
 using detail::flat_max_levels;
 using detail::high_part;
 using detail::mask_below;
-using detail::new_leaf;
-using detail::new_term;
+using nodes::new_leaf;
+using nodes::new_term;
 
 enum class Coefs { residues, small_integers, big_integers };
 
@@ -173,7 +173,7 @@ void heap_walk(const Flat& a, const Flat& b, Start start, Add add, End end) {
 }
 
 void heap_big(const Flat& a, const Flat& b, Terms& out) {
-  std::optional<detail::OwnedNumber> acc;  // the sum of the current key's products
+  std::optional<nodes::OwnedNumber> acc;  // the sum of the current key's products
   std::uint64_t key = 0;
   std::int64_t until_poll = detail::flat_poll_products / 16;  // each product a long one
   heap_walk(
@@ -183,7 +183,7 @@ void heap_big(const Flat& a, const Flat& b, Terms& out) {
           until_poll = detail::flat_poll_products / 16;
           check_interrupt();
         }
-        detail::OwnedNumber term;
+        nodes::OwnedNumber term;
         fast_mult(a.num[i], b.num[j], term.get());
         if (!acc) {
           acc.emplace(term.release());
@@ -758,7 +758,7 @@ class ListBuilder {
       i = j;
     }
     const std::size_t count = runs_.size() - first;
-    detail::OwnedPoly list;
+    nodes::OwnedPoly list;
     poly* link = &list.p;
     for (std::size_t r = 0; r < count; ++r) {
       poly node = new_term(static_cast<std::int32_t>((key_[runs_[first + r]] >> sh) & fmask), nullptr);
@@ -792,7 +792,7 @@ class ListBuilder {
   poly build_deepest(std::size_t lo, std::size_t hi) {
     const std::uint64_t fmask = mask_below(pk_.width[static_cast<std::size_t>(pk_.depth - 1)]);
     const std::size_t first = nodes_.size();
-    detail::OwnedPoly list;
+    nodes::OwnedPoly list;
     poly* link = &list.p;
     // Each term takes its leaf right after it (a list freed gives its
     // records back in that order); the numbers come last, from the lowest
@@ -864,7 +864,7 @@ bool flat_exact_quotient(poly n, poly m, poly* q, polypt pol, const Ring& ring) 
   if (ring.flote || ring.modular || ring.lint) return false;
   for (polypt l = pol; l != nullptr; l = l->next)
     if (l->p != nullptr) return false;
-  if (detail::is_bare_leaf(n) || detail::is_bare_leaf(m)) return false;
+  if (nodes::is_bare_leaf(n) || nodes::is_bare_leaf(m)) return false;
   FlatScan sn, sm;
   scan(n, 0, false, sn, ring);
   scan(m, 0, false, sm, ring);
@@ -901,7 +901,7 @@ std::int64_t leaf_count_capped(poly n, std::int64_t cap) {
     poly p = stack.back();
     stack.pop_back();
     for (; p != nullptr; p = p->next) {
-      if (p->numb || detail::is_bare_leaf(p->pcoef)) {
+      if (p->numb || nodes::is_bare_leaf(p->pcoef)) {
         ++count;
       } else {
         stack.push_back(p->pcoef);
@@ -922,7 +922,7 @@ bool flat_poly_mult(poly n, poly m, poly* p, polypt pol, const Ring& ring) {
   const detail::FlatProductDepth depth;
   for (polypt l = pol; l != nullptr; l = l->next)
     if (l->p != nullptr) return false;
-  if (detail::is_bare_leaf(n) || detail::is_bare_leaf(m)) return false;
+  if (nodes::is_bare_leaf(n) || nodes::is_bare_leaf(m)) return false;
   const bool modular = ring.modular;
   FlatScan sn, sm;
   scan(n, 0, modular, sn, ring);
@@ -1041,7 +1041,7 @@ bool flat_mult_add(poly n, poly m, poly c, bool sub, poly* p, polypt pol, const 
   if (ring.flote || ring.modular || ring.lint) return false;
   for (polypt l = pol; l != nullptr; l = l->next)
     if (l->p != nullptr) return false;
-  if (detail::is_bare_leaf(n) || detail::is_bare_leaf(m)) return false;
+  if (nodes::is_bare_leaf(n) || nodes::is_bare_leaf(m)) return false;
   FlatScan sn, sm, sc;
   scan(n, 0, false, sn, ring);
   scan(m, 0, false, sm, ring);

@@ -11,6 +11,9 @@
 #include "numbers/node_handles.h"
 
 namespace tavrin::detail {
+using tavrin::nodes::is_bare_leaf;
+using tavrin::nodes::new_leaf;
+using tavrin::nodes::new_term;
 
 // ---- Walks over the leaves ---------------------------------------------------------------
 

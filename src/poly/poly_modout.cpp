@@ -26,11 +26,11 @@
 
 namespace tavrin {
 
-using detail::degree;
-using detail::is_bare_leaf;
+using nodes::degree;
+using nodes::is_bare_leaf;
 using detail::is_zero;
 using detail::lead_node;
-using detail::OwnedPoly;
+using nodes::OwnedPoly;
 using detail::PaddedFactor;
 
 namespace {
@@ -208,7 +208,7 @@ void fold_poly(poly* p, poly* modder, std::int32_t expon, polypt pp) {
     std::printf("%" PRId32 "\n", d);
     return;
   }
-  detail::DummyLevel work(pp);
+  nodes::DummyLevel work(pp);
   OwnedPoly tail, folded_tail;
   if (ring.laurent) {
     tail.p = cut_negative_tail(p);

@@ -30,9 +30,9 @@
 
 namespace tavrin {
 
-using detail::is_bare_leaf;
-using detail::new_leaf;
-using detail::new_term;
+using nodes::is_bare_leaf;
+using nodes::new_leaf;
+using nodes::new_term;
 
 mult_route_counts mult_routes{};
 
@@ -42,7 +42,7 @@ namespace {
 
 // p is the zero polynomial (poly_iszero, inline for the product loops).
 inline bool is_zero_poly(poly p) {
-  return p->numb && p->next == nullptr && detail::num_is_zero_now(p->ncoef);
+  return p->numb && p->next == nullptr && nodes::num_is_zero_now(p->ncoef);
 }
 
 // The k-th node of p (k >= 1).
@@ -102,7 +102,7 @@ poly karatsuba_split(poly n, poly m, std::int32_t size1, std::int32_t size2, std
   std::int32_t s = nth_node(n, h1)->exp - e1;
   if (!square) s = std::min(s, nth_node(m, h2)->exp - e2);
   // The temporaries, freed on every exit; a consumed one is taken out first.
-  detail::OwnedPoly sum_n, sum_m, p1, p2, p3;
+  nodes::OwnedPoly sum_n, sum_m, p1, p2, p3;
   {
     detail::SplitView vn, vm;
     vn.split(n, h1, s);
@@ -151,7 +151,7 @@ void by_constant(poly n, poly m, poly* r) {
     return;
   }
   poly c = nc ? n : m;
-  if (detail::num_is_zero_now(c->ncoef)) {
+  if (nodes::num_is_zero_now(c->ncoef)) {
     poly_set(0, r);
   } else {
     scalar_by_poly(c->ncoef, nc ? m : n, r);
@@ -178,14 +178,14 @@ poly term_row(poly a, poly inner, polypt below, bool wrap, std::int32_t E, poly 
               const Ring& ring) {
   const std::int32_t e1 = a->exp;
   poly c1 = a->pcoef;
-  detail::OwnedPoly first, second_list;  // both lists stay terminated
+  nodes::OwnedPoly first, second_list;  // both lists stay terminated
   poly* link = &first.p;
   poly* link2 = &second_list.p;
   bool wrapped = false, second = false, placed = false;
   std::int32_t last_e = 0;
   for (poly j = inner; j != nullptr; j = j->next) {
     std::int32_t e = exp_add(e1, j->exp);
-    detail::OwnedPoly q;
+    nodes::OwnedPoly q;
     if (j->numb) {
       scalar_by_poly(j->ncoef, c1, &q.p);
     } else {
@@ -233,7 +233,7 @@ poly standard_product(poly n, poly m, polypt pol, const Ring& ring) {
     wrap = false;
   polypt below = pol != nullptr ? pol->next : nilpol;
   poly crel = numrel ? pol->p : nullptr;
-  detail::OwnedPoly owned;
+  nodes::OwnedPoly owned;
   poly& r = owned.p;
   for (poly a = outer; a != nullptr; a = a->next) {
     poly row =
@@ -292,12 +292,12 @@ void simplest_standard(poly n, poly m, std::int32_t size1, std::int32_t size2, p
   for (poly a = outer; a != nullptr; a = a->next) {
     imptr c = coef_number(a);
     const std::int32_t ea = a->numb ? 0 : a->exp;
-    detail::OwnedPoly row;  // terminated as it grows
+    nodes::OwnedPoly row;  // terminated as it grows
     poly* link = &row.p;
     for (poly j = inner; j != nullptr; j = j->next) {
       const std::int32_t e = exp_add(ea, j->numb ? 0 : j->exp);
       imptr v = detail::num_product_new(c, coef_number(j));
-      if (detail::num_is_zero_now(v)) {
+      if (nodes::num_is_zero_now(v)) {
         free_imag(&v);
         continue;
       }
@@ -566,7 +566,7 @@ DensePoly gathered_vector(poly n, ResidueGather* gather) {
 void simplest_mult(poly n, poly m, poly* p, std::int32_t size1, std::int32_t size2,
                    std::int32_t expon, std::int32_t exp2, ResidueGather* n_gather,
                    ResidueGather* m_gather, const Ring& ring) {
-  detail::OwnedPoly owned;
+  nodes::OwnedPoly owned;
   poly& r = owned.p;
   if (is_bare_leaf(n) || is_bare_leaf(m)) {
     by_constant(n, m, &r);
@@ -634,7 +634,7 @@ void standard_form(poly p, const Ring& ring) {
 void poly_mult(poly n, poly m, poly* p, polypt pol) { poly_mult(n, m, p, pol, Ring::current()); }
 
 void poly_mult(poly n, poly m, poly* p, polypt pol, const Ring& ring) {
-  detail::OwnedPoly owned;
+  nodes::OwnedPoly owned;
   poly& r = owned.p;
   if (is_bare_leaf(n) || is_bare_leaf(m)) {
     ++mult_routes.constants;

@@ -20,7 +20,7 @@
 
 namespace tavrin {
 
-using detail::is_bare_leaf;
+using nodes::is_bare_leaf;
 using detail::is_zero;
 
 namespace {
@@ -36,9 +36,9 @@ void cancel_contents(quoly q) { cancel_contents(q, Ring::current()); }
 
 void cancel_contents(quoly q, const Ring& ring) {
   if (ring.flote || ring.lint || q->denom == nullptr || is_zero(q->numer)) return;
-  detail::ScratchNumber g;
+  nodes::ScratchNumber g;
   find_common_content(q->numer, q->denom, g.get());
-  if (detail::num_is_one(g.get())) return;
+  if (nodes::num_is_one(g.get())) return;
   num_poly_quot(q->numer, g.get(), 0);
   num_poly_quot(q->denom, g.get(), 0);
 }
@@ -111,7 +111,7 @@ class InstalledRelation {
 }  // namespace
 
 void denominator_lows_to_numerator(quoly q) {
-  detail::OwnedPoly exps;  // the shift list, freed on every exit
+  nodes::OwnedPoly exps;  // the shift list, freed on every exit
   poly tail = nullptr;
   clear_bads(&q->denom, &exps.p, &tail, 2147483647, 0);
   if (exps.p == nullptr) return;

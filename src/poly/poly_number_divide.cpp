@@ -21,8 +21,8 @@
 
 namespace tavrin {
 
-using detail::is_bare_leaf;
-using detail::ScratchNumber;
+using nodes::is_bare_leaf;
+using nodes::ScratchNumber;
 
 namespace {
 
@@ -169,7 +169,7 @@ namespace {
 
 // A fresh number n / d by the rule of quot.
 imptr number_quotient(imptr n, imptr d) {
-  detail::OwnedNumber held;
+  nodes::OwnedNumber held;
   quot(n, d, held.get());
   return held.release();
 }
@@ -181,7 +181,7 @@ poly quotient_list(poly n, imptr d, std::int32_t xx) {
       n,
       [d, xx](poly t) -> poly {
         imptr v = number_quotient(t->ncoef, d);
-        if (!detail::num_is_zero_now(v)) return detail::new_leaf(v);
+        if (!nodes::num_is_zero_now(v)) return nodes::new_leaf(v);
         free_imag(&v);
         // Word arithmetic without a modulus reads integer arguments: there a
         // polynomial is no argument at all (refused once it is read), and
@@ -194,7 +194,7 @@ poly quotient_list(poly n, imptr d, std::int32_t xx) {
       [d, xx](poly c) -> poly {
         if (!is_bare_leaf(c)) return quotient_list(c, d, xx - 1001);
         imptr v = number_quotient(c->ncoef, d);
-        if (!detail::num_is_zero_now(v)) return detail::new_leaf(v);
+        if (!nodes::num_is_zero_now(v)) return nodes::new_leaf(v);
         free_imag(&v);
         return nullptr;
       });
@@ -203,7 +203,7 @@ poly quotient_list(poly n, imptr d, std::int32_t xx) {
 }  // namespace
 
 void poly_quot(poly n, poly m, poly* p, std::int32_t xx) {
-  detail::OwnedPoly out;
+  nodes::OwnedPoly out;
   if (poly_eq_1(m)) {
     poly_assign(n, &out.p);
   } else if (!is_bare_leaf(m)) {
@@ -214,7 +214,7 @@ void poly_quot(poly n, poly m, poly* p, std::int32_t xx) {
     std::fflush(stdout);
     poly_assign(n, &out.p);
   } else if (is_bare_leaf(n)) {
-    out.p = detail::new_leaf(number_quotient(n->ncoef, m->ncoef));
+    out.p = nodes::new_leaf(number_quotient(n->ncoef, m->ncoef));
   } else {
     out.p = quotient_list(n, m->ncoef, xx);
     if (out.p == nullptr) poly_set(0, &out.p);

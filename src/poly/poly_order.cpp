@@ -15,9 +15,9 @@
 
 namespace tavrin {
 
-using detail::is_bare_leaf;
-using detail::new_ratfun_value;
-using detail::new_term;
+using tavrin::nodes::is_bare_leaf;
+using tavrin::nodes::new_ratfun_value;
+using tavrin::nodes::new_term;
 
 // ---- Shape tests ----------------------------------------------------------------------
 

@@ -31,11 +31,11 @@
 
 namespace tavrin {
 
-using detail::degree;
-using detail::DummyLevel;
-using detail::is_bare_leaf;
-using detail::new_term;
-using detail::OwnedPoly;
+using nodes::degree;
+using nodes::DummyLevel;
+using nodes::is_bare_leaf;
+using nodes::new_term;
+using nodes::OwnedPoly;
 
 namespace {
 
@@ -49,7 +49,7 @@ void power_number(imptr num, std::int32_t e) {
   int top = 31;
   while (((ue >> top) & 1u) == 0) --top;
   if (top == 0) return;
-  const detail::OwnedNumber base(detail::copy_number(num));  // freed also when a product is too long
+  const nodes::OwnedNumber base(detail::copy_number(num));  // freed also when a product is too long
   for (int bit = top - 1; bit >= 0; --bit) {
     detail::num_product_inplace(num, num);
     if ((ue >> bit) & 1u) detail::num_product_inplace(num, base.get());
@@ -173,7 +173,7 @@ void num_fold_poly(poly* p, poly* num, std::int32_t expon, const Ring& ring) {
     q->exp = e;
     if (e == 0 && !q->numb && is_bare_leaf(q->pcoef)) detail::unpad_leaf(&q);
     if (!ring.flote && !ring.lint) {
-      if (detail::num_is_zero_now(u.p->ncoef)) {
+      if (nodes::num_is_zero_now(u.p->ncoef)) {
         poly_set(0, &q);
       } else {
         rat_number_mult(q, u.p->ncoef);
@@ -388,7 +388,7 @@ poly binomial_power(poly n, std::int32_t k, polypt pol, const Ring& ring) {
     if (j > 0) poly_mult(power.p, rest->pcoef, &power.p, below, ring);
     OwnedPoly coef;
     poly_assign(power.p, &coef.p);
-    detail::OwnedNumber m;
+    nodes::OwnedNumber m;
     num_assign(binom.v[static_cast<std::size_t>(j)], m.get());
     if (!unit) fast_mult(m.get(), cpow.v[static_cast<std::size_t>(k - j)], m.get());
     num_poly_mult(coef.p, m.get());
@@ -504,7 +504,7 @@ void compute_power(poly* n, std::int32_t expont, polypt pol, const Ring& ring) {
     if (constant) {
       expont %= ring.modulus - 1;
       if (expont == 0) {
-        if (!detail::num_is_zero_now((*n)->ncoef)) (*n)->ncoef->lint = 1;
+        if (!nodes::num_is_zero_now((*n)->ncoef)) (*n)->ncoef->lint = 1;
         return;
       }
     } else if (expont >= ring.modulus && (pseudo_polynames == nullptr || ring.modulus < 10)) {

@@ -26,12 +26,12 @@
 
 namespace tavrin {
 
-using detail::degree;
-using detail::is_bare_leaf;
+using nodes::degree;
+using nodes::is_bare_leaf;
 using detail::is_zero;
 using detail::lead_node;
 using detail::make_term;
-using detail::OwnedPoly;
+using nodes::OwnedPoly;
 using detail::below;
 using detail::install;
 using detail::TermList;
@@ -230,7 +230,7 @@ namespace {
 
 // p := p * c in place at every leaf, c a number (nothing when c is 1).
 void scale_leaves(poly p, imptr c) {
-  if (p == nullptr || detail::num_is_one(c)) return;
+  if (p == nullptr || nodes::num_is_one(c)) return;
   if (!flotemode && !lintmode) {
     rat_number_mult(p, c);
     return;
@@ -259,7 +259,7 @@ void num_pseudo_core(poly n, poly m, polypt pt, OwnedPoly& q, OwnedPoly& r, Owne
 // q = sign(m) n / g, g = gcd(n, m); floating: q = n / m; other modes
 // coef = m, q = n. A zero m gives coef 1, q 0, r n.
 void number_pair(poly n, poly m, OwnedPoly& q, OwnedPoly& r, OwnedPoly& coef) {
-  if (detail::num_is_zero_now(m->ncoef)) {
+  if (nodes::num_is_zero_now(m->ncoef)) {
     poly_set(0, &q.p);
     poly_assign(n, &r.p);
     poly_set(1, &coef.p);
@@ -267,20 +267,20 @@ void number_pair(poly n, poly m, OwnedPoly& q, OwnedPoly& r, OwnedPoly& coef) {
   }
   poly_set(0, &r.p);
   if (flotemode) {
-    q.p = detail::new_leaf(detail::copy_number(n->ncoef));
+    q.p = nodes::new_leaf(detail::copy_number(n->ncoef));
     q.p->ncoef->flote /= m->ncoef->flote;
     poly_set(1, &coef.p);
   } else if (lintmode) {
     poly_assign(n, &q.p);
     poly_assign(m, &coef.p);
   } else {
-    detail::ScratchNumber g, rem;
+    nodes::ScratchNumber g, rem;
     binary_gcd(n->ncoef, m->ncoef, g.get());
     imptr cq, cc;
     newimag(&cq);
-    q.p = detail::new_leaf(cq);
+    q.p = nodes::new_leaf(cq);
     newimag(&cc);
-    coef.p = detail::new_leaf(cc);
+    coef.p = nodes::new_leaf(cc);
     divide(n->ncoef, g.get(), cq, rem.get());
     divide(m->ncoef, g.get(), cc, rem.get());
     if (cc->head->value < 0) {
@@ -445,7 +445,7 @@ poly field_inverse(poly c, polypt pt) {
   if (inv == nullptr) return nullptr;
   poly numer = nullptr;
   if (inv->numb) {
-    numer = detail::new_leaf(inv->ncoef);
+    numer = nodes::new_leaf(inv->ncoef);
     inv->ncoef = nullptr;
   } else {
     numer = inv->numer;
@@ -475,7 +475,7 @@ void field_coef_poly_divide(poly n, poly m, polypt pp, poly* q, poly* r) {
     poly_set(1, &one.p);
     imptr x;
     newimag(&x);
-    inv.p = detail::new_leaf(x);
+    inv.p = nodes::new_leaf(x);
     quot(one.p->ncoef, c->ncoef, x);
   } else {
     inv.p = field_inverse(c, pp->next);
@@ -518,10 +518,10 @@ void pseudo_field_coef_poly_div(poly n, poly m, polypt pp, poly* q, poly* r, pol
   }
   polypt lower = below(pp);
   // The inverse of the leading coefficient as a value.
-  detail::OwnedValue inv_cell;
+  nodes::OwnedValue inv_cell;
   poly c = lead_node(m);
   if (is_bare_leaf(c)) {
-    inv_cell.q = detail::new_number_value(detail::copy_number(c->ncoef));
+    inv_cell.q = nodes::new_number_value(detail::copy_number(c->ncoef));
     quoly_reciprocal(&inv_cell.q);
   } else {
     poly_mod_invert(c, &inv_cell.q, lower);
@@ -545,13 +545,13 @@ void pseudo_field_coef_poly_div(poly n, poly m, polypt pp, poly* q, poly* r, pol
         node.p->exp -= dm;
         p_q_assign(node.p->pcoef, &pv);
       }
-      detail::OwnedValue pv_cell(pv);
-      detail::OwnedValue prod;
+      nodes::OwnedValue pv_cell(pv);
+      nodes::OwnedValue prod;
       spec_quoly_mult(pv, inv_cell.q, &prod.q, lower);
       if (prod.q == nullptr) return;  // no product came back: the cells stay
       OwnedPoly numer;
       if (prod.q->numb) {
-        numer.p = detail::new_leaf(prod.q->ncoef);
+        numer.p = nodes::new_leaf(prod.q->ncoef);
         prod.q->ncoef = nullptr;
       } else {
         if (prod.q->denom != nullptr) {

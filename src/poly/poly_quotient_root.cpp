@@ -26,9 +26,9 @@
 
 namespace tavrin {
 
-using detail::is_bare_leaf;
-using detail::OwnedPoly;
-using detail::ScratchNumber;
+using nodes::is_bare_leaf;
+using nodes::OwnedPoly;
+using nodes::ScratchNumber;
 
 namespace {
 
@@ -161,7 +161,7 @@ imptr constant(std::int32_t v) {
 
 // The monomial with exponents e over a leaf holding n (moved in).
 poly monomial(const Exps& e, imptr n) {
-  poly t = detail::new_leaf(n);
+  poly t = nodes::new_leaf(n);
   for (std::size_t l = e.size(); l-- > 0;) make_monomial(&t, e[l], t);
   return t;
 }

@@ -9,7 +9,7 @@
 
 namespace tavrin {
 
-using detail::is_bare_leaf;
+using nodes::is_bare_leaf;
 
 namespace {
 
@@ -17,7 +17,7 @@ namespace {
 // up its number.
 void as_ratfun_cell(quolyptr q) {
   if (*q == nullptr) {
-    *q = detail::new_ratfun_value(nullptr, nullptr);
+    *q = nodes::new_ratfun_value(nullptr, nullptr);
     return;
   }
   if ((*q)->numb) {

@@ -26,9 +26,9 @@
 
 namespace tavrin {
 
-using detail::is_bare_leaf;
-using detail::OwnedPoly;
-using detail::ScratchNumber;
+using nodes::is_bare_leaf;
+using nodes::OwnedPoly;
+using nodes::ScratchNumber;
 
 namespace {
 
@@ -156,7 +156,7 @@ void install_divisor(imptr r, std::int32_t s, imptr d, const Ring& ring) {
 }
 
 // A constant leaf holding the number n (moved in).
-poly leaf_of(imptr n) { return detail::new_leaf(n); }
+poly leaf_of(imptr n) { return nodes::new_leaf(n); }
 
 // ---- Monomials ---------------------------------------------------------------------
 

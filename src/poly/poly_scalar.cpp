@@ -20,9 +20,9 @@
 namespace tavrin {
 
 using detail::for_each_number;
-using detail::is_bare_leaf;
-using detail::num_is_one;
-using detail::num_is_zero_now;
+using nodes::is_bare_leaf;
+using nodes::num_is_one;
+using nodes::num_is_zero_now;
 
 namespace {
 
@@ -49,14 +49,14 @@ poly scalar_list(imptr x, poly y) {
         free_imag(&r);
         continue;
       }
-      t = detail::new_leaf(r);
+      t = nodes::new_leaf(r);
     } else {
       poly c = scalar_list(x, y->pcoef);
       if (c == nullptr) continue;
       if (y->exp == 0 && is_bare_leaf(c)) {
         t = c;  // a constant coefficient at exponent 0 is the constant term
       } else {
-        t = detail::new_term(y->exp, c);
+        t = nodes::new_term(y->exp, c);
       }
     }
     *link = t;

@@ -19,9 +19,9 @@ namespace tavrin {
 
 namespace {
 
-using detail::is_bare_leaf;
-using detail::new_leaf;
-using detail::new_term;
+using nodes::is_bare_leaf;
+using nodes::new_leaf;
+using nodes::new_term;
 using Row = std::vector<std::uint32_t>;
 
 // The non-zero entries of a row: (exponent, residue).
@@ -47,7 +47,7 @@ std::uint32_t negated(std::uint32_t v, const Ring& ring) {
 // *row := the polynomial c in t (a bare leaf, or t's list over bare number
 // leaves); false when c involves a lower variable.
 bool read_row(poly c, Row* row, const Ring& ring) {
-  row->assign(static_cast<std::size_t>(detail::degree(c)) + 1, 0);
+  row->assign(static_cast<std::size_t>(nodes::degree(c)) + 1, 0);
   for (poly x = c; x != nullptr; x = x->next) {
     if (x->numb) {
       (*row)[0] = residue_of(x, ring);
@@ -63,7 +63,7 @@ bool read_row(poly c, Row* row, const Ring& ring) {
 // := its number leaves; false when a coefficient is not a polynomial in t
 // alone.
 bool read_rows(poly n, std::vector<Row>* rows, std::int64_t* leaves, const Ring& ring) {
-  rows->assign(static_cast<std::size_t>(detail::degree(n)) + 1, Row{});
+  rows->assign(static_cast<std::size_t>(nodes::degree(n)) + 1, Row{});
   *leaves = 0;
   for (poly x = n; x != nullptr; x = x->next) {
     if (x->numb) {
@@ -215,7 +215,7 @@ poly residue_leaf(std::uint32_t v) {
 // The polynomial in t of a trimmed non-empty row.
 poly row_poly(const Row& r) {
   if (r.size() == 1) return residue_leaf(r[0]);
-  detail::OwnedPoly head;
+  nodes::OwnedPoly head;
   poly* link = head.cell();
   for (std::size_t i = r.size(); i-- > 0;) {
     if (r[i] == 0) continue;
@@ -228,7 +228,7 @@ poly row_poly(const Row& r) {
 
 // The polynomial in s of trimmed rows (0 when all are empty).
 poly rows_poly(const std::vector<Row>& rows) {
-  detail::OwnedPoly head;
+  nodes::OwnedPoly head;
   poly* link = head.cell();
   for (std::size_t j = rows.size(); j-- > 0;) {
     if (rows[j].empty()) continue;

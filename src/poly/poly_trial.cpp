@@ -34,11 +34,11 @@ namespace tavrin {
 
 using detail::FieldInverse;
 using detail::in_field_levels;
-using detail::is_bare_leaf;
+using nodes::is_bare_leaf;
 using detail::NegatedTail;
-using detail::OwnedNumber;
-using detail::OwnedPoly;
-using detail::ScratchNumber;
+using nodes::OwnedNumber;
+using nodes::OwnedPoly;
+using nodes::ScratchNumber;
 
 namespace {
 
@@ -76,7 +76,7 @@ imptr number_quotient(imptr n, const NumberDivisor& d, const Ring& ring) {
     } else {
       quot(n, d.m, r.get());
     }
-    if (detail::num_is_zero_now(r.get())) return nullptr;
+    if (nodes::num_is_zero_now(r.get())) return nullptr;
   }
   return r.release();
 }
@@ -90,7 +90,7 @@ poly quotient_list(poly n, const NumberDivisor& d, const Ring& ring) {
     if (t->numb) {
       imptr r = number_quotient(t->ncoef, d, ring);
       if (r == nullptr) return nullptr;
-      node = detail::new_leaf(r);
+      node = nodes::new_leaf(r);
     } else {
       poly c = quotient_list(t->pcoef, d, ring);
       if (c == nullptr) return nullptr;

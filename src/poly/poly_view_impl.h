@@ -10,6 +10,7 @@
 #include "poly/poly_impl.h"
 
 namespace tavrin::detail {
+using tavrin::nodes::is_bare_leaf;
 
 // n = upper * t^s + lower as views of n's own nodes: the first h nodes (all
 // terms) lowered by s and cut off after the h-th, which stands for its

@@ -26,12 +26,12 @@ using detail::BorrowingNode;
 using detail::is_fraction;
 using detail::is_polynomial;
 using detail::is_rational;
-using detail::new_leaf;
-using detail::OwnedPoly;
-using detail::OwnedValue;
-using detail::RingOperand;
-using detail::settle_integer_inplace;
-using detail::ScratchNumber;
+using nodes::new_leaf;
+using nodes::OwnedPoly;
+using nodes::OwnedValue;
+using nodes::RingOperand;
+using nodes::settle_integer_inplace;
+using nodes::ScratchNumber;
 using detail::word_size;
 
 namespace {
@@ -132,7 +132,7 @@ void rational_plus_integer(quoly q, imptr k, bool sub) {
 }
 
 // A fresh rational-function cell with no parts.
-quoly new_empty_ratfun() { return detail::new_ratfun_value(nullptr, nullptr); }
+quoly new_empty_ratfun() { return nodes::new_ratfun_value(nullptr, nullptr); }
 
 // *n ± m with m used up.
 void best_sum(quolyptr n, quoly m, bool sub) {
@@ -229,7 +229,7 @@ void three_argument_sum(quoly n, quoly m, quolyptr p, bool sub) {
       (*p)->arr_arg = false;
     } else {
       quoly old = *p;
-      *p = detail::new_number_value(r);
+      *p = nodes::new_number_value(r);
       free_quoly(&old);
     }
     return;
@@ -362,7 +362,7 @@ bool quoly_add_in_place(quolyptr n, quoly m, bool sub) {
     // N's numerator (times nothing, or N's denominator's multiple of m in
     // front) takes m's terms ahead of its own.
     if (!detail::terms_above(m->numer, N->numer)) return false;
-    if (N->denom != nullptr && !detail::is_bare_leaf(N->denom)) return false;
+    if (N->denom != nullptr && !nodes::is_bare_leaf(N->denom)) return false;
   } else {
     if (N->denom == nullptr) return false;
     // The sum over contiguous integer coefficients writes N only once it
@@ -389,7 +389,7 @@ void quoly_sub(quoly n, quoly m, quolyptr p) {
       detail::become_zero(*p);
     } else {
       quoly old = *p;
-      *p = detail::new_number_value(detail::zero_number());
+      *p = nodes::new_number_value(detail::zero_number());
       free_quoly(&old);
     }
     return;

@@ -43,7 +43,7 @@ void measure(poly p, std::size_t level, std::int64_t* leaves, std::vector<std::i
 // over the first for each. Denominators with three variables fill a sixth
 // and sums over them stay term by term.
 bool packs_densely(quoly q) {
-  if (q->numb || q->denom == nullptr || detail::is_bare_leaf(q->denom)) return false;
+  if (q->numb || q->denom == nullptr || nodes::is_bare_leaf(q->denom)) return false;
   std::int64_t leaves = 0;
   std::vector<std::int32_t> top;
   measure(q->denom, 0, &leaves, &top);

@@ -23,8 +23,8 @@
 
 namespace tavrin {
 
-using detail::is_bare_leaf;
-using detail::OwnedPoly;
+using nodes::is_bare_leaf;
+using nodes::OwnedPoly;
 
 namespace {
 
@@ -144,7 +144,7 @@ std::int32_t quoly_change_to_mod(quolyptr qc) {
   poly_change_to_mod(&q->numer, true);
   if (q->numer == nullptr) {  // the number 0
     if (q->denom != nullptr) push_fix(&q->denom, q->denom, zzero);
-    detail::ScratchNumber zero;
+    nodes::ScratchNumber zero;
     q->ncoef = zero.release();
     q->arr_arg = false;
     convert_to_num(q, two, env);

@@ -21,14 +21,14 @@ namespace tavrin {
 using detail::become_number;
 using detail::become_one;
 using detail::become_zero;
-using detail::is_bare_leaf;
-using detail::new_leaf;
-using detail::new_number_value;
-using detail::new_ratfun_value;
-using detail::new_term;
+using nodes::is_bare_leaf;
+using nodes::new_leaf;
+using nodes::new_number_value;
+using nodes::new_ratfun_value;
+using nodes::new_term;
 using detail::number_copy;
 using detail::number_if_constant;
-using detail::num_is_zero_now;
+using nodes::num_is_zero_now;
 using detail::take_number;
 using detail::zero_number;
 
@@ -113,7 +113,7 @@ void general_coef(poly n, poly* ans, quoly q, void* inf, nameptr* flag) {
     ModularBracket plain_numbers;
     quoly v = nullptr;
     read_coef_exponent(inf, flag, &v);
-    detail::OwnedValue value(v);
+    nodes::OwnedValue value(v);
     if (v == nullptr) {  // nothing was read
       poly_set(0, ans);
       return;

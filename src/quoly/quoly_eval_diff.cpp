@@ -19,11 +19,11 @@ namespace tavrin {
 
 using detail::become_one;
 using detail::become_zero;
-using detail::is_bare_leaf;
-using detail::new_number_value;
+using nodes::is_bare_leaf;
+using nodes::new_number_value;
 using detail::number_copy;
 using detail::number_if_constant;
-using detail::OwnedValue;
+using nodes::OwnedValue;
 
 namespace {
 
@@ -237,8 +237,8 @@ void quoly_differen_once(quolyptr q, std::int16_t height) {
   } else {
     // (N/D)' = (N' D - N D') / D^2, cancelled by g = gcd(D, D'):
     // ((N' D - N D') / g) / (D (D / g)).
-    detail::OwnedPoly dn;
-    detail::OwnedPoly dd;
+    nodes::OwnedPoly dn;
+    nodes::OwnedPoly dd;
     poly_assign(v->numer, dn.cell());
     poly_assign(v->denom, dd.cell());
     general_poly_diff(dn.cell(), 1, height);
@@ -247,21 +247,21 @@ void quoly_differen_once(quolyptr q, std::int16_t height) {
       free_poly(&v->numer);
       v->numer = dn.release();
     } else {
-      detail::OwnedPoly g;
+      nodes::OwnedPoly g;
       detail::value_gcd(v->denom, dd.get(), g.cell());
-      detail::OwnedPoly left;
-      detail::OwnedPoly right;
+      nodes::OwnedPoly left;
+      nodes::OwnedPoly right;
       poly_mult(v->denom, dn.get(), left.cell(), polynames);
       poly_mult(v->numer, dd.get(), right.cell(), polynames);
       poly numer = nullptr;
       poly_sub(left.get(), right.get(), &numer);
-      detail::OwnedPoly num;
+      nodes::OwnedPoly num;
       num.p = numer;
-      detail::OwnedPoly denom;
+      nodes::OwnedPoly denom;
       if (g.get()->numb) {
         poly_mult(v->denom, v->denom, denom.cell(), polynames);
       } else {
-        detail::OwnedPoly cofactor;
+        nodes::OwnedPoly cofactor;
         reduce(num.cell(), &v->denom, g.cell(), num.cell(), cofactor.cell(),
                {.el_n = laurent, .dflag = true});
         poly_mult(v->denom, cofactor.get(), denom.cell(), polynames);
@@ -308,7 +308,7 @@ void derivative_of(quoly v, std::int16_t height, std::int32_t degree, quolyptr o
     return;
   }
   OwnedValue r;
-  r.q = detail::new_ratfun_value(poly_derivative(v->numer, degree), nullptr);
+  r.q = nodes::new_ratfun_value(poly_derivative(v->numer, degree), nullptr);
   if (v->denom != nullptr) poly_assign(v->denom, &r.q->denom);
   free_quoly(out);
   *out = r.release();

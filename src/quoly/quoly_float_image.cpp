@@ -24,8 +24,8 @@ namespace tavrin {
 namespace {
 
 using detail::for_each_leaf;
-using detail::OwnedPoly;
-using detail::OwnedValue;
+using nodes::OwnedPoly;
+using nodes::OwnedValue;
 
 constexpr long double limb_base = 268435456.0L;  // 2^28
 
@@ -86,8 +86,8 @@ void set_real(long double x, quolyptr q) {
 // A fresh value holding the polynomial p (moved in; a bare leaf becomes a
 // number).
 quoly poly_value(poly p) {
-  quoly q = detail::new_ratfun_value(p, nullptr);
-  if (detail::is_bare_leaf(p)) polynum_to_quoly(&q);
+  quoly q = nodes::new_ratfun_value(p, nullptr);
+  if (nodes::is_bare_leaf(p)) polynum_to_quoly(&q);
   return q;
 }
 
@@ -117,7 +117,7 @@ quoly exact_poly(poly* p) {
   OwnedValue v(poly_value(*p));
   *p = nullptr;
   if (k > 0) {
-    OwnedValue d(detail::new_number_value(scaled_integer(1.0L, k)));
+    OwnedValue d(nodes::new_number_value(scaled_integer(1.0L, k)));
     fast_quoly_quot(&v.q, &d.q, false);
   }
   return v.release();
@@ -138,7 +138,7 @@ poly real_poly(poly p, imptr d) {
   return c;
 }
 
-bool is_leaf(poly p) { return p != nullptr && detail::is_bare_leaf(p); }
+bool is_leaf(poly p) { return p != nullptr && nodes::is_bare_leaf(p); }
 
 }  // namespace
 
@@ -188,14 +188,14 @@ void real_to_exact(long double x, quolyptr n) {
   }
   const Dyadic d = dyadic(x);
   if (d.e >= 0) {
-    *n = detail::new_number_value(scaled_integer(x, 0));
+    *n = nodes::new_number_value(scaled_integer(x, 0));
     (*n)->arr_arg = false;
     return;
   }
   // An odd numerator over a power of 2 is already in lowest terms: the
   // fraction is formed directly, without a GCD.
-  quoly r = detail::new_ratfun_value(detail::new_leaf(scaled_integer(x, -d.e)),
-                                     detail::new_leaf(scaled_integer(1.0L, -d.e)));
+  quoly r = nodes::new_ratfun_value(nodes::new_leaf(scaled_integer(x, -d.e)),
+                                     nodes::new_leaf(scaled_integer(1.0L, -d.e)));
   r->rat = true;
   *n = r;
 }

@@ -28,9 +28,9 @@
 
 namespace tavrin {
 
-using detail::is_bare_leaf;
-using detail::OwnedPoly;
-using detail::ScratchNumber;
+using nodes::is_bare_leaf;
+using nodes::OwnedPoly;
+using nodes::ScratchNumber;
 
 quoly_sum_counts quoly_sums{};
 
@@ -264,6 +264,9 @@ void settle_under_relations(quoly q) {
 }
 
 namespace detail {
+using nodes::OwnedPoly;
+using nodes::ScratchNumber;
+using nodes::is_bare_leaf;
 
 bool terms_above(poly m, poly n) {
   if (laurent || is_bare_leaf(m)) return false;
@@ -283,7 +286,7 @@ bool prepend_fraction_sum(quoly n, quoly m, bool sub) {
   if (!equal) {
     ScratchNumber r;
     divide(b, d, q.get(), r.get());
-    if (!detail::num_is_zero_now(r.get())) return false;
+    if (!nodes::num_is_zero_now(r.get())) return false;
   }
   OwnedPoly t;
   if (sub) {

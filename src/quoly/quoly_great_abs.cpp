@@ -21,7 +21,7 @@ namespace tavrin {
 using detail::become_number;
 using detail::number_if_constant;
 using detail::one_number;
-using detail::ScratchNumber;
+using nodes::ScratchNumber;
 
 namespace {
 

@@ -19,6 +19,9 @@
 #include "quoly/quoly_normal_form.h"
 
 namespace tavrin::detail {
+using nodes::is_bare_leaf;
+using nodes::new_leaf;
+using nodes::set_ratfun;
 
 // Word-size arithmetic: every number one word (modular residues, plain
 // words) or one long double; no rational numbers, no integer contents.

@@ -19,7 +19,7 @@ integer_value_counts integer_values{};
 namespace {
 
 using Words = std::vector<IntPoly::word>;
-using detail::OwnedPoly;
+using nodes::OwnedPoly;
 
 bool route_applies() {
   return !lintmode && !flotemode && !modularmode && !integerflag && !laurent &&

@@ -21,8 +21,8 @@
 
 namespace tavrin {
 
-using detail::is_bare_leaf;
-using detail::OwnedPoly;
+using nodes::is_bare_leaf;
+using nodes::OwnedPoly;
 
 namespace {
 
@@ -59,7 +59,7 @@ void monic_by_float(quoly q) {
     return;
   }
   if (lc == 1.0L) return;
-  detail::ScratchNumber c;
+  nodes::ScratchNumber c;
   c.get()->flote = lc;
   num_poly_quot(q->denom, c.get(), 0);
   num_poly_quot(q->numer, c.get(), 0);

@@ -31,11 +31,11 @@ namespace tavrin {
 using detail::cross_codes;
 using detail::gcd_kind;
 using detail::kind_of;
-using detail::is_bare_leaf;
+using nodes::is_bare_leaf;
 using detail::is_rational;
-using detail::new_leaf;
-using detail::OwnedPoly;
-using detail::OwnedValue;
+using nodes::new_leaf;
+using nodes::OwnedPoly;
+using nodes::OwnedValue;
 using detail::ResultCell;
 using detail::word_size;
 
@@ -208,6 +208,9 @@ struct quoly_mult_EnvRec {
 // ---- Shared steps ----------------------------------------------------------------------------
 
 namespace detail {
+using nodes::OwnedPoly;
+using nodes::is_bare_leaf;
+using nodes::new_ratfun_value;
 
 ResultCell::ResultCell() : q_(new_ratfun_value(nullptr, nullptr)) {}
 
@@ -388,8 +391,8 @@ void fast_gen_quoly_mult(quolyptr n, quolyptr m, bool laur) {
 }
 
 void fast_quoly_mult(quolyptr n, quolyptr m) {
-  detail::settle_integer_inplace(*n);
-  const detail::RingOperand factor(*m);
+  nodes::settle_integer_inplace(*n);
+  const nodes::RingOperand factor(*m);
   OwnedValue copy;  // the factor, when it is the same node as *n
   quoly M = factor.get();
   if (M == *n) {
@@ -404,7 +407,7 @@ void fast_quoly_mult(quolyptr n, quolyptr m) {
   }
   fast_quoly_mult_EnvRec env{n, {}};
   if (N->numb) {
-    if (detail::num_is_zero_now(N->ncoef)) {
+    if (nodes::num_is_zero_now(N->ncoef)) {
       env.dump_q();
       return;  // 0 stays 0
     }
@@ -425,7 +428,7 @@ void fast_quoly_mult(quolyptr n, quolyptr m) {
       env.dump_q();
       return;
     }
-    if (detail::num_is_zero_now(M->ncoef)) {
+    if (nodes::num_is_zero_now(M->ncoef)) {
       detail::become_zero(N);
       env.dump_q();
       return;
@@ -447,7 +450,7 @@ void gen_quoly_mult(quoly n, quoly m, quolyptr q, bool laur) {
 }
 
 void quoly_mult(quoly n, quoly m, quolyptr p) {
-  const detail::RingOperand a(n), b(m);
+  const nodes::RingOperand a(n), b(m);
   n = a.get();
   m = b.get();
   if (n->numb && m->numb) {
@@ -469,7 +472,7 @@ void quoly_mult(quoly n, quoly m, quolyptr p) {
     }
     // Held until the product succeeds: a product too long (error 302)
     // gives the cell and its copy back.
-    ResultCell r(detail::new_number_value(detail::number_copy(n->ncoef)));
+    ResultCell r(nodes::new_number_value(detail::number_copy(n->ncoef)));
     number_mult_inplace(r.get()->ncoef, m->ncoef);
     r.hand_over(p);
     return;
@@ -479,7 +482,7 @@ void quoly_mult(quoly n, quoly m, quolyptr p) {
   if (n->numb || m->numb) {
     const quoly k = n->numb ? n : m;
     const quoly v = n->numb ? m : n;
-    if (detail::num_is_zero_now(k->ncoef)) {
+    if (nodes::num_is_zero_now(k->ncoef)) {
       detail::become_zero(Q);
     } else if (is_rational(v) && !word_size()) {
       mult_numb_rat(k, v, &Q);

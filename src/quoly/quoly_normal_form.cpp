@@ -20,9 +20,9 @@
 
 namespace tavrin {
 
-using detail::is_bare_leaf;
+using nodes::is_bare_leaf;
 using detail::LaurentShift;
-using detail::OwnedPoly;
+using nodes::OwnedPoly;
 
 void check_quoly(quolyptr q, bool q_odd) {
   quoly v = *q;
@@ -89,7 +89,7 @@ void gcd_0_poly(quolyptr n, quolyptr x) {
   OwnedPoly leaf;  // a number value's number as a constant
   poly* u = nullptr;
   if (v->numb) {
-    leaf.p = detail::new_leaf(detail::number_copy(v->ncoef));
+    leaf.p = nodes::new_leaf(detail::number_copy(v->ncoef));
     u = &leaf.p;
   } else {
     u = &v->numer;

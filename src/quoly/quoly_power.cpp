@@ -28,9 +28,9 @@
 
 namespace tavrin {
 
-using detail::is_bare_leaf;
-using detail::new_leaf;
-using detail::ScratchNumber;
+using nodes::is_bare_leaf;
+using nodes::new_leaf;
+using nodes::ScratchNumber;
 using detail::word_size;
 
 namespace {
@@ -190,7 +190,7 @@ void quoly_compute_power(quolyptr q, std::int32_t expont) {
     tavrin_error("negative exponent", true);
     return;
   }
-  detail::settle_integer_inplace(*q);
+  nodes::settle_integer_inplace(*q);
   quoly Q = *q;
   if (Q->numb) {
     binary_power(Q->ncoef, static_cast<std::uint32_t>(expont));
@@ -226,7 +226,7 @@ void quoly_compute_power(quolyptr q, std::int32_t expont) {
 }
 
 void raise_to_power(quolyptr n, imptr n2) {
-  detail::settle_integer_inplace(*n);
+  nodes::settle_integer_inplace(*n);
   quoly N = *n;
   if (modularmode && mod_is_prime && N->numb && N->ncoef->lint != 0) {
     const std::int64_t order = static_cast<std::int64_t>(modulus) - 1;
@@ -243,7 +243,7 @@ void raise_to_power(quolyptr n, imptr n2) {
   } else {
     if (e == INT32_MIN) {
       // |e| = 2^31 does not fit: n^(2^31 - 1) * n.
-      detail::OwnedValue base;
+      nodes::OwnedValue base;
       quoly_assign(N, &base.q);
       quoly_compute_power(n, INT32_MAX);
       fast_quoly_mult(n, &base.q);

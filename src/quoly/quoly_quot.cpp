@@ -32,13 +32,13 @@
 namespace tavrin {
 
 using detail::gcd_kind;
-using detail::is_bare_leaf;
+using tavrin::nodes::is_bare_leaf;
 using detail::kind_of;
 using detail::is_rational;
-using detail::new_leaf;
+using tavrin::nodes::new_leaf;
 using detail::number_copy;
-using detail::OwnedPoly;
-using detail::OwnedValue;
+using tavrin::nodes::OwnedPoly;
+using tavrin::nodes::OwnedValue;
 using detail::ResultCell;
 using detail::word_size;
 
@@ -113,13 +113,13 @@ bool word_quotient(imptr a, imptr b, imptr r) {
 // r := a / b for two number values (a, b kept; r an existing node, which
 // may hold a or b): the rule of fast_quoly_quot for two numbers.
 void numbers_quotient(imptr a, imptr b, quoly r) {
-  if (detail::num_is_zero_now(b)) {
+  if (tavrin::nodes::num_is_zero_now(b)) {
     error(division_by_zero_error, &quotsign);
     detail::become_one(r);
     return;
   }
   if (word_size()) {
-    detail::ScratchNumber x;
+    tavrin::nodes::ScratchNumber x;
     if (!word_quotient(a, b, x.get())) {
       detail::become_one(r);
       return;
@@ -133,13 +133,13 @@ void numbers_quotient(imptr a, imptr b, quoly r) {
     }
     return;
   }
-  if (detail::num_is_zero_now(a)) {
+  if (tavrin::nodes::num_is_zero_now(a)) {
     detail::become_zero(r);
     return;
   }
   if (integerflag && a->size == 1 && b->size == 1) {
     // Integer evaluation: the truncated quotient of the two limbs.
-    detail::ScratchNumber x;
+    tavrin::nodes::ScratchNumber x;
     setvalue(a->head->value / b->head->value, x.get());
     detail::become_number(r, x.release());
     return;
@@ -217,7 +217,7 @@ bool big_quotient(quoly n, quoly m, quoly r, bool in_place, bool nogcd, const qu
       mult_numb_rat(n, m, &r);
       return true;
     }
-    if (detail::num_is_zero_now(n->ncoef)) {
+    if (tavrin::nodes::num_is_zero_now(n->ncoef)) {
       detail::become_zero(r);
       return true;
     }
@@ -228,7 +228,7 @@ bool big_quotient(quoly n, quoly m, quoly r, bool in_place, bool nogcd, const qu
     return false;
   }
   if (m->numb) {
-    if (detail::num_is_zero_now(m->ncoef)) {
+    if (tavrin::nodes::num_is_zero_now(m->ncoef)) {
       error(division_by_zero_error, &quotsign);
       detail::become_one(r);
       return true;
@@ -315,7 +315,7 @@ bool word_quotient_of_values(quolyptr nc, quoly m, quolyptr rc, bool in_place, b
                              const quot_codes& codes) {
   quoly n = *nc, r = *rc;
   if (m->numb) {
-    if (detail::num_is_zero_now(m->ncoef)) {
+    if (tavrin::nodes::num_is_zero_now(m->ncoef)) {
       error(division_by_zero_error, &quotsign);
       detail::become_one(r);
       return true;
@@ -330,7 +330,7 @@ bool word_quotient_of_values(quolyptr nc, quoly m, quolyptr rc, bool in_place, b
     return false;
   }
   if (n->numb) {
-    if (detail::num_is_zero_now(n->ncoef)) {
+    if (tavrin::nodes::num_is_zero_now(n->ncoef)) {
       detail::become_zero(r);
       return true;
     }
@@ -343,7 +343,7 @@ bool word_quotient_of_values(quolyptr nc, quoly m, quolyptr rc, bool in_place, b
   if (n->denom != nullptr && m->denom != nullptr) {
     if (laurent) {
       // The reciprocal d / c in normal form, then an ordinary product.
-      OwnedValue recip(detail::new_ratfun_value(nullptr, nullptr));
+      OwnedValue recip(tavrin::nodes::new_ratfun_value(nullptr, nullptr));
       poly_assign(m->denom, &recip.q->numer);
       poly_assign(m->numer, &recip.q->denom);
       if (is_bare_leaf(recip.q->denom)) {
@@ -397,7 +397,7 @@ bool word_quotient_of_values(quolyptr nc, quoly m, quolyptr rc, bool in_place, b
 
 // The same operand twice: 1, or error 22 (then 1) for the number 0.
 void same_value_quotient(quoly v, quoly r) {
-  if (v->numb && detail::num_is_zero_now(v->ncoef)) error(division_by_zero_error, &quotsign);
+  if (v->numb && tavrin::nodes::num_is_zero_now(v->ncoef)) error(division_by_zero_error, &quotsign);
   detail::become_one(r);
 }
 
@@ -423,8 +423,8 @@ void lint_quot(quoly_quot_EnvRec& env) {
 
 void lint_quot(quolyptr n, quolyptr m, quoly q, bool nogcd) {
   ResultCell result(q);
-  detail::settle_integer_inplace(*n);
-  const detail::RingOperand divisor(*m);
+  tavrin::nodes::settle_integer_inplace(*n);
+  const tavrin::nodes::RingOperand divisor(*m);
   quoly M = divisor.get();
   m = &M;
   if ((*n)->numb) {
@@ -438,8 +438,8 @@ void lint_quot(quolyptr n, quolyptr m, quoly q, bool nogcd) {
 }
 
 void fast_quoly_quot(quolyptr n, quolyptr m, bool nogcd) {
-  detail::settle_integer_inplace(*n);
-  const detail::RingOperand divisor(*m);
+  tavrin::nodes::settle_integer_inplace(*n);
+  const tavrin::nodes::RingOperand divisor(*m);
   quoly N = *n, M = divisor.get();
   m = &M;
   if (N == M) {
@@ -451,7 +451,7 @@ void fast_quoly_quot(quolyptr n, quolyptr m, bool nogcd) {
     return;
   }
   if (word_size()) {
-    lint_quot(n, m, detail::new_ratfun_value(nullptr, nullptr), nogcd);
+    lint_quot(n, m, tavrin::nodes::new_ratfun_value(nullptr, nullptr), nogcd);
     return;
   }
   ResultCell q;
@@ -465,7 +465,7 @@ void fast_quoly_quot(quolyptr n, quolyptr m, bool nogcd) {
 }
 
 void quoly_quot(quoly n, quoly m, quolyptr p, bool nogcd) {
-  const detail::RingOperand a(n), b(m);
+  const tavrin::nodes::RingOperand a(n), b(m);
   n = a.get();
   m = b.get();
   if (n->numb && m->numb && n != m && *p != nullptr && (*p)->numb) {
@@ -488,13 +488,13 @@ void quoly_quot(quoly n, quoly m, quolyptr p, bool nogcd) {
 }
 
 void quoly_mod_and_quot(quolyptr n, quolyptr m) {
-  detail::settle_integer_inplace(*n);
-  detail::settle_integer_inplace(*m);
+  tavrin::nodes::settle_integer_inplace(*n);
+  tavrin::nodes::settle_integer_inplace(*m);
   OwnedValue r, s;
   quoly N = *n, M = *m;
   if (N->numb && M->numb) {
-    r.q = detail::new_number_value(detail::zero_number());
-    s.q = detail::new_number_value(detail::zero_number());
+    r.q = tavrin::nodes::new_number_value(detail::zero_number());
+    s.q = tavrin::nodes::new_number_value(detail::zero_number());
     mod_and_div(N->ncoef, M->ncoef, r.q->ncoef, s.q->ncoef);
   } else {
     OwnedPoly kn, km, rp, sp;

@@ -12,7 +12,7 @@
 
 namespace tavrin {
 
-using detail::ScratchNumber;
+using nodes::ScratchNumber;
 
 namespace {
 

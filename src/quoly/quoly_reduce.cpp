@@ -20,9 +20,9 @@
 
 namespace tavrin {
 
-using detail::is_bare_leaf;
+using nodes::is_bare_leaf;
 using detail::LaurentShift;
-using detail::OwnedPoly;
+using nodes::OwnedPoly;
 
 reduce_verdict_hook reduce_verdict = nullptr;
 reduce_count_record reduce_counts{};

@@ -18,10 +18,10 @@
 
 namespace tavrin {
 
-using detail::degree;
-using detail::DummyLevel;
-using detail::is_bare_leaf;
-using detail::OwnedPoly;
+using nodes::degree;
+using nodes::DummyLevel;
+using nodes::is_bare_leaf;
+using nodes::OwnedPoly;
 
 namespace {
 
@@ -145,7 +145,7 @@ bool invert_at_level(poly q, polypt pp, OwnedPoly& num, OwnedPoly& den) {
     poly_mod_invert(r.p, &t, pp);
     if (t == nullptr) return false;
     if (t->numb) {
-      tn.p = detail::new_leaf(t->ncoef);
+      tn.p = nodes::new_leaf(t->ncoef);
       t->ncoef = nullptr;
     } else {
       tn.p = t->numer;
@@ -179,7 +179,7 @@ void poly_mod_invert(poly q, quolyptr p, polypt pp) {
   OwnedPoly num, den;
   if (!invert_at_level(q, pp, num, den)) return;
   add_pad(num.cell(), pads);
-  *p = detail::new_ratfun_value(num.release(), den.release());
+  *p = nodes::new_ratfun_value(num.release(), den.release());
   if ((*p)->denom == nullptr || lintmode) return;
   settle_number_denominator(*p);
   if ((*p)->denom != nullptr && !is_bare_leaf((*p)->denom)) tavrin_error("poly mod invert", true);

@@ -47,11 +47,11 @@ poly dense_to_poly(std::vector<imptr>& c) {
       free_imag(&c[k]);
       continue;
     }
-    *link = detail::new_term(static_cast<std::int32_t>(k), detail::new_leaf(c[k]));
+    *link = nodes::new_term(static_cast<std::int32_t>(k), nodes::new_leaf(c[k]));
     link = &(*link)->next;
   }
   if (head == nullptr || !is_zero_number(c[0])) {
-    *link = detail::new_leaf(c[0]);
+    *link = nodes::new_leaf(c[0]);
   } else {
     free_imag(&c[0]);
   }
@@ -106,7 +106,7 @@ void get_char_poly(std::int32_t, std::int32_t, quoly* q) {
     num->ncoef = nullptr;
     free_poly(&num);
     free_imag(&den);
-    *q = detail::new_number_value(n);
+    *q = nodes::new_number_value(n);
     quoly_put_flote(*q);
     return;
   }
@@ -114,9 +114,9 @@ void get_char_poly(std::int32_t, std::int32_t, quoly* q) {
   if (is_one(den)) {
     free_imag(&den);
   } else {
-    d = detail::new_leaf(den);
+    d = nodes::new_leaf(den);
   }
-  *q = detail::new_ratfun_value(num, d);
+  *q = nodes::new_ratfun_value(num, d);
   (*q)->rat = constant && d != nullptr;
   quoly_put_flote(*q);
 }

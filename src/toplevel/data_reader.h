@@ -153,7 +153,7 @@ inline void read_limbs(DataReader& in, std::int64_t count, std::int32_t base, nu
     numptr l = new_limb();
     l->value = static_cast<std::int32_t>(v);
     l->next = nullptr;
-    detail::append_node(head, tail, l);
+    nodes::append_node(head, tail, l);
     value = value * base + static_cast<long double>(v);
   }
   special_free(&x);

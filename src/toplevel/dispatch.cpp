@@ -106,7 +106,7 @@ void read_value_statement(char, textptr inf, quolyptr n, nameptr* flag) {
     nameptr answer_cursor = nullptr;
     scanner(&Input, &token, &answer_cursor);
     if (!is_word(token, "@")) {
-      detail::OwnedValue value;
+      nodes::OwnedValue value;
       old_expre(&Input, value.cell(), &answer_cursor);
       varptr v = nullptr;
       insert_var(&name, value.get(), &v);

@@ -17,7 +17,7 @@
 
 namespace tavrin {
 
-using detail::ScratchNumber;
+using nodes::ScratchNumber;
 
 bool linesuppression = true;
 std::int32_t number_line_breaks = 0;

@@ -234,13 +234,13 @@ void decimal_to_big(const std::string& digits, imptr x) {
     number_of_groups(groups.data(), static_cast<std::int64_t>(groups.size()), x);
     return;
   }
-  detail::ScratchNumber chain;
+  nodes::ScratchNumber chain;
   make_digit_chain(digits, chain.get());
   chain_to_big(chain.get(), x);
 }
 
 void new_readin(textptr inf, imptr n, nameptr* flag, std::int32_t* outcount) {
-  detail::ScratchNumber chain;  // the digit groups read, freed on every exit
+  nodes::ScratchNumber chain;  // the digit groups read, freed on every exit
   readin(inf, chain.get(), flag, outcount);
   chain_to_mode(chain.get(), n);
 }
@@ -256,7 +256,7 @@ void get_decimal_part(quolyptr n, textptr inf, nameptr* flag) {
   new_readin(inf, (*n)->ncoef, flag, &d);
   quoly q = nullptr;
   {
-    detail::OwnedValue den;
+    nodes::OwnedValue den;
     quoly_set(0, den.cell());
     power_of_ten(d, den.get()->ncoef);
     // A true quotient m / 10^d, also where integer evaluation truncates.

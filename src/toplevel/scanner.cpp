@@ -70,7 +70,7 @@ void record(const char* name) {
 void make_token_ring() {
   if (start == nullptr) {
     nameptr first = nullptr, last = nullptr;
-    for (int k = 0; k < token_ring_size; ++k) detail::append_node(first, last, detail::new_name(empty));
+    for (int k = 0; k < token_ring_size; ++k) nodes::append_node(first, last, nodes::new_name(empty));
     last->next = first;
     start = first;
   }
@@ -171,13 +171,13 @@ void save_input_stream(nameptr* p) {
   ScopedValue<bool> hold(command_int, false);
   *p = nullptr;
   if (Input->peek() == '\n') return;
-  nameptr head = detail::new_name(empty);
+  nameptr head = nodes::new_name(empty);
   nameptr last = head;
   int count = 0;
   for (;;) {
     tokentipe t;
     scanner(&Input, &t, &zilch);
-    last->next = detail::new_name(t);
+    last->next = nodes::new_name(t);
     last = last->next;
     ++count;
     if (std::strcmp(t.name, ";") == 0 && (func_def_count == 0 || Input->at_eof())) break;

@@ -205,7 +205,7 @@ void set_second_defaults() {
 void prefill_poly_nodes() {
   poly first = nullptr, last = nullptr;
   for (int k = 0; k < prefilled_nodes; ++k) {
-    poly p = detail::new_term(0, nullptr, first);
+    poly p = nodes::new_term(0, nullptr, first);
     first = p;
     if (last == nullptr) last = p;
   }

@@ -391,8 +391,8 @@ TEST(PowerModulo, RandomAgainstRepeatedProducts) {
       const std::uint64_t e = 1 + rng() % 150;
       TPoly want{F.one()};
       for (std::uint64_t k = 0; k < e; ++k) want = tmod(F, tmul(F, want, b), m);
-      Value bv = Value::adopt(tavrin::detail::new_ratfun_value(from_t(F, b), nullptr));
-      Value mv = Value::adopt(tavrin::detail::new_ratfun_value(from_t(F, m), nullptr));
+      Value bv = Value::adopt(tavrin::nodes::new_ratfun_value(from_t(F, b), nullptr));
+      Value mv = Value::adopt(tavrin::nodes::new_ratfun_value(from_t(F, m), nullptr));
       if (bv->numer->numb) polynum_to_quoly(bv.cell());
       imptr x = big_number(std::to_string(e));
       powermod(bv.cell(), mv.cell(), x, false);

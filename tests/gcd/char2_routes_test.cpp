@@ -122,8 +122,8 @@ struct BigExponent {
 Coeffs power_of(std::int32_t cut, const Coeffs& base, const BigRef& e, const Coeffs& m) {
   ScopedValue<std::int32_t> vec(char2_vector_degree, cut);
   NodeBalance balance;
-  Value b = Value::adopt(detail::new_ratfun_value(coeffs_to_poly(base), nullptr));
-  Value mv = Value::adopt(detail::new_ratfun_value(coeffs_to_poly(m), nullptr));
+  Value b = Value::adopt(nodes::new_ratfun_value(coeffs_to_poly(base), nullptr));
+  Value mv = Value::adopt(nodes::new_ratfun_value(coeffs_to_poly(m), nullptr));
   if (b->numer->numb) polynum_to_quoly(b.cell());
   BigExponent x(e);
   powermod(b.cell(), mv.cell(), x.n, false);

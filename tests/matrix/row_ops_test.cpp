@@ -44,7 +44,7 @@ namespace {
 
 class RowOps : public MatrixTest {};
 
-using detail::ScratchNumber;
+using nodes::ScratchNumber;
 
 std::int64_t num(imptr x) { return number_value(x).to_int64(); }
 

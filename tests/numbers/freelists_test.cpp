@@ -30,7 +30,7 @@ poly leaf(std::int32_t v) {
 }
 
 // The term c * t^e with a number coefficient, followed by `next`.
-poly term(std::int32_t e, poly coef, poly next = nullptr) { return detail::new_term(e, coef, next); }
+poly term(std::int32_t e, poly coef, poly next = nullptr) { return nodes::new_term(e, coef, next); }
 
 TEST(Numbers, FreeImagInWordModeKeepsTheLimbs) {
   NodeBalance balance;

@@ -364,7 +364,7 @@ TEST(ExtGcd, EvenGcdsOfWordOperands) {
 
 TEST(GcdNum, ValuesInEveryMode) {
   NodeBalance balance;
-  auto cell = [](const BigRef& v) { return detail::new_number_value(from_ref(v)); };
+  auto cell = [](const BigRef& v) { return nodes::new_number_value(from_ref(v)); };
   {
     quoly n = cell(BigRef(0));
     quoly m = cell(BigRef(-5));

@@ -180,14 +180,14 @@ TEST(IntPolyPseudoDivision, SlotsTooNarrowRefuseRatherThanAnswer) {
 
 // v as a WordInt and back (through a constant polynomial).
 WordInt words_of(const BigRef& v) {
-  detail::OwnedPoly p;
+  nodes::OwnedPoly p;
   p.p = build_poly(RefPoly::constant(1, v));
   return word_int_of(p.p->ncoef);
 }
 
 BigRef ref_of_words(const WordInt& v) {
-  detail::OwnedPoly p;
-  p.p = detail::new_leaf(number_of_word_int(v));
+  nodes::OwnedPoly p;
+  p.p = nodes::new_leaf(number_of_word_int(v));
   const RefPoly r = read_poly(p.p, 1);
   return r.is_zero() ? BigRef(0) : r.coefficient({0});
 }
@@ -197,7 +197,7 @@ BigRef ref_of_words(const WordInt& v) {
 // and against the reference.
 void expect_list_times(const IntPoly& x, const WordInt& f, const BigRef& fr, const std::string& what) {
   SCOPED_TRACE(what);
-  detail::OwnedPoly fused, plain;
+  nodes::OwnedPoly fused, plain;
   fused.p = intpoly_to_poly_times(x, f);
   ASSERT_TRUE(valid_poly(fused.p));
   IntPoly product = x.is_zero() ? x : intpoly_mul_integer(x, f.m);
@@ -235,7 +235,7 @@ TEST(IntPolyPseudoDivision, ScaledResultsBuildTheListsOfTheFullProducts) {
     intpoly_pseudo_divrem_scaled(ia, ib, &qs, &rs, &f);
     const BigRef fr = ref_of_words(f);
     ++(fr == BigRef(1) ? whole : left_to_lists);
-    detail::OwnedPoly lq, lr;
+    nodes::OwnedPoly lq, lr;
     lq.p = intpoly_to_poly_times(qs, f);
     lr.p = intpoly_to_poly_times(rs, f);
     EXPECT_EQ(read_poly(lq.p, 1), ref_of(q));

@@ -134,8 +134,8 @@ TEST(IntPoly, CoefficientsAtTheLimbLimit) {
 
 // The big integer of a fresh number (read through a constant polynomial).
 BigRef ref_of_number(imptr x) {
-  detail::OwnedPoly p;
-  p.p = detail::new_leaf(x);
+  nodes::OwnedPoly p;
+  p.p = nodes::new_leaf(x);
   const RefPoly r = read_poly(p.p, 1);
   return r.is_zero() ? BigRef(0) : r.coefficient({0});
 }
@@ -149,7 +149,7 @@ BigRef power(const BigRef& b, unsigned e) {
 }
 
 WordInt word_int(const BigRef& b) {
-  detail::OwnedPoly p;
+  nodes::OwnedPoly p;
   p.p = build_poly(RefPoly::constant(1, b));
   return word_int_of(p.p->ncoef);
 }

@@ -67,7 +67,7 @@ void check_flat(Ring ring, const RefPoly& a0, const RefPoly& b0, polypt pol, con
   const RefPoly a = in_ring(ring, a0);
   const RefPoly b = in_ring(ring, b0);
   Poly n(a), m(b);
-  if (detail::is_bare_leaf(n) || detail::is_bare_leaf(m)) return;  // constants are refused
+  if (nodes::is_bare_leaf(n) || nodes::is_bare_leaf(m)) return;  // constants are refused
   const std::string sn = node_shape(n), sm = node_shape(m);
   Poly r;
   ASSERT_TRUE(flat_poly_mult(n, m, r.cell(), pol));
@@ -554,7 +554,7 @@ TEST_F(FlatMultTest, PolyMultTakesItFromItsThresholdOn) {
     const RefPoly a = random_refpoly(rng, 4, 12, 6, 2);
     const RefPoly b = random_refpoly(rng, 4, 12, 6, 2);
     Poly n(a), m(b);
-    if (detail::is_bare_leaf(n) || detail::is_bare_leaf(m)) continue;
+    if (nodes::is_bare_leaf(n) || nodes::is_bare_leaf(m)) continue;
     const std::int64_t t = leaf_count_capped(n, INT64_MAX) * leaf_count_capped(m, INT64_MAX);
     for (std::int64_t cut : {t, t + 1}) {
       ScopedValue<std::int64_t> at(flat_mult_terms, cut);

@@ -73,7 +73,7 @@ TEST(FloatImage, KnownValues) {
   quoly_float_image(q, iq.cell());
   poly top = img->numer, bottom = iq->numer;
   img->numer = iq->numer = nullptr;
-  img = Value::adopt(detail::new_ratfun_value(top, bottom));
+  img = Value::adopt(nodes::new_ratfun_value(top, bottom));
   quoly_from_float_image(img.cell());
   EXPECT_EQ(value_text(img), value_text(make_value("(2*x^2 - 3) / (32*x)")));
 

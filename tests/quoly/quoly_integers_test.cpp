@@ -58,7 +58,7 @@ RefPoly random_x(std::mt19937_64& rng, int d, unsigned bits) {
 
 Value normal_value_of(const RefPoly& num, const RefPoly& den) {
   ScopedValue<std::int32_t> lists(integer_value_degree, INT32_MAX);
-  Value v = Value::adopt(detail::new_ratfun_value(build_poly(num), build_poly(den)));
+  Value v = Value::adopt(nodes::new_ratfun_value(build_poly(num), build_poly(den)));
   check_quoly(v.cell(), false);
   return v;
 }
@@ -141,7 +141,7 @@ TEST(IntegerValueRoute, KnownSums) {
 
 // A polynomial value in normal form.
 Value poly_value(const RefPoly& p) {
-  Value v = Value::adopt(detail::new_ratfun_value(build_poly(p), nullptr));
+  Value v = Value::adopt(nodes::new_ratfun_value(build_poly(p), nullptr));
   check_quoly(v.cell(), false);
   return v;
 }

@@ -276,7 +276,7 @@ TEST(ValueProducts, ProductsOfTwoFractionsAndOfTheirParts) {
     for (const char* b : fractions) {
       NodeBalance balance;
       Value n = make_value(a), m = make_value(b), in_place = copy_of(n);
-      Value fresh = Value::adopt(detail::new_ratfun_value(nullptr, nullptr));
+      Value fresh = Value::adopt(nodes::new_ratfun_value(nullptr, nullptr));
       quoly mm = m;
       fast_gen_quoly_mult(in_place.cell(), &mm, false);
       gen_quoly_mult(n, m, fresh.cell(), false);

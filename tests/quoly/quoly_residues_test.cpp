@@ -57,7 +57,7 @@ RefPoly random_x(std::mt19937_64& rng, std::int32_t p, int d) {
 // num / den through check_quoly on the term lists (den not zero).
 Value normal_value_of(const RefPoly& num, const RefPoly& den) {
   ScopedValue<std::int32_t> lists(residue_value_degree, INT32_MAX);
-  Value v = Value::adopt(detail::new_ratfun_value(build_poly(num), build_poly(den)));
+  Value v = Value::adopt(nodes::new_ratfun_value(build_poly(num), build_poly(den)));
   check_quoly(v.cell(), false);
   return v;
 }
@@ -125,7 +125,7 @@ TEST_P(ResidueValueRoute, SameValuesAsTheTermListsOnPlantedFactors) {
       std::string results[3];
       for (int lists = 0; lists < 3; ++lists) {
         Route way(lists);
-        Value v = Value::adopt(detail::new_ratfun_value(build_poly(nn), build_poly(nd)));
+        Value v = Value::adopt(nodes::new_ratfun_value(build_poly(nn), build_poly(nd)));
         check_quoly(v.cell(), false);
         results[lists] = parts_of(v);
       }

@@ -12,7 +12,7 @@ namespace tavrin::test {
 
 // r (one variable) as an IntPoly, by the session's list form.
 inline IntPoly int_of(const RefPoly& r) {
-  detail::OwnedPoly p;
+  nodes::OwnedPoly p;
   p.p = build_poly(r);
   IntPoly a;
   EXPECT_TRUE(intpoly_of(p.p, &a));
@@ -21,7 +21,7 @@ inline IntPoly int_of(const RefPoly& r) {
 
 // a read back through the list form.
 inline RefPoly ref_of(const IntPoly& a) {
-  detail::OwnedPoly p;
+  nodes::OwnedPoly p;
   p.p = intpoly_to_poly(a);
   return read_poly(p.p, 1);
 }

@@ -29,7 +29,7 @@ inline poly leaf(std::int32_t v, poly next = nullptr) {
 
 // A term coef * t^exp followed by `next`.
 inline poly term(std::int32_t exp, poly coef, poly next = nullptr) {
-  return detail::new_term(exp, coef, next);
+  return nodes::new_term(exp, coef, next);
 }
 
 // A pad term: coef does not involve this level's variable.

@@ -137,7 +137,7 @@ namespace {
 
 using Term = std::pair<RefPoly::Exps, BigRef>;
 
-poly leaf_node(const BigRef& v) { return detail::new_leaf(make_number(v)); }
+poly leaf_node(const BigRef& v) { return tavrin::nodes::new_leaf(make_number(v)); }
 
 // The terms (all with the same exponents above `level`) as the list of
 // level `level` (0-based): one node per distinct exponent at this level, in
@@ -155,7 +155,7 @@ poly build_level(const std::vector<Term>& terms, std::size_t level, std::size_t 
   for (const auto& [e, group] : groups) {
     poly coef = build_level(group, level + 1, nvars);
     // Only a bare constant stands for itself; a Laurent list needs its term.
-    poly node = (e == 0 && coef->numb && coef->next == nullptr) ? coef : detail::new_term(e, coef);
+    poly node = (e == 0 && coef->numb && coef->next == nullptr) ? coef : tavrin::nodes::new_term(e, coef);
     *link = node;
     link = &node->next;
   }
@@ -373,11 +373,11 @@ Poly& Poly::operator=(Poly&& o) noexcept {
   return *this;
 }
 
-Value Value::number(const BigRef& v) { return adopt(detail::new_number_value(make_number(v))); }
+Value Value::number(const BigRef& v) { return adopt(tavrin::nodes::new_number_value(make_number(v))); }
 
 Value Value::ratfun(const std::string& numer, const std::string& denom) {
   poly n = make_poly(numer);
-  return adopt(detail::new_ratfun_value(n, denom.empty() ? nullptr : make_poly(denom)));
+  return adopt(tavrin::nodes::new_ratfun_value(n, denom.empty() ? nullptr : make_poly(denom)));
 }
 
 Value::~Value() { free_quoly(&q_); }

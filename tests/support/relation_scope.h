@@ -124,7 +124,7 @@ class ModOutScope {
       for (std::int32_t k = 2 * E - 2; k >= E; --k) {
         poly tk = make_poly(level_->let.name + std::string("^") + std::to_string(k), below);
         fold_poly(&tk, &rel, E, level_);
-        *link = detail::new_term(k, tk);
+        *link = nodes::new_term(k, tk);
         link = &(*link)->next;
       }
       level_->p = rel;

@@ -630,7 +630,7 @@ bool integer_gcd(poly u, poly v, const Problem& pr, polypt pt, poly* r) {
   flatten(u, pr, &a);
   flatten(v, pr, &b);
   const Layout& lay = pr.layout;
-  detail::ScratchNumber gamma, cg;
+  nodes::ScratchNumber gamma, cg;
   binary_gcd(a.coef[0], b.coef[0], gamma.get());
   content_gcd(u, v, cg.get());
   auto answer = [&](poly g) {
@@ -645,7 +645,7 @@ bool integer_gcd(poly u, poly v, const Problem& pr, polypt pt, poly* r) {
     newimag(&c);
     num_assign(cg.get(), c);
     free_poly(r);
-    *r = detail::new_leaf(c);
+    *r = nodes::new_leaf(c);
     return true;
   };
   // The cofactors a / g and b / g of the result g = h / ch are recorded for
@@ -721,10 +721,10 @@ bool integer_gcd(poly u, poly v, const Problem& pr, polypt pt, poly* r) {
       last = vh.value;
       if (!stable && vh.height >= mbits - 16) return false;
     }
-    detail::OwnedPoly h;
-    h.p = rebuild(rh.key, pr, [&vh](std::size_t t) { return detail::new_leaf(vh.value[t].to_number()); });
+    nodes::OwnedPoly h;
+    h.p = rebuild(rh.key, pr, [&vh](std::size_t t) { return nodes::new_leaf(vh.value[t].to_number()); });
     if (h.p->numb) return constant_answer();
-    detail::ScratchNumber ch;
+    nodes::ScratchNumber ch;
     find_gcdcoefs(h.p, ch.get());
     if (!is_longint(ch.get(), 1)) num_poly_quot(h.p, ch.get(), 0);
     Poly<imptr> g;
@@ -861,15 +861,15 @@ bool flat_gcd_cofactors(poly n, poly m, poly com, poly* qn, poly* qm) {
   if (!flat::fingerprint(a, mo.pr, &fa) || !flat::same_terms(fa, mo.u) || !flat::fingerprint(b, mo.pr, &fb) ||
       !flat::same_terms(fb, mo.v) || !flat::fingerprint(g, mo.pr, &fg) || !flat::same_terms(fg, mo.g))
     return false;
-  detail::OwnedPoly x, y;
+  nodes::OwnedPoly x, y;
   if (modularmode) {
     x.p = flat::rebuild(mo.ukey, mo.pr, [&mo](std::size_t k) { return flat::word_leaf(mo.ures[k]); });
     y.p = flat::rebuild(mo.vkey, mo.pr, [&mo](std::size_t k) { return flat::word_leaf(mo.vres[k]); });
   } else {
-    x.p = flat::rebuild(mo.ukey, mo.pr, [&mo](std::size_t k) { return detail::new_leaf(mo.uval[k].to_number()); });
-    y.p = flat::rebuild(mo.vkey, mo.pr, [&mo](std::size_t k) { return detail::new_leaf(mo.vval[k].to_number()); });
+    x.p = flat::rebuild(mo.ukey, mo.pr, [&mo](std::size_t k) { return nodes::new_leaf(mo.uval[k].to_number()); });
+    y.p = flat::rebuild(mo.vkey, mo.pr, [&mo](std::size_t k) { return nodes::new_leaf(mo.vval[k].to_number()); });
     if (!mo.cg.is_one()) {
-      detail::ScratchNumber c;
+      nodes::ScratchNumber c;
       imptr cg = mo.cg.to_number();
       num_assign(cg, c.get());
       free_imag(&cg);

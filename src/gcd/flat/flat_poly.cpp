@@ -89,7 +89,7 @@ poly word_leaf(std::uint32_t r) {
   newimag(&n);
   n->lint = static_cast<std::int32_t>(r);
   n->flote = 0;
-  return detail::new_leaf(n);
+  return nodes::new_leaf(n);
 }
 
 poly rebuild_range(const std::vector<std::uint64_t>& keys, std::size_t lo, std::size_t hi, int level,
@@ -98,9 +98,9 @@ poly rebuild_range(const std::vector<std::uint64_t>& keys, std::size_t lo, std::
   const int var = pr.var_of[static_cast<std::size_t>(level)];
   if (var < 0) {
     poly c = rebuild_range(keys, lo, hi, level + 1, pr, leaf, ctx);
-    return detail::is_bare_leaf(c) ? c : detail::new_term(0, c);  // a pad
+    return nodes::is_bare_leaf(c) ? c : nodes::new_term(0, c);  // a pad
   }
-  detail::OwnedPoly head;
+  nodes::OwnedPoly head;
   poly* tail = &head.p;
   std::size_t i = lo;
   while (i < hi) {
@@ -108,10 +108,10 @@ poly rebuild_range(const std::vector<std::uint64_t>& keys, std::size_t lo, std::
     std::size_t j = i + 1;
     while (j < hi && pr.layout.exponent(keys[j], var) == e) ++j;
     poly c = rebuild_range(keys, i, j, level + 1, pr, leaf, ctx);
-    if (e == 0 && detail::is_bare_leaf(c)) {
+    if (e == 0 && nodes::is_bare_leaf(c)) {
       *tail = c;  // the constant term ends the list
     } else {
-      *tail = detail::new_term(e, c);
+      *tail = nodes::new_term(e, c);
       tail = &(*tail)->next;
     }
     i = j;

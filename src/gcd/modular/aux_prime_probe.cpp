@@ -15,10 +15,10 @@
 
 namespace tavrin {
 
-using detail::is_bare_leaf;
-using detail::new_leaf;
-using detail::OwnedPoly;
-using detail::ScratchNumber;
+using nodes::is_bare_leaf;
+using nodes::new_leaf;
+using nodes::OwnedPoly;
+using nodes::ScratchNumber;
 
 namespace {
 
@@ -48,8 +48,8 @@ void velmor_modular(poly g, poly h, polypt pt, bool* success) {
   for (std::int32_t k = 1; k < field_depth && field != nullptr; ++k) field = field->next;
   if (field == nullptr) return;
   std::int32_t k = rand_integer2() % (field->aux_num < 11 ? 2 : 4);
-  const std::int32_t dg = detail::degree(g);
-  const std::int32_t dh = detail::degree(h);
+  const std::int32_t dg = nodes::degree(g);
+  const std::int32_t dh = nodes::degree(h);
   const ModulusGuard ring;  // the caller's modulus and modes come back on every exit
   const ScopedValue<std::int16_t> no_cache(lookupgcd, -1000);
   const std::int32_t d = pt->depth;
@@ -92,7 +92,7 @@ void velmor_modular(poly g, poly h, polypt pt, bool* success) {
           }
         }
       }
-      if (detail::degree(gg.p) == dg && detail::degree(hh.p) == dh) {
+      if (nodes::degree(gg.p) == dg && nodes::degree(hh.p) == dh) {
         OwnedPoly r;
         if (height_is_1(gg.p) && height_is_1(hh.p)) {
           basic_poly_gcd(gg.p, hh.p, r.cell(), false, pt);

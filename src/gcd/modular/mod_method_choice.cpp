@@ -17,7 +17,7 @@ std::int32_t top_mass(poly p, std::int32_t stop, std::int32_t (*coef_mass)(poly)
   std::int32_t mass = 0;
   for (poly t = p; t != nullptr; t = t->next) {
     poly c = t->numb ? t : t->pcoef;
-    if (detail::is_bare_leaf(c) || t->numb) {
+    if (nodes::is_bare_leaf(c) || t->numb) {
       mass += lintmode ? 31 : 31 + 8 * c->ncoef->size;
     } else {
       mass += 13 + coef_mass(c);
@@ -31,7 +31,7 @@ std::int32_t top_mass(poly p, std::int32_t stop, std::int32_t (*coef_mass)(poly)
 
 bool do_mod_method_now(poly u, poly v, std::int32_t mod_deg, bool tried_modular) {
   if (field_depth > 0 && !tried_modular) return false;
-  const std::int32_t dv = detail::degree(v);
+  const std::int32_t dv = nodes::degree(v);
   const std::int64_t d = static_cast<std::int64_t>(dv) - mod_deg;
   if (d > mod_method_diff || dv < 6 * d) return true;
   const std::int32_t vmass = top_mass(v, 350, more_simple_poly_mass);
@@ -42,7 +42,7 @@ bool do_mod_method_now(poly u, poly v, std::int32_t mod_deg, bool tried_modular)
 }
 
 bool mod_do_Chinese(poly u, poly v, std::int32_t mod_deg) {
-  const std::int32_t dv = detail::degree(v);
+  const std::int32_t dv = nodes::degree(v);
   const std::int64_t d = static_cast<std::int64_t>(dv) - mod_deg;
   if (d > mod_method_diff || dv < 6 * d) return true;
   const std::int32_t vmass = top_mass(v, 250, very_simple_poly_mass);

@@ -32,10 +32,10 @@
 
 namespace tavrin {
 
-using detail::degree;
-using detail::is_bare_leaf;
-using detail::OwnedPoly;
-using detail::ScratchNumber;
+using nodes::degree;
+using nodes::is_bare_leaf;
+using nodes::OwnedPoly;
+using nodes::ScratchNumber;
 
 modular_gcd_counts modular_gcd_stats;
 std::int32_t (*modular_prime_hook)(std::int32_t index, std::int32_t p) = nullptr;
@@ -140,7 +140,7 @@ struct PrimeLinks {
 struct DigitLinks {
   using node = poly;
   using value = poly;
-  static poly push(poly d, poly head) { return detail::new_term(0, d, head); }
+  static poly push(poly d, poly head) { return nodes::new_term(0, d, head); }
   static void free_all(poly* head) { free_poly(head); }
 };
 
@@ -163,7 +163,7 @@ void divide_by_content(poly* g, imptr c) {
   find_gcdcoefs(*g, c);
   if (is_longint(c, 1)) return;
   OwnedPoly divisor;
-  divisor.p = detail::new_leaf(nullptr);
+  divisor.p = nodes::new_leaf(nullptr);
   newimag(&divisor.p->ncoef);
   num_assign(c, divisor.p->ncoef);
   poly_quot(*g, divisor.p, g, content_division_tag);
@@ -299,7 +299,7 @@ struct basic_mod_method_EnvRec : NoCopy {
   void garner_step(poly g, std::int32_t p) {
     OwnedPoly t;
     OwnedPoly pconst;
-    pconst.p = detail::new_leaf(WordNumber(p).release());
+    pconst.p = nodes::new_leaf(WordNumber(p).release());
     if (digits.head() == nullptr) {
       poly_set(0, t.cell());
     } else {
@@ -380,7 +380,7 @@ bool check_equivalent(poly u, poly prev, poly* ans, basic_mod_method_EnvRec& env
       if (h != nullptr && (h->value != 0 || h->next != nullptr)) {
         ScratchNumber n;
         num_assign(env.ucoef.get(), n.get());
-        append(&tail, detail::new_leaf(n.release()));
+        append(&tail, nodes::new_leaf(n.release()));
       }
     } else {
       OwnedPoly q;
@@ -389,7 +389,7 @@ bool check_equivalent(poly u, poly prev, poly* ans, basic_mod_method_EnvRec& env
         if (u->exp == 0 && is_bare_leaf(q.p)) {
           append(&tail, q.release());  // a number at exponent 0 is the constant leaf
         } else {
-          append(&tail, detail::new_term(u->exp, q.release()));
+          append(&tail, nodes::new_term(u->exp, q.release()));
         }
       }
     }

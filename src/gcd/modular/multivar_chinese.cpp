@@ -31,9 +31,9 @@
 
 namespace tavrin {
 
-using detail::degree;
-using detail::is_bare_leaf;
-using detail::OwnedPoly;
+using nodes::degree;
+using nodes::is_bare_leaf;
+using nodes::OwnedPoly;
 
 namespace {
 
@@ -117,7 +117,7 @@ poly residue_leaf(std::int32_t v) {
   newimag(&n);
   n->lint = v;
   n->flote = 0;
-  return detail::new_leaf(n);
+  return nodes::new_leaf(n);
 }
 
 // *acc := *acc * k + add (k a non-zero residue); add: kept.
@@ -359,7 +359,7 @@ poly Interpolation::expand() {
   for (std::size_t i = R.size(); i-- > 0;) {
     if (R[i] == nullptr) continue;
     poly c = std::exchange(R[i], nullptr);
-    poly node = i == 0 && is_bare_leaf(c) ? c : detail::new_term(static_cast<std::int32_t>(i), c);
+    poly node = i == 0 && is_bare_leaf(c) ? c : nodes::new_term(static_cast<std::int32_t>(i), c);
     *tail = node;
     tail = &node->next;
   }
@@ -441,11 +441,11 @@ void swap_levels_1_2(poly* p) {
       } else {
         poly_assign(en.d, d.cell());
       }
-      poly node = en.e == 0 && is_bare_leaf(d.p) ? d.release() : detail::new_term(en.e, d.release());
+      poly node = en.e == 0 && is_bare_leaf(d.p) ? d.release() : nodes::new_term(en.e, d.release());
       *itail = node;
       itail = &node->next;
     }
-    poly node = f == 0 && is_bare_leaf(inner.p) ? inner.release() : detail::new_term(f, inner.release());
+    poly node = f == 0 && is_bare_leaf(inner.p) ? inner.release() : nodes::new_term(f, inner.release());
     *tail = node;
     tail = &node->next;
   }

@@ -29,11 +29,11 @@
 
 namespace tavrin {
 
-using detail::degree;
-using detail::is_bare_leaf;
-using detail::OwnedPoly;
-using detail::OwnedValue;
-using detail::ScratchNumber;
+using nodes::degree;
+using nodes::is_bare_leaf;
+using nodes::OwnedPoly;
+using nodes::OwnedValue;
+using nodes::ScratchNumber;
 
 namespace {
 
@@ -304,7 +304,7 @@ void egcd_num_poly(quolyptr n, quolyptr m, void* inf, nameptr* flag, bool flip) 
   // The number of *n, borrowed by a leaf node of our own.
   struct BorrowingLeaf {
     poly p;
-    explicit BorrowingLeaf(imptr c) : p(detail::new_leaf(c)) {}
+    explicit BorrowingLeaf(imptr c) : p(nodes::new_leaf(c)) {}
     ~BorrowingLeaf() { free_polynode_list(p, p); }
     BorrowingLeaf(const BorrowingLeaf&) = delete;
     BorrowingLeaf& operator=(const BorrowingLeaf&) = delete;

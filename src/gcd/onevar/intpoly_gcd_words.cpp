@@ -202,13 +202,13 @@ bool divides(const std::int64_t* x, std::int32_t dx, const std::int64_t* h, std:
 
 // A fresh term list c * h[0 .. dh] (dh >= 0).
 poly build_list(const std::int64_t* h, std::int32_t dh, u64 c) {
-  if (dh == 0) return detail::new_leaf(new_wide_number(static_cast<wide_int>(c) * h[0]));
-  detail::OwnedPoly head;
+  if (dh == 0) return nodes::new_leaf(new_wide_number(static_cast<wide_int>(c) * h[0]));
+  nodes::OwnedPoly head;
   poly* tail = head.cell();
   for (std::int32_t i = dh; i >= 0; --i) {
     if (h[i] == 0) continue;
-    poly leaf = detail::new_leaf(new_wide_number(static_cast<wide_int>(c) * h[i]));
-    *tail = i == 0 ? leaf : detail::new_term(i, leaf);
+    poly leaf = nodes::new_leaf(new_wide_number(static_cast<wide_int>(c) * h[i]));
+    *tail = i == 0 ? leaf : nodes::new_term(i, leaf);
     tail = &(*tail)->next;
   }
   return head.release();

@@ -25,9 +25,9 @@
 
 namespace tavrin {
 
-using detail::degree;
-using detail::is_bare_leaf;
-using detail::OwnedPoly;
+using nodes::degree;
+using nodes::is_bare_leaf;
+using nodes::OwnedPoly;
 
 namespace {
 
@@ -78,7 +78,7 @@ void shift_back(poly* u, std::int32_t k) {
       continue;
     }
     if (prev == nullptr && poly_iszero(t)) return;
-    poly term = detail::new_term(k, t);
+    poly term = nodes::new_term(k, t);
     if (prev != nullptr) {
       prev->next = term;
     } else {

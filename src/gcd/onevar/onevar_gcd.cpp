@@ -30,10 +30,10 @@
 
 namespace tavrin {
 
-using detail::degree;
-using detail::is_bare_leaf;
-using detail::OwnedPoly;
-using detail::ScratchNumber;
+using nodes::degree;
+using nodes::is_bare_leaf;
+using nodes::OwnedPoly;
+using nodes::ScratchNumber;
 
 namespace {
 

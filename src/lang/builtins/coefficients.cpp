@@ -22,7 +22,7 @@ namespace tavrin {
 
 namespace {
 
-using detail::OwnedPoly;
+using nodes::OwnedPoly;
 
 using namespace tokens;
 bool single_leaf(poly p) { return p->numb && p->next == nullptr; }
@@ -80,7 +80,7 @@ std::int32_t read_exponent(textptr inf, nameptr* flag, quoly* e) {
 // A monomial argument read as a sum in the current arithmetic: a leaf 1 for
 // a number, else a copy of the numerator. Error 307.
 poly read_monomial(textptr inf, nameptr* flag) {
-  detail::OwnedValue m;
+  nodes::OwnedValue m;
   old_expre(inf, &m.q, flag);
   poly p = nullptr;
   if (m.q->numb) {
@@ -214,7 +214,7 @@ void settle(quolyptr n) {
 
 // A fresh polynomial value with numerator p (taken over).
 void poly_value(poly p, quolyptr n) {
-  *n = detail::new_ratfun_value(p, nullptr);
+  *n = nodes::new_ratfun_value(p, nullptr);
   settle(n);
 }
 
@@ -232,7 +232,7 @@ void get_coef(poly n, poly* ans, textptr inf, nameptr* flag, bool ok) {
     e = n == nullptr ? 0 : n->exp;
   } else {
     scan(inf, flag);
-    detail::OwnedValue ev;
+    nodes::OwnedValue ev;
     e = read_exponent(inf, flag, &ev.q);
     if (!ev.q->numb) {
       if (!ok) abandon(exponent_not_number_error, &token);
@@ -422,7 +422,7 @@ void quoly_leading_coef(quolyptr x, quolyptr n) {
     poly a = c.release();
     poly_consume(&a, &out);
   } else {
-    out = detail::new_ratfun_value(c.release(), den.release());
+    out = nodes::new_ratfun_value(c.release(), den.release());
   }
   *n = out;
 }
@@ -443,7 +443,7 @@ poly leading_copy(poly p, std::int32_t levels) {
   }
   poly c = leading_copy(p->pcoef, levels - 1);
   if (p->exp == 0 && single_leaf(c)) return c;
-  return detail::new_term(p->exp, c);
+  return nodes::new_term(p->exp, c);
 }
 
 }  // namespace

@@ -38,7 +38,7 @@ namespace tavrin {
 namespace {
 
 using Env = builtin_func1_EnvRec;
-using detail::OwnedPoly;
+using nodes::OwnedPoly;
 
 using tokens::is_tok;
 using tokens::expect;
@@ -463,7 +463,7 @@ void modular_power(Env* env) {
   scanner_expre(env);
   expect(",", comma_expected_error);
   if (has_denominator(*env->n)) abandon(base_has_denominator_error, &token);
-  detail::OwnedInteger e;  // a big integer whatever the mode
+  nodes::OwnedInteger e;  // a big integer whatever the mode
   get_exponent(env->inf, env->flag, e.cell(), false);
   ValueCell m;
   if (is_tok(",")) {

@@ -267,7 +267,7 @@ void build_polynomial(std::vector<imptr>& c, std::int32_t sign, quolyptr out) {
 
 // x := x * y.
 void multiply_into(imptr x, imptr y) {
-  detail::ScratchNumber prod;
+  nodes::ScratchNumber prod;
   fast_mult(x, y, prod.get());
   num_assign(prod.get(), x);
 }
@@ -276,17 +276,17 @@ void multiply_into(imptr x, imptr y) {
 // integer matrix, det(A - xI) = det(B - lxI) / l^n: the coefficient of x^k
 // of B's polynomial is multiplied by l^k, and the whole divided by l^n.
 void clear_denominators(const std::vector<quoly>& cells, std::int32_t n, quolyptr out) {
-  detail::ScratchNumber l;
+  nodes::ScratchNumber l;
   setvalue(1, l.get());
   for (quoly v : cells) {
     if (v == nullptr || v->numb) continue;
-    detail::ScratchNumber d, g, quot, rem;
+    nodes::ScratchNumber d, g, quot, rem;
     abs_val_num(v->denom->ncoef, d.get());
     binary_gcd(l.get(), d.get(), g.get());
     divide(d.get(), g.get(), quot.get(), rem.get());
     multiply_into(l.get(), quot.get());
   }
-  std::vector<detail::ScratchNumber> scaled(cells.size());
+  std::vector<nodes::ScratchNumber> scaled(cells.size());
   std::vector<Entry> entries(cells.size());
   for (std::size_t k = 0; k < cells.size(); ++k) {
     const quoly v = cells[k];
@@ -295,7 +295,7 @@ void clear_denominators(const std::vector<quoly>& cells, std::int32_t n, quolypt
     if (v->numb) {
       fast_mult(v->ncoef, l.get(), b);
     } else {
-      detail::ScratchNumber quot, rem;
+      nodes::ScratchNumber quot, rem;
       divide(l.get(), v->denom->ncoef, quot.get(), rem.get());
       fast_mult(v->numer->ncoef, quot.get(), b);
     }
@@ -305,7 +305,7 @@ void clear_denominators(const std::vector<quoly>& cells, std::int32_t n, quolypt
       entries[k].big = b;
   }
   std::vector<imptr> coefs = integer_coefficients(entries, n);
-  detail::ScratchNumber power;
+  nodes::ScratchNumber power;
   setvalue(1, power.get());
   for (imptr c : coefs) {
     multiply_into(c, power.get());
@@ -313,7 +313,7 @@ void clear_denominators(const std::vector<quoly>& cells, std::int32_t n, quolypt
   }
   build_polynomial(coefs, n % 2 == 0 ? 1 : -1, out);
   // power = l^(n + 1) now.
-  detail::ScratchNumber ln, rem;
+  nodes::ScratchNumber ln, rem;
   divide(power.get(), l.get(), ln.get(), rem.get());
   quoly divisor = nullptr;
   quoly_set(1, &divisor);

@@ -48,7 +48,7 @@ void add_to_diagonal(sparseptr b, std::int32_t n, quoly c) {
 // The traces are built in owned cells: a sum may fail (a denominator that
 // vanishes modulo the relations, error 210).
 quoly sparse_trace(sparseptr b, std::int32_t n) {
-  detail::OwnedValue s;
+  nodes::OwnedValue s;
   quoly_set(0, s.cell());
   for (std::int32_t i = 1; i <= n; ++i) {
     quoly v = spar_retrieve(b, i, i);
@@ -58,7 +58,7 @@ quoly sparse_trace(sparseptr b, std::int32_t n) {
 }
 
 quoly dense_trace(workptr w, std::int32_t n) {
-  detail::OwnedValue s;
+  nodes::OwnedValue s;
   quoly_set(0, s.cell());
   for (std::int32_t i = 0; i < n; ++i) {
     quoly v = w->stash[i + i * n];
@@ -78,7 +78,7 @@ std::int64_t count_entries(sparseptr b, std::int32_t n) {
 // *t := *t / k (the step number in the ground ring); modulo a composite k
 // may have no inverse (error 85).
 void divide_by_step(quoly* t, std::int32_t k) {
-  detail::OwnedValue kq;
+  nodes::OwnedValue kq;
   quoly_set(k, kq.cell());
   fast_quoly_quot(t, kq.cell(), false);
 }
@@ -238,7 +238,7 @@ void leverrier_chpoly(quolyptr n, sparseptr spar, std::int32_t rows) {
   base_quoly(&st.x, 1);
   quoly_set(0, &st.p);
   auto add_term = [&](quoly coef, std::int32_t power) {
-    detail::OwnedValue term, cc;  // the powers poll for interrupts
+    nodes::OwnedValue term, cc;  // the powers poll for interrupts
     if (power == 0) {
       quoly_set(1, term.cell());
     } else {
@@ -291,7 +291,7 @@ void invert_sparse(sparseptr* spar, workptr arr, bool ar_free, bool invert, std:
   if (invert && flotemode && fl_singular(a0, rows)) abandon(matrix_singular_no_inverse_error, &token);
   // The trace, owned until the answer or the recurrence takes it: modulo a
   // composite the reciprocal may fail (error 85).
-  detail::OwnedValue t(sparse_trace(a0, rows));
+  nodes::OwnedValue t(sparse_trace(a0, rows));
   if (rows == 1) {
     if (!invert) {
       free_quoly(n);

@@ -232,22 +232,22 @@ quoly finish_1(const std::vector<imptr>& coef) {
   poly* link = &head;
   for (std::size_t j = coef.size(); j-- > 0;) {
     if (coef[j] == nullptr) continue;
-    poly leaf = detail::new_leaf(coef[j]);
-    *link = j == 0 ? leaf : detail::new_term(static_cast<std::int32_t>(j), leaf);
+    poly leaf = nodes::new_leaf(coef[j]);
+    *link = j == 0 ? leaf : nodes::new_term(static_cast<std::int32_t>(j), leaf);
     link = &(*link)->next;
   }
   if (head == nullptr) {
     imptr z = nullptr;
     newimag(&z);
     setvalue(0, z);
-    return detail::new_number_value(z);
+    return nodes::new_number_value(z);
   }
-  if (detail::is_bare_leaf(head)) {
+  if (nodes::is_bare_leaf(head)) {
     imptr n = head->ncoef;
     free_polynode_list(head, head);
-    return detail::new_number_value(n);
+    return nodes::new_number_value(n);
   }
-  return detail::new_ratfun_value(head, nullptr);
+  return nodes::new_ratfun_value(head, nullptr);
 }
 
 // Restores command_int on both exits.

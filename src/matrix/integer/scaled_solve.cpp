@@ -746,7 +746,7 @@ ZInt abs_int_determinant(const ZMatrix& s) {
     }
   imptr det = images::divisor_determ(cells.cell, n, nullptr);
   if (det == nullptr) {
-    detail::ScratchNumber pd;
+    nodes::ScratchNumber pd;
     pd.get()->size = 0;
     bool small_one = false;
     std::int32_t size = 0;

@@ -131,7 +131,7 @@ class SparseElimination : FlatMatrix {
       } else {
         imptr x = new_word_number(s.is_big(k) ? 0 : s.word(k));
         if (s.is_big(k)) s.big(k).value().store(x);
-        link = sparse_merge::insert_at(link, c + 1, detail::new_number_value(x));
+        link = sparse_merge::insert_at(link, c + 1, nodes::new_number_value(x));
       }
     }
   }

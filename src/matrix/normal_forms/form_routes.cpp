@@ -47,7 +47,7 @@ void each_entry(arrptr q, std::int32_t rows, std::int32_t cols, F f) {
 // A fresh cell holding the integer v (|v| < 2^62), its limbs built at
 // once; lint and flote 0. The cells of the results are made this way, each
 // written once.
-quoly fresh_cell(std::int64_t v) { return detail::new_number_value(new_word_number(v)); }
+quoly fresh_cell(std::int64_t v) { return nodes::new_number_value(new_word_number(v)); }
 
 // A fresh cell holding v.
 quoly fresh_cell(const ZInt& v) {
@@ -57,7 +57,7 @@ quoly fresh_cell(const ZInt& v) {
   x->lint = 0;
   x->flote = 0;
   v.store(x);
-  return detail::new_number_value(x);
+  return nodes::new_number_value(x);
 }
 
 // x := v, a word without building its limbs first.
@@ -142,7 +142,7 @@ void put_entry(const DirectHermite& d, DirectHermite::Part p, std::int32_t i, st
     x->lint = 0;
     x->flote = 0;
     d.store(p, i, j, x);
-    cell = detail::new_number_value(x);
+    cell = nodes::new_number_value(x);
     return;
   }
   d.store(p, i, j, cell->ncoef);

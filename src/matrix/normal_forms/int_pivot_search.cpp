@@ -45,7 +45,7 @@ class RemainderSearch {
 
  private:
   imptr p_;
-  detail::ScratchNumber quot_, rem_, best_;
+  nodes::ScratchNumber quot_, rem_, best_;
   std::int32_t row_ = 0;
 };
 

@@ -79,7 +79,7 @@ struct Modulo {
 void sub_line(std::int32_t start, std::int32_t rows, bool by_rows, std::int32_t t,
               std::int32_t s, std::int32_t from, std::int32_t to, imptr f, const Modulo& mod,
               Smallest* least) {
-  detail::ScratchNumber scratch;
+  nodes::ScratchNumber scratch;
   for (std::int32_t x = from; x < to; ++x) {
     const std::int32_t r = by_rows ? t : x, c = by_rows ? x : t;
     imptr e = at(start, rows, r, c);
@@ -124,7 +124,7 @@ void sub_mirrored(workptr tr, bool want_tr, workptr inv, bool want_inv, std::int
   };
   if (want_tr) line_sub(tr, f, by_rows, t, p);
   if (want_inv) {
-    detail::ScratchNumber g;
+    nodes::ScratchNumber g;
     makeneg(f, g.get());
     line_sub(inv, g.get(), !by_rows, p, t);
   }
@@ -184,7 +184,7 @@ void int_rowreduce(std::int32_t start, std::int32_t i, std::int32_t j, std::int3
     return;
   }
   {
-    detail::ScratchNumber rem;
+    nodes::ScratchNumber rem;
     divide(x, p, factor, rem.get());
   }
   Smallest least{p};
@@ -202,7 +202,7 @@ void int_colreduce(std::int32_t start, std::int32_t i, std::int32_t j, std::int3
   imptr p = at(start, rows, j, k);
   imptr x = at(start, rows, j, t);
   {
-    detail::ScratchNumber rem;
+    nodes::ScratchNumber rem;
     divide(x, p, factor, rem.get());
   }
   if (int_zero(factor)) {
@@ -242,7 +242,7 @@ void phaseone(const bool* want, workptr alpha, workptr beta, workptr alphinv, wo
   TraceLevel trace(steps);
   if (verbose) dumpitt("Phase 1, ", steps, false, true, true);
   const std::int32_t ncols = std::min(cols, columns_to(start, stop, rows));
-  detail::ScratchNumber factor;
+  nodes::ScratchNumber factor;
   imptr f = factor.get();
   setvalue(0, f);
   for (std::int32_t i = init; i <= *min; ++i) {
@@ -319,7 +319,7 @@ void phasetwo(const bool* want, workptr alpha, workptr beta, workptr alphinv, wo
               std::int32_t* min, std::int32_t rows, std::int32_t cols, std::int32_t i,
               std::int32_t start, std::int32_t stop) {
   const DenseTransforms tx{want, alpha, beta, alphinv, betinv, rows, cols};
-  detail::ScratchNumber minus_one;
+  nodes::ScratchNumber minus_one;
   setvalue(-1, minus_one.get());
   for (;;) {
     check_interrupt();
@@ -346,7 +346,7 @@ void hermite_two(const bool* want, workptr beta, workptr betinv, std::int32_t ra
                  std::int32_t rows, std::int32_t cols, std::int32_t start, bool) {
   const DenseTransforms tx{want, nullptr, beta, nullptr, betinv, rows, cols};
   if (verbose) dumpitt("Hermite Phase 2, ", rank - 1, false, true, true);
-  detail::ScratchNumber q, rem;
+  nodes::ScratchNumber q, rem;
   for (std::int32_t i = 0; i < rank; ++i) {
     if (verbose && i % disper(rank - 1) == 0) std::printf(" %d", i);
     imptr d = at(start, rows, i, i);
@@ -397,8 +397,8 @@ bool modular_invariant(imptr d, imptr pseudodet) {
 }
 
 void halve_pseudodet(imptr d, imptr h) {
-  detail::ScratchNumber r;
-  detail::ScratchNumber two;
+  nodes::ScratchNumber r;
+  nodes::ScratchNumber two;
   setvalue(2, two.get());
   divide(d, two.get(), h, r.get());
 }
@@ -421,7 +421,7 @@ void intcolred(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr be
       if (flat_intcolred(n, q, tx) == FlatOutcome::exceeded) throw EntryBudget::exceeded{};
       return;
     }
-    detail::ScratchNumber h;
+    nodes::ScratchNumber h;
     const std::int32_t m = first_phase(tx, q, s, false, wantmod, pseudodet, h.get());
     hermite_two(want, beta, betinv, m + 1, s.rows, s.cols, q->start, wantmod);
     quoly_set_integer(m + 1, n);
@@ -452,7 +452,7 @@ void intnormal(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr be
   }
   const DenseTransforms tx{want, alpha, beta, alphinv, betinv, s.rows, s.cols};
   auto euclid = [&] {
-    detail::ScratchNumber h;
+    nodes::ScratchNumber h;
     std::int32_t m = first_phase(tx, q, s, true, wantmod, pseudodet, h.get());
     quoly_set_integer(m + 1, n);
     if (verbose) dumpitt("Smith Normal Form, phase 2's, rank ", m + 1, false, true, true);

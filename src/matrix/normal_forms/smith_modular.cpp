@@ -32,7 +32,7 @@ namespace tavrin {
 
 namespace {
 
-using detail::ScratchNumber;
+using nodes::ScratchNumber;
 
 inline bool zero(imptr x) { return x->head == nullptr || x->head->value == 0; }
 inline bool negative(imptr x) { return x->head != nullptr && x->head->value < 0; }

@@ -226,7 +226,7 @@ void sparse_int_colred(sparseptr sp, std::int32_t init, std::int32_t j, std::int
   ColredEnv env{wantmod, wanthalf, wantsmallest, pseudodet, halfpseudo};
   env.mkey = p;
   if (imptr x = reduce_pivot_row(tgp, p, factor); x != nullptr) env.check_smallest(x, j);
-  detail::ScratchNumber v;
+  nodes::ScratchNumber v;
   // Rows init..rows but j: column tg += factor * column k.
   RowWalk walk(sp, init);
   for (std::int32_t r = init; r <= rows; ++r, walk.next()) {
@@ -477,7 +477,7 @@ void sp_hermite_two(const bool* want, sparseptr* auxspar, std::int32_t rank, std
   const SparseTransforms tx{want, auxspar, rows, cols};
   if (verbose) dumpitt("Hermite Phase 2, ", rank, false, true, true);
   FactorValue fv;
-  detail::ScratchNumber rem;
+  nodes::ScratchNumber rem;
   std::vector<std::int32_t> left;
   for (std::int32_t i = 1; i <= rank; ++i) {
     if (verbose && i % disper(rank) == 0) std::printf(" %d", i);
@@ -548,7 +548,7 @@ void sparse_intcolred(quolyptr n, arrptr q, const bool* want, sparseptr* auxspar
       if (o == FlatOutcome::exceeded) throw EntryBudget::exceeded{};
       if (o == FlatOutcome::done) return;
     }
-    detail::ScratchNumber h;
+    nodes::ScratchNumber h;
     const std::int32_t m =
         first_phase(want, auxspar, rows, cols, q->spar, false, wantmod, pseudodet, h.get());
     sp_hermite_two(want, auxspar, m, rows, cols, q->spar, wantmod);
@@ -567,7 +567,7 @@ void sparse_intnormal(quolyptr n, arrptr q, const bool* want, sparseptr* auxspar
     if (index == bi::MSmith) std::printf(" pseudo-determinant size: %3d\n", pseudodet->size);
   }
   auto euclid = [&] {
-    detail::ScratchNumber h;
+    nodes::ScratchNumber h;
     const std::int32_t m =
         first_phase(want, auxspar, rows, cols, q->spar, true, wantmod, pseudodet, h.get());
     quoly_set_integer(m, n);

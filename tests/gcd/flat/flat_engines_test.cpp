@@ -470,7 +470,7 @@ TEST(FlatPolys, ReadFlattenedAndBuiltBackTermForTerm) {
       imptr c = nullptr;
       newimag(&c);
       num_assign(terms.coef[k], c);
-      return detail::new_leaf(c);
+      return nodes::new_leaf(c);
     }));
     EXPECT_TRUE(valid_poly(back));
     EXPECT_TRUE(poly_equal(back, p)) << back.str();

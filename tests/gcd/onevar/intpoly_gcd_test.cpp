@@ -41,7 +41,7 @@ RefPoly random_x(std::mt19937_64& rng, int deg, unsigned bits) {
 RefPoly driver_gcd(const RefPoly& a, const RefPoly& b, bool stages = true) {
   ScopedValue<std::int32_t> cut(integer_gcd_limbs, stages ? INT32_MAX : integer_gcd_limbs);
   ScopedValue<std::int32_t> no_words(integer_gcd_word_degree, stages ? 0 : integer_gcd_word_degree);
-  detail::OwnedPoly u, v, g;
+  nodes::OwnedPoly u, v, g;
   u.p = build_poly(a);
   v.p = build_poly(b);
   alg_c_count = 0;
