@@ -91,7 +91,8 @@ void BM_word_product_by_transforms(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_word_product_by_transforms)
-    ->ArgsProduct({{256, 310, 330, 415, 470, 620, 640, 830, 940, 1230, 1260, 1660, 1870, 2450, 2500, 3320, 3700, 4096},
+    ->ArgsProduct({{256, 310, 330, 415, 470, 620, 640, 830, 940, 1230, 1260, 1660, 1870, 2450, 2500,
+                    3320, 3700, 4096},
                    {0, 1},
                    {0, 1}})
     ->Unit(benchmark::kMicrosecond);
@@ -112,8 +113,9 @@ void BM_long_word_product(benchmark::State& state) {
     }
     benchmark::DoNotOptimize(r.data());
   }
-  state.counters["ns/word"] = benchmark::Counter(static_cast<double>(2 * n) * static_cast<double>(state.iterations()),
-                                                 benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  state.counters["ns/word"] =
+      benchmark::Counter(static_cast<double>(2 * n) * static_cast<double>(state.iterations()),
+                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_long_word_product)
     ->ArgsProduct({{1 << 19, 1 << 20, 1 << 21, 1 << 22, 1 << 23}, {0, 1}})
@@ -212,7 +214,8 @@ void BM_zint_xgcd(benchmark::State& state) {
   std::mt19937_64 rng(15);
   auto random_of = [&rng](std::int64_t bits) {
     ZInt x;
-    for (std::int64_t b = 0; b < bits; b += 16) x.mul_add(1u << 16, static_cast<std::uint32_t>(rng() & 0xffff));
+    for (std::int64_t b = 0; b < bits; b += 16)
+      x.mul_add(1u << 16, static_cast<std::uint32_t>(rng() & 0xffff));
     return x;
   };
   const ZInt a = random_of(state.range(0)), b = random_of(state.range(0) - 3);

@@ -55,12 +55,11 @@ void make_array(const std::string& name, std::int32_t n, std::uint64_t seed, boo
   std::mt19937_64 rng(seed);
   addresser = 1;
   first_available = 1;
-  std::string text =
-      "Array " + name + "[" + std::to_string(n) + "," + std::to_string(n) + "]:\n";
+  std::string text = "Array " + name + "[" + std::to_string(n) + "," + std::to_string(n) + "]:\n";
   for (std::int32_t i = 1; i <= n; ++i)
     for (std::int32_t j = 1; j <= n; ++j)
-      text += name + "[" + std::to_string(i) + "," + std::to_string(j) + "] := " +
-              std::to_string(static_cast<std::int64_t>(rng() % 199) - 99) + ":\n";
+      text += name + "[" + std::to_string(i) + "," + std::to_string(j) +
+              "] := " + std::to_string(static_cast<std::int64_t>(rng() % 199) - 99) + ":\n";
   if (sparse) text += "Sparse[" + name + "]:\n";
   run(text);
 }
@@ -123,8 +122,8 @@ void BM_ChpolyModular(benchmark::State& state) {
   std::string text = "Array " + name + "[" + std::to_string(n) + "," + std::to_string(n) + "]:\n";
   for (std::int32_t i = 1; i <= n; ++i)
     for (std::int32_t j = 1; j <= n; ++j)
-      text += name + "[" + std::to_string(i) + "," + std::to_string(j) + "] := " +
-              std::to_string(rng() % 32003) + (i == j && direct ? " - x" : "") + ":\n";
+      text += name + "[" + std::to_string(i) + "," + std::to_string(j) +
+              "] := " + std::to_string(rng() % 32003) + (i == j && direct ? " - x" : "") + ":\n";
   run(text);
   const std::string call =
       direct ? "y := Det([" + name + "]):\n" : "y := Chpoly([" + name + "]):\n";
@@ -169,6 +168,4 @@ BENCHMARK(BM_ChpolyLeverrier)->Arg(16)->Arg(32)->Arg(64)->Unit(benchmark::kMilli
 BENCHMARK(BM_Chpoly)->Arg(16)->Arg(64)->Arg(200)->Arg(400)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ChpolyModKernel)->Arg(64)->Arg(200)->Arg(400)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ChpolyCombine)->Arg(8)->Arg(16)->Arg(32)->Arg(39)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ChpolyModular)
-    ->ArgsProduct({{8, 16, 32, 64}, {0, 1}})
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ChpolyModular)->ArgsProduct({{8, 16, 32, 64}, {0, 1}})->Unit(benchmark::kMillisecond);

@@ -147,7 +147,8 @@ void BM_sqrt(benchmark::State& state) {
   const auto limbs = static_cast<std::int32_t>(state.range(0));
   std::vector<std::int32_t> values(static_cast<std::size_t>(limbs));
   for (std::int32_t k = 0; k < limbs; ++k)
-    values[static_cast<std::size_t>(k)] = static_cast<std::int32_t>((k * 2654435761u + 12345u) & 0xFFFFFFF);
+    values[static_cast<std::size_t>(k)] =
+        static_cast<std::int32_t>((k * 2654435761u + 12345u) & 0xFFFFFFF);
   imptr v = bench::number_of_limbs(values);
   imptr r = nullptr;
   newimag(&r);

@@ -46,9 +46,7 @@ void run_loop(benchmark::State& state, const std::string& body) {
 
 void BM_loop_increment(benchmark::State& state) { run_loop(state, "s :+ 1"); }
 void BM_loop_assignment(benchmark::State& state) { run_loop(state, "s := s + i*i"); }
-void BM_loop_condition(benchmark::State& state) {
-  run_loop(state, "if i | 3 = 0 then s :+ 1 fi");
-}
+void BM_loop_condition(benchmark::State& state) { run_loop(state, "if i | 3 = 0 then s :+ 1 fi"); }
 
 BENCHMARK(BM_loop_increment)->Arg(100000);
 BENCHMARK(BM_loop_assignment)->Arg(100000);

@@ -81,12 +81,15 @@ void residue_kernel(benchmark::State& state, Kernel k) {
   const std::int32_t p = 32003;
   const std::int64_t n = state.range(0);
   std::mt19937_64 rng(2);
-  DensePoly f = random_vector(rng, n, p), a = random_vector(rng, n, p), b = random_vector(rng, n, p);
+  DensePoly f = random_vector(rng, n, p), a = random_vector(rng, n, p),
+            b = random_vector(rng, n, p);
   f.push_back(1);
   const PolyModulus m(f, p);
   const FixedFactor fb(b, m);
   std::unique_ptr<Composer> c;
-  if (k == Kernel::compose) c = std::make_unique<Composer>(b, m, static_cast<std::int32_t>(std::sqrt(64.0 * static_cast<double>(n))));
+  if (k == Kernel::compose)
+    c = std::make_unique<Composer>(
+        b, m, static_cast<std::int32_t>(std::sqrt(64.0 * static_cast<double>(n))));
   for (auto _ : state) {
     DensePoly r;
     switch (k) {

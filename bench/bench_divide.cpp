@@ -49,7 +49,8 @@ void division(benchmark::State& state, std::int32_t p, Method method) {
   poly q = nullptr, r = nullptr;
   const bool lists = method == Method::halves_lists;
   ScopedValue<std::int32_t> newton(dense_newton_degree, lists ? never : dense_newton_degree);
-  ScopedValue<std::int32_t> vectors(residue_division_degree, lists ? never : residue_division_degree);
+  ScopedValue<std::int32_t> vectors(residue_division_degree,
+                                    lists ? never : residue_division_degree);
   for (auto _ : state) {
     switch (method) {
       case Method::halves:
@@ -66,9 +67,13 @@ void division(benchmark::State& state, std::int32_t p, Method method) {
 }
 
 void BM_divide_halves_p31(benchmark::State& s) { division(s, 2147483629, Method::halves); }
-void BM_divide_halves_lists_p31(benchmark::State& s) { division(s, 2147483629, Method::halves_lists); }
+void BM_divide_halves_lists_p31(benchmark::State& s) {
+  division(s, 2147483629, Method::halves_lists);
+}
 void BM_divide_schoolbook_p31(benchmark::State& s) { division(s, 2147483629, Method::schoolbook); }
-void BM_remainder_arrays_p31(benchmark::State& s) { division(s, 2147483629, Method::dense_remainder); }
+void BM_remainder_arrays_p31(benchmark::State& s) {
+  division(s, 2147483629, Method::dense_remainder);
+}
 void BM_divide_halves_p16(benchmark::State& s) { division(s, 65521, Method::halves); }
 void BM_divide_schoolbook_p16(benchmark::State& s) { division(s, 65521, Method::schoolbook); }
 
@@ -77,8 +82,20 @@ void degrees(benchmark::internal::Benchmark* b) {
   b->Unit(benchmark::kMillisecond);
 }
 
-BENCHMARK(BM_divide_halves_p31)->Apply(degrees)->Args({300, 50})->Args({1000, 100})->Args({256, 60})->Args({128, 41})->Args({100, 60});
-BENCHMARK(BM_divide_halves_lists_p31)->Apply(degrees)->Args({300, 50})->Args({1000, 100})->Args({256, 60})->Args({128, 41})->Args({100, 60});
+BENCHMARK(BM_divide_halves_p31)
+    ->Apply(degrees)
+    ->Args({300, 50})
+    ->Args({1000, 100})
+    ->Args({256, 60})
+    ->Args({128, 41})
+    ->Args({100, 60});
+BENCHMARK(BM_divide_halves_lists_p31)
+    ->Apply(degrees)
+    ->Args({300, 50})
+    ->Args({1000, 100})
+    ->Args({256, 60})
+    ->Args({128, 41})
+    ->Args({100, 60});
 BENCHMARK(BM_divide_schoolbook_p31)->Apply(degrees);
 BENCHMARK(BM_remainder_arrays_p31)->Apply(degrees);
 BENCHMARK(BM_divide_halves_p16)->Apply(degrees);
@@ -182,10 +199,19 @@ void BM_pseudo_integers(benchmark::State& s) { pseudo_integers(s, true); }
 void BM_pseudo_integers_lists(benchmark::State& s) { pseudo_integers(s, false); }
 
 BENCHMARK(BM_trial_modular)->RangeMultiplier(2)->Range(4000, 64000)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_remainder_modular)->RangeMultiplier(2)->Range(4000, 64000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_remainder_modular)
+    ->RangeMultiplier(2)
+    ->Range(4000, 64000)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_trial_integers)->RangeMultiplier(2)->Range(2, 32000)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_trial_integers_lists)->RangeMultiplier(2)->Range(2, 1000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_trial_integers_lists)
+    ->RangeMultiplier(2)
+    ->Range(2, 1000)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_pseudo_integers)->RangeMultiplier(2)->Range(2, 32000)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_pseudo_integers_lists)->RangeMultiplier(2)->Range(2, 500)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_pseudo_integers_lists)
+    ->RangeMultiplier(2)
+    ->Range(2, 500)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -150,14 +150,23 @@ void BM_differentiate_polynomial(benchmark::State& state) {
 
 // Arguments: the degree, then the modulus (0: the integers).
 BENCHMARK(BM_tot_eval_dense)
-    ->Args({10, 0})->Args({20, 0})->Args({10, 65521})->Args({20, 65521})
+    ->Args({10, 0})
+    ->Args({20, 0})
+    ->Args({10, 65521})
+    ->Args({20, 65521})
     ->Unit(benchmark::kMillisecond);
 // Argument: the modulus (0: the integers).
 BENCHMARK(BM_tot_eval_sparse)->Arg(0)->Arg(65521)->Unit(benchmark::kMillisecond);
 // Arguments: k, then the modulus (0: the integers).
 BENCHMARK(BM_derivative_of_fraction_power)
-    ->Args({4, 0})->Args({8, 0})->Args({4, 65521})->Args({8, 65521})
+    ->Args({4, 0})
+    ->Args({8, 0})
+    ->Args({4, 65521})
+    ->Args({8, 65521})
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_differentiate_polynomial)
-    ->Args({10, 0})->Args({20, 0})->Args({10, 65521})->Args({20, 65521})
+    ->Args({10, 0})
+    ->Args({20, 0})
+    ->Args({10, 65521})
+    ->Args({20, 65521})
     ->Unit(benchmark::kMillisecond);

@@ -126,9 +126,11 @@ poly random_monic_gf(std::mt19937_64& rng, int deg) {
   poly f = nodes::new_term(deg, residue(1));
   poly* link = &f->next;
   for (int j = deg - 1; j >= 0; --j) {
-    const std::int32_t a = static_cast<std::int32_t>(rng() % 65521), b = static_cast<std::int32_t>(rng() % 65521);
+    const std::int32_t a = static_cast<std::int32_t>(rng() % 65521),
+                       b = static_cast<std::int32_t>(rng() % 65521);
     poly c = a == 0 ? (b == 0 ? nullptr : residue(b))
-                    : (b == 0 ? nodes::new_term(1, residue(a)) : nodes::new_term(1, residue(a), residue(b)));
+                    : (b == 0 ? nodes::new_term(1, residue(a))
+                              : nodes::new_term(1, residue(a), residue(b)));
     if (c == nullptr) continue;
     *link = (j == 0 && c->numb) ? c : nodes::new_term(j, c);
     link = &(*link)->next;
@@ -251,7 +253,8 @@ void BM_PowermodNumbers(benchmark::State& state) {
       p->value = static_cast<std::int32_t>(rng() % limb_base);
     return q;
   };
-  quoly b = random_value(state.range(0)), m = random_value(state.range(0)), e = random_value(state.range(0));
+  quoly b = random_value(state.range(0)), m = random_value(state.range(0)),
+        e = random_value(state.range(0));
   const std::int32_t saved = powmod_wide_limbs;
   powmod_wide_limbs = state.range(1) == 0 ? INT32_MAX : 1;
   for (auto _ : state) {
@@ -274,7 +277,9 @@ BENCHMARK(BM_FactorModPrime)->Arg(500)->Arg(1000)->Arg(4000)->Unit(benchmark::kM
 BENCHMARK(BM_FactorGf65521Squared)->Arg(100)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PowermodXtoP)->Arg(100)->Arg(500)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PowermodGf65521Squared)->Arg(100)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_PowermodNumbers)->ArgsProduct({{1, 2, 3, 4, 8, 16, 40, 130, 500, 950}, {0, 1}})->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PowermodNumbers)
+    ->ArgsProduct({{1, 2, 3, 4, 8, 16, 40, 130, 500, 950}, {0, 1}})
+    ->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SquareFreeABBCCC)->Arg(2)->Arg(6)->Unit(benchmark::kMillisecond);
 
 // Degree 10,000 (some seconds) and the square-free parts of degree 14 (some

@@ -333,7 +333,9 @@ void polygcd_planted(benchmark::State& state, std::int32_t terms) {
   const ScopedValue<bool> methods(modular_methods_enabled, modular);
   const ScopedValue<std::int16_t> no_cache(lookupgcd, 0);
   std::mt19937_64 rng(20261219);
-  auto make = [&] { return terms == 0 ? dense_random(rng, n, d) : sparse_random(rng, n, d, terms); };
+  auto make = [&] {
+    return terms == 0 ? dense_random(rng, n, d) : sparse_random(rng, n, d, terms);
+  };
   poly g = make();
   poly u = nullptr;
   poly v = nullptr;

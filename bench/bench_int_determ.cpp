@@ -64,7 +64,8 @@ void BM_IntDetermSingular(benchmark::State& state) {
   const auto n = static_cast<std::int32_t>(state.range(0));
   auto a = random_matrix(n);
   for (std::int32_t c = 0; c < n; ++c) {
-    const std::int32_t v = a->w.stash[c * n]->ncoef->head->value + a->w.stash[c * n + 1]->ncoef->head->value;
+    const std::int32_t v =
+        a->w.stash[c * n]->ncoef->head->value + a->w.stash[c * n + 1]->ncoef->head->value;
     free_quoly(&a->w.stash[c * n + n - 1]);
     quoly_set(v, &a->w.stash[c * n + n - 1]);
     a->w.stash[c * n + n - 1]->next = nullptr;
@@ -117,6 +118,11 @@ void BM_AdjointCrtInverse(benchmark::State& state) {
   }
   state.counters["primes"] = last_prime_count;
 }
-BENCHMARK(BM_AdjointCrtInverse)->Arg(50)->Arg(100)->Arg(200)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(BM_AdjointCrtInverse)
+    ->Arg(50)
+    ->Arg(100)
+    ->Arg(200)
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
 
 }  // namespace

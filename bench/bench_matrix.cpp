@@ -93,7 +93,8 @@ sparseptr random_sparse(std::int32_t n, int per_row, std::mt19937_64& rng, Make 
   sparse_init(&sp, n);
   for (std::int32_t i = 1; i <= n; ++i) {
     std::set<std::int32_t> cols;
-    while (static_cast<int>(cols.size()) < per_row) cols.insert(1 + static_cast<std::int32_t>(rng() % static_cast<std::uint64_t>(n)));
+    while (static_cast<int>(cols.size()) < per_row)
+      cols.insert(1 + static_cast<std::int32_t>(rng() % static_cast<std::uint64_t>(n)));
     colm_ptrptr t = sparse_row(sp, i);
     for (std::int32_t c : cols) {
       colm_ptr e = nullptr;
@@ -278,7 +279,11 @@ void BM_TransProductStatement(benchmark::State& state) {
     free_quoly(&value);
   }
 }
-BENCHMARK(BM_TransProductStatement)->ArgNames({"poly"})->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TransProductStatement)
+    ->ArgNames({"poly"})
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond);
 
 // The product kernel alone on the same operands: the transposed cells
 // (borrowed) times the array's cells (borrowed), into a pool array.
@@ -297,7 +302,8 @@ void BM_TransProductKernel(benchmark::State& state) {
   for (auto _ : state) {
     state.PauseTiming();
     for (std::int32_t i = 0; i < 100; ++i)
-      for (std::int32_t j = 0; j < 100; ++j) a->stash[i * 100 + j] = *arp_cell(q->start + j * 100 + i);
+      for (std::int32_t j = 0; j < 100; ++j)
+        a->stash[i * 100 + j] = *arp_cell(q->start + j * 100 + i);
     set_descr(&fa, 100, 100);
     set_descr(&fb, 100, 100);
     state.ResumeTiming();
@@ -335,6 +341,10 @@ void BM_AssignmentStatement(benchmark::State& state) {
     free_quoly(&value);
   }
 }
-BENCHMARK(BM_AssignmentStatement)->ArgNames({"generated"})->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AssignmentStatement)
+    ->ArgNames({"generated"})
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace

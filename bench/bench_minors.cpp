@@ -78,8 +78,14 @@ void BM_SparseDet(benchmark::State& state) {
   }
   free_sparse(&a, n, true);
 }
-BENCHMARK(BM_SparseDet<true>)->Name("BM_MinorsDet")->ArgsProduct({{12, 16, 20, 24}, {0, 1}})->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_SparseDet<false>)->Name("BM_SparseGaussDet")->ArgsProduct({{12, 16, 20, 24}, {0, 1}})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SparseDet<true>)
+    ->Name("BM_MinorsDet")
+    ->ArgsProduct({{12, 16, 20, 24}, {0, 1}})
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SparseDet<false>)
+    ->Name("BM_SparseGaussDet")
+    ->ArgsProduct({{12, 16, 20, 24}, {0, 1}})
+    ->Unit(benchmark::kMillisecond);
 
 void BM_HamiltonPath(benchmark::State& state) {
   adjoin_xyzt_once();

@@ -73,8 +73,8 @@ void BM_Minpoly(benchmark::State& state) {
   const auto n = static_cast<std::int32_t>(state.range(0));
   std::mt19937_64 rng(252 + static_cast<std::uint64_t>(n));
   const std::string name = "m" + std::to_string(n);
-  std::string text = "Array " + name + "[" + std::to_string(n) + "," + std::to_string(n) +
-                     "] Sparse:\n";
+  std::string text =
+      "Array " + name + "[" + std::to_string(n) + "," + std::to_string(n) + "] Sparse:\n";
   for (std::int32_t i = 1; i <= n; ++i) {
     const auto k = 3 + static_cast<std::int32_t>(rng() % 4);
     for (std::int32_t e = 0; e < k; ++e) {
@@ -93,12 +93,13 @@ void BM_MinpolyBlocks(benchmark::State& state) {
   set_up_once();
   const auto n = static_cast<std::int32_t>(state.range(0));
   const std::string name = "b" + std::to_string(n);
-  std::string text = "Array " + name + "[" + std::to_string(n) + "," + std::to_string(n) +
-                     "] Sparse:\n";
+  std::string text =
+      "Array " + name + "[" + std::to_string(n) + "," + std::to_string(n) + "] Sparse:\n";
   const std::int64_t last_col[5] = {7, -2, 0, 3, 0};  // minus the low coefficients
   for (std::int32_t at = 0; at + 5 <= n; at += 5) {
     for (std::int32_t i = 0; i < 4; ++i)
-      text += name + "[" + std::to_string(at + i + 2) + "," + std::to_string(at + i + 1) + "] := 1:\n";
+      text +=
+          name + "[" + std::to_string(at + i + 2) + "," + std::to_string(at + i + 1) + "] := 1:\n";
     for (std::int32_t i = 0; i < 5; ++i)
       if (last_col[i] != 0)
         text += name + "[" + std::to_string(at + i + 1) + "," + std::to_string(at + 5) +

@@ -138,13 +138,32 @@ void run_form(benchmark::State& state, bool smith) {
 }
 void BM_Hermite(benchmark::State& state) { run_form(state, false); }
 void BM_Smith(benchmark::State& state) { run_form(state, true); }
-BENCHMARK(BM_Smith)->Args({20, 0, 0})->Args({20, 1, 0})->Args({50, 0, 0})->Args({50, 1, 0})->Args({100, 0, 0})
-    ->Args({100, 0, 1})->Args({300, 0, 0})->Args({500, 0, 0})->Args({300, 0, 1})
-    ->Unit(benchmark::kSecond)->Iterations(1);
-BENCHMARK(BM_Hermite)->Args({20, 0, 0})->Args({20, 1, 0})->Args({30, 0, 0})->Args({30, 1, 0})
-    ->Args({30, 0, 1})->Args({100, 0, 0})->Args({100, 1, 0})->Args({100, 0, 1})->Args({300, 0, 0})
-    ->Args({500, 0, 0})->Args({300, 0, 1})
-    ->Unit(benchmark::kSecond)->Iterations(1);
+BENCHMARK(BM_Smith)
+    ->Args({20, 0, 0})
+    ->Args({20, 1, 0})
+    ->Args({50, 0, 0})
+    ->Args({50, 1, 0})
+    ->Args({100, 0, 0})
+    ->Args({100, 0, 1})
+    ->Args({300, 0, 0})
+    ->Args({500, 0, 0})
+    ->Args({300, 0, 1})
+    ->Unit(benchmark::kSecond)
+    ->Iterations(1);
+BENCHMARK(BM_Hermite)
+    ->Args({20, 0, 0})
+    ->Args({20, 1, 0})
+    ->Args({30, 0, 0})
+    ->Args({30, 1, 0})
+    ->Args({30, 0, 1})
+    ->Args({100, 0, 0})
+    ->Args({100, 1, 0})
+    ->Args({100, 0, 1})
+    ->Args({300, 0, 0})
+    ->Args({500, 0, 0})
+    ->Args({300, 0, 1})
+    ->Unit(benchmark::kSecond)
+    ->Iterations(1);
 
 // One integer pivot search over the whole of a 300 x 300 matrix.
 void BM_IntFindbest(benchmark::State& state) {
@@ -176,6 +195,13 @@ void BM_HermiteModulo(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(hermite_modulo(t, n));
   state.counters["n_words"] = static_cast<double>((n.bit_length() + 63) / 64);
 }
-BENCHMARK(BM_HermiteModulo)->Arg(5)->Arg(8)->Arg(16)->Arg(24)->Arg(32)->Arg(33)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_HermiteModulo)
+    ->Arg(5)
+    ->Arg(8)
+    ->Arg(16)
+    ->Arg(24)
+    ->Arg(32)
+    ->Arg(33)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -47,7 +47,8 @@ poly sparse_random(std::mt19937_64& rng, int terms, int span) {
     for (std::int32_t d = 1; d <= 3; ++d) {
       poly v = nullptr;
       base_poly(&v, d);
-      compute_power(&v, static_cast<std::int32_t>(rng() % static_cast<std::uint64_t>(span)), nilpol);
+      compute_power(&v, static_cast<std::int32_t>(rng() % static_cast<std::uint64_t>(span)),
+                    nilpol);
       poly_mult(m, v, &m, polynames);
       free_poly(&v);
     }

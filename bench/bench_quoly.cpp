@@ -74,8 +74,8 @@ std::vector<poly> factor_pool() {
 }
 
 struct Fractions {
-  std::vector<quoly> values;   // in normal form
-  quoly unreduced = nullptr;   // their sum over the common denominator
+  std::vector<quoly> values;  // in normal form
+  quoly unreduced = nullptr;  // their sum over the common denominator
   ~Fractions() {
     for (quoly& q : values) free_quoly(&q);
     free_quoly(&unreduced);
@@ -129,7 +129,6 @@ void make_fractions(Fractions& f) {
   for (poly& p : denoms) free_poly(&p);
   for (poly& p : pool) free_poly(&p);
 }
-
 
 // The sum of the fractions, one best_quoly_add at a time.
 quoly sum_of(const Fractions& f) {
@@ -283,8 +282,12 @@ BENCHMARK(BM_check_quoly_unreduced_sum)->Arg(0)->Arg(65521)->Unit(benchmark::kMi
 
 // Arguments: k, then the modulus (0: the integers).
 BENCHMARK(BM_power_product)
-    ->Args({10, 0})->Args({20, 0})->Args({40, 0})
-    ->Args({10, 65521})->Args({20, 65521})->Args({40, 65521})
+    ->Args({10, 0})
+    ->Args({20, 0})
+    ->Args({40, 0})
+    ->Args({10, 65521})
+    ->Args({20, 65521})
+    ->Args({40, 65521})
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_product_of_20_fractions)->Arg(0)->Arg(65521)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_harmonic_sum)->Arg(1000)->Arg(4000)->Arg(16000)->Unit(benchmark::kMillisecond);

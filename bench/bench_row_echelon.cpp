@@ -223,7 +223,8 @@ struct SparseBenchArray {
         quoly v = nullptr;
         quoly_set(0, &v);
         v->next = nullptr;
-        v->ncoef->lint = 1 + static_cast<std::int32_t>(rng() % static_cast<std::uint64_t>(modulus - 1));
+        v->ncoef->lint =
+            1 + static_cast<std::int32_t>(rng() % static_cast<std::uint64_t>(modulus - 1));
         e->val = v;
         e->next = *head;
         *head = e;

@@ -98,7 +98,8 @@ BENCHMARK(BM_SparseRowMergeMod32003);
 void BM_SparseRowMergePoly(benchmark::State& state) {
   setup_once();
   std::mt19937_64 rng(3);
-  sparseptr sp = two_rows(rng, [&] { return linear_value(small(rng, 100), small(rng, 100), small(rng, 100)); });
+  sparseptr sp = two_rows(
+      rng, [&] { return linear_value(small(rng, 100), small(rng, 100), small(rng, 100)); });
   merge_and_back(state, sp, 7);
 }
 BENCHMARK(BM_SparseRowMergePoly);
@@ -140,7 +141,8 @@ void BM_DenseRowReducePoly100(benchmark::State& state) {
   setup_once();
   std::mt19937_64 rng(5);
   const std::int32_t n = 100;
-  workptr w = dense(n, [&] { return linear_value(small(rng, 100), small(rng, 100), small(rng, 100)); });
+  workptr w =
+      dense(n, [&] { return linear_value(small(rng, 100), small(rng, 100), small(rng, 100)); });
   reduce_and_back(state, w, n, 7);
 }
 BENCHMARK(BM_DenseRowReducePoly100);

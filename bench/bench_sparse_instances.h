@@ -37,8 +37,8 @@ inline std::int32_t nonzero(std::mt19937_64& rng) {
   return v;
 }
 
-using bench::polynomial_value;
 using bench::integer_value;
+using bench::polynomial_value;
 
 // c0 + c1 * m, m a monomial of total degree 1 or 2 in the first nv variables.
 inline quoly p06_entry(std::mt19937_64& rng, std::int32_t nv = 4) {

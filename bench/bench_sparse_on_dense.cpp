@@ -51,7 +51,10 @@ constexpr std::int32_t p = 32003;
 // The modulus of each ring (0: the rationals).
 std::int32_t modulus_of(int ring) {
   switch (ring) {
-    case 1: case 2: case 8: case 13: return p;
+    case 1:
+    case 2:
+    case 8:
+    case 13: return p;
     case 6: return 256;
     case 7: return 65536;
     default: return 0;
@@ -107,7 +110,8 @@ quoly residue_poly(std::mt19937_64& rng) {
 }
 
 quoly fraction(std::mt19937_64& rng) {
-  quoly a = integer_value(nonzero(rng) * 11), b = integer_value(1 + static_cast<std::int32_t>(rng() % 9));
+  quoly a = integer_value(nonzero(rng) * 11),
+        b = integer_value(1 + static_cast<std::int32_t>(rng() % 9));
   quoly q = nullptr;
   quoly_quot(a, b, &q, false);
   q->next = nullptr;
@@ -118,9 +122,13 @@ quoly fraction(std::mt19937_64& rng) {
 
 quoly entry(int ring, std::mt19937_64& rng) {
   switch (ring) {
-    case 0: case 11: case 12: return integer_value(nonzero(rng) * 11);
+    case 0:
+    case 11:
+    case 12: return integer_value(nonzero(rng) * 11);
     case 1: return integer_value(1 + static_cast<std::int32_t>(rng() % (p - 1)));
-    case 2: case 8: case 13: return residue_poly(rng);
+    case 2:
+    case 8:
+    case 13: return residue_poly(rng);
     case 3: return p06_entry(rng);
     case 4: return fraction(rng);
     case 6: return integer_value(1 + static_cast<std::int32_t>(rng() % 255));
@@ -173,7 +181,8 @@ void measure(benchmark::State& state, int ring, std::int32_t m, std::mt19937_64&
       dense_s = seconds_of([&] {
         mat_invert(&dense->w, &dense->w, m, &a, &none, nullptr, -1, -1, -1, 0, {.equal = true});
       });
-    sparse_s = seconds_of([&] { mat_invert(nullptr, nullptr, m, &b, &sp, nullptr, -1, -1, -1, 0, {}); });
+    sparse_s =
+        seconds_of([&] { mat_invert(nullptr, nullptr, m, &b, &sp, nullptr, -1, -1, -1, 0, {}); });
     benchmark::DoNotOptimize(a);
     free_quoly(&a);
     free_quoly(&b);
@@ -200,7 +209,8 @@ void BM_SparseAgainstDense(benchmark::State& state) {
     std::set<std::int32_t> s{r};
     if (k == 0)
       for (std::int32_t c = 1; c <= m; ++c) s.insert(c);
-    while (static_cast<std::int32_t>(s.size()) < k) s.insert(1 + static_cast<std::int32_t>(rng() % m));
+    while (static_cast<std::int32_t>(s.size()) < k)
+      s.insert(1 + static_cast<std::int32_t>(rng() % m));
     return s;
   });
 }
@@ -239,10 +249,21 @@ void BM_PatternAgainstDense(benchmark::State& state) {
   measure(state, ring, m, rng, [&](std::int32_t r) {
     std::set<std::int32_t> s{r};
     switch (shape) {
-      case 0: for (int t = 0; t < 3; ++t) s.insert(any()); break;
-      case 1: for (int t = 0; t < 2; ++t) s.insert(any()); break;
-      case 2: for (std::int32_t c = r - 1; c <= r + 2; ++c) if (c >= 1 && c <= m) s.insert(c); break;
-      case 3: s.insert(1); if (r == 1) for (std::int32_t c = 1; c <= m; ++c) s.insert(c); break;
+      case 0:
+        for (int t = 0; t < 3; ++t) s.insert(any());
+        break;
+      case 1:
+        for (int t = 0; t < 2; ++t) s.insert(any());
+        break;
+      case 2:
+        for (std::int32_t c = r - 1; c <= r + 2; ++c)
+          if (c >= 1 && c <= m) s.insert(c);
+        break;
+      case 3:
+        s.insert(1);
+        if (r == 1)
+          for (std::int32_t c = 1; c <= m; ++c) s.insert(c);
+        break;
       case 4: s.insert(any()); break;
       default: {
         const std::int32_t b = (r - 1) / 8 * 8;

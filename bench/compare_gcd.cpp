@@ -1,8 +1,8 @@
 // Polynomial GCDs, and the eliminations that cancel fractions with them,
 // beside FLINT (and Singular where a row says so) in one run. Every row
 // builds its instance from a fixed seed, times Tavrin's default route (no
-// setting changed) and the peer on the same operands, alternating (medians; one run each when Tavrin needs more than
-// two seconds), checks that both give the same answer and prints the ratio.
+// setting changed) and the peer on the same operands, alternating (medians; one run each when
+// Tavrin needs more than two seconds), checks that both give the same answer and prints the ratio.
 // Times are processor seconds. Each row runs in a child process with a time
 // limit (TAVRIN_ROW_SECONDS of wall time, default 240), so a row that does
 // not finish is reported as stopped and the next row still runs.
@@ -127,7 +127,9 @@ std::pair<double, double> time_pair(const std::function<void()>& ours,
   how.stop_when_slow = reps_env == nullptr;
   how.peer_once_after = reps_env == nullptr ? 5.0 : 0.0;
   if (peer_pipe >= 0)
-    how.first_peer = [](double t) { [[maybe_unused]] const auto n = write(peer_pipe, &t, sizeof t); };
+    how.first_peer = [](double t) {
+      [[maybe_unused]] const auto n = write(peer_pipe, &t, sizeof t);
+    };
   const bool peer_on = peer && std::getenv("TAVRIN_BENCH_NO_PEER") == nullptr;
   return bench::time_pair(ours, peer_on ? peer : std::function<void()>{}, how);
 }
@@ -135,11 +137,15 @@ std::pair<double, double> time_pair(const std::function<void()>& ours,
 // With TAVRIN_BENCH_STATS set, what the flat engines did in this row's process.
 void flat_stats() {
   if (std::getenv("TAVRIN_BENCH_STATS") == nullptr) return;
-  std::printf("  flat: calls %ld dense %ld sparse %ld (plane %ld) extension %ld primes %ld division primes %ld declined %ld\n",
-              flat_gcd_stats.calls, flat_gcd_stats.dense, flat_gcd_stats.sparse, flat_gcd_stats.plane, flat_gcd_stats.extension,
-              flat_gcd_stats.primes, flat_gcd_stats.division_primes, flat_gcd_stats.declined);
-  std::printf("  divisions: dense %ld heap %ld (dividend terms %ld) integer %ld\n", flat::flat_divisions.dense,
-              flat::flat_divisions.heap, flat::flat_divisions.heap_terms, flat::flat_divisions.integer);
+  std::printf(
+      "  flat: calls %ld dense %ld sparse %ld (plane %ld) extension %ld primes %ld division primes "
+      "%ld declined %ld\n",
+      flat_gcd_stats.calls, flat_gcd_stats.dense, flat_gcd_stats.sparse, flat_gcd_stats.plane,
+      flat_gcd_stats.extension, flat_gcd_stats.primes, flat_gcd_stats.division_primes,
+      flat_gcd_stats.declined);
+  std::printf("  divisions: dense %ld heap %ld (dividend terms %ld) integer %ld\n",
+              flat::flat_divisions.dense, flat::flat_divisions.heap,
+              flat::flat_divisions.heap_terms, flat::flat_divisions.integer);
 }
 
 void report(const char* row, const char* size, double t, const char* peer, double p, bool same) {
@@ -166,7 +172,8 @@ using Terms = std::vector<Mono>;
 
 std::int64_t nonzero(std::mt19937_64& rng, std::int64_t bound) {
   std::int64_t v = 0;
-  while (v == 0) v = static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(2 * bound + 1)) - bound;
+  while (v == 0)
+    v = static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(2 * bound + 1)) - bound;
   return v;
 }
 
@@ -194,8 +201,8 @@ std::vector<std::vector<std::int32_t>> all_monomials(int n, int d) {
 Terms dense_terms(std::mt19937_64& rng, int n, int d, std::int64_t bound, std::int64_t p = 0) {
   Terms t;
   for (auto& e : all_monomials(n, d)) {
-    const std::int64_t c =
-        p > 0 ? static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(p)) : nonzero(rng, bound);
+    const std::int64_t c = p > 0 ? static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(p))
+                                 : nonzero(rng, bound);
     if (c != 0) t.push_back({e, c});
   }
   return t;
@@ -496,18 +503,19 @@ std::string singular_text(const Walked& w) {
 // processor seconds (best of up to five runs by its own timer, one when a
 // run takes over two seconds) into *seconds, and whether its GCD is a
 // constant multiple of Tavrin's `mine`; false when Singular did not run.
-bool singular_gcd(int n, std::int64_t p, const Terms& g, const Terms& a, const Terms& b, const Walked& mine,
-                  double* seconds, bool* same) {
+bool singular_gcd(int n, std::int64_t p, const Terms& g, const Terms& a, const Terms& b,
+                  const Walked& mine, double* seconds, bool* same) {
   if (std::getenv("TAVRIN_BENCH_NO_PEER") != nullptr) return false;
   const char* names[] = {"x", "y", "z", "w", "v", "u", "t", "s"};
   std::string vars;
   for (int k = 0; k < n; ++k) vars += std::string(k ? "," : "") + names[k];
   const std::string script =
-      "system(\"--ticks-per-sec\",1000000);\nring R=" + std::to_string(p) + ",(" + vars + "),dp;\n" +
-      "poly g=" + singular_text(g) + ";\npoly a=" + singular_text(a) + ";\npoly b=" + singular_text(b) +
-      ";\npoly T=" + singular_text(mine) +
+      "system(\"--ticks-per-sec\",1000000);\nring R=" + std::to_string(p) + ",(" + vars +
+      "),dp;\n" + "poly g=" + singular_text(g) + ";\npoly a=" + singular_text(a) +
+      ";\npoly b=" + singular_text(b) + ";\npoly T=" + singular_text(mine) +
       ";\npoly U=g*a; poly V=g*b; poly r; int best=2147483647; int t; int i;\n"
-      "for(i=1;i<=5;i++){t=timer; r=gcd(U,V); t=timer-t; if(t<best){best=t;} if(t>2000000){break;}}\n"
+      "for(i=1;i<=5;i++){t=timer; r=gcd(U,V); t=timer-t; if(t<best){best=t;} "
+      "if(t>2000000){break;}}\n"
       "print(best); print(r*leadcoef(T)==T*leadcoef(r));\nquit;\n";
   const std::vector<std::string> lines = run_singular(script, 400);
   if (lines.size() < 2) return false;
@@ -580,7 +588,8 @@ void gcd_row(const char* row, const char* size, int n, std::int64_t p, const Ter
   report(row, size, t, "FLINT", pt, same);
 #endif
   double st = 0;
-  if (singular && singular_gcd(n, p, tg, ta, tb, walked(r, n), &st, &same)) report(row, size, t, "Singular", st, same);
+  if (singular && singular_gcd(n, p, tg, ta, tb, walked(r, n), &st, &same))
+    report(row, size, t, "Singular", st, same);
 }
 
 void gcd_dense(int n, int d) {
@@ -597,8 +606,10 @@ void gcd_sparse(int n, int count, int d) {
               b = sparse_terms(rng, n, count, d, 99);
   const std::string size =
       std::to_string(n) + " vars, " + std::to_string(count) + " terms, deg <= " + std::to_string(d);
-  gcd_row(n == 6 ? "gcd sparse 6" : count == 300 ? "gcd sparse 8" : "gcd sparse 8 500", size.c_str(), n, 0, g, a, b,
-          n == 8);
+  gcd_row(n == 6         ? "gcd sparse 6"
+          : count == 300 ? "gcd sparse 8"
+                         : "gcd sparse 8 500",
+          size.c_str(), n, 0, g, a, b, n == 8);
 }
 
 // The sparse rows modulo the word prime 2147483629 (coefficients in
@@ -610,11 +621,13 @@ void gcd_sparse_mod(int n, int count, int d) {
     for (Mono& m : t) m.c = ((m.c % p) + p) % p;
     return t;
   };
-  const Terms g = residues(sparse_terms(rng, n, count, d, 99)), a = residues(sparse_terms(rng, n, count, d, 99)),
+  const Terms g = residues(sparse_terms(rng, n, count, d, 99)),
+              a = residues(sparse_terms(rng, n, count, d, 99)),
               b = residues(sparse_terms(rng, n, count, d, 99));
   const std::string size =
       std::to_string(n) + " vars, " + std::to_string(count) + " terms, deg <= " + std::to_string(d);
-  gcd_row(count == 300 ? "gcd sparse 8 mod p" : "gcd sparse 8 500 mod p", size.c_str(), n, p, g, a, b, true);
+  gcd_row(count == 300 ? "gcd sparse 8 mod p" : "gcd sparse 8 500 mod p", size.c_str(), n, p, g, a,
+          b, true);
 }
 
 // The sweep's row "GCD(g a, g b), 8 variables, n terms each": term k of
@@ -626,7 +639,9 @@ Terms eight_terms(int n, int k0) {
   std::map<std::vector<std::int32_t>, std::int64_t> sum;
   for (std::int64_t k = k0 + 1; k <= k0 + n; ++k) {
     std::vector<std::int32_t> e(8);
-    for (int v = 0; v < 8; ++v) e[static_cast<std::size_t>(v)] = static_cast<std::int32_t>(((31 * k * k + c[v] * k + 3) % q[v]) % 5);
+    for (int v = 0; v < 8; ++v)
+      e[static_cast<std::size_t>(v)] =
+          static_cast<std::int32_t>(((31 * k * k + c[v] * k + 3) % q[v]) % 5);
     sum[e] += (k * k + k) % 19 + 1;
   }
   Terms t;
@@ -636,8 +651,8 @@ Terms eight_terms(int n, int k0) {
 
 void gcd_eight(int n) {
   const std::string size = "8 vars, " + std::to_string(n) + " terms each";
-  gcd_row(("gcd eight " + std::to_string(n)).c_str(), size.c_str(), 8, 0, eight_terms(n, 0), eight_terms(n, 1000),
-          eight_terms(n, 2000), true);
+  gcd_row(("gcd eight " + std::to_string(n)).c_str(), size.c_str(), 8, 0, eight_terms(n, 0),
+          eight_terms(n, 1000), eight_terms(n, 2000), true);
 }
 
 void gcd_mod7() {
@@ -663,7 +678,8 @@ struct Work {
   void fill(const Matrix& m) {
     clear();
     cells = static_cast<std::int32_t>(m.size());
-    for (std::int32_t k = 0; k < cells; ++k) w->stash[k] = tavrin_value(m[static_cast<std::size_t>(k)]);
+    for (std::int32_t k = 0; k < cells; ++k)
+      w->stash[k] = tavrin_value(m[static_cast<std::size_t>(k)]);
   }
 };
 
@@ -704,14 +720,18 @@ const char* const singular_names[] = {"x", "y", "z", "w", "v", "u", "t", "s"};
 // variables over the ring of characteristic `ch`, times det on it (best of
 // up to five runs, one when a run takes over two seconds, in microseconds)
 // and ends with `tail`, which prints what the caller reads back.
-std::string singular_det_script(const Matrix& m, int n, int nv, const std::string& ch, const std::string& tail) {
+std::string singular_det_script(const Matrix& m, int n, int nv, const std::string& ch,
+                                const std::string& tail) {
   std::string s = "system(\"--ticks-per-sec\",1000000);\nring R=" + ch + ",(";
   for (int k = 0; k < nv; ++k) s += std::string(k ? "," : "") + singular_names[k];
   s += "),dp; short=0;\nmatrix M[" + std::to_string(n) + "][" + std::to_string(n) + "]=";
   for (int r = 0; r < n; ++r)
-    for (int c = 0; c < n; ++c) s += (r + c ? "," : "") + singular_text(m[static_cast<std::size_t>(c * n + r)]);
-  return s + ";\npoly d; int best=2147483647; int t; int i;\n"
-             "for(i=1;i<=5;i++){t=rtimer; d=det(M); t=rtimer-t; if(t<best){best=t;} if(t>2000000){break;}}\n" +
+    for (int c = 0; c < n; ++c)
+      s += (r + c ? "," : "") + singular_text(m[static_cast<std::size_t>(c * n + r)]);
+  return s +
+         ";\npoly d; int best=2147483647; int t; int i;\n"
+         "for(i=1;i<=5;i++){t=rtimer; d=det(M); t=rtimer-t; if(t<best){best=t;} "
+         "if(t>2000000){break;}}\n" +
          tail + "\nquit;\n";
 }
 
@@ -728,9 +748,12 @@ struct SingularDet {
 bool singular_det(const Matrix& m, int n, int nv, int limit, SingularDet* out) {
   const int points[] = {2, 3, 5, 7, 11, 13, 17, 19};
   std::string subst;
-  for (int k = 0; k < nv; ++k) subst += std::string(",") + singular_names[k] + "," + std::to_string(points[k]);
+  for (int k = 0; k < nv; ++k)
+    subst += std::string(",") + singular_names[k] + "," + std::to_string(points[k]);
   const std::vector<std::string> lines =
-      run_singular(singular_det_script(m, n, nv, "0", "print(best); print(size(d)); print(subst(d" + subst + "));"), limit);
+      run_singular(singular_det_script(
+                       m, n, nv, "0", "print(best); print(size(d)); print(subst(d" + subst + "));"),
+                   limit);
   if (lines.size() < 3) return false;
   out->seconds = std::atof(lines[0].c_str()) / 1e6;
   out->terms = std::atol(lines[1].c_str());
@@ -750,15 +773,18 @@ bool giac_det(const Matrix& m, int n, int nv, int limit, SingularDet* out) {
     vars += std::string(k ? "," : "") + names[k];
     at += std::string(k ? "," : "") + std::to_string(points[k]);
   }
-  std::string script = "threads:=1:;\nM:=matrix(" + std::to_string(n) + "," + std::to_string(n) + ",[";
+  std::string script =
+      "threads:=1:;\nM:=matrix(" + std::to_string(n) + "," + std::to_string(n) + ",[";
   for (int r = 0; r < n; ++r) {
     script += std::string(r ? "," : "") + "[";
     for (int c = 0; c < n; ++c)
       script += std::string(c ? "," : "") + singular_text(m[static_cast<std::size_t>(c * n + r)]);
     script += "]";
   }
-  script += "]):;\nt:=time(d:=det(M)):;\nprint(\"seconds \"+t[0]);\nprint(\"terms \"+nops(expand(d)));\n"
-            "print(\"value \"+subs(d,[" + vars + "],[" + at + "]));\n";
+  script +=
+      "]):;\nt:=time(d:=det(M)):;\nprint(\"seconds \"+t[0]);\nprint(\"terms \"+nops(expand(d)));\n"
+      "print(\"value \"+subs(d,[" +
+      vars + "],[" + at + "]));\n";
   bool seen[3] = {false, false, false};
   const bench::Watch watch{"", "", static_cast<double>(limit), 0};
   for (const std::string& s : bench::lines_of(bench::run_program("giac %s", script, watch).out)) {
@@ -821,7 +847,8 @@ void det_q_row(const char* row, const char* size, const Matrix& m, int n, int nv
       std::vector<fmpz_mpoly_struct> fm(static_cast<std::size_t>(n) * n);
       for (int r = 0; r < n; ++r)
         for (int c = 0; c < n; ++c)
-          flint_poly(&fm[static_cast<std::size_t>(r * n + c)], m[static_cast<std::size_t>(c * n + r)], ctx);
+          flint_poly(&fm[static_cast<std::size_t>(r * n + c)],
+                     m[static_cast<std::size_t>(c * n + r)], ctx);
       flint_bareiss(fd, fm, n, ctx);
       for (auto& x : fm) fmpz_mpoly_clear(&x, ctx);
     };
@@ -839,8 +866,9 @@ void det_q_row(const char* row, const char* size, const Matrix& m, int n, int nv
 #endif
   report(row, size, t, sparse ? "-" : "FLINT", pt, same);
   if (std::getenv("TAVRIN_BENCH_STATS") != nullptr)
-    std::printf("  interpolation: primes %d points %ld, determinant terms %zu\n", lagrange_last.primes,
-                static_cast<long>(lagrange_last.points), dp == nullptr ? std::size_t{0} : walked(dp, nv).e.size());
+    std::printf("  interpolation: primes %d points %ld, determinant terms %zu\n",
+                lagrange_last.primes, static_cast<long>(lagrange_last.points),
+                dp == nullptr ? std::size_t{0} : walked(dp, nv).e.size());
   SingularDet sd;
   if (std::getenv("TAVRIN_BENCH_NO_PEER") == nullptr && singular_det(m, n, nv, 400, &sd)) {
     bool agree = false;
@@ -927,7 +955,8 @@ void det_sparse_q(int n) {
     while (cols.size() < 3) cols.insert(static_cast<int>(rng() % static_cast<std::uint64_t>(n)));
     for (int c : cols) m[static_cast<std::size_t>(c * n + r)] = entry();
   }
-  const std::string size = std::to_string(n) + " x " + std::to_string(n) + " sparse, 3 a row, 4 vars";
+  const std::string size =
+      std::to_string(n) + " x " + std::to_string(n) + " sparse, 3 a row, 4 vars";
   det_q_row(n == 34 ? "det sparse 34" : "det sparse 37", size.c_str(), m, n, 4, true);
 }
 
@@ -1084,7 +1113,8 @@ void det_small_field(const char* row, const char* size, int n, int nvars, std::i
   quoly d = nullptr, k1 = nullptr;
   auto ours = [&] { tavrin_det(a, n, &d); };
   auto peer = [&] {
-    const ScopedValue<std::int32_t> bareiss(gauss_cutoff, 1), eliminate(quiet_lagrange_side, INT32_MAX);
+    const ScopedValue<std::int32_t> bareiss(gauss_cutoff, 1),
+        eliminate(quiet_lagrange_side, INT32_MAX);
     tavrin_det(a, n, &k1);
   };
   const auto [t, pt] = time_pair(ours, peer);
@@ -1106,7 +1136,8 @@ void det_gf7() {
     for (std::size_t k = 0; k < idx.size(); ++k) idx[k] = k;
     std::shuffle(idx.begin(), idx.end(), rng);
     Terms t;
-    for (std::size_t k = 0; k < 6; ++k) t.push_back({mons[idx[k]], 1 + static_cast<std::int64_t>(rng() % 6)});
+    for (std::size_t k = 0; k < 6; ++k)
+      t.push_back({mons[idx[k]], 1 + static_cast<std::int64_t>(rng() % 6)});
     return t;
   });
 }
@@ -1131,8 +1162,10 @@ bool singular_det_mod(const Matrix& m, int n, int nv, int p, int limit, double* 
                       std::map<std::vector<std::int32_t>, std::int64_t>* terms) {
   const char* const* names = singular_names;
   const std::string answer = "/tmp/tavrin_compare_det_mod_" + std::to_string(::getpid()) + ".txt";
-  const std::vector<std::string> lines = run_singular(
-      singular_det_script(m, n, nv, std::to_string(p), "write(\":w " + answer + "\", string(d)); print(best);"), limit);
+  const std::vector<std::string> lines =
+      run_singular(singular_det_script(m, n, nv, std::to_string(p),
+                                       "write(\":w " + answer + "\", string(d)); print(best);"),
+                   limit);
   const std::string first = lines.empty() ? "" : lines[0];
   std::string text;
   if (FILE* a = std::fopen(answer.c_str(), "r")) {
@@ -1152,17 +1185,20 @@ bool singular_det_mod(const Matrix& m, int n, int nv, int p, int limit, double* 
     if (text[i] == '+' || text[i] == '-') sign = text[i++] == '-' ? -1 : 1;
     if (std::isdigit(static_cast<unsigned char>(text[i]))) {
       c = 0;
-      while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) c = c * 10 + (text[i++] - '0');
+      while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])))
+        c = c * 10 + (text[i++] - '0');
       if (i < text.size() && text[i] == '*') ++i;
     }
     std::vector<std::int32_t> e(static_cast<std::size_t>(nv), 0);
     while (i < text.size() && std::isalpha(static_cast<unsigned char>(text[i]))) {
-      const int var = static_cast<int>(std::find_if(names, names + nv, [&](const char* v) { return v[0] == text[i]; }) - names);
+      const int var = static_cast<int>(
+          std::find_if(names, names + nv, [&](const char* v) { return v[0] == text[i]; }) - names);
       ++i;
       std::int32_t x = 1;
       if (i < text.size() && text[i] == '^') {
         x = 0;
-        for (++i; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) x = x * 10 + (text[i] - '0');
+        for (++i; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i)
+          x = x * 10 + (text[i] - '0');
       }
       if (var < nv) e[static_cast<std::size_t>(var)] += x;
       if (i < text.size() && text[i] == '*') ++i;
@@ -1189,13 +1225,16 @@ void det_small_prime(int n, int p, int per_row) {
   Matrix m(static_cast<std::size_t>(n) * n);
   for (int r = 0; r < n; ++r) {
     std::set<int> cols{r};
-    while (cols.size() < static_cast<std::size_t>(per_row)) cols.insert(static_cast<int>(rng() % static_cast<std::uint64_t>(n)));
+    while (cols.size() < static_cast<std::size_t>(per_row))
+      cols.insert(static_cast<int>(rng() % static_cast<std::uint64_t>(n)));
     for (int c : cols) {
       Terms t;
       const std::size_t count = 1 + rng() % 2;
       std::set<std::size_t> picked;
       while (picked.size() < count) picked.insert(rng() % mons.size());
-      for (std::size_t k : picked) t.push_back({mons[k], 1 + static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(p - 1))});
+      for (std::size_t k : picked)
+        t.push_back(
+            {mons[k], 1 + static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(p - 1))});
       m[static_cast<std::size_t>(c * n + r)] = t;
     }
   }
@@ -1207,11 +1246,14 @@ void det_small_prime(int n, int p, int per_row) {
     const ScopedValue<std::int32_t> off(small_field_lagrange_side, INT32_MAX);
     tavrin_det(a, n, &old);
   };
-  const std::string row = "det GF(" + std::to_string(p) + ")[x,y,z] " + std::to_string(n) + (per_row == n ? " full" : "");
-  const std::string size = std::to_string(n) + " x " + std::to_string(n) + ", " + std::to_string(per_row) + " a row, degree 1";
+  const std::string row = "det GF(" + std::to_string(p) + ")[x,y,z] " + std::to_string(n) +
+                          (per_row == n ? " full" : "");
+  const std::string size = std::to_string(n) + " x " + std::to_string(n) + ", " +
+                           std::to_string(per_row) + " a row, degree 1";
   double ps = 0;
   std::map<std::vector<std::int32_t>, std::int64_t> want;
-  const bool peer = std::getenv("TAVRIN_BENCH_NO_PEER") == nullptr && singular_det_mod(m, n, 3, p, 400, &ps, &want);
+  const bool peer = std::getenv("TAVRIN_BENCH_NO_PEER") == nullptr &&
+                    singular_det_mod(m, n, 3, p, 400, &ps, &want);
   auto agrees = [&](quoly v) {
     poly own = nullptr;
     poly x = v == nullptr ? nullptr : numerator_of(v, &own);

@@ -91,7 +91,8 @@ Entries make_matrix(const std::string& kind, int n, std::uint64_t p, std::uint64
   Entries e;
   if (kind == "random") {
     for (int i = 0; i < n; ++i)
-      for (long k = 3 + below(4); k > 0; --k) e[{i, static_cast<int>(below(static_cast<std::uint64_t>(n)))}] = below(19) - 9;
+      for (long k = 3 + below(4); k > 0; --k)
+        e[{i, static_cast<int>(below(static_cast<std::uint64_t>(n)))}] = below(19) - 9;
     return e;
   }
   if (kind == "jordan") {
@@ -149,12 +150,14 @@ Answer tavrin_minpoly(const Entries& e, int n, std::uint64_t p) {
   static int count = 0;
   Answer a;
   const std::string mq = "mq" + std::to_string(++count);
-  std::string text = "Array " + mq + "[" + std::to_string(n) + "," + std::to_string(n) + "] Sparse:\n";
+  std::string text =
+      "Array " + mq + "[" + std::to_string(n) + "," + std::to_string(n) + "] Sparse:\n";
   const auto sp = static_cast<long>(p);
   for (const auto& [ij, v] : e) {
     const long r = p != 0 ? (v % sp + sp) % sp : v;  // residues in [0, p)
     if (r != 0)
-      text += mq + "[" + std::to_string(ij.first + 1) + "," + std::to_string(ij.second + 1) + "] := " + std::to_string(r) + ":\n";
+      text += mq + "[" + std::to_string(ij.first + 1) + "," + std::to_string(ij.second + 1) +
+              "] := " + std::to_string(r) + ":\n";
   }
   // The ground ring as the ring change sets it up, restored afterwards.
   std::optional<ModulusGuard> ring;
@@ -185,7 +188,9 @@ Answer gp_minpoly(const Entries& e, int n, std::uint64_t p) {
   Answer a;
   std::string m = "A=matrix(" + std::to_string(n) + "," + std::to_string(n) + ");\n";
   for (const auto& [ij, v] : e)
-    if (v != 0) m += "A[" + std::to_string(ij.first + 1) + "," + std::to_string(ij.second + 1) + "]=" + std::to_string(v) + ";\n";
+    if (v != 0)
+      m += "A[" + std::to_string(ij.first + 1) + "," + std::to_string(ij.second + 1) +
+           "]=" + std::to_string(v) + ";\n";
   if (p != 0) m += "A=A*Mod(1," + std::to_string(p) + ");\n";
   m += "best=10^9;for(i=1,3,t=getabstime();mp=minpoly(A);best=min(best,getabstime()-t));\n"
        "print(poldegree(mp));print(lift(subst(mp,x,2)));print(best);\n";
@@ -206,8 +211,8 @@ int main(int argc, char** argv) {
   if (argc > 2 && std::strcmp(argv[2], "whole") == 0) minpoly_first_terms = INT32_MAX;
   set_up();
   const bool gp = bench::on_path("gp");
-  std::printf("%-7s %5s %11s %6s %10s %10s %7s  %s\n", "kind", "side", "modulus", "degree", "Tavrin ms", "gp ms",
-              "ratio", "same");
+  std::printf("%-7s %5s %11s %6s %10s %10s %7s  %s\n", "kind", "side", "modulus", "degree",
+              "Tavrin ms", "gp ms", "ratio", "same");
   const char* kinds[] = {"random", "jordan", "blocks", "diag"};
   const std::uint64_t moduli[] = {2, 3, 101, 2147483629, 0};
   for (const char* kind : kinds) {
@@ -220,12 +225,15 @@ int main(int argc, char** argv) {
         const bool peer = gp && !(p == 0 && std::strcmp(kind, "random") == 0 && n > 50);
         const Answer theirs = peer ? gp_minpoly(e, n, p) : Answer{};
         char ratio[32] = "-";
-        if (theirs.ok) std::snprintf(ratio, sizeof ratio, "%.2f", ours.ms / std::max(theirs.ms, 0.5));
-        std::printf("%-7s %5d %11s %6ld %10.2f %10s %7s  %s\n", kind, n, p == 0 ? "Z" : std::to_string(p).c_str(),
-                    ours.degree, ours.ms, theirs.ok ? std::to_string(theirs.ms).substr(0, 8).c_str() : "-", ratio,
+        if (theirs.ok)
+          std::snprintf(ratio, sizeof ratio, "%.2f", ours.ms / std::max(theirs.ms, 0.5));
+        std::printf("%-7s %5d %11s %6ld %10.2f %10s %7s  %s\n", kind, n,
+                    p == 0 ? "Z" : std::to_string(p).c_str(), ours.degree, ours.ms,
+                    theirs.ok ? std::to_string(theirs.ms).substr(0, 8).c_str() : "-", ratio,
                     !theirs.ok ? "-"
-                    : ours.ok && ours.degree == theirs.degree && ours.at_two == theirs.at_two ? "yes"
-                                                                                              : "NO");
+                    : ours.ok && ours.degree == theirs.degree && ours.at_two == theirs.at_two
+                        ? "yes"
+                        : "NO");
         std::fflush(stdout);
       }
   }

@@ -61,10 +61,12 @@ namespace {
 
 struct Case {
   std::int32_t rows, cols;
-  bool sparse;         // stored sparse
-  const char* kind;    // square, singular, tall, wide, thin (few entries, stored dense)
+  bool sparse;          // stored sparse
+  const char* kind;     // square, singular, tall, wide, thin (few entries, stored dense)
   std::vector<long> a;  // row by row
-  long at(std::int32_t r, std::int32_t c) const { return a[static_cast<std::size_t>(r) * cols + c]; }
+  long at(std::int32_t r, std::int32_t c) const {
+    return a[static_cast<std::size_t>(r) * cols + c];
+  }
 };
 
 Case make_case(std::mt19937_64& rng, int k) {
@@ -73,12 +75,17 @@ Case make_case(std::mt19937_64& rng, int k) {
   const bool sparse = (k / 4) % 2 == 1;
   const bool thin = !sparse && (k / 8) % 3 == 2;  // dense store, few entries
   const std::int32_t side = 5 + static_cast<std::int32_t>(rng() % 56);
-  const std::int32_t other = std::max<std::int32_t>(1, side - 1 - static_cast<std::int32_t>(rng() % (side / 2 + 1)));
+  const std::int32_t other =
+      std::max<std::int32_t>(1, side - 1 - static_cast<std::int32_t>(rng() % (side / 2 + 1)));
   m.rows = shape == 3 ? other : side;
   m.cols = shape == 2 ? other : side;
   m.sparse = sparse;
   m.kind = shape == 0 ? "square" : shape == 1 ? "singular" : shape == 2 ? "tall" : "wide";
-  if (thin) m.kind = shape == 0 ? "thin-sq" : shape == 1 ? "thin-sing" : shape == 2 ? "thin-tall" : "thin-wide";
+  if (thin)
+    m.kind = shape == 0   ? "thin-sq"
+             : shape == 1 ? "thin-sing"
+             : shape == 2 ? "thin-tall"
+                          : "thin-wide";
   static const long bounds[] = {9, 99, 999, 9999};
   const long bound = bounds[rng() % 4];
   m.a.assign(static_cast<std::size_t>(m.rows) * m.cols, 0);
@@ -89,8 +96,7 @@ Case make_case(std::mt19937_64& rng, int k) {
   };
   if (sparse || thin) {
     const std::int64_t per_row = 1 + static_cast<std::int64_t>(rng() % 4);
-    for (std::int64_t t = 0; t < per_row * m.rows; ++t)
-      m.a[rng() % m.a.size()] = entry();
+    for (std::int64_t t = 0; t < per_row * m.rows; ++t) m.a[rng() % m.a.size()] = entry();
   } else {
     for (long& x : m.a) x = rng() % 8 == 0 ? 0 : entry();
   }
@@ -111,7 +117,8 @@ struct NamedArray {
   std::vector<storeptr> saved;
   arrnode q{};
   std::int32_t rows, cols, first;
-  explicit NamedArray(const Case& m, std::int32_t first_page = 0) : rows(m.rows), cols(m.cols), first(first_page) {
+  explicit NamedArray(const Case& m, std::int32_t first_page = 0)
+      : rows(m.rows), cols(m.cols), first(first_page) {
     q.rows = rows;
     set_entry_count(&q.sizearr, std::int64_t{rows} * cols);
     if (m.sparse) {
@@ -153,7 +160,8 @@ struct NamedArray {
       free_sparse(&q.spar, rows, true);
     } else {
       for (std::int32_t k = 0; k < rows * cols; ++k) free_quoly(arp_cell(q.start + k));
-      for (std::size_t p = 0; p < pages.size(); ++p) arp[first + static_cast<std::int32_t>(p)] = saved[p];
+      for (std::size_t p = 0; p < pages.size(); ++p)
+        arp[first + static_cast<std::int32_t>(p)] = saved[p];
     }
     special_free(&q.sizearr);
   }
@@ -196,7 +204,8 @@ struct Outputs {
 };
 
 enum Op { hermite, hermite_t, hermite_u, smith, smith_t, msmith, ops };
-const char* const op_name[ops] = {"Hermite", "Hermite+T", "Hermite+U", "Smith", "Smith+T", "MSmith"};
+const char* const op_name[ops] = {"Hermite", "Hermite+T", "Hermite+U",
+                                  "Smith",   "Smith+T",   "MSmith"};
 
 bool with_transforms(Op op) { return op == hermite_t || op == hermite_u || op == smith_t; }
 
@@ -352,8 +361,7 @@ std::function<void()> flint_op(FlintMatrix& f, Op op) {
         fmpz_mat_snf(s, f.a);
         fmpz_mat_clear(s);
       };
-    default:
-      return {};
+    default: return {};
   }
 }
 
@@ -481,8 +489,8 @@ int main(int argc, char** argv) {
   std::mt19937_64 rng(seed);
   std::vector<double> ratios[ops], all, same_outputs;
   int wrong = 0;
-  std::printf("%4s %-10s %3s %7s %-10s %11s %11s %11s %7s\n", "case", "kind", "sp", "size", "op", "Tavrin ms",
-              "FLINT ms", "PARI ms", "ratio");
+  std::printf("%4s %-10s %3s %7s %-10s %11s %11s %11s %7s\n", "case", "kind", "sp", "size", "op",
+              "Tavrin ms", "FLINT ms", "PARI ms", "ratio");
   for (int k = 0; k < first + count; ++k) {
     const Case m = make_case(rng, k);
     if (k < first) continue;
@@ -501,15 +509,15 @@ int main(int argc, char** argv) {
       const Op op = static_cast<Op>(o);
       if (!only.empty() && only != op_name[o]) continue;
       if (seconds > 0) {
-
         int runs = 0;
         const double t0 = bench::cpu_seconds();
         while (bench::cpu_seconds() - t0 < seconds) {
           run_tavrin(m, op, dense_pd);
           ++runs;
         }
-        std::printf("%4d %-10s %3s %3dx%-3d %-10s %11.3f ms, %d runs\n", k, m.kind, m.sparse ? "sp" : "", m.rows,
-                    m.cols, op_name[o], 1e3 * (bench::cpu_seconds() - t0) / runs, runs);
+        std::printf("%4d %-10s %3s %3dx%-3d %-10s %11.3f ms, %d runs\n", k, m.kind,
+                    m.sparse ? "sp" : "", m.rows, m.cols, op_name[o],
+                    1e3 * (bench::cpu_seconds() - t0) / runs, runs);
         continue;
       }
       const double t0 = bench::cpu_seconds();
@@ -520,7 +528,9 @@ int main(int argc, char** argv) {
       // FLINT's Smith form of a singular or non-square matrix (Kannan-Bachem)
       // takes seconds from side 20 on: timed on nonsingular square ones only.
       const bool flint_smith_ok = m.rows == m.cols && pari_rank == m.rows;
-      if (auto f = flint_op(fm, op); f && (op == hermite || op == hermite_t || op == hermite_u || flint_smith_ok)) fl = seconds_of(f);
+      if (auto f = flint_op(fm, op);
+          f && (op == hermite || op == hermite_t || op == hermite_u || flint_smith_ok))
+        fl = seconds_of(f);
 #endif
 #ifdef TAVRIN_PEER_PARI
       pa = seconds_of(pari_op(px, op));
@@ -550,7 +560,8 @@ int main(int argc, char** argv) {
           static const std::uint32_t primes[2] = {2147483647u, 1000000007u};
           for (std::int32_t i = 0; i < pari_rank && ok; ++i)
             ok = res.diag[static_cast<std::size_t>(i)].sign() > 0 &&
-                 res.diag[static_cast<std::size_t>(i)].mod_word(primes[q]) == mods[q][static_cast<std::size_t>(i)];
+                 res.diag[static_cast<std::size_t>(i)].mod_word(primes[q]) ==
+                     mods[q][static_cast<std::size_t>(i)];
           for (std::size_t i = static_cast<std::size_t>(pari_rank); i < res.diag.size() && ok; ++i)
             ok = res.diag[i].is_zero();
         }
@@ -560,8 +571,9 @@ int main(int argc, char** argv) {
         ratios[o].push_back(ratio);
         all.push_back(ratio);
       }
-      std::printf("%4d %-10s %3s %3dx%-3d %-10s %11.3f %11.3f %11.3f %7.2f", k, m.kind, m.sparse ? "sp" : "",
-                  m.rows, m.cols, op_name[o], 1e3 * ours, 1e3 * fl, 1e3 * pa, ratio);
+      std::printf("%4d %-10s %3s %3dx%-3d %-10s %11.3f %11.3f %11.3f %7.2f", k, m.kind,
+                  m.sparse ? "sp" : "", m.rows, m.cols, op_name[o], 1e3 * ours, 1e3 * fl, 1e3 * pa,
+                  ratio);
       if (same > 0) std::printf("  (U, U^-1: %.3f ms, %.2f)", 1e3 * same, ours / same);
       std::printf("%s\n", ok ? "" : "  WRONG");
       std::fflush(stdout);
@@ -578,12 +590,14 @@ int main(int argc, char** argv) {
   auto summary = [](const char* name, std::vector<double> v) {
     if (v.empty()) return;
     std::sort(v.begin(), v.end());
-    std::printf("%-10s worst %7.2f  median %6.2f  (%zu timings)\n", name, v.back(), v[v.size() / 2], v.size());
+    std::printf("%-10s worst %7.2f  median %6.2f  (%zu timings)\n", name, v.back(), v[v.size() / 2],
+                v.size());
   };
   std::printf("\nTavrin / fastest peer:\n");
   for (int o = 0; o < ops; ++o) summary(op_name[o], ratios[o]);
   summary("all", all);
-  if (!same_outputs.empty()) std::printf("\nTavrin / fastest peer's U and U^-1 (the outputs Tavrin gives):\n");
+  if (!same_outputs.empty())
+    std::printf("\nTavrin / fastest peer's U and U^-1 (the outputs Tavrin gives):\n");
   summary("Hermite+T", same_outputs);
   std::printf("wrong answers: %d\n", wrong);
 #ifdef TAVRIN_PEER_PARI

@@ -102,11 +102,10 @@ std::pair<double, double> time_pair(const std::function<void()>& tavrin,
   return {median(a), median(b)};
 }
 
-
 void report(const char* row, const char* size, double t, const char* peer, double p, bool same) {
   if (p > 0) {
-    std::printf("%-34s %-22s %10.3f ms   %-9s %10.3f ms   %6.1fx  %s\n", row, size, t, peer, p, t / p,
-                same ? "same" : "DIFFERENT");
+    std::printf("%-34s %-22s %10.3f ms   %-9s %10.3f ms   %6.1fx  %s\n", row, size, t, peer, p,
+                t / p, same ? "same" : "DIFFERENT");
   } else {
     std::printf("%-34s %-22s %10.3f ms   %-9s %10s\n", row, size, t, peer, "-");
   }
@@ -159,7 +158,8 @@ std::string decimal_of_groups(imptr d);
 std::vector<std::uint32_t> magnitudes_of(imptr x) {
   std::vector<std::uint32_t> d;
   d.reserve(static_cast<std::size_t>(x->size));
-  for (numptr p = x->head; p != nullptr; p = p->next) d.push_back(static_cast<std::uint32_t>(std::abs(p->value)));
+  for (numptr p = x->head; p != nullptr; p = p->next)
+    d.push_back(static_cast<std::uint32_t>(std::abs(p->value)));
   return d;
 }
 
@@ -190,14 +190,19 @@ void integer_row(const char* name, const std::string& size, const std::function<
   const int batch = static_cast<int>(std::clamp(0.02 / std::max(t1, 1e-8), 1.0, 200000.0));
   bench::PairTiming how;
   how.reps = 7;
-  auto [t, p] = bench::time_pair([&] { for (int i = 0; i < batch; ++i) ours(); },
-                                 peer ? std::function<void()>([&] { for (int i = 0; i < batch; ++i) peer(); })
-                                      : std::function<void()>(),
-                                 how);
+  auto [t, p] = bench::time_pair(
+      [&] {
+        for (int i = 0; i < batch; ++i) ours();
+      },
+      peer ? std::function<void()>([&] {
+        for (int i = 0; i < batch; ++i) peer();
+      })
+           : std::function<void()>(),
+      how);
   const double us = 1e6 * t / batch, peer_us = 1e6 * p / batch;
   if (peer) {
-    std::printf("%-34s %-22s %10.3f us   %-9s %10.3f us   %6.2fx  %s\n", name, size.c_str(), us, "GMP", peer_us,
-                us / peer_us, same() ? "same" : "DIFFERENT");
+    std::printf("%-34s %-22s %10.3f us   %-9s %10.3f us   %6.2fx  %s\n", name, size.c_str(), us,
+                "GMP", peer_us, us / peer_us, same() ? "same" : "DIFFERENT");
   } else {
     std::printf("%-34s %-22s %10.3f us\n", name, size.c_str(), us);
   }
@@ -231,8 +236,9 @@ void integer_rows() {
     peer = [&] { mpz_mul(z, x, y); };
     same = [&] { return equal_to(c, z); };
 #endif
-    integer_row("int product", std::to_string(na) + " x " + std::to_string(nb), [&] { fast_mult(a, b, c); }, peer,
-                same);
+    integer_row(
+        "int product", std::to_string(na) + " x " + std::to_string(nb), [&] { fast_mult(a, b, c); },
+        peer, same);
     free_imag(&a);
     free_imag(&b);
   }
@@ -247,8 +253,9 @@ void integer_rows() {
     peer = [&] { mpz_tdiv_qr(z, zr, x, y); };
     same = [&] { return equal_to(c, z) && equal_to(d, zr); };
 #endif
-    integer_row("int quotient", std::to_string(nn) + " by " + std::to_string(nd), [&] { divide(a, b, c, d); }, peer,
-                same);
+    integer_row(
+        "int quotient", std::to_string(nn) + " by " + std::to_string(nd),
+        [&] { divide(a, b, c, d); }, peer, same);
     free_imag(&a);
     free_imag(&b);
   }
@@ -269,7 +276,8 @@ void integer_rows() {
       peer = [&] { mpz_gcd(z, x, y); };
       same = [&] { return equal_to(c, z); };
 #endif
-      integer_row("int gcd", size, [&] { binary_gcd(a, b, c); }, peer, same);
+      integer_row(
+          "int gcd", size, [&] { binary_gcd(a, b, c); }, peer, same);
     }
     if (wanted("int extgcd")) {
       number qn{}, qm{};
@@ -318,15 +326,17 @@ void integer_rows() {
       peer = [&] { mpz_get_str(buf.data(), 10, x); };
       same = [&] { return decimal_of_groups(d) == std::string(buf.data()); };
 #endif
-      integer_row("int to decimal", size, [&] { verybig_base_10(a->head, a->tail, static_cast<std::int16_t>(n), d); },
-                  peer, same);
+      integer_row(
+          "int to decimal", size,
+          [&] { verybig_base_10(a->head, a->tail, static_cast<std::int16_t>(n), d); }, peer, same);
     }
     if (wanted("int from decimal")) {
 #ifdef TAVRIN_PEER_GMP
       peer = [&] { mpz_set_str(z, digits.c_str(), 10); };
       same = [&] { return equal_to(c, z) && spec_equal(c, a); };
 #endif
-      integer_row("int from decimal", size, [&] { decimal_to_big(digits, c); }, peer, same);
+      integer_row(
+          "int from decimal", size, [&] { decimal_to_big(digits, c); }, peer, same);
     }
     free_imag(&a);
   }
@@ -410,9 +420,14 @@ void small_number_rows() {
   auto row = [&](const char* name, const std::string& size, const std::function<void(int)>& tv,
                  const std::function<void(int)>& pr, const std::function<bool(int)>& same) {
     if (!wanted(name)) return;
-    auto [t, p] = time_pair([&] { for (int i = 0; i < ops; ++i) tv(i % pairs); },
-                            pr ? std::function<void()>([&] { for (int i = 0; i < ops; ++i) pr(i % pairs); })
-                               : std::function<void()>());
+    auto [t, p] = time_pair(
+        [&] {
+          for (int i = 0; i < ops; ++i) tv(i % pairs);
+        },
+        pr ? std::function<void()>([&] {
+          for (int i = 0; i < ops; ++i) pr(i % pairs);
+        })
+           : std::function<void()>());
     bool ok = static_cast<bool>(pr);
     for (int k = 0; k < pairs && ok; ++k) ok = same(k);
     report(name, (size + ", " + batch).c_str(), t, "GMP", p, ok);
@@ -430,13 +445,21 @@ void small_number_rows() {
       mpz_add(z, x(k), y(k));
       return same_number(c, z);
     };
-    row("fastsum", size, [&](int k) { num_assign(o.a[k], c); fastsum(c, o.b[k]); }, peer, same_sum);
+    row(
+        "fastsum", size,
+        [&](int k) {
+          num_assign(o.a[k], c);
+          fastsum(c, o.b[k]);
+        },
+        peer, same_sum);
     peer = [&](int k) { mpz_mul(z, x(k), y(k)); };
-    row("fast_mult", size, [&](int k) { fast_mult(o.a[k], o.b[k], c); }, peer, [&](int k) {
-      fast_mult(o.a[k], o.b[k], c);
-      mpz_mul(z, x(k), y(k));
-      return same_number(c, z);
-    });
+    row(
+        "fast_mult", size, [&](int k) { fast_mult(o.a[k], o.b[k], c); }, peer,
+        [&](int k) {
+          fast_mult(o.a[k], o.b[k], c);
+          mpz_mul(z, x(k), y(k));
+          return same_number(c, z);
+        });
     unload();
 #endif
   }
@@ -446,13 +469,15 @@ void small_number_rows() {
 #ifdef TAVRIN_PEER_GMP
     load(o);
     peer = [&](int k) { mpz_tdiv_qr(z, zr, x(k), y(k)); };
-    row("divide", size, [&](int k) { divide(o.a[k], o.b[k], c, d); }, peer, [&](int k) {
-      divide(o.a[k], o.b[k], c, d);
-      mpz_tdiv_qr(z, zr, x(k), y(k));
-      // Tavrin's remainder carries the sign of n*d, GMP's that of n.
-      if (mpz_sgn(y(k)) < 0) mpz_neg(zr, zr);
-      return same_number(c, z) && same_number(d, zr);
-    });
+    row(
+        "divide", size, [&](int k) { divide(o.a[k], o.b[k], c, d); }, peer,
+        [&](int k) {
+          divide(o.a[k], o.b[k], c, d);
+          mpz_tdiv_qr(z, zr, x(k), y(k));
+          // Tavrin's remainder carries the sign of n*d, GMP's that of n.
+          if (mpz_sgn(y(k)) < 0) mpz_neg(zr, zr);
+          return same_number(c, z) && same_number(d, zr);
+        });
     unload();
 #endif
   }
@@ -462,11 +487,13 @@ void small_number_rows() {
 #ifdef TAVRIN_PEER_GMP
     load(o);
     peer = [&](int k) { mpz_gcd(z, x(k), y(k)); };
-    row("binary_gcd", size, [&](int k) { binary_gcd(o.a[k], o.b[k], c); }, peer, [&](int k) {
-      binary_gcd(o.a[k], o.b[k], c);
-      mpz_gcd(z, x(k), y(k));
-      return same_number(c, z);
-    });
+    row(
+        "binary_gcd", size, [&](int k) { binary_gcd(o.a[k], o.b[k], c); }, peer,
+        [&](int k) {
+          binary_gcd(o.a[k], o.b[k], c);
+          mpz_gcd(z, x(k), y(k));
+          return same_number(c, z);
+        });
     unload();
 #endif
   }
@@ -477,11 +504,13 @@ void small_number_rows() {
     load(o);
     std::vector<char> buf(static_cast<std::size_t>(l) * 9 + 16);
     peer = [&](int k) { mpz_get_str(buf.data(), 10, x(k)); };
-    row("make_base_10", size, [&](int k) { make_base_10(o.a[k], c); }, peer, [&](int k) {
-      make_base_10(o.a[k], c);
-      mpz_get_str(buf.data(), 10, x(k));
-      return decimal_of_groups(c) == std::string(buf.data());
-    });
+    row(
+        "make_base_10", size, [&](int k) { make_base_10(o.a[k], c); }, peer,
+        [&](int k) {
+          make_base_10(o.a[k], c);
+          mpz_get_str(buf.data(), 10, x(k));
+          return decimal_of_groups(c) == std::string(buf.data());
+        });
     unload();
 #endif
   }
@@ -531,7 +560,8 @@ std::vector<std::int32_t> random_residues(std::mt19937_64& rng, int deg, std::in
 std::vector<std::int32_t> residues_of(poly r) {
   std::vector<std::int32_t> v(static_cast<std::size_t>(r->numb ? 1 : r->exp + 1), 0);
   for (poly t = r; t != nullptr; t = t->next)
-    v[static_cast<std::size_t>(t->numb ? 0 : t->exp)] = t->numb ? t->ncoef->lint : t->pcoef->ncoef->lint;
+    v[static_cast<std::size_t>(t->numb ? 0 : t->exp)] =
+        t->numb ? t->ncoef->lint : t->pcoef->ncoef->lint;
   return v;
 }
 
@@ -541,14 +571,16 @@ void dense_rows() {
     std::int32_t p;
     int deg;
   };
-  for (Row row : {Row{"dense product mod 65521", 65521, 1000}, Row{"dense product mod 2147483629", 2147483629, 10000},
+  for (Row row : {Row{"dense product mod 65521", 65521, 1000},
+                  Row{"dense product mod 2147483629", 2147483629, 10000},
                   Row{"dense product mod 2147483629", 2147483629, 25000},
                   Row{"dense product mod 65521", 65521, 25000}}) {
     if (!wanted("dense product")) break;
     ModulusGuard ring(row.p);
     ScopedValue<bool> m(modularmode, true), l(lintmode, true);
     std::mt19937_64 rng(1);
-    const auto a = random_residues(rng, row.deg / 2, row.p), b = random_residues(rng, row.deg / 2, row.p);
+    const auto a = random_residues(rng, row.deg / 2, row.p),
+               b = random_residues(rng, row.deg / 2, row.p);
     poly n = nullptr, mm = nullptr, r = nullptr;
     array_to_poly(a.data(), row.deg / 2, &n);
     array_to_poly(b.data(), row.deg / 2, &mm);
@@ -559,8 +591,10 @@ void dense_rows() {
     nmod_poly_init(x, static_cast<mp_limb_t>(row.p));
     nmod_poly_init(y, static_cast<mp_limb_t>(row.p));
     nmod_poly_init(z, static_cast<mp_limb_t>(row.p));
-    for (std::size_t i = 0; i < a.size(); ++i) nmod_poly_set_coeff_ui(x, i, static_cast<mp_limb_t>(a[i]));
-    for (std::size_t i = 0; i < b.size(); ++i) nmod_poly_set_coeff_ui(y, i, static_cast<mp_limb_t>(b[i]));
+    for (std::size_t i = 0; i < a.size(); ++i)
+      nmod_poly_set_coeff_ui(x, i, static_cast<mp_limb_t>(a[i]));
+    for (std::size_t i = 0; i < b.size(); ++i)
+      nmod_poly_set_coeff_ui(y, i, static_cast<mp_limb_t>(b[i]));
     peer = [&] { nmod_poly_mul(z, x, y); };
 #endif
     auto [t, p] = time_pair([&] { k_fastest_poly_mult(n, mm, &r); }, peer);
@@ -578,11 +612,14 @@ void dense_rows() {
     // dispatch against it.
     std::vector<std::int32_t> kz(a.size() + b.size() - 1);
     const auto h = static_cast<std::int32_t>(row.deg / 2);
-    auto [tk, unused] = time_pair([&] { fast_array_onevar_mult(a.data(), b.data(), kz.data(), 0, h, 0, h); }, nullptr);
+    auto [tk, unused] = time_pair(
+        [&] { fast_array_onevar_mult(a.data(), b.data(), kz.data(), 0, h, 0, h); }, nullptr);
     (void)unused;
     const bool kernel_same = kz == residues_of(r);
-    report("  the array kernel alone", ("degree " + std::to_string(row.deg)).c_str(), tk, "FLINT", p, kernel_same);
-    report("  k_fastest_poly_mult / kernel", ("degree " + std::to_string(row.deg)).c_str(), t, "kernel", tk, kernel_same);
+    report("  the array kernel alone", ("degree " + std::to_string(row.deg)).c_str(), tk, "FLINT",
+           p, kernel_same);
+    report("  k_fastest_poly_mult / kernel", ("degree " + std::to_string(row.deg)).c_str(), t,
+           "kernel", tk, kernel_same);
     free_poly(&n);
     free_poly(&mm);
     free_poly(&r);
@@ -605,8 +642,10 @@ void dense_rows() {
     nmod_poly_init(y, prime);
     nmod_poly_init(zq, prime);
     nmod_poly_init(zr, prime);
-    for (std::size_t i = 0; i < a.size(); ++i) nmod_poly_set_coeff_ui(x, i, static_cast<mp_limb_t>(a[i]));
-    for (std::size_t i = 0; i < b.size(); ++i) nmod_poly_set_coeff_ui(y, i, static_cast<mp_limb_t>(b[i]));
+    for (std::size_t i = 0; i < a.size(); ++i)
+      nmod_poly_set_coeff_ui(x, i, static_cast<mp_limb_t>(a[i]));
+    for (std::size_t i = 0; i < b.size(); ++i)
+      nmod_poly_set_coeff_ui(y, i, static_cast<mp_limb_t>(b[i]));
     peer = [&] { nmod_poly_divrem(zq, zr, x, y); };
 #endif
     auto [t, p] = time_pair([&] { basic_poly_divide(n, mm, &q, &r, true); }, peer);
@@ -703,7 +742,8 @@ std::string str128(__int128 v) {
   if (v == 0) return "0";
   const bool neg = v < 0;
   std::string s;
-  unsigned __int128 u = neg ? static_cast<unsigned __int128>(-v) : static_cast<unsigned __int128>(v);
+  unsigned __int128 u =
+      neg ? static_cast<unsigned __int128>(-v) : static_cast<unsigned __int128>(v);
   while (u) {
     s.insert(s.begin(), static_cast<char>('0' + static_cast<int>(u % 10)));
     u /= 10;
@@ -715,7 +755,8 @@ std::string str128(__int128 v) {
 std::string wrap128(const std::string& dec) {
   const bool neg = !dec.empty() && dec[0] == '-';
   unsigned __int128 u = 0;
-  for (std::size_t i = neg ? 1 : 0; i < dec.size(); ++i) u = u * 10 + static_cast<unsigned>(dec[i] - '0');
+  for (std::size_t i = neg ? 1 : 0; i < dec.size(); ++i)
+    u = u * 10 + static_cast<unsigned>(dec[i] - '0');
   return str128(static_cast<__int128>(neg ? 0 - u : u));
 }
 
@@ -725,7 +766,9 @@ bool singular_product(const std::string& p, const std::string& q, std::int64_t c
                       long* terms, std::string* sum) {
   const std::vector<std::string> lines = run_singular(
       "system(\"--ticks-per-sec\",1000000);\n"
-      "ring R=" + std::to_string(ch) + ",(x,y,z),lp;\npoly p=" + p + ";\npoly q=" + q + ";\npoly r;\n"
+      "ring R=" +
+      std::to_string(ch) + ",(x,y,z),lp;\npoly p=" + p + ";\npoly q=" + q +
+      ";\npoly r;\n"
       "int best=2147483647; int t; int i;\n"
       "r=p*q;\n"
       "for(i=1;i<=7;i++){t=rtimer; r=p*q; t=rtimer-t; if(t<best){best=t;}}\n"
@@ -739,7 +782,8 @@ bool singular_product(const std::string& p, const std::string& q, std::int64_t c
 
 #ifdef TAVRIN_PEER_FLINT
 // The term count and coefficient sum of a FLINT product.
-void flint_summary(const fmpz_mpoly_t z, const fmpz_mpoly_ctx_t ctx, long* count, std::string* sum) {
+void flint_summary(const fmpz_mpoly_t z, const fmpz_mpoly_ctx_t ctx, long* count,
+                   std::string* sum) {
   fmpz_t c, s;
   fmpz_init(c);
   fmpz_init(s);
@@ -774,12 +818,20 @@ struct FlintZ {
   static void stop(Ctx* c) { fmpz_mpoly_ctx_clear(c); }
   static void init(Poly* a, const Ctx* c) { fmpz_mpoly_init(a, c); }
   static void clear(Poly* a, const Ctx* c) { fmpz_mpoly_clear(a, c); }
-  static void set_coeff(Poly* a, long v, ulong* e, const Ctx* c) { fmpz_mpoly_set_coeff_si_ui(a, v, e, c); }
+  static void set_coeff(Poly* a, long v, ulong* e, const Ctx* c) {
+    fmpz_mpoly_set_coeff_si_ui(a, v, e, c);
+  }
   static void gen(Poly* a, int v, const Ctx* c) { fmpz_mpoly_gen(a, v, c); }
-  static void add(Poly* a, const Poly* b, const Poly* d, const Ctx* c) { fmpz_mpoly_add(a, b, d, c); }
+  static void add(Poly* a, const Poly* b, const Poly* d, const Ctx* c) {
+    fmpz_mpoly_add(a, b, d, c);
+  }
   static void add_one(Poly* a, const Ctx* c) { fmpz_mpoly_add_si(a, a, 1, c); }
-  static void pow(Poly* a, const Poly* b, int k, const Ctx* c) { fmpz_mpoly_pow_ui(a, b, static_cast<ulong>(k), c); }
-  static void mul(Poly* a, const Poly* b, const Poly* d, const Ctx* c) { fmpz_mpoly_mul(a, b, d, c); }
+  static void pow(Poly* a, const Poly* b, int k, const Ctx* c) {
+    fmpz_mpoly_pow_ui(a, b, static_cast<ulong>(k), c);
+  }
+  static void mul(Poly* a, const Poly* b, const Poly* d, const Ctx* c) {
+    fmpz_mpoly_mul(a, b, d, c);
+  }
   static void summary(const Poly* z, const Ctx* c, std::int32_t, long* count, std::string* sum) {
     flint_summary(z, c, count, sum);
   }
@@ -787,7 +839,9 @@ struct FlintZ {
 struct FlintP {
   using Poly = nmod_mpoly_struct;
   using Ctx = nmod_mpoly_ctx_struct;
-  static void start(Ctx* c, std::int32_t p) { nmod_mpoly_ctx_init(c, 3, ORD_LEX, static_cast<mp_limb_t>(p)); }
+  static void start(Ctx* c, std::int32_t p) {
+    nmod_mpoly_ctx_init(c, 3, ORD_LEX, static_cast<mp_limb_t>(p));
+  }
   static void stop(Ctx* c) { nmod_mpoly_ctx_clear(c); }
   static void init(Poly* a, const Ctx* c) { nmod_mpoly_init(a, c); }
   static void clear(Poly* a, const Ctx* c) { nmod_mpoly_clear(a, c); }
@@ -795,10 +849,16 @@ struct FlintP {
     nmod_mpoly_set_coeff_ui_ui(a, static_cast<ulong>(v), e, c);
   }
   static void gen(Poly* a, int v, const Ctx* c) { nmod_mpoly_gen(a, v, c); }
-  static void add(Poly* a, const Poly* b, const Poly* d, const Ctx* c) { nmod_mpoly_add(a, b, d, c); }
+  static void add(Poly* a, const Poly* b, const Poly* d, const Ctx* c) {
+    nmod_mpoly_add(a, b, d, c);
+  }
   static void add_one(Poly* a, const Ctx* c) { nmod_mpoly_add_ui(a, a, 1, c); }
-  static void pow(Poly* a, const Poly* b, int k, const Ctx* c) { nmod_mpoly_pow_ui(a, b, static_cast<ulong>(k), c); }
-  static void mul(Poly* a, const Poly* b, const Poly* d, const Ctx* c) { nmod_mpoly_mul(a, b, d, c); }
+  static void pow(Poly* a, const Poly* b, int k, const Ctx* c) {
+    nmod_mpoly_pow_ui(a, b, static_cast<ulong>(k), c);
+  }
+  static void mul(Poly* a, const Poly* b, const Poly* d, const Ctx* c) {
+    nmod_mpoly_mul(a, b, d, c);
+  }
   static void summary(const Poly* z, const Ctx* c, std::int32_t p, long* count, std::string* sum) {
     nmod_summary(z, c, static_cast<std::uint64_t>(p), count, sum);
   }
@@ -808,9 +868,10 @@ struct FlintP {
 // or else (1 + x + y + z)^k for the exponent k it gives), their product timed
 // beside ours() and checked by its term count and coefficient sum.
 template <class R>
-void flint_product(const char* name, const char* size, std::int32_t prime,
-                   const std::function<void(int, const std::vector<Term>*&, std::string*)>& flint_src,
-                   const std::function<void()>& ours, long count, const std::string& mysum) {
+void flint_product(
+    const char* name, const char* size, std::int32_t prime,
+    const std::function<void(int, const std::vector<Term>*&, std::string*)>& flint_src,
+    const std::function<void()>& ours, long count, const std::string& mysum) {
   const std::vector<Term>* terms[2] = {nullptr, nullptr};
   std::string powers[2];
   flint_src(0, terms[0], &powers[0]);
@@ -822,7 +883,8 @@ void flint_product(const char* name, const char* size, std::int32_t prime,
   auto build = [&](typename R::Poly* a, int which) {
     if (terms[which] != nullptr) {
       for (const Term& u : *terms[which]) {
-        ulong e[3] = {static_cast<ulong>(u.e[0]), static_cast<ulong>(u.e[1]), static_cast<ulong>(u.e[2])};
+        ulong e[3] = {static_cast<ulong>(u.e[0]), static_cast<ulong>(u.e[1]),
+                      static_cast<ulong>(u.e[2])};
         typename R::Poly m[1];
         R::init(m, ctx);
         R::set_coeff(m, u.c, e, ctx);
@@ -916,12 +978,15 @@ void sparse_rows() {
     for (int n : {300, 1000}) {
       const auto a = random_terms(rng, n, 40), b = random_terms(rng, n, 40);
       product_row(
-          "sparse product over Z", (std::to_string(n) + " x " + std::to_string(n) + " terms").c_str(),
+          "sparse product over Z",
+          (std::to_string(n) + " x " + std::to_string(n) + " terms").c_str(),
           [&] { return tavrin_poly(a); }, [&] { return tavrin_poly(b); }, singular_text(a),
           singular_text(b),
-          [&](int which, const std::vector<Term>*& t, std::string*) { t = which == 0 ? &a : &b; }, 0);
+          [&](int which, const std::vector<Term>*& t, std::string*) { t = which == 0 ? &a : &b; },
+          0);
       product_row(
-          "sparse product mod 2147483629", (std::to_string(n) + " x " + std::to_string(n) + " terms").c_str(),
+          "sparse product mod 2147483629",
+          (std::to_string(n) + " x " + std::to_string(n) + " terms").c_str(),
           [&] { return tavrin_poly(a); }, [&] { return tavrin_poly(b); }, singular_text(a),
           singular_text(b),
           [&](int which, const std::vector<Term>*& t, std::string*) { t = which == 0 ? &a : &b; },
@@ -933,14 +998,13 @@ void sparse_rows() {
   for (const auto& [k, terms] : {std::pair{40, "12341 terms"}, std::pair{50, "23426 terms"}}) {
     const std::string power = "(1+x+y+z)^" + std::to_string(k);
     if (!wanted(power.c_str())) continue;
-    product_row(
-        (power + " squared over Z").c_str(), terms, [k] { return dense_power(k); }, [k] { return dense_power(k); },
-        power, power,
-        [k](int, const std::vector<Term>*& t, std::string* exponent) {
-          t = nullptr;
-          *exponent = std::to_string(k);
-        },
-        0);
+    product_row((power + " squared over Z").c_str(), terms, [k] { return dense_power(k); },
+                [k] { return dense_power(k); }, power, power,
+                [k](int, const std::vector<Term>*& t, std::string* exponent) {
+                  t = nullptr;
+                  *exponent = std::to_string(k);
+                },
+                0);
   }
   if (wanted("(1+x+y+z)^20")) {
     for (std::int32_t prime : {0, 2147483629}) {
@@ -1023,7 +1087,8 @@ void gcd_rows() {
       number_polys = 4;
     }
     std::mt19937_64 rng(20261219);
-    const auto tg = dense_terms(rng, n, d), ta = dense_terms(rng, n, d), tb = dense_terms(rng, n, d);
+    const auto tg = dense_terms(rng, n, d), ta = dense_terms(rng, n, d),
+               tb = dense_terms(rng, n, d);
     poly g = tavrin_mpoly(tg), a = tavrin_mpoly(ta), b = tavrin_mpoly(tb), u = nullptr, v = nullptr,
          r = nullptr;
     poly_mult(g, a, &u, polynames);
@@ -1078,7 +1143,8 @@ void gcd_rows() {
     for (fmpz_mpoly_struct* x : {fg, fa, fb, fu, fv, fr}) fmpz_mpoly_clear(x, ctx);
     fmpz_mpoly_ctx_clear(ctx);
 #endif
-    report("polygcd(g a, g b) over Z, dense", size.c_str(), t, "FLINT", p, same || (p == 0 && right));
+    report("polygcd(g a, g b) over Z, dense", size.c_str(), t, "FLINT", p,
+           same || (p == 0 && right));
     for (poly* q : {&g, &minus_g, &a, &b, &u, &v, &r}) free_poly(q);
     if (added != nullptr) {
       polynames->next->next->next = nullptr;
@@ -1110,19 +1176,23 @@ Fingerprint fingerprint(const std::vector<std::int32_t>& c, long mult, long p) {
 // fingerprints of its factors; false when Singular is not there.
 bool singular_factor(const std::vector<std::int32_t>& f, std::int32_t p, int reps, double* ms,
                      std::vector<Fingerprint>* prints) {
-  std::string script = "system(\"--ticks-per-sec\",1000000);\nring R=" + std::to_string(p) + ",x,dp;\npoly f=";
+  std::string script =
+      "system(\"--ticks-per-sec\",1000000);\nring R=" + std::to_string(p) + ",x,dp;\npoly f=";
   bool first = true;
   for (std::size_t i = f.size(); i-- > 0;) {
     if (f[i] == 0) continue;
     script += (first ? "" : "+") + std::to_string(f[i]) + "*x^" + std::to_string(i);
     first = false;
   }
-  script += ";\nlist L; poly g; int best=2147483647; int t; int i;\n"
-            "for(i=1;i<=" + std::to_string(reps) + ";i++){t=rtimer; L=factorize(f); t=rtimer-t; if(t<best){best=t;}}\n"
-            "print(best);\n"
-            "for(i=1;i<=size(L[1]);i++){g=L[1][i]; if(deg(g)>0){g=g/leadcoef(g); "
-            "print(string(deg(g))+\" \"+string(L[2][i])+\" \"+string(subst(g,x,2))+\" \"+"
-            "string(subst(g,x,12345)));}}\nquit;\n";
+  script +=
+      ";\nlist L; poly g; int best=2147483647; int t; int i;\n"
+      "for(i=1;i<=" +
+      std::to_string(reps) +
+      ";i++){t=rtimer; L=factorize(f); t=rtimer-t; if(t<best){best=t;}}\n"
+      "print(best);\n"
+      "for(i=1;i<=size(L[1]);i++){g=L[1][i]; if(deg(g)>0){g=g/leadcoef(g); "
+      "print(string(deg(g))+\" \"+string(L[2][i])+\" \"+string(subst(g,x,2))+\" \"+"
+      "string(subst(g,x,12345)));}}\nquit;\n";
   const std::vector<std::string> lines = run_singular(script);
   if (lines.empty()) return false;
   *ms = std::atof(lines[0].c_str()) / 1000.0;
@@ -1168,17 +1238,20 @@ void factor_rows() {
       ours();
       mine_ms.push_back(ms_since(t0));
     }
-    for (poly r = sq; r != nullptr; r = r->next) mine.push_back(fingerprint(residues_of(r->pcoef), r->exp, prime));
+    for (poly r = sq; r != nullptr; r = r->next)
+      mine.push_back(fingerprint(residues_of(r->pcoef), r->exp, prime));
     std::sort(mine.begin(), mine.end());
     const double t = median(mine_ms);
-    const std::string size = "degree " + std::to_string(deg) + ", " + std::to_string(count) + " factors";
+    const std::string size =
+        "degree " + std::to_string(deg) + ", " + std::to_string(count) + " factors";
 #ifdef TAVRIN_PEER_FLINT
     {
       nmod_poly_t x;
       nmod_poly_factor_t fac;
       nmod_poly_init(x, prime);
       nmod_poly_factor_init(fac);
-      for (std::size_t i = 0; i < a.size(); ++i) nmod_poly_set_coeff_ui(x, i, static_cast<mp_limb_t>(a[i]));
+      for (std::size_t i = 0; i < a.size(); ++i)
+        nmod_poly_set_coeff_ui(x, i, static_cast<mp_limb_t>(a[i]));
       for (int r = 0; r < runs; ++r) {
         nmod_poly_factor_clear(fac);
         nmod_poly_factor_init(fac);
@@ -1190,7 +1263,8 @@ void factor_rows() {
       for (slong k = 0; k < fac->num; ++k) {
         std::vector<std::int32_t> c(static_cast<std::size_t>(nmod_poly_length(fac->p + k)));
         for (std::size_t i = 0; i < c.size(); ++i)
-          c[i] = static_cast<std::int32_t>(nmod_poly_get_coeff_ui(fac->p + k, static_cast<slong>(i)));
+          c[i] =
+              static_cast<std::int32_t>(nmod_poly_get_coeff_ui(fac->p + k, static_cast<slong>(i)));
         theirs.push_back(fingerprint(c, fac->exp[k], prime));
       }
       std::sort(theirs.begin(), theirs.end());
@@ -1319,7 +1393,8 @@ struct Transforms {
   ~Transforms() { clear(); }
 };
 
-void normal_form_row(const char* name, std::int32_t n, bool smith, bool transforms, [[maybe_unused]] bool with_peer, int runs) {
+void normal_form_row(const char* name, std::int32_t n, bool smith, bool transforms,
+                     [[maybe_unused]] bool with_peer, int runs) {
   std::mt19937_64 rng(static_cast<std::uint64_t>(n) + 47);
   std::vector<long> vals(static_cast<std::size_t>(n) * n);  // column by column
   for (auto& v : vals) v = static_cast<long>(rng() % 199) - 99;
@@ -1337,7 +1412,8 @@ void normal_form_row(const char* name, std::int32_t n, bool smith, bool transfor
   // Hermite: the transpose, for FLINT's row form.
   for (std::int32_t c = 0; c < n; ++c)
     for (std::int32_t r = 0; r < n; ++r)
-      fmpz_set_si(smith ? fmpz_mat_entry(m, r, c) : fmpz_mat_entry(m, c, r), vals[static_cast<std::size_t>(c) * n + r]);
+      fmpz_set_si(smith ? fmpz_mat_entry(m, r, c) : fmpz_mat_entry(m, c, r),
+                  vals[static_cast<std::size_t>(c) * n + r]);
 #endif
   for (int run = 0; run < runs; ++run) {
     a.reset();  // gives the store pages back first
@@ -1392,11 +1468,14 @@ void normal_form_row(const char* name, std::int32_t n, bool smith, bool transfor
 void normal_form_rows() {
   if (!wanted("integer normal form")) return;
   allocate_work_areas();
-  for (std::int32_t n : {100, 300, 500}) normal_form_row("integer normal form, Hermite", n, false, false, true, n < 500 ? 5 : 3);
+  for (std::int32_t n : {100, 300, 500})
+    normal_form_row("integer normal form, Hermite", n, false, false, true, n < 500 ? 5 : 3);
   for (std::int32_t n : {100, 300, 500})
     normal_form_row("integer normal form, Hermite+transf", n, false, true, true, n == 100 ? 3 : 1);
-  for (std::int32_t n : {100, 300, 500}) normal_form_row("integer normal form, Smith", n, true, false, n == 100, 3);
-  for (std::int32_t n : {100, 300, 500}) normal_form_row("integer normal form, Smith+transf", n, true, true, false, 1);
+  for (std::int32_t n : {100, 300, 500})
+    normal_form_row("integer normal form, Smith", n, true, false, n == 100, 3);
+  for (std::int32_t n : {100, 300, 500})
+    normal_form_row("integer normal form, Smith+transf", n, true, true, false, 1);
 }
 
 // ---- Characteristic polynomials ---------------------------------------------------------
@@ -1459,7 +1538,8 @@ int main(int argc, char** argv) {
   if (argc > 1) bench::row_filter = argv[1];
   open_pools();
   initialize(TAVRIN_BENCH_DATA_DIR);
-  std::printf("\n%-34s %-22s %13s   %-9s %13s   %7s\n", "kernel", "size", "Tavrin", "peer", "peer", "ratio");
+  std::printf("\n%-34s %-22s %13s   %-9s %13s   %7s\n", "kernel", "size", "Tavrin", "peer", "peer",
+              "ratio");
   sparse_rows();
   integer_rows();
   small_number_rows();

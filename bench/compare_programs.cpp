@@ -107,7 +107,8 @@ void compare(const char* row, const char* size, const std::vector<Program>& prog
     bool same = n == 2;
     for (std::size_t i = 0; i < n; ++i) same = same && a[a.size() - n + i] == b[b.size() - n + i];
     std::printf("%-16s %-30s Tavrin %8.3f s   %-9s %8.3f s   %6.2fx  %s\n", row, size, ours,
-                programs[j].name.c_str(), peer, peer > 0 ? ours / peer : 0.0, same ? "same" : "DIFFERENT");
+                programs[j].name.c_str(), peer, peer > 0 ? ours / peer : 0.0,
+                same ? "same" : "DIFFERENT");
   }
   std::fflush(stdout);
 }
@@ -122,18 +123,21 @@ void sum_row() {
   if (const char* e = std::getenv("TAVRIN_SUM_N")) n = std::atoi(e);
   const std::string N = std::to_string(n);
   std::vector<Program> progs{tavrin_program()};
-  std::vector<std::string> scripts{"&(J = x)\ns := 0:\nfor i = 1 to " + N +
-                                   " do s := s + 1/(x+i) od:\nNmcoef(Numer(s), 1);\nNmcoef(Denom(s), 1);\n&q\n"};
+  std::vector<std::string> scripts{
+      "&(J = x)\ns := 0:\nfor i = 1 to " + N +
+      " do s := s + 1/(x+i) od:\nNmcoef(Numer(s), 1);\nNmcoef(Denom(s), 1);\n&q\n"};
   if (on_path("Singular")) {
     progs.push_back(singular_program());
-    scripts.push_back("ring r = (0,x), y, dp;\nnumber s = 0; int i;\nfor (i = 1; i <= " + N +
-                      "; i++) { s = s + 1/(x+i); }\nnumber nn = numerator(s); number dd = denominator(s);\n"
-                      "ring r2 = 0, x, dp;\npoly pn = imap(r, nn); poly pd = imap(r, dd);\n"
-                      "print(jet(pn, 0)); print(jet(pd, 0));\nquit;\n");
+    scripts.push_back(
+        "ring r = (0,x), y, dp;\nnumber s = 0; int i;\nfor (i = 1; i <= " + N +
+        "; i++) { s = s + 1/(x+i); }\nnumber nn = numerator(s); number dd = denominator(s);\n"
+        "ring r2 = 0, x, dp;\npoly pn = imap(r, nn); poly pd = imap(r, dd);\n"
+        "print(jet(pn, 0)); print(jet(pd, 0));\nquit;\n");
   }
   if (on_path("gp")) {
     progs.push_back(gp_program());
-    scripts.push_back("s=0;for(i=1," + N + ",s+=1/(x+i));\nprint(polcoef(numerator(s),0));\n"
+    scripts.push_back("s=0;for(i=1," + N +
+                      ",s+=1/(x+i));\nprint(polcoef(numerator(s),0));\n"
                       "print(polcoef(denominator(s),0));\n\\q\n");
   }
   const std::string size = "i = 1 .. " + N;
@@ -181,15 +185,16 @@ std::string flat_text(const Literal& l) {
       if (e[static_cast<std::size_t>(v)] == 0) continue;
       s += "*";
       s.push_back(var_names[v]);
-      if (e[static_cast<std::size_t>(v)] > 1) s += "^" + std::to_string(e[static_cast<std::size_t>(v)]);
+      if (e[static_cast<std::size_t>(v)] > 1)
+        s += "^" + std::to_string(e[static_cast<std::size_t>(v)]);
     }
   }
   return s;
 }
 
 // The terms [lo, hi) of sorted (descending exponents) from variable v on.
-std::string nested_text(const std::vector<const std::pair<std::vector<int>, std::string>*>& t, std::size_t lo,
-                        std::size_t hi, int v) {
+std::string nested_text(const std::vector<const std::pair<std::vector<int>, std::string>*>& t,
+                        std::size_t lo, std::size_t hi, int v) {
   if (v == 8) return t[lo]->second;
   std::string s;
   for (std::size_t i = lo; i < hi;) {
@@ -201,7 +206,8 @@ std::string nested_text(const std::vector<const std::pair<std::vector<int>, std:
     if (e == 0) {
       part = inner;
     } else {
-      part = "(" + inner + ")*" + std::string(1, var_names[v]) + (e > 1 ? "^" + std::to_string(e) : "");
+      part = "(" + inner + ")*" + std::string(1, var_names[v]) +
+             (e > 1 ? "^" + std::to_string(e) : "");
     }
     if (!s.empty() && part[0] != '-') s += "+";
     s += part;
@@ -226,7 +232,8 @@ void read_row(bool nested) {
   const std::string q = nested ? nested_text(lq) : flat_text(lq);
   std::vector<Program> progs{tavrin_program()};
   std::string adjoin;
-  for (const char* v : {"a", "b", "c", "d", "e", "f", "g", "h"}) adjoin += std::string("&(J = ") + v + ")\n";
+  for (const char* v : {"a", "b", "c", "d", "e", "f", "g", "h"})
+    adjoin += std::string("&(J = ") + v + ")\n";
   std::vector<std::string> scripts{adjoin + "p := " + p + ":\nq := " + q +
                                    ":\nNmcoef(p, 1);\nNmcoef(q, 1);\n&q\n"};
   if (on_path("Singular")) {
@@ -238,8 +245,10 @@ void read_row(bool nested) {
   if (nested && on_path("gp")) {
     progs.push_back(gp_program());
     scripts.push_back("p = " + p + ";\nq = " + q +
-                      ";\nprint(subst(subst(subst(subst(subst(subst(subst(subst(p,a,0),b,0),c,0),d,0),e,0),f,0),g,0),h,0));\n"
-                      "print(subst(subst(subst(subst(subst(subst(subst(subst(q,a,0),b,0),c,0),d,0),e,0),f,0),g,0),h,0));\n\\q\n");
+                      ";\nprint(subst(subst(subst(subst(subst(subst(subst(subst(p,a,0),b,0),c,0),d,"
+                      "0),e,0),f,0),g,0),h,0));\n"
+                      "print(subst(subst(subst(subst(subst(subst(subst(subst(q,a,0),b,0),c,0),d,0),"
+                      "e,0),f,0),g,0),h,0));\n\\q\n");
   }
   char size[64];
   std::snprintf(size, sizeof size, "%.1f + %.1f MB, 8 vars", static_cast<double>(p.size()) / 1e6,

@@ -82,7 +82,8 @@ using namespace tavrin;
 using bench::wanted;
 
 // Seven runs each, as the figures of this program were taken.
-std::pair<double, double> time_pair(const std::function<void()>& ours, const std::function<void()>& peer) {
+std::pair<double, double> time_pair(const std::function<void()>& ours,
+                                    const std::function<void()>& peer) {
   bench::PairTiming how;
   how.reps = 7;
   return bench::time_pair(ours, peer, how);
@@ -155,8 +156,9 @@ poly tavrin_poly(const Coefs& c) {
 Coefs random_coefs(std::mt19937_64& rng, int deg, std::int64_t p, std::int64_t bound) {
   Coefs c(static_cast<std::size_t>(deg) + 1);
   for (auto& v : c)
-    v = p > 0 ? static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(p))
-              : static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(2 * bound + 1)) - bound;
+    v = p > 0
+            ? static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(p))
+            : static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(2 * bound + 1)) - bound;
   if (c.back() == 0) c.back() = 1;
   return c;
 }
@@ -199,7 +201,8 @@ void normal_form_rows(bool modular) {
   if (!wanted(row)) return;
   const std::int64_t p = modular ? 32003 : 0;
   const bench::ModularRing ring(static_cast<std::int32_t>(p));
-  const std::vector<int> degrees = modular ? std::vector<int>{20, 100, 400, 2000} : std::vector<int>{10, 40, 100};
+  const std::vector<int> degrees =
+      modular ? std::vector<int>{20, 100, 400, 2000} : std::vector<int>{10, 40, 100};
   for (int d : degrees) {
     std::mt19937_64 rng(static_cast<std::uint64_t>(d) * 31 + (modular ? 1 : 2));
     const Coefs g = random_coefs(rng, d / 2, p, 99), a = random_coefs(rng, d / 2, p, 99),
@@ -271,7 +274,7 @@ void normal_form_rows(bool modular) {
   }
 }
 
-// ---- GCDs over Z ----------------------------------------------------------------------------------
+// ---- GCDs over Z --------------------------------------------------------------------------------
 
 // A random polynomial of degree d whose coefficients have `bits` bits (the
 // top one not zero), random signs.
@@ -314,7 +317,8 @@ IntPoly intpoly_of_fmpz(const fmpz_poly_t f) {
     fmpz_abs(c, c);
     w.assign(fmpz_size(c) + 1, 0);
     if (!fmpz_is_zero(c)) fmpz_get_ui_array(w.data(), static_cast<slong>(fmpz_size(c)), c);
-    r.push(reinterpret_cast<const IntPoly::word*>(w.data()), static_cast<std::int32_t>(fmpz_size(c)), neg);
+    r.push(reinterpret_cast<const IntPoly::word*>(w.data()),
+           static_cast<std::int32_t>(fmpz_size(c)), neg);
   }
   fmpz_clear(c);
   r.trim();
@@ -332,9 +336,10 @@ void gcd_rows() {
     int degree, digits;
   };
   for (const bool planted : {false, true}) {
-    for (const Size z : {Size{10, 10}, Size{100, 100}, Size{500, 500}, Size{2000, 100}, Size{100, 5000},
-                         Size{1000, 2000}, Size{2000, 5000}}) {
-      std::mt19937_64 rng(static_cast<std::uint64_t>(z.degree) * 131 + static_cast<std::uint64_t>(z.digits));
+    for (const Size z : {Size{10, 10}, Size{100, 100}, Size{500, 500}, Size{2000, 100},
+                         Size{100, 5000}, Size{1000, 2000}, Size{2000, 5000}}) {
+      std::mt19937_64 rng(static_cast<std::uint64_t>(z.degree) * 131 +
+                          static_cast<std::uint64_t>(z.digits));
       const int bits = z.digits * 3322 / 1000;
       IntPoly ia, ib;
 #ifdef TAVRIN_PEER_FLINT
@@ -344,7 +349,8 @@ void gcd_rows() {
       fmpz_poly_init(fg);
 #endif
       if (planted) {
-        const IntPoly g = random_intpoly(rng, z.degree / 2, bits / 2), a = random_intpoly(rng, z.degree / 2, bits / 2),
+        const IntPoly g = random_intpoly(rng, z.degree / 2, bits / 2),
+                      a = random_intpoly(rng, z.degree / 2, bits / 2),
                       b = random_intpoly(rng, z.degree / 2, bits / 2);
         ia = intpoly_mul(g, a);
         ib = intpoly_mul(g, b);
@@ -375,7 +381,8 @@ void gcd_rows() {
       fmpz_poly_clear(fg);
 #endif
       char size[48];
-      std::snprintf(size, sizeof size, "%s deg %d, %d digits", planted ? "planted" : "random", z.degree, z.digits);
+      std::snprintf(size, sizeof size, "%s deg %d, %d digits", planted ? "planted" : "random",
+                    z.degree, z.digits);
       report(row, size, t, pt, same);
       for (poly* x : {&u, &v, &g}) free_poly(x);
     }
@@ -397,7 +404,8 @@ void product_rows() {
     poly c = tavrin_poly(random_coefs(rng, h, p, 0)), e = tavrin_poly(random_coefs(rng, h, p, 0));
     // Both operands in lowest terms: (g1 a) / (g2 b) and (g2 c) / (g1 e),
     // each denominator made monic as the normal form leaves it.
-    quoly x = quotient(product(g1, a), product(g2, b)), y = quotient(product(g2, c), product(g1, e));
+    quoly x = quotient(product(g1, a), product(g2, b)),
+          y = quotient(product(g2, c), product(g1, e));
     bench::new_command();
     check_quoly(&x, false);
     check_quoly(&y, false);
@@ -410,7 +418,8 @@ void product_rows() {
     bool same = false;
 #ifdef TAVRIN_PEER_FLINT
     nmod_poly_t xa, xb, ya, yb, g, s, t, u, v, rn, rd;
-    for (auto* z : {xa, xb, ya, yb, g, s, t, u, v, rn, rd}) nmod_poly_init(z, static_cast<ulong>(p));
+    for (auto* z : {xa, xb, ya, yb, g, s, t, u, v, rn, rd})
+      nmod_poly_init(z, static_cast<ulong>(p));
     nmod_of(xa, coefs_of(x->numer));
     nmod_of(xb, coefs_of(x->denom));
     nmod_of(ya, coefs_of(y->numer));
@@ -468,9 +477,10 @@ void det_row() {
   quoly d = nullptr;
   const char* route = std::getenv("TAVRIN_DET_ROUTE");  // L: Lagrange, K: Gauss-Bareiss
   auto ours = [&] {
-    const ScopedValue<std::int32_t> lagrange(rat_det_method_cut,
-                                             route != nullptr && route[0] == 'L' ? 1 : rat_det_method_cut);
-    const ScopedValue<std::int32_t> bareiss(gauss_cutoff, route != nullptr && route[0] == 'K' ? 1 : gauss_cutoff);
+    const ScopedValue<std::int32_t> lagrange(
+        rat_det_method_cut, route != nullptr && route[0] == 'L' ? 1 : rat_det_method_cut);
+    const ScopedValue<std::int32_t> bareiss(gauss_cutoff,
+                                            route != nullptr && route[0] == 'K' ? 1 : gauss_cutoff);
     for (std::int32_t k = 0; k < cells; ++k) {
       free_quoly(&w->stash[k]);
       w->stash[k] = quotient(tavrin_poly(m[static_cast<std::size_t>(k)]), nullptr);
@@ -496,12 +506,16 @@ void det_row() {
 #endif
   const auto [t, pt] = time_pair(ours, peer);
   if (std::getenv("TAVRIN_BENCH_STATS") != nullptr)
-    std::printf("  one-variable GCDs: cache hits %ld, dense %ld, word %ld, value GCDs %ld; initial_memory %ld lookups %ld entries %ld emptied %ld\n",
-                onevar_gcd_routes.cache_hits, onevar_gcd_routes.dense_engine, onevar_gcd_routes.word_engine,
-                value_gcd_requests, static_cast<long>(initial_memory), onevar_gcd_routes.word_top, gcd_stash_contents().entries, gcd_stash_contents().emptied);
+    std::printf(
+        "  one-variable GCDs: cache hits %ld, dense %ld, word %ld, value GCDs %ld; initial_memory "
+        "%ld lookups %ld entries %ld emptied %ld\n",
+        onevar_gcd_routes.cache_hits, onevar_gcd_routes.dense_engine, onevar_gcd_routes.word_engine,
+        value_gcd_requests, static_cast<long>(initial_memory), onevar_gcd_routes.word_top,
+        gcd_stash_contents().entries, gcd_stash_contents().emptied);
 #ifdef TAVRIN_PEER_FLINT
   if (d->numb)
-    same = nmod_poly_length(fd) <= 1 && static_cast<ulong>(d->ncoef->lint) == nmod_poly_get_coeff_ui(fd, 0);
+    same = nmod_poly_length(fd) <= 1 &&
+           static_cast<ulong>(d->ncoef->lint) == nmod_poly_get_coeff_ui(fd, 0);
   else if (d->denom == nullptr)
     same = same_nmod(coefs_of(d->numer), fd);
   nmod_poly_clear(fd);
@@ -522,7 +536,8 @@ int main(int argc, char** argv) {
   open_pools();
   initialize(TAVRIN_BENCH_DATA_DIR);
   set_language_defaults();
-  initial_memory = 100 * 225000;  // the budget of a start-up file without a figure, as tavrin has it
+  initial_memory =
+      100 * 225000;  // the budget of a start-up file without a figure, as tavrin has it
   totalavailablememory = static_cast<std::uint64_t>(4 * initial_memory);
   allocate_work_areas();
   adjoin_x();
@@ -531,7 +546,8 @@ int main(int argc, char** argv) {
     onevar_hgcd_degree = INT32_MAX;
   }
   if (std::getenv("TAVRIN_NO_WORD_GCD") != nullptr) integer_gcd_word_degree = 0;
-  std::printf("\n%-22s %-26s %13s   %-5s %13s  %8s\n", "row", "size", "Tavrin", "peer", "", "ratio");
+  std::printf("\n%-22s %-26s %13s   %-5s %13s  %8s\n", "row", "size", "Tavrin", "peer", "",
+              "ratio");
   gcd_rows();
   normal_form_rows(true);
   normal_form_rows(false);

@@ -67,7 +67,8 @@ Timing program(const std::string& command, const std::string& setup, const std::
 
 // An n x n matrix: each entry from make(rng).
 using Entries = std::vector<std::string>;
-Entries entries(int n, std::uint64_t seed, const std::function<std::string(std::mt19937_64&)>& make) {
+Entries entries(int n, std::uint64_t seed,
+                const std::function<std::string(std::mt19937_64&)>& make) {
   std::mt19937_64 rng(seed);
   Entries e(static_cast<std::size_t>(n) * n);
   for (auto& x : e) x = make(rng);
@@ -78,7 +79,8 @@ std::string tavrin_matrix(int n, const Entries& e) {
   std::string s = "Array a[" + std::to_string(n) + "," + std::to_string(n) + "]:\n";
   for (int i = 0; i < n; ++i)
     for (int j = 0; j < n; ++j)
-      s += "a[" + std::to_string(i + 1) + "," + std::to_string(j + 1) + "] := " + e[static_cast<std::size_t>(i * n + j)] + ":\n";
+      s += "a[" + std::to_string(i + 1) + "," + std::to_string(j + 1) +
+           "] := " + e[static_cast<std::size_t>(i * n + j)] + ":\n";
   return s;
 }
 
@@ -86,7 +88,8 @@ std::string gp_matrix(int n, const Entries& e, const std::string& wrap) {
   std::string s = "a = [";
   for (int i = 0; i < n; ++i)
     for (int j = 0; j < n; ++j)
-      s += (j == 0 ? (i == 0 ? "" : ";") : ",") + wrap + "(" + e[static_cast<std::size_t>(i * n + j)] + ")";
+      s += (j == 0 ? (i == 0 ? "" : ";") : ",") + wrap + "(" +
+           e[static_cast<std::size_t>(i * n + j)] + ")";
   return s + "];\n";
 }
 
@@ -98,7 +101,8 @@ std::string signed_bits(std::mt19937_64& rng, int bits) {
 std::string poly_entry(std::mt19937_64& rng, int deg, std::uint64_t p) {
   std::string s;
   for (int k = 0; k <= deg; ++k) {
-    const std::int64_t c = p > 0 ? static_cast<std::int64_t>(rng() % p) : static_cast<std::int64_t>(rng() % 19) - 9;
+    const std::int64_t c =
+        p > 0 ? static_cast<std::int64_t>(rng() % p) : static_cast<std::int64_t>(rng() % 19) - 9;
     s += (k == 0 ? "" : " + ") + std::to_string(c) + "*x^" + std::to_string(k);
   }
   return s;
@@ -130,8 +134,11 @@ void run_row(const Row& r, int cores) {
     const std::string cmd = "env TAVRIN_THREADS=" + std::to_string(threads) + " " TAVRIN_EXECUTABLE;
     const Timing t = program(cmd, r.tavrin_setup, r.tavrin_op);
     print("tavrin", threads, t);
-    if (threads == 1) first = answers(t.out);
-    else std::printf("  answers at 1 and %d threads %s\n", threads, answers(t.out) == first ? "agree" : "DIFFER");
+    if (threads == 1)
+      first = answers(t.out);
+    else
+      std::printf("  answers at 1 and %d threads %s\n", threads,
+                  answers(t.out) == first ? "agree" : "DIFFER");
   }
   if (!r.gp_op.empty() && on_path("gp")) print("gp", 0, program("gp -q", r.gp_setup, r.gp_op));
   if (r.flint)
@@ -150,7 +157,14 @@ int main(int argc, char** argv) {
   std::vector<Row> rows;
   {
     const int n = 250;
-    Row r{"det Z (60-bit entries)", n, entries(n, 2, [](auto& g) { return signed_bits(g, 60); }), "", "", "", "", {}};
+    Row r{"det Z (60-bit entries)",
+          n,
+          entries(n, 2, [](auto& g) { return signed_bits(g, 60); }),
+          "",
+          "",
+          "",
+          "",
+          {}};
     r.tavrin_setup = tavrin_matrix(n, r.e);
     r.tavrin_op = "Det([a]);\n";
     r.gp_setup = gp_matrix(n, r.e, "");
@@ -162,7 +176,9 @@ int main(int argc, char** argv) {
         fmpz_mat_t a;
         fmpz_mat_init(a, n, n);
         for (int i = 0; i < n; ++i)
-          for (int j = 0; j < n; ++j) fmpz_set_str(fmpz_mat_entry(a, i, j), e[static_cast<std::size_t>(i * n + j)].c_str(), 10);
+          for (int j = 0; j < n; ++j)
+            fmpz_set_str(fmpz_mat_entry(a, i, j), e[static_cast<std::size_t>(i * n + j)].c_str(),
+                         10);
         fmpz_t d;
         fmpz_init(d);
         fmpz_mat_det(d, a);
@@ -175,7 +191,14 @@ int main(int argc, char** argv) {
   }
   {
     const int n = 200;
-    Row r{"chpoly Z (20-bit entries)", n, entries(n, 3, [](auto& g) { return signed_bits(g, 20); }), "", "", "", "", {}};
+    Row r{"chpoly Z (20-bit entries)",
+          n,
+          entries(n, 3, [](auto& g) { return signed_bits(g, 20); }),
+          "",
+          "",
+          "",
+          "",
+          {}};
     r.tavrin_setup = "&(J = x)\n" + tavrin_matrix(n, r.e);
     r.tavrin_op = "Chpoly([a]);\n";
     r.gp_setup = gp_matrix(n, r.e, "");
@@ -187,7 +210,9 @@ int main(int argc, char** argv) {
         fmpz_mat_t a;
         fmpz_mat_init(a, n, n);
         for (int i = 0; i < n; ++i)
-          for (int j = 0; j < n; ++j) fmpz_set_str(fmpz_mat_entry(a, i, j), e[static_cast<std::size_t>(i * n + j)].c_str(), 10);
+          for (int j = 0; j < n; ++j)
+            fmpz_set_str(fmpz_mat_entry(a, i, j), e[static_cast<std::size_t>(i * n + j)].c_str(),
+                         10);
         fmpz_poly_t c;
         fmpz_poly_init(c);
         fmpz_mat_charpoly(c, a);
@@ -200,8 +225,14 @@ int main(int argc, char** argv) {
   }
   for (const std::uint64_t p : {std::uint64_t{32003}, std::uint64_t{0}}) {
     const int n = p > 0 ? 200 : 60;
-    Row r{p > 0 ? "det GF(32003)[x] (degree 4)" : "det Z[x] (degree 4)", n,
-          entries(n, 5, [p](auto& g) { return poly_entry(g, 4, p); }), "", "", "", "", {}};
+    Row r{p > 0 ? "det GF(32003)[x] (degree 4)" : "det Z[x] (degree 4)",
+          n,
+          entries(n, 5, [p](auto& g) { return poly_entry(g, 4, p); }),
+          "",
+          "",
+          "",
+          "",
+          {}};
     r.tavrin_setup = (p > 0 ? "&(J = x)\n&(p = 32003)\n" : "&(J = x)\n") + tavrin_matrix(n, r.e);
     r.tavrin_op = "Det([a]);\n";
     r.gp_setup = gp_matrix(n, r.e, p > 0 ? "Mod(1,32003)*" : "");
@@ -216,7 +247,8 @@ int main(int argc, char** argv) {
           nmod_poly_mat_init(a, n, n, 32003);
           for (int i = 0; i < n; ++i)
             for (int j = 0; j < n; ++j)
-              for (int k = 0; k <= 4; ++k) nmod_poly_set_coeff_ui(nmod_poly_mat_entry(a, i, j), k, g() % 32003);
+              for (int k = 0; k <= 4; ++k)
+                nmod_poly_set_coeff_ui(nmod_poly_mat_entry(a, i, j), k, g() % 32003);
           nmod_poly_t d;
           nmod_poly_init(d, 32003);
           nmod_poly_mat_det(d, a);

@@ -70,7 +70,8 @@ Timing in_process(const std::function<void()>& body) {
   const double c0 = own_cpu();
   const auto t0 = std::chrono::steady_clock::now();
   body();
-  return {std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count(), own_cpu() - c0};
+  return {std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count(),
+          own_cpu() - c0};
 }
 
 std::string write_file(const std::string& name, const std::string& text) {
@@ -100,8 +101,8 @@ std::string dense4(std::mt19937_64& rng, int d) {
           int c = 0;
           while (c == 0) c = static_cast<int>(rng() % 199) - 99;
           if (!s.empty()) s += " + ";
-          s += "(" + std::to_string(c) + ")*x^" + std::to_string(i) + "*y^" + std::to_string(j) + "*z^" +
-               std::to_string(k) + "*w^" + std::to_string(l);
+          s += "(" + std::to_string(c) + ")*x^" + std::to_string(i) + "*y^" + std::to_string(j) +
+               "*z^" + std::to_string(k) + "*w^" + std::to_string(l);
         }
   return s;
 }
@@ -146,7 +147,8 @@ std::vector<Row> rows(int cores) {
 #endif
   for (const int d : {8, 12}) {
     std::mt19937_64 rng(7 + static_cast<unsigned>(d));
-    const std::string g = "(2^200 + 1)*(" + dense4(rng, d) + ")", a = dense4(rng, d), b = dense4(rng, d);
+    const std::string g = "(2^200 + 1)*(" + dense4(rng, d) + ")", a = dense4(rng, d),
+                      b = dense4(rng, d);
     const std::string vars = "&(J = x): &(J = y): &(J = z): &(J = w):\n";
     const std::string set = "g := " + g + ":\nu := g*(" + a + "):\nv := g*(" + b + "):\n";
     Row row{"gcd dense 4 degree " + std::to_string(d), vars + set + "h := GCD(u, v):\n",
@@ -190,7 +192,8 @@ int main(int argc, char** argv) {
     const Timing one = tavrin(row.statements, 1), all = tavrin(row.statements, cores);
     print("tavrin 1 thread", one);
     print(("tavrin " + std::to_string(cores) + " threads").c_str(), all);
-    if (one.wall > 0 && all.wall > 0) std::printf("  %-22s %.2f\n", "wall 1 / wall all", one.wall / all.wall);
+    if (one.wall > 0 && all.wall > 0)
+      std::printf("  %-22s %.2f\n", "wall 1 / wall all", one.wall / all.wall);
     if (have_gp) print("gp (default nbthreads)", gp(row.gp_script));
     if (row.flint) {
       print("FLINT 1 thread", row.flint(1));

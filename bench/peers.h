@@ -53,9 +53,9 @@ struct Watch {
 constexpr double wall_factor = 5;
 
 struct ProgramRun {
-  std::string out;      // standard output (and error, when asked for)
-  double seconds = 0;   // processor time of the process, user and system
-  int phase = 0;        // 0 before `start` was printed, 1 before `end`, 2 after
+  std::string out;       // standard output (and error, when asked for)
+  double seconds = 0;    // processor time of the process, user and system
+  int phase = 0;         // 0 before `start` was printed, 1 before `end`, 2 after
   bool stopped = false;  // overran its limit in that phase and was stopped
   bool killed = false;   // ended by a kill not ours (the system's, out of memory)
   bool timed_out() const { return stopped && phase == 1; }
@@ -87,7 +87,7 @@ inline ProgramRun collect(pid_t pid, int fd, const Watch& w) {
   r.phase = w.start.empty() ? 1 : 0;
   clock::time_point since = clock::now();
   double since_cpu = processor_seconds(pid);
-  std::size_t from = 0;  // where the next marker is looked for
+  std::size_t from = 0;      // where the next marker is looked for
   std::size_t lap_from = 0;  // and the next lap, once timing
   char buf[1 << 16];
   for (;;) {
@@ -126,7 +126,8 @@ inline ProgramRun collect(pid_t pid, int fd, const Watch& w) {
       since_cpu = processor_seconds(pid);
     }
     if (r.phase == 1 && !w.lap.empty())
-      for (std::size_t at = r.out.find(w.lap, lap_from); at != std::string::npos; at = r.out.find(w.lap, lap_from)) {
+      for (std::size_t at = r.out.find(w.lap, lap_from); at != std::string::npos;
+           at = r.out.find(w.lap, lap_from)) {
         lap_from = at + w.lap.size();
         since = clock::now();
         since_cpu = processor_seconds(pid);
@@ -145,8 +146,8 @@ inline ProgramRun collect(pid_t pid, int fd, const Watch& w) {
 // Forks a child whose standard output goes to a pipe (its standard error
 // too, when `errors`, else nowhere), and which runs `body` with standard
 // input from the file `input` (/dev/null when empty).
-inline ProgramRun fork_child(const std::string& input, bool errors, const std::function<void()>& body,
-                             const Watch& w) {
+inline ProgramRun fork_child(const std::string& input, bool errors,
+                             const std::function<void()>& body, const Watch& w) {
   int fds[2];
   if (pipe(fds) != 0) return {};
   std::fflush(nullptr);
@@ -180,10 +181,11 @@ inline ProgramRun fork_child(const std::string& input, bool errors, const std::f
 // stands for the script's file, and the script is its standard input
 // otherwise ("gp -q", "Singular -q %s"). Standard error goes with the
 // output when `errors`, else nowhere.
-inline ProgramRun run_program(const std::string& command, const std::string& script, const Watch& w = {},
-                              bool errors = true) {
+inline ProgramRun run_program(const std::string& command, const std::string& script,
+                              const Watch& w = {}, bool errors = true) {
   static std::atomic<int> count{0};  // the sweep runs programs from several threads
-  const std::string file = "/tmp/tavrin_bench_" + std::to_string(::getpid()) + "_" + std::to_string(++count);
+  const std::string file =
+      "/tmp/tavrin_bench_" + std::to_string(::getpid()) + "_" + std::to_string(++count);
   {
     std::ofstream f(file, std::ios::binary);
     f << script;
@@ -192,9 +194,9 @@ inline ProgramRun run_program(const std::string& command, const std::string& scr
   const std::size_t at = cmd.find("%s");
   if (at != std::string::npos) cmd.replace(at, 2, file);
   cmd = "exec " + cmd;
-  ProgramRun r = detail::fork_child(at == std::string::npos ? file : "", errors, [&] {
-    execl("/bin/sh", "sh", "-c", cmd.c_str(), static_cast<char*>(nullptr));
-  }, w);
+  ProgramRun r = detail::fork_child(
+      at == std::string::npos ? file : "", errors,
+      [&] { execl("/bin/sh", "sh", "-c", cmd.c_str(), static_cast<char*>(nullptr)); }, w);
   std::remove(file.c_str());
   return r;
 }
@@ -225,7 +227,9 @@ inline std::vector<std::string> lines_of(const std::string& text) {
 // PATH or printed nothing.
 inline std::vector<std::string> run_singular(const std::string& script, int limit = 0) {
   if (!on_path("Singular")) return {};
-  return lines_of(run_program("Singular -q --no-warn %s", script, {"", "", static_cast<double>(limit), 0}, false).out);
+  return lines_of(run_program("Singular -q --no-warn %s", script,
+                              {"", "", static_cast<double>(limit), 0}, false)
+                      .out);
 }
 
 // ---- A peer library in this process ------------------------------------------------------
@@ -244,10 +248,10 @@ inline double median(std::vector<double> v) {
 }
 
 struct PairTiming {
-  int reps = 5;                             // runs of each
-  bool stop_when_slow = true;               // one run each when ours takes over two seconds
-  std::function<void(double)> first_peer;   // told the first peer time, when set
-  double peer_once_after = 0;               // > 0: a peer run slower than this is not repeated
+  int reps = 5;                            // runs of each
+  bool stop_when_slow = true;              // one run each when ours takes over two seconds
+  std::function<void(double)> first_peer;  // told the first peer time, when set
+  double peer_once_after = 0;              // > 0: a peer run slower than this is not repeated
 };
 
 // Times ours() and peer() alternately (peer may be empty), the peer first so
@@ -282,10 +286,11 @@ inline std::pair<double, double> time_pair(const std::function<void()>& ours,
   return {median(a), median(b)};
 }
 
-
 // The rows asked for: those whose names start with row_filter (the first
 // argument of the program; every row without one).
 inline const char* row_filter = "";
-inline bool wanted(const char* row) { return std::strncmp(row, row_filter, std::strlen(row_filter)) == 0; }
+inline bool wanted(const char* row) {
+  return std::strncmp(row, row_filter, std::strlen(row_filter)) == 0;
+}
 
 }  // namespace tavrin::bench

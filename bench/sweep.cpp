@@ -93,7 +93,8 @@ class Language {
   virtual std::string ring_change(Ring ring) const = 0;  // after the operands are built
   // The timings: `runs` of them, each a loop of `reps` runs, or the
   // statement alone when not `looped` (then reps is 1).
-  virtual std::string timed(const std::string& statement, long reps, int runs, bool looped) const = 0;
+  virtual std::string timed(const std::string& statement, long reps, int runs,
+                            bool looped) const = 0;
   virtual std::string print(const std::string& value) const = 0;
   virtual std::string check_change(Ring ring) const = 0;  // before the values are printed
   virtual std::string degree(const std::string& v) const = 0;
@@ -143,7 +144,8 @@ class Language {
         continue;
       }
       const std::string key = text.substr(i + 1, close - i - 1);
-      const bool is_key = key == "digits" || (key.size() == 2 && key[0] == 'c' && key[1] >= 'A' && key[1] <= 'C') ||
+      const bool is_key = key == "digits" ||
+                          (key.size() == 2 && key[0] == 'c' && key[1] >= 'A' && key[1] <= 'C') ||
                           (!key.empty() && (key[0] == 'n' || (key[0] >= '0' && key[0] <= '9')));
       if (!is_key) {  // a brace of the language itself (a Singular block)
         out += text[i];
@@ -169,7 +171,9 @@ class Tavrin : public Language {
   const char* setup(const Operation& op) const override { return op.tavrin_setup; }
   std::string preamble(Ring ring) const override {
     // over Q, lq is the common denominator of the two-digit numbers
-    return ring == Ring::q ? "&(J = x):\nlq := 1: for i = 10 to 99 do lq := lq*i \\ GCD(lq, i) od:\n" : "&(J = x):\n";
+    return ring == Ring::q
+               ? "&(J = x):\nlq := 1: for i = 10 to 99 do lq := lq*i \\ GCD(lq, i) od:\n"
+               : "&(J = x):\n";
   }
   // The operands are built over the integers (or Q) and then reduced to the ring.
   std::string operand(const Operand& o, Ring ring, std::int64_t n) const override {
@@ -179,7 +183,8 @@ class Tavrin : public Language {
     if (o.builder == 'D') return "-x^" + std::to_string(d) + " + x^7 - 2";
     if (o.builder >= 'I') return integer_text(o.builder, d);
     const int which = o.builder - 'A';
-    const std::string sum = "Sigma<k = 0, " + std::to_string(d) + ">[", num = words(coefficient(which));
+    const std::string sum = "Sigma<k = 0, " + std::to_string(d) + ">[",
+                      num = words(coefficient(which));
     if (ring != Ring::q) return sum + num + "*x^k]";
     return sum + "(lq \\ " + words(coefficient((which + 1) % 3)) + ")*" + num + "*x^k]/lq";
   }
@@ -196,7 +201,9 @@ class Tavrin : public Language {
     for (int i = 0; i < runs; ++i) s += "!!('@@run'):\n&(t = 1):\n" + loop + ":\n&(t = 0):\n";
     return s + "!!('@@end'):\n";
   }
-  std::string print(const std::string& value) const override { return "!!('@@v ', " + value + "):\n"; }
+  std::string print(const std::string& value) const override {
+    return "!!('@@v ', " + value + "):\n";
+  }
   std::string check_change(Ring ring) const override {
     return info(ring).size == 0 ? "&(p = " + std::to_string(check_prime) + "):\n" : "";
   }
@@ -211,10 +218,12 @@ class Tavrin : public Language {
   // " CPU time: 1:12.593".
   std::vector<double> milliseconds(const std::string& timed) const override {
     std::vector<double> ms;
-    for (std::size_t at = timed.find("@@run"); at != std::string::npos; at = timed.find("@@run", at + 1)) {
+    for (std::size_t at = timed.find("@@run"); at != std::string::npos;
+         at = timed.find("@@run", at + 1)) {
       const std::string run = timed.substr(at, timed.find("@@run", at + 1) - at);
       ms.push_back(0);
-      for (std::size_t t = run.find("CPU time:"); t != std::string::npos; t = run.find("CPU time:", t + 1)) {
+      for (std::size_t t = run.find("CPU time:"); t != std::string::npos;
+           t = run.find("CPU time:", t + 1)) {
         char* rest = nullptr;
         double v = std::strtod(run.c_str() + t + 9, &rest);
         if (*rest == ':') v = 60 * v + std::strtod(rest + 1, nullptr);
@@ -237,16 +246,19 @@ class Gp : public Language {
   std::string preamble(Ring ring) const override {
     const std::int64_t size = info(ring).size;
     std::string s = "P=" + std::to_string(check_prime) + ";\n";
-    for (int i = 0; i < 3; ++i) s += std::string("c") + static_cast<char>('A' + i) + "(k)=" + coefficient(i).gp + ";\n";
+    for (int i = 0; i < 3; ++i)
+      s += std::string("c") + static_cast<char>('A' + i) + "(k)=" + coefficient(i).gp + ";\n";
     if (size == 0) {
       s += "E(c)=c;\nV(c)=lift(Mod(1,P)*subst(c,'x,Mod(3,P)));\n"
            // Musser's decomposition: the factor of multiplicity i at step i
            "S(f)=my(L=List(),g=gcd(f,f'),w=f\\g,y);while(poldegree(w)>0,y=gcd(w,g);"
            "if(poldegree(w\\y)>0,listput(L,w\\y));g=g\\y;w=y);Mat(Col(L));\n";
     } else if (!char2(ring)) {
-      s += "E(c)=Mod(c," + std::to_string(size) + ");\nV(c)=lift(E(1)*subst(c,'x,3));\nS(f)=factormodSQF(f);\n";
+      s += "E(c)=Mod(c," + std::to_string(size) +
+           ");\nV(c)=lift(E(1)*subst(c,'x,3));\nS(f)=factormodSQF(f);\n";
     } else {
-      s += std::string("g=ffgen(Mod(1,2)*(") + (size == 256 ? "y^8+y^4+y^3+y^2+1" : "y^16+y^12+y^3+y+1") +
+      s += std::string("g=ffgen(Mod(1,2)*(") +
+           (size == 256 ? "y^8+y^4+y^3+y^2+1" : "y^16+y^12+y^3+y+1") +
            "),'y);\nT=vector(100,i,subst(Pol(binary(i-1),'z),'z,g));\nE(c)=T[c+1];\n"
            "F(e)=if(type(e)==\"t_FFELT\",subst(e.pol,'y,2),lift(e));\nV(c)=F(subst(c,'x,E(3)));\n"
            "S(f)=factormodSQF(f);\n";
@@ -275,10 +287,13 @@ class Gp : public Language {
     const std::string loop =
         looped ? "for(i=1," + std::to_string(reps) + "," + statement + ")" : statement;
     std::string s = "print(\"@@go\");\n";
-    for (int i = 0; i < runs; ++i) s += "tt=getabstime();" + loop + ";tt=getabstime()-tt;\nprint(\"@@time \",tt);\n";
+    for (int i = 0; i < runs; ++i)
+      s += "tt=getabstime();" + loop + ";tt=getabstime()-tt;\nprint(\"@@time \",tt);\n";
     return s + "print(\"@@end\");\n";
   }
-  std::string print(const std::string& value) const override { return "print(\"@@v \"," + value + ");\n"; }
+  std::string print(const std::string& value) const override {
+    return "print(\"@@v \"," + value + ");\n";
+  }
   std::string check_change(Ring) const override { return ""; }
   std::string degree(const std::string& v) const override { return "poldegree(" + v + ")"; }
   std::string lead(const std::string& v) const override { return "pollead(" + v + ")"; }
@@ -286,7 +301,9 @@ class Gp : public Language {
   std::string quit() const override { return "\\q\n"; }
   const char* lap() const override { return "@@time"; }
   const char* words(const Coefficient& c) const override { return c.gp; }
-  std::vector<double> milliseconds(const std::string& timed) const override { return reported_milliseconds(timed); }
+  std::vector<double> milliseconds(const std::string& timed) const override {
+    return reported_milliseconds(timed);
+  }
 };
 
 // Singular, for the rows in several variables: their set-up declares the
@@ -301,7 +318,8 @@ class Singular : public Language {
   // timer counts milliseconds of processor time; V gives a number modulo
   // the checking prime, from 0 to P - 1
   std::string preamble(Ring) const override {
-    return "system(\"--ticks-per-sec\",1000);\nint tt; int ii;\nbigint P = " + std::to_string(check_prime) +
+    return "system(\"--ticks-per-sec\",1000);\nint tt; int ii;\nbigint P = " +
+           std::to_string(check_prime) +
            ";\nproc V(bigint c) { bigint r = ((c mod P) + P) mod P; return(r); }\n";
   }
   std::string operand(const Operand&, Ring, std::int64_t) const override { return ""; }
@@ -311,9 +329,11 @@ class Singular : public Language {
   std::string ring_change(Ring) const override { return ""; }
   std::string timed(const std::string& statement, long reps, int runs, bool looped) const override {
     const std::string loop =
-        looped ? "for (ii = 1; ii <= " + std::to_string(reps) + "; ii++) { " + statement + "; }" : statement + ";";
+        looped ? "for (ii = 1; ii <= " + std::to_string(reps) + "; ii++) { " + statement + "; }"
+               : statement + ";";
     std::string s = "print(\"@@go\");\n";
-    for (int i = 0; i < runs; ++i) s += "tt = timer; " + loop + " tt = timer - tt;\nprint(\"@@time \" + string(tt));\n";
+    for (int i = 0; i < runs; ++i)
+      s += "tt = timer; " + loop + " tt = timer - tt;\nprint(\"@@time \" + string(tt));\n";
     return s + "print(\"@@end\");\n";
   }
   std::string print(const std::string& value) const override {
@@ -326,16 +346,18 @@ class Singular : public Language {
   std::string quit() const override { return "quit;\n"; }
   const char* lap() const override { return "@@time"; }
   const char* words(const Coefficient& c) const override { return c.gp; }
-  std::vector<double> milliseconds(const std::string& timed) const override { return reported_milliseconds(timed); }
+  std::vector<double> milliseconds(const std::string& timed) const override {
+    return reported_milliseconds(timed);
+  }
 };
 
 struct Options {
   bool short_form = false;
   int jobs = 1;
-  double limit = 20;  // seconds a side may take for one size
-  double loop = 0.1;  // seconds a timing loop aims at
-  int runs = 3;       // timings of which the best counts
-  int attempts = 4;   // runs of a program at one size, its loop lengthened
+  double limit = 20;     // seconds a side may take for one size
+  double loop = 0.1;     // seconds a timing loop aims at
+  int runs = 3;          // timings of which the best counts
+  int attempts = 4;      // runs of a program at one size, its loop lengthened
   bool scripts = false;  // print the scripts of the first size instead
   std::vector<std::string> patterns;
 };
@@ -344,14 +366,20 @@ Options options;
 
 const char* const usage =
     "bench_sweep [--short] [--jobs N] [--limit SECONDS] [--scripts] [--help] [PATTERN ...]\n"
-    "Times every operation of the sweep's rows at doubling sizes in Tavrin, gp, FLINT and Singular, and\n"
+    "Times every operation of the sweep's rows at doubling sizes in Tavrin, gp, FLINT and "
+    "Singular, and\n"
     "prints each row's times, growth exponents over its last three sizes, ratios and flags.\n"
-    "Every size of a row is timed the same way by every side: the best of three timings (each a loop of\n"
-    "runs when one run is short) in one program run, or one timing for rows whose operation leaves a\n"
-    "cache. A side stops at a size that passes the limit (--limit, 20 s a timing), and goes on to the next\n"
-    "size while one run takes at most a quarter of the limit and its timings in the row add up to at\n"
+    "Every size of a row is timed the same way by every side: the best of three timings (each a "
+    "loop of\n"
+    "runs when one run is short) in one program run, or one timing for rows whose operation leaves "
+    "a\n"
+    "cache. A side stops at a size that passes the limit (--limit, 20 s a timing), and goes on to "
+    "the next\n"
+    "size while one run takes at most a quarter of the limit and its timings in the row add up to "
+    "at\n"
     "most the limit. A PATTERN keeps the rows whose operation or ring contains it.\n"
-    "--short (or TAVRIN_SWEEP=short): three small sizes a row, one timing, a limit of 1 s, 4 jobs.\n"
+    "--short (or TAVRIN_SWEEP=short): three small sizes a row, one timing, a limit of 1 s, 4 "
+    "jobs.\n"
     "--scripts prints the programs' scripts at the first size instead of running them.\n";
 
 // One side of the comparison: a language, or FLINT (lang nil).
@@ -395,8 +423,11 @@ Measure measure(const Side& side, const Row& row, std::int64_t n, Pace* pace) {
   const int runs = timings_of(row);
 #ifdef TAVRIN_PEER_FLINT
   if (side.lang == nullptr) {  // the limit for all its timings together
-    const ProgramRun r = run_forked([&] { flint_row(row, n, {options.loop, runs}); },
-                                    {"@@go", "@@end", runs * options.limit, setup});
+    const ProgramRun r = run_forked(
+        [&] {
+          flint_row(row, n, {options.loop, runs});
+        },
+        {"@@go", "@@end", runs * options.limit, setup});
     return read_measure(r, 1, reported_milliseconds);
   }
 #endif
@@ -404,16 +435,19 @@ Measure measure(const Side& side, const Row& row, std::int64_t n, Pace* pace) {
   const bool repeat = row.op->repeat;
   Measure m;
   for (int attempt = 0; attempt < options.attempts; ++attempt) {
-    const ProgramRun r = run_program(side.lang->command(), side.lang->script(row, n, pace->reps, runs),
-                                     {"@@go", "@@end", options.limit, setup, side.lang->lap()});
-    m = read_measure(r, pace->reps, [&](const std::string& t) { return side.lang->milliseconds(t); });
+    const ProgramRun r =
+        run_program(side.lang->command(), side.lang->script(row, n, pace->reps, runs),
+                    {"@@go", "@@end", options.limit, setup, side.lang->lap()});
+    m = read_measure(r, pace->reps,
+                     [&](const std::string& t) { return side.lang->milliseconds(t); });
     const double total = m.seconds * static_cast<double>(pace->reps);
     if (std::isinf(total) && !m.setup_overran && pace->reps > 1) {
       *pace = {1, options.limit};
       continue;
     }
     if (!repeat || !std::isfinite(total) || total >= options.loop / 5 || pace->reps >= most) break;
-    pace->reps = std::min(most, pace->reps * (total > 0 ? std::lround(std::ceil(options.loop / total)) : 64));
+    pace->reps = std::min(
+        most, pace->reps * (total > 0 ? std::lround(std::ceil(options.loop / total)) : 64));
   }
   if (finished(m.seconds)) {
     pace->expected = 2.5 * m.seconds;
@@ -441,7 +475,7 @@ struct RowResult {
   std::vector<std::vector<double>> times;  // by side, by size
   std::vector<std::string> notes;          // errors and mismatches, as they came
   bool mismatch = false;
-  bool failed = false;  // Tavrin gave an error or no answer (not a timeout)
+  bool failed = false;             // Tavrin gave an error or no answer (not a timeout)
   std::vector<std::size_t> peers;  // the sides that take part, which the flags compare with
 };
 
@@ -473,7 +507,9 @@ std::string number_text(double x, const char* format) {
   return b;
 }
 
-std::string row_title(const Row& row) { return std::string(row.op->name) + " [" + info(row.ring).name + "]"; }
+std::string row_title(const Row& row) {
+  return std::string(row.op->name) + " [" + info(row.ring).name + "]";
+}
 
 RowResult run_row(const Row& row, const std::vector<Side>& sides) {
   RowResult res;
@@ -489,13 +525,17 @@ RowResult run_row(const Row& row, const std::vector<Side>& sides) {
     for (std::size_t s = 0; s < sides.size(); ++s) {
       if (active[s] && takes_part(sides[s], row)) m[s] = measure(sides[s], row, n, &pace[s]);
       res.times[s].push_back(m[s].seconds);
-      if (!m[s].error.empty()) res.notes.push_back(std::string(sides[s].name) + " at " + std::to_string(n) + ": " + m[s].error);
+      if (!m[s].error.empty())
+        res.notes.push_back(std::string(sides[s].name) + " at " + std::to_string(n) + ": " +
+                            m[s].error);
       if (s == 0 && !m[s].error.empty() && std::isnan(m[s].seconds)) res.failed = true;
     }
     for (std::size_t s = 1; s < sides.size(); ++s) {
-      if (!std::isfinite(m[0].seconds) || !std::isfinite(m[s].seconds) || m[0].values.empty() || m[s].values.empty())
+      if (!std::isfinite(m[0].seconds) || !std::isfinite(m[s].seconds) || m[0].values.empty() ||
+          m[s].values.empty())
         continue;
-      const std::vector<std::string> a = normalised(row, m[0].values), b = normalised(row, m[s].values);
+      const std::vector<std::string> a = normalised(row, m[0].values),
+                                     b = normalised(row, m[s].values);
       if (a == b) continue;
       res.mismatch = true;
       std::string note = std::string("*** MISMATCH at ") + std::to_string(n) + ": Tavrin";
@@ -539,7 +579,8 @@ std::string row_block(const Row& row, const RowResult& r, const std::vector<Side
   for (double n : r.sizes) t += number_text(n, "%10.0f");
   t += "\n";
   for (std::size_t s = 0; s < sides.size(); ++s) {
-    if (std::all_of(r.times[s].begin(), r.times[s].end(), [](double x) { return std::isnan(x); })) continue;
+    if (std::all_of(r.times[s].begin(), r.times[s].end(), [](double x) { return std::isnan(x); }))
+      continue;
     char name[16];
     std::snprintf(name, sizeof name, "  %-8s", sides[s].name);
     t += name;
@@ -549,8 +590,9 @@ std::string row_block(const Row& row, const RowResult& r, const std::vector<Side
     }
     if (s > 0) {
       const Comparison c = compare_sides(r.sizes, r.times[0], r.times[s]);
-      t += "   exponent " + number_text(c.peer_exponent, "%.2f") + " (Tavrin " + number_text(c.exponent, "%.2f") +
-           "), Tavrin/" + sides[s].name + " " + number_text(c.ratio, "%.2f");
+      t += "   exponent " + number_text(c.peer_exponent, "%.2f") + " (Tavrin " +
+           number_text(c.exponent, "%.2f") + "), Tavrin/" + sides[s].name + " " +
+           number_text(c.ratio, "%.2f");
     }
     t += "\n";
   }
@@ -570,11 +612,13 @@ std::string summary_line(const Row& row, const RowResult& r, const std::vector<S
   std::string line = "| " + row_title(row) + " | ";
   std::size_t last = r.sizes.size();
   while (last > 0 && std::isnan(r.times[0][last - 1])) --last;
-  line += last > 0 ? number_text(r.sizes[last - 1], "%.0f") + " | " + seconds_text(r.times[0][last - 1]) : "- | -";
+  line += last > 0
+              ? number_text(r.sizes[last - 1], "%.0f") + " | " + seconds_text(r.times[0][last - 1])
+              : "- | -";
   for (std::size_t s = 1; s < sides.size(); ++s) {
     const Comparison c = compare_sides(r.sizes, r.times[0], r.times[s]);
-    line += " | " + number_text(c.exponent, "%.2f") + " / " + number_text(c.peer_exponent, "%.2f") + " | " +
-            number_text(c.ratio, "%.2f");
+    line += " | " + number_text(c.exponent, "%.2f") + " / " + number_text(c.peer_exponent, "%.2f") +
+            " | " + number_text(c.ratio, "%.2f");
   }
   line += " |";
   for (const std::string& f : row_flags(r, sides)) line += " " + f;
@@ -591,7 +635,8 @@ bool selected(const Row& row) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (const char* e = std::getenv("TAVRIN_SWEEP")) options.short_form = std::strcmp(e, "short") == 0;
+  if (const char* e = std::getenv("TAVRIN_SWEEP"))
+    options.short_form = std::strcmp(e, "short") == 0;
   bool jobs_given = false;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--short") == 0)
@@ -605,8 +650,7 @@ int main(int argc, char** argv) {
     else if (std::strcmp(argv[i], "--help") == 0) {
       std::printf("%s", usage);
       return 0;
-    }
-    else
+    } else
       options.patterns.push_back(argv[i]);
   }
   if (options.short_form) {
@@ -632,12 +676,13 @@ int main(int argc, char** argv) {
     for (const Row& r : rows)
       for (const Side& side : sides)
         if (side.lang != nullptr && takes_part(side, r))
-          std::printf("%s, %s at %lld:\n%s\n", row_title(r).c_str(), side.name, static_cast<long long>(r.first),
-                      side.lang->script(r, r.first, 1, 1).c_str());
+          std::printf("%s, %s at %lld:\n%s\n", row_title(r).c_str(), side.name,
+                      static_cast<long long>(r.first), side.lang->script(r, r.first, 1, 1).c_str());
     return 0;
   }
   std::printf(
-      "The sweep: seconds for one run at each size, every size and side timed alike: the best of %d timings in "
+      "The sweep: seconds for one run at each size, every size and side timed alike: the best of "
+      "%d timings in "
       "one program run (1 for rows with a cache), limit %g s a timing%s.\n\n",
       options.runs, options.limit, options.short_form ? ", short form" : "");
   std::fflush(stdout);

@@ -17,8 +17,8 @@ constexpr double overran = std::numeric_limits<double>::infinity();
 
 inline bool finished(double t) { return std::isfinite(t) && t > 0; }
 
-constexpr double slow_ratio = 3.0;     // flag a row above this ratio to the peer
-constexpr double steep_margin = 0.2;   // or with an exponent above the peer's by more
+constexpr double slow_ratio = 3.0;    // flag a row above this ratio to the peer
+constexpr double steep_margin = 0.2;  // or with an exponent above the peer's by more
 
 // The least-squares slope of log t against log n over the last three sizes
 // at which both sides finished (NaN with fewer than two): the growth
@@ -58,10 +58,10 @@ inline bool goes_on(double seconds, double spent, double limit) {
 // Ours beside one peer.
 struct Comparison {
   double exponent = absent, peer_exponent = absent;
-  double ratio = absent;   // ours / peer at the largest size both finished
-  bool slow = false;       // ratio above slow_ratio
-  bool steep = false;      // exponent above the peer's by more than steep_margin
-  bool wall = false;       // ours overran at a size the peer finished
+  double ratio = absent;  // ours / peer at the largest size both finished
+  bool slow = false;      // ratio above slow_ratio
+  bool steep = false;     // exponent above the peer's by more than steep_margin
+  bool wall = false;      // ours overran at a size the peer finished
 };
 
 inline Comparison compare_sides(const std::vector<double>& sizes, const std::vector<double>& ours,

@@ -140,7 +140,8 @@ struct ZRing {
   Summary summary(const T* a) const {
     const long d = fmpz_poly_degree(a);
     if (d < 0) return {};
-    return {d, fmpz_poly_evaluate_mod(a, 3, static_cast<u64>(check_prime)), fmpz_mod_check(a->coeffs + d)};
+    return {d, fmpz_poly_evaluate_mod(a, 3, static_cast<u64>(check_prime)),
+            fmpz_mod_check(a->coeffs + d)};
   }
 };
 
@@ -224,7 +225,8 @@ struct PrimeRing {
   void clear(T* a) const { nmod_poly_clear(a); }
   void build(T* a, int which, long degree) const {
     nmod_poly_fit_length(a, degree + 1);
-    for (long k = 0; k <= degree; ++k) nmod_poly_set_coeff_ui(a, k, static_cast<u64>(coefficient(which).at(k)) % p);
+    for (long k = 0; k <= degree; ++k)
+      nmod_poly_set_coeff_ui(a, k, static_cast<u64>(coefficient(which).at(k)) % p);
   }
   void monomial(T* a, long d) const { nmod_poly_set_coeff_ui(a, d, 1); }
   void mul(T* r, const T* a, const T* b) const { nmod_poly_mul(r, a, b); }
@@ -238,7 +240,9 @@ struct PrimeRing {
   void deriv(T* r, const T* a) const { nmod_poly_derivative(r, a); }
   void gcd(T* g, const T* a, const T* b) const { nmod_poly_gcd(g, a, b); }
   void xgcd(T* g, T* s, T* t, const T* a, const T* b) const { nmod_poly_xgcd(g, s, t, a, b); }
-  void powmod(T* r, const T* a, ulong e, const T* m) const { nmod_poly_powmod_ui_binexp(r, a, e, m); }
+  void powmod(T* r, const T* a, ulong e, const T* m) const {
+    nmod_poly_powmod_ui_binexp(r, a, e, m);
+  }
   long factors(T* radical, const T* a, bool whole) const {
     nmod_poly_factor_t f;
     nmod_poly_factor_init(f);
@@ -308,7 +312,9 @@ struct BinaryRing {
   void sqr(T* r, const T* a) const { fq_nmod_poly_sqr(r, a, ctx); }
   void add(T* r, const T* a, const T* b) const { fq_nmod_poly_add(r, a, b, ctx); }
   void pow(T* r, const T* a, ulong e) const { fq_nmod_poly_pow(r, a, e, ctx); }
-  bool divides(T* q, const T* a, const T* b) const { return fq_nmod_poly_divides(q, a, b, ctx) != 0; }
+  bool divides(T* q, const T* a, const T* b) const {
+    return fq_nmod_poly_divides(q, a, b, ctx) != 0;
+  }
   void divrem(T* q, T* r, const T* a, const T* b) const { fq_nmod_poly_divrem(q, r, a, b, ctx); }
   void divexact(T* q, const T* a, const T* b) const {
     T r;
@@ -329,8 +335,12 @@ struct BinaryRing {
   }
   void deriv(T* r, const T* a) const { fq_nmod_poly_derivative(r, a, ctx); }
   void gcd(T* g, const T* a, const T* b) const { fq_nmod_poly_gcd(g, a, b, ctx); }
-  void xgcd(T* g, T* s, T* t, const T* a, const T* b) const { fq_nmod_poly_xgcd(g, s, t, a, b, ctx); }
-  void powmod(T* r, const T* a, ulong e, const T* m) const { fq_nmod_poly_powmod_ui_binexp(r, a, e, m, ctx); }
+  void xgcd(T* g, T* s, T* t, const T* a, const T* b) const {
+    fq_nmod_poly_xgcd(g, s, t, a, b, ctx);
+  }
+  void powmod(T* r, const T* a, ulong e, const T* m) const {
+    fq_nmod_poly_powmod_ui_binexp(r, a, e, m, ctx);
+  }
   long factors(T* radical, const T* a, bool whole) const {
     fq_nmod_poly_factor_t f;
     fq_nmod_poly_factor_init(f, ctx);
@@ -393,8 +403,9 @@ inline void print_checks(const Row& row, const std::map<std::string, Summary>& r
         std::printf("@@v %ld\n", s.degree);
         continue;
       }
-      const u64 v = c.kind == 'v' || c.kind == 'n' ? s.value
-                                                   : f.div(s.value, c.kind == 'm' ? s.lead : results.at(c.by).lead);
+      const u64 v = c.kind == 'v' || c.kind == 'n'
+                        ? s.value
+                        : f.div(s.value, c.kind == 'm' ? s.lead : results.at(c.by).lead);
       std::printf("@@v %llu\n", static_cast<unsigned long long>(v));
     }
 }
@@ -435,13 +446,20 @@ void flint_poly_row(const R& ring, const Row& row, long n, const FlintTiming& ho
   auto keep = [&](const char* name) { results[name] = ring.summary(v[name]); };
   double t = -1;
   switch (row.op->flint) {
-    case Flint::mul: t = seconds_per_run(how, [&] { ring.mul(v["c"], v["a"], v["b"]); }), keep("c"); break;
-    case Flint::sqr: t = seconds_per_run(how, [&] { ring.sqr(v["c"], v["a"]); }), keep("c"); break;
-    case Flint::add: t = seconds_per_run(how, [&] { ring.add(v["c"], v["a"], v["b"]); }), keep("c"); break;
-    case Flint::pow:
-      t = seconds_per_run(how, [&] { ring.pow(v["c"], v["a"], static_cast<ulong>(n / 8 - 1)); }), keep("c");
+    case Flint::mul:
+      t = seconds_per_run(how, [&] { ring.mul(v["c"], v["a"], v["b"]); }), keep("c");
       break;
-    case Flint::deriv: t = seconds_per_run(how, [&] { ring.deriv(v["c"], v["a"]); }), keep("c"); break;
+    case Flint::sqr: t = seconds_per_run(how, [&] { ring.sqr(v["c"], v["a"]); }), keep("c"); break;
+    case Flint::add:
+      t = seconds_per_run(how, [&] { ring.add(v["c"], v["a"], v["b"]); }), keep("c");
+      break;
+    case Flint::pow:
+      t = seconds_per_run(how, [&] { ring.pow(v["c"], v["a"], static_cast<ulong>(n / 8 - 1)); }),
+      keep("c");
+      break;
+    case Flint::deriv:
+      t = seconds_per_run(how, [&] { ring.deriv(v["c"], v["a"]); }), keep("c");
+      break;
     case Flint::divides: {
       bool k = false;
       t = seconds_per_run(how, [&] { k = ring.divides(v["q"], v["c"], v["b"]); });
@@ -449,7 +467,9 @@ void flint_poly_row(const R& ring, const Row& row, long n, const FlintTiming& ho
       keep("q");
       break;
     }
-    case Flint::divexact: t = seconds_per_run(how, [&] { ring.divexact(v["q"], v["c"], v["b"]); }), keep("q"); break;
+    case Flint::divexact:
+      t = seconds_per_run(how, [&] { ring.divexact(v["q"], v["c"], v["b"]); }), keep("q");
+      break;
     case Flint::quo:
     case Flint::rem:
     case Flint::divrem:
@@ -458,7 +478,9 @@ void flint_poly_row(const R& ring, const Row& row, long n, const FlintTiming& ho
       keep("r");
       break;
     case Flint::eval: t = seconds_per_run(how, [&] { results["v"] = ring.eval(v["a"]); }); break;
-    case Flint::gcd: t = seconds_per_run(how, [&] { ring.gcd(v["g"], v["u"], v["w"]); }), keep("g"); break;
+    case Flint::gcd:
+      t = seconds_per_run(how, [&] { ring.gcd(v["g"], v["u"], v["w"]); }), keep("g");
+      break;
     case Flint::xgcd:
       if constexpr (requires { &R::xgcd; }) {
         t = seconds_per_run(how, [&] { ring.xgcd(v["g"], v["s"], v["t"], v["u"], v["w"]); });
@@ -491,7 +513,8 @@ void flint_poly_row(const R& ring, const Row& row, long n, const FlintTiming& ho
 // s u + t w = g with s the residue of least absolute value modulo w/g (the
 // cofactors of Euclid's algorithm, which Tavrin and gp give; a tie goes to
 // the positive one).
-inline void canonical_cofactors(fmpz_t s, fmpz_t t, const fmpz_t g, const fmpz_t u, const fmpz_t w) {
+inline void canonical_cofactors(fmpz_t s, fmpz_t t, const fmpz_t g, const fmpz_t u,
+                                const fmpz_t w) {
   fmpz_t m, h;
   fmpz_init(m);
   fmpz_init(h);
@@ -520,7 +543,8 @@ inline void flint_integer_row(const Row& row, long n, const FlintTiming& how) {
   };
   for (const Operand& o : row.op->operands) {
     fmpz_set_ui(at(o.name), static_cast<ulong>(integer_base(o.builder)));
-    fmpz_pow_ui(at(o.name), at(o.name), static_cast<ulong>(integer_exponent(o.builder, size_of(o.size, n))));
+    fmpz_pow_ui(at(o.name), at(o.name),
+                static_cast<ulong>(integer_exponent(o.builder, size_of(o.size, n))));
     fmpz_add_ui(at(o.name), at(o.name), static_cast<ulong>(integer_addend(o.builder)));
   }
   for (const Derived& d : row.op->derived) {
@@ -534,17 +558,27 @@ inline void flint_integer_row(const Row& row, long n, const FlintTiming& how) {
     case Flint::mul: t = seconds_per_run(how, [&] { fmpz_mul(at("c"), at("a"), at("b")); }); break;
     case Flint::sqr: t = seconds_per_run(how, [&] { fmpz_mul(at("c"), at("a"), at("a")); }); break;
     case Flint::pow: t = seconds_per_run(how, [&] { fmpz_pow_ui(at("c"), at("w"), 16); }); break;
-    case Flint::quo: t = seconds_per_run(how, [&] { fmpz_fdiv_q(at("q"), at("e"), at("b")); }); break;
-    case Flint::rem: t = seconds_per_run(how, [&] { fmpz_fdiv_r(at("r"), at("e"), at("b")); }); break;
-    case Flint::divexact: t = seconds_per_run(how, [&] { fmpz_divexact(at("q"), at("c"), at("b")); }); break;
+    case Flint::quo:
+      t = seconds_per_run(how, [&] { fmpz_fdiv_q(at("q"), at("e"), at("b")); });
+      break;
+    case Flint::rem:
+      t = seconds_per_run(how, [&] { fmpz_fdiv_r(at("r"), at("e"), at("b")); });
+      break;
+    case Flint::divexact:
+      t = seconds_per_run(how, [&] { fmpz_divexact(at("q"), at("c"), at("b")); });
+      break;
     case Flint::gcd: t = seconds_per_run(how, [&] { fmpz_gcd(at("g"), at("u"), at("w")); }); break;
     case Flint::xgcd:
       t = seconds_per_run(how, [&] { fmpz_xgcd(at("g"), at("s"), at("t"), at("u"), at("w")); });
       canonical_cofactors(at("s"), at("t"), at("g"), at("u"), at("w"));
       break;
     case Flint::sqrt: t = seconds_per_run(how, [&] { fmpz_sqrt(at("r"), at("e")); }); break;
-    case Flint::powmod: t = seconds_per_run(how, [&] { fmpz_powm(at("c"), at("a"), at("b"), at("m")); }); break;
-    case Flint::fac: t = seconds_per_run(how, [&] { fmpz_fac_ui(at("c"), static_cast<ulong>(n)); }); break;
+    case Flint::powmod:
+      t = seconds_per_run(how, [&] { fmpz_powm(at("c"), at("a"), at("b"), at("m")); });
+      break;
+    case Flint::fac:
+      t = seconds_per_run(how, [&] { fmpz_fac_ui(at("c"), static_cast<ulong>(n)); });
+      break;
     case Flint::read: {
       const std::string digits = decimal_digits(n);
       t = seconds_per_run(how, [&] { fmpz_set_str(at("a"), digits.c_str(), 10); });
@@ -572,7 +606,9 @@ inline void flint_row(const Row& row, long n, const FlintTiming& how) {
     case Ring::z: flint_poly_row(ZRing{}, row, n, how); break;
     case Ring::q: flint_poly_row(QRing{}, row, n, how); break;
     case Ring::gf256:
-    case Ring::gf65536: flint_poly_row(BinaryRing(static_cast<u64>(info(row.ring).size)), row, n, how); break;
+    case Ring::gf65536:
+      flint_poly_row(BinaryRing(static_cast<u64>(info(row.ring).size)), row, n, how);
+      break;
     default: flint_poly_row(PrimeRing{static_cast<u64>(info(row.ring).size)}, row, n, how); break;
   }
 }

@@ -18,7 +18,8 @@ namespace tavrin::bench::sweep {
 // Each "@@time ms" in the timed part: gp's and FLINT's report.
 inline std::vector<double> reported_milliseconds(const std::string& timed) {
   std::vector<double> ms;
-  for (std::size_t at = timed.find("@@time "); at != std::string::npos; at = timed.find("@@time ", at + 1))
+  for (std::size_t at = timed.find("@@time "); at != std::string::npos;
+       at = timed.find("@@time ", at + 1))
     ms.push_back(std::atof(timed.c_str() + at + 7));
   return ms;
 }
@@ -27,7 +28,7 @@ inline std::vector<double> reported_milliseconds(const std::string& timed) {
 struct Measure {
   double seconds = absent;  // one run of the operation; `overran` when stopped
   std::vector<std::string> values;
-  std::string error;  // what the side printed on an error, or why it gave no time
+  std::string error;           // what the side printed on an error, or why it gave no time
   bool setup_overran = false;  // stopped before the operation began
 };
 
@@ -35,15 +36,18 @@ struct Measure {
 // (divided by the runs of the loop) and the values printed after as
 // "@@v ...".
 inline Measure read_measure(const ProgramRun& r, long reps,
-                     const std::function<std::vector<double>(const std::string&)>& ms) {
+                            const std::function<std::vector<double>(const std::string&)>& ms) {
   Measure m;
   const std::vector<std::string> lines = lines_of(r.out);
-  for (std::size_t i = 0; i < lines.size() && m.error.empty(); ++i) {  // the error and the line after it
+  for (std::size_t i = 0; i < lines.size() && m.error.empty();
+       ++i) {  // the error and the line after it
     const std::size_t from = lines[i].find_first_not_of(' ');
     if (from == std::string::npos) continue;
-    const bool error = lines[i].find("***") != std::string::npos || lines[i].compare(from, 2, "? ") == 0;  // Singular's
+    const bool error = lines[i].find("***") != std::string::npos ||
+                       lines[i].compare(from, 2, "? ") == 0;  // Singular's
     // warnings are not errors, nor Tavrin's note that a quotient ring is not a field
-    if (error && lines[i].find("Warning") == std::string::npos && lines[i].find("Not a field") == std::string::npos)
+    if (error && lines[i].find("Warning") == std::string::npos &&
+        lines[i].find("Not a field") == std::string::npos)
       m.error = lines[i].substr(from) + (i + 1 < lines.size() ? " / " + lines[i + 1] : "");
   }
   // an overrun of the set-up counts as one of the operation, and so does a
@@ -52,10 +56,13 @@ inline Measure read_measure(const ProgramRun& r, long reps,
     m.seconds = overran;
     m.setup_overran = r.phase == 0;
     if (m.setup_overran) m.error = "set-up overran";
-    if (r.killed) m.error = std::string("killed by the system (out of memory)") + (m.setup_overran ? " in the set-up" : "");
+    if (r.killed)
+      m.error = std::string("killed by the system (out of memory)") +
+                (m.setup_overran ? " in the set-up" : "");
     return m;
   }
-  const std::size_t go = r.out.find("@@go"), end = r.out.find("@@end", go == std::string::npos ? 0 : go);
+  const std::size_t go = r.out.find("@@go"),
+                    end = r.out.find("@@end", go == std::string::npos ? 0 : go);
   if (go == std::string::npos || end == std::string::npos || !m.error.empty()) {
     if (m.error.empty()) m.error = "no answer";
     return m;

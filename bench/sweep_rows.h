@@ -26,14 +26,14 @@ namespace tavrin::bench::sweep {
 enum class Ring { integers, z, q, p7, p32003, pword, gf256, gf65536 };
 
 struct RingInfo {
-  const char* name;    // as the table shows it
-  std::int64_t size;   // the prime, or the number of elements; 0 over Z and Q
+  const char* name;   // as the table shows it
+  std::int64_t size;  // the prime, or the number of elements; 0 over Z and Q
 };
 
 inline RingInfo info(Ring r) {
-  constexpr RingInfo rings[] = {{"int", 0},           {"Z", 0},          {"Q", 0},
-                                {"7", 7},             {"32003", 32003},  {"2147483629", 2147483629},
-                                {"GF(2^8)", 256},     {"GF(2^16)", 65536}};
+  constexpr RingInfo rings[] = {{"int", 0},       {"Z", 0},           {"Q", 0},
+                                {"7", 7},         {"32003", 32003},   {"2147483629", 2147483629},
+                                {"GF(2^8)", 256}, {"GF(2^16)", 65536}};
   return rings[static_cast<int>(r)];
 }
 
@@ -56,8 +56,10 @@ struct Coefficient {
 
 inline const Coefficient& coefficient(int which) {
   static const Coefficient c[3] = {
-      {"(10 + (7*k^2 + 3*k) | 90)", "(10+(7*k^2+3*k)%90)", [](std::int64_t k) { return 10 + (7 * k * k + 3 * k) % 90; }},
-      {"(10 + (5*k^2 + k + 1) | 89)", "(10+(5*k^2+k+1)%89)", [](std::int64_t k) { return 10 + (5 * k * k + k + 1) % 89; }},
+      {"(10 + (7*k^2 + 3*k) | 90)", "(10+(7*k^2+3*k)%90)",
+       [](std::int64_t k) { return 10 + (7 * k * k + 3 * k) % 90; }},
+      {"(10 + (5*k^2 + k + 1) | 89)", "(10+(5*k^2+k+1)%89)",
+       [](std::int64_t k) { return 10 + (5 * k * k + k + 1) % 89; }},
       {"(10 + (3*k^2 + 5*k + 2) | 87)", "(10+(3*k^2+5*k+2)%87)",
        [](std::int64_t k) { return 10 + (3 * k * k + 5 * k + 2) % 87; }}};
   return c[which];
@@ -81,7 +83,8 @@ inline std::int64_t size_of(const std::string& text, std::int64_t n) {
 // A decimal number of n digits, the k-th digit cA(k) mod 10 (the first not 0).
 inline std::string decimal_digits(std::int64_t n) {
   std::string s(static_cast<std::size_t>(n), '0');
-  for (std::int64_t k = 0; k < n; ++k) s[static_cast<std::size_t>(k)] = static_cast<char>('0' + coefficient(0).at(k) % 10);
+  for (std::int64_t k = 0; k < n; ++k)
+    s[static_cast<std::size_t>(k)] = static_cast<char>('0' + coefficient(0).at(k) % 10);
   if (s[0] == '0') s[0] = '1';
   return s;
 }
@@ -97,10 +100,15 @@ struct Operand {
 };
 
 // The base and addend of the integer builders.
-inline std::int64_t integer_base(char builder) { return builder == 'I' ? 7 : builder == 'J' ? 3 : 13; }
-inline std::int64_t integer_addend(char builder) { return builder == 'I' ? 1 : builder == 'J' ? 2 : 4; }
+inline std::int64_t integer_base(char builder) {
+  return builder == 'I' ? 7 : builder == 'J' ? 3 : 13;
+}
+inline std::int64_t integer_addend(char builder) {
+  return builder == 'I' ? 1 : builder == 'J' ? 2 : 4;
+}
 inline std::int64_t integer_exponent(char builder, std::int64_t digits) {
-  return static_cast<std::int64_t>(std::ceil(static_cast<double>(digits) / std::log10(static_cast<double>(integer_base(builder)))));
+  return static_cast<std::int64_t>(std::ceil(
+      static_cast<double>(digits) / std::log10(static_cast<double>(integer_base(builder)))));
 }
 
 // target := left op right, op '+' or '*', in the ring.
@@ -125,8 +133,27 @@ struct Check {
 // FLINT's counterpart of a row's operation (the operands and results as
 // the row names them; see sweep_flint.h).
 enum class Flint {
-  none, mul, sqr, pow, add, divides, divexact, quo, rem, divrem, eval, deriv, gcd, xgcd, powmod, sqfree,
-  factor, sqrt, fac, read, write
+  none,
+  mul,
+  sqr,
+  pow,
+  add,
+  divides,
+  divexact,
+  quo,
+  rem,
+  divrem,
+  eval,
+  deriv,
+  gcd,
+  xgcd,
+  powmod,
+  sqfree,
+  factor,
+  sqrt,
+  fac,
+  read,
+  write
 };
 
 // An operation. The templates may hold {n}, {n/8} and the like (sizes), {cA},
@@ -136,8 +163,8 @@ struct Operation {
   const char* name;
   std::vector<Operand> operands = {};
   std::vector<Derived> derived = {};
-  const char* tavrin;      // the timed statement(s)
-  const char* gp;          // "" when gp has no counterpart
+  const char* tavrin;  // the timed statement(s)
+  const char* gp;      // "" when gp has no counterpart
   std::vector<Check> checks;
   Flint flint = Flint::none;
   const char* tavrin_post = "";  // untimed statements before the checks, with their ends
@@ -156,7 +183,7 @@ struct Operation {
 struct Row {
   const Operation* op;
   Ring ring;
-  std::int64_t first, last;  // sizes first, 2 first, ... up to last
+  std::int64_t first, last;              // sizes first, 2 first, ... up to last
   std::vector<std::int64_t> sizes = {};  // the sizes, when not doubling
 };
 
@@ -166,27 +193,40 @@ namespace ops {
 using C = std::vector<Check>;
 inline const C poly_c{{'d', "c"}, {'v', "c"}};
 
-inline const Operation mul{"a*b", {{"a", 'A', "n"}, {"b", 'B', "n"}}, {}, "c := a*b", "c=a*b", poly_c, Flint::mul};
+inline const Operation mul{
+    "a*b", {{"a", 'A', "n"}, {"b", 'B', "n"}}, {}, "c := a*b", "c=a*b", poly_c, Flint::mul};
 inline const Operation sqr{"a*a", {{"a", 'A', "n"}}, {}, "c := a*a", "c=a*a", poly_c, Flint::sqr};
-inline const Operation add{"a + b", {{"a", 'A', "n"}, {"b", 'B', "n"}}, {}, "c := a + b", "c=a+b", poly_c, Flint::add};
+inline const Operation add{
+    "a + b", {{"a", 'A', "n"}, {"b", 'B', "n"}}, {}, "c := a + b", "c=a+b", poly_c, Flint::add};
 // the exponent odd: a power of two times e is e's power squared by
 // Frobenius in characteristic 2
-inline const Operation pow{"a^(n/8 - 1), deg a = 8", {{"a", 'A', "8"}}, {}, "c := a^{n/8-1}", "c=a^{n/8-1}", poly_c,
+inline const Operation pow{"a^(n/8 - 1), deg a = 8",
+                           {{"a", 'A', "8"}},
+                           {},
+                           "c := a^{n/8-1}",
+                           "c=a^{n/8-1}",
+                           poly_c,
                            Flint::pow};
 // b of degree n divides c = a*b of degree 2n; e = c + r is not divisible.
-inline const std::vector<Operand> division_operands{{"a", 'A', "n"}, {"b", 'B', "n"}, {"r", 'C', "n-1"}};
+inline const std::vector<Operand> division_operands{
+    {"a", 'A', "n"}, {"b", 'B', "n"}, {"r", 'C', "n-1"}};
 inline const std::vector<Derived> division_derived{{"c", "a", '*', "b"}, {"e", "c", '+', "r"}};
-inline const Operation div{"Div(b, c, q), c = a*b", division_operands, division_derived, "k := Div(b, c, q)",
-                           "d=divrem(c,b)", {{'n', "k"}, {'d', "q"}, {'v', "q"}}, Flint::divides, "",
+inline const Operation div{"Div(b, c, q), c = a*b", division_operands,
+                           division_derived,        "k := Div(b, c, q)",
+                           "d=divrem(c,b)",         {{'n', "k"}, {'d', "q"}, {'v', "q"}},
+                           Flint::divides,          "",
                            "k=(d[2]==0);q=d[1];"};
-inline const Operation exact{"c/b, c = a*b", division_operands, division_derived, "q := c/b", "q=c\\b",
-                             {{'d', "q"}, {'v', "q"}}, Flint::divexact};
-inline const Operation quo{"e \\ b, e = a*b + r", division_operands, division_derived, "q := e \\ b", "q=e\\b",
-                           {{'d', "q"}, {'m', "q"}}, Flint::quo};
-inline const Operation rem{"e | b", division_operands, division_derived, "r := e | b", "r=e%b",
-                           {{'d', "r"}, {'m', "r"}}, Flint::rem};
-inline const Operation rem_q{"Rem(e, b, q)", division_operands, division_derived, "r := Rem(e, b, q)",
-                             "d=divrem(e,b)", {{'d', "r"}, {'m', "r"}, {'d', "q"}, {'m', "q"}}, Flint::divrem, "",
+inline const Operation exact{"c/b, c = a*b", division_operands,        division_derived, "q := c/b",
+                             "q=c\\b",       {{'d', "q"}, {'v', "q"}}, Flint::divexact};
+inline const Operation quo{
+    "e \\ b, e = a*b + r",    division_operands, division_derived, "q := e \\ b", "q=e\\b",
+    {{'d', "q"}, {'m', "q"}}, Flint::quo};
+inline const Operation rem{"e | b", division_operands,        division_derived, "r := e | b",
+                           "r=e%b", {{'d', "r"}, {'m', "r"}}, Flint::rem};
+inline const Operation rem_q{"Rem(e, b, q)",   division_operands,
+                             division_derived, "r := Rem(e, b, q)",
+                             "d=divrem(e,b)",  {{'d', "r"}, {'m', "r"}, {'d', "q"}, {'m', "q"}},
+                             Flint::divrem,    "",
                              "q=d[1];r=d[2];"};
 // A long quotient by a short divisor: the quotient's coefficients grow to
 // hundreds of bits over 150,000 steps.
@@ -199,20 +239,38 @@ inline const Operation long_quo{"Rem(e, b, q), b = -x^1000 + x^7 - 2, e = 1 + ..
                                 Flint::divrem,
                                 "",
                                 "q=d[1];r=d[2];"};
-inline const Operation pdiv{"Pdiv(b, c)", division_operands, division_derived, "k := Pdiv(b, c)", "k=(c%b==0)",
-                            {{'n', "k"}}, Flint::divides};
-inline const Operation eval{"a#3", {{"a", 'A', "n"}}, {}, "v := a#3", "v=subst(a,x,E(3))", {{'v', "v"}}, Flint::eval};
-inline const Operation deriv{"Deriv(a, x, 1)", {{"a", 'A', "n"}}, {}, "c := Deriv(a, x, 1)", "c=deriv(a)", poly_c,
+inline const Operation pdiv{"Pdiv(b, c)", division_operands, division_derived, "k := Pdiv(b, c)",
+                            "k=(c%b==0)", {{'n', "k"}},      Flint::divides};
+inline const Operation eval{"a#3",        {{"a", 'A', "n"}}, {}, "v := a#3", "v=subst(a,x,E(3))",
+                            {{'v', "v"}}, Flint::eval};
+inline const Operation deriv{"Deriv(a, x, 1)",      {{"a", 'A', "n"}}, {},
+                             "c := Deriv(a, x, 1)", "c=deriv(a)",      poly_c,
                              Flint::deriv};
 // u and w of degree n with a GCD h of degree n/2.
-inline const std::vector<Operand> gcd_operands{{"a", 'A', "n/2"}, {"b", 'B', "n/2"}, {"h", 'C', "n/2"}};
+inline const std::vector<Operand> gcd_operands{
+    {"a", 'A', "n/2"}, {"b", 'B', "n/2"}, {"h", 'C', "n/2"}};
 inline const std::vector<Derived> gcd_derived{{"u", "a", '*', "h"}, {"w", "b", '*', "h"}};
-inline const Operation gcd{"GCD(u, w), deg n, GCD n/2", gcd_operands, gcd_derived, "g := GCD(u, w)", "g=gcd(u,w)",
-                           {{'d', "g"}, {'m', "g"}}, Flint::gcd, "", "", false};
-inline const Operation egcd{"EGCD(u, w, s, t)", gcd_operands, gcd_derived, "g := EGCD(u, w, s, t)",
-                            "[s,t,g]=gcdext(u,w)",
-                            {{'d', "g"}, {'m', "g"}, {'d', "s"}, {'s', "s", "g"}, {'d', "t"}, {'s', "t", "g"}},
-                            Flint::xgcd, "", "", false};
+inline const Operation gcd{"GCD(u, w), deg n, GCD n/2",
+                           gcd_operands,
+                           gcd_derived,
+                           "g := GCD(u, w)",
+                           "g=gcd(u,w)",
+                           {{'d', "g"}, {'m', "g"}},
+                           Flint::gcd,
+                           "",
+                           "",
+                           false};
+inline const Operation egcd{
+    "EGCD(u, w, s, t)",
+    gcd_operands,
+    gcd_derived,
+    "g := EGCD(u, w, s, t)",
+    "[s,t,g]=gcdext(u,w)",
+    {{'d', "g"}, {'m', "g"}, {'d', "s"}, {'s', "s", "g"}, {'d', "t"}, {'s', "t", "g"}},
+    Flint::xgcd,
+    "",
+    "",
+    false};
 inline const Operation powmod{"Powermod(a, 1000003, m), deg m = n",
                               {{"a", 'A', "n-1"}, {"b", 'B', "n-1"}, {"m", 'X', "n"}},
                               {{"m", "m", '+', "b"}},
@@ -227,47 +285,108 @@ inline const Operation powmod{"Powermod(a, 1000003, m), deg m = n",
 inline const char* const tavrin_radical = "r := 1: for i = 1 to k do r := r*f[i,1] od:";
 inline const char* const gp_radical = "k=#f[,1];r=prod(i=1,k,f[i,1]);";
 inline const C factor_checks{{'n', "k"}, {'d', "r"}, {'m', "r"}};
-inline const Operation sqfree{"Sqfree(s), s = a^2 b", {{"a", 'A', "n/4"}, {"b", 'B', "n/2"}},
-                              {{"s", "a", '*', "a"}, {"s", "s", '*', "b"}}, "k := Sqfree(s, [f])", "f=S(s)",
-                              factor_checks, Flint::sqfree, tavrin_radical, gp_radical, false};
-inline const Operation factor{"Factor(a)", {{"a", 'A', "n"}}, {}, "k := Factor(a, [f])", "f=factor(a)", factor_checks,
-                              Flint::factor, tavrin_radical, gp_radical, false};
-inline const Operation sigma_q{"Sigma<k = 0, n>[cA/cB x^k]", {}, {}, "a := Sigma<k = 0, {n}>[{cA}/{cB}*x^k]",
-                               "a=sum(k=0,{n},{cA}/{cB}*x^k)", {{'d', "a"}, {'v', "a"}}, Flint::none, "", "", false};
-inline const Operation loop{"a := a + c*x^k, k = 0..n", {}, {},
+inline const Operation sqfree{"Sqfree(s), s = a^2 b",
+                              {{"a", 'A', "n/4"}, {"b", 'B', "n/2"}},
+                              {{"s", "a", '*', "a"}, {"s", "s", '*', "b"}},
+                              "k := Sqfree(s, [f])",
+                              "f=S(s)",
+                              factor_checks,
+                              Flint::sqfree,
+                              tavrin_radical,
+                              gp_radical,
+                              false};
+inline const Operation factor{"Factor(a)",
+                              {{"a", 'A', "n"}},
+                              {},
+                              "k := Factor(a, [f])",
+                              "f=factor(a)",
+                              factor_checks,
+                              Flint::factor,
+                              tavrin_radical,
+                              gp_radical,
+                              false};
+inline const Operation sigma_q{"Sigma<k = 0, n>[cA/cB x^k]",
+                               {},
+                               {},
+                               "a := Sigma<k = 0, {n}>[{cA}/{cB}*x^k]",
+                               "a=sum(k=0,{n},{cA}/{cB}*x^k)",
+                               {{'d', "a"}, {'v', "a"}},
+                               Flint::none,
+                               "",
+                               "",
+                               false};
+inline const Operation loop{"a := a + c*x^k, k = 0..n",
+                            {},
+                            {},
                             "a := 0: for k = 0 to {n} do a := a + (k^2 + 3*k + 10)*x^k od",
-                            "a=0;for(k=0,{n},a+=E(k^2+3*k+10)*x^k)", {{'d', "a"}, {'v', "a"}}, Flint::none, "", "",
+                            "a=0;for(k=0,{n},a+=E(k^2+3*k+10)*x^k)",
+                            {{'d', "a"}, {'v', "a"}},
+                            Flint::none,
+                            "",
+                            "",
                             false};
 
 // Integers of n digits.
 inline const C int_c{{'v', "c"}};
-inline const Operation imul{"a*b", {{"a", 'I', "n"}, {"b", 'J', "n"}}, {}, "c := a*b", "c=a*b", int_c, Flint::mul};
+inline const Operation imul{
+    "a*b", {{"a", 'I', "n"}, {"b", 'J', "n"}}, {}, "c := a*b", "c=a*b", int_c, Flint::mul};
 inline const Operation isqr{"a*a", {{"a", 'I', "n"}}, {}, "c := a*a", "c=a*a", int_c, Flint::sqr};
-inline const Operation ipow{"w^16, w of n/16 digits", {{"w", 'J', "n/16"}}, {}, "c := w^16", "c=w^16", int_c,
-                            Flint::pow};
-inline const std::vector<Operand> int_division_operands{{"a", 'I', "n"}, {"b", 'J', "n"}, {"e", 'K', "n*2"}};
-inline const Operation iquo{"e \\ b, 2n by n digits", int_division_operands, {}, "q := e \\ b", "q=e\\b",
-                            {{'v', "q"}}, Flint::quo};
-inline const Operation irem{"e | b", int_division_operands, {}, "r := e | b", "r=e%b", {{'v', "r"}}, Flint::rem};
-inline const Operation iexact{"c/b, c = a*b", int_division_operands, {{"c", "a", '*', "b"}}, "q := c/b", "q=c/b",
-                              {{'v', "q"}}, Flint::divexact};
-inline const std::vector<Operand> int_gcd_operands{{"a", 'I', "n/2"}, {"b", 'J', "n/2"}, {"h", 'K', "n/2"}};
-inline const Operation igcd{"GCD(u, w), GCD of n/2 digits", int_gcd_operands, gcd_derived, "g := GCD(u, w)",
-                            "g=gcd(u,w)", {{'v', "g"}}, Flint::gcd};
-inline const Operation iegcd{"EGCD(u, w, s, t)", int_gcd_operands, gcd_derived, "g := EGCD(u, w, s, t)",
-                             "[s,t,g]=gcdext(u,w)", {{'v', "g"}, {'v', "s"}, {'v', "t"}}, Flint::xgcd};
-inline const Operation isqrt{"Sqrt(e), e of 2n digits", {{"e", 'K', "n*2"}}, {}, "r := Sqrt(e)", "r=sqrtint(e)",
-                             {{'v', "r"}}, Flint::sqrt};
-inline const Operation ipowm{"Powermod(a, b, m)", {{"a", 'I', "n"}, {"b", 'J', "n"}, {"m", 'K', "n"}}, {},
-                             "c := Powermod(a, b, m)", "c=lift(Mod(a,m)^b)", int_c, Flint::powmod};
+inline const Operation ipow{
+    "w^16, w of n/16 digits", {{"w", 'J', "n/16"}}, {}, "c := w^16", "c=w^16", int_c, Flint::pow};
+inline const std::vector<Operand> int_division_operands{
+    {"a", 'I', "n"}, {"b", 'J', "n"}, {"e", 'K', "n*2"}};
+inline const Operation iquo{"e \\ b, 2n by n digits",
+                            int_division_operands,
+                            {},
+                            "q := e \\ b",
+                            "q=e\\b",
+                            {{'v', "q"}},
+                            Flint::quo};
+inline const Operation irem{"e | b", int_division_operands, {},        "r := e | b",
+                            "r=e%b", {{'v', "r"}},          Flint::rem};
+inline const Operation iexact{
+    "c/b, c = a*b", int_division_operands, {{"c", "a", '*', "b"}}, "q := c/b",
+    "q=c/b",        {{'v', "q"}},          Flint::divexact};
+inline const std::vector<Operand> int_gcd_operands{
+    {"a", 'I', "n/2"}, {"b", 'J', "n/2"}, {"h", 'K', "n/2"}};
+inline const Operation igcd{"GCD(u, w), GCD of n/2 digits",
+                            int_gcd_operands,
+                            gcd_derived,
+                            "g := GCD(u, w)",
+                            "g=gcd(u,w)",
+                            {{'v', "g"}},
+                            Flint::gcd};
+inline const Operation iegcd{"EGCD(u, w, s, t)",
+                             int_gcd_operands,
+                             gcd_derived,
+                             "g := EGCD(u, w, s, t)",
+                             "[s,t,g]=gcdext(u,w)",
+                             {{'v', "g"}, {'v', "s"}, {'v', "t"}},
+                             Flint::xgcd};
+inline const Operation isqrt{"Sqrt(e), e of 2n digits",
+                             {{"e", 'K', "n*2"}},
+                             {},
+                             "r := Sqrt(e)",
+                             "r=sqrtint(e)",
+                             {{'v', "r"}},
+                             Flint::sqrt};
+inline const Operation ipowm{"Powermod(a, b, m)",
+                             {{"a", 'I', "n"}, {"b", 'J', "n"}, {"m", 'K', "n"}},
+                             {},
+                             "c := Powermod(a, b, m)",
+                             "c=lift(Mod(a,m)^b)",
+                             int_c,
+                             Flint::powmod};
 inline const Operation ifac{"n!", {}, {}, "c := {n}!", "c={n}!", int_c, Flint::fac};
 // gp reads a literal when it reads the statement, before the timing starts:
 // its time is that of eval on the text
-inline const Operation iread{"decimal input", {}, {}, "a := {digits}", "a=eval(\"{digits}\")", {{'v', "a"}},
-                             Flint::read};
-inline const Operation iwrite{"decimal output", {{"a", 'I', "n"}}, {}, "!!a", "print(a)", {{'v', "a"}}, Flint::write};
-inline const Operation harmonic{"Sigma<k = 1, n>[1/k]", {}, {}, "h := Sigma<k = 1, {n}>[1/k]", "h=sum(k=1,{n},1/k)",
-                                {{'v', "h"}}};
+inline const Operation iread{"decimal input",        {},           {},         "a := {digits}",
+                             "a=eval(\"{digits}\")", {{'v', "a"}}, Flint::read};
+inline const Operation iwrite{"decimal output", {{"a", 'I', "n"}}, {},          "!!a",
+                              "print(a)",       {{'v', "a"}},      Flint::write};
+inline const Operation harmonic{
+    "Sigma<k = 1, n>[1/k]", {},          {}, "h := Sigma<k = 1, {n}>[1/k]",
+    "h=sum(k=1,{n},1/k)",   {{'v', "h"}}};
 
 // Polynomials in several variables, Singular beside Tavrin. Tavrin's
 // variables run x, y, z, t from the top, so that p#(2, 3, 5, 7) is the value
@@ -283,24 +402,26 @@ inline constexpr const char* singular_multi_post =
 
 // A product f*(f + 1), f the n-th power of the sum of 1 and the variables
 // (Fateman's test in three and in four variables).
-inline const Operation fateman{.name = "f*(f + 1), f = (1 + x + y + z)^n",
-                               .tavrin = "g := f*(f + 1)",
-                               .gp = "",
-                               .checks = multi_c,
-                               .tavrin_post = tavrin_multi_post,
-                               .tavrin_setup = "&(J > y):\n&(J > z):\n&(J > t):\nf := (1 + x + y + z)^{n}:\n",
-                               .singular_setup = "ring R = 0,(x,y,z,t),dp;\npoly f = (1+x+y+z)^{n}; poly g;\n",
-                               .singular = "g = f*(f+1)",
-                               .singular_post = singular_multi_post};
-inline const Operation fateman4{.name = "f*(f + 1), f = (1 + x + y + z + t)^n",
-                                .tavrin = "g := f*(f + 1)",
-                                .gp = "",
-                                .checks = multi_c,
-                                .tavrin_post = tavrin_multi_post,
-                                .tavrin_setup = "&(J > y):\n&(J > z):\n&(J > t):\nf := (1 + x + y + z + t)^{n}:\n",
-                                .singular_setup = "ring R = 0,(x,y,z,t),dp;\npoly f = (1+x+y+z+t)^{n}; poly g;\n",
-                                .singular = "g = f*(f+1)",
-                                .singular_post = singular_multi_post};
+inline const Operation fateman{
+    .name = "f*(f + 1), f = (1 + x + y + z)^n",
+    .tavrin = "g := f*(f + 1)",
+    .gp = "",
+    .checks = multi_c,
+    .tavrin_post = tavrin_multi_post,
+    .tavrin_setup = "&(J > y):\n&(J > z):\n&(J > t):\nf := (1 + x + y + z)^{n}:\n",
+    .singular_setup = "ring R = 0,(x,y,z,t),dp;\npoly f = (1+x+y+z)^{n}; poly g;\n",
+    .singular = "g = f*(f+1)",
+    .singular_post = singular_multi_post};
+inline const Operation fateman4{
+    .name = "f*(f + 1), f = (1 + x + y + z + t)^n",
+    .tavrin = "g := f*(f + 1)",
+    .gp = "",
+    .checks = multi_c,
+    .tavrin_post = tavrin_multi_post,
+    .tavrin_setup = "&(J > y):\n&(J > z):\n&(J > t):\nf := (1 + x + y + z + t)^{n}:\n",
+    .singular_setup = "ring R = 0,(x,y,z,t),dp;\npoly f = (1+x+y+z+t)^{n}; poly g;\n",
+    .singular = "g = f*(f+1)",
+    .singular_post = singular_multi_post};
 // Monagan and Pearce's sparse product, in four variables.
 inline const Operation sparse4{
     .name = "f*h, f = (1 + x + y + 2z^2 + 3t^3)^n, h = (1 + t + z + 2y^2 + 3x^3)^n",
@@ -308,10 +429,12 @@ inline const Operation sparse4{
     .gp = "",
     .checks = multi_c,
     .tavrin_post = tavrin_multi_post,
-    .tavrin_setup = "&(J > y):\n&(J > z):\n&(J > t):\nf := (1 + x + y + 2*z^2 + 3*t^3)^{n}:\n"
-                    "h := (1 + t + z + 2*y^2 + 3*x^3)^{n}:\n",
-    .singular_setup = "ring R = 0,(x,y,z,t),dp;\npoly f = (1+x+y+2*z^2+3*t^3)^{n};\n"
-                      "poly h = (1+t+z+2*y^2+3*x^3)^{n}; poly g;\n",
+    .tavrin_setup =
+        "&(J > y):\n&(J > z):\n&(J > t):\nf := (1 + x + y + 2*z^2 + 3*t^3)^{n}:\n"
+        "h := (1 + t + z + 2*y^2 + 3*x^3)^{n}:\n",
+    .singular_setup =
+        "ring R = 0,(x,y,z,t),dp;\npoly f = (1+x+y+2*z^2+3*t^3)^{n};\n"
+        "poly h = (1+t+z+2*y^2+3*x^3)^{n}; poly g;\n",
     .singular = "g = f*h",
     .singular_post = singular_multi_post};
 // A dense product in two variables.
@@ -320,10 +443,12 @@ inline const Operation dense2{.name = "f*h, f = (1 + x + 2y)^n, h = (1 + 3x + y)
                               .gp = "",
                               .checks = multi_c,
                               .tavrin_post = tavrin_multi_post,
-                              .tavrin_setup = "&(J > y):\n&(J > z):\n&(J > t):\nf := (1 + x + 2*y)^{n}:\n"
-                                              "h := (1 + 3*x + y)^{n}:\n",
-                              .singular_setup = "ring R = 0,(x,y,z,t),dp;\npoly f = (1+x+2*y)^{n};\n"
-                                                "poly h = (1+3*x+y)^{n}; poly g;\n",
+                              .tavrin_setup =
+                                  "&(J > y):\n&(J > z):\n&(J > t):\nf := (1 + x + 2*y)^{n}:\n"
+                                  "h := (1 + 3*x + y)^{n}:\n",
+                              .singular_setup =
+                                  "ring R = 0,(x,y,z,t),dp;\npoly f = (1+x+2*y)^{n};\n"
+                                  "poly h = (1+3*x+y)^{n}; poly g;\n",
                               .singular = "g = f*h",
                               .singular_post = singular_multi_post};
 inline const Operation power3{.name = "(1 + x + y + z)^(2n)",
@@ -343,7 +468,8 @@ inline const Operation fateman_quotient{
     .checks = multi_c,
     .tavrin_post = tavrin_multi_post,
     .tavrin_setup = "&(J > y):\n&(J > z):\n&(J > t):\nf := (1 + x + y + z)^{n}:\nc := f*(f + 1):\n",
-    .singular_setup = "ring R = 0,(x,y,z,t),dp;\npoly f = (1+x+y+z)^{n}; poly c = f*(f+1); poly g;\n",
+    .singular_setup =
+        "ring R = 0,(x,y,z,t),dp;\npoly f = (1+x+y+z)^{n}; poly c = f*(f+1); poly g;\n",
     .singular = "g = c/f",
     .singular_post = singular_multi_post};
 // GCD(f a, f b): f, a and b dense of total degree n, in two, three and four
@@ -355,10 +481,12 @@ inline const Operation gcd2{
     .checks = multi_c,
     .tavrin_post = tavrin_multi_post,
     .repeat = false,
-    .tavrin_setup = "&(J > y):\n&(J > z):\n&(J > t):\nf := (1 + x + 2*y)^{n} + x^{n}:\n"
-                    "u := f*((2 + 3*x + y)^{n} + y^{n}):\nw := f*((3 + x + 5*y)^{n} + x*y^{n-1}):\n",
-    .singular_setup = "ring R = 0,(x,y,z,t),dp;\npoly f = (1+x+2*y)^{n} + x^{n};\n"
-                      "poly u = f*((2+3*x+y)^{n} + y^{n}); poly w = f*((3+x+5*y)^{n} + x*y^{n-1}); poly g;\n",
+    .tavrin_setup =
+        "&(J > y):\n&(J > z):\n&(J > t):\nf := (1 + x + 2*y)^{n} + x^{n}:\n"
+        "u := f*((2 + 3*x + y)^{n} + y^{n}):\nw := f*((3 + x + 5*y)^{n} + x*y^{n-1}):\n",
+    .singular_setup =
+        "ring R = 0,(x,y,z,t),dp;\npoly f = (1+x+2*y)^{n} + x^{n};\n"
+        "poly u = f*((2+3*x+y)^{n} + y^{n}); poly w = f*((3+x+5*y)^{n} + x*y^{n-1}); poly g;\n",
     .singular = "g = gcd(u, w)",
     .singular_post = singular_multi_post};
 inline const Operation gcd3{
@@ -368,10 +496,12 @@ inline const Operation gcd3{
     .checks = multi_c,
     .tavrin_post = tavrin_multi_post,
     .repeat = false,
-    .tavrin_setup = "&(J > y):\n&(J > z):\n&(J > t):\nf := (1 + x + 2*y + 3*z)^{n} + x^{n}:\n"
-                    "u := f*((2 + 3*x + y + z)^{n} + y^{n}):\nw := f*((3 + x + 5*y + 2*z)^{n} + z^{n}):\n",
-    .singular_setup = "ring R = 0,(x,y,z,t),dp;\npoly f = (1+x+2*y+3*z)^{n} + x^{n};\n"
-                      "poly u = f*((2+3*x+y+z)^{n} + y^{n}); poly w = f*((3+x+5*y+2*z)^{n} + z^{n}); poly g;\n",
+    .tavrin_setup =
+        "&(J > y):\n&(J > z):\n&(J > t):\nf := (1 + x + 2*y + 3*z)^{n} + x^{n}:\n"
+        "u := f*((2 + 3*x + y + z)^{n} + y^{n}):\nw := f*((3 + x + 5*y + 2*z)^{n} + z^{n}):\n",
+    .singular_setup =
+        "ring R = 0,(x,y,z,t),dp;\npoly f = (1+x+2*y+3*z)^{n} + x^{n};\n"
+        "poly u = f*((2+3*x+y+z)^{n} + y^{n}); poly w = f*((3+x+5*y+2*z)^{n} + z^{n}); poly g;\n",
     .singular = "g = gcd(u, w)",
     .singular_post = singular_multi_post};
 inline const Operation gcd4{
@@ -381,10 +511,14 @@ inline const Operation gcd4{
     .checks = multi_c,
     .tavrin_post = tavrin_multi_post,
     .repeat = false,
-    .tavrin_setup = "&(J > y):\n&(J > z):\n&(J > t):\nf := (1 + x + 2*y + 3*z + t)^{n} + x^{n}:\n"
-                    "u := f*((2 + 3*x + y + z + 2*t)^{n} + t^{n}):\nw := f*((3 + x + 5*y + 2*z + t)^{n} + z^{n}):\n",
-    .singular_setup = "ring R = 0,(x,y,z,t),dp;\npoly f = (1+x+2*y+3*z+t)^{n} + x^{n};\n"
-                      "poly u = f*((2+3*x+y+z+2*t)^{n} + t^{n}); poly w = f*((3+x+5*y+2*z+t)^{n} + z^{n}); poly g;\n",
+    .tavrin_setup =
+        "&(J > y):\n&(J > z):\n&(J > t):\nf := (1 + x + 2*y + 3*z + t)^{n} + x^{n}:\n"
+        "u := f*((2 + 3*x + y + z + 2*t)^{n} + t^{n}):\nw := f*((3 + x + 5*y + 2*z + t)^{n} + "
+        "z^{n}):\n",
+    .singular_setup =
+        "ring R = 0,(x,y,z,t),dp;\npoly f = (1+x+2*y+3*z+t)^{n} + x^{n};\n"
+        "poly u = f*((2+3*x+y+z+2*t)^{n} + t^{n}); poly w = f*((3+x+5*y+2*z+t)^{n} + z^{n}); poly "
+        "g;\n",
     .singular = "g = gcd(u, w)",
     .singular_post = singular_multi_post};
 
@@ -431,12 +565,14 @@ inline const Operation ratprod2{.name = "Product<k = 1, n>[(x + k y + 1)/(x y + 
 // degree and value at 3, the product of the Hermite form's diagonal, the
 // largest invariant factor.
 inline constexpr const char* tavrin_small_matrix =
-    "[m] := [<i = 1, {n}><j = 1, {n}> (((7*i^3 + 13*j^2 + 5*i*j^2 + 3*i + 11*j) | 1009) | 199) - 99]:\n";
+    "[m] := [<i = 1, {n}><j = 1, {n}> (((7*i^3 + 13*j^2 + 5*i*j^2 + 3*i + 11*j) | 1009) | 199) - "
+    "99]:\n";
 inline constexpr const char* gp_small_matrix =
     "m=matrix({n},{n},i,j,(((7*i^3+13*j^2+5*i*j^2+3*i+11*j)%1009)%199)-99);\n";
 inline constexpr const char* tavrin_matrix =
     "[m] := [<i = 1, {n}><j = 1, {n}> ((7*i^3 + 13*j^2 + 5*i*j^2 + 3*i + 11*j) | 1009) - 504]:\n";
-inline constexpr const char* gp_matrix = "m=matrix({n},{n},i,j,((7*i^3+13*j^2+5*i*j^2+3*i+11*j)%1009)-504);\n";
+inline constexpr const char* gp_matrix =
+    "m=matrix({n},{n},i,j,((7*i^3+13*j^2+5*i*j^2+3*i+11*j)%1009)-504);\n";
 inline const Operation det{.name = "Det[m], entries of two digits",
                            .tavrin = "d := Det[m]",
                            .gp = "d=matdet(m)",
@@ -477,23 +613,43 @@ inline const Operation smith{.name = "Smith([m]), entries of three digits",
                              .tavrin_setup = tavrin_matrix,
                              .gp_setup = gp_matrix};
 
-
 // Running products and sums, one factor or term a step, modulo 32003: the
 // statement's own Product and Sigma, and the loop that multiplies or adds
 // into one variable.
-inline const Operation product_p{"Product<k = 1, n>[x^2 + k x + k^3 + 1]", {}, {},
+inline const Operation product_p{"Product<k = 1, n>[x^2 + k x + k^3 + 1]",
+                                 {},
+                                 {},
                                  "f := Product<k = 1, {n}>[x^2 + k*x + k*k*k + 1]",
-                                 "f=prod(k=1,{n},E(1)*(x^2+k*x+k^3+1))", {{'d', "f"}, {'v', "f"}}, Flint::none, "", "", false};
-inline const Operation product_loop{"g := g*(x^2 + k x + k^3 + 1), k = 1..n", {}, {},
+                                 "f=prod(k=1,{n},E(1)*(x^2+k*x+k^3+1))",
+                                 {{'d', "f"}, {'v', "f"}},
+                                 Flint::none,
+                                 "",
+                                 "",
+                                 false};
+inline const Operation product_loop{"g := g*(x^2 + k x + k^3 + 1), k = 1..n",
+                                    {},
+                                    {},
                                     "g := 1: for k = 1 to {n} do g := g*(x^2 + k*x + k*k*k + 1) od",
-                                    "g=E(1);for(k=1,{n},g*=x^2+k*x+k^3+1)", {{'d', "g"}, {'v', "g"}}, Flint::none,
-                                    "", "", false};
-inline const Operation sigma_p{"Sigma<k = 0, n>[(k^2 + 3k + 1) x^k]", {}, {},
-                               "a := Sigma<k = 0, {n}>[(k*k + 3*k + 1)*x^k]", "a=sum(k=0,{n},E(k^2+3*k+1)*x^k)",
-                               {{'d', "a"}, {'v', "a"}}, Flint::none, "", "", false};
+                                    "g=E(1);for(k=1,{n},g*=x^2+k*x+k^3+1)",
+                                    {{'d', "g"}, {'v', "g"}},
+                                    Flint::none,
+                                    "",
+                                    "",
+                                    false};
+inline const Operation sigma_p{"Sigma<k = 0, n>[(k^2 + 3k + 1) x^k]",
+                               {},
+                               {},
+                               "a := Sigma<k = 0, {n}>[(k*k + 3*k + 1)*x^k]",
+                               "a=sum(k=0,{n},E(k^2+3*k+1)*x^k)",
+                               {{'d', "a"}, {'v', "a"}},
+                               Flint::none,
+                               "",
+                               "",
+                               false};
 // An unbalanced product: b a sixteenth of a's length.
-inline const Operation mul_unbalanced{"a*b, deg b = n/16", {{"a", 'A', "n"}, {"b", 'B', "n/16"}}, {}, "c := a*b",
-                                      "c=a*b", poly_c, Flint::mul};
+inline const Operation mul_unbalanced{
+    "a*b, deg b = n/16", {{"a", 'A', "n"}, {"b", 'B', "n/16"}}, {}, "c := a*b", "c=a*b", poly_c,
+    Flint::mul};
 // The running sum of 1/(x + k) over Q, term by term into one variable.
 inline const Operation ratsum_loop{.name = "s := s + 1/(x + k), k = 1..n",
                                    .tavrin = "s := 0: for k = 1 to {n} do s := s + 1/(x + k) od",
@@ -511,8 +667,10 @@ inline constexpr const char* tavrin_scattered_fill =
 inline constexpr const char* gp_scattered =
     "m=matrix({n},{n});for(i=1,{n},m[i,i]=2+i%7;m[i,(3*i)%{n}+1]=1+i%5;m[i,(7*i+1)%{n}+1]=-1-i%3;"
     "m[i,(11*i+5)%{n}+1]=i%4-2);\n";
-inline const std::string tavrin_scattered_sparse = std::string("Array m[{n},{n}] Sparse:\n") + tavrin_scattered_fill;
-inline const std::string tavrin_scattered_dense = std::string("Array m[{n},{n}]:\n") + tavrin_scattered_fill;
+inline const std::string tavrin_scattered_sparse =
+    std::string("Array m[{n},{n}] Sparse:\n") + tavrin_scattered_fill;
+inline const std::string tavrin_scattered_dense =
+    std::string("Array m[{n},{n}]:\n") + tavrin_scattered_fill;
 inline const Operation det_sparse{.name = "Det[m], Sparse, diagonal and 3 entries a row",
                                   .tavrin = "d := Det[m]",
                                   .gp = "d=matdet(m)",
@@ -532,12 +690,13 @@ inline const Operation minpoly_blocks{
     .tavrin = "c := Minpoly([m], 0)",
     .gp = "c=minpoly(m)",
     .checks = {{'d', "c"}, {'m', "c"}},
-    .tavrin_setup = "Array m[{n/2*2},{n/2*2}] Sparse:\nfor i = 1 to {n/2} do for j = 1 to {n/2} do "
-                    "e := (((7*i^3 + 13*j^2 + 5*i*j^2 + 3*i + 11*j) | 1009) | 5) - 2; m[i,j] := e; "
-                    "m[i + {n/2},j + {n/2}] := e od od:\n",
-    .gp_setup = "B=matrix({n/2},{n/2},i,j,(((7*i^3+13*j^2+5*i*j^2+3*i+11*j)%1009)%5)-2);"
-                "m=matconcat(matdiagonal([B,B]));\n"};
-
+    .tavrin_setup =
+        "Array m[{n/2*2},{n/2*2}] Sparse:\nfor i = 1 to {n/2} do for j = 1 to {n/2} do "
+        "e := (((7*i^3 + 13*j^2 + 5*i*j^2 + 3*i + 11*j) | 1009) | 5) - 2; m[i,j] := e; "
+        "m[i + {n/2},j + {n/2}] := e od od:\n",
+    .gp_setup =
+        "B=matrix({n/2},{n/2},i,j,(((7*i^3+13*j^2+5*i*j^2+3*i+11*j)%1009)%5)-2);"
+        "m=matconcat(matdiagonal([B,B]));\n"};
 
 // GCD(g a, g b) in eight variables, g, a and b of n terms each with
 // exponents below 5 in every variable and positive coefficients; each side
@@ -550,11 +709,12 @@ inline std::string eight_term(bool tavrin, int k0) {
   const std::string k = "(k + " + std::to_string(k0) + ")", m = tavrin ? " | " : " mod ";
   // the exponent of a variable: (31 k^2 + a k + 3) mod a prime, mod 5
   auto e = [&](const char* v, int a, int prime) {
-    return std::string("*") + v + "^(((31*" + k + "*" + k + " + " + std::to_string(a) + "*" + k + " + 3)" + m +
-           std::to_string(prime) + ")" + m + "5)";
+    return std::string("*") + v + "^(((31*" + k + "*" + k + " + " + std::to_string(a) + "*" + k +
+           " + 3)" + m + std::to_string(prime) + ")" + m + "5)";
   };
-  return "((" + k + "*" + k + " + " + k + ")" + m + "19 + 1)" + e("x", 7, 101) + e("y", 11, 103) + e("z", 13, 107) +
-         e("t", 17, 109) + e("e", 19, 113) + e("f", 23, 127) + e("g", 29, 131) + e("h", 37, 137);
+  return "((" + k + "*" + k + " + " + k + ")" + m + "19 + 1)" + e("x", 7, 101) + e("y", 11, 103) +
+         e("z", 13, 107) + e("t", 17, 109) + e("e", 19, 113) + e("f", 23, 127) + e("g", 29, 131) +
+         e("h", 37, 137);
 }
 inline std::string tavrin_eight_setup() {
   std::string s = tavrin_eight;
@@ -564,9 +724,11 @@ inline std::string tavrin_eight_setup() {
   return s + "pu := gg*aa:\npw := gg*bb:\n";
 }
 inline std::string singular_eight_setup() {
-  std::string s = std::string(singular_eight) + "poly gg, aa, bb, hh; int k;\nfor (k = 1; k <= {n}; k++) {";
+  std::string s =
+      std::string(singular_eight) + "poly gg, aa, bb, hh; int k;\nfor (k = 1; k <= {n}; k++) {";
   const char* names[3] = {"gg", "aa", "bb"};
-  for (int i = 0; i < 3; ++i) s += std::string(" ") + names[i] + " = " + names[i] + " + " + eight_term(false, 1000 * i) + ";";
+  for (int i = 0; i < 3; ++i)
+    s += std::string(" ") + names[i] + " = " + names[i] + " + " + eight_term(false, 1000 * i) + ";";
   return s + " }\npoly pu = gg*aa; poly pw = gg*bb;\n";
 }
 inline const std::string tavrin_eight_text = tavrin_eight_setup();
@@ -581,8 +743,10 @@ inline const Operation gcd8{
     .tavrin_setup = tavrin_eight_text.c_str(),
     .singular_setup = singular_eight_text.c_str(),
     .singular = "hh = gcd(pu, pw)",
-    .singular_post = "int kk = size(hh); ring Rp = 2147483629,(x,y,z,t,e,f,g,h),dp; poly gm = imap(R, hh);\n"
-                     "bigint vv = bigint(int(leadcoef(subst(gm, x, 2, y, 3, z, 5, t, 7, e, 11, f, 13, g, 17, h, 19))));"};
+    .singular_post =
+        "int kk = size(hh); ring Rp = 2147483629,(x,y,z,t,e,f,g,h),dp; poly gm = imap(R, hh);\n"
+        "bigint vv = bigint(int(leadcoef(subst(gm, x, 2, y, 3, z, 5, t, 7, e, 11, f, 13, g, 17, h, "
+        "19))));"};
 // Products in the tower Z/32003[t, s]/(t^n + t + 3, s^n + t s + 1): two
 // elements with every exponent below the relations' degrees, the product
 // reduced by both relations (Singular reduces by their standard basis).
@@ -592,15 +756,22 @@ inline const Operation tower{
     .gp = "",
     .checks = {{'n', "kk"}, {'v', "vv"}},
     .tavrin_post = "kk := Terms(c): vv := c#(0, 3, 5):",
-    // the coefficients are found over the integers, the relations set before the change to the prime
-    .tavrin_setup = "&(J > s):\n&(J > t):\na := 0: b := 0:\n"
-                    "for i = 0 to {n-1} do for j = 0 to {n-1} do a := a + ((7*i + 3*j*j + 1) | 97)*t^i*s^j; "
-                    "b := b + ((5*i*i + j + 2) | 89)*t^i*s^j od od:\n&(P = t^{n} + t + 3):\n&(P = s^{n} + t*s + 1):\n",
-    .singular_setup = "ring R = 32003,(s,t),dp;\nideal G = std(ideal(t^{n} + t + 3, s^{n} + t*s + 1));\n"
-                      "poly a, b, c; int i, j;\nfor (i = 0; i <= {n-1}; i++) { for (j = 0; j <= {n-1}; j++) { "
-                      "a = a + ((7*i + 3*j*j + 1) mod 97)*t^i*s^j; b = b + ((5*i*i + j + 2) mod 89)*t^i*s^j; } }\n",
+    // the coefficients are found over the integers, the relations set before the change to the
+    // prime
+    .tavrin_setup =
+        "&(J > s):\n&(J > t):\na := 0: b := 0:\n"
+        "for i = 0 to {n-1} do for j = 0 to {n-1} do a := a + ((7*i + 3*j*j + 1) | 97)*t^i*s^j; "
+        "b := b + ((5*i*i + j + 2) | 89)*t^i*s^j od od:\n&(P = t^{n} + t + 3):\n&(P = s^{n} + t*s "
+        "+ 1):\n",
+    .singular_setup =
+        "ring R = 32003,(s,t),dp;\nideal G = std(ideal(t^{n} + t + 3, s^{n} + t*s + 1));\n"
+        "poly a, b, c; int i, j;\nfor (i = 0; i <= {n-1}; i++) { for (j = 0; j <= {n-1}; j++) { "
+        "a = a + ((7*i + 3*j*j + 1) mod 97)*t^i*s^j; b = b + ((5*i*i + j + 2) mod 89)*t^i*s^j; } "
+        "}\n",
     .singular = "c = reduce(a*b, G)",
-    .singular_post = "int kk = size(c); int vv = int(leadcoef(subst(c, s, 3, t, 5))); if (vv < 0) { vv = vv + 32003; }"};
+    .singular_post =
+        "int kk = size(c); int vv = int(leadcoef(subst(c, s, 3, t, 5))); if (vv < 0) { vv = vv + "
+        "32003; }"};
 
 }  // namespace ops
 
@@ -614,7 +785,8 @@ inline std::vector<Row> sweep_rows() {
   // Div, Pdiv and Sqfree take polynomials without denominators
   const std::vector<Ring> integral{z, p7, p32003, pword, gf256, gf65536};
   std::vector<Row> rows;
-  auto in = [&](const Operation& op, const std::vector<Ring>& rings, std::int64_t first, std::int64_t last) {
+  auto in = [&](const Operation& op, const std::vector<Ring>& rings, std::int64_t first,
+                std::int64_t last) {
     for (Ring r : rings) rows.push_back({&op, r, first, last});
   };
   // integers stop at 32,767 limbs of 28 bits (275,000 digits): results of

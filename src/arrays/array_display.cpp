@@ -34,8 +34,7 @@ struct block_source {
 
   quoly at(std::int32_t i, std::int32_t j) const {
     if (q != nullptr && q->spar != nullptr)
-      return spar_retrieve(q->spar, location % total_rows + i + 1,
-                           location / total_rows + j + 1);
+      return spar_retrieve(q->spar, location % total_rows + i + 1, location / total_rows + j + 1);
     const std::int64_t cell = std::int64_t{location} + i + std::int64_t{total_rows} * j;
     if (from_store) return *arp_cell(static_cast<std::int32_t>(cell));
     return stash->stash[cell];

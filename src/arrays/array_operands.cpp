@@ -92,10 +92,9 @@ void subarray(textptr inf, arrptr q, std::int32_t* start, std::int32_t* rows, st
   *start = block_start(q, b);
 }
 
-void left_side(textptr inf, arrptr* q, std::int32_t* rows, std::int32_t* cols,
-               std::int32_t* start, std::int32_t* total_rows, std::int32_t* firstrow,
-               std::int32_t* firstcol, std::int32_t* target_rows, tokentipe* oldtok,
-               nameptr* flag, bool systok) {
+void left_side(textptr inf, arrptr* q, std::int32_t* rows, std::int32_t* cols, std::int32_t* start,
+               std::int32_t* total_rows, std::int32_t* firstrow, std::int32_t* firstcol,
+               std::int32_t* target_rows, tokentipe* oldtok, nameptr* flag, bool systok) {
   // The cells of a word or floating ring have no limbs to read as big integers.
   if (ring_values_lack_limbs) abandon(not_in_this_arithmetic_error, &token);
   *start = -1;
@@ -129,8 +128,10 @@ void left_side(textptr inf, arrptr* q, std::int32_t* rows, std::int32_t* cols,
     *q = arrstash[m];
     *rows = (*q)->rows;
   } else {
-    if (token.name[0] < 'a' || token.name[0] > 'z') abandon(array_name_must_begin_lower_case_error, &token);
-    if (number_polys > 0 && its_a_polyname(token.name)) abandon(name_adjoined_variable_not_allowed_error, &token);
+    if (token.name[0] < 'a' || token.name[0] > 'z')
+      abandon(array_name_must_begin_lower_case_error, &token);
+    if (number_polys > 0 && its_a_polyname(token.name))
+      abandon(name_adjoined_variable_not_allowed_error, &token);
     fastestlookup(&token, q);  // caches the bucket in the token
     *oldtok = token;
     *rows = *q == nullptr ? 0 : (*q)->rows;
@@ -201,8 +202,8 @@ namespace {
 
 // "?[name]:char": the typed text after "'" becomes a new 1-row array of its
 // character codes.
-void load_char_string(textptr inf, const tokentipe* x, nameptr* flag, quolyptr n,
-                      tokentipe* stash, char* saveleft) {
+void load_char_string(textptr inf, const tokentipe* x, nameptr* flag, quolyptr n, tokentipe* stash,
+                      char* saveleft) {
   scan(inf, flag);
   *stash = token;
   saveleft[0] = leftover[0];
@@ -271,7 +272,8 @@ void whole_arrinsert(textptr inf, const tokentipe* x, nameptr* flag, quolyptr n,
   }
   if (!is_tok("]")) abandon(close_bracket_expected_24_error, &token);
   scan(inf, flag);
-  if (!is_tok(end_marker_name) && !is_tok(";") && !is_tok(":")) abandon(bad_end_query_statement_error, &token);
+  if (!is_tok(end_marker_name) && !is_tok(";") && !is_tok(":"))
+    abandon(bad_end_query_statement_error, &token);
   if (is_tok(":")) {
     scan(inf, flag);
     if (!is_tok("char")) abandon(char_expected_after_colon_error, &token);

@@ -21,10 +21,9 @@ namespace tavrin {
 // subscripts; target_rows the block's rows (0 for a whole array); *oldtok
 // the naming token. systok allows "<". Errors 24, 42, 55-59, 83, 125, 175,
 // 176, 217-221.
-void left_side(textptr inf, arrptr* q, std::int32_t* rows, std::int32_t* cols,
-               std::int32_t* start, std::int32_t* total_rows, std::int32_t* firstrow,
-               std::int32_t* firstcol, std::int32_t* target_rows, tokentipe* oldtok,
-               nameptr* flag, bool systok);
+void left_side(textptr inf, arrptr* q, std::int32_t* rows, std::int32_t* cols, std::int32_t* start,
+               std::int32_t* total_rows, std::int32_t* firstrow, std::int32_t* firstcol,
+               std::int32_t* target_rows, tokentipe* oldtok, nameptr* flag, bool systok);
 
 // The ranges of the existing array q, its "[" current, through their "]":
 // *rows the block's rows, *cols its columns, *total_rows q's rows, *start

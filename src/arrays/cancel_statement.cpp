@@ -57,8 +57,7 @@ bool typed_at_top(const single_rubout_EnvRec& env) {
   return levelcount == 1 && *env.flag == nullptr;
 }
 
-[[noreturn]] void abort_cancel(single_rubout_EnvRec& env, std::int32_t code,
-                               const tokentipe* bad) {
+[[noreturn]] void abort_cancel(single_rubout_EnvRec& env, std::int32_t code, const tokentipe* bad) {
   env.give_name_back();
   error(code, bad);
   std::printf(" Cancel aborted.\n");

@@ -31,9 +31,9 @@ namespace tavrin {
 
 namespace {
 
-using nodes::OwnedPoly;
 using nodes::is_bare_leaf;
 using nodes::new_term;
+using nodes::OwnedPoly;
 
 using namespace tokens;
 
@@ -67,7 +67,8 @@ void read_change(textptr inf, nameptr* flag, bool target_empty, std::int16_t lev
     if (v < 0 && !laurent) abandon(negative_exponent_outside_laurent_mode_166_error, &token);
     // An exponent for a level that has no variable would make a term no
     // display or arithmetic can place.
-    if (level + static_cast<std::int32_t>(ch->exps.size()) >= number_polys) abandon(more_listed_values_than_variables_error, &token);
+    if (level + static_cast<std::int32_t>(ch->exps.size()) >= number_polys)
+      abandon(more_listed_values_than_variables_error, &token);
     ch->exps.push_back(v);
   }
   expect(")", close_paren_expected_error);
@@ -78,7 +79,8 @@ void read_change(textptr inf, nameptr* flag, bool target_empty, std::int16_t lev
   scan(inf, flag);
   ValueCell v;
   old_expre(inf, &v.q, flag);
-  if (!v.q->numb && v.q->denom != nullptr) abandon(value_has_denominator_variable_above_level_error, &token);
+  if (!v.q->numb && v.q->denom != nullptr)
+    abandon(value_has_denominator_variable_above_level_error, &token);
   const std::size_t given = static_cast<std::size_t>(level) + ch->exps.size();
   const std::size_t levels = given == 0 ? (target_empty ? 0 : 1) : given;
   if (v.q->numb) {
@@ -87,7 +89,8 @@ void read_change(textptr inf, nameptr* flag, bool target_empty, std::int16_t lev
   }
   poly w = v.q->numer;
   for (std::size_t j = 0; j < levels && !w->numb; ++j) {
-    if (w->exp != 0 || w->next != nullptr) abandon(value_has_denominator_variable_above_level_error, &token);
+    if (w->exp != 0 || w->next != nullptr)
+      abandon(value_has_denominator_variable_above_level_error, &token);
     w = w->pcoef;
   }
   poly_assign(w, ch->value.cell());
@@ -138,8 +141,8 @@ poly edit(poly p, std::size_t i, const coefficient_change& ch) {
   if (terms.empty()) return constant_leaf(0);
   poly head = nullptr;
   for (std::size_t k = terms.size(); k-- > 0;) {
-    poly node = terms[k].e == 0 && is_bare_leaf(terms[k].c) ? terms[k].c
-                                                           : new_term(terms[k].e, terms[k].c);
+    poly node =
+        terms[k].e == 0 && is_bare_leaf(terms[k].c) ? terms[k].c : new_term(terms[k].e, terms[k].c);
     terms[k].c = nullptr;
     node->next = head;
     head = node;
@@ -252,8 +255,7 @@ void change_coef(textptr inf, quolyptr n, nameptr* flag) {
     scan(inf, flag);
     if (cell == nullptr || *cell == nullptr) abandon(numer_denom_empty_cell_error, &token);
     if ((*cell)->numb) abandon(numer_denom_number_error, &token);
-  } else if (cell != nullptr && *cell != nullptr && !(*cell)->numb &&
-             (*cell)->denom != nullptr) {
+  } else if (cell != nullptr && *cell != nullptr && !(*cell)->numb && (*cell)->denom != nullptr) {
     abandon(value_has_denominator_choose_numer_denom_error, &name);
   }
 
@@ -263,7 +265,8 @@ void change_coef(textptr inf, quolyptr n, nameptr* flag) {
   auto find_again = [&] {
     if (target.removals == places_removed || !target.described()) return;
     cell = current_place(&target, false);
-    if (is_array && cell == nullptr && target.row_head == nullptr) abandon(no_such_array_error, &name);
+    if (is_array && cell == nullptr && target.row_head == nullptr)
+      abandon(no_such_array_error, &name);
     if (is_array && target.array->spar != nullptr) {
       row = target.row_head;
       col = target.col;

@@ -29,10 +29,11 @@ std::int32_t exact_coordinate(textptr inf, nameptr* flag, bool creating) {
   const imptr x = v.q->ncoef;
   const std::int32_t k = convert_to_int(x);
   if (k == no_int_value) {
-    const bool negative = flotemode ? x->flote < 0
+    const bool negative = flotemode  ? x->flote < 0
                           : lintmode ? x->lint < 0
                                      : x->head != nullptr && x->head->value < 0;
-    abandon(creating && negative ? integer_out_range_error : subscript_dimension_out_range_error, &token);
+    abandon(creating && negative ? integer_out_range_error : subscript_dimension_out_range_error,
+            &token);
   }
   if (k < 0 && creating) abandon(integer_out_range_error, &token);
   return k;
@@ -63,7 +64,8 @@ void evalcoords(textptr inf, std::int32_t* r, std::int32_t* c, nameptr* flag, ch
       }
     }
   }
-  if (token.name[0] != ending && !is_tok("]")) abandon(close_bracket_expected_after_subscripts_error, &token);
+  if (token.name[0] != ending && !is_tok("]"))
+    abandon(close_bracket_expected_after_subscripts_error, &token);
 }
 
 namespace {
@@ -149,8 +151,10 @@ void create_array(textptr inf, quolyptr n, nameptr* flag) {
   for (;;) {
     scanner(inf, &token, flag);
     const tokentipe name = token;
-    if (name.name[0] < 'a' || name.name[0] > 'z') abandon(array_name_expected_lower_case_letter_error, &token);
-    if (number_polys > 0 && its_a_polyname(name.name)) abandon(name_adjoined_variable_not_allowed_error, &token);
+    if (name.name[0] < 'a' || name.name[0] > 'z')
+      abandon(array_name_expected_lower_case_letter_error, &token);
+    if (number_polys > 0 && its_a_polyname(name.name))
+      abandon(name_adjoined_variable_not_allowed_error, &token);
     scanner(inf, &token, flag);
     if (!is_tok("[")) abandon(open_bracket_expected_178_error, &token);
     scanner(inf, &token, flag);

@@ -36,8 +36,7 @@ std::int32_t float_coordinate(textptr inf, nameptr* flag);
 // The floating twin of evalcoords with ending "]" and separator ",": *c the
 // origin unless a second coordinate follows. No "]" is error 61 (the
 // evaluation goes on when the report returns). "]" stays current.
-void float_coords(textptr inf, std::int32_t* r, std::int32_t* c, nameptr* flag,
-                  bool* c_is_there);
+void float_coords(textptr inf, std::int32_t* r, std::int32_t* c, nameptr* flag, bool* c_is_there);
 
 // The subscripts "[" r ["," c] "]" of an element, "[" current: by the
 // floating rule in a floating body (integerflag), else exactly (evalcoords);

@@ -26,8 +26,7 @@ void int_determ(quolyptr n, arrptr q, workptr beta, std::int32_t rows, quolyptr 
 // decide at once, skipping the pre-tests. fast_yes: a conclusive image test
 // may stand for a yes. A zero *m divides. Single-word arithmetic outside a
 // prime field (and outside floating mode): error 281.
-void trial_divide(quolyptr n, quolyptr m, bool wantquot, bool fast_yes, bool SDivide,
-                  bool* use_n);
+void trial_divide(quolyptr n, quolyptr m, bool wantquot, bool fast_yes, bool SDivide, bool* use_n);
 // The rows terms of *p written into the rows x 2 array at cell start
 // (coefficients, then exponents); rows 0 writes 1 and 0. *p consumed.
 void poly_to_array(std::int32_t rows, std::int32_t start, poly* p);

@@ -29,8 +29,8 @@ namespace tavrin {
 
 namespace {
 
-using tokens::is_tok;
 using tokens::expect;
+using tokens::is_tok;
 void scan(builtin_func1_EnvRec* env) { scanner(env->inf, &token, env->flag); }
 
 // "Div", "Pdiv" and "SDivide": divisibility by the exact trial division.
@@ -54,7 +54,8 @@ void divides(builtin_func1_EnvRec* env, std::int32_t index) {
     read_sum(env, &m.q);
   }
   auto has_denominator = [](quoly v) { return !v->numb && v->denom != nullptr; };
-  if (has_denominator(d.q) || has_denominator(m.q)) abandon(division_test_value_denominator_error, &token);
+  if (has_denominator(d.q) || has_denominator(m.q))
+    abandon(division_test_value_denominator_error, &token);
   if (quoly_iszero(d.q)) {
     error(division_by_zero_error, &token);
     quoly_set(1, &d.q);
@@ -195,7 +196,8 @@ void splice_builtin(builtin_func1_EnvRec* env) {
   if (k <= 0) abandon(count_must_positive_error, &token);
   expect(")", close_paren_expected_error);
   scan(env);
-  if (with_denominator(*a) || with_denominator(*b)) abandon(rational_function_not_allowed_error, &token);
+  if (with_denominator(*a) || with_denominator(*b))
+    abandon(rational_function_not_allowed_error, &token);
   if (*b == nullptr) quoly_set(0, b);
   {
     TakenOut av(a);

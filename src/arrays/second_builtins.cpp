@@ -39,8 +39,8 @@ namespace {
 
 using Env = builtin_func1_EnvRec;
 
-using tokens::is_tok;
 using tokens::expect;
+using tokens::is_tok;
 void scan(Env* env) { scanner(env->inf, &token, env->flag); }
 
 bool has_denominator(quoly v) { return !v->numb && v->denom != nullptr; }
@@ -84,8 +84,8 @@ named_array read_named_array(Env* env) {
   expect("[", open_bracket_expected_178_error);
   named_array a;
   std::int32_t rows = 0, cols = 0, total_rows = 0, firstrow = 0, firstcol = 0, target_rows = 0;
-  left_side(env->inf, &a.q, &rows, &cols, &a.start, &total_rows, &firstrow, &firstcol,
-            &target_rows, &a.name, env->flag, false);
+  left_side(env->inf, &a.q, &rows, &cols, &a.start, &total_rows, &firstrow, &firstcol, &target_rows,
+            &a.name, env->flag, false);
   if (std::strcmp(a.name.name, "%") == 0) abandon(store_arrays_percent_not_allowed_error, &a.name);
   return a;
 }
@@ -108,7 +108,8 @@ void minimal_polynomial(Env* env) {
   }
   if (!bound.q->numb) abandon(method_must_0_1_2_3_error, &token);
   slow = integer_of(bound.q->ncoef);
-  if (!lintmode && !flotemode && bound.q->ncoef->size > 1) abandon(method_must_0_1_2_3_error, &token);
+  if (!lintmode && !flotemode && bound.q->ncoef->size > 1)
+    abandon(method_must_0_1_2_3_error, &token);
   if (slow < 0 || slow > 3) abandon(method_must_0_1_2_3_error, &token);
   free_quoly(&bound.q);
   if (is_tok(",")) {
@@ -177,9 +178,10 @@ void exchange(Env* env, std::int32_t index) {
   } else if (sparse) {
     abandon(sub_array_sparse_array_not_allowed_error, &env->errorname);
   }
-  if (index == bi::Swaprow && env->target_rows != env->total_rows) abandon(row_exchange_needs_all_rows_array_error, &env->errorname);
-  if (index == bi::Swapcol && array_entries(env->q) !=
-                         static_cast<std::int64_t>(env->total_rows) * env->cols)
+  if (index == bi::Swaprow && env->target_rows != env->total_rows)
+    abandon(row_exchange_needs_all_rows_array_error, &env->errorname);
+  if (index == bi::Swapcol &&
+      array_entries(env->q) != static_cast<std::int64_t>(env->total_rows) * env->cols)
     abandon(column_exchange_needs_all_columns_array_error, &env->errorname);
   expect(",", comma_expected_error);
   std::int32_t i = 0, j = 0;
@@ -202,7 +204,8 @@ void exchange(Env* env, std::int32_t index) {
   const std::int64_t ii = static_cast<std::int64_t>(i) - addresser + base;
   const std::int64_t jj = static_cast<std::int64_t>(j) - addresser + base;
   const std::int64_t limit = base + (index == bi::Swaprow ? env->total_rows : env->cols);
-  if (ii < base || jj < base || ii >= limit || jj >= limit) abandon(row_column_index_out_range_179_error, &token);
+  if (ii < base || jj < base || ii >= limit || jj >= limit)
+    abandon(row_column_index_out_range_179_error, &token);
   const std::int32_t lo = static_cast<std::int32_t>(ii < jj ? ii : jj);
   const std::int32_t hi = static_cast<std::int32_t>(ii < jj ? jj : ii);
   if (lo != hi) {

@@ -104,8 +104,10 @@ bool sparse_val_iszero(quoly v) {
 
 void check_sparse_rows(std::int64_t r) {
   if (totalavailablememory == 0 || r <= 0) return;
-  const std::uint64_t frames = (static_cast<std::uint64_t>(r) + sparse_frame_rows - 1) / sparse_frame_rows;
-  if (frames * sizeof(rowarray) > totalavailablememory) abandon(sparse_matrix_too_large_operation_error, &token);
+  const std::uint64_t frames =
+      (static_cast<std::uint64_t>(r) + sparse_frame_rows - 1) / sparse_frame_rows;
+  if (frames * sizeof(rowarray) > totalavailablememory)
+    abandon(sparse_matrix_too_large_operation_error, &token);
 }
 
 namespace {
@@ -117,7 +119,8 @@ std::uint64_t number_bytes(const number* n) {
 
 std::uint64_t poly_bytes(poly p) {
   std::uint64_t b = 0;
-  for (; p != nullptr; p = p->next) b += sizeof(polynode) + (p->numb ? number_bytes(p->ncoef) : poly_bytes(p->pcoef));
+  for (; p != nullptr; p = p->next)
+    b += sizeof(polynode) + (p->numb ? number_bytes(p->ncoef) : poly_bytes(p->pcoef));
   return b;
 }
 
@@ -142,7 +145,8 @@ void check_sparse_entries(std::int64_t count, std::uint64_t bytes) {
 }
 
 void check_sparse_bytes(std::uint64_t bytes) {
-  if (totalavailablememory != 0 && bytes > totalavailablememory) abandon(sparse_matrix_too_large_operation_error, &token);
+  if (totalavailablememory != 0 && bytes > totalavailablememory)
+    abandon(sparse_matrix_too_large_operation_error, &token);
 }
 
 void sparse_init(sparseptr* spar, std::int32_t r) {

@@ -48,7 +48,8 @@ struct place {
 place read_place(textptr inf, nameptr* flag, quolyptr scratch) {
   place p;
   fact(inf, &p.cell, scratch, &p.row, &p.col, flag, true);
-  if (p.cell == scratch || (p.cell == nullptr && p.row == nullptr)) abandon(variable_array_element_expected_error, &token);
+  if (p.cell == scratch || (p.cell == nullptr && p.row == nullptr))
+    abandon(variable_array_element_expected_error, &token);
   return p;
 }
 

@@ -36,8 +36,7 @@ bool linked(nameptr* flag) { return *flag != nullptr && (*flag)->compiled; }
 
 // The subscripts of an array parameter's element, "[" passed: read by the
 // floating rule in every mode, then "]" (error 61) is passed.
-void parameter_subscripts(textptr inf, nameptr* flag, std::int32_t* r, std::int32_t* c,
-                          bool* two) {
+void parameter_subscripts(textptr inf, nameptr* flag, std::int32_t* r, std::int32_t* c, bool* two) {
   *r = float_coordinate(inf, flag);
   *c = addresser;
   *two = false;
@@ -72,7 +71,8 @@ quolyptr parameter_element(const quolyptr binding, std::int32_t r, std::int32_t 
   const std::int64_t stop = a->stop;
   std::int64_t i = static_cast<std::int64_t>(r) - addresser + start;
   if (two) i += (static_cast<std::int64_t>(c) - addresser) * rows;
-  if (i < start || i > stop || (two && r - addresser >= rows)) abandon(subscript_dimension_out_range_error, x);
+  if (i < start || i > stop || (two && r - addresser >= rows))
+    abandon(subscript_dimension_out_range_error, x);
   return arp_cell(static_cast<std::int32_t>(i));
 }
 
@@ -99,8 +99,7 @@ void new_get_quoly_ptr(quolyptr* qp, textptr inf, nameptr* flag, bool* spars) {
         *qp = parameter_element(node->qp, r, c, both, &name);
         return;
       }
-      default:
-        break;
+      default: break;
     }
   }
   const tokentipe name = token;
@@ -154,10 +153,12 @@ void set_quotient(quoly m, textptr inf, nameptr* flag, std::int32_t errno_, char
   } else {
     scan(inf, flag);
   }
-  if (number_polys > 0 && its_a_polyname(name.name)) abandon(name_adjoined_variable_not_allowed_error, &name);
+  if (number_polys > 0 && its_a_polyname(name.name))
+    abandon(name_adjoined_variable_not_allowed_error, &name);
   // The system array as an element target is refused as such.
   if (is_name(&name, "<") && is_tok("[")) abandon(system_array_not_allowed_error, &name);
-  if (name.name[0] < 'a' || name.name[0] > 'z') abandon(target_must_begin_lower_case_letter_error, &name);
+  if (name.name[0] < 'a' || name.name[0] > 'z')
+    abandon(target_must_begin_lower_case_letter_error, &name);
   if (token.name[0] == end_char) {
     if (bound == nullptr) {
       varptr v = nullptr;

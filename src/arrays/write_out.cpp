@@ -137,27 +137,31 @@ void array_item(textptr inf, nameptr* flag, bool ok, bool do_extras, const targe
   arrptr q = nullptr;
   fasterlookup(&x, &q, inf, flag);
   const bool system = q == syst;
-  if (system && (syst == nullptr || syst->rows < 1 || syst->stop < 0)) abandon(system_array_empty_error, &token);
+  if (system && (syst == nullptr || syst->rows < 1 || syst->stop < 0))
+    abandon(system_array_empty_error, &token);
   if (q == nullptr) abandon(no_such_array_error, &x);
   const std::int32_t rows = q->rows;
-  const std::int32_t cols = system
-      ? static_cast<std::int32_t>((std::int64_t{syst->stop} + 1) / syst->rows)
-      : array_cols(q);
+  const std::int32_t cols =
+      system ? static_cast<std::int32_t>((std::int64_t{syst->stop} + 1) / syst->rows)
+             : array_cols(q);
   std::int32_t r0 = 0, r1 = rows - 1, c0 = 0, c1 = cols - 1;
   scanner(inf, &token, flag);
   if (is_tok("[")) {
     scanner(inf, &token, flag);
-    read_range(inf, flag, ',', rows, &r0, &r1, row_range_outside_array_error, row_range_reversed_error);
+    read_range(inf, flag, ',', rows, &r0, &r1, row_range_outside_array_error,
+               row_range_reversed_error);
     if (!is_tok(",")) abandon(close_bracket_expected_after_subscripts_error, &token);
     scanner(inf, &token, flag);
-    read_range(inf, flag, ']', cols, &c0, &c1, column_range_outside_array_error, column_range_reversed_error);
+    read_range(inf, flag, ']', cols, &c0, &c1, column_range_outside_array_error,
+               column_range_reversed_error);
     scanner(inf, &token, flag);
   }
   if (!is_tok("]")) abandon(close_bracket_expected_24_error, &token);
   scanner(inf, &token, flag);
   item_format f;
   if (ok) f = read_format(inf, flag);
-  if (!is_tok("]") && !statement_end() && !is_tok(",") && !is_tok(")")) abandon(close_bracket_expected_24_error, &token);
+  if (!is_tok("]") && !statement_end() && !is_tok(",") && !is_tok(")"))
+    abandon(close_bracket_expected_24_error, &token);
   const std::int32_t location = q->spar != nullptr ? r0 + c0 * rows : q->start + r0 + c0 * rows;
   const ArrayDisplayFlags how{.outf_is_tty = t.outflag,
                               .charprint = f.charprint,

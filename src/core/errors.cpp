@@ -132,13 +132,21 @@ void warning(std::int32_t x, const tokentipe* bad) {
       a_cntcount = 200001;
       d_cntcount = 200001;
       break;
-    case unusable_det_factor_warning: std::printf(" Specified factor for Det is unusable. Will ignore it.\n"); break;
-    case unreasonable_degree_warning: std::printf(" Specified degree is unreasonable. Will ignore it.\n"); break;
-    case power_outside_integers_warning: std::printf(" Power is of use only over ground rings Z or Z/p.\n"); break;
+    case unusable_det_factor_warning:
+      std::printf(" Specified factor for Det is unusable. Will ignore it.\n");
+      break;
+    case unreasonable_degree_warning:
+      std::printf(" Specified degree is unreasonable. Will ignore it.\n");
+      break;
+    case power_outside_integers_warning:
+      std::printf(" Power is of use only over ground rings Z or Z/p.\n");
+      break;
     case even_power_warning:
       std::printf(" With even power, |power| must be 2^k, and modulus mod 4 must equal 3.\n");
       break;
-    case odd_power_warning: std::printf(" With odd power, gcd(|power|, modulus-1) must be 1.\n"); break;
+    case odd_power_warning:
+      std::printf(" With odd power, gcd(|power|, modulus-1) must be 1.\n");
+      break;
     case undefined_variable_error:
       std::printf(" *** Undefined variable: %s.  will use 0\n", shown_name(bad));
       break;
@@ -234,8 +242,9 @@ void tavrinerror(const char* mess) {
 }
 
 void rebuild_data_files_hint() {
-  std::printf("    Rebuild the data files: run \"make\" in Tavrin's source directory; the build\n"
-              "    writes them into BACKWARD/ beside the executable.\n");
+  std::printf(
+      "    Rebuild the data files: run \"make\" in Tavrin's source directory; the build\n"
+      "    writes them into BACKWARD/ beside the executable.\n");
 }
 
 const char* data_fault_text(data_fault why) {

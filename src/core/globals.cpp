@@ -55,7 +55,8 @@ std::int32_t gcdmass = 0;
 std::int32_t globalpoly = 0;
 std::int16_t base_2_list[4] = {0, 3, 1, 2};
 std::int16_t base_3_list[7] = {0, 4, 1, 3, 8, 5, 2};
-std::int16_t base_7_list[21] = {0, 8, 1, 7, 16, 9, 2, 14, 3, 10, 22, 23, 17, 24, 32, 40, 31, 39, 48, 41, 26};
+std::int16_t base_7_list[21] = {0,  8,  1,  7,  16, 9,  2,  14, 3,  10, 22,
+                                23, 17, 24, 32, 40, 31, 39, 48, 41, 26};
 std::int32_t g_cutoff = 10;
 std::int32_t c_cntcount = 0, a_cntcount = 0, d_cntcount = 0, g_cntcount = 0, c_cntdepth = 0;
 std::int32_t a_cntdepth = 0, d_cntdepth = 0;

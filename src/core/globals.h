@@ -18,50 +18,50 @@
 namespace tavrin {
 
 // ---- Ground ring -----------------------------------------------------------
-extern bool flotemode;          // floating-point mode: values in `flote`
-extern bool lintmode;           // word mode: values in `lint` (on with modularmode)
-extern bool modularmode;        // `lint` holds a residue 0 <= lint < modulus
-extern bool finf;               // characteristic-2 field (modulus 256 or 65536)
-extern bool f256;               // the field of 256 elements (finf, modulus 256)
-extern bool f2t16;              // the field of 65536 elements (finf, modulus 65536)
+extern bool flotemode;    // floating-point mode: values in `flote`
+extern bool lintmode;     // word mode: values in `lint` (on with modularmode)
+extern bool modularmode;  // `lint` holds a residue 0 <= lint < modulus
+extern bool finf;         // characteristic-2 field (modulus 256 or 65536)
+extern bool f256;         // the field of 256 elements (finf, modulus 256)
+extern bool f2t16;        // the field of 65536 elements (finf, modulus 65536)
 // The word modulus and its companions change together, only through
 // set_word_modulus and ModulusGuard (mode_guard.h).
-extern std::int32_t modulus;    // the modulus; -1 in rational arithmetic
-extern double rmodulus;         // the modulus as a floating value
-extern bool smallmodulus;       // modulus < 65535 or a field of characteristic 2: 32-bit products
-extern std::int32_t half_modulus;  // modulus div 2, bound of symmetric residues
-extern std::int32_t two28_mod;  // 2^28 mod modulus
-extern bool mod_is_prime;       // every non-zero residue is invertible
+extern std::int32_t modulus;  // the modulus; -1 in rational arithmetic
+extern double rmodulus;       // the modulus as a floating value
+extern bool smallmodulus;     // modulus < 65535 or a field of characteristic 2: 32-bit products
+extern std::int32_t half_modulus;    // modulus div 2, bound of symmetric residues
+extern std::int32_t two28_mod;       // 2^28 mod modulus
+extern bool mod_is_prime;            // every non-zero residue is invertible
 extern std::int16_t mod_is_changed;  // open check_modular brackets
-extern bool laurent;            // negative exponents are allowed
+extern bool laurent;                 // negative exponents are allowed
 
 // Adjoined variables, top variable (depth 1) first; nil when none.
 extern polypt polynames;
-extern polypt pseudo_polynames;  // polynames when relations are in force, else nil
+extern polypt pseudo_polynames;            // polynames when relations are in force, else nil
 inline constexpr polypt nilpol = nullptr;  // passed where no level applies
 extern std::int32_t number_polys;
 constexpr int max_polys = 150;
 extern char polyvar[max_polys][11];  // names of the variables, ascending byte order
-extern std::int16_t field_depth;    // first depth of the bottom field levels; 0: none
-extern bool modout_above_field;     // a level above the field has a relation
+extern std::int16_t field_depth;     // first depth of the bottom field levels; 0: none
+extern bool modout_above_field;      // a level above the field has a relation
 
 // ---- Settings (the tuning thresholds are in thresholds.h) -------------------
-extern bool pos_mod;                  // remainders are made non-negative
+extern bool pos_mod;  // remainders are made non-negative
 extern bool try_rat;
-extern bool alt_form_display;         // residues shown in the symmetric range
+extern bool alt_form_display;  // residues shown in the symmetric range
 extern bool verbose;
 extern bool windy;
-extern std::int32_t warn_cnt;         // warnings printed in the current command
-extern bool command_int;              // a user interrupt is honoured now
-extern bool danger_ok;                // interrupts may act inside delicate sections
+extern std::int32_t warn_cnt;  // warnings printed in the current command
+extern bool command_int;       // a user interrupt is honoured now
+extern bool danger_ok;         // interrupts may act inside delicate sections
 extern std::int32_t alg_c_count;
 extern std::int32_t original_depth;
-extern std::int32_t depthnum;         // 2
-extern std::int32_t massnum;          // 3
+extern std::int32_t depthnum;  // 2
+extern std::int32_t massnum;   // 3
 extern std::int32_t deglist[151];
-extern bool extra_line;               // an extra line end around output
-extern std::int16_t dispcutoff;       // display width, 76
-extern std::FILE* Output;             // the display stream; standard output at start
+extern bool extra_line;          // an extra line end around output
+extern std::int16_t dispcutoff;  // display width, 76
+extern std::FILE* Output;        // the display stream; standard output at start
 
 // ---- Settings and state of the GCD and rational-function work ---------------
 // Start values as the start-up sets them; the "&" commands, the set-up of
@@ -94,7 +94,7 @@ extern std::int32_t g_cntcount;  // general contents taken in the current GCD pr
 extern std::int32_t c_cntdepth;  // level at which the first content of the command started
 extern std::int32_t a_cntdepth;  // the same for the auxiliary content
 extern std::int32_t d_cntdepth;  // the same for the dual content
-extern bool integerflag;       // a real floating-point evaluation is under way
+extern bool integerflag;         // a real floating-point evaluation is under way
 // A floating statement of a "Float" body is being run (set by the statement
 // runner for each statement while integerflag is on, cleared for the exact
 // statements of the body): the determinants, inverses, products and sums it
@@ -103,19 +103,19 @@ extern bool float_statement;
 extern std::int32_t dummy, ddummy;  // scratch line lengths of the display routines
 
 // ---- Command levels and the progress trace ----------------------------------
-extern bool errorpush;            // "&e": errors open nested levels
-extern std::int32_t levelcount;   // 1 at the top level, at most 9
-extern std::int32_t statcount;    // depth of user-function evaluations
+extern bool errorpush;               // "&e": errors open nested levels
+extern std::int32_t levelcount;      // 1 at the top level, at most 9
+extern std::int32_t statcount;       // depth of user-function evaluations
 extern std::int16_t dumpitt_level;   // nesting depth of progress output
 extern std::int16_t dumpitt_length;  // characters on the current progress line
 extern std::int32_t suppressor;      // product of enclosing progress loop counts
 
 // ---- Tokens ---------------------------------------------------------------
-extern tokentipe token;      // the current token of the scanner
-extern tokentipe blank;      // " "
-extern tokentipe quotsign;   // "/"
-extern tokentipe factsign;   // "!"
-extern tokentipe semicolon;  // ";"
+extern tokentipe token;         // the current token of the scanner
+extern tokentipe blank;         // " "
+extern tokentipe quotsign;      // "/"
+extern tokentipe factsign;      // "!"
+extern tokentipe semicolon;     // ";"
 extern tokentipe multsign;      // "*"
 extern tokentipe comma;         // ","
 extern tokentipe empty;         // the empty text
@@ -131,28 +131,28 @@ extern tokentipe diag_sign;     // "Diag"
 extern tokentipe sys_func_tok;  // "<F"
 
 // ---- Constant numbers and tables --------------------------------------------
-extern number number_1;      // 1: one limb, lint 1, flote 1.0
-extern number number_m1;     // -1
-extern number tens_base;     // 10^8
-extern number num_2_14;      // 2^14
+extern number number_1;        // 1: one limb, lint 1, flote 1.0
+extern number number_m1;       // -1
+extern number tens_base;       // 10^8
+extern number num_2_14;        // 2^14
 extern std::int32_t ones[32];  // ones[k] = 2^k - 1
-extern double two_thirty1;   // 2147483647.0
-extern double random_ext2;   // last raw value of the random generator; 1.0 at start
+extern double two_thirty1;     // 2147483647.0
+extern double random_ext2;     // last raw value of the random generator; 1.0 at start
 
 // ---- Tables read from the data directory at start (data_files.h) ------------
 // Filled once by initialize(); read only afterwards. Tables that count from 1
 // keep slot 0 unused. Their numbers' limbs are never freed.
-extern number two_28[130];           // two_28[j] = (2^28)^(j+1) in base 10^8 ("pow228")
-extern std::int32_t factnum[22];     // the points of the factorial table, ascending
-extern number facts[22];             // facts[i] = factnum[i]!; lint 1 and 10! for i = 0, 1
+extern number two_28[130];        // two_28[j] = (2^28)^(j+1) in base 10^8 ("pow228")
+extern std::int32_t factnum[22];  // the points of the factorial table, ascending
+extern number facts[22];          // facts[i] = factnum[i]!; lint 1 and 10! for i = 0, 1
 constexpr int binom_entries = 1900;
 // binom[off(q) + r] = binomial(3q, r) for q = 1..50, r = 1..floor(3q/2), from 1;
 // entries 1..80 also carry their value in lint and flote.
 extern imptr binom[binom_entries + 1];
 constexpr int prime_count = 604;
-extern imptr prime[prime_count + 1];  // word primes as one-limb numbers, prime[1..604]
-extern number num_prod[599];          // num_prod[j] = prime[6] * ... * prime[6 + j]
-extern std::int32_t invs_prod[598];   // invs_prod[j] = 1 / num_prod[j] mod prime[7 + j]
+extern imptr prime[prime_count + 1];    // word primes as one-limb numbers, prime[1..604]
+extern number num_prod[599];            // num_prod[j] = prime[6] * ... * prime[6 + j]
+extern std::int32_t invs_prod[598];     // invs_prod[j] = 1 / num_prod[j] mod prime[7 + j]
 extern std::int16_t small_prime[1230];  // the primes 2 .. 9973, small_prime[1..1229]
 extern std::int32_t med_prime[2467];    // the primes 17021 .. 42349, med_prime[1..2466]
 extern std::int32_t big_prime[1517];    // the primes 48871 .. 65521, big_prime[1..1516]
@@ -165,8 +165,17 @@ extern std::int16_t global_list[151];   // global_list[i] = small_prime[8 + i]
 // checksums missing, damaged or without it). The tables of an unused file
 // stay empty; whatever would read one calls need_data_file (errors.h)
 // first, or takes a route without it. Set by initialize; none at start.
-enum class data_file : std::uint8_t { pow228, primelist, pprods, bprimes, lrgpmes, f256d, f2t16d,
-                                      qerrs, chdat };
+enum class data_file : std::uint8_t {
+  pow228,
+  primelist,
+  pprods,
+  bprimes,
+  lrgpmes,
+  f256d,
+  f2t16d,
+  qerrs,
+  chdat
+};
 constexpr int data_file_count = 9;
 enum class data_fault : std::uint8_t { none, missing, damaged, unchecked };
 extern data_fault data_file_faults[data_file_count];
@@ -187,6 +196,6 @@ extern std::int32_t size_data_strucs;
 // there is no usable figure); the total budget (totalavailablememory) is four
 // times it.
 extern std::int64_t initial_memory;
-extern std::int64_t virtual_cut;     // initial_memory / 5
+extern std::int64_t virtual_cut;  // initial_memory / 5
 
 }  // namespace tavrin

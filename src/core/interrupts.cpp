@@ -44,7 +44,8 @@ void install_interrupt_handler() {
 
 void honour_interrupt() {
   if (in_pool_task()) {
-    if (interrupt_requested != 0 && interrupt_holds == 0 && pool_task_may_stop()) throw TaskStopped{};
+    if (interrupt_requested != 0 && interrupt_holds == 0 && pool_task_may_stop())
+      throw TaskStopped{};
     return;
   }
   if (interrupt_requested == 0 || !command_int || interrupt_holds > 0) return;

@@ -12,14 +12,14 @@ namespace {
 // The globals of the ground ring, and the fields of a RingState that mirror
 // them, in the same order.
 auto ring_globals() {
-  return std::tie(modulus, half_modulus, two28_mod, rmodulus, smallmodulus, mod_is_prime, finf, f256, f2t16,
-                  flotemode, lintmode, modularmode);
+  return std::tie(modulus, half_modulus, two28_mod, rmodulus, smallmodulus, mod_is_prime, finf,
+                  f256, f2t16, flotemode, lintmode, modularmode);
 }
 
 template <class State>
 auto ring_fields(State& s) {
-  return std::tie(s.modulus, s.half_modulus, s.two28_mod, s.rmodulus, s.smallmodulus, s.mod_is_prime, s.finf, s.f256,
-                  s.f2t16, s.flotemode, s.lintmode, s.modularmode);
+  return std::tie(s.modulus, s.half_modulus, s.two28_mod, s.rmodulus, s.smallmodulus,
+                  s.mod_is_prime, s.finf, s.f256, s.f2t16, s.flotemode, s.lintmode, s.modularmode);
 }
 
 }  // namespace

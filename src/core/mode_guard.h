@@ -60,8 +60,7 @@ class ScopedValue {
 // and restores them when the guard ends.
 class ArithModeGuard {
  public:
-  ArithModeGuard()
-      : flote_(flotemode), lint_(lintmode), modular_(modularmode), finf_(finf) {}
+  ArithModeGuard() : flote_(flotemode), lint_(lintmode), modular_(modularmode), finf_(finf) {}
   ~ArithModeGuard() {
     flotemode = flote_;
     lintmode = lint_;

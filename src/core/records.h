@@ -47,20 +47,20 @@ using numptrptr = numnode**;
 // (48 and 24 bytes instead of 64 and 32): sums, products and their frees
 // walk millions of these records, and the bytes moved decide their speed.
 struct number {
-  numnode* head;       // most significant limb
-  numnode* tail;       // least significant limb
-  long double flote;   // value in floating mode
-  number* imag;        // list link only (free headers, gcd_data lists)
-  std::int32_t lint;   // value in word mode
-  std::int32_t size;   // number of limbs; 0 = no limbs (at most 32,767 limbs, but a
-                       // base-10^8 list of the longest numbers has up to 34,524)
+  numnode* head;      // most significant limb
+  numnode* tail;      // least significant limb
+  long double flote;  // value in floating mode
+  number* imag;       // list link only (free headers, gcd_data lists)
+  std::int32_t lint;  // value in word mode
+  std::int32_t size;  // number of limbs; 0 = no limbs (at most 32,767 limbs, but a
+                      // base-10^8 list of the longest numbers has up to 34,524)
 };
 using imptr = number*;
 using imptrptr = number**;
 
 struct polynode {
   std::int32_t exp;
-  Boolean numb;          // set: a number leaf (ncoef); clear: a term (pcoef)
+  Boolean numb;  // set: a number leaf (ncoef); clear: a term (pcoef)
   polynode* next;
   union {
     number* ncoef;
@@ -71,7 +71,7 @@ using poly = polynode*;
 
 struct quolynode {
   quolynode* next;
-  Boolean numb;          // set: a number (ncoef); clear: numer / denom
+  Boolean numb;  // set: a number (ncoef); clear: numer / denom
   // The cell stands for an array argument; read only of a number (numb). It
   // lies outside the union so that clearing it on any value is harmless.
   Boolean arr_arg;
@@ -93,8 +93,8 @@ struct quolynode {
     };
     struct {
       polynode* numer;
-      polynode* denom;   // nil means 1
-      Boolean rat;       // numerator and denominator are integer constants
+      polynode* denom;  // nil means 1
+      Boolean rat;      // numerator and denominator are integer constants
     };
   };
 };
@@ -107,7 +107,7 @@ struct polydata {
   std::int32_t polycut;
   std::int32_t expon;
   std::int32_t modls;
-  poly p;           // relation when modded out (a leaf c means t^expon = c)
+  poly p;  // relation when modded out (a leaf c means t^expon = c)
   poly alt;
   poly multdata;
   poly pwr;
@@ -131,7 +131,7 @@ struct namenode {
   namenode* next;    // next node of the chain
   Boolean compiled;  // bound to table entries
   Boolean space;
-  classtype tipe;    // one: plain name; two: element skipped to "]"; three: subscripts evaluated
+  classtype tipe;  // one: plain name; two: element skipped to "]"; three: subscripts evaluated
 };
 using nameptr = namenode*;
 
@@ -158,11 +158,11 @@ struct arrnode {
   std::int32_t start, stop;  // range of its cells in the array store
   number sizearr;            // entry count, held inside the node
   std::int32_t rows;
-  sparseptr spar;            // frames of a sparse array, nil when dense
-  Boolean linear;            // declared with one subscript
-  arrnode* next;             // hash-chain link
-  arrnode* father;           // parent of a sub-array
-  std::int32_t time;         // creation stamp
+  sparseptr spar;     // frames of a sparse array, nil when dense
+  Boolean linear;     // declared with one subscript
+  arrnode* next;      // hash-chain link
+  arrnode* father;    // parent of a sub-array
+  std::int32_t time;  // creation stamp
 };
 using arrptr = arrnode*;
 
@@ -178,11 +178,11 @@ using formptr = formnode*;
 using comptr = comnode*;
 
 struct condnode {
-  nameptr cond;    // token chain of the condition
-  Boolean aloop;   // a loop
-  formptr form1;   // then-part or loop body
-  formptr form2;   // else-part
-  nameptr expr;    // token chain of an expression
+  nameptr cond;   // token chain of the condition
+  Boolean aloop;  // a loop
+  formptr form1;  // then-part or loop body
+  formptr form2;  // else-part
+  nameptr expr;   // token chain of an expression
   condnode* next;
 };
 using condexptr = condnode*;
@@ -203,11 +203,11 @@ struct comnode {
 // One parameter of a user function. `let` caches hash(name, 151).
 struct paramnode {
   tokentipe let;
-  nameptr nother;  // head of the chain of compiled tokens bound to it
-  quolyptr qp;     // the value cell it is bound to during a call
-  Boolean result;  // written with "^": passed by reference
-  Boolean arry;    // the current argument is an array
-  Boolean sparse;  // that array is sparse
+  nameptr nother;       // head of the chain of compiled tokens bound to it
+  quolyptr qp;          // the value cell it is bound to during a call
+  Boolean result;       // written with "^": passed by reference
+  Boolean arry;         // the current argument is an array
+  Boolean sparse;       // that array is sparse
   Boolean linked_arry;  // an array when its tokens were linked
   paramnode* next;
 };
@@ -273,10 +273,10 @@ using fixptr = fixdata*;
 // entry goes back only into that array, at its row and column, whatever
 // happened to the array meanwhile.
 struct sparse_fixdata {
-  tokentipe array;     // the array's name
-  std::int32_t time;   // its creation stamp
-  std::int32_t row;    // from 1
-  colm_ptr node;       // the entry (its coord the column)
+  tokentipe array;    // the array's name
+  std::int32_t time;  // its creation stamp
+  std::int32_t row;   // from 1
+  colm_ptr node;      // the entry (its coord the column)
   sparse_fixdata* next;
 };
 using sparse_fixer = sparse_fixdata*;

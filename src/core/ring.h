@@ -17,12 +17,12 @@
 namespace tavrin {
 
 struct Ring {
-  bool flote = false;    // floating arithmetic: every number one long double
-  bool lint = false;     // word arithmetic (with modular, or with flote)
-  bool modular = false;  // residues modulo `modulus`
-  bool char2 = false;    // the field of 256 or 65536 elements
-  std::int32_t modulus = -1;  // the word modulus; -1 in rational arithmetic
-  bool laurent = false;       // negative exponents allowed
+  bool flote = false;            // floating arithmetic: every number one long double
+  bool lint = false;             // word arithmetic (with modular, or with flote)
+  bool modular = false;          // residues modulo `modulus`
+  bool char2 = false;            // the field of 256 or 65536 elements
+  std::int32_t modulus = -1;     // the word modulus; -1 in rational arithmetic
+  bool laurent = false;          // negative exponents allowed
   std::int16_t field_depth = 0;  // first depth of the bottom field levels; 0: none
   polypt levels = nullptr;       // the variable list, top variable first
 

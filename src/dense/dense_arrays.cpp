@@ -147,7 +147,8 @@ class Recycler {
 
  private:
   static bool reusable(poly c) {
-    return c->numb && c->next == nullptr && c->ncoef != nullptr && c->ncoef->size == 0 && c->ncoef->head == nullptr;
+    return c->numb && c->next == nullptr && c->ncoef != nullptr && c->ncoef->size == 0 &&
+           c->ncoef->head == nullptr;
   }
   poly old_;
 };

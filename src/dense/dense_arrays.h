@@ -91,9 +91,8 @@ void array_to_poly2(const gcd1_array* x, std::int32_t xdeg, const std::int32_t* 
 // reads: modulus, finf
 
 // [xa, xb] of x plus [ya, yb] of y; xa <= ya. z on [xa, max(xb, yb)].
-void onevar_add(const std::int32_t* x, const std::int32_t* y, std::int32_t* z,
-                std::int32_t xa, std::int32_t xb, std::int32_t ya, std::int32_t yb,
-                std::int32_t* deg);
+void onevar_add(const std::int32_t* x, const std::int32_t* y, std::int32_t* z, std::int32_t xa,
+                std::int32_t xb, std::int32_t ya, std::int32_t yb, std::int32_t* deg);
 void onevar_add(const std::int32_t* x, const std::int32_t* y, std::int32_t* z, std::int32_t xa,
                 std::int32_t xb, std::int32_t ya, std::int32_t yb, std::int32_t* deg,
                 const Ring& ring);
@@ -106,8 +105,8 @@ void onevar_add_shift(const std::int32_t* x, const std::int32_t* y, std::int32_t
                       std::int32_t xa, std::int32_t xb, std::int32_t yb, std::int32_t n,
                       std::int32_t* deg, const Ring& ring);
 // [xa, xb] of x minus [xa, yb] of y. z on [xa, max(xb, yb)].
-void onevar_sub(const std::int32_t* x, const std::int32_t* y, std::int32_t* z,
-                std::int32_t xa, std::int32_t xb, std::int32_t yb, std::int32_t* deg);
+void onevar_sub(const std::int32_t* x, const std::int32_t* y, std::int32_t* z, std::int32_t xa,
+                std::int32_t xb, std::int32_t yb, std::int32_t* deg);
 void onevar_sub(const std::int32_t* x, const std::int32_t* y, std::int32_t* z, std::int32_t xa,
                 std::int32_t xb, std::int32_t yb, std::int32_t* deg, const Ring& ring);
 // [xa, xb] of x minus ([xa + n, yb] of y)*t^-n: z[i] = x[i] - y[i + n].
@@ -133,8 +132,8 @@ void onevar_self_add(const std::int32_t* x, std::int32_t* z, std::int32_t xa, st
 // bits for moduli up to 65535, in 128 bits above) and the sum reduced once;
 // in characteristic 2 each term is a field product, summed by exclusive or.
 // reads: modulus, finf
-void onevar_mult(const std::int32_t* x, const std::int32_t* y, std::int32_t* z,
-                 std::int32_t xa, std::int32_t xb, std::int32_t ya, std::int32_t yb);
+void onevar_mult(const std::int32_t* x, const std::int32_t* y, std::int32_t* z, std::int32_t xa,
+                 std::int32_t xb, std::int32_t ya, std::int32_t yb);
 void onevar_mult(const std::int32_t* x, const std::int32_t* y, std::int32_t* z, std::int32_t xa,
                  std::int32_t xb, std::int32_t ya, std::int32_t yb, const Ring& ring);
 

@@ -23,7 +23,10 @@ using u64 = std::uint64_t;
 class Field {
  public:
   explicit Field(std::int32_t q)
-      : t_(char2_tables_of(q)), bits_(q == 256 ? 8 : 16), mask_(static_cast<u32>(q - 1)), fold_(fold_table(q)) {}
+      : t_(char2_tables_of(q)),
+        bits_(q == 256 ? 8 : 16),
+        mask_(static_cast<u32>(q - 1)),
+        fold_(fold_table(q)) {}
 
   int bits() const { return bits_; }
   std::int32_t order() const { return t_.order; }
@@ -109,7 +112,8 @@ std::vector<u64> pack(const DensePoly& a) {
     else
       w[k] = at(i) | at(i + 1) << 32;
   }
-  for (std::size_t i = PER * whole; i < a.size(); ++i) w[whole] |= at(i) << (slot * static_cast<int>(i - PER * whole));
+  for (std::size_t i = PER * whole; i < a.size(); ++i)
+    w[whole] |= at(i) << (slot * static_cast<int>(i - PER * whole));
   return w;
 }
 
@@ -146,7 +150,8 @@ DensePoly kronecker(const DensePoly& a, const DensePoly& b, const Field& F) {
 // immaterial in characteristic 2).
 DensePoly series_inverse(const DensePoly& s, std::int32_t n, std::int32_t q, const Field& F) {
   DensePoly g = dense_detail::newton_series_inverse(
-      s, n, F.inverse(s[0]), [q](const DensePoly& a, const DensePoly& b) { return dense_char2_mul(a, b, q); }, trim,
+      s, n, F.inverse(s[0]),
+      [q](const DensePoly& a, const DensePoly& b) { return dense_char2_mul(a, b, q); }, trim,
       [](std::int32_t c) { return c; });
   trim(g);
   return g;
@@ -158,7 +163,9 @@ void eliminate(DensePoly& x, const DensePoly& y, const Field& F, DensePoly* quo)
   const std::int32_t dy = static_cast<std::int32_t>(y.size()) - 1;
   const std::int32_t inv = F.inverse(y.back());
   std::vector<std::int32_t> logs(static_cast<std::size_t>(dy));
-  for (std::int32_t i = 0; i < dy; ++i) logs[static_cast<std::size_t>(i)] = y[static_cast<std::size_t>(i)] == 0 ? -1 : F.log(y[static_cast<std::size_t>(i)]);
+  for (std::int32_t i = 0; i < dy; ++i)
+    logs[static_cast<std::size_t>(i)] =
+        y[static_cast<std::size_t>(i)] == 0 ? -1 : F.log(y[static_cast<std::size_t>(i)]);
   if (quo != nullptr) quo->assign(x.size() >= y.size() ? x.size() - y.size() + 1 : 0, 0);
   for (std::int32_t cur = static_cast<std::int32_t>(x.size()) - 1; cur >= dy; --cur) {
     const std::int32_t lead = x[static_cast<std::size_t>(cur)];
@@ -168,7 +175,8 @@ void eliminate(DensePoly& x, const DensePoly& y, const Field& F, DensePoly* quo)
     const std::int32_t lc = F.log(c);
     std::int32_t* row = x.data() + (cur - dy);
     for (std::int32_t i = 0; i < dy; ++i)
-      if (logs[static_cast<std::size_t>(i)] >= 0) row[i] ^= F.power(lc + logs[static_cast<std::size_t>(i)]);
+      if (logs[static_cast<std::size_t>(i)] >= 0)
+        row[i] ^= F.power(lc + logs[static_cast<std::size_t>(i)]);
     x[static_cast<std::size_t>(cur)] = 0;
   }
   trim(x);
@@ -182,7 +190,8 @@ DensePoly reversed(const DensePoly& a, std::size_t n) {
 
 // floor(a / b) given the series inverse ginv of b reversed to at least
 // deg a - deg b + 1 terms.
-DensePoly quotient_by_inverse(const DensePoly& a, const DensePoly& b, const DensePoly& ginv, std::int32_t q) {
+DensePoly quotient_by_inverse(const DensePoly& a, const DensePoly& b, const DensePoly& ginv,
+                              std::int32_t q) {
   const std::size_t k = a.size() - b.size() + 1;
   DensePoly ra = reversed(a, k);
   trim(ra);
@@ -196,7 +205,8 @@ DensePoly quotient_by_inverse(const DensePoly& a, const DensePoly& b, const Dens
 }
 
 // a - quo b, known to have degree below deg b.
-DensePoly remainder_of(const DensePoly& a, const DensePoly& b, const DensePoly& quo, std::int32_t q) {
+DensePoly remainder_of(const DensePoly& a, const DensePoly& b, const DensePoly& quo,
+                       std::int32_t q) {
   DensePoly r(a.begin(), a.begin() + static_cast<std::ptrdiff_t>(b.size() - 1));
   const DensePoly p = dense_char2_mul(quo, b, q);
   for (std::size_t i = 0; i < r.size() && i < p.size(); ++i) r[i] ^= p[i];
@@ -228,7 +238,8 @@ void scale(DensePoly& a, std::int32_t c, const Field& F) {
 DensePoly dense_char2_mul(const DensePoly& a, const DensePoly& b, std::int32_t q) {
   if (a.empty() || b.empty()) return {};
   const Field F(q);
-  if (static_cast<std::int64_t>(std::min(a.size(), b.size())) < char2_kronecker_length) return rows(a, b, F);
+  if (static_cast<std::int64_t>(std::min(a.size(), b.size())) < char2_kronecker_length)
+    return rows(a, b, F);
   return kronecker(a, b, F);
 }
 
@@ -285,8 +296,8 @@ DensePoly dense_char2_gcd(const DensePoly& a, const DensePoly& b, std::int32_t q
   return x;
 }
 
-void dense_char2_xgcd(const DensePoly& a, const DensePoly& b, std::int32_t q, DensePoly* g, DensePoly* s,
-                      DensePoly* t) {
+void dense_char2_xgcd(const DensePoly& a, const DensePoly& b, std::int32_t q, DensePoly* g,
+                      DensePoly* s, DensePoly* t) {
   // M (a, b) = (x, y) throughout.
   DensePoly x = a, y = b;
   dense_detail::Matrix2 M = dense_detail::Matrix2::identity();
@@ -325,7 +336,8 @@ void dense_char2_make_monic(DensePoly& a, std::int32_t q) {
 
 // ---- Modulo a fixed polynomial ----------------------------------------------------------
 
-Char2Modulus::Char2Modulus(DensePoly f, std::int32_t q) : f_(std::move(f)), q_(q), n_(static_cast<std::int32_t>(f_.size()) - 1) {
+Char2Modulus::Char2Modulus(DensePoly f, std::int32_t q)
+    : f_(std::move(f)), q_(q), n_(static_cast<std::int32_t>(f_.size()) - 1) {
   if (n_ < char2_newton_degree) return;
   g_ = series_inverse(reversed(f_, f_.size()), n_, q_, Field(q_));
   for (std::size_t i = 0; i < g_.size(); ++i) (i % 2 == 0 ? g_even_ : g_odd_).push_back(g_[i]);

@@ -87,7 +87,7 @@ class Char2Modulus {
   DensePoly f_;
   std::int32_t q_;
   std::int32_t n_;
-  DensePoly g_;  // empty: the elimination
+  DensePoly g_;               // empty: the elimination
   DensePoly g_even_, g_odd_;  // g's entries of even and of odd index
 };
 

@@ -51,9 +51,11 @@ class Unsigned32Form {
 // update is one Shoup product (word_field.h) and one subtraction.
 class WordForm {
  public:
-  explicit WordForm(std::int32_t p) : field_(static_cast<std::uint32_t>(p)), p_(static_cast<std::uint32_t>(p)) {}
+  explicit WordForm(std::int32_t p)
+      : field_(static_cast<std::uint32_t>(p)), p_(static_cast<std::uint32_t>(p)) {}
   std::int32_t quotient(std::int32_t lead, std::int32_t inv) const {
-    return static_cast<std::int32_t>(field_.mul(static_cast<std::uint32_t>(lead), static_cast<std::uint32_t>(inv)));
+    return static_cast<std::int32_t>(
+        field_.mul(static_cast<std::uint32_t>(lead), static_cast<std::uint32_t>(inv)));
   }
   void set(std::int32_t c) {
     c_ = static_cast<std::uint32_t>(c);
@@ -80,7 +82,8 @@ void word_two_term_step(std::int32_t* x, const std::int32_t* y, std::int32_t* xd
                         std::int32_t ydeg, std::int32_t inv, bool* all_zeros, const Ring& ring) {
   const WordField field(static_cast<std::uint32_t>(ring.modulus));
   auto mul = [&](std::int32_t a, std::int32_t b) {
-    return static_cast<std::int32_t>(field.mul(static_cast<std::uint32_t>(a), static_cast<std::uint32_t>(b)));
+    return static_cast<std::int32_t>(
+        field.mul(static_cast<std::uint32_t>(a), static_cast<std::uint32_t>(b)));
   };
   const std::int32_t q1 = mul(x[*xdeg], inv);
   std::int32_t t = x[ydeg] - mul(y[ydeg - 1], q1);

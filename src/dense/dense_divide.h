@@ -34,8 +34,7 @@ namespace tavrin {
 // longer than the longest transform (2^21 coefficients) are formed from
 // pieces that fit it, so any degree keeps the transforms.
 std::int32_t newton_array_divide(const std::int32_t* n, std::int32_t dn, const std::int32_t* m,
-                                 std::int32_t dm, std::int32_t* q, std::int32_t* r,
-                                 std::int32_t p);
+                                 std::int32_t dm, std::int32_t* q, std::int32_t* r, std::int32_t p);
 
 // n: kept; m: kept; *q: freed, then set to n / m when m divides n exactly
 // (the result true), left nil otherwise (false). n and m are one-variable
@@ -102,8 +101,8 @@ void onevar_array_div_mod(std::int32_t* x, const std::int32_t* y, std::int32_t* 
 // x := x mod y in place. A non-zero constant y gives the zero remainder at
 // once as *xdeg = 0, x[0] = 0; a zero constant y is reported.
 // reads: modulus (at most 65,536)
-void onevar_array_mod(std::int32_t* x, const std::int32_t* y, std::int32_t* xdeg,
-                      std::int32_t ydeg, bool* all_zeros);
+void onevar_array_mod(std::int32_t* x, const std::int32_t* y, std::int32_t* xdeg, std::int32_t ydeg,
+                      bool* all_zeros);
 void onevar_array_mod(std::int32_t* x, const std::int32_t* y, std::int32_t* xdeg, std::int32_t ydeg,
                       bool* all_zeros, const Ring& ring);
 
@@ -111,8 +110,8 @@ void onevar_array_mod(std::int32_t* x, const std::int32_t* y, std::int32_t* xdeg
 // nothing when *xdeg < ydeg (*all_zeros false); otherwise *xdeg := the
 // remainder's degree, or -1 with *all_zeros true when it is zero. y[ydeg]
 // non-zero. reads: modulus, finf
-void word_array_mod(std::int32_t* x, const std::int32_t* y, std::int32_t* xdeg,
-                    std::int32_t ydeg, bool* all_zeros);
+void word_array_mod(std::int32_t* x, const std::int32_t* y, std::int32_t* xdeg, std::int32_t ydeg,
+                    bool* all_zeros);
 void word_array_mod(std::int32_t* x, const std::int32_t* y, std::int32_t* xdeg, std::int32_t ydeg,
                     bool* all_zeros, const Ring& ring);
 

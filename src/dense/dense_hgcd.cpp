@@ -43,8 +43,8 @@ void set_constant(std::int32_t* a, std::int32_t* d, std::int32_t c) {
 
 // z := a*b, zero without multiplying when either leading coefficient is 0;
 // z is neither a nor b. Returns the degree.
-std::int32_t product(const std::int32_t* a, std::int32_t da, const std::int32_t* b,
-                     std::int32_t db, std::int32_t* z) {
+std::int32_t product(const std::int32_t* a, std::int32_t da, const std::int32_t* b, std::int32_t db,
+                     std::int32_t* z) {
   if (a[da] == 0 || b[db] == 0) {
     z[0] = 0;
     return 0;
@@ -137,9 +137,9 @@ void divide_step(std::int32_t* x, std::int32_t* dx, const std::int32_t* y, std::
 // (x, y) := R (x0, y0) + t^s (u, v), x0 and y0 being held in x and y. The
 // four products go into t[0] .. t[3] in that order, so t[2] may be R's first
 // entry array and t[3] its second (they are read only for t[0] and t[1]).
-void lift(std::int32_t* x, std::int32_t* dx, std::int32_t* y, std::int32_t* dy,
-          const Matrix& r, const std::int32_t* u, std::int32_t du, const std::int32_t* v,
-          std::int32_t dv, std::int32_t s, std::int32_t* const t[4]) {
+void lift(std::int32_t* x, std::int32_t* dx, std::int32_t* y, std::int32_t* dy, const Matrix& r,
+          const std::int32_t* u, std::int32_t du, const std::int32_t* v, std::int32_t dv,
+          std::int32_t s, std::int32_t* const t[4]) {
   std::int32_t dt[4];
   dt[0] = product(r.e[0], r.d[0], x, *dx, t[0]);
   dt[1] = product(r.e[1], r.d[1], y, *dy, t[1]);
@@ -234,8 +234,7 @@ void euclid_onevar(std::int32_t* x, std::int32_t* y, std::int32_t* m1, std::int3
 
 void parthg(std::int32_t* x, std::int32_t* y, bool dob, std::int32_t* m1, std::int32_t* m2,
             std::int32_t* m3, std::int32_t* m4, std::int32_t* xdeg, std::int32_t* ydeg,
-            std::int32_t* m1deg, std::int32_t* m2deg, std::int32_t* m3deg,
-            std::int32_t* m4deg) {
+            std::int32_t* m1deg, std::int32_t* m2deg, std::int32_t* m3deg, std::int32_t* m4deg) {
   if (*ydeg > *xdeg) diagnostic(" in parthg deg yy > deg xx, %li, %li\n", *ydeg, *xdeg);
   const std::int32_t m = *xdeg / 2;
   if (*ydeg <= m) {

@@ -25,18 +25,19 @@ void ntt_product(const std::int32_t* x, std::int32_t nx, const std::int32_t* y, 
 // (ntt_product_whole), or, where the product fills at most 3/4 of it
 // (ntt_product_splits), the kit's split pair of lengths N and N/2
 // (ntt_product_split).
-void ntt_product_whole(const std::int32_t* x, std::int32_t nx, const std::int32_t* y, std::int32_t ny,
-                       std::int32_t* z, std::int32_t modul);
+void ntt_product_whole(const std::int32_t* x, std::int32_t nx, const std::int32_t* y,
+                       std::int32_t ny, std::int32_t* z, std::int32_t modul);
 bool ntt_product_splits(std::int32_t nx, std::int32_t ny);
-void ntt_product_split(const std::int32_t* x, std::int32_t nx, const std::int32_t* y, std::int32_t ny,
-                       std::int32_t* z, std::int32_t modul);
+void ntt_product_split(const std::int32_t* x, std::int32_t nx, const std::int32_t* y,
+                       std::int32_t ny, std::int32_t* z, std::int32_t modul);
 
 // z[0 .. nx + ny - 1) := x * y modulo modul as ntt_product (any lengths),
 // summed from the products of pieces of at most `piece` coefficients of
 // each operand (dense_newton.cpp): how products longer than the longest
 // transform are formed. z must be neither x nor y.
 void ntt_product_by_pieces(const std::int32_t* x, std::int32_t nx, const std::int32_t* y,
-                           std::int32_t ny, std::int32_t* z, std::int32_t modul, std::int32_t piece);
+                           std::int32_t ny, std::int32_t* z, std::int32_t modul,
+                           std::int32_t piece);
 
 // -y for a residue of p; x + y and x - y are the kit's add_residues and
 // sub_residues (numbers/word_field.h).

@@ -77,7 +77,8 @@ void fast_array_onevar_mult(const std::int32_t* x, const std::int32_t* y, std::i
   }
   if (!ring.char2 && std::min(xb - xa, yb - ya) >= dense_ntt_span) {
     ++karatsuba_steps.transforms;
-    if (dense_detail::transform_lg(std::int64_t{xb - xa} + (yb - ya) + 1) <= dense_detail::transform_max_lg)
+    if (dense_detail::transform_lg(std::int64_t{xb - xa} + (yb - ya) + 1) <=
+        dense_detail::transform_max_lg)
       dense_detail::ntt_product(x + xa, xb - xa + 1, y + ya, yb - ya + 1, z + xa + ya,
                                 ring.modulus);
     else

@@ -29,18 +29,21 @@ bool residue_matrix_inverse(std::vector<std::int32_t>& a, std::int32_t n) {
     std::int32_t inv = 0;
     mod_inverse(g[c * w + c], &inv);
     for (std::size_t k = c; k < w; ++k)
-      g[c * w + k] = modmult(static_cast<std::uint32_t>(g[c * w + k]), static_cast<std::uint32_t>(inv));
+      g[c * w + k] =
+          modmult(static_cast<std::uint32_t>(g[c * w + k]), static_cast<std::uint32_t>(inv));
     for (std::size_t r = 0; r < m; ++r) {
       const std::int32_t f = g[r * w + c];
       if (r == c || f == 0) continue;
       for (std::size_t k = c; k < w; ++k)
-        g[r * w + k] = mod_sub(g[r * w + k],
-                               modmult(static_cast<std::uint32_t>(f), static_cast<std::uint32_t>(g[c * w + k])),
-                               modulus);
+        g[r * w + k] = mod_sub(
+            g[r * w + k],
+            modmult(static_cast<std::uint32_t>(f), static_cast<std::uint32_t>(g[c * w + k])),
+            modulus);
     }
   }
   for (std::size_t r = 0; r < m; ++r)
-    std::copy_n(row(r) + static_cast<std::ptrdiff_t>(m), m, a.begin() + static_cast<std::ptrdiff_t>(r * m));
+    std::copy_n(row(r) + static_cast<std::ptrdiff_t>(m), m,
+                a.begin() + static_cast<std::ptrdiff_t>(r * m));
   return true;
 }
 

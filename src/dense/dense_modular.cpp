@@ -21,9 +21,9 @@ namespace tavrin {
 
 using dense_detail::ConstSpectrum;
 using dense_detail::Spectrum;
-using dense_detail::SpectrumView;
 using dense_detail::spectrum_of;
 using dense_detail::spectrum_values;
+using dense_detail::SpectrumView;
 
 namespace {
 
@@ -49,7 +49,8 @@ using dense_detail::vreduce;
 using dense_detail::vset;
 using dense_detail::vshoup;
 using dense_detail::vstore;
-AVX2_FN void sub_multiple_avx2(std::int32_t* x, const std::int32_t* y, std::size_t n, u32 c, u32 pp) {
+AVX2_FN void sub_multiple_avx2(std::int32_t* x, const std::int32_t* y, std::size_t n, u32 c,
+                               u32 pp) {
   const u32 w0 = pp - c;
   const __m256i w = vset(w0), wq = vset(shoup_quotient(w0, pp)), p = vset(pp);
   auto* ux = reinterpret_cast<u32*>(x);
@@ -147,7 +148,8 @@ void dense_trim(DensePoly& a) {
 
 DensePoly dense_mul(const DensePoly& a, const DensePoly& b, std::int32_t p) {
   if (a.empty() || b.empty()) return {};
-  if (static_cast<std::int64_t>(std::min(a.size(), b.size())) < dense_transform_length) return schoolbook(a, b, p);
+  if (static_cast<std::int64_t>(std::min(a.size(), b.size())) < dense_transform_length)
+    return schoolbook(a, b, p);
   DensePoly z(a.size() + b.size() - 1);
   const auto na = static_cast<std::int32_t>(a.size()), nb = static_cast<std::int32_t>(b.size());
   // Past the longest transform: pieces of half its length, each pair by one.
@@ -170,7 +172,8 @@ void dense_divrem(const DensePoly& a, const DensePoly& b, std::int32_t p, DenseP
   const std::int32_t da = dense_degree(a), db = dense_degree(b);
   if (newton_division_pays(da, db)) {
     DensePoly qq(static_cast<std::size_t>(da - db + 1)), rr(static_cast<std::size_t>(db));
-    const std::int32_t rdeg = newton_array_divide(a.data(), da, b.data(), db, qq.data(), rr.data(), p);
+    const std::int32_t rdeg =
+        newton_array_divide(a.data(), da, b.data(), db, qq.data(), rr.data(), p);
     rr.resize(static_cast<std::size_t>(rdeg + 1));
     dense_trim(qq);
     if (q != nullptr) *q = std::move(qq);
@@ -187,20 +190,24 @@ DensePoly dense_derivative(const DensePoly& a, std::int32_t p) {
   if (a.size() <= 1) return {};
   DensePoly d(a.size() - 1);
   for (std::size_t e = 1; e < a.size(); ++e)
-    d[e - 1] = static_cast<std::int32_t>(static_cast<u64>(e % static_cast<u64>(p)) * static_cast<u64>(a[e]) %
-                                         static_cast<u64>(p));
+    d[e - 1] = static_cast<std::int32_t>(static_cast<u64>(e % static_cast<u64>(p)) *
+                                         static_cast<u64>(a[e]) % static_cast<u64>(p));
   dense_trim(d);
   return d;
 }
 
 void dense_scale(DensePoly& a, std::int32_t c, std::int32_t p) {
-  for (auto& v : a) v = static_cast<std::int32_t>(mul_residues(static_cast<u32>(v), static_cast<u32>(c), static_cast<u32>(p)));
+  for (auto& v : a)
+    v = static_cast<std::int32_t>(
+        mul_residues(static_cast<u32>(v), static_cast<u32>(c), static_cast<u32>(p)));
   dense_trim(a);
 }
 
 void dense_make_monic(DensePoly& a, std::int32_t p) {
   if (a.empty() || a.back() == 1) return;
-  dense_scale(a, static_cast<std::int32_t>(inverse_modulo(static_cast<u64>(a.back()), static_cast<u32>(p))), p);
+  dense_scale(
+      a, static_cast<std::int32_t>(inverse_modulo(static_cast<u64>(a.back()), static_cast<u32>(p))),
+      p);
 }
 
 DensePoly dense_sub(const DensePoly& a, const DensePoly& b, std::int32_t p) {
@@ -265,7 +272,8 @@ void dense_xgcd(const DensePoly& a, const DensePoly& b, std::int32_t p, DensePol
   const ResidueOps f{p};
   dense_detail::reduce_by_halves(f, x, y, &M);
   while (!y.empty()) dense_detail::divide_kept(f, x, y, &M);
-  const auto inv = static_cast<std::int32_t>(inverse_modulo(static_cast<u64>(x.back()), static_cast<u32>(p)));
+  const auto inv =
+      static_cast<std::int32_t>(inverse_modulo(static_cast<u64>(x.back()), static_cast<u32>(p)));
   for (DensePoly* v : {&x, &M.m[0][0], &M.m[0][1]}) dense_scale(*v, inv, p);
   *g = std::move(x);
   *s = std::move(M.m[0][0]);
@@ -274,7 +282,8 @@ void dense_xgcd(const DensePoly& a, const DensePoly& b, std::int32_t p, DensePol
 
 // ---- Modulo a fixed polynomial ----------------------------------------------------------
 
-PolyModulus::PolyModulus(DensePoly f, std::int32_t p) : f_(std::move(f)), p_(p), n_(dense_degree(f_)) {
+PolyModulus::PolyModulus(DensePoly f, std::int32_t p)
+    : f_(std::move(f)), p_(p), n_(dense_degree(f_)) {
   if (n_ < std::max(dense_modulus_degree, 33) ||
       dense_detail::transform_lg(2 * std::int64_t{n_} - 1) > dense_detail::transform_max_lg)
     return;
@@ -303,10 +312,12 @@ DensePoly PolyModulus::reduce_classical(DensePoly a) const {
   return a;
 }
 
-DensePoly PolyModulus::remainder_with(DensePoly q, ConstSpectrum a_half, ConstSpectrum b_half) const {
+DensePoly PolyModulus::remainder_with(DensePoly q, ConstSpectrum a_half,
+                                      ConstSpectrum b_half) const {
   // a b + (-q) f, the residues of -q making every term non-negative.
   for (auto& c : q) c = c == 0 ? 0 : p_ - c;
-  const SpectrumView r = spectrum_of(q.data(), static_cast<std::int64_t>(q.size()), lg_ - 1, count_, s_[2]);
+  const SpectrumView r =
+      spectrum_of(q.data(), static_cast<std::int64_t>(q.size()), lg_ - 1, count_, s_[2]);
   dense_detail::spectrum_mul_add(a_half, b_half, r, f_half_.view(), r);
   DensePoly out(static_cast<std::size_t>(n_));
   spectrum_values(r, p_, 0, n_, out.data());
@@ -314,7 +325,8 @@ DensePoly PolyModulus::remainder_with(DensePoly q, ConstSpectrum a_half, ConstSp
   return out;
 }
 
-DensePoly PolyModulus::reduce_product(SpectrumView c, ConstSpectrum a_half, ConstSpectrum b_half) const {
+DensePoly PolyModulus::reduce_product(SpectrumView c, ConstSpectrum a_half,
+                                      ConstSpectrum b_half) const {
   // c_hi = floor(c / t^n), n - 1 coefficients; q = floor(c_hi g / t^(n-1)).
   tmp_.resize(static_cast<std::size_t>(n_));
   spectrum_values(c, p_, n_, n_ - 1, tmp_.data());
@@ -359,8 +371,10 @@ DensePoly PolyModulus::reduce(DensePoly a) const {
 DensePoly PolyModulus::mul(const DensePoly& a, const DensePoly& b) const {
   if (a.empty() || b.empty()) return {};
   if (lg_ == 0) return reduce_classical(dense_mul(a, b, p_));
-  const SpectrumView sa = spectrum_of(a.data(), static_cast<std::int64_t>(a.size()), lg_, count_, s_[0]);
-  const SpectrumView sb = spectrum_of(b.data(), static_cast<std::int64_t>(b.size()), lg_, count_, s_[1]);
+  const SpectrumView sa =
+      spectrum_of(a.data(), static_cast<std::int64_t>(a.size()), lg_, count_, s_[0]);
+  const SpectrumView sb =
+      spectrum_of(b.data(), static_cast<std::int64_t>(b.size()), lg_, count_, s_[1]);
   const SpectrumView c = s_[2].shape(lg_, count_);
   dense_detail::spectrum_mul(sa, sb, c);
   return reduce_product(c, sa.half(), sb.half());
@@ -369,7 +383,8 @@ DensePoly PolyModulus::mul(const DensePoly& a, const DensePoly& b) const {
 DensePoly PolyModulus::sqr(const DensePoly& a) const {
   if (a.empty()) return {};
   if (lg_ == 0) return reduce_classical(dense_mul(a, a, p_));
-  const SpectrumView sa = spectrum_of(a.data(), static_cast<std::int64_t>(a.size()), lg_, count_, s_[0]);
+  const SpectrumView sa =
+      spectrum_of(a.data(), static_cast<std::int64_t>(a.size()), lg_, count_, s_[0]);
   const SpectrumView c = s_[1].shape(lg_, count_);
   dense_detail::spectrum_mul(sa, sa, c);
   return reduce_product(c, sa.half(), sa.half());
@@ -416,7 +431,8 @@ FixedFactor::FixedFactor(const DensePoly& b, const PolyModulus& m) : m_(&m) {
   const std::int32_t n = m.n_;
   spectrum_of(b.data(), static_cast<std::int64_t>(b.size()), m.lg_ - 1, m.count_, half_);
   // b' = floor(b t^n / f) = floor(b g / t^(n-1)).
-  const SpectrumView s = spectrum_of(b.data(), static_cast<std::int64_t>(b.size()), m.lg_, m.count_, quotient_);
+  const SpectrumView s =
+      spectrum_of(b.data(), static_cast<std::int64_t>(b.size()), m.lg_, m.count_, quotient_);
   dense_detail::spectrum_mul(s, m.g_.view(), s);
   std::vector<std::int32_t> bq(static_cast<std::size_t>(n));
   spectrum_values(s, m.p_, n - 1, n, bq.data());
@@ -430,7 +446,8 @@ FixedFactor FixedFactor::sum(const FixedFactor& x, const FixedFactor& y) {
     r.b_ = dense_add(x.b_, y.b_, x.m_->p_);
     return r;
   }
-  dense_detail::spectrum_add(x.half_.view(), y.half_.view(), r.half_.shape(x.half_.lg(), x.half_.count()));
+  dense_detail::spectrum_add(x.half_.view(), y.half_.view(),
+                             r.half_.shape(x.half_.lg(), x.half_.count()));
   dense_detail::spectrum_add(x.quotient_.view(), y.quotient_.view(),
                              r.quotient_.shape(x.quotient_.lg(), x.quotient_.count()));
   return r;
@@ -441,7 +458,8 @@ DensePoly FixedFactor::times(const DensePoly& a) const {
   if (!m.by_transforms()) return m.mul(a, b_);
   if (a.empty()) return {};
   const std::int32_t n = m.n_;
-  const SpectrumView sa = spectrum_of(a.data(), static_cast<std::int64_t>(a.size()), m.lg_, m.count_, m.s_[0]);
+  const SpectrumView sa =
+      spectrum_of(a.data(), static_cast<std::int64_t>(a.size()), m.lg_, m.count_, m.s_[0]);
   const SpectrumView t = m.s_[1].shape(m.lg_, m.count_);
   dense_detail::spectrum_mul(sa, quotient_.view(), t);
   DensePoly q(static_cast<std::size_t>(n - 1));
@@ -457,7 +475,8 @@ Composer::Composer(const DensePoly& h, const PolyModulus& m, std::int32_t k) : m
   DensePoly power = m.reduce(DensePoly{1});
   const FixedFactor by_h(h, m);
   for (std::int32_t j = 0; j < k; ++j) {
-    std::copy(power.begin(), power.end(), rows_.begin() + static_cast<std::ptrdiff_t>(static_cast<std::size_t>(j) * n));
+    std::copy(power.begin(), power.end(),
+              rows_.begin() + static_cast<std::ptrdiff_t>(static_cast<std::size_t>(j) * n));
     power = by_h.times(power);
     check_interrupt();
   }
@@ -477,7 +496,8 @@ std::vector<DensePoly> Composer::compose(const std::vector<DensePoly>& gs) const
     for (std::size_t c = 0; c < gs[i].size(); ++c) a[first[i] * k + c] = static_cast<u32>(gs[i][c]);
   std::vector<std::int32_t> b(rows * static_cast<std::size_t>(n));
   if (rows > 0)
-    dense_detail::residue_matrix_product(a.data(), static_cast<std::int32_t>(rows), k_, rows_.data(), n, p, b.data());
+    dense_detail::residue_matrix_product(a.data(), static_cast<std::int32_t>(rows), k_,
+                                         rows_.data(), n, p, b.data());
   std::vector<DensePoly> out(gs.size());
   for (std::size_t i = 0; i < gs.size(); ++i) {
     DensePoly r;
@@ -496,7 +516,9 @@ std::vector<DensePoly> Composer::compose(const std::vector<DensePoly>& gs) const
   return out;
 }
 
-DensePoly Composer::compose(const DensePoly& g) const { return compose(std::vector<DensePoly>{g}).front(); }
+DensePoly Composer::compose(const DensePoly& g) const {
+  return compose(std::vector<DensePoly>{g}).front();
+}
 
 // ---- The residue matrix product -----------------------------------------------------------
 
@@ -507,8 +529,8 @@ namespace {
 // acc[i n + t] += sum_j a[i k + j] plane(h[j n + t]) for rows i < r, the
 // plane the low or high 16 bits of h: every product below 2^47, so up to
 // 2^17 terms add up in 64 bits.
-void plane_product_scalar(const u64* a, std::int32_t r, std::int32_t k, const u32* h, std::int32_t n,
-                          int shift, u64* acc) {
+void plane_product_scalar(const u64* a, std::int32_t r, std::int32_t k, const u32* h,
+                          std::int32_t n, int shift, u64* acc) {
   const auto nn = static_cast<std::size_t>(n), kk = static_cast<std::size_t>(k);
   for (std::size_t i = 0; i < static_cast<std::size_t>(r); ++i) {
     u64* out = acc + i * nn;
@@ -532,25 +554,29 @@ AVX2_FN inline __m256i plane_of(const u32* src, __m128i shift, __m128i mask) {
 }
 
 AVX2_FN inline void add_into(u64* out, __m256i s) {
-  _mm256_storeu_si256(reinterpret_cast<__m256i*>(out),
-                      _mm256_add_epi64(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(out)), s));
+  _mm256_storeu_si256(
+      reinterpret_cast<__m256i*>(out),
+      _mm256_add_epi64(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(out)), s));
 }
 
-AVX2_FN inline __m256i mac(__m256i s, __m256i c, __m256i h) { return _mm256_add_epi64(s, _mm256_mul_epu32(c, h)); }
+AVX2_FN inline __m256i mac(__m256i s, __m256i c, __m256i h) {
+  return _mm256_add_epi64(s, _mm256_mul_epu32(c, h));
+}
 
 // Four rows of a by eight columns of h at a time, the 32 sums in registers.
 template <bool whole>
-AVX2_FN void plane_product_avx2(const u64* a, std::int32_t r, std::int32_t k, const u32* h, std::int32_t n,
-                                int shift, u64* acc) {
-  const auto nn = static_cast<std::size_t>(n), kk = static_cast<std::size_t>(k), rr = static_cast<std::size_t>(r);
+AVX2_FN void plane_product_avx2(const u64* a, std::int32_t r, std::int32_t k, const u32* h,
+                                std::int32_t n, int shift, u64* acc) {
+  const auto nn = static_cast<std::size_t>(n), kk = static_cast<std::size_t>(k),
+             rr = static_cast<std::size_t>(r);
   const __m128i mask = _mm_set1_epi32(0xffff);
   const __m128i sh = _mm_cvtsi32_si128(shift);
   std::size_t t = 0;
   for (; t + 8 <= nn; t += 8) {
     std::size_t i = 0;
     for (; i + 4 <= rr; i += 4) {
-      __m256i s00 = _mm256_setzero_si256(), s01 = s00, s10 = s00, s11 = s00, s20 = s00, s21 = s00, s30 = s00,
-              s31 = s00;
+      __m256i s00 = _mm256_setzero_si256(), s01 = s00, s10 = s00, s11 = s00, s20 = s00, s21 = s00,
+              s30 = s00, s31 = s00;
       const u64 *a0 = a + i * kk, *a1 = a0 + kk, *a2 = a1 + kk, *a3 = a2 + kk;
       const u32* row = h + t;
       for (std::size_t j = 0; j < kk; ++j, row += nn) {
@@ -593,15 +619,16 @@ AVX2_FN void plane_product_avx2(const u64* a, std::int32_t r, std::int32_t k, co
   for (; t < nn; ++t)
     for (std::size_t i = 0; i < rr; ++i) {
       u64 sum = 0;
-      for (std::size_t j = 0; j < kk; ++j) sum += a[i * kk + j] * ((h[j * nn + t] >> shift) & 0xffffu);
+      for (std::size_t j = 0; j < kk; ++j)
+        sum += a[i * kk + j] * ((h[j * nn + t] >> shift) & 0xffffu);
       acc[i * nn + t] += sum;
     }
 }
 #endif
 
 // whole: the entries of h are below 2^16 (one plane, shift 0).
-void plane_product(const u64* a, std::int32_t r, std::int32_t k, const u32* h, std::int32_t n, int shift,
-                   bool whole, u64* acc) {
+void plane_product(const u64* a, std::int32_t r, std::int32_t k, const u32* h, std::int32_t n,
+                   int shift, bool whole, u64* acc) {
 #ifdef TAVRIN_DENSE_AVX2
   if (simd_available()) {
     if (whole) return plane_product_avx2<true>(a, r, k, h, n, shift, acc);
@@ -613,8 +640,9 @@ void plane_product(const u64* a, std::int32_t r, std::int32_t k, const u32* h, s
 
 }  // namespace
 
-void residue_matrix_product(const std::uint32_t* a, std::int32_t r, std::int32_t k, const std::uint32_t* h,
-                            std::int32_t n, std::int32_t p, std::int32_t* out) {
+void residue_matrix_product(const std::uint32_t* a, std::int32_t r, std::int32_t k,
+                            const std::uint32_t* h, std::int32_t n, std::int32_t p,
+                            std::int32_t* out) {
   const auto up = static_cast<u32>(p);
   const WordField red(up);
   const std::size_t cells = static_cast<std::size_t>(r) * static_cast<std::size_t>(n);
@@ -630,12 +658,15 @@ void residue_matrix_product(const std::uint32_t* a, std::int32_t r, std::int32_t
       sub.resize(static_cast<std::size_t>(r) * static_cast<std::size_t>(kb));
       for (std::size_t i = 0; i < static_cast<std::size_t>(r); ++i)
         for (std::size_t j = 0; j < static_cast<std::size_t>(kb); ++j)
-          sub[i * static_cast<std::size_t>(kb) + j] = a[i * static_cast<std::size_t>(k) + static_cast<std::size_t>(j0) + j];
+          sub[i * static_cast<std::size_t>(kb) + j] =
+              a[i * static_cast<std::size_t>(k) + static_cast<std::size_t>(j0) + j];
       std::fill(acc.begin(), acc.end(), 0);
-      plane_product(sub.data(), r, kb, h + static_cast<std::size_t>(j0) * static_cast<std::size_t>(n), n,
-                    16 * plane, planes == 1, acc.data());
+      plane_product(sub.data(), r, kb,
+                    h + static_cast<std::size_t>(j0) * static_cast<std::size_t>(n), n, 16 * plane,
+                    planes == 1, acc.data());
       if (planes == 1 && k <= block) {
-        for (std::size_t c = 0; c < cells; ++c) out[c] = static_cast<std::int32_t>(red.reduce(acc[c]));
+        for (std::size_t c = 0; c < cells; ++c)
+          out[c] = static_cast<std::int32_t>(red.reduce(acc[c]));
         return;
       }
       if (sums.empty()) sums.assign(cells * static_cast<std::size_t>(planes), 0);

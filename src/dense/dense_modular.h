@@ -32,7 +32,9 @@ namespace tavrin {
 
 using DensePoly = std::vector<std::int32_t>;
 
-inline std::int32_t dense_degree(const DensePoly& a) { return static_cast<std::int32_t>(a.size()) - 1; }
+inline std::int32_t dense_degree(const DensePoly& a) {
+  return static_cast<std::int32_t>(a.size()) - 1;
+}
 
 // a without its top zero entries. a: changed.
 void dense_trim(DensePoly& a);
@@ -115,8 +117,8 @@ class PolyModulus {
   DensePoly f_;
   std::int32_t p_;
   std::int32_t n_;
-  int lg_ = 0;     // transform length N = 2^lg (0: the classical route)
-  int count_ = 0;  // transform primes
+  int lg_ = 0;                     // transform length N = 2^lg (0: the classical route)
+  int count_ = 0;                  // transform primes
   dense_detail::Spectrum g_;       // g = floor(t^(2n-1) / f) at length N
   dense_detail::Spectrum f_half_;  // f modulo t^(N/2) - 1 at length N/2
   mutable dense_detail::Spectrum s_[4];
@@ -139,9 +141,9 @@ class FixedFactor {
 
  private:
   const PolyModulus* m_ = nullptr;
-  DensePoly b_;                     // the classical route keeps b itself
-  dense_detail::Spectrum half_;     // b at length N/2
-  dense_detail::Spectrum quotient_; // b' = floor(b t^n / f) at length N
+  DensePoly b_;                      // the classical route keeps b itself
+  dense_detail::Spectrum half_;      // b at length N/2
+  dense_detail::Spectrum quotient_;  // b' = floor(b t^n / f) at length N
 };
 
 // Composition modulo f with a fixed inner polynomial h (Brent and Kung):

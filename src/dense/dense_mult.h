@@ -34,9 +34,9 @@ void fast_array_onevar_mult(const std::int32_t* x, const std::int32_t* y, std::i
 
 // When x[xb] and y[yb] are both non-zero: fast_array_onevar_mult and the
 // result xb + yb; otherwise z[0] := 0 and the result 0.
-std::int32_t fast_0_array_onevar_mult(const std::int32_t* x, const std::int32_t* y,
-                                      std::int32_t* z, std::int32_t xa, std::int32_t xb,
-                                      std::int32_t ya, std::int32_t yb);
+std::int32_t fast_0_array_onevar_mult(const std::int32_t* x, const std::int32_t* y, std::int32_t* z,
+                                      std::int32_t xa, std::int32_t xb, std::int32_t ya,
+                                      std::int32_t yb);
 std::int32_t fast_0_array_onevar_mult(const std::int32_t* x, const std::int32_t* y, std::int32_t* z,
                                       std::int32_t xa, std::int32_t xb, std::int32_t ya,
                                       std::int32_t yb, const Ring& ring);

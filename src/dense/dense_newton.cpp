@@ -31,7 +31,8 @@ void product(const std::int32_t* a, std::int32_t na, const std::int32_t* b, std:
     if (dense_detail::transform_lg(std::int64_t{na} + nb - 1) <= dense_detail::transform_max_lg) {
       dense_detail::ntt_product(a, na, b, nb, c, p);
     } else {
-      dense_detail::ntt_product_by_pieces(a, na, b, nb, c, p, std::int32_t{1} << (dense_detail::transform_max_lg - 1));
+      dense_detail::ntt_product_by_pieces(a, na, b, nb, c, p,
+                                          std::int32_t{1} << (dense_detail::transform_max_lg - 1));
     }
     return;
   }
@@ -46,9 +47,9 @@ void product(const std::int32_t* a, std::int32_t na, const std::int32_t* b, std:
 
 }  // namespace
 
-void dense_detail::ntt_product_by_pieces(const std::int32_t* x, std::int32_t nx, const std::int32_t* y,
-                                         std::int32_t ny, std::int32_t* z, std::int32_t modul,
-                                         std::int32_t piece) {
+void dense_detail::ntt_product_by_pieces(const std::int32_t* x, std::int32_t nx,
+                                         const std::int32_t* y, std::int32_t ny, std::int32_t* z,
+                                         std::int32_t modul, std::int32_t piece) {
   std::fill(z, z + (nx + ny - 1), 0);
   vec part(2 * static_cast<std::size_t>(piece));
   for (std::int32_t i = 0; i < nx; i += piece) {
@@ -76,7 +77,8 @@ std::int32_t newton_array_divide(const std::int32_t* n, std::int32_t dn, const s
   // k coefficients.
   vec rm(static_cast<std::size_t>(k), 0);
   for (std::int32_t i = 0; i < k && i <= dm; ++i)
-    rm[static_cast<std::size_t>(i)] = static_cast<std::int32_t>(static_cast<u64>(m[dm - i]) * cinv % up);
+    rm[static_cast<std::size_t>(i)] =
+        static_cast<std::int32_t>(static_cast<u64>(m[dm - i]) * cinv % up);
   // g = rm^-1 mod t^l, l doubling: g_new = g - g (rm g - 1).
   vec g(static_cast<std::size_t>(k), 0), t, u;
   g[0] = 1;
@@ -100,7 +102,8 @@ std::int32_t newton_array_divide(const std::int32_t* n, std::int32_t dn, const s
   t.assign(static_cast<std::size_t>(2 * k - 1), 0);
   product(rn.data(), k, g.data(), k, t.data(), p);
   for (std::int32_t i = 0; i < k; ++i)
-    q[k - 1 - i] = static_cast<std::int32_t>(static_cast<u64>(t[static_cast<std::size_t>(i)]) * cinv % up);
+    q[k - 1 - i] =
+        static_cast<std::int32_t>(static_cast<u64>(t[static_cast<std::size_t>(i)]) * cinv % up);
   // Remainder: the low dm coefficients of n - q m.
   if (dm == 0) return -1;
   t.assign(static_cast<std::size_t>(k + dm), 0);

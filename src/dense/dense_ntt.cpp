@@ -12,7 +12,6 @@
 #include "dense/dense_simd_impl.h"
 #include "dense/dense_transform_impl.h"
 
-
 namespace tavrin::dense_detail {
 
 namespace {
@@ -39,7 +38,8 @@ void pointwise(const u32* a, const u32* b, const u32* c, const u32* d, u32* r, s
 // r := a + b (values in [0, 2p)).
 AVX2_FN void sum_avx2(const u32* a, const u32* b, u32* r, std::size_t n, u32 pp) {
   const __m256i p2 = vset(2 * pp);
-  for (std::size_t i = 0; i < n; i += 8) vstore(r + i, vreduce(_mm256_add_epi32(vload(a + i), vload(b + i)), p2));
+  for (std::size_t i = 0; i < n; i += 8)
+    vstore(r + i, vreduce(_mm256_add_epi32(vload(a + i), vload(b + i)), p2));
 }
 
 #endif
@@ -61,7 +61,8 @@ struct Crt {
   u32 m;
 };
 
-void crt_scalar(const Crt& c, const u32* r1, const u32* r2, const u32* r3, std::int64_t n, std::int32_t* out) {
+void crt_scalar(const Crt& c, const u32* r1, const u32* r2, const u32* r3, std::int64_t n,
+                std::int32_t* out) {
   for (std::int64_t i = 0; i < n; ++i) {
     const u32 v1 = c.digits.digit1(r1[i]), v2 = c.digits.digit2(r2[i], v1);
     u32 v = c.onem.times(v1) + c.p1m.times(v2);
@@ -75,14 +76,16 @@ void crt_scalar(const Crt& c, const u32* r1, const u32* r2, const u32* r3, std::
 }
 
 #ifdef TAVRIN_DENSE_AVX2
-AVX2_FN void crt_avx2(const Crt& c, const u32* r1, const u32* r2, const u32* r3, std::int64_t n, std::int32_t* out) {
+AVX2_FN void crt_avx2(const Crt& c, const u32* r1, const u32* r2, const u32* r3, std::int64_t n,
+                      std::int32_t* out) {
   using kit::TransformCrt;
   const __m256i m = vset(c.m);
   std::int64_t i = 0;
   for (; i + 8 <= n; i += 8) {
     const __m256i v1 = c.digits.digit1(vload(r1 + i));
     const __m256i v2 = c.digits.digit2(vload(r2 + i), v1);
-    __m256i v = vreduce(_mm256_add_epi32(TransformCrt::times(c.onem, v1), TransformCrt::times(c.p1m, v2)), m);
+    __m256i v = vreduce(
+        _mm256_add_epi32(TransformCrt::times(c.onem, v1), TransformCrt::times(c.p1m, v2)), m);
     if (r3 != nullptr) {
       const __m256i v3 = c.digits.digit3(vload(r3 + i), v1, v2);
       v = vreduce(_mm256_add_epi32(v, TransformCrt::times(c.p12m, v3)), m);
@@ -146,7 +149,8 @@ void spectrum_mul(ConstSpectrum a, ConstSpectrum b, SpectrumView r) {
 void spectrum_mul_add(ConstSpectrum a, ConstSpectrum b, ConstSpectrum c, ConstSpectrum d,
                       SpectrumView r) {
   for (int k = 0; k < a.count; ++k)
-    pointwise(a.of(k), b.of(k), c.of(k), d.of(k), r.of(k), a.size(), primes()[static_cast<std::size_t>(k)]);
+    pointwise(a.of(k), b.of(k), c.of(k), d.of(k), r.of(k), a.size(),
+              primes()[static_cast<std::size_t>(k)]);
 }
 
 void spectrum_add(ConstSpectrum a, ConstSpectrum b, SpectrumView r) {
@@ -158,7 +162,8 @@ void spectrum_values(SpectrumView s, std::int32_t modul, std::int64_t from, std:
                      std::int32_t* out) {
   std::vector<TransformPrime>& ps = primes();
   const std::size_t len = s.size();
-  kit::ntt_tasks(s.count, s.lg, [&](std::size_t k) { backward(s.of(static_cast<int>(k)), s.lg, ps[k]); });
+  kit::ntt_tasks(s.count, s.lg,
+                 [&](std::size_t k) { backward(s.of(static_cast<int>(k)), s.lg, ps[k]); });
   const u64 p1 = ps[0].p(), p2 = ps[1].p(), m = static_cast<u64>(modul);
   const auto um = static_cast<u32>(m);
   const Crt c{kit::TransformCrt(static_cast<std::int64_t>(len)), ShoupMultiplier(1, um),
@@ -185,7 +190,8 @@ void split_product(const std::int32_t* x, std::int32_t nx, const std::int32_t* y
   const std::int64_t n = std::int64_t{1} << lg, m = n / 2;
   thread_local std::vector<u32> values;
   values.resize(static_cast<std::size_t>(8 * m * count));
-  u32* const base = values.data();  // the calling thread's buffer (in a task the name is the worker's)
+  u32* const base =
+      values.data();  // the calling thread's buffer (in a task the name is the worker's)
   auto block = [base, m](int operand, int k) { return base + (2 * k + operand) * 4 * m; };
   for (int k = 0; k < count; ++k) ps[static_cast<std::size_t>(k)].prepare(lg);
   kit::ntt_tasks(count, lg, [&](std::size_t kk) {
@@ -196,7 +202,8 @@ void split_product(const std::int32_t* x, std::int32_t nx, const std::int32_t* y
       const std::int32_t* a = operand == 0 ? x : y;
       const std::int64_t na = operand == 0 ? nx : ny;
       u32* out = block(operand, k);
-      for (std::int64_t i = 0; i < na; ++i) out[i] = below_p(below_p(static_cast<u32>(a[i]), 2 * p), p);  // < 3p
+      for (std::int64_t i = 0; i < na; ++i)
+        out[i] = below_p(below_p(static_cast<u32>(a[i]), 2 * p), p);  // < 3p
       std::fill(out + na, out + 3 * m, 0u);
       kit::ntt_split_fold(out, out + 3 * m, m, static_cast<std::size_t>(k));
       forward(out, lg, P);
@@ -223,8 +230,8 @@ void split_product(const std::int32_t* x, std::int32_t nx, const std::int32_t* y
 
 }  // namespace
 
-void ntt_product_split(const std::int32_t* x, std::int32_t nx, const std::int32_t* y, std::int32_t ny,
-                       std::int32_t* z, std::int32_t modul) {
+void ntt_product_split(const std::int32_t* x, std::int32_t nx, const std::int32_t* y,
+                       std::int32_t ny, std::int32_t* z, std::int32_t modul) {
   const int lg = transform_lg(std::int64_t{nx} + ny - 1);
   split_product(x, nx, y, ny, z, modul, lg - 1, transform_primes_needed(std::min(nx, ny), modul));
 }
@@ -235,8 +242,8 @@ bool ntt_product_splits(std::int32_t nx, std::int32_t ny) {
   return lg - 2 >= transform_min_lg && 4 * nz <= 3 * (std::int64_t{1} << lg);
 }
 
-void ntt_product_whole(const std::int32_t* x, std::int32_t nx, const std::int32_t* y, std::int32_t ny,
-                       std::int32_t* z, std::int32_t modul) {
+void ntt_product_whole(const std::int32_t* x, std::int32_t nx, const std::int32_t* y,
+                       std::int32_t ny, std::int32_t* z, std::int32_t modul) {
   const std::int64_t nz = std::int64_t{nx} + ny - 1;
   const int lg = transform_lg(nz);
   const int count = transform_primes_needed(std::min(nx, ny), modul);
@@ -248,7 +255,8 @@ void ntt_product_whole(const std::int32_t* x, std::int32_t nx, const std::int32_
 
 void ntt_product(const std::int32_t* x, std::int32_t nx, const std::int32_t* y, std::int32_t ny,
                  std::int32_t* z, std::int32_t modul) {
-  if (ntt_product_splits(nx, ny) && kit::ntt_split_pays(transform_lg(std::int64_t{nx} + ny - 1), 3)) {
+  if (ntt_product_splits(nx, ny) &&
+      kit::ntt_split_pays(transform_lg(std::int64_t{nx} + ny - 1), 3)) {
     ntt_product_split(x, nx, y, ny, z, modul);
   } else {
     ntt_product_whole(x, nx, y, ny, z, modul);

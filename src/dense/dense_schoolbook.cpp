@@ -40,9 +40,8 @@ inline std::uint64_t exact_product(std::int32_t a, std::int32_t b) {
 // Moduli up to 65535: every term is the 32-bit product reduced, and the at
 // most 25,001 reduced terms of one coefficient (each below 65535) are summed
 // in 32 bits without overflow and reduced once.
-void small_product(const std::int32_t* x, const std::int32_t* y, std::int32_t* z,
-                   std::int32_t xa, std::int32_t xb, std::int32_t ya, std::int32_t yb,
-                   SmallReducer red) {
+void small_product(const std::int32_t* x, const std::int32_t* y, std::int32_t* z, std::int32_t xa,
+                   std::int32_t xb, std::int32_t ya, std::int32_t yb, SmallReducer red) {
   convolve<std::uint32_t>(
       x, y, z, xa, xb, ya, yb,
       [red](std::uint32_t sum, std::int32_t a, std::int32_t b) {
@@ -56,9 +55,8 @@ void small_product(const std::int32_t* x, const std::int32_t* y, std::int32_t* z
 // 2^24 a 64-bit sum holds the at most 25,001 terms of an array product
 // (each below 2^48); above it the sum is kept in 128 bits, whose high word
 // (below 2^15) is folded in as a multiple of 2^64 mod p (WordField).
-void word_product(const std::int32_t* x, const std::int32_t* y, std::int32_t* z,
-                  std::int32_t xa, std::int32_t xb, std::int32_t ya, std::int32_t yb,
-                  std::int32_t modul) {
+void word_product(const std::int32_t* x, const std::int32_t* y, std::int32_t* z, std::int32_t xa,
+                  std::int32_t xb, std::int32_t ya, std::int32_t yb, std::int32_t modul) {
   const WordField field(static_cast<std::uint32_t>(modul));
   if (modul < (1 << 24)) {
     convolve<std::uint64_t>(
@@ -71,13 +69,15 @@ void word_product(const std::int32_t* x, const std::int32_t* y, std::int32_t* z,
         [](unsigned __int128 sum, std::int32_t a, std::int32_t b) {
           return sum + exact_product(a, b);
         },
-        [&field](unsigned __int128 sum) { return static_cast<std::int32_t>(field.reduce_wide(sum)); });
+        [&field](unsigned __int128 sum) {
+          return static_cast<std::int32_t>(field.reduce_wide(sum));
+        });
   }
 }
 
 // Characteristic 2: field products, summed by exclusive or.
-void field_product(const std::int32_t* x, const std::int32_t* y, std::int32_t* z,
-                   std::int32_t xa, std::int32_t xb, std::int32_t ya, std::int32_t yb) {
+void field_product(const std::int32_t* x, const std::int32_t* y, std::int32_t* z, std::int32_t xa,
+                   std::int32_t xb, std::int32_t ya, std::int32_t yb) {
   convolve<std::int32_t>(
       x, y, z, xa, xb, ya, yb,
       [](std::int32_t sum, std::int32_t a, std::int32_t b) {
@@ -96,8 +96,8 @@ void onevar_mult(const std::int32_t* x, const std::int32_t* y, std::int32_t* z, 
 void onevar_mult(const std::int32_t* x, const std::int32_t* y, std::int32_t* z, std::int32_t xa,
                  std::int32_t xb, std::int32_t ya, std::int32_t yb, const Ring& ring) {
   if (x[xb] == 0 || y[yb] == 0) {
-    diagnostic(" ** bad upper limits, onevar %li, %li, %li, %li, %li, %li\n", x[xb], y[yb], xa,
-               xb, ya, yb);
+    diagnostic(" ** bad upper limits, onevar %li, %li, %li, %li, %li, %li\n", x[xb], y[yb], xa, xb,
+               ya, yb);
     tavrin_error("0 upper value in onevar_mult.", true);
   }
   if (xb < xa || yb < ya) {

@@ -24,8 +24,7 @@ WorkArrays::WorkArrays(int count) : count_(count) {
   auto& arrays = work_stack();
   const std::size_t need = work_top + static_cast<std::size_t>(count);
   while (arrays.size() < need) arrays.push_back(std::make_unique<std::int32_t[]>(gcd_array_size));
-  for (int k = 0; k < count; ++k)
-    arrays_[k] = arrays[work_top + static_cast<std::size_t>(k)].get();
+  for (int k = 0; k < count; ++k) arrays_[k] = arrays[work_top + static_cast<std::size_t>(k)].get();
   work_top = need;
 }
 

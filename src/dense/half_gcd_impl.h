@@ -39,7 +39,9 @@ struct Matrix2 {
   }
 };
 
-inline std::int32_t hgcd_degree(const HalfGcdPoly& a) { return static_cast<std::int32_t>(a.size()) - 1; }
+inline std::int32_t hgcd_degree(const HalfGcdPoly& a) {
+  return static_cast<std::int32_t>(a.size()) - 1;
+}
 
 inline HalfGcdPoly shifted_down(const HalfGcdPoly& a, std::int32_t s) {
   if (static_cast<std::int64_t>(a.size()) <= s) return {};
@@ -58,7 +60,8 @@ template <class Ops>
 Matrix2 product(const Ops& f, const Matrix2& A, const Matrix2& B) {
   Matrix2 r;
   for (int i = 0; i < 2; ++i)
-    for (int j = 0; j < 2; ++j) r.m[i][j] = f.add(f.mul(A.m[i][0], B.m[0][j]), f.mul(A.m[i][1], B.m[1][j]));
+    for (int j = 0; j < 2; ++j)
+      r.m[i][j] = f.add(f.mul(A.m[i][0], B.m[0][j]), f.mul(A.m[i][1], B.m[1][j]));
   return r;
 }
 

@@ -41,7 +41,8 @@ struct CellFree {
 // inverse_lift_side rows, entries below 2^24 and nothing is printed: the
 // adjugate is det A times A^-1, the same values as the images give. False,
 // nothing written, otherwise.
-bool lifted_adjugate(workptr ar, workptr outar, bool oar_free, std::int32_t m, quolyptr det, bool inverse) {
+bool lifted_adjugate(workptr ar, workptr outar, bool oar_free, std::int32_t m, quolyptr det,
+                     bool inverse) {
   if (verbose || m < inverse_lift_side) return false;
   ZMatrix a(m, m);
   for (std::int32_t c = 0; c < m; ++c)
@@ -85,8 +86,7 @@ bool mod_matrix_inv(workptr ar, workptr outar, bool oar_free, std::int32_t m, qu
     if (images::residue(dn, images::table_then_limb_prime(k)) != 0) used.push_back(k);
   last_prime_count = static_cast<std::int32_t>(used.size());
   if (verbose)
-    std::printf("\n%*sModular algorithm, counting to %d\n", 3 * dumpitt_level, "",
-                used.back() + 6);
+    std::printf("\n%*sModular algorithm, counting to %d\n", 3 * dumpitt_level, "", used.back() + 6);
   const std::int64_t cells = std::int64_t{m} * m;
   const auto size = static_cast<std::size_t>(cells);
   const images::Residues res(images::cells_of(nullptr, ar, static_cast<std::int32_t>(cells)), m);
@@ -124,7 +124,8 @@ bool mod_matrix_inv(workptr ar, workptr outar, bool oar_free, std::int32_t m, qu
   }
   if (verbose) std::printf("\n%*sFinishing up Chinese Remainder Theorem.\n", 3 * dumpitt_level, "");
   for (std::int64_t k = 0; k < cells; ++k) {
-    quoly v = nodes::new_number_value(garner.symmetric(&digits[static_cast<std::size_t>(k)], size).to_number());
+    quoly v = nodes::new_number_value(
+        garner.symmetric(&digits[static_cast<std::size_t>(k)], size).to_number());
     if (inverse) fast_quoly_quot(&v, det, false);
     if (oar_free) free_quoly(&outar->stash[k]);
     outar->stash[k] = v;

@@ -89,8 +89,8 @@ struct OpLists {
 // freed and the array given back on every exit.
 class WorkingArray {
  public:
-  WorkingArray(workptr ar, workptr outar, std::int32_t m, bool invert, bool ar_free,
-               bool oar_free, bool equal)
+  WorkingArray(workptr ar, workptr outar, std::int32_t m, bool invert, bool ar_free, bool oar_free,
+               bool equal)
       : cells_(std::int64_t{m} * m) {
     const char* name = "outar";
     if (invert) {
@@ -248,8 +248,9 @@ void divide_thru(quolyptr n, workptr dup, bool invert, std::int32_t i, std::int3
     fast_quoly_mult(n, &val);
   }
   const bool by_reciprocal =
-      val->numb || (laurent && (val->denom == nullptr || (val->denom->numb && val->denom->next == nullptr)) &&
-                    monomial(val->numer));
+      val->numb ||
+      (laurent && (val->denom == nullptr || (val->denom->numb && val->denom->next == nullptr)) &&
+       monomial(val->numer));
   if (by_reciprocal) {
     quoly& one = reciprocal.q;
     set_number(1, &one);
@@ -300,7 +301,8 @@ void restore_rowop(std::int32_t m, workptr outar, colptr q, bool allnumbs) {
   // column i := column i - f * column j
   for (std::int32_t r = 0; r < m; ++r) {
     if (allnumbs)
-      at(outar, r, q->i, m)->ncoef->flote -= q->f->ncoef->flote * at(outar, r, q->j, m)->ncoef->flote;
+      at(outar, r, q->i, m)->ncoef->flote -=
+          q->f->ncoef->flote * at(outar, r, q->j, m)->ncoef->flote;
     else
       sub_product(&at(outar, r, q->i, m), q->f, at(outar, r, q->j, m));
   }
@@ -405,13 +407,15 @@ void standard_matrix_invert(quolyptr n, std::int32_t m, poly fct, workptr ar, wo
   // A floating inverse refuses a matrix singular to working precision:
   // rounding leaves a singular matrix's last pivots small but seldom
   // exactly 0, so each pivot is weighed against the magnitudes that formed it.
-  const auto entry = [dup, m](std::int32_t r, std::int32_t c) { return at(dup, r, c, m)->ncoef->flote; };
+  const auto entry = [dup, m](std::int32_t r, std::int32_t c) {
+    return at(dup, r, c, m)->ncoef->flote;
+  };
   std::optional<PivotMagnitudes> bounds;
   if (floats && invert) bounds.emplace(m, entry);
   for (std::int32_t i = 1; i <= m && !finished; ++i) {
     check_interrupt();
     const std::int32_t p = i - 1;
-    const std::int32_t num_cols = env.cols_to_search == one_1 ? 1
+    const std::int32_t num_cols = env.cols_to_search == one_1  ? 1
                                   : env.cols_to_search == half ? (m - i + 2) / 2
                                                                : m - i + 1;
     std::int32_t newi = 0, j = 0;

@@ -51,8 +51,7 @@ void find_good_spot(workptr dup, std::int32_t i, std::int32_t m, std::int32_t nu
 // Divides pivot row i (from 1, columns i+1..m) by its pivot and sets the
 // pivot to 1. invert: the division is recorded on *ops; otherwise the pivot
 // is multiplied into *n.
-void divide_thru(quolyptr n, workptr dup, bool invert, std::int32_t i, std::int32_t m,
-                 colptr* ops);
+void divide_thru(quolyptr n, workptr dup, bool invert, std::int32_t i, std::int32_t m, colptr* ops);
 
 // Clears column i below the unit pivot, recording each elimination on *ops.
 // allnumbs: the entries are float numbers, worked on as long doubles.

@@ -31,8 +31,8 @@ namespace {
 constexpr std::uint32_t ext_field_most = std::uint32_t{1} << 20;
 
 struct ExtRing {
-  std::uint32_t order = 1;  // p^k - 1, also the logarithm of zero
-  std::uint32_t half = 0;   // log(-1)
+  std::uint32_t order = 1;                      // p^k - 1, also the logarithm of zero
+  std::uint32_t half = 0;                       // log(-1)
   std::vector<std::uint32_t> zech, power, log;  // power: X^i as base-p digits; log: its inverse
 
   std::uint32_t zero() const { return order; }
@@ -84,7 +84,8 @@ ExtRing make_field(std::uint32_t p, std::uint32_t k, std::uint32_t q) {
       f.power[i] = v;
       // digits := X * digits mod f.
       const std::uint32_t top = digits[k - 1];
-      for (std::uint32_t j = k - 1; j > 0; --j) digits[j] = (digits[j - 1] + (p - top) * low[j]) % p;
+      for (std::uint32_t j = k - 1; j > 0; --j)
+        digits[j] = (digits[j - 1] + (p - top) * low[j]) % p;
       digits[0] = ((p - top) * low[0]) % p;
     }
     bool back_to_one = digits[0] == 1;
@@ -152,13 +153,17 @@ class SimplexDet {
  public:
   SimplexDet(const ExtRing& r, std::int32_t m, std::int32_t nv, std::vector<std::int32_t> vars,
              std::vector<std::int64_t> bounds)
-      : r_(r), m_(m), nv_(nv), vars_(std::move(vars)), bounds_(std::move(bounds)),
+      : r_(r),
+        m_(m),
+        nv_(nv),
+        vars_(std::move(vars)),
+        bounds_(std::move(bounds)),
         origin_(static_cast<std::size_t>(nv), 0) {}
 
   // out := det(a) - known, whose total degree in vars_[level ..] is at most
   // top (and its degree in each variable at most its bound).
-  void run(const std::vector<Flat<std::uint32_t>>& a, std::size_t level, std::int64_t top, const Terms& known,
-           Terms& out) {
+  void run(const std::vector<Flat<std::uint32_t>>& a, std::size_t level, std::int64_t top,
+           const Terms& known, Terms& out) {
     out.clear();
     if (level == vars_.size()) {
       std::vector<std::uint32_t> cells(a.size());
@@ -239,7 +244,9 @@ class SimplexDet {
 
  private:
   std::uint32_t power_of(std::uint32_t y, std::int32_t e) const {
-    return e == 0 ? r_.one() : static_cast<std::uint32_t>((std::uint64_t{y} * static_cast<std::uint64_t>(e)) % r_.order);
+    return e == 0 ? r_.one()
+                  : static_cast<std::uint32_t>((std::uint64_t{y} * static_cast<std::uint64_t>(e)) %
+                                               r_.order);
   }
   void add_to(Terms& t, const std::vector<std::int32_t>& e, std::uint32_t c) const {
     if (r_.is_zero(c)) return;
@@ -298,7 +305,8 @@ bool ext_field_det(const std::vector<Flat<std::uint32_t>>& a, std::int32_t m, st
   };
   std::int64_t widest = 1;
   for (std::int32_t v = 0; v < nv; ++v) {
-    bounds[static_cast<std::size_t>(v)] = bound_of([v](const Flat<std::uint32_t>& e) { return e.degree_in(v); });
+    bounds[static_cast<std::size_t>(v)] =
+        bound_of([v](const Flat<std::uint32_t>& e) { return e.degree_in(v); });
     bool occurs = false;
     for (const auto& e : a) occurs = occurs || (!e.c.empty() && e.degree_in(v) > 0);
     if (occurs) vars.push_back(v);
@@ -324,7 +332,8 @@ bool ext_field_det(const std::vector<Flat<std::uint32_t>>& a, std::int32_t m, st
   if (r.order == 0) return false;
   std::vector<Flat<std::uint32_t>> b(a.size());
   for (std::size_t e = 0; e < a.size(); ++e)
-    for (std::size_t t = 0; t < a[e].c.size(); ++t) b[e].push(a[e].exp(t), nv, r.log[a[e].c[t] % p]);
+    for (std::size_t t = 0; t < a[e].c.size(); ++t)
+      b[e].push(a[e].exp(t), nv, r.log[a[e].c[t] % p]);
   Terms f;
   SimplexDet(r, m, nv, vars, bounds).run(b, 0, std::max<std::int64_t>(top, 1), Terms{}, f);
   // Back to residues: a determinant over GF(p) has its coefficients there.

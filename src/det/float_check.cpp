@@ -43,7 +43,8 @@ std::int64_t fl_sparse_minor_degree_bound(sparseptr sp, std::int32_t m) {
     std::int64_t most = 0;
     for (colm_ptr e = *sparse_row(sp, r); e != nullptr; e = e->next) {
       quoly q = e->val;
-      if (q != nullptr && !q->numb) most = std::max({most, top_degree(q->numer), top_degree(q->denom)});
+      if (q != nullptr && !q->numb)
+        most = std::max({most, top_degree(q->numer), top_degree(q->denom)});
     }
     bound += most;
   }
@@ -57,7 +58,8 @@ void fl_check_degree(quoly q, std::int64_t bound) {
 
 long double fl_pivoted_det(std::vector<long double>& a, std::int32_t m) {
   const auto at = [&](std::int32_t r, std::int32_t c) -> long double& {
-    return a[static_cast<std::size_t>(r) * static_cast<std::size_t>(m) + static_cast<std::size_t>(c)];
+    return a[static_cast<std::size_t>(r) * static_cast<std::size_t>(m) +
+             static_cast<std::size_t>(c)];
   };
   long double d = 1;
   for (std::int32_t i = 0; i < m; ++i) {

@@ -79,7 +79,9 @@ struct OwnedSparse {
 }  // namespace
 
 FloatPolyMatrix::FloatPolyMatrix(workptr ar, sparseptr* spar, std::int32_t m)
-    : m_(m), nv_(std::max<std::int32_t>(number_polys, 1)), sparse_(spar != nullptr && *spar != nullptr) {
+    : m_(m),
+      nv_(std::max<std::int32_t>(number_polys, 1)),
+      sparse_(spar != nullptr && *spar != nullptr) {
   const auto each = [&](auto&& visit) {  // the entries row by row, under the key r*m + c
     if (sparse_) {
       for (std::int32_t r = 1; r <= m; ++r)
@@ -88,7 +90,8 @@ FloatPolyMatrix::FloatPolyMatrix(workptr ar, sparseptr* spar, std::int32_t m)
       return;
     }
     for (std::int32_t r = 0; r < m; ++r)
-      for (std::int32_t c = 0; c < m; ++c) visit(ar->stash[std::int64_t{c} * m + r], std::int64_t{r} * m + c);
+      for (std::int32_t c = 0; c < m; ++c)
+        visit(ar->stash[std::int64_t{c} * m + r], std::int64_t{r} * m + c);
   };
   each([&](quoly q, std::int64_t) { polynomial_ = polynomial_ || (q != nullptr && !q->numb); });
   each([&](quoly q, std::int64_t at) {
@@ -122,7 +125,8 @@ std::int16_t FloatPolyMatrix::depth() const {
   std::int32_t best = constant_depth;
   for (const Entry& x : e_)
     for (std::size_t k = 0; k < x.t.e.size(); ++k)
-      if (x.t.e[k] != 0) best = std::min(best, static_cast<std::int32_t>(k % static_cast<std::size_t>(nv_)) + 1);
+      if (x.t.e[k] != 0)
+        best = std::min(best, static_cast<std::int32_t>(k % static_cast<std::size_t>(nv_)) + 1);
   return static_cast<std::int16_t>(best);
 }
 
@@ -172,12 +176,14 @@ bool FloatPolyMatrix::number_det_agrees(quoly d, const char** why) const {
   }
   *why = "exceeds Hadamard's bound";
   if (!std::isfinite(got)) return false;
-  if (got != 0 && std::log2(std::fabs(got)) > log_bound + 1e-9L * (1 + std::fabs(log_bound))) return false;
+  if (got != 0 && std::log2(std::fabs(got)) > log_bound + 1e-9L * (1 + std::fabs(log_bound)))
+    return false;
   if (m_ > fl_second_opinion_side) return true;
   *why = "disagrees with a second elimination";
   const long double second = det_at({});
   if (!std::isfinite(second)) return true;  // out of the long doubles' range: no judge
-  return std::fabs(got - second) <= fl_check_tolerance * std::max(std::fabs(got), std::fabs(second));
+  return std::fabs(got - second) <=
+         fl_check_tolerance * std::max(std::fabs(got), std::fabs(second));
 }
 
 void FloatPolyMatrix::exact_entry(const Terms& t, quolyptr cell) const {
@@ -294,7 +300,8 @@ void fl_checked_determinant(workptr ar, sparseptr* spar, std::int32_t m, quolypt
     route();
     const char* why = nullptr;
     if (!snapshot.readable() || snapshot.number_det_agrees(*n, &why)) return;
-    if (verbose) std::printf("\n%*sFloating determinant %s; taken exactly.\n", 3 * dumpitt_level, "", why);
+    if (verbose)
+      std::printf("\n%*sFloating determinant %s; taken exactly.\n", 3 * dumpitt_level, "", why);
     snapshot.exact_determinant(n);
     return;
   }

@@ -48,7 +48,6 @@ void fl_checked_determinant(workptr ar, sparseptr* spar, std::int32_t m, quolypt
                             std::int32_t the_degree, std::int32_t the_degree2,
                             std::int32_t the_power);
 
-
 // A square matrix of floating images of polynomials in the adjoined
 // variables, each entry held as its terms.
 class FloatPolyMatrix {
@@ -104,7 +103,7 @@ class FloatPolyMatrix {
     std::int64_t at;
     long double value;
   };
-  std::vector<Entry> e_;           // a matrix with a polynomial entry
+  std::vector<Entry> e_;              // a matrix with a polynomial entry
   std::vector<NumberEntry> numbers_;  // a matrix of numbers
   // visit(key, terms) for each entry that is not zero, row by row.
   template <class Visit>

@@ -43,13 +43,12 @@ void set_min_cut(std::int32_t rows) {
 
 void do_mod_prime(std::int32_t rows, std::int32_t k, workptr beta, quoly m) {
   if (k > 5) need_data_file(data_file::pprods);
-  m->ncoef->lint = static_cast<std::int32_t>(images::residue_image(
-      images::cells_of(nullptr, beta, rows * rows), rows,
-      static_cast<std::uint32_t>(prime[k]->lint)));
+  m->ncoef->lint = static_cast<std::int32_t>(
+      images::residue_image(images::cells_of(nullptr, beta, rows * rows), rows,
+                            static_cast<std::uint32_t>(prime[k]->lint)));
 }
 
-void small_mod_determ(std::int32_t rows, quolyptr n, workptr beta, imptr pseudodet,
-                      bool* succeed) {
+void small_mod_determ(std::int32_t rows, quolyptr n, workptr beta, imptr pseudodet, bool* succeed) {
   need_data_file(data_file::pprods);
   const std::int32_t L = pseudodet->size;
   std::int32_t k = std::max(L * 7 / 4 + 4, 6);
@@ -102,8 +101,8 @@ void cells_determ(quolyptr n, arrptr q, const std::vector<quoly>& cells, std::in
   pd->size = 0;
   images::find_pseudo_cells(cells, pd, &small_one, rows, rows, &size, false, false);
   // A bound of the caller's (positive) replaces the computed one.
-  if (pseudodet != nullptr && *pseudodet != nullptr && (*pseudodet)->numb && (*pseudodet)->ncoef->size > 0 &&
-      (*pseudodet)->ncoef->head->value > 0)
+  if (pseudodet != nullptr && *pseudodet != nullptr && (*pseudodet)->numb &&
+      (*pseudodet)->ncoef->size > 0 && (*pseudodet)->ncoef->head->value > 0)
     images::assign_number((*pseudodet)->ncoef, pd);
   // A small light matrix with a huge bound of the caller's: exact
   // elimination of the first pivots, the rest through the router. The
@@ -133,11 +132,12 @@ void int_determ(quolyptr n, arrptr q, workptr beta, std::int32_t rows, quolyptr 
 }
 
 void sparse_int_determ(quolyptr n, sparseptr sp, std::int32_t rows) {
-  std::vector<quoly> cells(static_cast<std::size_t>(rows) * static_cast<std::size_t>(rows), nullptr);
+  std::vector<quoly> cells(static_cast<std::size_t>(rows) * static_cast<std::size_t>(rows),
+                           nullptr);
   for (std::int32_t r = 1; r <= rows; ++r)
     for (colm_ptr e = *sparse_row(sp, r); e != nullptr; e = e->next)
-      cells[static_cast<std::size_t>(e->coord - 1) * static_cast<std::size_t>(rows) + static_cast<std::size_t>(r - 1)] =
-          e->val;
+      cells[static_cast<std::size_t>(e->coord - 1) * static_cast<std::size_t>(rows) +
+            static_cast<std::size_t>(r - 1)] = e->val;
   cells_determ(n, nullptr, cells, rows, nullptr);
 }
 

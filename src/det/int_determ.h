@@ -39,8 +39,7 @@ extern bool force_integer_route;
 // nothing is changed; else *succeed := true and the old *n is freed. (The
 // base case of int_determ's images, which reach every bound.)
 // reads: verbose; the word modulus is the caller's again on return
-void small_mod_determ(std::int32_t rows, quolyptr n, workptr beta, imptr pseudodet,
-                      bool* succeed);
+void small_mod_determ(std::int32_t rows, quolyptr n, workptr beta, imptr pseudodet, bool* succeed);
 
 // *n := det of the rows x rows integer matrix sp (absent entries 0) by the
 // images of int_determ; the old *n freed. sp: kept (only read). No side cap:
@@ -58,6 +57,5 @@ void sparse_mod_int_determ(quolyptr n, sparseptr* spar, std::int32_t rows, bool 
 // entry. *det and *pseudodet are freed. True on success.
 bool mod_matrix_inv(workptr ar, workptr outar, bool oar_free, std::int32_t m, quolyptr det,
                     quolyptr pseudodet, sparseptr* spar, bool inverse);
-
 
 }  // namespace tavrin

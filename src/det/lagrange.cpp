@@ -63,7 +63,8 @@ void walk(poly p, std::int32_t depth, std::vector<std::int32_t>& exps, Leaf&& le
 
 }  // namespace
 
-bool read_entry(quoly q, std::int32_t nv, const std::function<void(const std::int32_t*, imptr)>& put) {
+bool read_entry(quoly q, std::int32_t nv,
+                const std::function<void(const std::int32_t*, imptr)>& put) {
   std::vector<std::int32_t> exps(static_cast<std::size_t>(std::max(nv, 1)), 0);
   if (q == nullptr) return true;
   if (q->numb) {
@@ -93,8 +94,8 @@ poly build(const std::vector<const std::int32_t*>& e, const std::vector<imptr>& 
     std::size_t j = i;
     while (j < hi && e[j][at] == e[i][at]) ++j;
     poly coef = build(e, c, i, j, depth + 1, nv);
-    poly node = (e[i][at] == 0 && coef->numb && coef->next == nullptr) ? coef
-                                                                        : new_term(e[i][at], coef);
+    poly node =
+        (e[i][at] == 0 && coef->numb && coef->next == nullptr) ? coef : new_term(e[i][at], coef);
     *link = node;
     link = &node->next;
     i = j;
@@ -158,7 +159,8 @@ void set_residue_answer(quolyptr q, Flat<std::uint32_t>& f, std::int32_t nv) {
 std::int64_t compute_degree(std::int64_t* D, std::int32_t m) {
   constexpr std::int64_t top = std::int64_t{1} << 28;
   auto at = [&](std::int32_t r, std::int32_t c) -> std::int64_t& {
-    return D[static_cast<std::size_t>(r) * static_cast<std::size_t>(m) + static_cast<std::size_t>(c)];
+    return D[static_cast<std::size_t>(r) * static_cast<std::size_t>(m) +
+             static_cast<std::size_t>(c)];
   };
   std::int64_t bound = 0;
   // Line k (a column when by_col, else a row) from position b on, less its
@@ -324,7 +326,8 @@ NumberMatrix::~NumberMatrix() {
 
 std::uint32_t NumberMatrix::mod_det(const std::vector<std::uint32_t>& cells) {
   const std::size_t n = cells.size();
-  for (std::size_t k = 0; k < n; ++k) ar_->stash[k]->ncoef->lint = static_cast<std::int32_t>(cells[k]);
+  for (std::size_t k = 0; k < n; ++k)
+    ar_->stash[k]->ncoef->lint = static_cast<std::int32_t>(cells[k]);
   n_->ncoef->lint = 1;
   mod_determ(ar_, m_, &n_);
   return static_cast<std::uint32_t>(n_->ncoef->lint);
@@ -368,7 +371,8 @@ std::int64_t degree_in(const std::vector<Flat<C>>& a, std::int32_t m, std::int32
 ProgressLevel open_level(bool top, std::int64_t deg) {
   if (top) {
     ++dumpitt_level;
-    if (verbose) dumpitt("LaGrange interpolation, degree ", static_cast<std::int32_t>(deg), true, true, true);
+    if (verbose)
+      dumpitt("LaGrange interpolation, degree ", static_cast<std::int32_t>(deg), true, true, true);
   }
   return ProgressLevel{top, static_cast<std::int32_t>(deg)};
 }
@@ -382,28 +386,32 @@ namespace {
 // (the points drawn by the caller), the progress and the count of points
 // then in the order of the points.
 template <bool char2>
-void number_images(const ModRing<char2>& ring, const Plan& pl, const std::vector<std::uint32_t>& coefs,
-                   std::int32_t m, const std::vector<std::uint32_t>& pts, bool top,
-                   std::vector<Flat<std::uint32_t>>& images, const std::vector<std::int32_t>& origin) {
+void number_images(const ModRing<char2>& ring, const Plan& pl,
+                   const std::vector<std::uint32_t>& coefs, std::int32_t m,
+                   const std::vector<std::uint32_t>& pts, bool top,
+                   std::vector<Flat<std::uint32_t>>& images,
+                   const std::vector<std::int32_t>& origin) {
   const auto cells = static_cast<std::size_t>(m) * static_cast<std::size_t>(m);
   const auto p = static_cast<std::uint32_t>(modulus);
   std::vector<std::uint32_t> dets(pts.size());
   const double side = m;
-  run_images(pts.size(), side * side * side / 3 + static_cast<double>(coefs.size()), [&](std::size_t i) {
-    check_interrupt();
-    std::vector<std::uint32_t> powers(static_cast<std::size_t>(pl.max_power) + 1, 1);
-    for (std::size_t k = 1; k < powers.size(); ++k) powers[k] = ring.mul(powers[k - 1], pts[i]);
-    std::vector<std::uint32_t> store(cells);
-    for (std::size_t e = 0; e < cells; ++e) {
-      const std::size_t t0 = pl.term_start[e], t1 = pl.term_start[e + 1];
-      store[e] = entry_at_point(ring, coefs.data() + t0, pl.power.data() + t0, t1 - t0, powers);
-    }
-    dets[i] = prime_residue_determ(store.data(), m, p);  // of the transpose: the same
-  });
+  run_images(
+      pts.size(), side * side * side / 3 + static_cast<double>(coefs.size()), [&](std::size_t i) {
+        check_interrupt();
+        std::vector<std::uint32_t> powers(static_cast<std::size_t>(pl.max_power) + 1, 1);
+        for (std::size_t k = 1; k < powers.size(); ++k) powers[k] = ring.mul(powers[k - 1], pts[i]);
+        std::vector<std::uint32_t> store(cells);
+        for (std::size_t e = 0; e < cells; ++e) {
+          const std::size_t t0 = pl.term_start[e], t1 = pl.term_start[e + 1];
+          store[e] = entry_at_point(ring, coefs.data() + t0, pl.power.data() + t0, t1 - t0, powers);
+        }
+        dets[i] = prime_residue_determ(store.data(), m, p);  // of the transpose: the same
+      });
   for (std::size_t i = 0; i < pts.size(); ++i) {
     if (top && verbose) dumpitt(" ", static_cast<std::int32_t>(i), false, false, true);
     ++lagrange_last.points;
-    if (dets[i] != 0) images[i].push(origin.data(), static_cast<std::int32_t>(origin.size()), dets[i]);
+    if (dets[i] != 0)
+      images[i].push(origin.data(), static_cast<std::int32_t>(origin.size()), dets[i]);
   }
 }
 
@@ -424,13 +432,14 @@ det_status mod_det_in(const std::vector<Flat<std::uint32_t>>& a, std::int32_t m,
     return det_status::done;
   }
   std::int64_t deg = top && the_degree >= 0 ? the_degree
-                     : bounds != nullptr  ? (*bounds)[static_cast<std::size_t>(v)]
-                                          : degree_in(a, m, v);
+                     : bounds != nullptr    ? (*bounds)[static_cast<std::size_t>(v)]
+                                            : degree_in(a, m, v);
   if (deg == 0) deg = 1;
   const std::int64_t width = std::int64_t{modulus} / (deg + 1);
   if (width < 2) {
     if (deg >= 35023) {
-      if (verbose) std::printf(" estimated degree %d is too large for this method.\n", static_cast<int>(deg));
+      if (verbose)
+        std::printf(" estimated degree %d is too large for this method.\n", static_cast<int>(deg));
       return det_status::declined;
     }
     if (finf) {
@@ -593,8 +602,8 @@ bool mod_interpolate(workptr ar, std::int32_t m, quolyptr q, bool check_laurent,
     s = mod_det(a, m, nv, the_degree, nm, true, out);
   }
   if (s == det_status::declined) return false;
-  if (s == det_status::too_small && small == too_small_modulus::proven && m >= small_field_lagrange_side &&
-      ext_field_det(a, m, nv, out)) {
+  if (s == det_status::too_small && small == too_small_modulus::proven &&
+      m >= small_field_lagrange_side && ext_field_det(a, m, nv, out)) {
     set_residue_answer(q, out, nv);
   } else if (s == det_status::too_small) {
     if (small == too_small_modulus::decline ||

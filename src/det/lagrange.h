@@ -86,9 +86,9 @@ bool rat_poly_surely_regular(workptr ar, std::int32_t m);
 // The same for a sparse matrix of m rows (the router's sparse route): false
 // when it declines (more than 65,535 columns, a power argument, a table too
 // large for one work array), and the router falls back to elimination.
-bool sparse_lagrange(sparseptr* spar, quolyptr q, std::int32_t m, poly fct,
-                     std::int32_t the_degree, std::int32_t the_degree2, std::int32_t the_power,
-                     bool really, std::int32_t numprimes);
+bool sparse_lagrange(sparseptr* spar, quolyptr q, std::int32_t m, poly fct, std::int32_t the_degree,
+                     std::int32_t the_degree2, std::int32_t the_power, bool really,
+                     std::int32_t numprimes);
 // rat_poly_interpolated for a sparse matrix of m rows (spar kept): the
 // determinant is assigned to *q, as sparse elimination does.
 bool sparse_rat_poly_interpolated(sparseptr spar, std::int32_t m, quolyptr q);
@@ -105,7 +105,8 @@ bool sparse_rat_poly_determ(sparseptr spar, std::int32_t m, quolyptr q, poly fct
                             std::int32_t this_deg, std::int32_t this_deg2, std::int32_t the_power,
                             std::int32_t numprimes);
 bool sparse_mod_poly_determ(sparseptr spar, std::int32_t m, quolyptr q, poly fct,
-                            std::int32_t the_degree, std::int32_t the_degree2, std::int32_t the_power);
+                            std::int32_t the_degree, std::int32_t the_degree2,
+                            std::int32_t the_power);
 
 // The bound on the degree of the determinant of a sparse matrix of entry
 // degrees: rows[r] holds (column, degree) of row r's stored entries, sorted

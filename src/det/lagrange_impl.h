@@ -97,7 +97,8 @@ class NumberMatrix {
 
 // Calls put(exponents, number) for every leaf of q (nil: nothing); false
 // when some exponent is negative.
-bool read_entry(quoly q, std::int32_t nv, const std::function<void(const std::int32_t*, imptr)>& put);
+bool read_entry(quoly q, std::int32_t nv,
+                const std::function<void(const std::int32_t*, imptr)>& put);
 // The polynomial of the terms (exps: nv per term; coefs moved in, no zero).
 poly write_poly(std::vector<std::int32_t>& exps, std::vector<imptr>& coefs, std::int32_t nv);
 // *q := p (consumed): a number value for a constant.
@@ -162,7 +163,8 @@ bool z_crt(ZPrimes& primes, const ZImage& image, const ZBanners& banners, std::i
 // For each of the nv variables, the largest degree of the determinant of
 // the m x m matrix a (column by column) along a permutation: a bound on the
 // degree of its determinant and of every image's.
-std::vector<std::int64_t> degree_bounds(const std::vector<Flat<std::size_t>>& a, std::int32_t m, std::int32_t nv);
+std::vector<std::int64_t> degree_bounds(const std::vector<Flat<std::size_t>>& a, std::int32_t m,
+                                        std::int32_t nv);
 
 // The primes of the proven route: the largest word primes (lrgpme), from
 // the top down; or, for the dense determinants of numbers that the images

@@ -51,12 +51,13 @@ struct BasisRing {
 // a (m x m, row by row) := its inverse times its determinant, the adjugate;
 // false when the determinant is 0. *det := the determinant. Gauss-Jordan
 // with the identity beside: work holds 2 m^2 residues.
-bool adjugate(const Residues& r, std::int32_t m, std::vector<std::uint32_t>& a, std::vector<std::uint32_t>& work,
-              std::uint32_t* det) {
+bool adjugate(const Residues& r, std::int32_t m, std::vector<std::uint32_t>& a,
+              std::vector<std::uint32_t>& work, std::uint32_t* det) {
   const auto n = static_cast<std::size_t>(m), w = 2 * n;
   work.assign(n * w, 0);
   for (std::size_t i = 0; i < n; ++i) {
-    std::copy(a.begin() + static_cast<std::ptrdiff_t>(i * n), a.begin() + static_cast<std::ptrdiff_t>(i * n + n),
+    std::copy(a.begin() + static_cast<std::ptrdiff_t>(i * n),
+              a.begin() + static_cast<std::ptrdiff_t>(i * n + n),
               work.begin() + static_cast<std::ptrdiff_t>(i * w));
     work[i * w + n + i] = 1;
   }
@@ -66,7 +67,8 @@ bool adjugate(const Residues& r, std::int32_t m, std::vector<std::uint32_t>& a, 
     while (p < n && work[p * w + i] == 0) ++p;
     if (p == n) return false;
     if (p != i) {
-      std::swap_ranges(work.begin() + static_cast<std::ptrdiff_t>(i * w), work.begin() + static_cast<std::ptrdiff_t>(i * w + w),
+      std::swap_ranges(work.begin() + static_cast<std::ptrdiff_t>(i * w),
+                       work.begin() + static_cast<std::ptrdiff_t>(i * w + w),
                        work.begin() + static_cast<std::ptrdiff_t>(p * w));
       d = r.f.sub(0, d);
     }
@@ -93,8 +95,9 @@ bool adjugate(const Residues& r, std::int32_t m, std::vector<std::uint32_t>& a, 
 // become the coefficients of the component's polynomial at the same
 // places, one variable after another: along variable k (stride[k] apart,
 // count[k] points) the basis turns values into coefficients.
-void interpolate_grid(const Residues& r, std::vector<std::uint32_t>& vals, std::size_t comps, std::size_t grid,
-                      const std::vector<std::size_t>& count, const std::vector<std::size_t>& stride,
+void interpolate_grid(const Residues& r, std::vector<std::uint32_t>& vals, std::size_t comps,
+                      std::size_t grid, const std::vector<std::size_t>& count,
+                      const std::vector<std::size_t>& stride,
                       const std::vector<std::vector<std::uint32_t>>& basis) {
   for (std::size_t k = 0; k < count.size(); ++k) {
     const std::size_t n = count[k], s = stride[k];
@@ -115,7 +118,8 @@ void interpolate_grid(const Residues& r, std::vector<std::uint32_t>& vals, std::
           zero = zero && y[i] == 0;
         }
         if (zero) continue;
-        for (std::size_t d = 0; d < n; ++d) c[d] = word_dot(r.f.kit, y.data(), b.data() + d * n, n, limbs);
+        for (std::size_t d = 0; d < n; ++d)
+          c[d] = word_dot(r.f.kit, y.data(), b.data() + d * n, n, limbs);
         for (std::size_t d = 0; d < n; ++d) v[g + d * s] = c[d];
       }
     });
@@ -153,7 +157,8 @@ PointGrid grid_of(const std::vector<Flat<std::size_t>>& z, std::size_t n, std::i
       }
     if (most == 0) continue;
     grid.used.push_back(v);
-    grid.count.push_back(static_cast<std::size_t>(max_assignment(D, static_cast<std::int32_t>(n) + 1)) + 1);
+    grid.count.push_back(
+        static_cast<std::size_t>(max_assignment(D, static_cast<std::int32_t>(n) + 1)) + 1);
     grid.top_power.push_back(most);
   }
   return grid;
@@ -174,17 +179,20 @@ bool fit_grid(PointGrid& grid, std::size_t comps) {
 // The points of each variable modulo res's prime, spread evenly: powers[k]
 // holds the powers 0 .. top_power[k] of each point of variable k, basis[k]
 // their Lagrange basis.
-void grid_points(const Residues& res, const PointGrid& grid, std::vector<std::vector<std::uint32_t>>& powers,
+void grid_points(const Residues& res, const PointGrid& grid,
+                 std::vector<std::vector<std::uint32_t>>& powers,
                  std::vector<std::vector<std::uint32_t>>& basis) {
   const std::uint32_t p = res.f.p;
   for (std::size_t k = 0; k < grid.used.size(); ++k) {
     const std::uint32_t width = p / static_cast<std::uint32_t>(grid.count[k]);
     std::vector<std::uint32_t> pts(grid.count[k]);
-    for (std::size_t i = 0; i < grid.count[k]; ++i) pts[i] = static_cast<std::uint32_t>(i) * width + width / 2;
+    for (std::size_t i = 0; i < grid.count[k]; ++i)
+      pts[i] = static_cast<std::uint32_t>(i) * width + width / 2;
     const auto e1 = static_cast<std::size_t>(grid.top_power[k]) + 1;
     powers[k].assign(grid.count[k] * e1, 1);
     for (std::size_t i = 0; i < grid.count[k]; ++i)
-      for (std::size_t e = 1; e < e1; ++e) powers[k][i * e1 + e] = res.f.mul(powers[k][i * e1 + e - 1], pts[i]);
+      for (std::size_t e = 1; e < e1; ++e)
+        powers[k][i * e1 + e] = res.f.mul(powers[k][i * e1 + e - 1], pts[i]);
     basis[k] = lagrange_basis(BasisRing{res}, pts);
   }
 }
@@ -194,9 +202,10 @@ void grid_points(const Residues& res, const PointGrid& grid, std::vector<std::ve
 // the grid modulo res's prime (coefs: the coefficients modulo the prime);
 // false when the determinant vanishes at some point. The points go in runs
 // of 64, a task each.
-bool grid_values(const Residues& res, const PointGrid& grid, const std::vector<Flat<std::size_t>>& z, std::int32_t m,
-                 const std::vector<std::vector<std::uint32_t>>& powers, const std::vector<std::uint32_t>& coefs,
-                 std::vector<std::uint32_t>& vals) {
+bool grid_values(const Residues& res, const PointGrid& grid,
+                 const std::vector<Flat<std::size_t>>& z, std::int32_t m,
+                 const std::vector<std::vector<std::uint32_t>>& powers,
+                 const std::vector<std::uint32_t>& coefs, std::vector<std::uint32_t>& vals) {
   const auto n = static_cast<std::size_t>(m);
   constexpr std::size_t run = 64;
   const std::size_t runs = (grid.size + run - 1) / run;
@@ -216,7 +225,8 @@ bool grid_values(const Residues& res, const PointGrid& grid, const std::vector<F
           std::uint32_t term = coefs[f.c[t]];
           for (std::size_t k = 0; k < grid.used.size(); ++k) {
             const auto e1 = static_cast<std::size_t>(grid.top_power[k]) + 1;
-            term = res.f.mul(term, powers[k][index[k] * e1 + static_cast<std::size_t>(f.exp(t)[grid.used[k]])]);
+            term = res.f.mul(
+                term, powers[k][index[k] * e1 + static_cast<std::size_t>(f.exp(t)[grid.used[k]])]);
           }
           sum = res.f.add(sum, term);
         }
@@ -244,8 +254,9 @@ bool grid_values(const Residues& res, const PointGrid& grid, const std::vector<F
 // range; exps[comp] and values[comp] receive the exponent vectors (nv each)
 // and the numbers of the terms that are not 0.
 void combine_images(const PointGrid& grid, const std::vector<std::uint32_t>& moduli,
-                    const std::vector<std::vector<std::uint32_t>>& images, std::size_t comps, std::int32_t nv,
-                    std::vector<std::vector<std::int32_t>>& exps, std::vector<std::vector<imptr>>& values) {
+                    const std::vector<std::vector<std::uint32_t>>& images, std::size_t comps,
+                    std::int32_t nv, std::vector<std::vector<std::int32_t>>& exps,
+                    std::vector<std::vector<imptr>>& values) {
   const std::size_t k = moduli.size();
   const Garner garner(moduli);
   std::vector<std::uint32_t> digit(k), residue(k);

@@ -171,8 +171,9 @@ struct ModRing;
 // "slot") is sum_i y_i basis[d * n + i]. out: the terms in ascending order
 // of the slots' exponents, each slot from its top power down.
 template <class R, class C>
-void interpolate_on(const R& ring, const std::vector<C>& basis, std::size_t n, const std::vector<Flat<C>>& images,
-                    std::int32_t nv, std::int32_t v, Flat<C>& out) {
+void interpolate_on(const R& ring, const std::vector<C>& basis, std::size_t n,
+                    const std::vector<Flat<C>>& images, std::int32_t nv, std::int32_t v,
+                    Flat<C>& out) {
   const auto w = static_cast<std::size_t>(nv);
   // Every term of every image, grouped by its exponents.
   struct Term {
@@ -183,7 +184,8 @@ void interpolate_on(const R& ring, const std::vector<C>& basis, std::size_t n, c
   std::vector<Term> terms;
   for (std::size_t i = 0; i < n; ++i) {
     const auto& img = images[i];
-    for (std::size_t t = 0; t < img.c.size(); ++t) terms.push_back({img.exp(t), static_cast<std::uint32_t>(i), img.c[t]});
+    for (std::size_t t = 0; t < img.c.size(); ++t)
+      terms.push_back({img.exp(t), static_cast<std::uint32_t>(i), img.c[t]});
   }
   std::stable_sort(terms.begin(), terms.end(), [w](const Term& a, const Term& b) {
     return std::lexicographical_compare(a.e, a.e + w, b.e, b.e + w);
@@ -227,8 +229,8 @@ void interpolate(const R& ring, const std::vector<C>& pts, const std::vector<Fla
 }
 
 template <class R, class C>
-void evaluate(const R& ring, const std::vector<Flat<C>>& a, const Plan& pl, std::int32_t nv, C point,
-              std::vector<C>& powers, std::vector<C>& scratch, std::vector<Flat<C>>& out) {
+void evaluate(const R& ring, const std::vector<Flat<C>>& a, const Plan& pl, std::int32_t nv,
+              C point, std::vector<C>& powers, std::vector<C>& scratch, std::vector<Flat<C>>& out) {
   powers.assign(static_cast<std::size_t>(pl.max_power) + 1, ring.one());
   for (std::size_t k = 1; k < powers.size(); ++k) powers[k] = ring.mul(powers[k - 1], point);
   const auto w = static_cast<std::size_t>(nv);
@@ -242,7 +244,8 @@ void evaluate(const R& ring, const std::vector<Flat<C>>& a, const Plan& pl, std:
                    ring.mul(a[e].c[k], powers[static_cast<std::size_t>(pl.power[t])]));
     out[e].clear();
     for (std::size_t s = s0; s < s1; ++s)
-      if (!ring.is_zero(scratch[s - s0])) out[e].push(pl.slot_exps.data() + s * w, nv, scratch[s - s0]);
+      if (!ring.is_zero(scratch[s - s0]))
+        out[e].push(pl.slot_exps.data() + s * w, nv, scratch[s - s0]);
   }
 }
 

@@ -118,7 +118,9 @@ bool z_crt(ZPrimes& primes, const ZImage& image, const ZBanners& banners, std::i
       }
       total.points += lagrange_last.points;
       if (s != det_status::done) {
-        if (verbose) dumpitt("Modular determinant method abandoned. ", static_cast<std::int32_t>(p), true, false, true);
+        if (verbose)
+          dumpitt("Modular determinant method abandoned. ", static_cast<std::int32_t>(p), true,
+                  false, true);
         return false;
       }
       ++count;
@@ -129,7 +131,8 @@ bool z_crt(ZPrimes& primes, const ZImage& image, const ZBanners& banners, std::i
       // Degree reuse after two primes agree.
       std::int64_t d = 0;
       if (top_var >= 0)
-        for (std::size_t t = 0; t < img.c.size(); ++t) d = std::max<std::int64_t>(d, img.exp(t)[top_var]);
+        for (std::size_t t = 0; t < img.c.size(); ++t)
+          d = std::max<std::int64_t>(d, img.exp(t)[top_var]);
       if (count == 1) first_degree = d;
       if (count == 2 && this_deg == -1 && d == first_degree && d > 2 && !proven)
         this_deg = static_cast<std::int32_t>(d + 1);
@@ -155,7 +158,9 @@ bool z_crt(ZPrimes& primes, const ZImage& image, const ZBanners& banners, std::i
     prod_bits += std::log2(static_cast<double>(p));
     // A fixed count stops there; the proven route at its bound; otherwise one
     // more prime must change nothing.
-    if (proven ? prod_bits > proven_bits : numprimes > 0 ? count >= numprimes : count >= 3 && unchanged)
+    if (proven          ? prod_bits > proven_bits
+        : numprimes > 0 ? count >= numprimes
+                        : count >= 3 && unchanged)
       break;
     if (!primes.advance()) return false;
   }
@@ -169,7 +174,8 @@ bool z_crt(ZPrimes& primes, const ZImage& image, const ZBanners& banners, std::i
   return true;
 }
 
-std::vector<std::int64_t> degree_bounds(const std::vector<Flat<std::size_t>>& a, std::int32_t m, std::int32_t nv) {
+std::vector<std::int64_t> degree_bounds(const std::vector<Flat<std::size_t>>& a, std::int32_t m,
+                                        std::int32_t nv) {
   const auto n = static_cast<std::size_t>(m);
   std::vector<std::int64_t> bounds, D(n * n);
   for (std::int32_t v = 0; v < nv; ++v) {
@@ -237,7 +243,8 @@ long double log2_above(const ZInt& c) {
 
 // Hadamard's bound (as ZRows::bound_bits) for the m x m matrix z of integer
 // polynomials held column by column.
-double hadamard_bits(const std::vector<Flat<std::size_t>>& z, const std::vector<ZInt>& coefs, std::int32_t m) {
+double hadamard_bits(const std::vector<Flat<std::size_t>>& z, const std::vector<ZInt>& coefs,
+                     std::int32_t m) {
   const auto n = static_cast<std::size_t>(m);
   std::vector<long double> row(n, -std::numeric_limits<long double>::infinity()), col(row);
   for (std::size_t c = 0; c < n; ++c)
@@ -306,7 +313,8 @@ bool ZRows::read_row(std::int32_t r, const std::vector<std::pair<std::int32_t, q
     if (q == nullptr || q->numb || q->denom == nullptr) continue;
     if (mult.q == nullptr) quoly_set(1, mult.cell());
     nodes::OwnedValue d(value_of(q->denom)), ratio;
-    quoly_quot(mult.q, d.q, ratio.cell(), false);  // in lowest terms: the part of d not in mult below
+    quoly_quot(mult.q, d.q, ratio.cell(),
+               false);  // in lowest terms: the part of d not in mult below
     if (ratio.q->numb || ratio.q->denom == nullptr) continue;
     if (constant(ratio.q->denom) == nullptr && !mult.q->numb) return false;  // a second polynomial
     nodes::OwnedValue extra(value_of(ratio.q->denom));
@@ -349,7 +357,8 @@ bool ZRows::read_stash_row(workptr ar, std::int32_t m, std::int32_t r,
                            const std::function<void(std::int32_t, Flat<std::size_t>&&)>& put) {
   std::vector<std::pair<std::int32_t, quoly>> cells;
   for (std::int32_t c = 0; c < m; ++c)
-    cells.emplace_back(c, ar->stash[static_cast<std::size_t>(c) * static_cast<std::size_t>(m) + static_cast<std::size_t>(r)]);
+    cells.emplace_back(c, ar->stash[static_cast<std::size_t>(c) * static_cast<std::size_t>(m) +
+                                    static_cast<std::size_t>(r)]);
   return read_row(r, cells, put);
 }
 
@@ -446,10 +455,12 @@ bool rat_poly_surely_regular(workptr ar, std::int32_t m) {
       for (std::size_t t = 0; t < e.c.size(); ++t) {
         std::uint32_t term = rows.coefs[e.c[t]].mod_word(f.p);
         for (std::int32_t v = 0; v < nv; ++v)
-          for (std::int32_t k = 0; k < e.exp(t)[v]; ++k) term = f.mul(term, point[static_cast<std::size_t>(v)]);
+          for (std::int32_t k = 0; k < e.exp(t)[v]; ++k)
+            term = f.mul(term, point[static_cast<std::size_t>(v)]);
         sum = f.add(sum, term);
       }
-      a[static_cast<std::size_t>(r) * static_cast<std::size_t>(m) + static_cast<std::size_t>(c)] = sum;
+      a[static_cast<std::size_t>(r) * static_cast<std::size_t>(m) + static_cast<std::size_t>(c)] =
+          sum;
     });
     if (!ok) return false;
   }
@@ -464,7 +475,8 @@ bool rat_poly_surely_regular(workptr ar, std::int32_t m) {
     for (std::size_t k = i + 1; k < n; ++k) {
       const std::uint32_t factor = f.mul(a[k * n + i], inv);
       if (factor == 0) continue;
-      for (std::size_t c = i; c < n; ++c) a[k * n + c] = f.sub(a[k * n + c], f.mul(factor, a[i * n + c]));
+      for (std::size_t c = i; c < n; ++c)
+        a[k * n + c] = f.sub(a[k * n + c], f.mul(factor, a[i * n + c]));
     }
   }
   return true;
@@ -480,7 +492,8 @@ bool rat_poly_interpolated(workptr ar, std::int32_t m, quolyptr q) {
   std::vector<Flat<std::size_t>> z(static_cast<std::size_t>(m) * static_cast<std::size_t>(m));
   for (std::int32_t r = 0; r < m; ++r) {
     const bool ok = rows.read_stash_row(ar, m, r, [&](std::int32_t c, Flat<std::size_t>&& e) {
-      z[static_cast<std::size_t>(c) * static_cast<std::size_t>(m) + static_cast<std::size_t>(r)] = std::move(e);
+      z[static_cast<std::size_t>(c) * static_cast<std::size_t>(m) + static_cast<std::size_t>(r)] =
+          std::move(e);
     });
     if (!ok) return false;
   }

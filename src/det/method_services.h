@@ -34,10 +34,10 @@ struct mat_invert_EnvRec {
   bool allnumbs = true;            // every entry is a number
   std::int16_t polydepth = 16384;  // least poly_depth over polynomial entries
   search_cols cols_to_search = all;
-  workptr mydupptr = nullptr;      // the array the dense method eliminates in
-  std::int32_t mycut = 0;          // expansion-by-minors cut-off side
-  quoly temp = nullptr;            // scratch: the pseudo-determinant request -1
-  bool laurent = false;            // laurent at entry (for check_quoly)
+  workptr mydupptr = nullptr;  // the array the dense method eliminates in
+  std::int32_t mycut = 0;      // expansion-by-minors cut-off side
+  quoly temp = nullptr;        // scratch: the pseudo-determinant request -1
+  bool laurent = false;        // laurent at entry (for check_quoly)
 };
 
 // Thrown by exitt; mat_invert catches it and returns to its caller.

@@ -168,12 +168,10 @@ struct ValueRing {
     free_quoly(n);
     quoly_assign(e->val, n);
   }
-  static bool lookup(minor_descr* md, std::int32_t h, cell n) {
-    return minor_is_there(*md, h, n);
-  }
+  static bool lookup(minor_descr* md, std::int32_t h, cell n) { return minor_is_there(*md, h, n); }
   static void store(minor_descr* md, std::int32_t h, cell n) { stash_minor(*md, h, *n); }
-  static void recurse(sparseptr sp, cell n, std::int32_t row, std::int32_t total,
-                      minor_descr* md, colm_ptr e, bool negate) {
+  static void recurse(sparseptr sp, cell n, std::int32_t row, std::int32_t total, minor_descr* md,
+                      colm_ptr e, bool negate) {
     tavrin::nodes::OwnedValue sub;
     do_minors_det(sp, &sub.q, row, total, md);
     if (quoly_iszero(sub.q)) return;
@@ -201,8 +199,8 @@ struct FloatRing {
     return int_minor_is_there(*md, h, n);
   }
   static void store(minor_descr* md, std::int32_t h, cell n) { int_stash_minor(*md, h, *n); }
-  static void recurse(sparseptr sp, cell n, std::int32_t row, std::int32_t total,
-                      minor_descr* md, colm_ptr e, bool negate) {
+  static void recurse(sparseptr sp, cell n, std::int32_t row, std::int32_t total, minor_descr* md,
+                      colm_ptr e, bool negate) {
     long double sub = 0.0L;
     int_do_minors_det(sp, &sub, row, total, md);
     sub *= entry_flote(e);
@@ -290,9 +288,8 @@ void expand(sparseptr spar, typename Ring::cell n, std::int32_t row, std::int32_
     const std::int32_t floor = Ring::floating ? 1800000 : 3000000;
     if (fast_garbsize() < floor) return;
     const bool narrowed = max_stash_row < init_max_stash_row - 1;
-    const bool back = Ring::floating
-                          ? med_garbsize() > 18000000
-                          : med_garbsize() > 28000000 && big_garbsize() > 220000000u;
+    const bool back = Ring::floating ? med_garbsize() > 18000000
+                                     : med_garbsize() > 28000000 && big_garbsize() > 220000000u;
     if (narrowed && back) {
       max_stash_row = init_max_stash_row;
       minor_memory *= 3;
@@ -333,8 +330,8 @@ void initialize(sparseptr* spar, bool* ar_free, bool* new_storage, std::int32_t 
       sparse_number_col[e->coord] += 1;
       if (masses) {
         const std::int64_t s = std::int64_t{sparse_mass[e->coord]} + quoly_mass(e->val);
-        sparse_mass[e->coord] = s < 0 || s > INT32_MAX ? removed_col_mark
-                                                       : static_cast<std::int32_t>(s);
+        sparse_mass[e->coord] =
+            s < 0 || s > INT32_MAX ? removed_col_mark : static_cast<std::int32_t>(s);
       }
       e->coord *= packed_base + 1;
     }
@@ -395,8 +392,8 @@ void do_minors_det(sparseptr spar, quolyptr n, std::int32_t row, std::int32_t to
   expand<ValueRing>(spar, n, row, total_row, md);
 }
 
-void int_do_minors_det(sparseptr spar, long double* n, std::int32_t row,
-                       std::int32_t total_row, minor_descr* md) {
+void int_do_minors_det(sparseptr spar, long double* n, std::int32_t row, std::int32_t total_row,
+                       minor_descr* md) {
   expand<FloatRing>(spar, n, row, total_row, md);
 }
 

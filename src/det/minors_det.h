@@ -31,8 +31,8 @@ void int_sparse_minors_det(long double* n, sparseptr* spar, std::int32_t m, bool
 // row (total_row: the side of the whole matrix).
 void do_minors_det(sparseptr spar, quolyptr n, std::int32_t row, std::int32_t total_row,
                    minor_descr* md);
-void int_do_minors_det(sparseptr spar, long double* n, std::int32_t row,
-                       std::int32_t total_row, minor_descr* md);
+void int_do_minors_det(sparseptr spar, long double* n, std::int32_t row, std::int32_t total_row,
+                       minor_descr* md);
 
 // The set-ups: the copy of a borrowed matrix, the statistics, the packed
 // columns, the table, the descriptor and the cache globals.

@@ -202,7 +202,8 @@ bool full_enough(sparseptr sp, std::int32_t m, dense_kind kind) {
 bool fills_in(sparseptr sp, std::int32_t m, dense_kind kind) {
   if (m > fill_pattern_side || (kind != dense_kind::integers && kind != dense_kind::polys))
     return false;
-  const std::int32_t share = kind == dense_kind::polys ? sparse_fill_poly_work : sparse_fill_int_work;
+  const std::int32_t share =
+      kind == dense_kind::polys ? sparse_fill_poly_work : sparse_fill_int_work;
   const double limit = static_cast<double>(m) * m * m * share / 1000;
   if (limit >= 0x1p62) return false;
   const auto bound = static_cast<std::int64_t>(limit);
@@ -241,8 +242,8 @@ bool sparse_by_dense(sparseptr* spar, std::int32_t m, quolyptr n, bool ar_free, 
 // residues without inverse: the composite engine on the matrix spread flat
 // (numbers straight from the sparse rows), up to dense_side_cap; beyond it
 // numbers go by the sparse residue elimination, which takes unit pivots.
-void composite_sparse(mat_invert_EnvRec& env, std::int32_t m, quolyptr n, sparseptr* spar,
-                      poly fct, bool ar_free) {
+void composite_sparse(mat_invert_EnvRec& env, std::int32_t m, quolyptr n, sparseptr* spar, poly fct,
+                      bool ar_free) {
   bool allnumbs = false;
   sparse_allpolys(*spar, m, &allnumbs);
   if (m <= dense_side_cap) {
@@ -293,7 +294,8 @@ void sparse_route(mat_invert_EnvRec& env, std::int32_t m, quolyptr n, sparseptr*
         kind = dense_kind::residues;
       else if (allnumbs && modularmode && finf)
         kind = dense_kind::char2;
-      else if (!allnumbs && prime && !laurent && m >= quiet_lagrange_side && rat_det_method_cut != 1)
+      else if (!allnumbs && prime && !laurent && m >= quiet_lagrange_side &&
+               rat_det_method_cut != 1)
         kind = dense_kind::polys;
       if (kind != dense_kind::none && dense_sooner(*spar, m, kind) &&
           sparse_by_dense(spar, m, n, ar_free, kind))
@@ -302,8 +304,8 @@ void sparse_route(mat_invert_EnvRec& env, std::int32_t m, quolyptr n, sparseptr*
     // Over the rationals, where elimination would answer and print nothing,
     // the determinant is interpolated (the same value, in the same form).
     // As for the same matrix stored dense, "&K" names no method here.
-    if ((!allpolys || (!allnumbs && rat_det_method_cut != 1)) && !lintmode &&
-        !verbose && fct == nullptr && the_degree < 0 && the_degree2 < 0 && std::abs(the_power) <= 1 &&
+    if ((!allpolys || (!allnumbs && rat_det_method_cut != 1)) && !lintmode && !verbose &&
+        fct == nullptr && the_degree < 0 && the_degree2 < 0 && std::abs(the_power) <= 1 &&
         numprimes == 0 && m >= quiet_sparse_lagrange_side &&
         !need_to_turn_off_mod_out(true, true, false, env.mycut, m)) {
       note(det_method::sparse_rat_poly_interpolated);
@@ -353,8 +355,8 @@ void sparse_route(mat_invert_EnvRec& env, std::int32_t m, quolyptr n, sparseptr*
 // The adjoint-CRT inverse of an integer matrix. True: the request is over
 // (inverse delivered, or a singular matrix or an exhausted pool reported);
 // false: the method gave up, the general route goes on.
-bool adjoint_crt(mat_invert_EnvRec& env, workptr ar, workptr outar, bool oar_free,
-                 std::int32_t m, bool equal, sparseptr* spar) {
+bool adjoint_crt(mat_invert_EnvRec& env, workptr ar, workptr outar, bool oar_free, std::int32_t m,
+                 bool equal, sparseptr* spar) {
   std::optional<AdjointCopy> copy;
   workptr arr = ar;
   if (equal) {
@@ -458,7 +460,8 @@ void dense_route(mat_invert_EnvRec& env, workptr ar, workptr outar, std::int32_t
   if (lagrange) {
     if (verbose) {
       if (the_degree2 >= 0)
-        std::printf("Warning: second degree argument (fourth) is ignored when matrix is not sparse.\n");
+        std::printf(
+            "Warning: second degree argument (fourth) is ignored when matrix is not sparse.\n");
       if (std::abs(the_power) > 1)
         std::printf("Warning: power argument (fifth) is ignored when matrix is not sparse.\n");
     }
@@ -550,7 +553,8 @@ void mat_invert(workptr ar, workptr outar, std::int32_t m, quolyptr n, sparseptr
     }
   } catch (const mat_invert_exit&) {
   }
-  if (sparse && !how.invert && m > 0 && std::abs(the_power) > 1) take_determinant_power(n, the_power);
+  if (sparse && !how.invert && m > 0 && std::abs(the_power) > 1)
+    take_determinant_power(n, the_power);
 }
 
 namespace {
@@ -635,7 +639,8 @@ bool pth_power(poly* cell, std::int32_t depth, polypt pt, std::int32_t p, bool t
       if (take) pth_root(link, pt);  // the constant leaf ends the list
       continue;
     }
-    if (t->exp % p != 0 || !pth_power(&t->pcoef, depth + 1, pt == nullptr ? nullptr : pt->next, p, take))
+    if (t->exp % p != 0 ||
+        !pth_power(&t->pcoef, depth + 1, pt == nullptr ? nullptr : pt->next, p, take))
       return false;
     if (take) t->exp /= p;
   }
@@ -757,7 +762,8 @@ void take_determinant_power(quolyptr n, std::int32_t the_power) {
   if (the_power >= -1 || q == nullptr || q->numb) return;
   const std::int32_t k = -the_power;
   OwnedPoly top, bottom;
-  if (!shrunk_by(q->numer, k, top.cell()) || (q->denom != nullptr && !shrunk_by(q->denom, k, bottom.cell()))) {
+  if (!shrunk_by(q->numer, k, top.cell()) ||
+      (q->denom != nullptr && !shrunk_by(q->denom, k, bottom.cell()))) {
     error(not_a_power_error, &token);
     return;
   }
@@ -767,8 +773,8 @@ void take_determinant_power(quolyptr n, std::int32_t the_power) {
 
 bool massive_enough(workptr ar, std::int32_t m) {
   if (m > 6) return true;
-  const std::int64_t limit =
-      lintmode ? std::int64_t{mod_det_method_cut} : std::min<std::int64_t>(rat_det_method_cut, mass_cap);
+  const std::int64_t limit = lintmode ? std::int64_t{mod_det_method_cut}
+                                      : std::min<std::int64_t>(rat_det_method_cut, mass_cap);
   std::int64_t sum = 0;
   if (m <= 0) return sum > limit;
   const std::int64_t cells = std::int64_t{m} * m;

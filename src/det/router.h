@@ -63,8 +63,8 @@ enum class det_method : std::int32_t {
 // leave through exitt.
 struct det_method_table {
   void (*hamilton_path_driver)(sparseptr* spar, std::int32_t m, quolyptr n, poly fct);
-  void (*invert_sparse)(sparseptr* spar, workptr outar, bool ar_free, bool invert,
-                        std::int32_t m, quolyptr n);
+  void (*invert_sparse)(sparseptr* spar, workptr outar, bool ar_free, bool invert, std::int32_t m,
+                        quolyptr n);
   void (*sparse_gauss_elim)(sparseptr* spar, quolyptr n, std::int32_t m, std::int32_t mycut,
                             bool ar_free);
   void (*sparse_gauss_Bareiss)(sparseptr* spar, quolyptr n, std::int32_t m, std::int32_t mycut,
@@ -72,8 +72,8 @@ struct det_method_table {
   void (*sparse_mod_int_determ)(quolyptr n, sparseptr* spar, std::int32_t m, bool ar_free,
                                 bool verbose);
   bool (*sparse_lagrange)(sparseptr* spar, quolyptr n, std::int32_t m, poly fct,
-                          std::int32_t the_degree, std::int32_t the_degree2,
-                          std::int32_t the_power, bool really, std::int32_t numprimes);
+                          std::int32_t the_degree, std::int32_t the_degree2, std::int32_t the_power,
+                          bool really, std::int32_t numprimes);
   void (*sparse_minors_det)(quolyptr n, sparseptr* spar, std::int32_t m, bool* ar_free);
   void (*int_sparse_minors_det)(long double* x, sparseptr* spar, std::int32_t m, bool* ar_free);
   void (*mod_determ)(workptr ar, std::int32_t m, quolyptr n);
@@ -89,11 +89,12 @@ struct det_method_table {
   bool (*sparse_rat_poly_interpolated)(sparseptr spar, std::int32_t m, quolyptr n);
   bool (*fl_poly_determ)(workptr ar, std::int16_t polydepth, std::int32_t m, quolyptr n,
                          bool laurent, poly fct, std::int32_t the_degree, bool allnumbs);
-  void (*gauss_Bareiss)(quolyptr n, std::int32_t m, workptr ar, bool ar_free, bool invert,
-                        poly fct, mat_invert_EnvRec& env, bool equal);
-  void (*standard_matrix_invert)(quolyptr n, std::int32_t m, poly fct, workptr ar,
-                                 workptr outar, const InvertFlags& how, mat_invert_EnvRec& env);
-  bool (*dense_recurrence_inverse)(workptr ar, workptr outar, std::int32_t m, const InvertFlags& how);
+  void (*gauss_Bareiss)(quolyptr n, std::int32_t m, workptr ar, bool ar_free, bool invert, poly fct,
+                        mat_invert_EnvRec& env, bool equal);
+  void (*standard_matrix_invert)(quolyptr n, std::int32_t m, poly fct, workptr ar, workptr outar,
+                                 const InvertFlags& how, mat_invert_EnvRec& env);
+  bool (*dense_recurrence_inverse)(workptr ar, workptr outar, std::int32_t m,
+                                   const InvertFlags& how);
   bool (*rat_poly_inverse)(workptr ar, workptr outar, std::int32_t m, const InvertFlags& how);
   void (*composite_determ)(workptr ar, std::int32_t m, quolyptr n);
 };

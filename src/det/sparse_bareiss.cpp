@@ -49,7 +49,8 @@ void divide_by_prev(quolyptr e, quoly prev) {
   if (modularmode && mod_is_prime) {
     std::int32_t inv = 0;
     mod_inverse(prev->ncoef->lint, &inv);
-    v->ncoef->lint = modmult(static_cast<std::uint32_t>(v->ncoef->lint), static_cast<std::uint32_t>(inv));
+    v->ncoef->lint =
+        modmult(static_cast<std::uint32_t>(v->ncoef->lint), static_cast<std::uint32_t>(inv));
     return;
   }
   if (flotemode) {

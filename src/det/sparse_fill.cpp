@@ -15,8 +15,13 @@ namespace {
 class Pattern {
  public:
   Pattern(sparseptr sp, std::int32_t m)
-      : m_(m), words_((static_cast<std::size_t>(m) + 63) / 64), rows_(m * words_), cols_(m * words_),
-        row_count_(m), col_count_(m), col_live_(m, true) {
+      : m_(m),
+        words_((static_cast<std::size_t>(m) + 63) / 64),
+        rows_(m * words_),
+        cols_(m * words_),
+        row_count_(m),
+        col_count_(m),
+        col_live_(m, true) {
     for (std::int32_t r = 0; r < m; ++r)
       for (colm_ptr e = *sparse_row(sp, r + 1); e != nullptr; e = e->next)
         if (e->coord >= 1 && e->coord <= m) add(r, e->coord - 1);

@@ -82,7 +82,8 @@ std::int64_t compute_degree_1(std::vector<degree_row> rows, std::int32_t m) {
     check_interrupt();
     for (std::int32_t r = i; r < m; ++r) {
       degree_row& row = rows[static_cast<std::size_t>(r)];
-      row.erase(row.begin(), std::find_if(row.begin(), row.end(), [&](const auto& x) { return x.first >= i; }));
+      row.erase(row.begin(),
+                std::find_if(row.begin(), row.end(), [&](const auto& x) { return x.first >= i; }));
       if (row.empty()) return 2;
       std::int64_t least = none;
       for (const auto& x : row) least = std::min(least, x.second);
@@ -99,12 +100,14 @@ std::int64_t compute_degree_1(std::vector<degree_row> rows, std::int32_t m) {
       bound += cdeg[static_cast<std::size_t>(c)];
     }
     for (std::int32_t r = i; r < m; ++r)
-      for (auto& x : rows[static_cast<std::size_t>(r)]) x.second -= cdeg[static_cast<std::size_t>(x.first)];
+      for (auto& x : rows[static_cast<std::size_t>(r)])
+        x.second -= cdeg[static_cast<std::size_t>(x.first)];
     // Pivot: among the rows with an entry of degree 0 the one of least
     // degree sum, in it the 0 whose column sum is least.
     std::fill(cdeg.begin() + i, cdeg.end(), 0);
     for (std::int32_t r = i; r < m; ++r)
-      for (const auto& [c, d] : rows[static_cast<std::size_t>(r)]) cdeg[static_cast<std::size_t>(c)] += d;
+      for (const auto& [c, d] : rows[static_cast<std::size_t>(r)])
+        cdeg[static_cast<std::size_t>(c)] += d;
     std::int32_t prow = -1, pcol = -1;
     std::int64_t best = 0;
     for (std::int32_t r = i; r < m; ++r) {
@@ -112,7 +115,9 @@ std::int64_t compute_degree_1(std::vector<degree_row> rows, std::int32_t m) {
       std::int32_t zc = -1;
       for (const auto& [c, d] : rows[static_cast<std::size_t>(r)]) {
         sum += d;
-        if (d == 0 && (zc < 0 || cdeg[static_cast<std::size_t>(c)] < cdeg[static_cast<std::size_t>(zc)])) zc = c;
+        if (d == 0 &&
+            (zc < 0 || cdeg[static_cast<std::size_t>(c)] < cdeg[static_cast<std::size_t>(zc)]))
+          zc = c;
       }
       if (zc >= 0 && (prow < 0 || sum < best)) {
         prow = r;
@@ -201,8 +206,11 @@ class SparseResidueDet {
  public:
   using Entries = std::vector<std::pair<std::int32_t, std::uint32_t>>;
   explicit SparseResidueDet(std::int32_t m)
-      : m_(m), rows_(static_cast<std::size_t>(m)), count_(static_cast<std::size_t>(m)),
-        perm_(static_cast<std::size_t>(m)), active_(static_cast<std::size_t>(m)) {}
+      : m_(m),
+        rows_(static_cast<std::size_t>(m)),
+        count_(static_cast<std::size_t>(m)),
+        perm_(static_cast<std::size_t>(m)),
+        active_(static_cast<std::size_t>(m)) {}
   Entries& row(std::int32_t r) { return rows_[static_cast<std::size_t>(r)]; }
   void clear() {
     for (auto& r : rows_) r.clear();
@@ -213,7 +221,8 @@ class SparseResidueDet {
     std::fill(count_.begin(), count_.end(), 0);
     for (std::int32_t r = 0; r < m_; ++r) {
       if (rows_[static_cast<std::size_t>(r)].empty()) return 0;
-      for (const auto& x : rows_[static_cast<std::size_t>(r)]) ++count_[static_cast<std::size_t>(x.first)];
+      for (const auto& x : rows_[static_cast<std::size_t>(r)])
+        ++count_[static_cast<std::size_t>(x.first)];
     }
     for (std::int32_t r = 0; r < m_; ++r) active_[static_cast<std::size_t>(r)] = r;
     std::size_t live = static_cast<std::size_t>(m_);
@@ -271,7 +280,8 @@ class SparseResidueDet {
       for (std::int32_t r = 0; r < m_; ++r) {
         if (seen_[static_cast<std::size_t>(r)]) continue;
         ++cycles;
-        for (std::int32_t x = r; !seen_[static_cast<std::size_t>(x)]; x = perm_[static_cast<std::size_t>(x)])
+        for (std::int32_t x = r; !seen_[static_cast<std::size_t>(x)];
+             x = perm_[static_cast<std::size_t>(x)])
           seen_[static_cast<std::size_t>(x)] = 1;
       }
       if ((m_ - cycles) % 2 != 0) d = ring.sub(0, d);
@@ -301,7 +311,8 @@ class EliminationProgram {
     return built_ && row == row_ && col == col_;
   }
 
-  void build(std::int32_t m, const std::vector<std::int32_t>& row, const std::vector<std::int32_t>& col) {
+  void build(std::int32_t m, const std::vector<std::int32_t>& row,
+             const std::vector<std::int32_t>& col) {
     built_ = true;
     row_ = row;
     col_ = col;
@@ -317,10 +328,12 @@ class EliminationProgram {
     std::vector<Entries> rows(static_cast<std::size_t>(m));
     std::vector<std::int64_t> count(static_cast<std::size_t>(m), 0);
     for (std::int32_t k = 0; k < entries_; ++k) {
-      rows[static_cast<std::size_t>(row[static_cast<std::size_t>(k)])].emplace_back(col[static_cast<std::size_t>(k)], k);
+      rows[static_cast<std::size_t>(row[static_cast<std::size_t>(k)])].emplace_back(
+          col[static_cast<std::size_t>(k)], k);
       ++count[static_cast<std::size_t>(col[static_cast<std::size_t>(k)])];
     }
-    std::vector<std::int32_t> active(static_cast<std::size_t>(m)), perm(static_cast<std::size_t>(m));
+    std::vector<std::int32_t> active(static_cast<std::size_t>(m)),
+        perm(static_cast<std::size_t>(m));
     for (std::int32_t r = 0; r < m; ++r) active[static_cast<std::size_t>(r)] = r;
     std::size_t live = static_cast<std::size_t>(m);
     Entries merged;
@@ -342,7 +355,8 @@ class EliminationProgram {
         Entries& r = rows[static_cast<std::size_t>(active[k])];
         const auto at = std::lower_bound(r.begin(), r.end(), std::make_pair(pc, std::int32_t{-1}));
         if (at == r.end() || at->first != pc) continue;
-        Op op{at->second, static_cast<std::int32_t>(scale_.size()), 0, static_cast<std::int32_t>(axpy_.size()), 0};
+        Op op{at->second, static_cast<std::int32_t>(scale_.size()), 0,
+              static_cast<std::int32_t>(axpy_.size()), 0};
         // r := piv r - r[pc] prow, without column pc.
         merged.clear();
         std::size_t a = 0;
@@ -386,7 +400,8 @@ class EliminationProgram {
       for (std::int32_t r = 0; r < m; ++r) {
         if (seen[static_cast<std::size_t>(r)]) continue;
         ++cycles;
-        for (std::int32_t x = r; !seen[static_cast<std::size_t>(x)]; x = perm[static_cast<std::size_t>(x)])
+        for (std::int32_t x = r; !seen[static_cast<std::size_t>(x)];
+             x = perm[static_cast<std::size_t>(x)])
           seen[static_cast<std::size_t>(x)] = 1;
       }
       negate_ = (m - cycles) % 2 != 0;
@@ -396,8 +411,8 @@ class EliminationProgram {
   // *det := the determinant of the pattern with the entries' values
   // (one a stored entry, in the pattern's order); false when a pivot is 0
   // (nothing known). vals: the values followed by the fill, overwritten.
-  bool run(const ModRing<char2>& ring, const std::vector<std::uint32_t>& entries, std::vector<std::uint32_t>& vals,
-           std::uint32_t* det) const {
+  bool run(const ModRing<char2>& ring, const std::vector<std::uint32_t>& entries,
+           std::vector<std::uint32_t>& vals, std::uint32_t* det) const {
     if (zero_) {
       *det = 0;
       return true;
@@ -502,8 +517,9 @@ quoly residue_value(Flat<std::uint32_t>& f, std::int32_t nv) {
 // co[k] and its Lagrange basis polynomial poly[k] in variable v (the
 // determinant is the sum of their products).
 template <class R>
-void stash_mod_lagrange(const R& ring, Flat<std::uint32_t> image, const std::vector<std::uint32_t>& pts,
-                        std::size_t k, std::int32_t nv, std::int32_t v) {
+void stash_mod_lagrange(const R& ring, Flat<std::uint32_t> image,
+                        const std::vector<std::uint32_t>& pts, std::size_t k, std::int32_t nv,
+                        std::int32_t v) {
   static const tokentipe no_end = {"", 0};
   const std::size_t n = pts.size();
   // poly[k] = prod_{j != k} (X - a_j) / (a_k - a_j), low coefficient first.
@@ -552,16 +568,23 @@ class SparseModDet {
   // are always the same, their basis computed once.
   SparseModDet(std::int32_t m, std::int32_t nv, PowerHint power, bool two_points,
                const std::vector<std::int64_t>* bounds = nullptr)
-      : ring_{{static_cast<std::uint32_t>(modulus)}}, m_(m), nv_(nv), power_(power),
-        two_points_(two_points), proven_(bounds != nullptr), bounds_(bounds), kernel_(m) {}
+      : ring_{{static_cast<std::uint32_t>(modulus)}},
+        m_(m),
+        nv_(nv),
+        power_(power),
+        two_points_(two_points),
+        proven_(bounds != nullptr),
+        bounds_(bounds),
+        kernel_(m) {}
 
   // out := det(a) modulo the prime; the_degree >= 0 replaces the bound of
   // the variable degree_var (-1: of the top variable), the_degree2 > 0 that
   // of the next variable in the evaluated matrices. Without the_degree2 the
   // first two images' degree in the next variable, when they agree and
   // exceed 2, bounds (plus one) the rest.
-  det_status det(const SparseFlat<std::uint32_t>& a, std::int64_t the_degree, std::int32_t degree_var,
-                 bool top, Flat<std::uint32_t>& out, std::int64_t the_degree2 = -1) {
+  det_status det(const SparseFlat<std::uint32_t>& a, std::int64_t the_degree,
+                 std::int32_t degree_var, bool top, Flat<std::uint32_t>& out,
+                 std::int64_t the_degree2 = -1) {
     out.clear();
     const std::int32_t v = shallowest(a.e, nv_);
     const std::vector<std::int32_t> origin(static_cast<std::size_t>(std::max(nv_, 1)), 0);
@@ -573,12 +596,16 @@ class SparseModDet {
     // An even power in X^|p|: the points are |p|-th powers of points below
     // modulus / 2, so their values there are all distinct.
     const bool even_neg = power_.p < -1 && power_.abs() % 2 == 0;
-    const std::int64_t width = two_points_ ? 1 : (even_neg ? (std::int64_t{modulus} - 1) / 2 : std::int64_t{modulus}) / (deg + 1);
+    const std::int64_t width =
+        two_points_
+            ? 1
+            : (even_neg ? (std::int64_t{modulus} - 1) / 2 : std::int64_t{modulus}) / (deg + 1);
     if (width < 2 && !two_points_) return too_few_points(deg);
     if (top) {
       ++dumpitt_level;
       if (verbose) {
-        dumpitt(two_points_ ? "sparse LaGrange mod 2 interpolation, side " : "sparse LaGrange interpolation, side ",
+        dumpitt(two_points_ ? "sparse LaGrange mod 2 interpolation, side "
+                            : "sparse LaGrange interpolation, side ",
                 m_, true, true, true);
         std::printf(" estimated degree is %d\n", static_cast<int>(deg));
       }
@@ -600,7 +627,8 @@ class SparseModDet {
     // The points of the top level's inner variable go to the output file
     // as statements instead of into the answer.
     const bool stash = top && !pl.numbers_after && lagrange_stash != 0 && verbose && windy;
-    if (stash && (output_file_name.empty() || outpuf == nullptr)) abandon(no_output_file_open_error, &blank);
+    if (stash && (output_file_name.empty() || outpuf == nullptr))
+      abandon(no_output_file_open_error, &blank);
     // The last variable modulo a prime: a task per point.
     const bool pooled = pl.numbers_after && !char2 && mod_is_prime;
     if (pooled) last_variable_images(a, pl, values, origin, top, images);
@@ -644,10 +672,11 @@ class SparseModDet {
 
  private:
   // out := the determinant of a, whose entries are numbers.
-  void number_det(const SparseFlat<std::uint32_t>& a, bool top, const std::vector<std::int32_t>& origin,
-                  Flat<std::uint32_t>& out) {
+  void number_det(const SparseFlat<std::uint32_t>& a, bool top,
+                  const std::vector<std::int32_t>& origin, Flat<std::uint32_t>& out) {
     kernel_.clear();
-    for (std::size_t k = 0; k < a.e.size(); ++k) kernel_.row(a.row[k]).emplace_back(a.col[k], a.e[k].c[0]);
+    for (std::size_t k = 0; k < a.e.size(); ++k)
+      kernel_.row(a.row[k]).emplace_back(a.col[k], a.e[k].c[0]);
     ++lagrange_last.points;
     std::uint32_t d = residue_det(a.e.size());
     // Below the top the power is that of every image.
@@ -656,13 +685,12 @@ class SparseModDet {
   }
   // The bound (at least 1) on the determinant's degree in v: the_degree
   // when it is given for v.
-  std::int64_t degree_bound(const SparseFlat<std::uint32_t>& a, std::int32_t v, std::int64_t the_degree,
-                            std::int32_t degree_var) const {
+  std::int64_t degree_bound(const SparseFlat<std::uint32_t>& a, std::int32_t v,
+                            std::int64_t the_degree, std::int32_t degree_var) const {
     // Characteristic 2 with every relation X^2 + X: the determinant modulo
     // the relations from the points 0 and 1 of each variable.
-    std::int64_t deg = two_points_ ? 1
-                       : the_degree >= 0 && (degree_var < 0 || degree_var == v)
-                           ? the_degree
+    std::int64_t deg = two_points_                                              ? 1
+                       : the_degree >= 0 && (degree_var < 0 || degree_var == v) ? the_degree
                        : proven_ ? (*bounds_)[static_cast<std::size_t>(v)]
                                  : bound(a, v) / (power_.on() ? power_.abs() : 1);
     if (deg == 0) deg = 1;
@@ -672,7 +700,8 @@ class SparseModDet {
   // small for this modulus (the rational algorithm may answer).
   static det_status too_few_points(std::int64_t deg) {
     if (deg >= 35023) {
-      if (verbose) std::printf(" estimated degree %d is too large for this method.\n", static_cast<int>(deg));
+      if (verbose)
+        std::printf(" estimated degree %d is too large for this method.\n", static_cast<int>(deg));
       return det_status::declined;
     }
     if (finf) {
@@ -690,10 +719,12 @@ class SparseModDet {
   void choose_points(std::int64_t width, bool even_neg, std::vector<std::uint32_t>& pts,
                      std::vector<std::uint32_t>& values) const {
     for (std::size_t k = 0; k < pts.size(); ++k) {
-      pts[k] = two_points_ ? static_cast<std::uint32_t>(k)
-               : proven_   ? static_cast<std::uint32_t>(std::int64_t(k) * width + width / 2)
-                           : static_cast<std::uint32_t>(std::int64_t(k) * width +
-                                                        static_cast<std::uint32_t>(lagrange_random()) % width);
+      pts[k] =
+          two_points_ ? static_cast<std::uint32_t>(k)
+          : proven_
+              ? static_cast<std::uint32_t>(std::int64_t(k) * width + width / 2)
+              : static_cast<std::uint32_t>(std::int64_t(k) * width +
+                                           static_cast<std::uint32_t>(lagrange_random()) % width);
       if (even_neg) pts[k] = pow(pts[k], static_cast<std::uint32_t>(power_.abs()));
       // In X^|p|: the determinant at a^c1 is h at a.
       values[k] = power_.p < -1 ? pow(pts[k], power_.c1) : pts[k];
@@ -704,8 +735,8 @@ class SparseModDet {
   // image := the determinant of a with its last variable at value: the
   // values go straight into the residue rows.
   void last_variable_image(const SparseFlat<std::uint32_t>& a, const Plan& pl, std::uint32_t value,
-                           const std::vector<std::int32_t>& origin, std::vector<std::uint32_t>& powers,
-                           Flat<std::uint32_t>& image) {
+                           const std::vector<std::int32_t>& origin,
+                           std::vector<std::uint32_t>& powers, Flat<std::uint32_t>& image) {
     powers.assign(static_cast<std::size_t>(pl.max_power) + 1, 1);
     for (std::size_t k = 1; k < powers.size(); ++k) powers[k] = ring_.mul(powers[k - 1], value);
     const bool dense = use_dense(a.e.size());
@@ -720,7 +751,8 @@ class SparseModDet {
       const std::uint32_t s =
           entry_at_point(ring_, a.e[e].c.data(), pl.power.data() + t0, t1 - t0, powers);
       if (dense)
-        cells_[static_cast<std::size_t>(a.col[e]) * static_cast<std::size_t>(m_) + static_cast<std::size_t>(a.row[e])] = s;
+        cells_[static_cast<std::size_t>(a.col[e]) * static_cast<std::size_t>(m_) +
+               static_cast<std::size_t>(a.row[e])] = s;
       else
         vals_[e] = s;
     }
@@ -745,8 +777,9 @@ class SparseModDet {
   // prime_residue_determ); then, in the order of the points, the progress,
   // the count of points and the images.
   void last_variable_images(const SparseFlat<std::uint32_t>& a, const Plan& pl,
-                            const std::vector<std::uint32_t>& values, const std::vector<std::int32_t>& origin,
-                            bool top, std::vector<Flat<std::uint32_t>>& images) {
+                            const std::vector<std::uint32_t>& values,
+                            const std::vector<std::int32_t>& origin, bool top,
+                            std::vector<Flat<std::uint32_t>>& images) {
     const bool dense = use_dense(a.e.size());
     if (!dense && !program_.matches(a.row, a.col)) program_.build(m_, a.row, a.col);
     const auto m = static_cast<std::size_t>(m_);
@@ -755,8 +788,10 @@ class SparseModDet {
     const double side = m_, stored = static_cast<double>(a.e.size());
     run_images(values.size(), dense ? side * side * side / 3 : stored * side, [&](std::size_t i) {
       check_interrupt();
-      std::vector<std::uint32_t> powers(static_cast<std::size_t>(pl.max_power) + 1, 1), vals(a.e.size()), work;
-      for (std::size_t k = 1; k < powers.size(); ++k) powers[k] = ring_.mul(powers[k - 1], values[i]);
+      std::vector<std::uint32_t> powers(static_cast<std::size_t>(pl.max_power) + 1, 1),
+          vals(a.e.size()), work;
+      for (std::size_t k = 1; k < powers.size(); ++k)
+        powers[k] = ring_.mul(powers[k - 1], values[i]);
       for (std::size_t e = 0; e < a.e.size(); ++e) {
         const std::size_t t0 = pl.term_start[e], t1 = pl.term_start[e + 1];
         vals[e] = entry_at_point(ring_, a.e[e].c.data(), pl.power.data() + t0, t1 - t0, powers);
@@ -765,7 +800,8 @@ class SparseModDet {
       if (dense) {
         std::vector<std::uint32_t> cells(m * m, 0);
         for (std::size_t e = 0; e < a.e.size(); ++e)
-          cells[static_cast<std::size_t>(a.row[e]) * m + static_cast<std::size_t>(a.col[e])] = vals[e];
+          cells[static_cast<std::size_t>(a.row[e]) * m + static_cast<std::size_t>(a.col[e])] =
+              vals[e];
         d = prime_residue_determ(cells.data(), m_, p);
       } else if (!program_.run(ring_, vals, work, &d)) {
         SparseResidueDet<char2> kernel(m_);
@@ -776,14 +812,16 @@ class SparseModDet {
       dets[i] = power_.p > 1 ? pow(d, power_.c1) : d;
     });
     for (std::size_t i = 0; i < values.size(); ++i) {
-      if (top && verbose && i % 10 == 0) dumpitt(" ", static_cast<std::int32_t>(i), false, false, true);
+      if (top && verbose && i % 10 == 0)
+        dumpitt(" ", static_cast<std::int32_t>(i), false, false, true);
       ++lagrange_last.points;
       if (dets[i] != 0) images[i].push(origin.data(), nv_, dets[i]);
     }
   }
   // at := the entries of a evaluated at a point (evaluated, taken), those
   // that vanished left out.
-  static void keep_evaluated(const SparseFlat<std::uint32_t>& a, std::vector<Flat<std::uint32_t>>& evaluated,
+  static void keep_evaluated(const SparseFlat<std::uint32_t>& a,
+                             std::vector<Flat<std::uint32_t>>& evaluated,
                              SparseFlat<std::uint32_t>& at) {
     at.m = a.m;
     at.row.clear();
@@ -803,7 +841,8 @@ class SparseModDet {
   // work array is free for it and it fits one) instead of sparse elimination.
   bool use_dense(std::size_t stored) {
     const auto m = static_cast<std::size_t>(m_);
-    if (stored * 4 <= m * m || m < 8 || m * m > static_cast<std::size_t>(workarray_cells)) return false;
+    if (stored * 4 <= m * m || m < 8 || m * m > static_cast<std::size_t>(workarray_cells))
+      return false;
     if (!dense_) dense_.emplace(m_);
     return dense_->ok();
   }
@@ -813,7 +852,8 @@ class SparseModDet {
     const auto m = static_cast<std::size_t>(m_);
     cells_.assign(m * m, 0);
     for (std::int32_t r = 0; r < m_; ++r) {
-      for (const auto& [c, v] : kernel_.row(r)) cells_[static_cast<std::size_t>(c) * m + static_cast<std::size_t>(r)] = v;
+      for (const auto& [c, v] : kernel_.row(r))
+        cells_[static_cast<std::size_t>(c) * m + static_cast<std::size_t>(r)] = v;
       kernel_.row(r).clear();
     }
     return dense_->mod_det(cells_);
@@ -822,7 +862,8 @@ class SparseModDet {
     std::vector<Row> rows(static_cast<std::size_t>(m_));
     for (std::size_t k = 0; k < a.e.size(); ++k) {
       std::int64_t d = 0;
-      for (std::size_t t = 0; t < a.e[k].c.size(); ++t) d = std::max<std::int64_t>(d, a.e[k].exp(t)[v]);
+      for (std::size_t t = 0; t < a.e[k].c.size(); ++t)
+        d = std::max<std::int64_t>(d, a.e[k].exp(t)[v]);
       rows[static_cast<std::size_t>(a.row[k])].emplace_back(a.col[k], d);
     }
     return compute_degree_1(std::move(rows), m_);
@@ -856,9 +897,10 @@ class SparseModDet {
 
 // the_degree bounds the variable degree_var (-1: the top one); bounds: as
 // for SparseModDet.
-det_status sparse_mod_det(const SparseFlat<std::uint32_t>& a, std::int32_t nv, std::int64_t the_degree,
-                          std::int64_t the_degree2, PowerHint power, Flat<std::uint32_t>& out,
-                          bool two_points = false, std::int32_t degree_var = -1,
+det_status sparse_mod_det(const SparseFlat<std::uint32_t>& a, std::int32_t nv,
+                          std::int64_t the_degree, std::int64_t the_degree2, PowerHint power,
+                          Flat<std::uint32_t>& out, bool two_points = false,
+                          std::int32_t degree_var = -1,
                           const std::vector<std::int64_t>* bounds = nullptr) {
   if (finf) {
     SparseModDet<true> d(a.m, nv, PowerHint{}, two_points, bounds);
@@ -866,7 +908,8 @@ det_status sparse_mod_det(const SparseFlat<std::uint32_t>& a, std::int32_t nv, s
   }
   SparseModDet<false> d(a.m, nv, power, two_points, bounds);
   // The bounds given are those of the determinant, not of its root.
-  if (power.on() && the_degree2 > 0) the_degree2 = std::max<std::int64_t>(the_degree2 / power.abs(), 1);
+  if (power.on() && the_degree2 > 0)
+    the_degree2 = std::max<std::int64_t>(the_degree2 / power.abs(), 1);
   return d.det(a, the_degree, degree_var, true, out, the_degree2);
 }
 
@@ -887,7 +930,8 @@ bool for_each_sorted_row(sparseptr sp, std::int32_t m, Visit&& visit) {
       cells.clear();
       for (colm_ptr e = fr->indx[s]; e != nullptr; e = e->next)
         if (e->coord >= 1 && e->coord <= m) cells.emplace_back(e->coord - 1, e->val);
-      std::sort(cells.begin(), cells.end(), [](const auto& x, const auto& y) { return x.first < y.first; });
+      std::sort(cells.begin(), cells.end(),
+                [](const auto& x, const auto& y) { return x.first < y.first; });
       if (!visit(r, cells)) return false;
     }
   }
@@ -956,7 +1000,9 @@ struct SparsePrimes final : ZPrimes {
       case small:
         if (i > 5) need_data_file(data_file::pprods);
         return static_cast<std::uint32_t>(prime[i]->head->value);
-      case med: need_data_file(data_file::primelist); return static_cast<std::uint32_t>(med_prime[i]);
+      case med:
+        need_data_file(data_file::primelist);
+        return static_cast<std::uint32_t>(med_prime[i]);
       case big: need_data_file(data_file::bprimes); return static_cast<std::uint32_t>(big_prime[i]);
       default: need_data_file(data_file::lrgpmes); return static_cast<std::uint32_t>(lrgpme[i]);
     }
@@ -998,7 +1044,8 @@ bool sparse_z_det(const SparseFlat<std::size_t>& a, const std::vector<ZInt>& coe
       std::vector<Row> rows(static_cast<std::size_t>(a.m));
       for (std::size_t k = 0; k < a.e.size(); ++k) {
         std::int64_t d = 0;
-        for (std::size_t t = 0; t < a.e[k].c.size(); ++t) d = std::max<std::int64_t>(d, a.e[k].exp(t)[v]);
+        for (std::size_t t = 0; t < a.e[k].c.size(); ++t)
+          d = std::max<std::int64_t>(d, a.e[k].exp(t)[v]);
         rows[static_cast<std::size_t>(a.row[k])].emplace_back(a.col[k], d);
       }
       if (a.m > 300) {
@@ -1079,8 +1126,9 @@ relation relation_of(std::int16_t d) {
     if (q->p == nullptr) return relation::none;
     poly p = q->p;
     while (!p->numb && p->exp == 0 && p->next == nullptr && !p->pcoef->numb) p = p->pcoef;
-    const bool ok = !p->numb && p->exp == 2 && one(p->pcoef) && p->next != nullptr && !p->next->numb &&
-                    p->next->exp == 1 && one(p->next->pcoef) && p->next->next == nullptr;
+    const bool ok = !p->numb && p->exp == 2 && one(p->pcoef) && p->next != nullptr &&
+                    !p->next->numb && p->next->exp == 1 && one(p->next->pcoef) &&
+                    p->next->next == nullptr;
     return ok ? relation::x2_plus_x : relation::other;
   }
   return relation::none;
@@ -1118,8 +1166,8 @@ bool sparse_rat_poly_determ(sparseptr spar, std::int32_t m, quolyptr q, poly fct
 }
 
 bool sparse_rat_poly_interpolated(sparseptr spar, std::int32_t m, quolyptr q) {
-  if (verbose || lintmode || field_depth > 0 || m < 1 || m > 65535 || lagrangedepth + 1 > lagrangecut ||
-      !ProvenPrimes::ready())
+  if (verbose || lintmode || field_depth > 0 || m < 1 || m > 65535 ||
+      lagrangedepth + 1 > lagrangecut || !ProvenPrimes::ready())
     return false;
   const DepthLevel level;
   const std::int32_t nv = number_polys;
@@ -1145,7 +1193,8 @@ bool sparse_rat_poly_interpolated(sparseptr spar, std::int32_t m, quolyptr q) {
 }
 
 bool sparse_mod_poly_determ(sparseptr spar, std::int32_t m, quolyptr q, poly fct,
-                            std::int32_t the_degree, std::int32_t the_degree2, std::int32_t the_power) {
+                            std::int32_t the_degree, std::int32_t the_degree2,
+                            std::int32_t the_power) {
   if (field_depth > 0 || !mod_is_prime) return false;
   const std::int32_t nv = number_polys;
   SparseFlat<std::uint32_t> a;
@@ -1188,16 +1237,17 @@ bool sparse_mod_poly_determ(sparseptr spar, std::int32_t m, quolyptr q, poly fct
   return true;
 }
 
-bool sparse_lagrange(sparseptr* spar, quolyptr n, std::int32_t m, poly fct,
-                     std::int32_t the_degree, std::int32_t the_degree2,
-                     std::int32_t the_power, bool /*really*/, std::int32_t numprimes) {
+bool sparse_lagrange(sparseptr* spar, quolyptr n, std::int32_t m, poly fct, std::int32_t the_degree,
+                     std::int32_t the_degree2, std::int32_t the_power, bool /*really*/,
+                     std::int32_t numprimes) {
   if (m > 65535) {
     std::printf("Warning. Too many columns (> 65535) for sparse LaGrange method.\n");
     return false;
   }
   const std::int32_t p = std::abs(the_power);
   if (p > 2 && p % 2 == 0 && (p & (p - 1)) != 0 && !modularmode) {
-    if (verbose) std::printf("Specified power must be odd or power of 2. LaGrange method abandoned.\n");
+    if (verbose)
+      std::printf("Specified power must be odd or power of 2. LaGrange method abandoned.\n");
     return false;
   }
   // A root or a polynomial in powers taken at each point would be garbage
@@ -1206,7 +1256,8 @@ bool sparse_lagrange(sparseptr* spar, quolyptr n, std::int32_t m, poly fct,
   // takes the power afterwards, where it can tell the two apart.
   the_power = -1;
   if (flotemode || m < 1) return false;
-  if (modularmode) return sparse_mod_poly_determ(*spar, m, n, fct, the_degree, the_degree2, the_power);
+  if (modularmode)
+    return sparse_mod_poly_determ(*spar, m, n, fct, the_degree, the_degree2, the_power);
   if (lintmode) {
     error(word_arithmetic_error, &blank);
     return false;

@@ -22,7 +22,6 @@ namespace {
 
 std::uint32_t word(colm_ptr c) { return static_cast<std::uint32_t>(colm_word(c)); }
 
-
 // The trace level, the work copy's frames and the free list, on every exit.
 struct Finish {
   sparseptr* a;

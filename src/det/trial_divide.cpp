@@ -110,7 +110,8 @@ bool laurent_polys(poly* n, poly* m, bool wantquot, bool fast_yes, bool SDivide)
 bool check_num_poly(imptr nm, poly m, bool wantq) {
   if (m == nullptr) return false;
   for (poly t = m; t != nullptr; t = t->next) {
-    const bool ok = t->numb ? number_divides(t->ncoef, nm, wantq) : check_num_poly(nm, t->pcoef, wantq);
+    const bool ok =
+        t->numb ? number_divides(t->ncoef, nm, wantq) : check_num_poly(nm, t->pcoef, wantq);
     if (!ok) return false;
   }
   return true;
@@ -157,8 +158,7 @@ bool check_polys(poly* n, poly* m, polypt pt, bool wantquot, bool fast_yes, bool
   return divide_poly(m, *n, wantquot, pt);
 }
 
-void trial_divide(quolyptr n, quolyptr m, bool wantquot, bool fast_yes, bool SDivide,
-                  bool* use_n) {
+void trial_divide(quolyptr n, quolyptr m, bool wantquot, bool fast_yes, bool SDivide, bool* use_n) {
   if (lintmode && !flotemode && !(modularmode && mod_is_prime)) {
     error(exact_division_needs_prime_modulus_word_error, &token);
     return;

@@ -44,8 +44,8 @@ void mod_determ(workptr ar, std::int32_t m, quolyptr n) {
   residue_matrix_determ(m, n, [&](auto& store) {
     for (std::size_t r = 0; r < size; ++r)
       for (std::size_t c = 0; c < size; ++c)
-        store[r * size + c] =
-            static_cast<typename std::decay_t<decltype(store)>::value_type>(ar->stash[c * size + r]->ncoef->lint);
+        store[r * size + c] = static_cast<typename std::decay_t<decltype(store)>::value_type>(
+            ar->stash[c * size + r]->ncoef->lint);
   });
 }
 

@@ -53,7 +53,8 @@ std::size_t block_size(std::int32_t n) {
 
 }  // namespace
 
-std::vector<DegreeProduct> distinct_degree_char2(const DensePoly& v, std::int32_t q, bool leave_early) {
+std::vector<DegreeProduct> distinct_degree_char2(const DensePoly& v, std::int32_t q,
+                                                 bool leave_early) {
   ++residue_routes.factor_char2;
   std::vector<DegreeProduct> out;
   const int squarings = q == 256 ? 8 : 16;

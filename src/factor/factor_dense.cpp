@@ -52,7 +52,8 @@ DensePoly negated(DensePoly a, std::int32_t p) {
 // polynomial of degree n: about sqrt(n uses), the matrix at most 2^24
 // words.
 std::int32_t table_size(std::int32_t n, std::int64_t uses) {
-  const double k = std::ceil(std::sqrt(static_cast<double>(n) * static_cast<double>(std::max<std::int64_t>(uses, 1))));
+  const double k = std::ceil(
+      std::sqrt(static_cast<double>(n) * static_cast<double>(std::max<std::int64_t>(uses, 1))));
   const double cap = static_cast<double>(1 << 24) / static_cast<double>(std::max(n, 1));
   return static_cast<std::int32_t>(std::max(1.0, std::min({k, cap, static_cast<double>(n)})));
 }
@@ -85,7 +86,8 @@ class Steps {
   // Modulo rest from now on, when that halves the transforms.
   void shrink_to(const DensePoly& rest, std::int32_t done) {
     const std::int32_t n = m_->degree(), r = dense_degree(rest);
-    if (r < 1 || dense_detail::transform_lg(2 * std::int64_t{r}) >= dense_detail::transform_lg(2 * std::int64_t{n}))
+    if (r < 1 || dense_detail::transform_lg(2 * std::int64_t{r}) >=
+                     dense_detail::transform_lg(2 * std::int64_t{n}))
       return;
     m_ = std::make_unique<PolyModulus>(rest, p_);
     for (DensePoly& b : baby_) b = m_->reduce(std::move(b));
@@ -101,7 +103,9 @@ class Steps {
       giant_ = baby_[static_cast<std::size_t>(l_)];
       return;
     }
-    if (!next_) next_ = std::make_unique<Composer>(baby_[static_cast<std::size_t>(l_)], *m_, table_size(m_->degree(), uses_));
+    if (!next_)
+      next_ = std::make_unique<Composer>(baby_[static_cast<std::size_t>(l_)], *m_,
+                                         table_size(m_->degree(), uses_));
     giant_ = next_->compose(giant_);
   }
 
@@ -119,7 +123,8 @@ class Steps {
  private:
   void prepare() {
     minus_baby_.clear();
-    for (std::int32_t j = 0; j < l_; ++j) minus_baby_.emplace_back(negated(baby_[static_cast<std::size_t>(j)], p_), *m_);
+    for (std::int32_t j = 0; j < l_; ++j)
+      minus_baby_.emplace_back(negated(baby_[static_cast<std::size_t>(j)], p_), *m_);
   }
 
   std::int32_t p_, l_, bound_;
@@ -135,8 +140,9 @@ class Steps {
 // the giant step H): the factors of degree d divide H - h_(hi - d). Links
 // each degree's product, lowest first, into *out; with leave_early only the
 // first.
-void split_interval(DensePoly g, std::int32_t lo, std::int32_t hi, const DensePoly& giant, const Steps& steps,
-                    std::int32_t p, bool leave_early, std::vector<DegreeProduct>* out) {
+void split_interval(DensePoly g, std::int32_t lo, std::int32_t hi, const DensePoly& giant,
+                    const Steps& steps, std::int32_t p, bool leave_early,
+                    std::vector<DegreeProduct>* out) {
   for (std::int32_t d = lo; d <= hi && dense_degree(g) > 0; ++d) {
     if (dense_degree(g) < 2 * d) {  // one factor left
       const std::int32_t e = dense_degree(g);
@@ -157,8 +163,8 @@ constexpr std::size_t gcd_batch = 4;
 
 }  // namespace
 
-std::vector<DegreeProduct> distinct_degree_residues(const DensePoly& v, std::int32_t p, bool leave_early,
-                                                    DensePoly* xp) {
+std::vector<DegreeProduct> distinct_degree_residues(const DensePoly& v, std::int32_t p,
+                                                    bool leave_early, DensePoly* xp) {
   const std::int32_t n = dense_degree(v);
   std::vector<DegreeProduct> out;
   *xp = PolyModulus(v, p).power_of_t(static_cast<std::uint64_t>(p));
@@ -218,8 +224,8 @@ std::vector<DegreeProduct> distinct_degree_residues(const DensePoly& v, std::int
 namespace {
 
 // T = r r^p ... r^(p^(d-1)) mod g (r reduced, d >= 1).
-DensePoly norm_product(const DensePoly& r, std::int32_t d, const DensePoly& xp, const PolyModulus& M,
-                       std::int32_t p) {
+DensePoly norm_product(const DensePoly& r, std::int32_t d, const DensePoly& xp,
+                       const PolyModulus& M, std::int32_t p) {
   const std::int32_t n = M.degree();
   if (d <= 8) {
     DensePoly y = r, t = r;

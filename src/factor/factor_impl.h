@@ -35,12 +35,14 @@ extern ResidueRouteCounts residue_routes;
 // square_free_factor on residues, x of positive degree: the records (e,
 // factor) in the order square_free_factor pushes them (the first pushed
 // first).
-std::vector<std::pair<std::int32_t, DensePoly>> square_free_residues(const DensePoly& x, std::int32_t p);
+std::vector<std::pair<std::int32_t, DensePoly>> square_free_residues(const DensePoly& x,
+                                                                     std::int32_t p);
 
 // The same in GF(2^8) or GF(2^16) (q = 256 or 65536) on element vectors,
 // the square roots of square_free_factor's p-th roots taken of the
 // coefficients as well.
-std::vector<std::pair<std::int32_t, DensePoly>> square_free_char2(const DensePoly& x, std::int32_t q);
+std::vector<std::pair<std::int32_t, DensePoly>> square_free_char2(const DensePoly& x,
+                                                                  std::int32_t q);
 
 // A product of irreducible factors of one degree, as the distinct-degree
 // stage links it.
@@ -56,8 +58,8 @@ struct DegreeProduct {
 // t^p mod v. Baby steps t^(p^j) (j < l) by powers, giant steps t^(p^(l i))
 // by composition, the products of (giant - baby) modulo v and their GCDs
 // with v. polls check_interrupt.
-std::vector<DegreeProduct> distinct_degree_residues(const DensePoly& v, std::int32_t p, bool leave_early,
-                                                    DensePoly* xp);
+std::vector<DegreeProduct> distinct_degree_residues(const DensePoly& v, std::int32_t p,
+                                                    bool leave_early, DensePoly* xp);
 
 // The distinct-degree stage of the square-free v of positive degree in
 // GF(2^8) or GF(2^16) (q = 256 or 65536) on element vectors: what the
@@ -69,7 +71,8 @@ std::vector<DegreeProduct> distinct_degree_residues(const DensePoly& v, std::int
 // degree, each at most as long as the degrees done and about sqrt(deg) /
 // char2_ddf_block_divisor. polls check_interrupt. reads: char2_ddf_block_divisor
 // and the thresholds of dense_char2.h
-std::vector<DegreeProduct> distinct_degree_char2(const DensePoly& v, std::int32_t q, bool leave_early);
+std::vector<DegreeProduct> distinct_degree_char2(const DensePoly& v, std::int32_t q,
+                                                 bool leave_early);
 
 // The trial polynomials of the equal-degree stage: draw(top) returns the
 // next trial of degree top (monic, its lower coefficients drawn as the

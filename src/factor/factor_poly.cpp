@@ -142,8 +142,8 @@ struct factor_poly_EnvRec {
   ValueCell w_quoly, v_quoly;
   ScratchNumber order_fld, ocopy, logorder;
   std::int32_t count = 0;
-  poly out = nullptr;     // the output list
-  poly* pt = &out;        // where the next entry is linked
+  poly out = nullptr;  // the output list
+  poly* pt = &out;     // where the next entry is linked
   bool leave_early = false;
   bool showit = false;
   std::int32_t level = -1;
@@ -176,8 +176,7 @@ struct factor_poly_EnvRec {
   void link_factor(poly* f, std::int32_t m) {
     if (showit) {
       std::int32_t lines = 0;
-      poly_display(Output, *f, &dummy, &semicolon, polynames, {.maybe_just_number = false},
-                   &lines);
+      poly_display(Output, *f, &dummy, &semicolon, polynames, {.maybe_just_number = false}, &lines);
       std::fprintf(Output, "\n\n");
       std::fflush(Output);
     }
@@ -223,8 +222,8 @@ void factor_poly_EnvRec::random_trial(poly* r, poly f, std::int32_t h, std::int3
 }
 
 // Step 4 of both splitting routines: f = s * (f / s), both split further.
-void factor_poly_EnvRec::split_rest(poly* f, poly s, std::int32_t h, std::int32_t d,
-                                    std::int32_t m, bool odd, const char* failure, imptr e) {
+void factor_poly_EnvRec::split_rest(poly* f, poly s, std::int32_t h, std::int32_t d, std::int32_t m,
+                                    bool odd, const char* failure, imptr e) {
   OwnedPoly g, ss;
   ss.p = s;
   bool failed = false;
@@ -241,8 +240,8 @@ void factor_poly_EnvRec::split_rest(poly* f, poly s, std::int32_t h, std::int32_
 }
 
 // e: (q^d - 1) / 2, computed by the caller once per product.
-void factor_poly_EnvRec::odd_cantor_zass(poly* a, std::int32_t h, std::int32_t d,
-                                         std::int32_t m, imptr e) {
+void factor_poly_EnvRec::odd_cantor_zass(poly* a, std::int32_t h, std::int32_t d, std::int32_t m,
+                                         imptr e) {
   const std::int32_t deg = true_degree(*a, h);
   if (deg / d == 1) {
     link_factor(a, m);
@@ -269,8 +268,7 @@ void factor_poly_EnvRec::odd_cantor_zass(poly* a, std::int32_t h, std::int32_t d
   }
 }
 
-void factor_poly_EnvRec::even_cantor_zass(poly* a, std::int32_t h, std::int32_t d,
-                                          std::int32_t m) {
+void factor_poly_EnvRec::even_cantor_zass(poly* a, std::int32_t h, std::int32_t d, std::int32_t m) {
   const std::int32_t deg = true_degree(*a, h);
   if (deg / d == 1) {
     link_factor(a, m);
@@ -406,7 +404,8 @@ bool residue_route(factor_poly_EnvRec& env, poly* sq, std::int32_t* count) {
   const detail::TrialSource draw = [p](std::int32_t top) {
     DensePoly r(static_cast<std::size_t>(top) + 1, 0);
     r.back() = 1;
-    for (std::int32_t j = top - 1; j >= 0; --j) r[static_cast<std::size_t>(j)] = rand_integer3() % p;
+    for (std::int32_t j = top - 1; j >= 0; --j)
+      r[static_cast<std::size_t>(j)] = rand_integer3() % p;
     return r;
   };
   env.count = 0;

@@ -39,12 +39,12 @@ namespace {
 
 // The locals of powermod shared with its cases.
 struct powermod_EnvRec {
-  quolyptr n;         // the base cell; the result replaces the base
-  quolyptr modder;    // the modulus cell; nil: no modulus
-  bool goodmodder;    // the numeric modulus is one limb and prime
-  imptr expont;       // the exponent (big integer)
-  bool* showit;       // progress display of the general case
-  Ring ring;          // the ring in force
+  quolyptr n;       // the base cell; the result replaces the base
+  quolyptr modder;  // the modulus cell; nil: no modulus
+  bool goodmodder;  // the numeric modulus is one limb and prime
+  imptr expont;     // the exponent (big integer)
+  bool* showit;     // progress display of the general case
+  Ring ring;        // the ring in force
 };
 
 // The limbs of the big integer e, most significant first.

@@ -58,8 +58,9 @@ DenseModulus::DenseModulus(Dense d, std::int32_t prime) : m(std::move(d)), p(pri
     for (std::int32_t j = 1; j <= i; ++j) {
       const std::int32_t c = m.c[static_cast<std::size_t>(n - j)];
       if (c == 0) continue;
-      const std::int32_t prod = modmult(static_cast<std::uint32_t>(c),
-                                        static_cast<std::uint32_t>(inv[static_cast<std::size_t>(i - j)]));
+      const std::int32_t prod =
+          modmult(static_cast<std::uint32_t>(c),
+                  static_cast<std::uint32_t>(inv[static_cast<std::size_t>(i - j)]));
       acc = mod_add(static_cast<std::uint32_t>(acc), static_cast<std::uint32_t>(prod), p);
     }
     inv[static_cast<std::size_t>(i)] = mod_sub(0, acc, p);
@@ -92,8 +93,10 @@ void dense_rem(std::vector<std::int32_t>& z, std::int32_t* zdeg, const DenseModu
   }
   const std::int32_t qlen = *zdeg - n + 1;
   std::vector<std::int32_t> ra(static_cast<std::size_t>(qlen)), qr, qm;
-  for (std::int32_t i = 0; i < qlen; ++i) ra[static_cast<std::size_t>(i)] = z[static_cast<std::size_t>(*zdeg - i)];
-  const std::int32_t dq = array_product(ra.data(), qlen - 1, md.inv.data(), std::min(qlen, n) - 1, qr);
+  for (std::int32_t i = 0; i < qlen; ++i)
+    ra[static_cast<std::size_t>(i)] = z[static_cast<std::size_t>(*zdeg - i)];
+  const std::int32_t dq =
+      array_product(ra.data(), qlen - 1, md.inv.data(), std::min(qlen, n) - 1, qr);
   std::vector<std::int32_t> q(static_cast<std::size_t>(qlen), 0);
   for (std::int32_t i = 0; i < qlen && i <= dq; ++i)
     q[static_cast<std::size_t>(qlen - 1 - i)] = qr[static_cast<std::size_t>(i)];
@@ -117,7 +120,8 @@ void dense_mulmod(Dense& a, const Dense& b, const DenseModulus& m, std::vector<s
 }
 
 // b := b^u mod m, left to right over the bits of u >= 1.
-void dense_power_limb(Dense& b, std::uint32_t u, const DenseModulus& m, std::vector<std::int32_t>& z) {
+void dense_power_limb(Dense& b, std::uint32_t u, const DenseModulus& m,
+                      std::vector<std::int32_t>& z) {
   const Dense base = b;
   int bit = 31;
   while (bit >= 0 && ((u >> bit) & 1u) == 0) --bit;

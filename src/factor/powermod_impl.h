@@ -58,6 +58,7 @@ struct DenseModulus {
 // a := a * b mod m; z is scratch.
 void dense_mulmod(Dense& a, const Dense& b, const DenseModulus& m, std::vector<std::int32_t>& z);
 // b := b^u mod m (u >= 1), left to right over the bits of u.
-void dense_power_limb(Dense& b, std::uint32_t u, const DenseModulus& m, std::vector<std::int32_t>& z);
+void dense_power_limb(Dense& b, std::uint32_t u, const DenseModulus& m,
+                      std::vector<std::int32_t>& z);
 
 }  // namespace tavrin::detail

@@ -22,7 +22,8 @@ namespace {
 // derivative(a), gcd(a, b), quotient(b, a) = b / a, root(a) the p-th root
 // of a polynomial in t^p.
 template <class Ops>
-std::vector<std::pair<std::int32_t, DensePoly>> square_free_steps(const DensePoly& x, std::int32_t charact,
+std::vector<std::pair<std::int32_t, DensePoly>> square_free_steps(const DensePoly& x,
+                                                                  std::int32_t charact,
                                                                   const Ops& f) {
   std::vector<std::pair<std::int32_t, DensePoly>> records;
   std::int32_t k = 1;
@@ -93,12 +94,14 @@ struct Char2Steps {
 
 }  // namespace
 
-std::vector<std::pair<std::int32_t, DensePoly>> square_free_residues(const DensePoly& x, std::int32_t p) {
+std::vector<std::pair<std::int32_t, DensePoly>> square_free_residues(const DensePoly& x,
+                                                                     std::int32_t p) {
   ++residue_routes.square_free;
   return square_free_steps(x, p, ResidueSteps{p});
 }
 
-std::vector<std::pair<std::int32_t, DensePoly>> square_free_char2(const DensePoly& x, std::int32_t q) {
+std::vector<std::pair<std::int32_t, DensePoly>> square_free_char2(const DensePoly& x,
+                                                                  std::int32_t q) {
   ++residue_routes.square_free_char2;
   return square_free_steps(x, 2, Char2Steps{q});
 }

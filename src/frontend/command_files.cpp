@@ -110,7 +110,8 @@ void load(textptr inf, quolyptr n, nameptr* flag, const std::string& newtok, boo
   bool continues = false;
   if (!input_file_name.empty() && !renames) {
     // Reading the file being read would restart it for ever.
-    if (depth > 0 && file_being_read == inpuf) return error(input_output_file_must_differ_error, &token);
+    if (depth > 0 && file_being_read == inpuf)
+      return error(input_output_file_must_differ_error, &token);
     if (!done_load || inpuf == nullptr) {
       close_input_file();
       if (!open_input_file(input_file_name)) return cannot_open(input_file_name);
@@ -126,7 +127,8 @@ void load(textptr inf, quolyptr n, nameptr* flag, const std::string& newtok, boo
     }
     if (name.empty()) return error(file_name_empty_error, &token);
     if (name == output_file_name) return error(input_output_file_must_differ_error, &token);
-    if (depth > 0 && name == input_file_name) return error(input_output_file_must_differ_error, &token);
+    if (depth > 0 && name == input_file_name)
+      return error(input_output_file_must_differ_error, &token);
     if (name == "@") {
       const bool had_name = !input_file_name.empty();
       close_input_file();

@@ -120,8 +120,8 @@ struct level_state {
 
 // The globals of level_state's names, in its order.
 auto level_globals() {
-  return std::tie(tt_flag, flotemode, lintmode, modularmode, integerflag, doing_sys_func,
-                  done_load, func_def_count, token, startexpr, prev_expr, currentchar);
+  return std::tie(tt_flag, flotemode, lintmode, modularmode, integerflag, doing_sys_func, done_load,
+                  func_def_count, token, startexpr, prev_expr, currentchar);
 }
 
 level_state save_level_state() {
@@ -163,9 +163,7 @@ void check_statement_end() {
   error(statement_must_end_semicolon_colon_error, &token);
 }
 
-void remember_user_ring() {
-  user_ring = {flotemode, lintmode, modularmode, modulus, mod_is_prime};
-}
+void remember_user_ring() { user_ring = {flotemode, lintmode, modularmode, modulus, mod_is_prime}; }
 
 void restore_user_ring() {
   if (user_ring.modularmode && user_ring.modulus > 1 && modulus != user_ring.modulus)
@@ -305,8 +303,11 @@ void command_level() {
   const int row = timing_row();
   time_off[row][0] = 0;
   time_off[row][1] = 0;
-  const level_base base{statcount, lastf, using_new_polynames,
-                        {flotemode, lintmode, modularmode, modulus, mod_is_prime}, time_level};
+  const level_base base{statcount,
+                        lastf,
+                        using_new_polynames,
+                        {flotemode, lintmode, modularmode, modulus, mod_is_prime},
+                        time_level};
 
   // An interrupt is answered from here on, at this level's prompt as at
   // the top: one that arrives while the prompt waits for input opens the

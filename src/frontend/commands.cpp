@@ -167,7 +167,8 @@ void show_answer(const char* line, quoly value) {
 
 /* command -> "#"  (the product cut-off) */
 void ask_poly_cutoff(command_run& run) {
-  std::int32_t v = answer(run, " Enter poly_cutoff (usually 10-90):\n", answer_not_number_out_range_error);
+  std::int32_t v =
+      answer(run, " Enter poly_cutoff (usually 10-90):\n", answer_not_number_out_range_error);
   if (v < 6) {
     std::printf(" *** smallest legal value is 6. will use 6.\n");
     v = 6;
@@ -192,15 +193,17 @@ void ask_factor(command_run& run, const char* line, std::int32_t lo, std::int32_
 
 /* command -> "A"  (second auxiliary prime search factor; keeps the answer) */
 void ask_second_factor(command_run& run) {
-  ask_factor(run, " Enter second auxiliary prime search factor:\n", 10, 20000, answer_not_number_out_range_error,
-             &aux_num_2factor, " second auxiliary prime search factor: %1d\n");
+  ask_factor(run, " Enter second auxiliary prime search factor:\n", 10, 20000,
+             answer_not_number_out_range_error, &aux_num_2factor,
+             " second auxiliary prime search factor: %1d\n");
   run.keeps_value = true;
 }
 
 /* command -> "X"  (first auxiliary prime search factor) */
 void ask_first_factor(command_run& run) {
-  ask_factor(run, " Enter first auxiliary prime search factor:\n", 300, 4583, answer_must_lie_between_300_4583_error,
-             &aux_num_1factor, " first auxiliary prime search factor: %1d\n");
+  ask_factor(run, " Enter first auxiliary prime search factor:\n", 300, 4583,
+             answer_must_lie_between_300_4583_error, &aux_num_1factor,
+             " first auxiliary prime search factor: %1d\n");
 }
 
 /* command -> "K"  (Gauss-Bareiss switch) */
@@ -236,7 +239,8 @@ void ask_interrupt_level(command_run& run) {
 /* command -> "_" "d"  (display width) */
 void ask_width(command_run& run) {
   const tokentipe command = token;
-  const std::int32_t v = answer(run, " Enter number of columns to display:\n", answer_not_number_143_error);
+  const std::int32_t v =
+      answer(run, " Enter number of columns to display:\n", answer_not_number_143_error);
   // A width that does not fit the 16-bit variable, or below 1, is refused.
   if (v < 1 || v > INT16_MAX) {
     error(answer_not_number_143_error, &command);
@@ -313,7 +317,8 @@ void end_command_file(command_run&) {
 /* command -> "a"  (arrays indexed from 0 or 1) */
 void index_origin(command_run& run) {
   addresser = 1 - addresser;
-  if (*run.flag == nullptr) std::printf(" Array initial index now %1d.\n", static_cast<int>(addresser));
+  if (*run.flag == nullptr)
+    std::printf(" Array initial index now %1d.\n", static_cast<int>(addresser));
   quoly_set_integer(addresser, run.n);
   run.keeps_value = true;
 }
@@ -362,8 +367,9 @@ void gcd_cache(command_run& run) {
   const char* text = nullptr;
   if (is_tok("+")) {
     init_gcd_stash();
-    text = lookupgcd > 0 ? " stashing on." : lookupgcd == 0 ? " stashing off."
-                                                              : " pushed, but stashing still off.";
+    text = lookupgcd > 0    ? " stashing on."
+           : lookupgcd == 0 ? " stashing off."
+                            : " pushed, but stashing still off.";
   } else if (is_tok("-")) {
     pop_gcd_stash();  // at 0 the cache is emptied
     text = lookupgcd > 0 ? " popped, but stashing remains in effect." : " stashing off.";
@@ -510,19 +516,45 @@ constexpr command_entry commands[] = {
     {code_line_suppression, line_suppression},
     {code_try_rational, try_rational},
     // Values asked for.
-    {'#', ask_poly_cutoff}, {'A', ask_second_factor}, {'X', ask_first_factor},
-    {'K', ask_gauss}, {'L', ask_lagrange}, {'m', ask_interrupt_level}, {'M', ask_prompt},
-    {code_display_width, ask_width}, {code_karatsuba_cutoff, ask_karatsuba},
-    {code_random_denominator, ask_random_denominator}, {'D', ask_detcutoff},
-    {'u', ask_pivot_heuristic}, {'d', ask_display_size},
+    {'#', ask_poly_cutoff},
+    {'A', ask_second_factor},
+    {'X', ask_first_factor},
+    {'K', ask_gauss},
+    {'L', ask_lagrange},
+    {'m', ask_interrupt_level},
+    {'M', ask_prompt},
+    {code_display_width, ask_width},
+    {code_karatsuba_cutoff, ask_karatsuba},
+    {code_random_denominator, ask_random_denominator},
+    {'D', ask_detcutoff},
+    {'u', ask_pivot_heuristic},
+    {'d', ask_display_size},
     // Actions.
-    {'x', end_command_file}, {'>', leave_loop}, {']', next_pass}, {'}', leave_function},
-    {'a', index_origin}, {'T', processor_time}, {'h', free_memory}, {'j', statistics},
-    {'C', gcd_cache}, {'G', memory_report}, {code_clean_up, sort_free_lists},
-    {code_read_value, read_written_value}, {code_suspend_modular, without_modular},
-    {'o', no_command_o}, {'v', list_variables},
-    {'p', ground_ring}, {'P', modding_out}, {'S', output_file}, {'s', save_state}, {'R', command_file}, {'r', command_file},
-    {'F', list_functions}, {'f', list_functions}, {'g', settings_report}, {'4', duplicate_array},
+    {'x', end_command_file},
+    {'>', leave_loop},
+    {']', next_pass},
+    {'}', leave_function},
+    {'a', index_origin},
+    {'T', processor_time},
+    {'h', free_memory},
+    {'j', statistics},
+    {'C', gcd_cache},
+    {'G', memory_report},
+    {code_clean_up, sort_free_lists},
+    {code_read_value, read_written_value},
+    {code_suspend_modular, without_modular},
+    {'o', no_command_o},
+    {'v', list_variables},
+    {'p', ground_ring},
+    {'P', modding_out},
+    {'S', output_file},
+    {'s', save_state},
+    {'R', command_file},
+    {'r', command_file},
+    {'F', list_functions},
+    {'f', list_functions},
+    {'g', settings_report},
+    {'4', duplicate_array},
 };
 
 command_action find_command(unsigned char code) {

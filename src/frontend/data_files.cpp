@@ -37,10 +37,10 @@ struct file_entry {
   const char* cant_find;
 };
 constexpr file_entry data_files[data_file_count] = {
-    {data_file::chdat, "can't find chdat."},       {data_file::qerrs, "can't find Qerrs"},
-    {data_file::pow228, "can't find pow228."},     {data_file::pprods, "can't find pprods"},
+    {data_file::chdat, "can't find chdat."},        {data_file::qerrs, "can't find Qerrs"},
+    {data_file::pow228, "can't find pow228."},      {data_file::pprods, "can't find pprods"},
     {data_file::primelist, "can't find primelist"}, {data_file::bprimes, "can't find bprimes"},
-    {data_file::f256d, "can't find f256d"},        {data_file::f2t16d, "can't find f2t16d"},
+    {data_file::f256d, "can't find f256d"},         {data_file::f2t16d, "can't find f2t16d"},
     {data_file::lrgpmes, "can't find lrgpmes"}};
 
 std::string data_dir;  // the directory being read, ending in "/"
@@ -61,9 +61,7 @@ void missing(data_file f) {
 }
 
 // what: the reader's own message, or what is wrong after "<name> is damaged: ".
-void damaged(data_file f, const std::string& what) {
-  leave_unused(f, data_fault::damaged, what);
-}
+void damaged(data_file f, const std::string& what) { leave_unused(f, data_fault::damaged, what); }
 void damaged_because(data_file f, const std::string& why) {
   damaged(f, std::string(data_file_name(f)) + " is damaged: " + why + ".");
 }
@@ -156,8 +154,8 @@ std::vector<listed_file> read_checksum_list(const char** fault) {
       }
       break;
     }
-    if (!parse_unsigned(size, 10, &e.size) || sum.size() != 16 || !parse_unsigned(sum, 16, &e.sum) ||
-        !next_word(line, &pos).empty())
+    if (!parse_unsigned(size, 10, &e.size) || sum.size() != 16 ||
+        !parse_unsigned(sum, 16, &e.sum) || !next_word(line, &pos).empty())
       break;
     files.push_back(e);
     line_start = line_end + 1;
@@ -195,8 +193,9 @@ void check_data_files() {
     }
   }
   if (list_fault != nullptr) {
-    tavrin_error((std::string(list_fault) + ": no data file can be checked, so none is used.").c_str(),
-                 false);
+    tavrin_error(
+        (std::string(list_fault) + ": no data file can be checked, so none is used.").c_str(),
+        false);
   }
 }
 
@@ -263,8 +262,10 @@ void compute_invs_prod() {
     }
     std::uint64_t product = 1;
     for (int j = 6; j < i; ++j)
-      product = product * static_cast<std::uint64_t>(prime[j]->lint % p) % static_cast<std::uint64_t>(p);
-    invs_prod[i - 7] = static_cast<std::int32_t>(inverse_modulo(product, static_cast<std::uint32_t>(p)));
+      product =
+          product * static_cast<std::uint64_t>(prime[j]->lint % p) % static_cast<std::uint64_t>(p);
+    invs_prod[i - 7] =
+        static_cast<std::int32_t>(inverse_modulo(product, static_cast<std::uint32_t>(p)));
   }
 }
 

@@ -224,8 +224,7 @@ void list_all(std::FILE* outf, bool outf_is_tty, bool big) {
   const bool sorted = count <= sort_entries;
   if (sorted) {
     sort_vars(sortp, count);
-    for (std::int32_t i = 1; i <= count; ++i)
-      order[i - 1] = reinterpret_cast<funcptr>(sortp[i].pt);
+    for (std::int32_t i = 1; i <= count; ++i) order[i - 1] = reinterpret_cast<funcptr>(sortp[i].pt);
   }
   for (funcptr f : order) {
     if (big)
@@ -274,9 +273,9 @@ void listfuncs(std::FILE* outf, textptr inf, bool outf_is_tty, const tokentipe& 
         std::fputc('\n', outf);
       }
     } else {
-      const std::int16_t bucket =
-          token.address >= 0 && token.address < func_buckets ? token.address
-                                                              : hash(token.name, func_buckets);
+      const std::int16_t bucket = token.address >= 0 && token.address < func_buckets
+                                      ? token.address
+                                      : hash(token.name, func_buckets);
       funcptr f = func_store[bucket];
       while (f != nullptr && std::strcmp(f->name.name, token.name) != 0) f = f->next;
       if (f == nullptr)

@@ -20,9 +20,9 @@ namespace tavrin {
 
 namespace {
 
-constexpr int names_shown = 10;       // entries of one name written in a row
-constexpr int bucket_described = 20;  // arrays described a bucket, unsorted
-constexpr int total_described = 1500; // arrays described in all, unsorted
+constexpr int names_shown = 10;        // entries of one name written in a row
+constexpr int bucket_described = 20;   // arrays described a bucket, unsorted
+constexpr int total_described = 1500;  // arrays described in all, unsorted
 
 int key_compare(const char* a, const char* b) {
   return std::strcmp(a, b);  // strcmp compares as unsigned bytes
@@ -36,11 +36,11 @@ void quicksort(sortrec* q, std::int32_t i, std::int32_t j) {
     const std::int32_t m = (i + j) / 2;
     std::int32_t r;
     if (key_compare(q[i].name, q[m].name) < 0) {
-      r = key_compare(q[j].name, q[i].name) <= 0 ? i
+      r = key_compare(q[j].name, q[i].name) <= 0  ? i
           : key_compare(q[j].name, q[m].name) < 0 ? j
                                                   : m;
     } else {
-      r = key_compare(q[j].name, q[m].name) <= 0 ? m
+      r = key_compare(q[j].name, q[m].name) <= 0  ? m
           : key_compare(q[j].name, q[i].name) < 0 ? j
                                                   : i;
     }
@@ -109,7 +109,8 @@ void write_variables(std::FILE* outf, bool outf_is_tty, bool do_data,
     for (std::size_t i = k; i < run && i < k + names_shown; ++i)
       write_variable(outf, outf_is_tty, do_data, order[i]);
     if (run - k > names_shown && outf_is_tty)
-      std::fprintf(outf, " ... %d more with this name. \n", static_cast<int>(run - k - names_shown));
+      std::fprintf(outf, " ... %d more with this name. \n",
+                   static_cast<int>(run - k - names_shown));
     k = run;
   }
 }
@@ -223,8 +224,10 @@ void save_levels(std::FILE* outt) {
     }
     if (lintmode) {
       std::fprintf(outt, "\n");
-      std::fprintf(outt, ";; Warning. This file was saved in modular mode. The polynomial written\n");
-      std::fprintf(outt, ";;   below after &(P = has been converted back to rational mode. It may\n");
+      std::fprintf(outt,
+                   ";; Warning. This file was saved in modular mode. The polynomial written\n");
+      std::fprintf(outt,
+                   ";;   below after &(P = has been converted back to rational mode. It may\n");
       std::fprintf(outt, ";;   not be correct. Check it before reading this file.");
     }
     std::fprintf(outt, "\n &(P = ");
@@ -333,7 +336,7 @@ void polylist(std::FILE* outt, bool saveflag) {
 
 void global_dump() {
   std::printf("\n Basic arithmetic ring: ");
-  std::printf("%s", flotemode ? "float arithmetic"
+  std::printf("%s", flotemode  ? "float arithmetic"
                     : lintmode ? "integer arithmetic, float off"
                                : "rational arithmetic");
   std::printf(".\n");
@@ -381,9 +384,8 @@ void global_dump() {
   if (timerflag) std::printf(" Timing is enabled.\n");
   if (!input_file_name.empty()) std::printf(" Reading from file %s.\n", input_file_name.c_str());
   if (!output_file_name.empty()) std::printf(" Saving to file %s.\n", output_file_name.c_str());
-  const bool unit_denominator =
-      rand_denom_n.size == 1 && rand_denom_n.head != nullptr &&
-      (rand_denom_n.head->value == 1 || rand_denom_n.head->value == -1);
+  const bool unit_denominator = rand_denom_n.size == 1 && rand_denom_n.head != nullptr &&
+                                (rand_denom_n.head->value == 1 || rand_denom_n.head->value == -1);
   if (!unit_denominator) {
     std::printf(" Denominator for random is:");
     std::int32_t length = 0;

@@ -57,7 +57,7 @@ struct set_mod_out_EnvRec {
   polypt q = nullptr;
   bool got_auxes = false;
   bool cancelling = false;
-  quoly num = nullptr;   // the relation as read, then its non-leading part
+  quoly num = nullptr;  // the relation as read, then its non-leading part
   std::int32_t expon = 0;
   bool imperative = false;
   bool highest = false;
@@ -68,7 +68,7 @@ struct set_mod_out_EnvRec {
   bool field = false;
   bool haveaux2 = false;
   bool binomial = false;
-  bool replacing = false;  // the level's old relation goes when the new one is in
+  bool replacing = false;   // the level's old relation goes when the new one is in
   poly relation = nullptr;  // the relation from its own level
   imptr aux2 = nullptr;     // a second list read from the input
   ~set_mod_out_EnvRec() {
@@ -102,7 +102,8 @@ class FieldFlags {
   void keep() { kept_ = true; }
   void restore() {
     std::size_t k = 0;
-    for (polypt r = polynames; r != nullptr && k < flags_.size(); r = r->next) r->field = flags_[k++];
+    for (polypt r = polynames; r != nullptr && k < flags_.size(); r = r->next)
+      r->field = flags_[k++];
   }
 
  private:
@@ -201,7 +202,8 @@ void get_aux_primes(set_mod_out_EnvRec& env) {
       return;
     }
     first.push_back(p);
-    if (static_cast<std::int32_t>(first.size()) > aux_table_size) abandon(too_many_auxiliary_primes_error, &token);
+    if (static_cast<std::int32_t>(first.size()) > aux_table_size)
+      abandon(too_many_auxiliary_primes_error, &token);
     if (!is_tok(",")) break;
   }
   // The first list is installed whole.
@@ -234,7 +236,8 @@ void get_aux_primes(set_mod_out_EnvRec& env) {
     pairs.emplace_back(p, x);
     if (!is_tok(",")) break;
   }
-  for (auto it = pairs.rbegin(); it != pairs.rend(); ++it) insert_new_prime(it->first, it->second, &env.aux2);
+  for (auto it = pairs.rbegin(); it != pairs.rend(); ++it)
+    insert_new_prime(it->first, it->second, &env.aux2);
   env.haveaux2 = true;
 }
 
@@ -276,7 +279,9 @@ void compute_aux_primes(poly p, std::int32_t level, set_mod_out_EnvRec& env) {
   field_depth = field_depth == number_polys ? 0 : static_cast<std::int16_t>(field_depth + 1);
   const bool filtering = aux_prime1_number > 0 && auxptr != nullptr;
   std::int32_t candidates = 0;
-  if (!lintmode) candidates = filtering ? aux_prime1_number : std::min<std::int32_t>(aux_num_1factor, aux_table_size);
+  if (!lintmode)
+    candidates =
+        filtering ? aux_prime1_number : std::min<std::int32_t>(aux_num_1factor, aux_table_size);
   std::vector<std::int32_t> found;
   std::vector<bool> keep(static_cast<std::size_t>(candidates + 1), false);
   {
@@ -339,7 +344,8 @@ void compute_aux_primes(poly p, std::int32_t level, set_mod_out_EnvRec& env) {
     for (std::int32_t i = to; i <= candidates; ++i) auxptr[i] = nullptr;
   } else {
     clear_first_list();
-    for (std::int32_t i = 0; i < count; ++i) auxptr[i + 1] = small_number(found[static_cast<std::size_t>(i)]);
+    for (std::int32_t i = 0; i < count; ++i)
+      auxptr[i + 1] = small_number(found[static_cast<std::size_t>(i)]);
   }
   aux_prime1_number = static_cast<std::int16_t>(count);
   if (count == 0) aux1_hit_0 = true;
@@ -385,7 +391,9 @@ void cancel_mod_out(set_mod_out_EnvRec& env) {
 class RelationsOutOfForce {
  public:
   RelationsOutOfForce()
-      : pseudo_(pseudo_polynames, nullptr), above_(modout_above_field, false), depth_(field_depth, 0) {
+      : pseudo_(pseudo_polynames, nullptr),
+        above_(modout_above_field, false),
+        depth_(field_depth, 0) {
     for (polypt r = polynames; r != nullptr; r = r->next) {
       saved_.push_back({r, r->p, r->alt, r->multdata});
       r->p = r->alt = r->multdata = nullptr;
@@ -452,7 +460,8 @@ void get_data(set_mod_out_EnvRec& env) {
   env.q = record_at(env.n);
   if (env.q == nullptr) abandon(negative_exponent_argument_error, &token);
   if (env.cancelling) {
-    if (env.expon != 1 || level_list->next != nullptr) abandon(cancel_relation_bare_variable_only_error, &token);
+    if (env.expon != 1 || level_list->next != nullptr)
+      abandon(cancel_relation_bare_variable_only_error, &token);
     cancel_mod_out(env);
   }
   polypt q = env.q;
@@ -476,7 +485,8 @@ void get_data(set_mod_out_EnvRec& env) {
   }
   if (env.field) {
     if (q->next != nullptr && !q->next->field) abandon(level_below_field_must_field_error, &token);
-    if (field_depth > 0 && field_depth < env.n) abandon(field_must_top_level_run_field_error, &q->let);
+    if (field_depth > 0 && field_depth < env.n)
+      abandon(field_must_top_level_run_field_error, &q->let);
     field_depth = env.n;
   } else if (laurent) {
     abandon(relation_not_field_laurent_mode_error, &token);
@@ -614,7 +624,8 @@ std::int32_t residue(imptr n, std::int32_t p) {
 
 // g (a polynomial at the level of `levels[0]`) at the roots of levels,
 // modulo p.
-std::int32_t eval_mod(poly g, const std::vector<std::int32_t>& roots, std::size_t level, std::int32_t p) {
+std::int32_t eval_mod(poly g, const std::vector<std::int32_t>& roots, std::size_t level,
+                      std::int32_t p) {
   std::int64_t sum = 0;
   for (poly t = g; t != nullptr; t = t->next) {
     if (t->numb) {
@@ -820,7 +831,8 @@ void set_mod_out(textptr inf, nameptr* flag, bool imperative, bool highest) {
     q->p = nullptr;
     q->alt = nullptr;
     if (!lintmode && shows(env))
-      std::printf(" Number of secondary auxiliary primes for gcd: %d\n", static_cast<int>(q->aux_num));
+      std::printf(" Number of secondary auxiliary primes for gcd: %d\n",
+                  static_cast<int>(q->aux_num));
     second_aux_num = q->aux_num;
     no_aux_primes2 = second_aux_num < 5;
     if (no_aux_primes2 && !lintmode && shows(env)) {
@@ -844,7 +856,9 @@ void set_mod_out(textptr inf, nameptr* flag, bool imperative, bool highest) {
   pseudo_polynames = polynames;
   reset_pseudo_poly();
   if (shows(env) && field_depth > 0 && number_polys - field_depth > 3)
-    std::printf(" *** Warning. Many poly vars are in the field. Performance may slow, especially over Z.\n");
+    std::printf(
+        " *** Warning. Many poly vars are in the field. Performance may slow, especially over "
+        "Z.\n");
 }
 
 void mod_out_command(textptr inf, quolyptr n, nameptr* flag) {

@@ -53,7 +53,7 @@ struct request {
   bool from_array = false;  // the name was spelled by an array
   bool relation = false;    // ", P =" follows the name
   tokentipe name{};
-  tokentipe saved{};        // a token read ahead by the "Var" factor
+  tokentipe saved{};  // a token read ahead by the "Var" factor
   bool have_saved = false;
 };
 

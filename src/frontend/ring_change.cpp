@@ -167,8 +167,8 @@ bool has_residue_only(poly p) {
 void lift_residue_only(quoly* cell) {
   quoly v = *cell;
   if (v == nullptr) return;
-  const bool residue_only = v->numb ? v->ncoef->size == 0
-                                    : has_residue_only(v->numer) || has_residue_only(v->denom);
+  const bool residue_only =
+      v->numb ? v->ncoef->size == 0 : has_residue_only(v->numer) || has_residue_only(v->denom);
   if (residue_only) quoly_change_from_mod(v);
 }
 
@@ -187,8 +187,8 @@ void unmark_journalled(quoly* cell) {
 void journal_left_out(quoly* cell) {
   quoly v = *cell;
   if (v == nullptr || v->journalled) return;
-  const bool residue_only = v->numb ? v->ncoef->size == 0
-                                    : has_residue_only(v->numer) || has_residue_only(v->denom);
+  const bool residue_only =
+      v->numb ? v->ncoef->size == 0 : has_residue_only(v->numer) || has_residue_only(v->denom);
   if (!residue_only) quoly_change_to_mod(cell);
 }
 
@@ -211,7 +211,8 @@ void for_each_dense_cell(void (*f)(quoly*)) {
 
 colm_ptr* row_head(sparseptr first, std::int32_t r) {
   sparseptr frame = first;
-  for (std::int32_t k = (r - 1) / sparse_frame_rows; k > 0 && frame != nullptr; --k) frame = frame->next;
+  for (std::int32_t k = (r - 1) / sparse_frame_rows; k > 0 && frame != nullptr; --k)
+    frame = frame->next;
   if (frame == nullptr) return nullptr;
   return &frame->indx[(r - 1) % sparse_frame_rows];
 }
@@ -497,7 +498,8 @@ std::int32_t ask_modulus(textptr inf, nameptr* flag, quolyptr num) {
     do_prompts();
     const std::int32_t m = read_modulus(&Input, &zilch, num, true);
     if (m >= 2 && m <= max_modulus) return m;
-    std::printf(" *** Improper modulus %2d. upper limit is 2147483646. Reenter.\n", static_cast<int>(m));
+    std::printf(" *** Improper modulus %2d. upper limit is 2147483646. Reenter.\n",
+                static_cast<int>(m));
   }
 }
 
@@ -665,7 +667,8 @@ void return_to_rational(textptr inf, quolyptr num, nameptr np, bool printstuff) 
     for_each_variable(unmark_journalled);
     for_each_dense_cell(unmark_journalled);
     for_each_system_cell(unmark_journalled);
-    for_each_sparse_array([](arrptr a) { for_each_entry(a, [](colm_ptr e) { unmark_journalled(&e->val); }); });
+    for_each_sparse_array(
+        [](arrptr a) { for_each_entry(a, [](colm_ptr e) { unmark_journalled(&e->val); }); });
   }
   clear_word_modulus();
   limit_char_arrays = denom_count;
@@ -824,8 +827,7 @@ void do_one_name(change_local_EnvRec* env, bool local) {
     } else {
       env->oldtok = token;
       fastestlookup(&env->oldtok, &ap);
-      if (ap == nullptr)
-        prec_error(no_such_array_error, &env->oldtok, env);
+      if (ap == nullptr) prec_error(no_such_array_error, &env->oldtok, env);
     }
     scanner(inf, &token, &env->flag);
     if (!is_tok("]")) prec_error(close_bracket_expected_24_error, &token, env);
@@ -952,7 +954,8 @@ namespace {
 
 // Switches to the modulus m (or, with m = -1, to rational arithmetic) as
 // the valued setting does.
-void finish_prec(textptr inf, quolyptr n, nameptr* flag, std::int32_t m, bool infinite, nameptr np) {
+void finish_prec(textptr inf, quolyptr n, nameptr* flag, std::int32_t m, bool infinite,
+                 nameptr np) {
   if (lintmode && !modularmode) abandon(word_arithmetic_error, &token);
   refuse_as_operand();
   if (levelcount > 1) abandon(ground_ring_can_change_only_top_error, &token);

@@ -60,8 +60,8 @@ const char ugly_on[] =
 
 const switch_row switches[] = {
     {'&', '&', &diskstore, nullptr, " Will use disk space for virtual memory.\n",
-     " No disk space for virtual memory.\n", A, false,
-     " Will use disk space as virtual memory.\n", " No disk space as virtual memory.\n",
+     " No disk space for virtual memory.\n", A, false, " Will use disk space as virtual memory.\n",
+     " No disk space as virtual memory.\n",
      " Already had that value; no change in using disk space for virtual memory.\n", A, nullptr},
     {'2', '2', &monomial_list, nullptr, " Will display polynomials as list of monomials.\n",
      " Will display polynomials in nested form.\n", T, false, nullptr, nullptr,
@@ -86,18 +86,16 @@ const switch_row switches[] = {
     {'I', 0, &mod_matrix_ok, nullptr, " Will try adjoint-CRT method to invert integer matrix.\n",
      " No adjoint-CRT method to invert integer matrices; will use G.E.\n", A, true, nullptr,
      nullptr, nullptr, A, nullptr},
-    {'N', 'N', &noisy, nullptr, " Will display results.\n",
-     " Displaying results is deactivated.\n", A, false, nullptr,
-     " Displaying results is deactivated\n", " Already had that value; no change in noise.\n", A,
-     nullptr},
+    {'N', 'N', &noisy, nullptr, " Will display results.\n", " Displaying results is deactivated.\n",
+     A, false, nullptr, " Displaying results is deactivated\n",
+     " Already had that value; no change in noise.\n", A, nullptr},
     {'O', 'O', &chinhensel, nullptr,
      " Will use Hensel and CRT for multivariate GCD.  This is the default.\n",
      " Use no Hensel or CRT for GCD. This is recommended only over Z/p for small primes.\n", T,
      false, nullptr, nullptr, " Already had that value; no change in using Hensel or CRT.\n", T,
      nullptr},
     {'U', 'U', &uglyprint, nullptr, ugly_on, " Will resume lovely Tavrin style.\n", A, false,
-     nullptr, nullptr, " Already had that value; no change in uglyprint.\n", A,
-     ugly_continuation},
+     nullptr, nullptr, " Already had that value; no change in uglyprint.\n", A, ugly_continuation},
     {'V', 'V', &verbose, nullptr, " Will display informative comments.\n",
      " Informative comments supressed.\n", A, true, " Will do verbose display.\n",
      " No verbose display.\n", " Already had that value; no change in verbose.\n", A, nullptr},
@@ -113,14 +111,13 @@ const switch_row switches[] = {
      " will single check hensel gcd answers.\n", T, false, nullptr, nullptr, nullptr, A, nullptr},
     {'e', 'e', &errorpush, nullptr, " Will push new level after errors.\n",
      " Pushing after errors is deactivated.\n", T, false, nullptr,
-     " Pushing after errors is deactivated\n", " Already had that value; no change.\n", A,
-     nullptr},
+     " Pushing after errors is deactivated\n", " Already had that value; no change.\n", A, nullptr},
     {'n', 'n', &nomodpolyreadin, nullptr,
      " Will not mod out integers during poly-readin over modular ground ring.\n",
      " Will mod out integers during poly-readin over modular ground ring.\n", A, false, nullptr,
      nullptr, " Already had that value; no change in poly-readin of negatives.\n", A, nullptr},
-    {'t', 't', &timerflag, nullptr, " Timing enabled.\n", " Timing disabled.\n", A, false,
-     nullptr, nullptr, " Already had that value; no change in timing.\n", A, nullptr},
+    {'t', 't', &timerflag, nullptr, " Timing enabled.\n", " Timing disabled.\n", A, false, nullptr,
+     nullptr, " Already had that value; no change in timing.\n", A, nullptr},
     {'|', '|', &pos_mod, nullptr, " modding must return non-negatives.\n",
      " modding can return negatives.\n", T, false, " Modulus must return non-negatives.\n",
      " Modulus can return negatives.\n",
@@ -222,17 +219,14 @@ void set_laurent(bool on, nameptr* flag) {
 }
 
 // Step 17 of the valued form: the setting chosen by its first character.
-void numeric_setting(char c, std::int32_t v, quolyptr n, const tokentipe& setting,
-                     nameptr* flag) {
+void numeric_setting(char c, std::int32_t v, quolyptr n, const tokentipe& setting, nameptr* flag) {
   const print_rule V = print_rule::verbose_or_top;
   if (const switch_row* row = valued_switch(c)) {
     set_switch_row(*row, v == 1, setting, flag);
     return;
   }
   switch (c) {
-    case '#':
-      set_poly_cutoff(v, flag);
-      return;
+    case '#': set_poly_cutoff(v, flag); return;
     case 'A':
       if (v < 10 || v > 20000) error(answer_not_number_out_range_error, &setting);
       aux_num_2factor = static_cast<std::int16_t>(v);
@@ -243,9 +237,7 @@ void numeric_setting(char c, std::int32_t v, quolyptr n, const tokentipe& settin
       aux_num_1factor = static_cast<std::int16_t>(v);
       sayf(V, flag, " first auxiliary prime search factor now %1d.\n", v);
       return;
-    case 'D':
-      set_detcutoff(v, shows(V, flag));
-      return;
+    case 'D': set_detcutoff(v, shows(V, flag)); return;
     case 'K':
       gauss_cutoff = v;
       sayf(V, flag, " Gauss-Bareiss switch: %1d\n", v);
@@ -263,12 +255,8 @@ void numeric_setting(char c, std::int32_t v, quolyptr n, const tokentipe& settin
         sayf(T, flag, " Array initial index now %1d\n", v);
       }
       return;
-    case 'l':
-      set_laurent(v == 1, flag);
-      return;
-    case 'm':
-      set_interrupt_level(v, setting, flag);
-      return;
+    case 'l': set_laurent(v == 1, flag); return;
+    case 'm': set_interrupt_level(v, setting, flag); return;
     case 'u':
       if (v > 5) {
         v = 0;
@@ -302,8 +290,7 @@ void numeric_setting(char c, std::int32_t v, quolyptr n, const tokentipe& settin
       show_value(*n);
       return;
     }
-    default:
-      error(no_such_setting_error, &setting);
+    default: error(no_such_setting_error, &setting);
   }
 }
 
@@ -335,8 +322,8 @@ std::string quoted_string(textptr inf, nameptr* flag) {
 // The text a string setting takes from the infinite value "_i...".
 constexpr char infinite_value_text[] = "*5";
 
-void finish_string(textptr inf, quolyptr n, nameptr* flag, const tokentipe& setting,
-                   bool single, bool infinite) {
+void finish_string(textptr inf, quolyptr n, nameptr* flag, const tokentipe& setting, bool single,
+                   bool infinite) {
   std::string text;
   if (infinite) {
     text = infinite_value_text;
@@ -525,8 +512,7 @@ void set_switch(textptr inf, quolyptr n, nameptr* flag, bool* colflag, bool* cal
 }
 
 void set_prompt(const std::string& text) {
-  if (text.size() > 10)
-    std::printf("*** Warning.  prompt name truncated to 10 characters.\n");
+  if (text.size() > 10) std::printf("*** Warning.  prompt name truncated to 10 characters.\n");
   const std::string shown = text.substr(0, 10);
   if (shown == " ") {
     std::strcpy(prompt, "\r");

@@ -32,19 +32,19 @@ bool shows(print_rule r, nameptr* flag);
 // bare_off by the new state (flushing when flush); the valued form sets it
 // and prints on/off (or same when it already had the value).
 struct switch_row {
-  unsigned char bare;   // the bare command's code (0: none)
-  char valued;          // the valued setting's letter after renaming (0: none)
-  bool* flag_var;       // the switch, or
+  unsigned char bare;      // the bare command's code (0: none)
+  char valued;             // the valued setting's letter after renaming (0: none)
+  bool* flag_var;          // the switch, or
   std::int32_t* word_var;  // a 0/1 word
   const char* bare_on;
   const char* bare_off;
   print_rule bare_rule;
   bool flush;
-  const char* on;       // nil: as bare_on
-  const char* off;      // nil: as bare_off
+  const char* on;   // nil: as bare_on
+  const char* off;  // nil: as bare_off
   const char* same;
   print_rule valued_rule;
-  void (*after)();      // run after every setting, same value included (nil: none)
+  void (*after)();  // run after every setting, same value included (nil: none)
 };
 
 // The row of the bare command code, or nil.

@@ -185,7 +185,8 @@ void load_startup(const std::string& includepath) {
   TextInput in(f, true);
   std::int64_t megabytes = 0;
   if (read_first_number(in, &megabytes) && megabytes >= 0) {
-    std::printf(" Amount of RAM you specified (mbytes): %lld.\n", static_cast<long long>(megabytes));
+    std::printf(" Amount of RAM you specified (mbytes): %lld.\n",
+                static_cast<long long>(megabytes));
     set_memory_budget(megabytes);
   }
   run_startup_statements(in);
@@ -197,8 +198,8 @@ void write_timing_line(std::FILE* out, std::uint32_t real, std::uint32_t ticks) 
   const unsigned long h = real / 3600u, m = real % 3600u / 60u, r = real % 60u;
   const unsigned long cm = s / 60u, cs = s % 60u;
   if (h > 0) {
-    std::fprintf(out, " Elapsed real time: %lu:%2lu:%2lu.  CPU time: %lu:%2lu.%03lu\n", h, m, r,
-                 cm, cs, millis);
+    std::fprintf(out, " Elapsed real time: %lu:%2lu:%2lu.  CPU time: %lu:%2lu.%03lu\n", h, m, r, cm,
+                 cs, millis);
   } else if (m > 0) {
     std::fprintf(out, " Elapsed real time: %2lu:%2lu.  CPU time: %lu:%2lu.%03lu\n", m, r, cm, cs,
                  millis);

@@ -44,7 +44,8 @@ void add_variables(std::vector<stored_cell>& cells) {
 void add_system_cells(std::vector<stored_cell>& cells) {
   if (syst == nullptr || syst->spar != nullptr || syst_stash == nullptr) return;
   for (std::int32_t k = 0; k <= syst->stop; ++k)
-    if (syst_stash->stash[k] != nullptr) cells.push_back({&syst_stash->stash[k], storage::system_cell});
+    if (syst_stash->stash[k] != nullptr)
+      cells.push_back({&syst_stash->stash[k], storage::system_cell});
 }
 
 void add_array_cells(std::vector<stored_cell>& cells) {
@@ -175,8 +176,7 @@ const char* vanished_warning(storage kind) {
       return "Warning. A quoly denominator in a sparse array entry has become 0.  That entry "
              "has been set to 1.\n";
     case storage::statement:
-    case storage::variable:
-      break;
+    case storage::variable: break;
   }
   return "Warning. A quoly denominator has become 0.  That variable has been set to 1.\n";
 }
@@ -204,8 +204,8 @@ void downdate_value(quolyptr v, storage kind, attach_poly_EnvRec* env) {
     OwnedPoly denominator, extra, value;
     poly_assign((*v)->denom, denominator.cell());
     poly_set(1, value.cell());
-    actual_eval_poly(denominator.cell(), extra.cell(), value.cell(), nullptr, env->depth,
-                     16384, polynames);
+    actual_eval_poly(denominator.cell(), extra.cell(), value.cell(), nullptr, env->depth, 16384,
+                     polynames);
     if (poly_iszero(denominator.get())) {
       ++badcnt;
       if (badcnt <= ring_change_warning_limit) std::printf("%s", vanished_warning(kind));

@@ -269,8 +269,9 @@ bool SubresultantSequence::too_expensive(std::int32_t du, std::int32_t dv) {
   ++alg_c_count;
   ++polygcd_stages.abandoned;
   if (verbose || !chinhensel) {
-    std::printf("Warning. Abandon Algorithm C. %li, %li, %li, %li, ", static_cast<long>(alg_c_count),
-                static_cast<long>(du), static_cast<long>(dv), static_cast<long>(avsparse));
+    std::printf("Warning. Abandon Algorithm C. %li, %li, %li, %li, ",
+                static_cast<long>(alg_c_count), static_cast<long>(du), static_cast<long>(dv),
+                static_cast<long>(avsparse));
     std::printf("%li\n", static_cast<long>(vcoef));
   }
   if (!chinhensel && alg_c_count < 4) {

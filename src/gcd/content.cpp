@@ -22,8 +22,8 @@ namespace tavrin {
 
 using detail::bump;
 using detail::first_pair_gcd;
-using tavrin::nodes::is_bare_leaf;
 using detail::leading_pads;
+using tavrin::nodes::is_bare_leaf;
 using tavrin::nodes::new_leaf;
 using tavrin::nodes::new_term;
 using tavrin::nodes::OwnedPoly;
@@ -91,8 +91,7 @@ poly content_of(poly q, polypt pt, bool verbon, bool allcons, bool qsave, const 
     }
     return numeric_content(q, ring);
   }
-  if (lastnode(q)->numb || number_polys == 1 || height_is_1(q) ||
-      all_coefs_invrtble(q, pt->depth))
+  if (lastnode(q)->numb || number_polys == 1 || height_is_1(q) || all_coefs_invrtble(q, pt->depth))
     return numeric_content(q, ring);
 
   const bool progress = verbose && verbon;

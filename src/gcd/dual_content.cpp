@@ -29,8 +29,8 @@ namespace tavrin {
 
 using detail::bump;
 using detail::first_pair_gcd;
-using tavrin::nodes::is_bare_leaf;
 using detail::leading_pads;
+using tavrin::nodes::is_bare_leaf;
 using tavrin::nodes::OwnedPoly;
 
 namespace {
@@ -122,11 +122,10 @@ void dual_content(poly p, poly q, poly* r, polypt pt, const PairContentFlags& fl
     numeric_pair(q, p, r, pt, true, false, false, ring);
     return;
   }
-  const Progress progress("Dual Content, counting to ",
-                          f_poly_numterms(p) + f_poly_numterms(q), verbose && flags.verbon);
+  const Progress progress("Dual Content, counting to ", f_poly_numterms(p) + f_poly_numterms(q),
+                          verbose && flags.verbon);
   const JoinedList joined(p, q);
-  if (d_cntcount == 0)
-    d_cntdepth = depth + 1 + 2 * quick_depth_below(p, depth) / 3;
+  if (d_cntcount == 0) d_cntdepth = depth + 1 + 2 * quick_depth_below(p, depth) / 3;
 
   Candidates c{{p, flags.psave, 0}};
   if (!(depth > d_cntdepth + 2 || d_cntcount > 200000)) {

@@ -75,19 +75,19 @@ extern bool flat_lattice_check;
 
 // What the flat engines did, counted since start (a test and benchmark hook).
 struct flat_gcd_counts {
-  long calls;        // problems taken
-  long dense;        // solved by Brown's method
-  long sparse;       // solved by Zippel's method
-  long plane;        // Zippel's interpolations with images in two variables
-  long extension;    // modulo a small prime, in an extension field
-  long primes;       // images modulo word primes over the integers
+  long calls;            // problems taken
+  long dense;            // solved by Brown's method
+  long sparse;           // solved by Zippel's method
+  long plane;            // Zippel's interpolations with images in two variables
+  long extension;        // modulo a small prime, in an extension field
+  long primes;           // images modulo word primes over the integers
   long division_primes;  // exact divisions modulo word primes proving a result
   long cofactor_proofs;  // integer results proven by their combined cofactors
   long product_primes;   // transform primes checking the combined cofactors' products
   long cofactor_points;  // Brown's points whose cofactors came by exact division by H's value
   long lattice_points;   // Brown's points that only checked the interpolants on a smaller lattice
-  long unlucky;      // images or points passed over for too high a degree
-  long declined;     // problems given back to the driver
+  long unlucky;          // images or points passed over for too high a degree
+  long declined;         // problems given back to the driver
 };
 extern flat_gcd_counts flat_gcd_stats;
 

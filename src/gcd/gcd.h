@@ -33,26 +33,26 @@ void polygcd(poly u, poly v, poly* r, polypt pt, const GcdFlags& how, const Ring
 // Which stage ended each call of polygcd, counted since start (a test and
 // benchmark hook; recursive calls count too).
 struct polygcd_stage_counts {
-  long numbers;             // A: two numbers, a number, zero, the same node, the field levels
-  long one_variable;        // A, C: handed to basic_poly_gcd / fl_basic_poly_gcd
-  long flat;                // C: solved by the flat engines (flat_gcd.h)
-  long integer_vectors;     // C: one variable over Z on contiguous words (intpoly_gcd.h)
-  long pads;                // B: x absent from one argument or both
-  long common_power;        // C: leave_early answered by the common power of x
-  long divides;             // D: v divides u (the first trial division)
-  long probes;              // D, H: answered by the modular or a random probe
-  long field;               // D, H: the GCD over the coefficient field
-  long monomial;            // E, F: one argument a single term (monomial_1)
-  long equal;               // E: the primitive parts agree up to a unit
-  long general;             // F: the general contents ended the problem
-  long exact_division;      // H: v divides u
-  long cache_hits;          // H: the cache held the GCD
-  long engines;             // H: the modular or the evaluation method
-  long algorithm_c;         // H: the subresultant remainder sequence
-  long temporary_levels;    // H: the sequence moved another variable to the top
-  long abandoned;           // H: the sequence handed its pair back to polygcd
-  long exponent_divisions;  // C: the exponents had a common divisor above 1
-  long general_contents;    // F: general contents taken
+  long numbers;              // A: two numbers, a number, zero, the same node, the field levels
+  long one_variable;         // A, C: handed to basic_poly_gcd / fl_basic_poly_gcd
+  long flat;                 // C: solved by the flat engines (flat_gcd.h)
+  long integer_vectors;      // C: one variable over Z on contiguous words (intpoly_gcd.h)
+  long pads;                 // B: x absent from one argument or both
+  long common_power;         // C: leave_early answered by the common power of x
+  long divides;              // D: v divides u (the first trial division)
+  long probes;               // D, H: answered by the modular or a random probe
+  long field;                // D, H: the GCD over the coefficient field
+  long monomial;             // E, F: one argument a single term (monomial_1)
+  long equal;                // E: the primitive parts agree up to a unit
+  long general;              // F: the general contents ended the problem
+  long exact_division;       // H: v divides u
+  long cache_hits;           // H: the cache held the GCD
+  long engines;              // H: the modular or the evaluation method
+  long algorithm_c;          // H: the subresultant remainder sequence
+  long temporary_levels;     // H: the sequence moved another variable to the top
+  long abandoned;            // H: the sequence handed its pair back to polygcd
+  long exponent_divisions;   // C: the exponents had a common divisor above 1
+  long general_contents;     // F: general contents taken
   std::int32_t last_gcdexp;  // that divisor, the last time one was divided out
 };
 extern polygcd_stage_counts polygcd_stages;

@@ -39,8 +39,8 @@ StashRing stash_ring(const Ring& ring) {
   return r;
 }
 
-StashRing entries_ring;       // valid while the cache holds entries
-std::uint64_t generation = 0;  // bumped by every emptying
+StashRing entries_ring;          // valid while the cache holds entries
+std::uint64_t generation = 0;    // bumped by every emptying
 std::uint64_t level_resets = 0;  // bumped whenever emptying puts a nonzero level back to 0
 long times_emptied = 0;
 
@@ -182,7 +182,8 @@ void gcdhash(poly u, poly v, poly* pr, const Ring& ring) {
   }
 
   const std::int64_t mass = std::int64_t{simple_poly_mass(a)} + simple_poly_mass(b);
-  poly holder = nodes::new_term(static_cast<std::int32_t>(std::min<std::int64_t>(mass, INT32_MAX)), nullptr);
+  poly holder =
+      nodes::new_term(static_cast<std::int32_t>(std::min<std::int64_t>(mass, INT32_MAX)), nullptr);
   poly_assign(b, &holder->pcoef);
   quoly entry = nodes::new_ratfun_value(nullptr, holder);
   poly_assign(a, &entry->numer);
@@ -290,7 +291,8 @@ void PendingGcdStore::store(poly g, int site) {
   const std::int32_t w = simple_poly_mass(copy);
   free_poly(&holder_->next);
   holder_->next = copy;
-  holder_->exp = static_cast<std::int32_t>(std::min<std::int64_t>(std::int64_t{holder_->exp} + w, INT32_MAX));
+  holder_->exp =
+      static_cast<std::int32_t>(std::min<std::int64_t>(std::int64_t{holder_->exp} + w, INT32_MAX));
   gcdmass = static_cast<std::int32_t>(std::min<std::int64_t>(std::int64_t{gcdmass} + w, INT32_MAX));
   --polygcd_stack_depth;
   if (polygcd_stack_depth < 0) {

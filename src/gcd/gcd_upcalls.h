@@ -24,13 +24,13 @@ void display(std::FILE* outf, bool outf_is_tty, bool flag, imptr a, std::int32_t
 // toplevel/display.h). The defaults are the plain form of files and array
 // cells.
 struct DisplayOptions {
-  bool to_terminal = false;        // outf is the terminal
-  bool complete = false;           // a complete display: right-aligned, the line ended
-  bool linend = false;             // in a file, an item ended with endchar and a newline
-  bool extra_space = false;        // a negative leading coefficient as "- " and its magnitude
-  bool leadoff = false;            // a blank before a polynomial after a prompt
-  bool char_flag = false;          // a number as the one character of its code
-  bool maybe_just_number = true;   // poly_display: a constant written by display
+  bool to_terminal = false;       // outf is the terminal
+  bool complete = false;          // a complete display: right-aligned, the line ended
+  bool linend = false;            // in a file, an item ended with endchar and a newline
+  bool extra_space = false;       // a negative leading coefficient as "- " and its magnitude
+  bool leadoff = false;           // a blank before a polynomial after a prompt
+  bool char_flag = false;         // a number as the one character of its code
+  bool maybe_just_number = true;  // poly_display: a constant written by display
 };
 // Contract: toplevel/display.h.
 void poly_display(std::FILE* outf, poly p, std::int32_t* mylength, const tokentipe* endchar,

@@ -64,11 +64,11 @@ bool word_onevar_gcd(poly u, poly v, poly* r);
 // What the modular method did, counted since start (a test and benchmark
 // hook).
 struct intpoly_gcd_counts {
-  long runs;        // intpoly_primitive_gcd calls past the trivial cases
-  long images;      // image GCDs modulo a prime
-  long coprime;     // settled by an image of degree 0
-  long divisions;   // candidates tried by exact division
-  long restarts;    // runs restarted after an image of lower degree
+  long runs;           // intpoly_primitive_gcd calls past the trivial cases
+  long images;         // image GCDs modulo a prime
+  long coprime;        // settled by an image of degree 0
+  long divisions;      // candidates tried by exact division
+  long restarts;       // runs restarted after an image of lower degree
   long word_runs;      // pairs settled by word_onevar_gcd
   long word_declined;  // pairs word_onevar_gcd read but could not prove
 };

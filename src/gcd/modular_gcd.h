@@ -24,8 +24,8 @@ namespace tavrin {
 // with *expon := the degree in pt's variable of that image GCD, *success :=
 // that degree is 0, *isnumb := the image GCD is a number.
 // n, m: kept. reads: prime tables, number_polys; ring state: restored
-bool use_modular(poly n, poly m, bool* success, bool* isnumb, polypt pt,
-                 std::int16_t prime_number, imptr* prme, std::int32_t* expon);
+bool use_modular(poly n, poly m, bool* success, bool* isnumb, polypt pt, std::int16_t prime_number,
+                 imptr* prme, std::int32_t* expon);
 
 // Whether the driver should run basic_mod_method now (deg = the exponent
 // of the first term, mod_deg the probe's degree bound):
@@ -47,17 +47,17 @@ void basic_mod_method(poly x, poly y, poly* r, bool* success, polypt pt);
 // What the modular methods did, counted since start (a test and benchmark
 // hook; recursive calls count too).
 struct modular_gcd_counts {
-  long runs;                // basic_mod_method started with a prime table
-  long images;              // image GCDs modulo a prime
-  long garner_steps;        // images combined into the mixed-radix digits
-  long first_image;         // results confirmed from the first image alone
-  long restarts;            // runs restarted after an image of lower degree
-  long big_prime_switches;  // the main table used up, big_prime taken on
-  long multivar_runs;       // mod_multivar_Chinese past its size gate
-  long multivar_points;     // evaluation images of mod_multivar_Chinese
-  long multivar_failures;   // interpolation attempts that failed
-  long multivar_rejected;   // interpolations that did not divide the arguments
-  long multivar_skipped;    // levels skipped because neither argument had them
+  long runs;                       // basic_mod_method started with a prime table
+  long images;                     // image GCDs modulo a prime
+  long garner_steps;               // images combined into the mixed-radix digits
+  long first_image;                // results confirmed from the first image alone
+  long restarts;                   // runs restarted after an image of lower degree
+  long big_prime_switches;         // the main table used up, big_prime taken on
+  long multivar_runs;              // mod_multivar_Chinese past its size gate
+  long multivar_points;            // evaluation images of mod_multivar_Chinese
+  long multivar_failures;          // interpolation attempts that failed
+  long multivar_rejected;          // interpolations that did not divide the arguments
+  long multivar_skipped;           // levels skipped because neither argument had them
   std::int64_t image_nanoseconds;  // wall time in the image GCDs modulo primes
 };
 extern modular_gcd_counts modular_gcd_stats;
@@ -124,7 +124,6 @@ poly content_2(poly x, polypt pt);
 // *deg is raised to the degree of every new coefficient.
 // x: changed in place; *q: appended to.
 void raise_coefs(poly x, poly* q, bool* allnumbs, std::int32_t* deg);
-
 
 // Renumbers the levels below pt: val is subtracted from the depth of every
 // record after pt and from field_depth when that is positive (val -1: one

@@ -131,16 +131,16 @@ DensePoly residue_gcd(const DensePoly& a, const DensePoly& b, const Ring& ring);
 // Which engine each call took, counted since start (a test and benchmark
 // hook).
 struct onevar_gcd_route_counts {
-  long monomial;       // basic_poly_gcd settled by the monomial rule
-  long cache_hits;     // basic_poly_gcd answered from the cache
-  long dense_engine;   // basic_poly_gcd -> fastest_poly_gcd (modulus < 65,535)
-  long word_engine;    // basic_poly_gcd -> faster_poly_gcd (modulus >= 65,535)
-  long list_hgcd;      // basic_poly_gcd -> emgcd_poly (a degree above fast_gcd_size)
-  long residue_hgcd;   // basic_poly_gcd -> residue_gcd's half-GCD (onevar_hgcd_degree)
-  long word_arrays;    // faster_poly_gcd on xx / yy
-  long word_lists;     // faster_poly_gcd handing a degree >= fast_gcd_size to emgcd_poly
-  long word_top;       // the largest degree faster_poly_gcd has loaded into xx / yy
-  long char2_hgcd;     // basic_poly_gcd -> dense_char2_gcd (char2_vector_degree)
+  long monomial;      // basic_poly_gcd settled by the monomial rule
+  long cache_hits;    // basic_poly_gcd answered from the cache
+  long dense_engine;  // basic_poly_gcd -> fastest_poly_gcd (modulus < 65,535)
+  long word_engine;   // basic_poly_gcd -> faster_poly_gcd (modulus >= 65,535)
+  long list_hgcd;     // basic_poly_gcd -> emgcd_poly (a degree above fast_gcd_size)
+  long residue_hgcd;  // basic_poly_gcd -> residue_gcd's half-GCD (onevar_hgcd_degree)
+  long word_arrays;   // faster_poly_gcd on xx / yy
+  long word_lists;    // faster_poly_gcd handing a degree >= fast_gcd_size to emgcd_poly
+  long word_top;      // the largest degree faster_poly_gcd has loaded into xx / yy
+  long char2_hgcd;    // basic_poly_gcd -> dense_char2_gcd (char2_vector_degree)
 };
 extern onevar_gcd_route_counts onevar_gcd_routes;
 

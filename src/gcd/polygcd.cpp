@@ -183,7 +183,7 @@ void polygcd_EnvRec::run() {
   exact_methods();
 }
 
-// ---- Stage A: numbers and trivial cases ----------------------------------------------------------
+// ---- Stage A: numbers and trivial cases ---------------------------------------------------------
 
 bool polygcd_EnvRec::numbers_and_trivial_cases() {
   ++polygcd_stages.numbers;  // taken back below when the call goes on
@@ -252,7 +252,7 @@ bool polygcd_EnvRec::numbers_and_trivial_cases() {
   return false;
 }
 
-// ---- Stage B: the main variable absent from one or both ------------------------------------------
+// ---- Stage B: the main variable absent from one or both -----------------------------------------
 
 bool polygcd_EnvRec::main_variable_absent() {
   const bool u_pad = degree(u.p) == 0;
@@ -295,7 +295,7 @@ bool polygcd_EnvRec::main_variable_absent() {
   return false;
 }
 
-// ---- Stage C: set-up -----------------------------------------------------------------------------
+// ---- Stage C: set-up ----------------------------------------------------------------------------
 
 void polygcd_EnvRec::set_up() {
   level = pt->depth;
@@ -340,7 +340,7 @@ void polygcd_EnvRec::set_up() {
   totalsize = node_tot_u + node_tot_v;
 }
 
-// ---- Stage D: cheap tests and probes -------------------------------------------------------------
+// ---- Stage D: cheap tests and probes ------------------------------------------------------------
 
 bool polygcd_EnvRec::cheap_tests_and_probes() {
   if (v_divides_u_cheaply()) return true;
@@ -526,7 +526,7 @@ bool polygcd_EnvRec::first_random_probe() {
   return false;
 }
 
-// ---- Stage E: contents with respect to x ---------------------------------------------------------
+// ---- Stage E: contents with respect to x --------------------------------------------------------
 
 bool polygcd_EnvRec::contents() {
   content(u.p, &s, pt, false, allcons, true, ring);
@@ -557,7 +557,7 @@ bool polygcd_EnvRec::contents() {
   return false;
 }
 
-// ---- Stage F: general contents -------------------------------------------------------------------
+// ---- Stage F: general contents ------------------------------------------------------------------
 
 bool polygcd_EnvRec::general_contents() {
   std::int32_t vcoef = 0;
@@ -573,8 +573,8 @@ bool polygcd_EnvRec::general_contents() {
     } else {
       if (ulevel == -1) ulevel = quick_depth_below(u.p, depth);
       if (vlevel == -1) vlevel = quick_depth_below(v.p, depth);
-      poly_level_depth(ulevel, vlevel, bigg_node_total(u.p) + bigg_node_total(v.p),
-                       &allcon_start, &allcon_lim);
+      poly_level_depth(ulevel, vlevel, bigg_node_total(u.p) + bigg_node_total(v.p), &allcon_start,
+                       &allcon_lim);
     }
   }
   if (ring.field_depth > 0) allcon_lim = std::min(allcon_lim, ring.field_depth - pt->depth);
@@ -669,7 +669,7 @@ bool polygcd_EnvRec::general_contents() {
   return false;
 }
 
-// ---- Stage G: shape measures ---------------------------------------------------------------------
+// ---- Stage G: shape measures --------------------------------------------------------------------
 
 void polygcd_EnvRec::shape_measures() {
   const auto depth = static_cast<std::int16_t>(pt->depth);
@@ -722,7 +722,7 @@ void polygcd_EnvRec::shape_measures() {
   assign_levels();
 }
 
-// ---- Stage H: the exact methods --------------------------------------------------------------------
+// ---- Stage H: the exact methods -----------------------------------------------------------------
 
 bool polygcd_EnvRec::exact_methods() {
   monic_over_field();
@@ -831,7 +831,8 @@ bool polygcd_EnvRec::second_random_probe() {
     base = static_cast<std::int16_t>(!ring.modular ? 3 : ring.modulus == 2 ? 2 : 7);
     const std::int16_t* list = base == 3 ? base_3_list : base == 2 ? base_2_list : base_7_list;
     const std::int32_t list_size = base == 3 ? 7 : base == 2 ? 4 : 21;
-    const std::int32_t top = std::min<std::int32_t>(std::max<std::int32_t>(field_level, tests), 150);
+    const std::int32_t top =
+        std::min<std::int32_t>(std::max<std::int32_t>(field_level, tests), 150);
     for (std::int32_t j = 0; j <= top; ++j) local_list[j] = j < list_size ? list[j] : 0;
     if (field_level == 2) {
       if (base == 2) {

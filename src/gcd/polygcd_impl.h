@@ -159,14 +159,14 @@ struct polygcd_EnvRec {
   std::int32_t delta = 1, expo = 1, totalsize = 0, node_tot_u = 0, node_tot_v = 0;
 
   // ---- Stages (polygcd.cpp); true when the call is finished ----
-  bool numbers_and_trivial_cases();   // A
-  bool main_variable_absent();        // B
-  void set_up();                      // C (steps 2-8)
-  bool cheap_tests_and_probes();      // D
-  bool contents();                    // E
-  bool general_contents();            // F
-  void shape_measures();              // G
-  bool exact_methods();               // H
+  bool numbers_and_trivial_cases();  // A
+  bool main_variable_absent();       // B
+  void set_up();                     // C (steps 2-8)
+  bool cheap_tests_and_probes();     // D
+  bool contents();                   // E
+  bool general_contents();           // F
+  void shape_measures();             // G
+  bool exact_methods();              // H
   // The steps of D and H: true when the step finished the call.
   // D1 (does a small v divide u?), D3 (the modular probe), D4 (every
   // coefficient in the coefficient field), D5 (the first random probe).
@@ -203,12 +203,12 @@ struct polygcd_EnvRec {
   void divide_by_content(gcd_arg& a, poly c, bool same_level);
 
   // ---- Assembling the result (polygcd_exits.cpp) ----
-  void initial(poly* r) const;                 // a fresh number leaf (1) into *r
-  void correct_monic_form(poly* r, poly x);    // finish_4 step 7 on *r, times x over a field
-  void times(poly* r, poly f) const;           // *r := *r * f at pt
-  void times_comm(poly* r);                    // *r := *r * comm; comm released
-  void pad_d();                                // d padded one level unless a number
-  void fold_d_into_d2();                       // d2 := d2 * d (padded), d released
+  void initial(poly* r) const;               // a fresh number leaf (1) into *r
+  void correct_monic_form(poly* r, poly x);  // finish_4 step 7 on *r, times x over a field
+  void times(poly* r, poly f) const;         // *r := *r * f at pt
+  void times_comm(poly* r);                  // *r := *r * comm; comm released
+  void pad_d();                              // d padded one level unless a number
+  void fold_d_into_d2();                     // d2 := d2 * d (padded), d released
   bool finish_4();
   bool wrap_it_up();
   bool wrap_it_up2();

@@ -345,7 +345,7 @@ void polygcd_EnvRec::find_missing_vars() {
   if (v_values) substitute(v, vlist.p);
 }
 
-// ---- Signs for the cache, divisions by contents ---------------------------------------------------
+// ---- Signs for the cache, divisions by contents -------------------------------------------------
 
 void polygcd_EnvRec::normalize_u_v() {
   for (gcd_arg* a : {&u, &v}) {

@@ -217,7 +217,8 @@ void degree_alias(textptr inf, quolyptr n, nameptr* flag, bool lowest) {
   scan(inf, flag);
   if (is_tok("[")) {
     if (lowest) abandon(open_bracket_form_not_allowed_error, &token);
-    arrptr q = bracketed_array(inf, flag, open_bracket_expected_96_error, close_bracket_expected_after_array_name_error, true);
+    arrptr q = bracketed_array(inf, flag, open_bracket_expected_96_error,
+                               close_bracket_expected_after_array_name_error, true);
     set_integer(n, entry_count(q));
     return;
   }
@@ -256,7 +257,8 @@ void degree_alias(textptr inf, quolyptr n, nameptr* flag, bool lowest) {
 
 // "*7": the column count of an array.
 void column_alias(ArrayCode, textptr inf, quolyptr n, nameptr* flag) {
-  arrptr q = bracketed_array(inf, flag, open_bracket_expected_96_error, close_bracket_expected_97_error, false);
+  arrptr q = bracketed_array(inf, flag, open_bracket_expected_96_error,
+                             close_bracket_expected_97_error, false);
   set_integer(n, q->rows == 0 ? 0 : entry_count(q) / q->rows);
 }
 
@@ -313,9 +315,8 @@ void leading_term_alias(ArrayCode, textptr inf, quolyptr n, nameptr* flag) {
   }
   expect(")", close_paren_expected_error);
   scan(inf, flag);
-  const bool number_like =
-      value->numb || (!lintmode && !flotemode && value->denom != nullptr && value->numer->numb &&
-                      value->denom->numb);
+  const bool number_like = value->numb || (!lintmode && !flotemode && value->denom != nullptr &&
+                                           value->numer->numb && value->denom->numb);
   ValueCell result;
   if (number_like) {
     quoly_assign(value, &result.q);
@@ -337,7 +338,8 @@ void leading_term_alias(ArrayCode, textptr inf, quolyptr n, nameptr* flag) {
 void get_quoly(quolyptr n, textptr inf, nameptr* flag) {
   *n = nullptr;
   const bool system = is_tok("<");
-  if (!system && number_polys > 0 && its_a_polyname(token.name)) abandon(name_adjoined_variable_not_allowed_error, &token);
+  if (!system && number_polys > 0 && its_a_polyname(token.name))
+    abandon(name_adjoined_variable_not_allowed_error, &token);
   if (is_tok("^")) scan(inf, flag);
   const tokentipe name = token;
   const bool numbered = is_tok("%");
@@ -431,12 +433,24 @@ void random_alias(textptr inf, quolyptr n, nameptr* flag, bool again) {
   free_quoly(n);
   randomize(again, n);
 }
-void random_word(ArrayCode, textptr inf, quolyptr n, nameptr* flag) { random_alias(inf, n, flag, false); }
-void random_mixed(ArrayCode, textptr inf, quolyptr n, nameptr* flag) { random_alias(inf, n, flag, true); }
-void degree(ArrayCode, textptr inf, quolyptr n, nameptr* flag) { degree_alias(inf, n, flag, false); }
-void lowest_degree(ArrayCode, textptr inf, quolyptr n, nameptr* flag) { degree_alias(inf, n, flag, true); }
-void sum_alias(ArrayCode, textptr inf, quolyptr n, nameptr* flag) { sum_or_product(true, inf, n, flag); }
-void product_alias(ArrayCode, textptr inf, quolyptr n, nameptr* flag) { sum_or_product(false, inf, n, flag); }
+void random_word(ArrayCode, textptr inf, quolyptr n, nameptr* flag) {
+  random_alias(inf, n, flag, false);
+}
+void random_mixed(ArrayCode, textptr inf, quolyptr n, nameptr* flag) {
+  random_alias(inf, n, flag, true);
+}
+void degree(ArrayCode, textptr inf, quolyptr n, nameptr* flag) {
+  degree_alias(inf, n, flag, false);
+}
+void lowest_degree(ArrayCode, textptr inf, quolyptr n, nameptr* flag) {
+  degree_alias(inf, n, flag, true);
+}
+void sum_alias(ArrayCode, textptr inf, quolyptr n, nameptr* flag) {
+  sum_or_product(true, inf, n, flag);
+}
+void product_alias(ArrayCode, textptr inf, quolyptr n, nameptr* flag) {
+  sum_or_product(false, inf, n, flag);
+}
 
 // The rows in the order the factor reader tests the tokens.
 // The array operations' handler is registered at start-up.
@@ -476,7 +490,8 @@ bool is_array_alias(const char* name, ArrayCode code) {
 }
 
 void link_builtin_aliases() {
-  for (std::int32_t i = 0; i <= numbuiltins; ++i) builtin[i].alias = find_operator_alias(builtin[i].second);
+  for (std::int32_t i = 0; i <= numbuiltins; ++i)
+    builtin[i].alias = find_operator_alias(builtin[i].second);
 }
 
 void register_array_aliases(alias_handler reader) {

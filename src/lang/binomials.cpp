@@ -56,7 +56,8 @@ void square_root(imptr n, imptr n2) {
     if (n->lint < 0) abandon(square_root_negative_number_error, &sqrtsign);
     n->lint = static_cast<std::int32_t>(std::sqrt(static_cast<double>(n->lint)));
   } else {
-    if (n->head != nullptr && n->head->value < 0) abandon(square_root_negative_number_error, &sqrtsign);
+    if (n->head != nullptr && n->head->value < 0)
+      abandon(square_root_negative_number_error, &sqrtsign);
     int_sqrt(n, n2, true);
   }
 }

@@ -205,7 +205,8 @@ void get_one_name(textptr inf, nameptr* cursor, LinkTable* table) {
     std::snprintf(fused, sizeof fused, "%s[%s]", name.name, sub->let.name);
     quolyptr cell = nullptr;
     get_quoly_ptr(&cell, inf, cursor);
-    if (cell == nullptr || *cell == nullptr) abandon(not_assigned_variable_array_element_error, &name);
+    if (cell == nullptr || *cell == nullptr)
+      abandon(not_assigned_variable_array_element_error, &name);
     if (std::strlen(fused) <= fused_name_limit)
       table->add(fused, cell, table->external_link(), &name, true);
     return;
@@ -236,8 +237,9 @@ void read_and_link(textptr inf, funcptr f, condexptr p) {
       }
       table.add(key, parameter_binding(q), &q->nother, &q->let, false);
     }
-    std::sort(table.entries.begin(), table.entries.end(),
-              [](const LinkEntry& a, const LinkEntry& b) { return std::strcmp(a.name, b.name) < 0; });
+    std::sort(
+        table.entries.begin(), table.entries.end(),
+        [](const LinkEntry& a, const LinkEntry& b) { return std::strcmp(a.name, b.name) < 0; });
   }
   if (is_tok("(")) {
     do {

@@ -81,14 +81,10 @@ bool ordered(quoly l, quoly r, char op) {
     b = pb.get();
   }
   switch (op) {
-    case '>':
-      return bigger(a, b);
-    case '<':
-      return bigger(b, a);
-    case greater_equal:
-      return bigger(a, b) || equal(a, b);
-    default:
-      return bigger(b, a) || equal(a, b);
+    case '>': return bigger(a, b);
+    case '<': return bigger(b, a);
+    case greater_equal: return bigger(a, b) || equal(a, b);
+    default: return bigger(b, a) || equal(a, b);
   }
 }
 
@@ -110,9 +106,7 @@ char read_relation(textptr inf, nameptr* p) {
   return op;
 }
 
-bool no_relation_end() {
-  return tok_is("]") || tok_is("or") || tok_is("and") || at_end_marker();
-}
+bool no_relation_end() { return tok_is("]") || tok_is("or") || tok_is("and") || at_end_marker(); }
 
 // Real floating mode: both sides are floating sums, compared as long
 // doubles.
@@ -127,18 +121,12 @@ bool float_condition(nameptr* p) {
   long double right = 0;
   old_iexpre(&right, p);
   switch (op) {
-    case '=':
-      return left == right;
-    case not_equal:
-      return !(left == right);
-    case '>':
-      return left > right;
-    case '<':
-      return left < right;
-    case greater_equal:
-      return left >= right;
-    default:
-      return left <= right;
+    case '=': return left == right;
+    case not_equal: return !(left == right);
+    case '>': return left > right;
+    case '<': return left < right;
+    case greater_equal: return left >= right;
+    default: return left <= right;
   }
 }
 
@@ -157,7 +145,8 @@ bool evalcond(textptr inf, nameptr* p) {
   condition_sum(inf, p, right);
   if (op == '=') return quoly_equal(left.q, right.q);
   if (op == not_equal) return !quoly_equal(left.q, right.q);
-  if (!orderable(left.q) || !orderable(right.q)) abandon(order_comparison_values_not_numbers_error, &op_token);
+  if (!orderable(left.q) || !orderable(right.q))
+    abandon(order_comparison_values_not_numbers_error, &op_token);
   return ordered(left.q, right.q, op);
 }
 

@@ -120,8 +120,7 @@ void direct_substitution(quolyptr n, quoly v, std::int16_t target) {
   }
 
   OwnedPoly numer_extra;
-  actual_eval_poly(&q->numer, numer_extra.cell(), &value, &value_denom, target, source,
-                   polynames);
+  actual_eval_poly(&q->numer, numer_extra.cell(), &value, &value_denom, target, source, polynames);
   if (q->denom == nullptr) {
     if (numer_extra.get() != nullptr) {
       q->denom = numer_extra.release();
@@ -132,8 +131,7 @@ void direct_substitution(quolyptr n, quoly v, std::int16_t target) {
     return;
   }
   OwnedPoly denom_extra;
-  actual_eval_poly(&q->denom, denom_extra.cell(), &value, &value_denom, target, source,
-                   polynames);
+  actual_eval_poly(&q->denom, denom_extra.cell(), &value, &value_denom, target, source, polynames);
   if (poly_iszero(q->denom)) {
     error(division_by_zero_error, &quotsign);
     // Resumed from a nested level: the value becomes 1.
@@ -186,8 +184,7 @@ void free_rest(quoly first) {
 
 // *n := p's value over q's value, each evaluated at the chain of values for
 // the variables from depth target on.
-void evaluate_parts(quolyptr n, quoly values, std::int16_t target, bool char2,
-                    std::int32_t count) {
+void evaluate_parts(quolyptr n, quoly values, std::int16_t target, bool char2, std::int32_t count) {
   quoly q = *n;
   auto at = [&](poly p, quolyptr out) {
     if (char2) {

@@ -84,8 +84,7 @@ std::int32_t add_to_number(imptr x, std::int32_t a) {
   }
   const std::int64_t limb = static_cast<std::int64_t>(x->tail->value) + a;
   const bool too_big = limb >= limb_base || limb <= -limb_base;
-  const bool against_sign =
-      x->size > 1 && limb != 0 && ((limb < 0) != (x->head->value < 0));
+  const bool against_sign = x->size > 1 && limb != 0 && ((limb < 0) != (x->head->value < 0));
   if (too_big || against_sign) {
     error(increment_would_carry_between_limbs_error, &token);
     return x->tail->value;
@@ -114,8 +113,7 @@ class NewVariableGuard {
   explicit NewVariableGuard(varptr v) : v_(v), unwinding_(std::uncaught_exceptions()) {}
   ~NewVariableGuard() {
     if (v_ == nullptr || std::uncaught_exceptions() == unwinding_) return;
-    for (varptr* link = &sca_store[var_bucket(&v_->let)]; *link != nullptr;
-         link = &(*link)->next) {
+    for (varptr* link = &sca_store[var_bucket(&v_->let)]; *link != nullptr; link = &(*link)->next) {
       if (*link == v_) {
         *link = v_->next;
         free_var_record(v_);

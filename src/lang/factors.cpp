@@ -196,8 +196,8 @@ void previous_result(textptr inf, quolyptr n, nameptr* flag) {
 // A lower-case name: an adjoined variable, an array element or a scalar
 // variable (created with 0 when ":" follows, so that an assignment or
 // increment can fill it).
-void named_factor(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux,
-                  std::int32_t* colpos, nameptr* flag, bool leave_it, bool take) {
+void named_factor(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t* colpos,
+                  nameptr* flag, bool leave_it, bool take) {
   if (number_polys > 0) {
     if (const std::int32_t d = adjoined_depth(token); d > 0) {
       if (take) error(star_not_allowed_before_adjoined_variable_error, &token);
@@ -328,7 +328,8 @@ void fact(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t*
     if (index < 0) {
       const tokentipe name = token;
       // "Compile" runs a function's compiled body: nothing to run at the top.
-      if (statcount == 0 && std::strcmp(name.name, "Compile") == 0) abandon(compile_outside_function_error, &name);
+      if (statcount == 0 && std::strcmp(name.name, "Compile") == 0)
+        abandon(compile_outside_function_error, &name);
       evaluate(inf, &name, n, flag);
     } else if (const OperatorAlias* alias = builtin[index].alias) {
       // The operator the name stands for, at the depth and as the operand
@@ -387,9 +388,7 @@ void fact(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t*
         scan(inf, flag);
         break;
       }
-      case '(':
-        do_parens(inf, n, flag);
-        break;
+      case '(': do_parens(inf, n, flag); break;
       case '-': {
         quolyptr inner = prefixed_factor(inf, n, flag);
         if (inner == nullptr) {
@@ -401,12 +400,8 @@ void fact(textptr inf, quolyptr* qp, quolyptr n, colm_ptrptr* aux, std::int32_t*
         }
         break;
       }
-      case '.':
-        get_decimal_part(n, inf, flag);
-        break;
-      case '<':
-        previous_result(inf, n, flag);
-        break;
+      case '.': get_decimal_part(n, inf, flag); break;
+      case '<': previous_result(inf, n, flag); break;
       case '_':
         if (!flotemode) return;  // no value, nothing read
         floating_function(inf, n, flag);

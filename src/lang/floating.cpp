@@ -78,7 +78,8 @@ long double float_term(nameptr* flag) {
   while (in_iterm_set(token.name[0])) {
     const char op = token.name[0];
     advance(flag);
-    if (std::strcmp(token.name, "/") == 0) abandon(slash_not_allowed_directly_after_operator_error, &token);
+    if (std::strcmp(token.name, "/") == 0)
+      abandon(slash_not_allowed_directly_after_operator_error, &token);
     const long double left = place == nullptr ? 0 : *place;
     const long double y = operand(flag, operand_without_value_error);
     if (op == '*') {
@@ -283,26 +284,19 @@ long double float_random(bool again, nameptr* flag) {
 // or the exact reader's value taken as a number.
 long double float_alias(const OperatorAlias& a, nameptr* flag) {
   switch (a.floating) {
-    case floating_alias::exact:
-      return exact_factor(flag);
-    case floating_alias::sum:
-      return float_sum(true, flag);
-    case floating_alias::product:
-      return float_sum(false, flag);
-    case floating_alias::random:
-      return float_random(false, flag);
-    case floating_alias::random_again:
-      return float_random(true, flag);
-    case floating_alias::binomial:
-      return float_binomial(flag);
+    case floating_alias::exact: return exact_factor(flag);
+    case floating_alias::sum: return float_sum(true, flag);
+    case floating_alias::product: return float_sum(false, flag);
+    case floating_alias::random: return float_random(false, flag);
+    case floating_alias::random_again: return float_random(true, flag);
+    case floating_alias::binomial: return float_binomial(flag);
     case floating_alias::array: {
       ValueCell v;
       quolyptr qp = nullptr;
       operator_alias(a, &Input, &qp, &v.q, flag);
       return exact_result(v.q, &token);
     }
-    case floating_alias::refused:
-      break;
+    case floating_alias::refused: break;
   }
   abandon(factor_cannot_begin_symbol_error, &token);
 }
@@ -385,7 +379,8 @@ void real_to_value(long double x, quolyptr n) {
     return;
   }
   if (lintmode) {
-    if (x != std::trunc(x) || std::fabs(x) > 2147483647.0L) abandon(exponent_too_large_error, &token);
+    if (x != std::trunc(x) || std::fabs(x) > 2147483647.0L)
+      abandon(exponent_too_large_error, &token);
     quoly_set_integer(static_cast<std::int32_t>(x), n);
     return;
   }
@@ -467,7 +462,8 @@ void ifact(long double** lp, long double* n, nameptr* flag) {
     *n = exact_result(v.q, &token);
   } else if (c == '$') {
     advance(flag);
-    *n = static_cast<long double>(std::floor(static_cast<double>(operand(flag, operand_without_value_error))));
+    *n = static_cast<long double>(
+        std::floor(static_cast<double>(operand(flag, operand_without_value_error))));
     return;
   } else if (c == '_') {
     *n = float_function(flag);
@@ -585,8 +581,7 @@ void iexpre(long double* n, nameptr* flag) {
   } else if (is_tok("*")) {
     advance(flag);
     const long double a = amount(flag);
-    if (target.cell != nullptr)
-      real_to_value(value_to_real(*target.cell, &token) * a, target.cell);
+    if (target.cell != nullptr) real_to_value(value_to_real(*target.cell, &token) * a, target.cell);
   } else {
     abandon(colon_must_followed_equals_plus_minus_error, &token);
   }

@@ -198,7 +198,8 @@ void arrayarg(textptr inf, nameptr* flag, paramptr p, Bindings* b) {
 // is current; *value a copy of it, *cell the place to write back.
 void reference_argument(textptr inf, nameptr* flag, quolyptr value, quolyptr* cell,
                         WrittenPlace* place) {
-  if (!is_lower(token.name[0]) || is_adjoined(token)) abandon(variable_array_element_expected_after_caret_error, &token);
+  if (!is_lower(token.name[0]) || is_adjoined(token))
+    abandon(variable_array_element_expected_after_caret_error, &token);
   const tokentipe name = token;
   scan(inf, flag);
   if (is_name(&token, "[")) {
@@ -207,7 +208,8 @@ void reference_argument(textptr inf, nameptr* flag, quolyptr value, quolyptr* ce
     std::int32_t colpos = 0;
     ValueCell shown;
     new_arretrieve(inf, &name, flag, &qp, &shown.q, &t, &colpos);
-    if (t != nullptr || qp == nullptr || *qp == nullptr) abandon(element_sparse_array_element_without_cell_error, &name);
+    if (t != nullptr || qp == nullptr || *qp == nullptr)
+      abandon(element_sparse_array_element_without_cell_error, &name);
     quoly_assign(*qp, value);
     *cell = qp;
     *place = place_of(qp);
@@ -300,7 +302,8 @@ bool remove_alias(const tokentipe& x, bool cant_call_error) {
   arrptr a = *link;
   if (a == nullptr || a->time >= 0) {
     if (a != nullptr) {
-      std::printf("*** Warning. On function termination, found an array with the same name as an \n");
+      std::printf(
+          "*** Warning. On function termination, found an array with the same name as an \n");
       std::printf("       array parameter, namely: %s\n", x.name);
     }
     if (cant_call_error) {
@@ -363,8 +366,8 @@ void end_call(bool cant_call_error) {
 }  // namespace
 
 funcptr find_function(const tokentipe* x) {
-  const std::int32_t b = x->address >= 0 && x->address < func_buckets ? x->address
-                                                                       : hash(x->name, func_buckets);
+  const std::int32_t b =
+      x->address >= 0 && x->address < func_buckets ? x->address : hash(x->name, func_buckets);
   for (funcptr f = func_store[b]; f != nullptr; f = f->next)
     if (std::strcmp(f->name.name, x->name) == 0) return f;
   return nullptr;
@@ -399,7 +402,8 @@ void funcdef(textptr inf, nameptr* flag) {
       *d.tail = p;
       d.tail = &p->next;
       for (paramptr q = f->pars; q != p; q = q->next)
-        if (std::strcmp(q->let.name, p->let.name) == 0) abandon(repeated_parameter_name_error, &token);
+        if (std::strcmp(q->let.name, p->let.name) == 0)
+          abandon(repeated_parameter_name_error, &token);
       scan(inf, flag);
       if (is_name(&token, ",") || is_name(&token, ";")) continue;
       if (is_name(&token, ")")) break;

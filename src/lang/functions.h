@@ -54,7 +54,6 @@ void end_all_calls();
 // by a new one of its name is retired the same way.
 void retire_function(funcptr f);
 
-
 // Calls the user function named *name with the arguments that follow;
 // result in *n. No such function: user error 16 with the name.
 void evaluate(textptr inf, const tokentipe* name, quolyptr n, nameptr* flag);

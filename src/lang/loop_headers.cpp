@@ -71,7 +71,8 @@ void read_columns(textptr inf, nameptr* p, numptr* spcol) {
   const std::int64_t cols = rows > 0 ? entries_of(q) / rows : 0;
   for (;;) {
     const std::int32_t col = obtain_int(inf, p, subscript_dimension_not_integer_error);
-    if (col - addresser < 0 || col - addresser >= cols) abandon(subscript_dimension_out_range_error, &token);
+    if (col - addresser < 0 || col - addresser >= cols)
+      abandon(subscript_dimension_out_range_error, &token);
     numptr* link = spcol;
     sparseptr frame = q->spar;
     for (std::int32_t r = 0; r < rows && frame != nullptr; ++r) {
@@ -138,7 +139,8 @@ std::int32_t next_loop_round(const tokentipe& name, std::int32_t init, std::int3
 }
 
 void adjust(varptr r, std::int32_t i) {
-  if (i > one_limb_max || i < -one_limb_max) abandon(loop_value_out_range_magnitude_2_error, &r->let);
+  if (i > one_limb_max || i < -one_limb_max)
+    abandon(loop_value_out_range_magnitude_2_error, &r->let);
   quoly v = r->val;
   if (v != nullptr && v->numb) {
     imptr x = v->ncoef;
@@ -165,7 +167,8 @@ void set_up_for_loop(textptr inf, nameptr* p, varptr* r, std::int32_t* init, std
                      std::int32_t* increm, numptr* spcol, numptr** np) {
   *spcol = nullptr;
   *np = nullptr;
-  if (!(token.name[0] >= 'a' && token.name[0] <= 'z')) abandon(loop_variable_must_begin_lower_case_error, &token);
+  if (!(token.name[0] >= 'a' && token.name[0] <= 'z'))
+    abandon(loop_variable_must_begin_lower_case_error, &token);
   tokentipe oldtok = token;
   scanner(inf, &token, p);
   if (tok_is(":")) {
@@ -175,43 +178,43 @@ void set_up_for_loop(textptr inf, nameptr* p, varptr* r, std::int32_t* init, std
     abandon(assign_equals_from_expected_loop_header_error, &token);
   }
   {
-  ModularBracket bounds;  // bounds are plain integers in every ring
-  scanner(inf, &token, p);
-  if (tok_is("[")) {
-    sparse_col_loop(inf, p, spcol);
-    *increm = 1;
-    if (*spcol == nullptr) {
-      *init = addresser - 1;
-      *stop = -2;
-    } else {
-      *init = (*spcol)->value;
-      *np = &(*spcol)->next;
-      numptr last = *spcol;
-      while (last->next != nullptr) last = last->next;
-      *stop = last->value;
-    }
-    quoly val = nullptr;
-    quoly_set(*init, &val);
-    val->next = nullptr;
-    insert_var(&oldtok, val, r);
-    return;
-  }
-  *init = obtain_int(inf, p, loop_start_not_one_limb_integer_error);
-  if (!tok_is(" to") && !tok_is(",")) abandon(comma_expected_loop_header_error, &token);
-  {
-    quoly val = nullptr;
-    quoly_set(*init, &val);
-    val->next = nullptr;
-    insert_var(&oldtok, val, r);
-  }
-  scanner(inf, &token, p);
-  *stop = obtain_int(inf, p, loop_end_not_one_limb_integer_error);
-  *increm = 1;
-  if (tok_is("by")) abandon(comma_expected_loop_header_error, &token);  // typed live: commas only
-  if (tok_is(" by") || tok_is(",")) {
+    ModularBracket bounds;  // bounds are plain integers in every ring
     scanner(inf, &token, p);
-    *increm = obtain_int(inf, p, loop_step_not_one_limb_integer_error);
-  }
+    if (tok_is("[")) {
+      sparse_col_loop(inf, p, spcol);
+      *increm = 1;
+      if (*spcol == nullptr) {
+        *init = addresser - 1;
+        *stop = -2;
+      } else {
+        *init = (*spcol)->value;
+        *np = &(*spcol)->next;
+        numptr last = *spcol;
+        while (last->next != nullptr) last = last->next;
+        *stop = last->value;
+      }
+      quoly val = nullptr;
+      quoly_set(*init, &val);
+      val->next = nullptr;
+      insert_var(&oldtok, val, r);
+      return;
+    }
+    *init = obtain_int(inf, p, loop_start_not_one_limb_integer_error);
+    if (!tok_is(" to") && !tok_is(",")) abandon(comma_expected_loop_header_error, &token);
+    {
+      quoly val = nullptr;
+      quoly_set(*init, &val);
+      val->next = nullptr;
+      insert_var(&oldtok, val, r);
+    }
+    scanner(inf, &token, p);
+    *stop = obtain_int(inf, p, loop_end_not_one_limb_integer_error);
+    *increm = 1;
+    if (tok_is("by")) abandon(comma_expected_loop_header_error, &token);  // typed live: commas only
+    if (tok_is(" by") || tok_is(",")) {
+      scanner(inf, &token, p);
+      *increm = obtain_int(inf, p, loop_step_not_one_limb_integer_error);
+    }
   }
   if (modularmode && *init < 0) adjust(*r, *init);  // stored as its residue
 }

@@ -76,7 +76,8 @@ imptr number_of_digits(std::string_view d) {
 // Blanks and tabs between tokens are skipped as the scanner skips them.
 class Parser {
  public:
-  Parser(std::string text, std::int32_t vars) : s_(std::move(text)), vars_(static_cast<std::size_t>(vars)) {}
+  Parser(std::string text, std::int32_t vars)
+      : s_(std::move(text)), vars_(static_cast<std::size_t>(vars)) {}
   ~Parser() {
     for (Mono& m : monos_)
       if (m.coef != nullptr) free_imag(&m.coef);
@@ -252,7 +253,8 @@ class Builder {
   Builder(const std::vector<std::int32_t>& exps, std::int32_t vars, std::vector<Mono>& monos)
       : exps_(exps), vars_(vars), monos_(monos) {}
 
-  poly build(const std::vector<std::size_t>& order, std::size_t lo, std::size_t hi, std::int32_t level) {
+  poly build(const std::vector<std::size_t>& order, std::size_t lo, std::size_t hi,
+             std::int32_t level) {
     if (level > vars_) {
       imptr c = monos_[order[lo]].coef;
       monos_[order[lo]].coef = nullptr;
@@ -325,7 +327,9 @@ bool read_monomial_sum(textptr inf, nameptr* flag, quolyptr n) {
   const auto v = static_cast<std::size_t>(vars);
   std::vector<std::size_t> order(monos.size());
   for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-  auto key = [&](std::size_t t) { return exps.begin() + static_cast<std::ptrdiff_t>(monos[t].first); };
+  auto key = [&](std::size_t t) {
+    return exps.begin() + static_cast<std::ptrdiff_t>(monos[t].first);
+  };
   const auto width = static_cast<std::ptrdiff_t>(v);
   std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
     return std::lexicographical_compare(key(b), key(b) + width, key(a), key(a) + width);

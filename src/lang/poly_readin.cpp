@@ -224,7 +224,8 @@ class PolyReader {
   // A chain of pads at levels from..to - 1 ending in the node of the term
   // (exponent exp, coefficient coef) at level to; tails_ updated.
   poly open_levels(std::int32_t from, std::int32_t to, std::int32_t exp, poly coef) {
-    if (static_cast<std::int32_t>(tails_.size()) <= to) tails_.resize(static_cast<std::size_t>(to) + 1);
+    if (static_cast<std::int32_t>(tails_.size()) <= to)
+      tails_.resize(static_cast<std::size_t>(to) + 1);
     poly node = new_term(exp, coef);
     tails_[static_cast<std::size_t>(to)] = node;
     poly head = node;
@@ -268,7 +269,9 @@ class PolyReader {
         add_to_leaf(tail, c.release());
         return;
       }
-      if (tail->exp < 0) fail(terms_out_order_coefficient_wrong_variables_error);  // the constant comes before negative exponents
+      if (tail->exp < 0)
+        fail(terms_out_order_coefficient_wrong_variables_error);  // the constant comes before
+                                                                  // negative exponents
       leaf_prev_ = tail;
       tail->next = c.release();
       tails_[static_cast<std::size_t>(cur_)] = tail->next;
@@ -392,7 +395,8 @@ void quoly_readin(textptr inf, quolyptr n, nameptr* flag, std::int32_t* depth) {
     if (q->numer->numb && q->numer->next == nullptr) polynum_to_quoly(n);
     return;
   }
-  if (is_leaf(numer.p) && node_iszero(numer.p)) abandon(zero_numerator_before_slash_error, &quotsign);
+  if (is_leaf(numer.p) && node_iszero(numer.p))
+    abandon(zero_numerator_before_slash_error, &quotsign);
   scanner(inf, &token, flag);
   std::int32_t d = 0;
   OwnedPoly denom;

@@ -40,7 +40,6 @@ namespace tavrin {
 // Whether the current token is the word w.
 inline bool tok_is(const char* w) { return std::strcmp(token.name, w) == 0; }
 
-
 // ---- Reading statements --------------------------------------------------------------
 extern bool in_sys_func;         // a system function is being read
 extern nameptr last_attached;    // the last token text built

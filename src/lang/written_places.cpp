@@ -52,8 +52,9 @@ quolyptr place_still_there(WrittenPlace* w, bool create) {
 WrittenPlace place_of(quolyptr cell, colm_ptrptr row_head) {
   WrittenPlace w;
   // A removal since the lookup may have given the cell to another place.
-  const bool same = located_place.cell == cell &&
-                    (cell != nullptr || (row_head != nullptr && located_place.row_head == row_head));
+  const bool same =
+      located_place.cell == cell &&
+      (cell != nullptr || (row_head != nullptr && located_place.row_head == row_head));
   if (located_place.removals == places_removed && same) {
     w = located_place;
     if (w.var != nullptr) w.name = w.var->let;

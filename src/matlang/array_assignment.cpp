@@ -33,12 +33,12 @@ namespace {
 
 // What left_side found, and where the value goes.
 struct Target {
-  arrptr q = nullptr;          // nil: no array of that name yet
-  tokentipe name{};            // the naming token ("%" for a numbered array)
-  std::int32_t rows = 0;       // block rows (whole array: the array's rows)
-  std::int32_t cols = 0;       // block columns
-  std::int32_t start = -1;     // first cell of the block; -1: the whole array
-  std::int32_t total_rows = 0; // column stride
+  arrptr q = nullptr;           // nil: no array of that name yet
+  tokentipe name{};             // the naming token ("%" for a numbered array)
+  std::int32_t rows = 0;        // block rows (whole array: the array's rows)
+  std::int32_t cols = 0;        // block columns
+  std::int32_t start = -1;      // first cell of the block; -1: the whole array
+  std::int32_t total_rows = 0;  // column stride
   std::int32_t target_rows = 0;
   bool whole() const { return start == -1; }
   bool numbered() const { return std::strcmp(name.name, "%") == 0; }
@@ -98,7 +98,8 @@ void load_target(MatValue& v, const Target& t) {
 
 void expression_form(textptr inf, quolyptr n, MatValue& v, nameptr* flag, Target& t, bool diag) {
   if (t.q == nullptr) abandon(no_such_array_error, &t.name);
-  if (!t.whole() && t.q->spar != nullptr) abandon(sub_array_sparse_array_not_allowed_error, &t.name);
+  if (!t.whole() && t.q->spar != nullptr)
+    abandon(sub_array_sparse_array_not_allowed_error, &t.name);
   if (diag) {
     need_work_array(&token);
     WorkArrayGuard work(&token);
@@ -126,7 +127,8 @@ void new_dense(MatValue& v, Target& t, std::int32_t rows, std::int32_t cols) {
   insertarr(&t.name, rows, cols, false);
   t.q = find_array(&t.name);
   const std::int64_t m = static_cast<std::int64_t>(rows) * cols;
-  for (std::int64_t k = 0; k < m; ++k) store_entry(v, k, cell(t.q->start + static_cast<std::int32_t>(k)));
+  for (std::int64_t k = 0; k < m; ++k)
+    store_entry(v, k, cell(t.q->start + static_cast<std::int32_t>(k)));
 }
 
 // A new sparse array under the target's name holding the value's rows.
@@ -224,7 +226,8 @@ void store_dense(MatValue& v, Target& t) {
       new_dense(v, t, rows, cols);
       return;
     }
-    for (std::int64_t k = 0; k < m; ++k) store_entry(v, k, cell(q->start + static_cast<std::int32_t>(k)));
+    for (std::int64_t k = 0; k < m; ++k)
+      store_entry(v, k, cell(q->start + static_cast<std::int32_t>(k)));
     return;
   }
   for (std::int64_t k = 0; k < m; ++k) {
@@ -267,7 +270,8 @@ void diag_assignment(MatValue& v, Target& t) {
     abandon(sparse_array_not_allowed_242_error, &d);
   }
   const std::int64_t len = v.count();
-  if (!t.whole() && len != 0 && len != t.target_rows) abandon(diag_vector_length_differs_from_rows_error, &token);
+  if (!t.whole() && len != 0 && len != t.target_rows)
+    abandon(diag_vector_length_differs_from_rows_error, &token);
   if (t.q == nullptr) {
     new_diagonal(v, t);
     return;
@@ -295,7 +299,8 @@ void assignment_form(textptr inf, quolyptr n, MatValue& v, nameptr* flag, Target
   scan(inf, flag);
   if (!is_tok("=")) abandon(equals_expected_error, &token);
   scan(inf, flag);
-  if (t.q != nullptr && !t.whole() && t.q->spar != nullptr) abandon(sub_array_sparse_array_not_allowed_error, &t.name);
+  if (t.q != nullptr && !t.whole() && t.q->spar != nullptr)
+    abandon(sub_array_sparse_array_not_allowed_error, &t.name);
   v.expect_r = t.whole() ? t.rows : t.target_rows;
   v.expect_c = t.cols;
   {

@@ -67,7 +67,8 @@ void arr_to_poly_sparse(sparseptr spar, std::int32_t rows, quolyptr n) {
   quoly_set(0, &acc.q);
   for (std::int32_t r = 1; r <= rows; ++r) {
     colm_ptr first = *sparse_row(spar, r);
-    if (first != nullptr && usable_coefficient(first->val)) add_monomial(&acc.q, first->val, rows - r);
+    if (first != nullptr && usable_coefficient(first->val))
+      add_monomial(&acc.q, first->val, rows - r);
   }
   free_quoly(n);
   *n = acc.release();

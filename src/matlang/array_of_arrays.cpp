@@ -37,7 +37,8 @@ std::int32_t read_slot(textptr inf, nameptr* flag) {
     ValueCell index;
     get_arr_arr(inf, &index.q, flag, &m);
   }
-  if (m < 0 || m >= arrstash_slots) abandon(index_outside_0_399999_error, &token);  // a resumed report
+  if (m < 0 || m >= arrstash_slots)
+    abandon(index_outside_0_399999_error, &token);  // a resumed report
   scan(inf, flag);
   return m;
 }
@@ -54,10 +55,10 @@ arrptr filled_slot(std::int32_t k) {
 // One entry of a slot's array.
 struct EntryRef {
   arrptr q = nullptr;
-  std::int32_t r = 0;        // the subscripts as typed
+  std::int32_t r = 0;  // the subscripts as typed
   std::int32_t c = 0;
-  bool two = false;          // two subscripts written
-  quolyptr cell = nullptr;   // dense: the cell; sparse: the entry's value or nil
+  bool two = false;         // two subscripts written
+  quolyptr cell = nullptr;  // dense: the cell; sparse: the entry's value or nil
 };
 
 // "[" current: the subscripts through "]", the token after it current.
@@ -69,10 +70,11 @@ EntryRef read_entry(textptr inf, nameptr* flag, arrptr q) {
   scan(inf, flag);
   std::int32_t r0 = e.r - addresser;
   std::int32_t c0 = e.two ? e.c - addresser : 0;
-  if (r0 < 0 || c0 < 0 || (e.two && r0 >= q->rows)) abandon(subscript_dimension_out_range_error, &token);
+  if (r0 < 0 || c0 < 0 || (e.two && r0 >= q->rows))
+    abandon(subscript_dimension_out_range_error, &token);
   if (q->spar == nullptr) {
-    const std::int64_t k = static_cast<std::int64_t>(q->start) + r0 +
-                           static_cast<std::int64_t>(c0) * q->rows;
+    const std::int64_t k =
+        static_cast<std::int64_t>(q->start) + r0 + static_cast<std::int64_t>(c0) * q->rows;
     if (k < q->start || k > q->stop) abandon(subscript_dimension_out_range_error, &token);
     e.cell = arp_cell(static_cast<std::int32_t>(k));
     return e;

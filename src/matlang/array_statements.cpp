@@ -93,7 +93,8 @@ void trace_or_sum(textptr inf, MatValue& v, quolyptr n, nameptr* flag, bool trac
   v.settle_integers();
   const std::int64_t m = v.count();
   const std::int32_t r = v.rows();
-  if (trace && (m == 0 || m != static_cast<std::int64_t>(r) * r)) abandon(trace_needs_non_empty_square_matrix_error, &token);
+  if (trace && (m == 0 || m != static_cast<std::int64_t>(r) * r))
+    abandon(trace_needs_non_empty_square_matrix_error, &token);
   if (!trace && m == 0) abandon(array_has_no_entries_error, &token);
   ValueCell result;
   if (v.spar != nullptr) {
@@ -154,7 +155,8 @@ void position_search(MatValue& v, quolyptr n, bool largest, bool pos_only) {
 void count_against(textptr inf, MatValue& v, quolyptr n, nameptr* flag) {
   if (v.spar != nullptr) abandon(sparse_array_not_allowed_242_error, &token);
   const char rel = token.name[0];
-  if (!((rel == '=' || rel == '>' || rel == '<') && token.name[1] == '\0')) abandon(equals_greater_less_expected_error, &token);
+  if (!((rel == '=' || rel == '>' || rel == '<') && token.name[1] == '\0'))
+    abandon(equals_greater_less_expected_error, &token);
   scan(inf, flag);
   ValueCell value;
   value.q = read_sum(inf, flag, false);
@@ -189,7 +191,8 @@ void read_det_options(textptr inf, nameptr* flag, ArrayCode x, DetOptions* o) {
   std::int32_t k = 0;
   while (is_tok(",")) {
     ++k;
-    if (k >= 5 || (x == ArrayCode::hamilton && k > 1)) abandon(too_many_arguments_options_error, &token);
+    if (k >= 5 || (x == ArrayCode::hamilton && k > 1))
+      abandon(too_many_arguments_options_error, &token);
     scan(inf, flag);
     if (is_tok(",")) continue;
     ValueCell val;
@@ -217,7 +220,8 @@ void read_det_options(textptr inf, nameptr* flag, ArrayCode x, DetOptions* o) {
       if (k == 3) o->the_degree2 = w;
       if (k == 4) {
         std::int32_t p = w;
-        if ((p < 0 ? -static_cast<std::int64_t>(p) : p) < 2) abandon(power_must_have_absolute_value_least_error, &token);
+        if ((p < 0 ? -static_cast<std::int64_t>(p) : p) < 2)
+          abandon(power_must_have_absolute_value_least_error, &token);
         if (p > 0 && p % 2 == 0) {
           if ((p & (p - 1)) != 0) {
             // In characteristic q the factors q are p-th roots: the rest
@@ -326,7 +330,8 @@ void determinant_family(ArrayCode x, textptr inf, MatValue& v, quolyptr n, namep
     set_up_hamilton(v.arr, &v.facts, &v.arr_free, &v.spar);
     labelled.emplace(v);
   }
-  if (x == ArrayCode::sparse_determinant && v.spar == nullptr) abandon(dense_array_not_allowed_error, &token);
+  if (x == ArrayCode::sparse_determinant && v.spar == nullptr)
+    abandon(dense_array_not_allowed_error, &token);
   if (v.count() == 0) {
     const tokentipe det = word_token("Det");
     abandon(array_has_no_entries_error, &det);
@@ -390,8 +395,7 @@ void fill_syst_array(workptr arr, arr_descr* arr_facts, bool arr_free, sparseptr
   }
   syst->stop = -1;
   syst->rows = r;
-  const std::int64_t count =
-      r > 0 ? static_cast<std::int64_t>(r) * descr_cols(arr_facts) : 0;
+  const std::int64_t count = r > 0 ? static_cast<std::int64_t>(r) * descr_cols(arr_facts) : 0;
   if (spar != nullptr) {
     if (arr_free) {
       syst->spar = spar;
@@ -420,7 +424,8 @@ namespace {
 
 // The array statement or operation of code x; as_factor: met as a factor,
 // its built-in's name current.
-void array_statement_or_factor(ArrayCode x, bool as_factor, textptr inf, quolyptr n, nameptr* flag) {
+void array_statement_or_factor(ArrayCode x, bool as_factor, textptr inf, quolyptr n,
+                               nameptr* flag) {
   // The operands of an array statement are held while the rest is read.
   operand_begun = true;
   // The cells of a word or floating ring have no limbs to read as big integers
@@ -444,23 +449,14 @@ void array_statement_or_factor(ArrayCode x, bool as_factor, textptr inf, quolypt
       set_small_value(n, 0);
       break;
     case ArrayCode::assignment:
-    case ArrayCode::diagonal:
-      arr_asstat(inf, n, v, flag);
-      break;
-    case ArrayCode::trace:
-      trace_or_sum(inf, v, n, flag, true);
-      break;
-    case ArrayCode::matrix_sum:
-      trace_or_sum(inf, v, n, flag, false);
-      break;
+    case ArrayCode::diagonal: arr_asstat(inf, n, v, flag); break;
+    case ArrayCode::trace: trace_or_sum(inf, v, n, flag, true); break;
+    case ArrayCode::matrix_sum: trace_or_sum(inf, v, n, flag, false); break;
     case ArrayCode::determinant:
     case ArrayCode::sparse_determinant:
     case ArrayCode::hamilton:
-    case ArrayCode::least_entry:
-      determinant_family(x, inf, v, n, flag);
-      break;
-    default:
-      break;
+    case ArrayCode::least_entry: determinant_family(x, inf, v, n, flag); break;
+    default: break;
   }
 }
 

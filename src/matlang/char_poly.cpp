@@ -136,7 +136,9 @@ void modular_basis(std::int32_t m, std::int32_t i, quolyptr w) {
         c[static_cast<std::size_t>(t->numb ? 0 : t->exp)] =
             limb_residue(t->numb ? t->ncoef : t->pcoef->ncoef);
       if (v->denom != nullptr) {
-        const std::int64_t inv = inverse_modulo(static_cast<std::uint64_t>(limb_residue(v->denom->ncoef)), static_cast<std::uint32_t>(modulus));
+        const std::int64_t inv =
+            inverse_modulo(static_cast<std::uint64_t>(limb_residue(v->denom->ncoef)),
+                           static_cast<std::uint32_t>(modulus));
         for (std::int64_t& e : c) e = e * inv % p;
       }
     }
@@ -150,7 +152,8 @@ void modular_basis(std::int32_t m, std::int32_t i, quolyptr w) {
       c[0] = (p - k) * c[0] % p;
       s = s * ((i - k + p) % p) % p;
     }
-    const std::int64_t inv = inverse_modulo(static_cast<std::uint64_t>(s), static_cast<std::uint32_t>(modulus));
+    const std::int64_t inv =
+        inverse_modulo(static_cast<std::uint64_t>(s), static_cast<std::uint32_t>(modulus));
     for (std::int64_t& e : c) e = e * inv % p;
   }
   residue_value(c, w);
@@ -233,8 +236,10 @@ void chpoly_builtin(builtin_func1_EnvRec* env) {
   if (std::strcmp(token.name, ")") != 0) abandon(close_paren_expected_error, &token);
   tokentipe chname{};
   std::snprintf(chname.name, sizeof chname.name, "Chpoly");
-  if (q->spar != nullptr && sparse_method != 0 && lintmode && r >= modulus) abandon(sparse_chpoly_word_mode_needs_fewer_error, &chname);
-  if (q->spar == nullptr && lintmode && !modularmode && !flotemode) abandon(word_arithmetic_error, &chname);
+  if (q->spar != nullptr && sparse_method != 0 && lintmode && r >= modulus)
+    abandon(sparse_chpoly_word_mode_needs_fewer_error, &chname);
+  if (q->spar == nullptr && lintmode && !modularmode && !flotemode)
+    abandon(word_arithmetic_error, &chname);
   scanner(env->inf, &token, env->flag);
 
   Owned x;
@@ -289,7 +294,8 @@ void chpoly_builtin(builtin_func1_EnvRec* env) {
     residues_ok = std::gcd(k, modulus) == 1;
   if (!numbers || r < 4 || r > 1000 || !residues_ok) {
     // Integer and fractional matrices go by images there too.
-    if (exact && !verbose && int_char_poly(std::vector<quoly>(w->stash, w->stash + cells), r, env->n))
+    if (exact && !verbose &&
+        int_char_poly(std::vector<quoly>(w->stash, w->stash + cells), r, env->n))
       return;
     clear_cells(w, cells);
     copy_minus(q, r, w, x.q);

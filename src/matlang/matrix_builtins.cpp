@@ -54,8 +54,7 @@ const char* builtin_name(std::int32_t index) {
     case bi::Rowreduce:
     case bi::STrans:
     case bi::Smith:
-    case bi::Sort:
-      return builtin_names[index];
+    case bi::Sort: return builtin_names[index];
     default: return "";
   }
 }
@@ -163,9 +162,10 @@ void make_outputs(builtin_func1_EnvRec* env, std::int32_t index, const Slots& sl
     output_size(index, i, env, &r, &c);
     if (r <= 0 || c <= 0) {
       if (verbose)
-        std::fputs(" Warning. An auxiliary matrix that you wanted would have no rows or "
-                   "columns.\n",
-                   stdout);
+        std::fputs(
+            " Warning. An auxiliary matrix that you wanted would have no rows or "
+            "columns.\n",
+            stdout);
       continue;
     }
     if (sparse_out) {
@@ -218,7 +218,8 @@ void zero_unset_cells(arrptr q) {
 void check_integer_entries(const builtin_func1_EnvRec* env, arrptr q) {
   auto check = [env](quoly v) {
     if (v->numb) return;
-    abandon(v->rat ? matrix_entry_denominator_error : array_entry_not_number_error, &env->errorname);
+    abandon(v->rat ? matrix_entry_denominator_error : array_entry_not_number_error,
+            &env->errorname);
   };
   if (q->spar != nullptr) {
     for (std::int32_t i = 1; i <= q->rows; ++i)
@@ -231,13 +232,16 @@ void check_integer_entries(const builtin_func1_EnvRec* env, arrptr q) {
 
 // The normal-form family: 6, 29, 42, 45, 54, 67, 73, 78, 83.
 void normal_form(builtin_func1_EnvRec* env, std::int32_t index) {
-  if (lintmode && (index == bi::MSmith || index == bi::Smith || index == bi::Hermite)) abandon(not_available_word_arithmetic_error, &token);
+  if (lintmode && (index == bi::MSmith || index == bi::Smith || index == bi::Hermite))
+    abandon(not_available_word_arithmetic_error, &token);
   read_matrix_operand(env, index, index == bi::Minors);
   const arrptr q = env->q;
   const bool is_sparse = q->spar != nullptr;
-  if (is_sparse && (index == bi::Colreduce || index == bi::Normalize)) abandon(sparse_array_not_allowed_242_error, &env->errorname);
+  if (is_sparse && (index == bi::Colreduce || index == bi::Normalize))
+    abandon(sparse_array_not_allowed_242_error, &env->errorname);
   if (!is_sparse && index == bi::Rowreduce) abandon(dense_array_not_allowed_error, &env->errorname);
-  if (index == bi::Hermite || index == bi::MSmith || index == bi::Smith) check_integer_entries(env, q);
+  if (index == bi::Hermite || index == bi::MSmith || index == bi::Smith)
+    check_integer_entries(env, q);
   const bool sparse_out = is_sparse && index != bi::Pseudet;
 
   Slots slots;
@@ -282,8 +286,8 @@ void normal_form(builtin_func1_EnvRec* env, std::int32_t index) {
   quoly_set(0, env->n);
   if (index == bi::Minors) {
     zero_unset_cells(q);
-    matrix_engines.minors(q, find_array(&slots.name[0]), find_array(&slots.name[1]),
-                          &slots.name[2], env->see_star, env->n);
+    matrix_engines.minors(q, find_array(&slots.name[0]), find_array(&slots.name[1]), &slots.name[2],
+                          env->see_star, env->n);
     return;
   }
 
@@ -367,8 +371,8 @@ void fflu(builtin_func1_EnvRec* env, std::int32_t index) {
   }
   zero_unset_cells(env->q);
   workptr* w = dense.w;
-  matrix_engines.fract_free_lu(index == bi::FFLUC, env->n, env->q, slots.want, w[0], w[1], w[2], w[3],
-                               w[4], w[5]);
+  matrix_engines.fract_free_lu(index == bi::FFLUC, env->n, env->q, slots.want, w[0], w[1], w[2],
+                               w[3], w[4], w[5]);
   SparseOutputs none;
   make_outputs(env, index, slots, dense, none, false);
 }
@@ -447,16 +451,19 @@ void sort_rows(builtin_func1_EnvRec* env) {
   } else {
     const std::int32_t cols = array_cols(q);
     for (std::int32_t k = 0; k < rows; ++k)
-      if (*arp_cell(q->start + k) == nullptr) abandon(cell_first_column_has_no_value_error, &env->errorname);
+      if (*arp_cell(q->start + k) == nullptr)
+        abandon(cell_first_column_has_no_value_error, &env->errorname);
     matexpr::need_work_array(&env->errorname);
     WorkArrayGuard work(&env->errorname);
     const workptr w = work.get();
     const std::int64_t cells = static_cast<std::int64_t>(rows) * cols;
-    for (std::int64_t k = 0; k < cells; ++k) w->stash[k] = *arp_cell(q->start + static_cast<std::int32_t>(k));
+    for (std::int64_t k = 0; k < cells; ++k)
+      w->stash[k] = *arp_cell(q->start + static_cast<std::int32_t>(k));
     arraysort(w, 0, rows - 1, rows, cols);
     // The cells' values now sit in w (sorted): clear the cells first so
     // that fillup frees nothing it is about to store.
-    for (std::int64_t k = 0; k < cells; ++k) *arp_cell(q->start + static_cast<std::int32_t>(k)) = nullptr;
+    for (std::int64_t k = 0; k < cells; ++k)
+      *arp_cell(q->start + static_cast<std::int32_t>(k)) = nullptr;
     fillup(rows, cols, q->start, w);
   }
   free_quoly(env->n);
@@ -477,7 +484,8 @@ void lcm_of_entries(builtin_func1_EnvRec* env) {
   free_quoly(env->n);
   if (lintmode) {
     // Typed at the prompt rather than replayed from a stored body.
-    if (*env->flag == nullptr) std::fputs(" Warning.  LCM called in longint/modular mode.\n", stdout);
+    if (*env->flag == nullptr)
+      std::fputs(" Warning.  LCM called in longint/modular mode.\n", stdout);
     quoly_set(1, env->n);
     return;
   }
@@ -537,7 +545,9 @@ void set_operation(builtin_func1_EnvRec* env) {
   if (std::strcmp(token.name, ")") != 0) abandon(close_paren_expected_error, &token);
   next(env);
   check_set_cols(a, b);
-  const std::int32_t count = op == 0 ? intersect(a, b) : op == 1 ? synth_union(a, b) : synth_merge(a, b);
+  const std::int32_t count = op == 0   ? intersect(a, b)
+                             : op == 1 ? synth_union(a, b)
+                                       : synth_merge(a, b);
   free_quoly(env->n);
   quoly_set_integer(count, env->n);
 }

@@ -97,7 +97,8 @@ struct CancelHold {
 // ---- Sums ---------------------------------------------------------------------------------
 
 void check_sizes(const MatValue& v, const MatValue& w, bool rows_too) {
-  if (v.count() != w.count() || (rows_too && v.facts.rows != w.facts.rows)) abandon(matrix_sizes_do_not_match_error, &token);
+  if (v.count() != w.count() || (rows_too && v.facts.rows != w.facts.rows))
+    abandon(matrix_sizes_do_not_match_error, &token);
 }
 
 // The dense cells of v := t (negated when neg) for every one of count
@@ -282,7 +283,8 @@ void product(MatValue& v, MatValue& w) {
 
 void entrywise(MatValue& v, MatValue& w, char op) {
   check_sizes(v, w, true);
-  if (v.spar != nullptr || w.spar != nullptr) abandon(entrywise_operation_sparse_matrix_error, &token);
+  if (v.spar != nullptr || w.spar != nullptr)
+    abandon(entrywise_operation_sparse_matrix_error, &token);
   const std::int64_t m = v.count();
   for (std::int64_t k = 0; k < m; ++k)
     put(&v.arr->stash[k], entry_op(op, v.arr->stash[k], w.arr->stash[k]), v.arr_free);
@@ -377,8 +379,8 @@ void arr_term(textptr inf, MatValue& v, nameptr* flag, bool callfact) {
   for (;;) {
     const char c = token.name[0];
     const bool implied = is_letter(c);
-    if (!implied && !(token.name[1] == '\0' &&
-                      (c == '*' || c == '/' || c == '|' || c == '\\' || c == '_')))
+    if (!implied &&
+        !(token.name[1] == '\0' && (c == '*' || c == '/' || c == '|' || c == '\\' || c == '_')))
       break;
     const tokentipe optok = token;
     const char op = implied ? '*' : c;

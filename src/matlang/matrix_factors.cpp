@@ -273,7 +273,8 @@ void alt_mult(textptr inf, MatValue& v, nameptr* flag) {
   const std::int32_t r2 = w2.facts.rows;
   const std::int32_t k2 = w2.cols();
   if (k1 != r2) abandon(matrix_sizes_do_not_match_error, &token);
-  if (static_cast<std::int64_t>(r1) * k2 > 1000000) abandon(array_too_large_more_than_1000000_error, &token);
+  if (static_cast<std::int64_t>(r1) * k2 > 1000000)
+    abandon(array_too_large_more_than_1000000_error, &token);
   w1.settle_integers();
   w2.settle_integers();
   fast_mat_mult(w1.arr, w2.arr, v.arr, r1, r2, k2);
@@ -290,7 +291,8 @@ void alt_power(textptr inf, MatValue& v, nameptr* flag, bool modular) {
   arr_expre(inf, v, flag, true);
   if (v.is_scalar()) abandon(matrix_operation_applied_scalar_error, &token);
   if (v.spar != nullptr) abandon(sparse_array_not_allowed_242_error, &token);
-  if (v.count() != static_cast<std::int64_t>(v.facts.rows) * v.facts.rows) abandon(matrix_not_square_172_error, &token);
+  if (v.count() != static_cast<std::int64_t>(v.facts.rows) * v.facts.rows)
+    abandon(matrix_not_square_172_error, &token);
   v.settle_integers();
   if (!is_tok(",")) abandon(comma_expected_error, &token);
   imptr e = nullptr;
@@ -312,12 +314,14 @@ void alt_power(textptr inf, MatValue& v, nameptr* flag, bool modular) {
       old_expre(inf, &modder.q, flag);
       given = true;
       quoly m = modder.q;
-      if (!m->numb && m->denom != nullptr) abandon(modulus_must_positive_number_polynomial_error, &token);
+      if (!m->numb && m->denom != nullptr)
+        abandon(modulus_must_positive_number_polynomial_error, &token);
       if (m->numb && lintmode) abandon(modulus_must_not_number_modular_arithmetic_error, &token);
       if (m->numb) {
         ValueCell zero;
         quoly_set(0, &zero.q);
-        if (!quoly_larger(m, zero.q)) abandon(modulus_must_positive_number_polynomial_error, &token);
+        if (!quoly_larger(m, zero.q))
+          abandon(modulus_must_positive_number_polynomial_error, &token);
       }
     }
     if (!is_tok(")")) abandon(close_paren_expected_error, &token);
@@ -359,7 +363,8 @@ void diagonal_into(MatValue& v, MatValue& w) {
 
 void apply_power(textptr inf, MatValue& v, nameptr* flag) {
   const tokentipe hat = token;
-  if (v.count() != static_cast<std::int64_t>(v.rows()) * v.rows()) abandon(matrix_not_square_172_error, &hat);
+  if (v.count() != static_cast<std::int64_t>(v.rows()) * v.rows())
+    abandon(matrix_not_square_172_error, &hat);
   imptr e = nullptr;
   get_exponent(inf, flag, &e, true);
   nodes::OwnedInteger hold{e};
@@ -426,8 +431,8 @@ void arr_fact(textptr inf, MatValue& v, nameptr* flag) {
     scan(inf, flag);
     arr_fact(inf, v, flag);
     negate(v);
-  } else if (is_tok("Trans") || is_array_alias(token.name, ArrayCode::transpose) || is_tok("Diag") ||
-             is_tok("Adjoint")) {
+  } else if (is_tok("Trans") || is_array_alias(token.name, ArrayCode::transpose) ||
+             is_tok("Diag") || is_tok("Adjoint")) {
     const bool trans = is_tok("Trans") || is_array_alias(token.name, ArrayCode::transpose);
     const bool diag = is_tok("Diag");
     scan(inf, flag);
@@ -435,7 +440,8 @@ void arr_fact(textptr inf, MatValue& v, nameptr* flag) {
     WorkArrayGuard work(&token);
     MatValue w(work.get());
     read_factor_into(inf, v, w, flag);
-    if (w.is_scalar()) abandon(diag ? diag_applied_scalar_error : matrix_operation_applied_scalar_error, &token);
+    if (w.is_scalar())
+      abandon(diag ? diag_applied_scalar_error : matrix_operation_applied_scalar_error, &token);
     if (trans) {
       transpose_into(v, w);
     } else if (diag) {

@@ -77,7 +77,8 @@ class RowFill {
     }
     if (r != row_) {
       row_ = r;
-      tail_ = &frames_[static_cast<std::size_t>((r - 1) / sparse_frame_rows)]->indx[(r - 1) % sparse_frame_rows];
+      tail_ = &frames_[static_cast<std::size_t>((r - 1) / sparse_frame_rows)]
+                   ->indx[(r - 1) % sparse_frame_rows];
       while (*tail_ != nullptr) tail_ = &(*tail_)->next;
     }
     ValueCell held(v);  // until the entry holds it
@@ -147,7 +148,8 @@ bool sparse_read(textptr inf, MatValue& v, nameptr* flag, bool* eol) {
         abandon(comma_expected_error, &token);
       }
       if (ordinary) {
-        if (!is_tok(",") && !is_tok("]") && !number) abandon(comma_close_paren_expected_error, &token);
+        if (!is_tok(",") && !is_tok("]") && !number)
+          abandon(comma_close_paren_expected_error, &token);
         reduce_to_residue(rq.q);
         free_quoly(&v.n);
         v.n = rq.release();
@@ -167,7 +169,8 @@ bool sparse_read(textptr inf, MatValue& v, nameptr* flag, bool* eol) {
       const bool cnum = read_subscript(inf, flag, cq, &c);
       if (!is_tok(",")) abandon(comma_expected_error, &token);
       if (!cnum) abandon(row_column_not_number_error, &token);
-      if (c < addresser || c > cols - 1 + addresser) abandon(subscript_dimension_out_range_error, &token);
+      if (c < addresser || c > cols - 1 + addresser)
+        abandon(subscript_dimension_out_range_error, &token);
       scan(inf, flag);
       ValueCell value;
       old_expre(inf, &value.q, flag);
@@ -211,7 +214,8 @@ void obtain_expression(textptr inf, nameptr* flag, char brace, TextHold& text) {
   nameptr last = text.head;
   std::int32_t depth = 1;
   for (;;) {
-    if (is_tok(";") || is_tok(end_marker_name)) abandon(statement_ended_inside_sum_product_error, &token);
+    if (is_tok(";") || is_tok(end_marker_name))
+      abandon(statement_ended_inside_sum_product_error, &token);
     last = append_token(last);
     if (token.name[0] == brace && token.name[1] == '\0') ++depth;
     if (token.name[0] == close && token.name[1] == '\0' && --depth == 0) break;

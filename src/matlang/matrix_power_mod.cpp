@@ -145,8 +145,10 @@ void matpowermod(workptr arr, arr_descr* arr_facts, bool* arr_free, imptr expont
   quoly m = modder == nullptr ? nullptr : *modder;
   bool general = false;
   if (m != nullptr && !m->numb) {
-    if (laurent && has_negative_exponent(m->numer)) abandon(negative_exponent_argument_error, &token);
-    if (field_depth > 0 && poly_depth(m->numer) >= field_depth) abandon(modulus_in_field_error, &token);
+    if (laurent && has_negative_exponent(m->numer))
+      abandon(negative_exponent_argument_error, &token);
+    if (field_depth > 0 && poly_depth(m->numer) >= field_depth)
+      abandon(modulus_in_field_error, &token);
     if (!monic_after_pads(m->numer)) abandon(modulus_not_monic_error, &token);
     general = !all_numbers;
   } else if (m != nullptr) {

@@ -27,8 +27,8 @@ std::int32_t top_bit(std::int32_t e) {
 // Steps 1 to 3 shared by both ladders: a negative exponent inverts in
 // place, 0 gives the identity. Returns the exponent left to raise to (0:
 // nothing more to do).
-std::int32_t power_prelude(workptr arr, arr_descr* arr_facts, bool* arr_free,
-                           std::int32_t expont, sparseptr* spar) {
+std::int32_t power_prelude(workptr arr, arr_descr* arr_facts, bool* arr_free, std::int32_t expont,
+                           sparseptr* spar) {
   const std::int32_t rows = arr_facts->rows;
   if (expont < 0) {
     if (*spar == nullptr && !*arr_free) {
@@ -88,7 +88,8 @@ void matrix_power(workptr arr, arr_descr* arr_facts, bool* arr_free, std::int32_
     for (std::int32_t bit = b - 1; bit >= 0; --bit) {
       check_interrupt();
       matrix_mult(nullptr, nullptr, arr_facts, arr_facts, acc != base, &acc, &acc);
-      if ((expont >> bit) & 1) matrix_mult(nullptr, nullptr, arr_facts, arr_facts, true, &acc, &base);
+      if ((expont >> bit) & 1)
+        matrix_mult(nullptr, nullptr, arr_facts, arr_facts, true, &acc, &base);
     }
     free_sparse(&base, rows, *arr_free);
     *spar = acc;

@@ -24,9 +24,9 @@ class ExactDivisor {
   ZInt quotient(const ZInt& n) const;
 
  private:
-  std::int32_t shift_ = 0;           // s
-  std::vector<std::uint32_t> odd_;   // d', digits base 2^28
-  std::uint32_t inverse_ = 1;        // d'^-1 modulo 2^28
+  std::int32_t shift_ = 0;          // s
+  std::vector<std::uint32_t> odd_;  // d', digits base 2^28
+  std::uint32_t inverse_ = 1;       // d'^-1 modulo 2^28
   int sign_ = 1;
 };
 

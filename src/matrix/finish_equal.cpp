@@ -15,9 +15,9 @@ namespace tavrin {
 namespace {
 
 struct Part {
-  imptr num = nullptr;   // a number
-  poly p = nullptr;      // a polynomial that is no bare number
-  quoly whole = nullptr; // a rational function with a denominator
+  imptr num = nullptr;    // a number
+  poly p = nullptr;       // a polynomial that is no bare number
+  quoly whole = nullptr;  // a rational function with a denominator
 };
 
 Part from_poly(poly p, imptr one) {
@@ -35,7 +35,8 @@ Part part_of(quoly q, bool numer, bool denom, imptr one) {
 }
 
 bool matches(const Part& a, const Part& b, bool neg) {
-  if (a.num != nullptr && b.num != nullptr) return neg ? negtive(a.num, b.num) : equal(a.num, b.num);
+  if (a.num != nullptr && b.num != nullptr)
+    return neg ? negtive(a.num, b.num) : equal(a.num, b.num);
   if (a.p != nullptr && b.p != nullptr) return neg ? poly_neg(a.p, b.p) : poly_equal(a.p, b.p);
   if (a.whole != nullptr && b.whole != nullptr)
     return neg ? quoly_negtive(a.whole, b.whole) : quoly_equal(a.whole, b.whole);

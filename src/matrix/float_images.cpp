@@ -99,7 +99,8 @@ bool fl_singular(sparseptr a, std::int32_t m) {
   std::vector<long double> rows(n * n, 0);
   for (std::int32_t r = 1; r <= m; ++r)
     for (colm_ptr e = *sparse_row(a, r); e != nullptr; e = e->next)
-      rows[static_cast<std::size_t>(r - 1) * n + static_cast<std::size_t>(e->coord - 1)] = e->val->ncoef->flote;
+      rows[static_cast<std::size_t>(r - 1) * n + static_cast<std::size_t>(e->coord - 1)] =
+          e->val->ncoef->flote;
   const auto at = [&](std::int32_t r, std::int32_t c) -> long double& {
     return rows[static_cast<std::size_t>(r) * n + static_cast<std::size_t>(c)];
   };

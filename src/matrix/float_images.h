@@ -96,10 +96,12 @@ class PivotMagnitudes {
 
  private:
   long double& bound(std::int32_t r, std::int32_t c) {
-    return e_[static_cast<std::size_t>(r) * static_cast<std::size_t>(m_) + static_cast<std::size_t>(c)];
+    return e_[static_cast<std::size_t>(r) * static_cast<std::size_t>(m_) +
+              static_cast<std::size_t>(c)];
   }
   long double bound(std::int32_t r, std::int32_t c) const {
-    return e_[static_cast<std::size_t>(r) * static_cast<std::size_t>(m_) + static_cast<std::size_t>(c)];
+    return e_[static_cast<std::size_t>(r) * static_cast<std::size_t>(m_) +
+              static_cast<std::size_t>(c)];
   }
   std::int32_t m_;
   std::vector<long double> e_;

@@ -79,8 +79,7 @@ void scale(quoly* v, quoly f) {
 }  // namespace
 
 void fract_free_lu(bool colsok, quolyptr n, arrptr q, const bool* want, workptr pivots,
-                   workptr lower, workptr alpha, workptr alphinv, workptr beta,
-                   workptr betinv) {
+                   workptr lower, workptr alpha, workptr alphinv, workptr beta, workptr betinv) {
   const std::int32_t rows = q->rows;
   const std::int32_t cols = array_cols(q);
   const std::int32_t start = q->start;

@@ -25,7 +25,9 @@ bool monomal[151] = {};
 
 namespace {
 
-std::int32_t default_step(std::int32_t x) { return static_cast<std::int32_t>(std::int64_t{x} * 145 % 40099); }
+std::int32_t default_step(std::int32_t x) {
+  return static_cast<std::int32_t>(std::int64_t{x} * 145 % 40099);
+}
 ham_random_source next_random = default_step;
 
 void step_random() { randint = next_random(randint); }
@@ -231,9 +233,7 @@ bool open_level(Level& lv, std::int16_t* result) {
   if (lv.row == 1) {  // trivial_case
     lowcnt += 1;
     colm_ptr first = lv.spar->indx[0];
-    *result = first != nullptr && !label_in_use(ham_label(first)) ? 1
-              : lowcnt >= lv.lmt                                   ? -1
-                                                                   : 0;
+    *result = first != nullptr && !label_in_use(ham_label(first)) ? 1 : lowcnt >= lv.lmt ? -1 : 0;
     return false;
   }
   std::int32_t count = 0;
@@ -354,7 +354,8 @@ void hamilton_path_driver(sparseptr* spar, std::int32_t row, quolyptr n, poly f)
     error(search_running_error, &token);
     return;
   }
-  if (row > ham_max_cols || !labels_fit(*spar, row)) abandon(subscript_dimension_out_range_error, &token);
+  if (row > ham_max_cols || !labels_fit(*spar, row))
+    abandon(subscript_dimension_out_range_error, &token);
   std::int32_t limit = 2147483647;
   if (f != nullptr && f->numb && f->ncoef != nullptr) {
     const imptr x = f->ncoef;

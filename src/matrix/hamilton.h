@@ -2,8 +2,8 @@
 // whose entries carry small integer labels (in the val field) for a
 // transversal, one entry in every row, all in different columns, such that
 // no positive label occurs twice among the chosen entries. set_up_hamilton
-// builds that matrix from a graph's adjacency matrix; the determinant router reaches the search for a sparse matrix
-// given with a negative side.
+// builds that matrix from a graph's adjacency matrix; the determinant router reaches the search for
+// a sparse matrix given with a negative side.
 #pragma once
 
 #include <cstdint>

@@ -33,12 +33,12 @@
 namespace tavrin {
 
 struct MatValue {
-  quoly n = nullptr;           // the scalar cell
-  workptr arr = nullptr;       // dense entries (the caller's work array)
-  arr_descr facts{};           // entry count (0: a scalar) and rows
-  bool arr_free = true;        // the entries are owned
-  sparseptr spar = nullptr;    // nil: dense
-  std::int32_t expect_r = 0;   // the size the caller expects
+  quoly n = nullptr;          // the scalar cell
+  workptr arr = nullptr;      // dense entries (the caller's work array)
+  arr_descr facts{};          // entry count (0: a scalar) and rows
+  bool arr_free = true;       // the entries are owned
+  sparseptr spar = nullptr;   // nil: dense
+  std::int32_t expect_r = 0;  // the size the caller expects
   std::int32_t expect_c = 0;
 
   explicit MatValue(workptr a) : arr(a) {}

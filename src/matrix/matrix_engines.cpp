@@ -5,7 +5,7 @@
 
 namespace tavrin {
 
-MatrixEngines matrix_engines{colreduce,   intcolred,   intnormal,     normalize, red_row_ech,
-                             sparse_rowreduce, fract_free_lu, minors, new_pseudo, sparse_chpoly};
+MatrixEngines matrix_engines{colreduce,        intcolred,     intnormal, normalize,  red_row_ech,
+                             sparse_rowreduce, fract_free_lu, minors,    new_pseudo, sparse_chpoly};
 
 }  // namespace tavrin

@@ -32,16 +32,15 @@ void new_pseudo(quolyptr n, arrptr q);
 
 // The engine table.
 struct MatrixEngines {
-  void (*colreduce)(quolyptr, arrptr, const bool*, workptr, workptr, workptr, workptr,
-                    sparseptr*, bool, std::int32_t);
-  void (*intcolred)(quolyptr, arrptr, const bool*, workptr, workptr, workptr, workptr,
-                    sparseptr*, bool, imptr);
-  void (*intnormal)(quolyptr, arrptr, const bool*, workptr, workptr, workptr, workptr, bool,
-                    imptr, sparseptr*, std::int32_t);
+  void (*colreduce)(quolyptr, arrptr, const bool*, workptr, workptr, workptr, workptr, sparseptr*,
+                    bool, std::int32_t);
+  void (*intcolred)(quolyptr, arrptr, const bool*, workptr, workptr, workptr, workptr, sparseptr*,
+                    bool, imptr);
+  void (*intnormal)(quolyptr, arrptr, const bool*, workptr, workptr, workptr, workptr, bool, imptr,
+                    sparseptr*, std::int32_t);
   void (*normalize)(quolyptr, arrptr, const bool*, workptr, workptr, workptr, workptr);
   void (*red_row_ech)(quolyptr, arrptr, const bool*, workptr, workptr, sparseptr*);
-  void (*sparse_rowreduce)(quolyptr, arrptr, bool, const bool*, workptr, sparseptr*,
-                           std::int32_t);
+  void (*sparse_rowreduce)(quolyptr, arrptr, bool, const bool*, workptr, sparseptr*, std::int32_t);
   void (*fract_free_lu)(bool, quolyptr, arrptr, const bool*, workptr, workptr, workptr, workptr,
                         workptr, workptr);
   void (*minors)(arrptr, arrptr, arrptr, const tokentipe*, bool, quolyptr);

@@ -45,8 +45,15 @@ EntrySum::~EntrySum() {
 }
 
 EntrySum::EntrySum(EntrySum&& o) noexcept
-    : way_(o.way_), touched_(o.touched_), sum_(o.sum_), acc_(o.acc_), prod_(o.prod_),
-      small_(o.small_), small_terms_(o.small_terms_), fsum_(o.fsum_), msum_(o.msum_),
+    : way_(o.way_),
+      touched_(o.touched_),
+      sum_(o.sum_),
+      acc_(o.acc_),
+      prod_(o.prod_),
+      small_(o.small_),
+      small_terms_(o.small_terms_),
+      fsum_(o.fsum_),
+      msum_(o.msum_),
       wsum_(o.wsum_) {
   o.sum_ = nullptr;
   o.acc_ = nullptr;
@@ -105,14 +112,14 @@ void EntrySum::add(quoly a, quoly b) {
       if (flotemode) {
         fsum_ += a->ncoef->flote * b->ncoef->flote;
       } else if (finf) {
-        wsum_ ^= static_cast<std::uint32_t>(
-            modmult(static_cast<std::uint32_t>(a->ncoef->lint), static_cast<std::uint32_t>(b->ncoef->lint)));
+        wsum_ ^= static_cast<std::uint32_t>(modmult(static_cast<std::uint32_t>(a->ncoef->lint),
+                                                    static_cast<std::uint32_t>(b->ncoef->lint)));
       } else if (modularmode) {
         msum_ += static_cast<std::uint64_t>(static_cast<std::uint32_t>(a->ncoef->lint)) *
                  static_cast<std::uint32_t>(b->ncoef->lint);
       } else {
-        wsum_ += static_cast<std::uint32_t>(a->ncoef->lint) *
-                 static_cast<std::uint32_t>(b->ncoef->lint);
+        wsum_ +=
+            static_cast<std::uint32_t>(a->ncoef->lint) * static_cast<std::uint32_t>(b->ncoef->lint);
       }
       return;
   }
@@ -147,7 +154,8 @@ quoly EntrySum::take() {
         fsum_ = 0;
       } else {
         std::uint32_t w = wsum_;
-        if (modularmode && !finf) w = static_cast<std::uint32_t>(msum_ % static_cast<std::uint32_t>(modulus));
+        if (modularmode && !finf)
+          w = static_cast<std::uint32_t>(msum_ % static_cast<std::uint32_t>(modulus));
         if (w != 0) quoly_set(static_cast<std::int32_t>(w), &r);
         msum_ = 0;
         wsum_ = 0;
@@ -202,18 +210,20 @@ std::vector<sparseptr> frames_of(sparseptr sp, std::int32_t rows) {
 }
 
 inline colm_ptr row_of(const std::vector<sparseptr>& f, std::int32_t r) {
-  return f[static_cast<std::size_t>((r - 1) / sparse_frame_rows)]->indx[(r - 1) % sparse_frame_rows];
+  return f[static_cast<std::size_t>((r - 1) / sparse_frame_rows)]
+      ->indx[(r - 1) % sparse_frame_rows];
 }
 
 inline colm_ptrptr head_of(const std::vector<sparseptr>& f, std::int32_t r) {
-  return &f[static_cast<std::size_t>((r - 1) / sparse_frame_rows)]->indx[(r - 1) % sparse_frame_rows];
+  return &f[static_cast<std::size_t>((r - 1) / sparse_frame_rows)]
+              ->indx[(r - 1) % sparse_frame_rows];
 }
 
 // The operands of a dense product gathered as machine words: A by rows and
 // B by columns, so that every entry is one contiguous dot product.
 template <class T, class Read>
-bool gather_words(workptr a, workptr b, std::int32_t rows1, std::int32_t rows2,
-                  std::int32_t cols2, std::vector<T>* ar, std::vector<T>* bc, Read read) {
+bool gather_words(workptr a, workptr b, std::int32_t rows1, std::int32_t rows2, std::int32_t cols2,
+                  std::vector<T>* ar, std::vector<T>* bc, Read read) {
   ar->assign(static_cast<std::size_t>(rows1) * rows2, 0);
   bc->assign(static_cast<std::size_t>(rows2) * cols2, 0);
   for (std::int32_t k = 0; k < rows2; ++k) {
@@ -290,8 +300,8 @@ bool word_dense_product(workptr a, workptr b, workptr w, std::int32_t rows1, std
 // w, which own nothing.
 void dense_product(workptr a, workptr b, workptr w, std::int32_t rows1, std::int32_t rows2,
                    std::int32_t cols2) {
-  const sum_way way = detail::choose_sum_way(dense_allnumbs(a, rows1 * rows2) &&
-                                             dense_allnumbs(b, rows2 * cols2));
+  const sum_way way =
+      detail::choose_sum_way(dense_allnumbs(a, rows1 * rows2) && dense_allnumbs(b, rows2 * cols2));
   if (word_dense_product(a, b, w, rows1, rows2, cols2, way)) return;
   EntrySum sum(way);
   for (std::int32_t i = 0; i < rows1; ++i) {
@@ -463,10 +473,9 @@ void mult_sparses_by_columns(sparseptr* spar, sparseptr* spar2, std::int32_t row
 }
 
 void mult_sparse_norm(sparseptr* spar, workptr arr2, workptr arr, bool spar_free,
-                      std::int32_t rows1, std::int32_t rows2, std::int32_t cols2,
-                      arr_descr* arrf) {
-  const sum_way way = detail::choose_sum_way(sparse_allnumbs(*spar, rows1) &&
-                                             dense_allnumbs(arr2, rows2 * cols2));
+                      std::int32_t rows1, std::int32_t rows2, std::int32_t cols2, arr_descr* arrf) {
+  const sum_way way =
+      detail::choose_sum_way(sparse_allnumbs(*spar, rows1) && dense_allnumbs(arr2, rows2 * cols2));
   const std::vector<sparseptr> af = frames_of(*spar, rows1);
   EntrySum sum(way);
   for (std::int32_t i = 1; i <= rows1; ++i) {
@@ -484,8 +493,8 @@ void mult_sparse_norm(sparseptr* spar, workptr arr2, workptr arr, bool spar_free
 
 void mult_norm_sparse(workptr arr, workptr arr2, sparseptr* spar, std::int32_t rows1,
                       std::int32_t rows2, std::int32_t cols2) {
-  const sum_way way = detail::choose_sum_way(dense_allnumbs(arr, rows1 * rows2) &&
-                                             sparse_allnumbs(*spar, rows2));
+  const sum_way way =
+      detail::choose_sum_way(dense_allnumbs(arr, rows1 * rows2) && sparse_allnumbs(*spar, rows2));
   sparseptr tr = nullptr;
   flip_sparse(*spar, &tr, rows2, cols2);
   const std::vector<sparseptr> tf = frames_of(tr, cols2);

@@ -41,8 +41,8 @@ namespace tavrin {
 // First operand := first * second (rows1 := arrf->rows, rows2 := arr2f->rows,
 // cols2 := arr2f's column count; the inner dimensions are the caller's to
 // check). Both sparse: mult_sparses, arrf := rows1 * cols2 entries, the
-// result's entries held to the memory budget (error 250, below). Otherwise a result of more than 1,000,000 entries
-// is user error 43 (current token) before any work (nothing changes when the
+// result's entries held to the memory budget (error 250, below). Otherwise a result of more than
+// 1,000,000 entries is user error 43 (current token) before any work (nothing changes when the
 // report returns);
 // sparse * dense: the result is the dense arr (*spar := nil); dense * sparse:
 // computed into the scratch arr2 (the sparse operand's unused dense
@@ -71,8 +71,7 @@ void mult_sparses_by_columns(sparseptr* spar, sparseptr* spar2, std::int32_t row
 // Dense arr := sparse *spar * dense arr2; *spar consumed when spar_free
 // (*spar := nil then); arrf := rows1 * cols2 entries in rows1 rows.
 void mult_sparse_norm(sparseptr* spar, workptr arr2, workptr arr, bool spar_free,
-                      std::int32_t rows1, std::int32_t rows2, std::int32_t cols2,
-                      arr_descr* arrf);
+                      std::int32_t rows1, std::int32_t rows2, std::int32_t cols2, arr_descr* arrf);
 
 // Dense arr2 := dense arr * sparse *spar; arr and *spar kept; arr2's cells
 // are overwritten (they own nothing).
@@ -94,8 +93,8 @@ void mult_cons_sparse(sparseptr* spar, quoly n2, bool free, std::int32_t row);
 
 // *spar := *spar + *spar2 (plus) or *spar - *spar2, row-row matrices; each
 // operand consumed when its flag is set, else kept; no zero is stored.
-void add_sparses(sparseptr* spar, sparseptr* spar2, bool arr_free, bool arr2_free,
-                 std::int32_t row, bool plus);
+void add_sparses(sparseptr* spar, sparseptr* spar2, bool arr_free, bool arr2_free, std::int32_t row,
+                 bool plus);
 
 // Dense arr := arr +- sparse spar in place (arr_facts->rows rows; a nil
 // cell counts as 0); spar consumed when spar_free.

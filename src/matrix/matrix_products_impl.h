@@ -49,14 +49,14 @@ class EntrySum {
   void spill_small();
   sum_way way_ = sum_way::general;
   bool touched_ = false;
-  quoly sum_ = nullptr;       // general
-  imptr acc_ = nullptr;       // bigint: the sum
-  imptr prod_ = nullptr;      // bigint: one product
-  __int128 small_ = 0;        // bigint: the sum of the short products
+  quoly sum_ = nullptr;   // general
+  imptr acc_ = nullptr;   // bigint: the sum
+  imptr prod_ = nullptr;  // bigint: one product
+  __int128 small_ = 0;    // bigint: the sum of the short products
   std::int32_t small_terms_ = 0;
-  long double fsum_ = 0;      // word, floating
+  long double fsum_ = 0;        // word, floating
   unsigned __int128 msum_ = 0;  // word, modular (not characteristic 2)
-  std::uint32_t wsum_ = 0;    // word, plain words and characteristic 2
+  std::uint32_t wsum_ = 0;      // word, plain words and characteristic 2
 };
 
 }  // namespace tavrin::detail

@@ -135,8 +135,8 @@ void mult_cons_sparse(sparseptr* spar, quoly n2, bool free, std::int32_t row) {
   });
 }
 
-void add_sparses(sparseptr* spar, sparseptr* spar2, bool arr_free, bool arr2_free,
-                 std::int32_t row, bool plus) {
+void add_sparses(sparseptr* spar, sparseptr* spar2, bool arr_free, bool arr2_free, std::int32_t row,
+                 bool plus) {
   if (!arr_free && !arr2_free) {
     sparseptr result = nullptr;
     sparse_init(&result, row);

@@ -39,7 +39,8 @@ std::int32_t mark_chosen(arrptr list, std::vector<bool>& chosen) {
       i = x->size > 1 ? -1 - addresser : x->head->value;
     }
     i -= addresser;
-    if (i < 0 || i >= static_cast<std::int64_t>(chosen.size())) abandon(row_column_index_out_range_332_error, &token);
+    if (i < 0 || i >= static_cast<std::int64_t>(chosen.size()))
+      abandon(row_column_index_out_range_332_error, &token);
     if (!chosen[static_cast<std::size_t>(i)]) ++count;
     chosen[static_cast<std::size_t>(i)] = true;
   }
@@ -55,11 +56,12 @@ std::int32_t capped(std::int64_t count, const char* what) {
 
 }  // namespace
 
-void minors(arrptr q, arrptr qrows, arrptr qcols, const tokentipe* let, bool seestar,
-            quolyptr n) {
+void minors(arrptr q, arrptr qrows, arrptr qcols, const tokentipe* let, bool seestar, quolyptr n) {
   if (qrows == nullptr || qcols == nullptr) abandon(row_column_list_missing_empty_error, &token);
-  if (qrows->spar != nullptr || qcols->spar != nullptr) abandon(row_column_list_must_dense_error, &token);
-  if (array_entries(qrows) == 0 || array_entries(qcols) == 0) abandon(row_column_list_missing_empty_error, &token);
+  if (qrows->spar != nullptr || qcols->spar != nullptr)
+    abandon(row_column_list_must_dense_error, &token);
+  if (array_entries(qrows) == 0 || array_entries(qcols) == 0)
+    abandon(row_column_list_missing_empty_error, &token);
   if (q->spar == nullptr) abandon(source_array_must_sparse_error, &token);
   const std::int32_t rows = capped(q->rows, "rows");
   const std::int32_t cols = capped(array_entries(q) / q->rows, "cols");

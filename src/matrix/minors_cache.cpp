@@ -100,7 +100,8 @@ void remove_row(sparseptr spar, std::int32_t row, std::int32_t k, colm_ptr* u) {
     sparse_number_col[c] -= 1;
     if (minor_track_mass) sparse_mass[c] -= checked_mass(e->val);
   }
-  if (k < row && row - k < sparse_frame_rows && sparse_frame_of(spar, k) == sparse_frame_of(spar, row)) {
+  if (k < row && row - k < sparse_frame_rows &&
+      sparse_frame_of(spar, k) == sparse_frame_of(spar, row)) {
     colm_ptr* base = head;
     for (std::int32_t r = 0; r < row - k; ++r) base[r] = base[r + 1];
   } else {
@@ -123,8 +124,7 @@ void restore_row(sparseptr spar, std::int32_t row, std::int32_t k, colm_ptr u) {
   *head = u;
 }
 
-void remove_col(sparseptr spar, std::int32_t k, std::int32_t dim, col_record** w,
-                col_record** nu) {
+void remove_col(sparseptr spar, std::int32_t k, std::int32_t dim, col_record** w, col_record** nu) {
   *w = nullptr;
   *nu = nullptr;
   if (dim > 0) {
@@ -230,11 +230,16 @@ std::uint64_t estimate_garbage(std::uint64_t limbs_cap, std::uint64_t heads_cap,
     for (; p != nullptr && n <= cap; p = next(p)) ++n;
     return n;
   };
-  const std::uint64_t limbs = count(numhead, [](numptr p) { return p->next; }, limbs_cap);
-  const std::uint64_t heads = count(imhead, [](imptr p) { return p->imag; }, heads_cap);
-  const std::uint64_t nodes = count(polygarb, [](poly p) { return p->next; }, nodes_cap);
-  const std::uint64_t cells =
-      cells_cap == 0 ? 0 : count(quolygarb, [](quoly p) { return p->next; }, cells_cap);
+  const std::uint64_t limbs = count(
+      numhead, [](numptr p) { return p->next; }, limbs_cap);
+  const std::uint64_t heads = count(
+      imhead, [](imptr p) { return p->imag; }, heads_cap);
+  const std::uint64_t nodes = count(
+      polygarb, [](poly p) { return p->next; }, nodes_cap);
+  const std::uint64_t cells = cells_cap == 0
+                                  ? 0
+                                  : count(
+                                        quolygarb, [](quoly p) { return p->next; }, cells_cap);
   return limbs * 8 + heads * 32 + nodes * 16 + cells * 20;
 }
 

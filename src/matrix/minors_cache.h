@@ -19,7 +19,7 @@
 namespace tavrin {
 
 constexpr std::int32_t packed_base = 32768;
-constexpr std::int32_t max_minor_rows = 32767;      // error 310 from this size on
+constexpr std::int32_t max_minor_rows = 32767;       // error 310 from this size on
 constexpr std::int32_t removed_col_mark = 16777215;  // added to a removed column's count
 constexpr std::int32_t ham_removed_mark = 8192;
 constexpr std::int32_t ham_max_cols = 10001;
@@ -66,8 +66,7 @@ void restore_row(sparseptr spar, std::int32_t row, std::int32_t k, colm_ptr u);
 // Unlinks the entry of initial column k from each of the dim rows (records
 // in *w, newest first, that is last row first) and renumbers the later
 // entries (their first one of each row on *nu).
-void remove_col(sparseptr spar, std::int32_t k, std::int32_t dim, col_record** w,
-                col_record** nu);
+void remove_col(sparseptr spar, std::int32_t k, std::int32_t dim, col_record** w, col_record** nu);
 void restore_col(std::int32_t k, col_record* w, col_record* nu);
 // The size measure of a row: the sum of quoly_mass of its entries
 // (16777215 when the sum overflows).
@@ -95,8 +94,8 @@ inline void set_descr_bit(std::vector<std::uint32_t>& set, std::int32_t spot) {
 // ---- The cache of minors -----------------------------------------------------------
 struct minor_entry {
   std::int32_t hits;
-  quoly value;          // the value method
-  long double flote;    // the long-double method
+  quoly value;        // the value method
+  long double flote;  // the long-double method
   minor_descr key;
   minor_entry* next;
 };

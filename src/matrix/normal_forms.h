@@ -78,8 +78,8 @@ struct DenseTransforms {
 // (int_col_manip; the column's entries checked against the budget),
 // mirrored on the transforms: the one place a column operation of the
 // normal forms reaches the matrix and the transforms together.
-void apply_col_sub(const DenseTransforms& tx, std::int32_t start, std::int32_t rows,
-                   std::int32_t j, std::int32_t k, imptr f);
+void apply_col_sub(const DenseTransforms& tx, std::int32_t start, std::int32_t rows, std::int32_t j,
+                   std::int32_t k, imptr f);
 
 // Row t -= factor * row j over columns i.. (cells up to stop); factor :=
 // entry (t, k) div entry (j, k) (0 when entry (t, k) is 0: nothing done).
@@ -91,8 +91,8 @@ void int_rowreduce(std::int32_t start, std::int32_t i, std::int32_t j, std::int3
 // div entry (j, k).
 void int_colreduce(std::int32_t start, std::int32_t i, std::int32_t j, std::int32_t k,
                    std::int32_t t, std::int32_t rows, std::int32_t* j2, std::int32_t* k2,
-                   std::int32_t* val2, bool wantsmallest, imptr factor, bool wantmod,
-                   bool wanthalf, imptr pseudodet, imptr halfpseudo);
+                   std::int32_t* val2, bool wantsmallest, imptr factor, bool wantmod, bool wanthalf,
+                   imptr pseudodet, imptr halfpseudo);
 // The same when column k is zero below row i but for the pivot: only entry
 // (j, t) changes (to its remainder); no modular reduction.
 void fast_colreduce(std::int32_t start, std::int32_t j, std::int32_t k, std::int32_t t,
@@ -156,16 +156,15 @@ void sp_hermite_two(const bool* want, sparseptr* auxspar, std::int32_t rank, std
 // Hermite normal form of q in place (lower triangular, positive pivots);
 // *n := the rank. auxspar serves a sparse q, the work arrays a dense one.
 // A sparse q of more than 50,000 rows: error 375, nothing changed.
-void intcolred(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr beta,
-               workptr alphinv, workptr betinv, sparseptr* auxspar, bool wantmod,
-               imptr pseudodet);
+void intcolred(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr beta, workptr alphinv,
+               workptr betinv, sparseptr* auxspar, bool wantmod, imptr pseudodet);
 
 // Smith normal form of q in place (positive diagonal, each entry dividing
 // the next); *n := the rank. index 42 adds the pseudo-determinant size to
 // the verbose banner.
-void intnormal(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr beta,
-               workptr alphinv, workptr betinv, bool wantmod, imptr pseudodet,
-               sparseptr* auxspar, std::int32_t index);
+void intnormal(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr beta, workptr alphinv,
+               workptr betinv, bool wantmod, imptr pseudodet, sparseptr* auxspar,
+               std::int32_t index);
 
 // The Smith form of a dense nonsingular square integer matrix q (no
 // transforms, no modulus) by elimination modulo |det q|, the determinant
@@ -185,8 +184,7 @@ void sparse_intnormal(quolyptr n, arrptr q, const bool* want, sparseptr* auxspar
 // negated quotient.
 void sparse_phaseone(const bool* want, sparseptr* auxspar, std::int32_t* min, std::int32_t rows,
                      std::int32_t cols, std::int32_t init, sparseptr spar, bool* flipped,
-                     bool wantrows, bool wantmod, bool wanthalf, imptr pseudodet,
-                     imptr halfpseudo);
+                     bool wantrows, bool wantmod, bool wanthalf, imptr pseudodet, imptr halfpseudo);
 // The Smith step at diagonal position i; rows: the rank, oldrows: the row
 // count. *sp: a frame cursor moved on after positions that are multiples
 // of 2048.

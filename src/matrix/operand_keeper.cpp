@@ -85,7 +85,7 @@ void OperandKeeper::keep(arrptr q) {
   // it is for the reader: the array changes a copy of it.
   if (q->spar != nullptr) {
     for (std::int32_t r = 1; r <= q->rows; ++r)
-        for (colm_ptr c = *sparse_row(q->spar, r); c != nullptr; c = c->next) writable_value(&c->val);
+      for (colm_ptr c = *sparse_row(q->spar, r); c != nullptr; c = c->next) writable_value(&c->val);
   } else {
     for (std::int32_t k = start_; k <= stop_; ++k) writable_value(arp_cell(k));
   }

@@ -45,8 +45,8 @@ class SettledIntegers {
   tokentipe name_{};
   std::int32_t time_ = 0;
   std::vector<std::pair<imptr, std::int32_t>> words_;  // dense: old words
-  sparseptr own_ = nullptr;   // sparse: the array's frames, set aside
-  sparseptr copy_ = nullptr;  // sparse: the settled copy standing in
+  sparseptr own_ = nullptr;                            // sparse: the array's frames, set aside
+  sparseptr copy_ = nullptr;                           // sparse: the settled copy standing in
   std::int32_t rows_ = 0;
 };
 

@@ -349,15 +349,15 @@ void mod_sparse_findbest(bool leave_early, sparseptr sp, std::int32_t rows, std:
   *j = best.row;
   *k = best.col;
   if (pseudet_heur == 5 && cr.cnt >= 1 &&
-      heur5_switches(cr.terms * cr.cnt + cr.wht, cr.cnt, cr.kk, best.measure, best.row_count,
-                     *k, best.numb)) {
+      heur5_switches(cr.terms * cr.cnt + cr.wht, cr.cnt, cr.kk, best.measure, best.row_count, *k,
+                     best.numb)) {
     *j = cr.jj;
     *k = cr.kk;
   }
 }
 
-void special_mod_sparse_findbest(bool leave_early, sparseptr sp, std::int32_t rows,
-                                 std::int32_t i, std::int32_t* j, std::int32_t* k) {
+void special_mod_sparse_findbest(bool leave_early, sparseptr sp, std::int32_t rows, std::int32_t i,
+                                 std::int32_t* j, std::int32_t* k) {
   *j = -1;
   RowWalk walk(sparse_frame_of(sp, i), i);
   for (std::int32_t r = i; r <= rows; ++r, walk.next()) {
@@ -375,8 +375,8 @@ void special_mod_sparse_findbest(bool leave_early, sparseptr sp, std::int32_t ro
   }
 }
 
-bool spec1_mod_sparse_findbest(sparseptr sp, std::int32_t rows, std::int32_t i,
-                               std::int32_t* j, std::int32_t* k) {
+bool spec1_mod_sparse_findbest(sparseptr sp, std::int32_t rows, std::int32_t i, std::int32_t* j,
+                               std::int32_t* k) {
   *k = -1;
   const std::int32_t last = maxx(rows / 2 - i, rows - ((rows - i) * 4) / 5);
   const std::int32_t factor = maxx(2, 9 - (i * 200) / rows);
@@ -420,8 +420,8 @@ namespace {
 // with an entry at column col, judge(row, entry) answers whether to take it
 // at once; *j := -2 when every row from i is empty.
 template <class Judge>
-bool column_walk(sparseptr sp, std::int32_t rows, std::int32_t i, std::int32_t col,
-                 std::int32_t* j, Judge judge) {
+bool column_walk(sparseptr sp, std::int32_t rows, std::int32_t i, std::int32_t col, std::int32_t* j,
+                 Judge judge) {
   if (i > rows) {
     *j = -2;
     return true;

@@ -83,8 +83,8 @@ void mod_sparse_findbest(bool leave_early, sparseptr sp, std::int32_t rows, std:
 // i that has one. A row without one ends the search (*j = -1) when
 // leave_early, else the next row is tried. A residue 0 is reported (nested
 // level) and skipped.
-void special_mod_sparse_findbest(bool leave_early, sparseptr sp, std::int32_t rows,
-                                 std::int32_t i, std::int32_t* j, std::int32_t* k);
+void special_mod_sparse_findbest(bool leave_early, sparseptr sp, std::int32_t rows, std::int32_t i,
+                                 std::int32_t* j, std::int32_t* k);
 
 // Word-residue form: among rows i..last, last = max(rows div 2 - i, rows -
 // ((rows - i)*4) div 5), the row with the fewest active entries and its
@@ -94,8 +94,8 @@ void special_mod_sparse_findbest(bool leave_early, sparseptr sp, std::int32_t ro
 // whether the sparsest row has under two thirds of row i's entries (the
 // caller searches again at the next step while true). i > last: false, *k =
 // -1. A residue 0 is reported (nested level) and not counted.
-bool spec1_mod_sparse_findbest(sparseptr sp, std::int32_t rows, std::int32_t i,
-                               std::int32_t* j, std::int32_t* k);
+bool spec1_mod_sparse_findbest(sparseptr sp, std::int32_t rows, std::int32_t i, std::int32_t* j,
+                               std::int32_t* k);
 
 // Word-residue form: *k := the column of the first entry of row i at a
 // column >= i, -1 when none.

@@ -24,8 +24,8 @@ std::int32_t residue_rows_determ(double* store, std::int32_t m, std::int32_t d);
 std::int32_t residue_rows_determ(std::uint16_t* store, std::int32_t m, std::int32_t d);
 std::int32_t residue_rows_determ(std::uint32_t* store, std::int32_t m, std::int32_t d);
 
-// The same from 32-bit residues whatever the row form: d times the determinant of the m x m residues
-// held row by row in store (destroyed), modulo the current modulus.
+// The same from 32-bit residues whatever the row form: d times the determinant of the m x m
+// residues held row by row in store (destroyed), modulo the current modulus.
 std::int32_t residue_determ(std::uint32_t* store, std::int32_t m, std::int32_t d);
 // The same by the row-by-row elimination whatever the modulus (the oracle
 // of the blocked one).

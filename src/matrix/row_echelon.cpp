@@ -155,16 +155,19 @@ std::vector<std::int32_t> pivot_columns(const ZMatrix& m, std::int32_t width, st
   if (rows <= width) {
     std::vector<double> store(static_cast<std::size_t>(rows) * rows);
     for (std::int32_t r = 0; r < rows; ++r)
-      for (std::int32_t c = 0; c < rows; ++c) store[static_cast<std::size_t>(r) * rows + c] = m.at(r, c).mod_word(p);
+      for (std::int32_t c = 0; c < rows; ++c)
+        store[static_cast<std::size_t>(r) * rows + c] = m.at(r, c).mod_word(p);
     if (residue_lu(store.data(), rows, p, nullptr) != 0) {
       for (std::int32_t c = 0; c < rows; ++c) pivots.push_back(c);
       return pivots;
     }
   }
   const WordField f(p);
-  std::vector<std::vector<std::uint32_t>> a(static_cast<std::size_t>(rows), std::vector<std::uint32_t>(static_cast<std::size_t>(width)));
+  std::vector<std::vector<std::uint32_t>> a(
+      static_cast<std::size_t>(rows), std::vector<std::uint32_t>(static_cast<std::size_t>(width)));
   for (std::int32_t r = 0; r < rows; ++r)
-    for (std::int32_t c = 0; c < width; ++c) a[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)] = m.at(r, c).mod_word(p);
+    for (std::int32_t c = 0; c < width; ++c)
+      a[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)] = m.at(r, c).mod_word(p);
   std::size_t rank = 0;
   for (std::int32_t c = 0; c < width && rank < static_cast<std::size_t>(rows); ++c) {
     check_interrupt();
@@ -177,7 +180,8 @@ std::vector<std::int32_t> pivot_columns(const ZMatrix& m, std::int32_t width, st
     for (std::size_t i = rank + 1; i < a.size(); ++i) {
       const std::uint32_t g = f.mul(a[i][sc], inv);
       if (g == 0) continue;
-      for (std::size_t k = sc; k < static_cast<std::size_t>(width); ++k) a[i][k] = f.sub(a[i][k], f.mul(g, a[rank][k]));
+      for (std::size_t k = sc; k < static_cast<std::size_t>(width); ++k)
+        a[i][k] = f.sub(a[i][k], f.mul(g, a[rank][k]));
     }
     pivots.push_back(c);
     ++rank;
@@ -198,8 +202,8 @@ std::vector<std::int32_t> pivot_columns(const ZMatrix& m, std::int32_t width, st
 // lifting, a rank below the row count modulo each prime tried); the
 // caller then takes the fraction-free route.
 bool lifted_rref(quolyptr n, std::int32_t start, std::int32_t rows, std::int32_t cols) {
-  if (rows < rref_lift_rows || modularmode || flotemode || lintmode || laurent || pseudo_polynames != nullptr ||
-      field_depth != 0 || verbose || cols < 2 || rows > cols - 1)
+  if (rows < rref_lift_rows || modularmode || flotemode || lintmode || laurent ||
+      pseudo_polynames != nullptr || field_depth != 0 || verbose || cols < 2 || rows > cols - 1)
     return false;
   ZMatrix m(rows, cols);
   for (std::int32_t c = 0; c < cols; ++c)
@@ -209,18 +213,22 @@ bool lifted_rref(quolyptr n, std::int32_t start, std::int32_t rows, std::int32_t
       m.at(r, c) = ZInt::from_number(v->ncoef);
     }
   for (std::size_t k = 0; k < 3; ++k) {
-    const std::vector<std::int32_t> pivots = pivot_columns(m, cols - 1, word_prime(k, lifting_prime_top));
+    const std::vector<std::int32_t> pivots =
+        pivot_columns(m, cols - 1, word_prime(k, lifting_prime_top));
     if (static_cast<std::int32_t>(pivots.size()) < rows) continue;
     // The pivot columns' solve against the others (the last among them).
     std::vector<std::int32_t> place(static_cast<std::size_t>(cols), -1);  // a pivot's row, else -1
     std::vector<std::int32_t> other;
-    for (std::int32_t i = 0; i < rows; ++i) place[static_cast<std::size_t>(pivots[static_cast<std::size_t>(i)])] = i;
+    for (std::int32_t i = 0; i < rows; ++i)
+      place[static_cast<std::size_t>(pivots[static_cast<std::size_t>(i)])] = i;
     for (std::int32_t c = 0; c < cols; ++c)
       if (place[static_cast<std::size_t>(c)] < 0) other.push_back(c);
     ZMatrix a(rows, rows), b(rows, static_cast<std::int32_t>(other.size()));
     for (std::int32_t r = 0; r < rows; ++r) {
-      for (std::int32_t i = 0; i < rows; ++i) a.at(r, i) = m.at(r, pivots[static_cast<std::size_t>(i)]);
-      for (std::int32_t j = 0; j < b.cols; ++j) b.at(r, j) = m.at(r, other[static_cast<std::size_t>(j)]);
+      for (std::int32_t i = 0; i < rows; ++i)
+        a.at(r, i) = m.at(r, pivots[static_cast<std::size_t>(i)]);
+      for (std::int32_t j = 0; j < b.cols; ++j)
+        b.at(r, j) = m.at(r, other[static_cast<std::size_t>(j)]);
     }
     ZMatrix num;
     ZInt den;
@@ -237,7 +245,8 @@ bool lifted_rref(quolyptr n, std::int32_t start, std::int32_t rows, std::int32_t
     d.q = nodes::new_number_value(den.to_number());
     for (std::int32_t c = 0; c < cols; ++c) {
       const std::int32_t at = place[static_cast<std::size_t>(c)];
-      const auto j = static_cast<std::int32_t>(std::lower_bound(other.begin(), other.end(), c) - other.begin());
+      const auto j = static_cast<std::int32_t>(std::lower_bound(other.begin(), other.end(), c) -
+                                               other.begin());
       for (std::int32_t i = 0; i < rows; ++i) {
         quoly& cell = *arp_cell(start + i + c * rows);
         if (at >= 0) {
@@ -266,9 +275,9 @@ struct SparseSweep {
   sparseptr* auxspar;  // [0]: the row transform, [1]: its inverse
   std::int32_t rows;
   std::int32_t cols;
-  bool wa;        // keep the row transform
-  bool wi;        // keep its inverse
-  bool modular;   // the entries are residues modulo the prime modulus
+  bool wa;       // keep the row transform
+  bool wi;       // keep its inverse
+  bool modular;  // the entries are residues modulo the prime modulus
 };
 
 enum class PivotStep { found, none, missing };
@@ -348,7 +357,8 @@ void red_row_ech(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr 
   TraceLevel trace(cols);
   if (verbose) dumpitt("Reduced row echelon, cols ", cols, true, true, true);
   const std::int32_t start = q->start;
-  if (!wa && !wi && (lifted_rref(n, start, rows, cols) || fraction_free_rref(n, start, rows, cols))) return;
+  if (!wa && !wi && (lifted_rref(n, start, rows, cols) || fraction_free_rref(n, start, rows, cols)))
+    return;
   auto at = [&](std::int32_t r, std::int32_t c) -> quoly& {
     return *arp_cell(start + r + c * rows);
   };

@@ -33,13 +33,12 @@ void red_row_ech(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr 
 // pseudo: only the pivots are kept (a diagonal result), and with want[0]
 // alpha receives the 2 x rank pivot positions (row, column of pivot k in
 // cells 2k, 2k+1, in the index origin addresser) instead of a transform.
-void colreduce(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr beta,
-               workptr alphinv, workptr betinv, sparseptr* auxspar, bool pseudo,
-               std::int32_t cut);
+void colreduce(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr beta, workptr alphinv,
+               workptr betinv, sparseptr* auxspar, bool pseudo, std::int32_t cut);
 // Diagonal form of a dense q by row and column operations, pivots not
 // scaled; *n := the rank.
-void normalize(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr beta,
-               workptr alphinv, workptr betinv);
+void normalize(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr beta, workptr alphinv,
+               workptr betinv);
 // Row echelon form of a sparse q by row operations (pivots not scaled):
 // auxspar[0..3] = alpha, beta, alphinv, betinv; pseudo and alpha as in
 // colreduce. More than 50,000 rows: error 375, nothing changed (the
@@ -53,14 +52,12 @@ void sparse_rowreduce(quolyptr n, arrptr q, bool pseudo, const bool* want, workp
 // column >= s of the first row from s that has one. The reduced values are
 // put back into spar at the end.
 void sparse_mod_rowreduce(quolyptr n, sparseptr spar, bool pseudo, const bool* want,
-                          std::int32_t rows, std::int32_t cols, workptr alpha,
-                          sparseptr* auxspar);
+                          std::int32_t rows, std::int32_t cols, workptr alpha, sparseptr* auxspar);
 // sparse_rowreduce on the values themselves; first_active: with the pivot
 // rule of sparse_mod_rowreduce (never handing over to it), which the
 // residue form must agree with entry for entry.
-void sparse_rowreduce_values(quolyptr n, arrptr q, bool pseudo, const bool* want,
-                             workptr alpha, sparseptr* auxspar, std::int32_t cut,
-                             bool first_active);
+void sparse_rowreduce_values(quolyptr n, arrptr q, bool pseudo, const bool* want, workptr alpha,
+                             sparseptr* auxspar, std::int32_t cut, bool first_active);
 // Fraction-free LU of a dense q: the upper factor U in place, pivots (rows
 // cells: pivot k at cell k, 1 from the rank on) and lower (rows x rows, 1 on
 // the diagonal) always written; want[2..5]: alpha, alphinv, beta, betinv,
@@ -70,8 +67,7 @@ void sparse_rowreduce_values(quolyptr n, arrptr q, bool pseudo, const bool* want
 // row i of lower*D*U = p_0*...*p_(i-1) * row i of A', D = diag(1, 1, p_0,
 // p_0*p_1, ...).
 void fract_free_lu(bool colsok, quolyptr n, arrptr q, const bool* want, workptr pivots,
-                   workptr lower, workptr alpha, workptr alphinv, workptr beta,
-                   workptr betinv);
+                   workptr lower, workptr alpha, workptr alphinv, workptr beta, workptr betinv);
 // *n := the least common multiple of the integer denominators of the
 // entries: a rational number's denominator, or the coefficient of a
 // single-term denominator (others are passed over). spar nil: the dense

@@ -53,7 +53,8 @@ void int_sub_product(imptr x, imptr factor, imptr y) {
   std::int64_t a = 0, f = 0, b = 0;
   if (small_number_value(y, &b) && small_number_value(x, &a) && small_number_value(factor, &f)) {
     if (b == 0) return;
-    set_wide_number(static_cast<__int128>(a) - static_cast<__int128>(f) * b, x);  // in x's limbs where they fit
+    set_wide_number(static_cast<__int128>(a) - static_cast<__int128>(f) * b,
+                    x);  // in x's limbs where they fit
     return;
   }
   if (x->size <= 4 && factor->size >= 1 && y->size >= 1 && factor->size + y->size <= 4) {
@@ -70,7 +71,8 @@ void int_sub_product(imptr x, imptr factor, imptr y) {
 
 void swap_rows(quolyptr n, workptr dup, bool want_n, bool do_all, std::int32_t i, std::int32_t j,
                std::int32_t m) {
-  for (std::int32_t c = do_all ? 0 : i; c < m; ++c) std::swap(cell(dup, i, c, m), cell(dup, j, c, m));
+  for (std::int32_t c = do_all ? 0 : i; c < m; ++c)
+    std::swap(cell(dup, i, c, m), cell(dup, j, c, m));
   if (want_n) negate_accumulator(n);
 }
 
@@ -176,8 +178,8 @@ void mod_zero_out(workptr dup, std::int32_t i, std::int32_t m, std::int32_t vali
   std::vector<std::uint32_t> f(static_cast<std::size_t>(m), 0);
   bool any = false;
   for (std::int32_t r = i; r < m; ++r) {
-    f[static_cast<std::size_t>(r)] = static_cast<std::uint32_t>(
-        modmult(static_cast<std::uint32_t>(lint_at(dup, r, p, m)), static_cast<std::uint32_t>(valinv)));
+    f[static_cast<std::size_t>(r)] = static_cast<std::uint32_t>(modmult(
+        static_cast<std::uint32_t>(lint_at(dup, r, p, m)), static_cast<std::uint32_t>(valinv)));
     any = any || f[static_cast<std::size_t>(r)] != 0;
   }
   if (!any) return;
@@ -198,11 +200,13 @@ void mod_zero_out(workptr dup, std::int32_t i, std::int32_t m, std::int32_t vali
 void fl_zero_out(workptr dup, std::int32_t i, std::int32_t m, long double valinv) {
   const std::int32_t p = i - 1;
   std::vector<long double> f(static_cast<std::size_t>(m), 0);
-  for (std::int32_t r = i; r < m; ++r) f[static_cast<std::size_t>(r)] = flote_at(dup, r, p, m) * valinv;
+  for (std::int32_t r = i; r < m; ++r)
+    f[static_cast<std::size_t>(r)] = flote_at(dup, r, p, m) * valinv;
   for (std::int32_t c = i; c < m; ++c) {
     const long double v = flote_at(dup, p, c, m);
     quoly* column = &cell(dup, 0, c, m);
-    for (std::int32_t r = i; r < m; ++r) column[r]->ncoef->flote -= f[static_cast<std::size_t>(r)] * v;
+    for (std::int32_t r = i; r < m; ++r)
+      column[r]->ncoef->flote -= f[static_cast<std::size_t>(r)] * v;
   }
 }
 

@@ -103,8 +103,7 @@ void sparse_mod_col_add(sparseptr sp, std::int32_t factor, std::int32_t rows, st
 void sparse_mod_row_add(sparseptr sp, std::int32_t factor, std::int32_t k, std::int32_t q);
 // Exact values: row k += factor * row q; column k += factor * column q.
 void sparse_row_add(sparseptr sp, quoly factor, std::int32_t k, std::int32_t q);
-void sparse_col_add(sparseptr sp, quoly factor, std::int32_t rows, std::int32_t k,
-                    std::int32_t q);
+void sparse_col_add(sparseptr sp, quoly factor, std::int32_t rows, std::int32_t k, std::int32_t q);
 // The row from the link `link` on -= factor * the entries from src on (both
 // in column order; src's row kept): the elimination step of the sparse
 // Gauss and Bareiss methods.
@@ -120,11 +119,10 @@ void sp_col_neg(std::int32_t j, std::int32_t start, std::int32_t rows, sparseptr
 // pseudodet (wanthalf: the symmetric one); wantsmallest: *k2 := the column
 // of the smallest non-zero entry made (-1: none), then *j2 := *tg and *val2
 // := -1 when it is +-1, else 1. No entry of row u in column k: factor := 0.
-void sparse_int_rowred(sparseptr sp, colm_ptrptr t, colm_ptrptr u, std::int32_t j,
-                       std::int32_t k, const std::int32_t* tg, std::int32_t rows,
-                       std::int32_t* j2, std::int32_t* k2, std::int32_t* val2, bool wantsmallest,
-                       imptr factor, bool wantmod, bool wanthalf, imptr pseudodet,
-                       imptr halfpseudo);
+void sparse_int_rowred(sparseptr sp, colm_ptrptr t, colm_ptrptr u, std::int32_t j, std::int32_t k,
+                       const std::int32_t* tg, std::int32_t rows, std::int32_t* j2,
+                       std::int32_t* k2, std::int32_t* val2, bool wantsmallest, imptr factor,
+                       bool wantmod, bool wanthalf, imptr pseudodet, imptr halfpseudo);
 // m reduced modulo pseudodet (sign kept); wanthalf: then into the symmetric
 // range, |m| >= |halfpseudo| moved by pseudodet (-halfpseudo kept), except
 // |m| = halfpseudo for an odd pseudodet, which is in that range already.

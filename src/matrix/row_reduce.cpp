@@ -168,9 +168,8 @@ void killoffu(colm_ptrptr u) {
   free_colm_list(rest, last);
 }
 
-void colreduce(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr beta,
-               workptr alphinv, workptr betinv, sparseptr* auxspar, bool pseudo,
-               std::int32_t cut) {
+void colreduce(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr beta, workptr alphinv,
+               workptr betinv, sparseptr* auxspar, bool pseudo, std::int32_t cut) {
   if (q->spar != nullptr) {
     sparse_rowreduce(n, q, pseudo, want, alpha, auxspar, cut);
     return;
@@ -183,8 +182,12 @@ void colreduce(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr be
   if (verbose) dumpitt("Counting to ", steps, true, true, true);
   GcdStashLevel gcd_level;
   const bool positions = pseudo && want != nullptr && want[0];
-  const Tx tx{pseudo ? nullptr : wanted(want, 0, alpha), wanted(want, 1, beta),
-              wanted(want, 2, alphinv), wanted(want, 3, betinv), rows, cols};
+  const Tx tx{pseudo ? nullptr : wanted(want, 0, alpha),
+              wanted(want, 1, beta),
+              wanted(want, 2, alphinv),
+              wanted(want, 3, betinv),
+              rows,
+              cols};
   tx.start(rows);
   ExchangeLists lists;
   const NamedCells at{start, rows};
@@ -214,13 +217,17 @@ void colreduce(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr be
   if (positions) lists.write_positions(alpha, steps, 0);
 }
 
-void normalize(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr beta,
-               workptr alphinv, workptr betinv) {
+void normalize(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr beta, workptr alphinv,
+               workptr betinv) {
   const std::int32_t rows = q->rows;
   const std::int32_t cols = array_cols(q);
   const std::int32_t start = q->start;
-  const Tx tx{wanted(want, 0, alpha), wanted(want, 1, beta), wanted(want, 2, alphinv),
-              wanted(want, 3, betinv), rows, cols};
+  const Tx tx{wanted(want, 0, alpha),
+              wanted(want, 1, beta),
+              wanted(want, 2, alphinv),
+              wanted(want, 3, betinv),
+              rows,
+              cols};
   tx.start(rows);
   const NamedCells at{start, rows};
   const std::int32_t m = std::min(rows, cols);
@@ -272,8 +279,8 @@ struct SparseTx {
   // `first` for the columns) and the transforms, recording them in pseudo
   // mode.
   // sp nil: the transforms and lists only.
-  void exchange(sparseptr sp, std::int32_t s, std::int32_t pr, std::int32_t pc,
-                std::int32_t rows, std::int32_t cols, std::int32_t first, sparseptr* auxspar,
+  void exchange(sparseptr sp, std::int32_t s, std::int32_t pr, std::int32_t pc, std::int32_t rows,
+                std::int32_t cols, std::int32_t first, sparseptr* auxspar,
                 ExchangeLists& lists) const {
     if (pc != s) {
       if (sp != nullptr) sp_switchcol(sp, std::min(s, pc), std::max(s, pc), rows, first);
@@ -308,7 +315,6 @@ void first_active_pivot(sparseptr sp, std::int32_t rows, std::int32_t s, std::in
 }
 
 std::uint32_t word(colm_ptr c) { return static_cast<std::uint32_t>(colm_word(c)); }
-
 
 // Row r (1 <= r <= steps) was finished at step r, before the column
 // exchanges (s, exchanged[s]) of the steps r < s <= steps; they are applied
@@ -368,14 +374,14 @@ void sparse_rowreduce(quolyptr n, arrptr q, bool pseudo, const bool* want, workp
   sparse_rowreduce_values(n, q, pseudo, want, alpha, auxspar, cut, false);
 }
 
-void sparse_rowreduce_values(quolyptr n, arrptr q, bool pseudo, const bool* want,
-                             workptr alpha, sparseptr* auxspar, std::int32_t cut,
-                             bool first_active) {
+void sparse_rowreduce_values(quolyptr n, arrptr q, bool pseudo, const bool* want, workptr alpha,
+                             sparseptr* auxspar, std::int32_t cut, bool first_active) {
   const std::int32_t rows = q->rows;
   const std::int32_t cols = array_cols(q);
   const bool modular = modularmode && mod_is_prime;
   const bool residues = modular && !first_active && sparse_allnumbs(q->spar, rows);
-  if (rows > 50000 && !residues) abandon(sparse_matrix_too_large_error, nullptr);  // before anything changes
+  if (rows > 50000 && !residues)
+    abandon(sparse_matrix_too_large_error, nullptr);  // before anything changes
   std::int32_t steps = std::min({rows, cols, cut});
   const SparseTx tx(pseudo, want);
   tx.start(rows, cols, auxspar);
@@ -440,8 +446,7 @@ void sparse_rowreduce_values(quolyptr n, arrptr q, bool pseudo, const bool* want
 }
 
 void sparse_mod_rowreduce(quolyptr n, sparseptr spar, bool pseudo, const bool* want,
-                          std::int32_t rows, std::int32_t cols, workptr alpha,
-                          sparseptr* auxspar) {
+                          std::int32_t rows, std::int32_t cols, workptr alpha, sparseptr* auxspar) {
   const SparseTx tx(pseudo, want);
   std::int32_t steps = std::min(rows, cols);
   TraceLevel trace(steps);

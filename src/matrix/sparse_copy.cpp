@@ -168,8 +168,8 @@ sparseptr transpose(sparseptr spar, std::int32_t row, std::int32_t col, Take tak
   std::vector<sparseptr> target;
   for (sparseptr f = result; f != nullptr; f = f->next) target.push_back(f);
   std::vector<sparseptr> source;
-  for (sparseptr f = spar; f != nullptr && static_cast<std::int32_t>(source.size()) <
-                                              sparse_frame_count(row);
+  for (sparseptr f = spar;
+       f != nullptr && static_cast<std::int32_t>(source.size()) < sparse_frame_count(row);
        f = f->next)
     source.push_back(f);
   // Rows from the last to the first: each push to the front of a target row
@@ -222,7 +222,8 @@ void eliminate_residue_row(colm_ptrptr row_i, colm_ptr pivot_rest, std::uint32_t
   colm_ptrptr cur = &head->next;
   for (colm_ptr pp = pivot_rest; pp != nullptr; pp = pp->next) {
     while (*cur != nullptr && (*cur)->coord < pp->coord) cur = &(*cur)->next;
-    const auto prod = static_cast<std::uint32_t>(modmult(f, static_cast<std::uint32_t>(colm_word(pp))));
+    const auto prod =
+        static_cast<std::uint32_t>(modmult(f, static_cast<std::uint32_t>(colm_word(pp))));
     if (*cur != nullptr && (*cur)->coord == pp->coord) {
       const std::uint32_t x = static_cast<std::uint32_t>(colm_word(*cur));
       const std::uint32_t v = finf ? x ^ prod : x >= prod ? x - prod : x + p - prod;

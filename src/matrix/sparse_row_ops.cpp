@@ -68,8 +68,8 @@ std::int32_t mod_product(std::int32_t f, std::int32_t x) {
 auto mod_match(std::int32_t factor) {
   return [factor](colm_ptr e, colm_ptr s) {
     const std::int32_t p = mod_product(factor, residue(s));
-    const std::int32_t sum = mod_add(static_cast<std::uint32_t>(residue(e)),
-                                     static_cast<std::uint32_t>(p), modulus);
+    const std::int32_t sum =
+        mod_add(static_cast<std::uint32_t>(residue(e)), static_cast<std::uint32_t>(p), modulus);
     e->val->ncoef->lint = sum;
     return sum != 0;
   };
@@ -94,7 +94,8 @@ auto exact_match(quoly factor) {
   std::int64_t f = 0;
   const bool small = sparse_word_steps != 0 && word_arithmetic_off() && small_integer(factor, &f);
   return [factor, f, small](colm_ptr e, colm_ptr s) {
-    if (std::int64_t x = 0, y = 0; small && small_integer(e->val, &x) && small_integer(s->val, &y)) {
+    if (std::int64_t x = 0, y = 0;
+        small && small_integer(e->val, &x) && small_integer(s->val, &y)) {
       const __int128 v = x + static_cast<__int128>(f) * y;
       if (v < word_limit62 && v > -word_limit62) {
         set_word_number(static_cast<std::int64_t>(v), e->val->ncoef);
@@ -114,7 +115,8 @@ auto exact_make(quoly factor) {
     if (std::int64_t y = 0; small && small_integer(s->val, &y)) {
       const __int128 v = static_cast<__int128>(f) * y;
       if (v == 0) return nullptr;
-      if (v < word_limit62 && v > -word_limit62) return nodes::new_number_value(new_word_number(static_cast<std::int64_t>(v)));
+      if (v < word_limit62 && v > -word_limit62)
+        return nodes::new_number_value(new_word_number(static_cast<std::int64_t>(v)));
     }
     quoly p = nullptr;
     quoly_mult(factor, s->val, &p);
@@ -198,8 +200,7 @@ void sparse_row_add(sparseptr sp, quoly factor, std::int32_t k, std::int32_t q) 
   merge_into_row(sparse_row(sp, k), src, exact_match(factor), exact_make(factor));
 }
 
-void sparse_col_add(sparseptr sp, quoly factor, std::int32_t rows, std::int32_t k,
-                    std::int32_t q) {
+void sparse_col_add(sparseptr sp, quoly factor, std::int32_t rows, std::int32_t k, std::int32_t q) {
   const auto match = exact_match(factor);
   const auto make = exact_make(factor);
   for (std::int32_t r = 1; r <= rows; ++r) merge_one(sparse_row(sp, r), k, q, match, make);
@@ -353,7 +354,8 @@ void sparse_int_rowred(sparseptr, colm_ptrptr t, colm_ptrptr u, std::int32_t, st
       });
   if (*k2 >= 0) {
     *j2 = *tg;
-    *val2 = env.key->size == 1 && (env.key->head->value == 1 || env.key->head->value == -1) ? -1 : 1;
+    *val2 =
+        env.key->size == 1 && (env.key->head->value == 1 || env.key->head->value == -1) ? -1 : 1;
   }
 }
 

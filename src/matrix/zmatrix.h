@@ -15,7 +15,8 @@ struct ZMatrix {
   std::int32_t rows = 0, cols = 0;
   std::vector<ZInt> cell;  // row by row
   ZMatrix() = default;
-  ZMatrix(std::int32_t r, std::int32_t c) : rows(r), cols(c), cell(static_cast<std::size_t>(r) * c) {}
+  ZMatrix(std::int32_t r, std::int32_t c)
+      : rows(r), cols(c), cell(static_cast<std::size_t>(r) * c) {}
   ZInt& at(std::int32_t r, std::int32_t c) { return cell[static_cast<std::size_t>(r) * cols + c]; }
   const ZInt& at(std::int32_t r, std::int32_t c) const {
     return cell[static_cast<std::size_t>(r) * cols + c];

@@ -110,7 +110,8 @@ groups mul_rows(const groups& a, const groups& b) {
 }
 
 groups part(const groups& a, std::size_t from, std::size_t to) {
-  groups r(a.begin() + static_cast<std::ptrdiff_t>(from), a.begin() + static_cast<std::ptrdiff_t>(to));
+  groups r(a.begin() + static_cast<std::ptrdiff_t>(from),
+           a.begin() + static_cast<std::ptrdiff_t>(to));
   trim(r);
   return r;
 }
@@ -211,7 +212,8 @@ void make_base_10(imptr n, imptr n2) {
     found.push_back(static_cast<std::uint32_t>(r));
     while (len > 1 && u[len - 1] == 0) --len;
   } while (len > 1 || u[0] != 0);
-  kit::set_limbs_from(n2, found.data(), static_cast<std::int32_t>(found.size()), negative, n2->size > 0);
+  kit::set_limbs_from(n2, found.data(), static_cast<std::int32_t>(found.size()), negative,
+                      n2->size > 0);
 }
 
 void verybig_base_10(numptr p, numptr t, std::int16_t size, imptr n2) {

@@ -59,17 +59,17 @@ void abs_val_num(imptr n, imptr m);
 void special_set(std::int32_t n, imptr x);
 
 // ---- Comparison ------------------------------------------------------------
-bool bigger(imptr n, imptr m);                     // F, W, B: n > m
-bool equal(imptr n, imptr m);                      // F, W, B: n = m
-bool negtive(imptr n, imptr m);                    // M, F, W, B: n = -m
+bool bigger(imptr n, imptr m);   // F, W, B: n > m
+bool equal(imptr n, imptr m);    // F, W, B: n = m
+bool negtive(imptr n, imptr m);  // M, F, W, B: n = -m
 // n = 1 or n = -1 in the current mode (word mode compares the plain words, so
 // the residue modulus - 1 is not -1); *its_minus1 tells which.
 bool equal_to_pm1(imptr n, bool* its_minus1);
-bool abs_larger(imptr firstn, imptr secondn);      // F, W, B: |firstn| > |secondn|
-bool spec_equal(imptr n, imptr m);                 // big only: n = m
+bool abs_larger(imptr firstn, imptr secondn);  // F, W, B: |firstn| > |secondn|
+bool spec_equal(imptr n, imptr m);             // big only: n = m
 // Big only: |firstn| > |secondn|, or equalok when the magnitudes are equal.
 bool int_abs_bigger(imptr firstn, imptr secondn, bool equalok);
-bool is_longint(imptr num, std::int32_t n);        // big only: num is the one-limb n
+bool is_longint(imptr num, std::int32_t n);  // big only: num is the one-limb n
 
 // ---- Addition and subtraction (big only) --------------------------------------
 // n := n + m in place; m is unchanged; n may be m. n's limbs are reused; new

@@ -98,10 +98,10 @@ void add_inplace_unchecked(imptr n, numptr mh, std::int32_t ms, std::int32_t s) 
   }
 
   std::int32_t size = ns;  // the length of n's list as it changes
-  std::int32_t R;       // sign of the result
-  numptr above;         // the limb above the first aligned position
-  numptr cur;           // first aligned limb of n
-  numptr mp = mh;       // first aligned limb of m
+  std::int32_t R;          // sign of the result
+  numptr above;            // the limb above the first aligned position
+  numptr cur;              // first aligned limb of n
+  numptr mp = mh;          // first aligned limb of m
   if (ns > ms) {
     R = sign_of(n->head->value);
     above = n->head;
@@ -154,7 +154,8 @@ void add_inplace_unchecked(imptr n, numptr mh, std::int32_t ms, std::int32_t s) 
       // The first cancelled limb becomes the spare above position k; the
       // other cancelled limbs are freed.
       numptr spare = n->head;
-      if (k > 1) free_limb_list(spare->next, [&] {
+      if (k > 1)
+        free_limb_list(spare->next, [&] {
           numptr l = spare;
           for (std::int32_t j = 1; j < k; ++j) l = l->next;
           return l;
@@ -231,7 +232,8 @@ void add_inplace(imptr n, numptr mh, std::int32_t ms, std::int32_t s) {
   if (n->size >= 1 && n->size <= word_number_limbs && ms >= 1 && ms <= word_number_limbs) {
     // Words: the sum in 64 bits, n's limbs written over (m may be n: both
     // values are read first).
-    const std::int64_t x = n->size == 1 ? n->head->value : std::int64_t{n->head->value} * B + n->tail->value;
+    const std::int64_t x =
+        n->size == 1 ? n->head->value : std::int64_t{n->head->value} * B + n->tail->value;
     const std::int64_t y = ms == 1 ? mh->value : std::int64_t{mh->value} * B + mh->next->value;
     const std::int64_t t = x + s * y;
     kit::set_limbs_from_magnitude(n, static_cast<std::uint64_t>(t < 0 ? -t : t), t < 0, true);

@@ -224,22 +224,18 @@ bool abs_larger(imptr firstn, imptr secondn) {
   if (flotemode)
     return std::fabs(static_cast<double>(firstn->flote)) >
            std::fabs(static_cast<double>(secondn->flote));
-  if (lintmode)
-    return std::llabs(firstn->lint) > std::llabs(secondn->lint);
+  if (lintmode) return std::llabs(firstn->lint) > std::llabs(secondn->lint);
   return int_abs_bigger(firstn, secondn, false);
 }
 
-bool is_longint(imptr num, std::int32_t n) {
-  return num->size == 1 && num->head->value == n;
-}
+bool is_longint(imptr num, std::int32_t n) { return num->size == 1 && num->head->value == n; }
 
 std::int32_t logg2(imptr q) {
   return limb_bits * (q->size - 1) + highest_bit(static_cast<std::uint32_t>(q->head->value)) + 1;
 }
 
 std::int32_t logg2_neg(imptr q) {
-  return limb_bits * (q->size - 1) +
-         highest_bit(static_cast<std::uint32_t>(-q->head->value)) + 1;
+  return limb_bits * (q->size - 1) + highest_bit(static_cast<std::uint32_t>(-q->head->value)) + 1;
 }
 
 std::int32_t logg2lint(std::int32_t q) {
@@ -274,8 +270,7 @@ void init_number_constants() {
   set_constant(number_m1, -1);
   set_constant(tens_base, 100000000);
   set_constant(num_2_14, 16384);
-  for (int k = 0; k < 32; ++k)
-    ones[k] = static_cast<std::int32_t>((std::uint32_t{1} << k) - 1u);
+  for (int k = 0; k < 32; ++k) ones[k] = static_cast<std::int32_t>((std::uint32_t{1} << k) - 1u);
 }
 
 }  // namespace tavrin

@@ -94,16 +94,19 @@ void install(imptr x, const limb_list& r) { kit::install_limbs(x, r); }
 // x := sign * v for v below 2^56, x's old limbs written over (what
 // installing fresh limbs would leave).
 void install_word(imptr x, std::uint64_t v, std::int32_t sign) {
-  kit::set_limbs_from_magnitude(x, v, sign < 0, x->size > 0);
+  kit::set_limbs_from_magnitude(x, v, sign<0, x->size> 0);
 }
 
 // The division when both numbers have one or two limbs, in 64 bits, the
 // results written as divide writes them (quot first, so that a rem that is
 // quot ends holding the remainder). False when it does not apply.
 bool word_division(imptr n, imptr d, std::int32_t sign, imptr quot, imptr rem) {
-  if (n->size < 1 || n->size > word_number_limbs || d->size < 1 || d->size > word_number_limbs) return false;
-  const std::int64_t x = n->size == 1 ? n->head->value : std::int64_t{n->head->value} * limb_base + n->tail->value;
-  const std::int64_t y = d->size == 1 ? d->head->value : std::int64_t{d->head->value} * limb_base + d->tail->value;
+  if (n->size < 1 || n->size > word_number_limbs || d->size < 1 || d->size > word_number_limbs)
+    return false;
+  const std::int64_t x =
+      n->size == 1 ? n->head->value : std::int64_t{n->head->value} * limb_base + n->tail->value;
+  const std::int64_t y =
+      d->size == 1 ? d->head->value : std::int64_t{d->head->value} * limb_base + d->tail->value;
   if (y == 0) return true;  // nothing is written
   const auto a = static_cast<std::uint64_t>(x < 0 ? -x : x);
   const auto b = static_cast<std::uint64_t>(y < 0 ? -y : y);
@@ -150,8 +153,8 @@ void pos_divide_noq(numptr nhead, numptr dhead, numptr /*dtail*/, std::int16_t n
   install(rem, res.rem);
 }
 
-void simp_divide_noq(numptr p, numptr dhead, numptr dtail, std::int16_t size,
-                     std::int16_t dsize, imptr rem) {
+void simp_divide_noq(numptr p, numptr dhead, numptr dtail, std::int16_t size, std::int16_t dsize,
+                     imptr rem) {
   pos_divide_noq(p, dhead, dtail, size, dsize, rem);
 }
 

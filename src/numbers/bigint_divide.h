@@ -65,7 +65,7 @@ void pos_divide_noq(numptr nhead, numptr dhead, numptr dtail, std::int16_t nsize
 
 // The step of pos_divide_noq: the window of `size` limbs from p is below
 // B * divisor; rem := window mod divisor.
-void simp_divide_noq(numptr p, numptr dhead, numptr dtail, std::int16_t size,
-                     std::int16_t dsize, imptr rem);
+void simp_divide_noq(numptr p, numptr dhead, numptr dtail, std::int16_t size, std::int16_t dsize,
+                     imptr rem);
 
 }  // namespace tavrin

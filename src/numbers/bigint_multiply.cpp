@@ -79,7 +79,8 @@ constexpr std::uint64_t low56 = (std::uint64_t{1} << 56) - 1;
 
 // d[0 .. (count + 1) / 2) := the magnitude of the `count` limbs from p in
 // 56-bit digits, least significant first; returns their number.
-[[gnu::always_inline]] inline std::int32_t digits56_of_limbs(numptr p, std::int32_t count, std::uint64_t* d) {
+[[gnu::always_inline]] inline std::int32_t digits56_of_limbs(numptr p, std::int32_t count,
+                                                             std::uint64_t* d) {
   auto mag = [](std::int64_t v) { return static_cast<std::uint64_t>(v < 0 ? -v : v); };
   const std::int32_t nd = (count + 1) / 2;
   const std::intptr_t step = limb_step(p);
@@ -114,7 +115,8 @@ struct carried_limbs {
 // out(k, column k) for k = 0 .. nx + NY: the column sums of x (nx digits)
 // times y (NY digits), each below 2^61, in order.
 template <int NY>
-void digit_columns(const std::uint64_t* x, std::int32_t nx, const std::uint64_t* y, carried_limbs& col) {
+void digit_columns(const std::uint64_t* x, std::int32_t nx, const std::uint64_t* y,
+                   carried_limbs& col) {
   using u128 = unsigned __int128;
   std::uint64_t y8[NY];  // y times 2^8: a product's high word is its part above bit 56
   std::uint64_t acc[NY + 1];
@@ -174,7 +176,8 @@ void short_product(imptr n, imptr m, imptr ans) {
     std::swap(nx, ny);
   }
   // Carried, and cut into signed limbs, as the columns come.
-  const std::int32_t negate = negative && !kit::is_zero_number(n) && !kit::is_zero_number(m) ? -1 : 0;
+  const std::int32_t negate =
+      negative && !kit::is_zero_number(n) && !kit::is_zero_number(m) ? -1 : 0;
   std::int32_t v[4 * short_product_digits];
   carried_limbs z{v, negate};
   if (nx == ny) {
@@ -250,7 +253,7 @@ void tiny_product(imptr n, imptr m, imptr ans) {
   const auto mx = static_cast<std::uint64_t>(x < 0 ? -x : x);
   const auto my = static_cast<std::uint64_t>(y < 0 ? -y : y);
   kit::set_limbs_from_magnitude(ans, static_cast<unsigned __int128>(mx) * my, (x < 0) != (y < 0),
-                                   ans->size >= 1 && !lintmode);
+                                ans->size >= 1 && !lintmode);
 }
 
 // ans := n * m; rows only when cut is the largest int32.
@@ -261,8 +264,9 @@ void product(imptr n, imptr m, imptr ans, std::int32_t cut) {
     tiny_product(n, m, ans);
     return;
   }
-  if (a <= std::min(short_mult_limbs, short_product_limbs) && b <= std::min(short_mult_limbs, short_product_limbs) &&
-      std::min(a, b) < wide_mult_limbs && a > 0 && b > 0) {
+  if (a <= std::min(short_mult_limbs, short_product_limbs) &&
+      b <= std::min(short_mult_limbs, short_product_limbs) && std::min(a, b) < wide_mult_limbs &&
+      a > 0 && b > 0) {
     short_product(n, m, ans);
     return;
   }

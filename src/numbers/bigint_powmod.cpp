@@ -73,16 +73,18 @@ class Barrett {
     nat qm(static_cast<std::size_t>(wrap_));
     if (!q.empty()) kit::wmul_ntt_wrap(qm.data(), wrap_, q.data(), len(q), m_.data(), n_);
     // r - qm modulo 2^K - 1: a borrow wrapped to + 2^K, so one less.
-    if (kit::wsub_n(r.data(), r.data(), qm.data(), wrap_) != 0) kit::wsub_1(r.data(), r.data(), wrap_, 1);
+    if (kit::wsub_n(r.data(), r.data(), qm.data(), wrap_) != 0)
+      kit::wsub_1(r.data(), r.data(), wrap_, 1);
     trim(r);
-    if (len(r) == wrap_ && std::all_of(r.begin(), r.end(), [](word w) { return w == ~word{0}; })) r.clear();
+    if (len(r) == wrap_ && std::all_of(r.begin(), r.end(), [](word w) { return w == ~word{0}; }))
+      r.clear();
     while (compare(r, m_) >= 0) r = distance(r, m_);
     return r;
   }
 
   nat m_;
   std::int32_t n_;
-  nat v_;            // floor(B^2n / m)
+  nat v_;                  // floor(B^2n / m)
   std::int32_t wrap_ = 0;  // words of the wrapped products' modulus, or 0
 };
 
@@ -143,7 +145,7 @@ void number_powmod(imptr b, imptr e, imptr m, imptr ans) {
   }
   const word zero = 0;
   kit::install_limbs(ans, kit::limbs_of_words(result.empty() ? &zero : result.data(),
-                                                   std::max(len(result), 1), 1));
+                                              std::max(len(result), 1), 1));
 }
 
 }  // namespace tavrin

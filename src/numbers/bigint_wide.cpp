@@ -15,7 +15,8 @@ void set_word_number(std::int64_t v, imptr x) {
       x->head->value = static_cast<std::int32_t>(v);
     else
       special_set(static_cast<std::int32_t>(v), x);
-  } else if (x->size == 2 && v > -two_limbs && v < two_limbs) {  // both limbs in place, each with v's sign
+  } else if (x->size == 2 && v > -two_limbs &&
+             v < two_limbs) {  // both limbs in place, each with v's sign
     x->head->value = static_cast<std::int32_t>(v / limb_base);
     x->tail->value = static_cast<std::int32_t>(v % limb_base);
   } else {
@@ -53,13 +54,15 @@ imptr number_of_magnitude(U mag, bool neg) {
 
 imptr new_wide_number(wide_int v) {
   const bool neg = v < 0;
-  const auto mag = neg ? static_cast<unsigned __int128>(-(v + 1)) + 1 : static_cast<unsigned __int128>(v);
+  const auto mag =
+      neg ? static_cast<unsigned __int128>(-(v + 1)) + 1 : static_cast<unsigned __int128>(v);
   return number_of_magnitude(mag, neg);
 }
 
 imptr new_word_number_slow(std::int64_t v) {
   const bool neg = v < 0;
-  const std::uint64_t mag = neg ? ~static_cast<std::uint64_t>(v) + 1 : static_cast<std::uint64_t>(v);
+  const std::uint64_t mag =
+      neg ? ~static_cast<std::uint64_t>(v) + 1 : static_cast<std::uint64_t>(v);
   return number_of_magnitude(mag, neg);
 }
 

@@ -98,19 +98,31 @@ struct Kernel {
 __attribute__((target("pclmul,sse2"))) inline u64 mul_clmul(u64 a, u64 b) {
   const __m128i p = _mm_clmulepi64_si128(_mm_cvtsi64_si128(static_cast<long long>(a)),
                                          _mm_cvtsi64_si128(static_cast<long long>(b)), 0x00);
-  return reduce(static_cast<u64>(_mm_cvtsi128_si64(p)), static_cast<u64>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(p, p))));
+  return reduce(static_cast<u64>(_mm_cvtsi128_si64(p)),
+                static_cast<u64>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(p, p))));
 }
 
 // The instances with the instruction: flatten inlines mul_clmul into them.
-__attribute__((target("pclmul,sse2"), flatten)) void butterfly_clmul(u64* lo, u64* hi, std::size_t h, u64 lambda) {
+__attribute__((target("pclmul,sse2"), flatten)) void butterfly_clmul(u64* lo, u64* hi,
+                                                                     std::size_t h, u64 lambda) {
   butterfly<mul_clmul>(lo, hi, h, lambda);
 }
-__attribute__((target("pclmul,sse2"), flatten)) void unbutterfly_clmul(u64* lo, u64* hi, std::size_t h, u64 lambda) {
+__attribute__((target("pclmul,sse2"), flatten)) void unbutterfly_clmul(u64* lo, u64* hi,
+                                                                       std::size_t h, u64 lambda) {
   unbutterfly<mul_clmul>(lo, hi, h, lambda);
 }
-__attribute__((target("pclmul,sse2"), flatten)) void down_clmul(u64* f, int j, std::size_t b, const u64* v) { block<mul_clmul, true>(f, j, b, v); }
-__attribute__((target("pclmul,sse2"), flatten)) void up_clmul(u64* f, int j, std::size_t b, const u64* v) { block<mul_clmul, false>(f, j, b, v); }
-__attribute__((target("pclmul,sse2"), flatten)) void points_clmul(u64* a, const u64* b, std::size_t n) { points<mul_clmul>(a, b, n); }
+__attribute__((target("pclmul,sse2"), flatten)) void down_clmul(u64* f, int j, std::size_t b,
+                                                                const u64* v) {
+  block<mul_clmul, true>(f, j, b, v);
+}
+__attribute__((target("pclmul,sse2"), flatten)) void up_clmul(u64* f, int j, std::size_t b,
+                                                              const u64* v) {
+  block<mul_clmul, false>(f, j, b, v);
+}
+__attribute__((target("pclmul,sse2"), flatten)) void points_clmul(u64* a, const u64* b,
+                                                                  std::size_t n) {
+  points<mul_clmul>(a, b, n);
+}
 #endif
 
 Kernel kernel_for(bit_kernel kernel) {
@@ -119,8 +131,8 @@ Kernel kernel_for(bit_kernel kernel) {
     return {butterfly_clmul, unbutterfly_clmul, down_clmul, up_clmul, points_clmul};
 #endif
   (void)kernel;
-  return {butterfly<mul_portable>, unbutterfly<mul_portable>, block<mul_portable, true>, block<mul_portable, false>,
-          points<mul_portable>};
+  return {butterfly<mul_portable>, unbutterfly<mul_portable>, block<mul_portable, true>,
+          block<mul_portable, false>, points<mul_portable>};
 }
 
 // ---- The Cantor basis ---------------------------------------------------------------------
@@ -255,7 +267,8 @@ void forward(u64* f, int m, std::size_t len, const Kernel& k) {
   const std::size_t n = std::size_t{1} << m, block_len = std::size_t{1} << j;
   to_novel(f, j, 1);
   for (std::size_t i = block_len; i < n; i += block_len) std::copy(f, f + block_len, f + i);
-  for (std::size_t b = 0; b < n / block_len; ++b) butterflies(f + b * block_len, j, b, basis().v, k);
+  for (std::size_t b = 0; b < n / block_len; ++b)
+    butterflies(f + b * block_len, j, b, basis().v, k);
 }
 
 void inverse(u64* f, int m, const Kernel& k) {

@@ -108,8 +108,9 @@ __attribute__((target("pclmul,sse2"))) void pair_columns_clmul(u64* c, const u64
 // k + j - 1: one lane along, the last lane of the previous four carried.
 // (The zero-masked forms of the lane operations are the plain ones without
 // their undefined start value, which GCC warns about.)
-__attribute__((target("avx512f,vpclmulqdq"))) void pair_columns_wide(u64* c, const u64* a, std::size_t ma,
-                                                                    const u64* b, std::size_t mb) {
+__attribute__((target("avx512f,vpclmulqdq"))) void pair_columns_wide(u64* c, const u64* a,
+                                                                     std::size_t ma, const u64* b,
+                                                                     std::size_t mb) {
   const std::size_t m = ma + mb;  // pairs of c; the last column ma + mb - 2
   const auto sma = static_cast<std::ptrdiff_t>(ma), smb = static_cast<std::ptrdiff_t>(mb);
   const __m512i zero = _mm512_setzero_si512();
@@ -122,17 +123,20 @@ __attribute__((target("avx512f,vpclmulqdq"))) void pair_columns_wide(u64* c, con
     // From i = k + 4 - mb to i = k every lane's pair of b lies in [0, mb).
     const std::ptrdiff_t inner = sk + 4 - smb;
     for (std::ptrdiff_t i = first; i <= last; ++i) {
-      const __m512i x = _mm512_maskz_broadcast_i32x4(0xFFFF, _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + 2 * i)));
+      const __m512i x = _mm512_maskz_broadcast_i32x4(
+          0xFFFF, _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + 2 * i)));
       __m512i y;
       if (i >= inner && i <= sk) {
         y = _mm512_loadu_si512(b + 2 * (sk - i));
       } else {
         // Lane j takes b's pair k + j - i when it lies in [0, mb).
-        const std::ptrdiff_t from = std::max<std::ptrdiff_t>(0, i - sk), to = std::min<std::ptrdiff_t>(4, smb - sk + i);
+        const std::ptrdiff_t from = std::max<std::ptrdiff_t>(0, i - sk),
+                             to = std::min<std::ptrdiff_t>(4, smb - sk + i);
         const auto mask = static_cast<__mmask8>(((1u << (2 * to)) - 1) & ~((1u << (2 * from)) - 1));
         // The lanes before b are masked off; the address is formed as an
         // integer, since a pointer before the array would be undefined.
-        const auto at = reinterpret_cast<std::uintptr_t>(b) + static_cast<std::uintptr_t>(2 * (sk - i)) * sizeof(u64);
+        const auto at = reinterpret_cast<std::uintptr_t>(b) +
+                        static_cast<std::uintptr_t>(2 * (sk - i)) * sizeof(u64);
         y = _mm512_maskz_loadu_epi64(mask, reinterpret_cast<const void*>(at));
       }
       low = _mm512_xor_si512(low, _mm512_clmulepi64_epi128(x, y, 0x00));
@@ -143,8 +147,9 @@ __attribute__((target("avx512f,vpclmulqdq"))) void pair_columns_wide(u64* c, con
     // Within each lane the crossed products straddle the pair: low word up,
     // high word to the next lane with the high products.
     const __m512i up = _mm512_xor_si512(high, _mm512_maskz_unpackhi_epi64(0xFF, cross, zero));
-    const __m512i out = _mm512_xor_si512(_mm512_xor_si512(low, _mm512_maskz_unpacklo_epi64(0xFF, zero, cross)),
-                                         _mm512_maskz_alignr_epi64(0xFF, up, carried, 6));
+    const __m512i out =
+        _mm512_xor_si512(_mm512_xor_si512(low, _mm512_maskz_unpacklo_epi64(0xFF, zero, cross)),
+                         _mm512_maskz_alignr_epi64(0xFF, up, carried, 6));
     carried = up;
     const std::size_t left = std::min<std::size_t>(4, m - k);
     _mm512_mask_storeu_epi64(c + 2 * k, static_cast<__mmask8>((1u << (2 * left)) - 1), out);
@@ -152,11 +157,13 @@ __attribute__((target("avx512f,vpclmulqdq"))) void pair_columns_wide(u64* c, con
 }
 
 // c[0 .. n + 1) ^= w * b[0 .. n).
-__attribute__((target("pclmul,sse2"))) void add_row_clmul(u64* c, u64 w, const u64* b, std::size_t n) {
+__attribute__((target("pclmul,sse2"))) void add_row_clmul(u64* c, u64 w, const u64* b,
+                                                          std::size_t n) {
   const __m128i x = _mm_cvtsi64_si128(static_cast<long long>(w));
   u64 carry = 0;
   for (std::size_t j = 0; j < n; ++j) {
-    const __m128i p = _mm_clmulepi64_si128(x, _mm_loadl_epi64(reinterpret_cast<const __m128i*>(b + j)), 0x00);
+    const __m128i p =
+        _mm_clmulepi64_si128(x, _mm_loadl_epi64(reinterpret_cast<const __m128i*>(b + j)), 0x00);
     c[j] ^= static_cast<u64>(_mm_cvtsi128_si64(p)) ^ carry;
     carry = static_cast<u64>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(p, p)));
   }
@@ -169,7 +176,8 @@ using Pairs = void (*)(u64*, const u64*, std::size_t, const u64*, std::size_t);
 // pairs, then the odd last words as rows: with a = a' + s x^(64 ea) and
 // b = b' + t x^(64 eb), a b = a' b' + s b x^(64 ea) + t a' x^(64 eb).
 __attribute__((target("pclmul,sse2"))) void columns_by_pairs(u64* c, const u64* a, std::size_t na,
-                                                             const u64* b, std::size_t nb, Pairs pairs) {
+                                                             const u64* b, std::size_t nb,
+                                                             Pairs pairs) {
   const std::size_t ea = na & ~std::size_t{1}, eb = nb & ~std::size_t{1};
   if (ea != 0 && eb != 0) {
     pairs(c, a, ea / 2, b, eb / 2);
@@ -198,7 +206,9 @@ std::size_t cut_of(std::int32_t words) { return static_cast<std::size_t>(std::ma
 
 // The scratch is sized for the lower of the two cuts: more levels of the
 // recursion need more of it.
-std::size_t scratch_cut() { return cut_of(std::min(bit_karatsuba_words, bit_pair_karatsuba_words)); }
+std::size_t scratch_cut() {
+  return cut_of(std::min(bit_karatsuba_words, bit_pair_karatsuba_words));
+}
 
 // The transforms take na <= nb words once their mean reaches bit_fft_words,
 // as one product while b is shorter than four times a; longer ones go by
@@ -223,7 +233,8 @@ std::size_t balanced_scratch(std::size_t n) {
 struct Route;
 
 // c[0 .. 2n) := a * b, both of n words; scratch: balanced_scratch(n) words.
-using Balanced = void (*)(u64* c, const u64* a, const u64* b, std::size_t n, u64* scratch, const Route& r);
+using Balanced = void (*)(u64* c, const u64* a, const u64* b, std::size_t n, u64* scratch,
+                          const Route& r);
 
 // The base case, its cut and the recursion a product runs.
 struct Route {
@@ -233,12 +244,14 @@ struct Route {
   bit_kernel kernel;
 };
 
-void multiply(u64* c, const u64* a, std::size_t na, const u64* b, std::size_t nb, u64* scratch, const Route& r);
+void multiply(u64* c, const u64* a, std::size_t na, const u64* b, std::size_t nb, u64* scratch,
+              const Route& r);
 
 // Karatsuba's recursion as first written: the sums of the halves, then
 // three passes adding L = a0 b0 and H = a1 b1 into the middle product and
 // the middle product into c. The reference route's (tests compare).
-void balanced_reference(u64* c, const u64* a, const u64* b, std::size_t n, u64* scratch, const Route& r) {
+void balanced_reference(u64* c, const u64* a, const u64* b, std::size_t n, u64* scratch,
+                        const Route& r) {
   if (n < r.cut) {
     r.cols(c, a, n, b, n);
     return;
@@ -300,7 +313,8 @@ void balanced(u64* c, const u64* a, const u64* b, std::size_t n, u64* scratch, c
 }
 
 // na <= nb: b cut into pieces of na words, each product added in.
-void pieces(u64* c, const u64* a, std::size_t na, const u64* b, std::size_t nb, u64* scratch, const Route& r) {
+void pieces(u64* c, const u64* a, std::size_t na, const u64* b, std::size_t nb, u64* scratch,
+            const Route& r) {
   std::fill(c, c + na + nb, u64{0});
   u64* t = scratch;
   for (std::size_t j = 0; j < nb; j += na) {
@@ -310,7 +324,8 @@ void pieces(u64* c, const u64* a, std::size_t na, const u64* b, std::size_t nb, 
   }
 }
 
-void multiply(u64* c, const u64* a, std::size_t na, const u64* b, std::size_t nb, u64* scratch, const Route& r) {
+void multiply(u64* c, const u64* a, std::size_t na, const u64* b, std::size_t nb, u64* scratch,
+              const Route& r) {
   if (na > nb) {
     std::swap(a, b);
     std::swap(na, nb);
@@ -333,7 +348,8 @@ Route route_for(bit_kernel kernel) {
   if (kernel != bit_kernel::portable && bit_clmul_allowed && bit_clmul_available()) {
     if (kernel == bit_kernel::reference) return {columns_clmul, one, karatsuba, kernel};
     const bool wide = bit_wide_clmul_allowed && bit_wide_clmul_available();
-    return {wide ? columns_pairs_wide : columns_pairs_narrow, cut_of(bit_pair_karatsuba_words), karatsuba, kernel};
+    return {wide ? columns_pairs_wide : columns_pairs_narrow, cut_of(bit_pair_karatsuba_words),
+            karatsuba, kernel};
   }
 #endif
   return {columns_portable, one, karatsuba, kernel};

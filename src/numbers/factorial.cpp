@@ -32,8 +32,7 @@ namespace {
 constexpr int fact_points = 22;
 
 std::int32_t wrap_mul(std::int32_t a, std::int32_t b) {
-  return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) *
-                                   static_cast<std::uint32_t>(b));
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) * static_cast<std::uint32_t>(b));
 }
 
 // The factor k as a residue (factors are positive).
@@ -109,7 +108,8 @@ using words = std::vector<word>;
 words square(const words& a) {
   words r(2 * a.size(), 0);
   kit::wsqr(r.data(), a.data(), static_cast<std::int32_t>(a.size()));
-  r.resize(static_cast<std::size_t>(kit::wnormalised(r.data(), static_cast<std::int32_t>(r.size()))));
+  r.resize(
+      static_cast<std::size_t>(kit::wnormalised(r.data(), static_cast<std::int32_t>(r.size()))));
   return r;
 }
 
@@ -201,7 +201,8 @@ std::vector<std::int32_t> odd_primes_to(std::int32_t v) {
   for (std::int64_t p = 3; p <= v; p += 2) {
     if (composite[static_cast<std::size_t>(p / 2)]) continue;
     primes.push_back(static_cast<std::int32_t>(p));
-    for (std::int64_t q = p * p; q <= v; q += 2 * p) composite[static_cast<std::size_t>(q / 2)] = true;
+    for (std::int64_t q = p * p; q <= v; q += 2 * p)
+      composite[static_cast<std::size_t>(q / 2)] = true;
   }
   return primes;
 }
@@ -249,8 +250,9 @@ void prime_power_factorial(std::int32_t v, imptr n) {
   const std::int64_t twos = v - std::popcount(static_cast<std::uint32_t>(v));
   const auto whole = static_cast<std::size_t>(twos / 64);
   words out(whole + r.size() + 1, 0);
-  out[whole + r.size()] = kit::wshl(out.data() + whole, r.data(), static_cast<std::int32_t>(r.size()),
-                                       static_cast<int>(twos % 64));
+  out[whole + r.size()] =
+      kit::wshl(out.data() + whole, r.data(), static_cast<std::int32_t>(r.size()),
+                static_cast<int>(twos % 64));
   const std::int32_t nw = kit::wnormalised(out.data(), static_cast<std::int32_t>(out.size()));
   std::vector<kit::digit> d(static_cast<std::size_t>(kit::digits_for_words(nw)));
   const std::int32_t nd = kit::digits_of_words(d.data(), out.data(), nw);

@@ -45,7 +45,8 @@ void linear_combination(mag& r, const mag& x, digit m, const mag& y, digit k) {
     r.d[i] = static_cast<digit>(v & kit::digit_mask);
     carry = v >> limb_bits;
   };
-  for (std::int32_t i = 0; i < common; ++i) put(i, std::uint64_t{x.d[i]} * m + std::uint64_t{y.d[i]} * k);
+  for (std::int32_t i = 0; i < common; ++i)
+    put(i, std::uint64_t{x.d[i]} * m + std::uint64_t{y.d[i]} * k);
   for (std::int32_t i = common; i < x.n; ++i) put(i, std::uint64_t{x.d[i]} * m);
   for (std::int32_t i = common; i < y.n; ++i) put(i, std::uint64_t{y.d[i]} * k);
   r.d[n] = static_cast<digit>(carry & kit::digit_mask);
@@ -55,8 +56,8 @@ void linear_combination(mag& r, const mag& x, digit m, const mag& y, digit k) {
 
 }  // namespace
 
-fraction_sum_result short_fraction_sum(imptr a, imptr b, imptr c, std::int32_t d, bool add, imptr num,
-                                       imptr den, bool* numerator_gcd) {
+fraction_sum_result short_fraction_sum(imptr a, imptr b, imptr c, std::int32_t d, bool add,
+                                       imptr num, imptr den, bool* numerator_gcd) {
   const auto dd = static_cast<digit>(d);
   const std::int32_t room = std::max({a->size, b->size, c->size}) + b->size + 4;
   // g1 := gcd(b, d), n1 := b / g1, n2 := d / g1.
@@ -89,7 +90,7 @@ fraction_sum_result short_fraction_sum(imptr a, imptr b, imptr c, std::int32_t d
       } else {
         const bool n1_longer = n1.n >= mc.n;
         kit::mag_mul(u.d, n1_longer ? n1.d : mc.d, std::max(n1.n, mc.n), n1_longer ? mc.d : n1.d,
-                        std::min(n1.n, mc.n), multcut);
+                     std::min(n1.n, mc.n), multcut);
         u.n = kit::normalised_length(u.d, n1.n + mc.n);
       }
     }

@@ -17,8 +17,8 @@ namespace tavrin {
 
 // The sum in lowest terms: num / den, den > 0.
 enum class fraction_sum_result {
-  zero,         // the sum is 0 (num, den unwritten)
-  fraction,     // num and den written
+  zero,              // the sum is 0 (num, den unwritten)
+  fraction,          // num and den written
   same_denominator,  // num written; den is b itself (unwritten)
 };
 
@@ -26,7 +26,7 @@ enum class fraction_sum_result {
 // with b > 1 and a one-limb d > 1 (signs on the numerators). *numerator_gcd
 // := whether the second GCD (the numerator against g1 > 1) was taken.
 // a, b, c: kept; num, den: overwritten (old limbs freed).
-fraction_sum_result short_fraction_sum(imptr a, imptr b, imptr c, std::int32_t d, bool add, imptr num,
-                                       imptr den, bool* numerator_gcd);
+fraction_sum_result short_fraction_sum(imptr a, imptr b, imptr c, std::int32_t d, bool add,
+                                       imptr num, imptr den, bool* numerator_gcd);
 
 }  // namespace tavrin

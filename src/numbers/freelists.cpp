@@ -5,7 +5,6 @@
 #include <functional>
 #include <vector>
 
-
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/mode_guard.h"
@@ -208,14 +207,16 @@ class limb_bitmap {
     std::vector<chunk_slot> used;
     for (const chunk_slot& c : slots_)
       if (c.chunk != 0) used.push_back(c);
-    std::sort(used.begin(), used.end(), [](const chunk_slot& a, const chunk_slot& b) { return a.chunk < b.chunk; });
+    std::sort(used.begin(), used.end(),
+              [](const chunk_slot& a, const chunk_slot& b) { return a.chunk < b.chunk; });
     numnode before{};  // the link to the first record
     numptr last = &before;
     for (const chunk_slot& c : used) {
       const std::uintptr_t base = ((c.chunk - 1) << chunk_shift) + offset;
       for (std::size_t w = 0; w < chunk_words; ++w)
         for (std::uint64_t m = bits_[c.words + w]; m != 0; m &= m - 1) {
-          const auto p = reinterpret_cast<numptr>(base + (64 * w + static_cast<std::size_t>(std::countr_zero(m))) * limb_grain);
+          const auto p = reinterpret_cast<numptr>(
+              base + (64 * w + static_cast<std::size_t>(std::countr_zero(m))) * limb_grain);
           last->next = p;
           last = p;
         }
@@ -285,9 +286,10 @@ void order_free_limbs() {
   auto walk = [&](std::size_t upto) {
     for (; p != nullptr && n < upto; ++n) {
       const numptr next = limb_after(p, step);
-      const auto s = next == nullptr ? std::intptr_t{0}
-                                     : static_cast<std::intptr_t>(reinterpret_cast<std::uintptr_t>(next) -
-                                                                  reinterpret_cast<std::uintptr_t>(p));
+      const auto s = next == nullptr
+                         ? std::intptr_t{0}
+                         : static_cast<std::intptr_t>(reinterpret_cast<std::uintptr_t>(next) -
+                                                      reinterpret_cast<std::uintptr_t>(p));
       if (s != step || n == 0) ++runs;
       step = s;
       on_grain = on_grain && reinterpret_cast<std::uintptr_t>(p) % sizeof(numnode) == grain_offset;
@@ -740,10 +742,18 @@ long chain_length(T p, Next next) {
 
 }  // namespace
 
-long list_length(numptr p) { return chain_length(p, [](numptr q) { return q->next; }); }
-long list_length(imptr p) { return chain_length(p, [](imptr q) { return q->imag; }); }
-long list_length(poly p) { return chain_length(p, [](poly q) { return q->next; }); }
-long list_length(quoly p) { return chain_length(p, [](quoly q) { return q->next; }); }
+long list_length(numptr p) {
+  return chain_length(p, [](numptr q) { return q->next; });
+}
+long list_length(imptr p) {
+  return chain_length(p, [](imptr q) { return q->imag; });
+}
+long list_length(poly p) {
+  return chain_length(p, [](poly q) { return q->next; });
+}
+long list_length(quoly p) {
+  return chain_length(p, [](quoly q) { return q->next; });
+}
 
 node_census live_nodes() {
   node_census c{};

@@ -21,11 +21,11 @@
 namespace tavrin {
 
 // ---- Free-list heads (read them; change them only through this header) -----
-extern numptr numhead;        // limbs, through `next`
-extern imptr imhead;          // number headers, through `imag`
-extern poly polygarb;         // polynodes, through `next`
-extern quoly quolygarb;       // value cells, through `next`
-extern colm_ptr colm_garb;    // sparse entries
+extern numptr numhead;      // limbs, through `next`
+extern imptr imhead;        // number headers, through `imag`
+extern poly polygarb;       // polynodes, through `next`
+extern quoly quolygarb;     // value cells, through `next`
+extern colm_ptr colm_garb;  // sparse entries
 extern nameptr name_garb;
 extern polypt pt_garb;
 extern arrptr arr_garb;
@@ -96,13 +96,15 @@ inline void count_built_limbs(std::int32_t n) {
 // Without pools every limb is a heap record of its own: plain links.
 inline std::intptr_t limb_step(numptr p) {
   return p != nullptr && p->next != nullptr
-             ? static_cast<std::intptr_t>(reinterpret_cast<std::uintptr_t>(p->next) - reinterpret_cast<std::uintptr_t>(p))
+             ? static_cast<std::intptr_t>(reinterpret_cast<std::uintptr_t>(p->next) -
+                                          reinterpret_cast<std::uintptr_t>(p))
              : 0;
 }
 inline numptr limb_after(numptr p, std::intptr_t step) {
 #ifndef TAVRIN_POOL_BYPASS
   const numptr next = p->next;
-  const auto guess = reinterpret_cast<numptr>(reinterpret_cast<std::uintptr_t>(p) + static_cast<std::uintptr_t>(step));
+  const auto guess = reinterpret_cast<numptr>(reinterpret_cast<std::uintptr_t>(p) +
+                                              static_cast<std::uintptr_t>(step));
   // An opaque copy of the guess, made before the comparison: once the two
   // are known equal the compiler would otherwise return the link read. The
   // other path stays a branch (a conditional move would wait for the link).
@@ -234,14 +236,14 @@ void newname(nameptr* p);  // compiled and space := false
 void newpt(polypt* p);
 // newpt, then copies next, depth, let and expon from *s.
 void newdummy(polypt s, polypt* pp3);
-void newarray(arrptr* q);      // a heap record has sizearr.size 0
+void newarray(arrptr* q);  // a heap record has sizearr.size 0
 // Frees the entry count's limbs and puts the record on arr_garb.
 void free_array_record(arrptr q);
 void newsparse(sparseptr* p);  // modmode := modularmode
 void newcol(colptr* q);        // f := nil
 void newcond(condexptr* p);
 void newform(formptr* p);
-void newfix(fixptr* p);        // special := zzero
+void newfix(fixptr* p);  // special := zzero
 
 // Frees the record's p, alt, roots and multdata (free_relations in
 // mod_journal.h), its gcd_data numbers, aux_num := 0, puts it on pt_garb
@@ -287,8 +289,9 @@ namespace detail {
 // last, or from the start of an empty list (last nil); *tail := the last
 // limb. Returns the list's head.
 template <class F, class Take>
-[[gnu::always_inline]] inline numptr append_limbs(std::int32_t k, std::int32_t n, F& value_at, numptr head,
-                                                  numptr last, numptr* tail, Take take) {
+[[gnu::always_inline]] inline numptr append_limbs(std::int32_t k, std::int32_t n, F& value_at,
+                                                  numptr head, numptr last, numptr* tail,
+                                                  Take take) {
   for (; k < n; ++k) {
     numptr l = take();
     l->value = value_at(k);
@@ -322,7 +325,9 @@ inline T* pop_free(T*& head, Fresh fresh) {
 }
 }  // namespace detail
 
-inline numptr new_limb() { return detail::pop_free<&numnode::next>(numhead, [] { return detail::carve_limb(); }); }
+inline numptr new_limb() {
+  return detail::pop_free<&numnode::next>(numhead, [] { return detail::carve_limb(); });
+}
 
 // A fresh list of n >= 1 limbs, limb k (from the head) holding
 // value_at(k), linked through next and ended by nil; *tail := its last
@@ -347,7 +352,8 @@ numptr take_limbs(std::int32_t n, F&& value_at, numptr* tail) {
     head = nullptr;
   }
   // the free list ran out
-  return detail::append_limbs(k, n, value_at, head, last, tail, [] { return detail::carve_limb(); });
+  return detail::append_limbs(k, n, value_at, head, last, tail,
+                              [] { return detail::carve_limb(); });
 }
 
 inline void newpoly(poly* p) {
@@ -355,7 +361,8 @@ inline void newpoly(poly* p) {
 }
 
 inline void newquoly(quoly* q) {
-  const quoly r = detail::pop_free<&quolynode::next>(quolygarb, [] { return detail::carve_quolynode(); });
+  const quoly r =
+      detail::pop_free<&quolynode::next>(quolygarb, [] { return detail::carve_quolynode(); });
   r->arr_arg = false;
   r->journalled = false;
   r->let_go = false;

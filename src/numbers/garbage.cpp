@@ -111,7 +111,8 @@ long listed_length(T* p, bool list, Show show) {
 // One line of the report, "<what> count: n" followed by ", size" for a
 // size given, shown when n is not 0 or `always`; n records of `bytes` each
 // go into total.
-void count_line(long& total, const char* what, long n, long bytes, int size = 0, bool always = false) {
+void count_line(long& total, const char* what, long n, long bytes, int size = 0,
+                bool always = false) {
   total += n * bytes;
   if (n == 0 && !always) return;
   if (size != 0) {
@@ -131,9 +132,11 @@ void garbage(char x) {
   count_line(total, "im", headers_on_list(no_cap), 32, 32, true);
   std::fflush(stdout);
   count_line(total, "var", count_free_vars(list), 28);
-  const long arrays = listed_length(arr_garb, list, [](arrptr a) { std::printf("%s\n", a->name.name); });
+  const long arrays =
+      listed_length(arr_garb, list, [](arrptr a) { std::printf("%s\n", a->name.name); });
   count_line(total, "array", arrays, 80, 80);
-  const long names = listed_length(name_garb, list, [](nameptr a) { std::printf("%s\n", a->let.name); });
+  const long names =
+      listed_length(name_garb, list, [](nameptr a) { std::printf("%s\n", a->let.name); });
   count_line(total, "name", names, 40);
   count_line(total, "fix", simple_length(fixgarb), 16);
   const long polys = listed_length(polygarb, list, [](poly p) { std::printf("%d\n", p->exp); });

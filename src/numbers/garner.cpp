@@ -9,8 +9,8 @@ namespace tavrin {
 namespace {
 
 // x[i] += d[i] w for i < count.
-TAVRIN_CLONES void add_scaled(
-    std::uint64_t* __restrict x, const std::uint32_t* __restrict d, std::uint32_t w, std::size_t count) {
+TAVRIN_CLONES void add_scaled(std::uint64_t* __restrict x, const std::uint32_t* __restrict d,
+                              std::uint32_t w, std::size_t count) {
   for (std::size_t i = 0; i < count; ++i) x[i] += std::uint64_t{d[i]} * w;
 }
 
@@ -30,18 +30,19 @@ void Garner::add_prime(std::uint32_t p) {
   ZInt::divmod(modulus_, ZInt(2), &half_, nullptr);
 }
 
-std::uint32_t Garner::digit(std::size_t k, std::uint32_t r, const std::uint32_t* d, std::size_t stride) const {
+std::uint32_t Garner::digit(std::size_t k, std::uint32_t r, const std::uint32_t* d,
+                            std::size_t stride) const {
   const WordField& f = fields_[k];
   const std::uint32_t* w = weight_.data() + k * (k - 1) / 2;
   // Digit j is below the largest prime, its place value below p_k.
   const int limbs = dot_limbs(k, std::uint64_t{largest_ - 1} * (f.modulus() - 1));
-  const std::uint32_t x =
-      word_dot(f, k, limbs, [d, w, stride](std::size_t j) { return std::uint64_t{d[j * stride]} * w[j]; });
+  const std::uint32_t x = word_dot(
+      f, k, limbs, [d, w, stride](std::size_t j) { return std::uint64_t{d[j * stride]} * w[j]; });
   return f.mul(f.sub(f.reduce(r), x), inverse_[k]);
 }
 
-void Garner::digits_of(std::size_t k, const std::uint32_t* r, const std::uint32_t* d, std::size_t stride,
-                       std::size_t count, std::uint32_t* out) const {
+void Garner::digits_of(std::size_t k, const std::uint32_t* r, const std::uint32_t* d,
+                       std::size_t stride, std::size_t count, std::uint32_t* out) const {
   const WordField& f = fields_[k];
   const std::uint32_t* w = weight_.data() + k * (k - 1) / 2;
   std::vector<std::uint64_t> x(count, 0);
@@ -56,7 +57,8 @@ void Garner::digits_of(std::size_t k, const std::uint32_t* r, const std::uint32_
       for (std::size_t i = 0; i < count; ++i) x[i] = f.reduce(x[i]);
     for (std::size_t j = j0; j < j1; ++j) add_scaled(x.data(), d + j * stride, w[j], count);
   }
-  for (std::size_t i = 0; i < count; ++i) out[i] = f.mul(f.sub(f.reduce(r[i]), f.reduce(x[i])), inverse_[k]);
+  for (std::size_t i = 0; i < count; ++i)
+    out[i] = f.mul(f.sub(f.reduce(r[i]), f.reduce(x[i])), inverse_[k]);
 }
 
 void Garner::digits(const std::uint32_t* r, std::uint32_t* d, std::size_t stride) const {

@@ -42,7 +42,8 @@ class Garner {
 
   // Digit k of the value whose residue modulo prime k is r (0 .. p_k - 1)
   // and whose digits 0 .. k - 1 are d[0], d[stride], ... .
-  std::uint32_t digit(std::size_t k, std::uint32_t r, const std::uint32_t* d, std::size_t stride = 1) const;
+  std::uint32_t digit(std::size_t k, std::uint32_t r, const std::uint32_t* d,
+                      std::size_t stride = 1) const;
   // Digit k of `count` values at once: value i has the residue r[i] modulo
   // prime k and its digit j (j < k) at d[j * stride + i]; out[i] := its
   // digit k (out may be r; r: kept otherwise).
@@ -66,8 +67,8 @@ class Garner {
   // (p_0 ... p_{j-1}) mod p_k for j < k, at k (k - 1) / 2 + j: the place
   // value of digit j modulo p_k
   std::vector<std::uint32_t> weight_;
-  std::uint32_t largest_ = 0;           // the largest prime
-  ZInt modulus_ = 1, half_ = 0;         // M and floor(M / 2)
+  std::uint32_t largest_ = 0;    // the largest prime
+  ZInt modulus_ = 1, half_ = 0;  // M and floor(M / 2)
 };
 
 }  // namespace tavrin

@@ -73,7 +73,8 @@ void newton(imptr n, number& r) {
 void root_into(imptr n, number& r) {
   const std::int32_t s = n->size;
   if (s == 1) {
-    special_set(static_cast<std::int32_t>(word_root(static_cast<std::uint64_t>(n->head->value))), &r);
+    special_set(static_cast<std::int32_t>(word_root(static_cast<std::uint64_t>(n->head->value))),
+                &r);
     return;
   }
   if (s == 2) {
@@ -85,7 +86,8 @@ void root_into(imptr n, number& r) {
   std::int32_t h = s / 2 + 2;
   if ((s - h) % 2 != 0) ++h;
   if (s < sqcut || h >= s) {
-    const long double root = std::floor(std::sqrt(static_cast<long double>(leading_pair(n))) + 0.5L);
+    const long double root =
+        std::floor(std::sqrt(static_cast<long double>(leading_pair(n))) + 0.5L);
     special_set(static_cast<std::int32_t>(root), &r);
     fillout(&r, (s - 2) / 2);
     if ((s - 2) % 2 != 0) shift_left(&r, 14);
@@ -138,7 +140,8 @@ void root_and_remainder(const nat& m, nat& s, nat& r) {
   nat s1, r1;
   root_and_remainder(shifted_right(m, 2 * l), s1, r1);
   nat q, u;
-  quotient_remainder(sum(shifted_left(r1, l), low_bits(shifted_right(m, l), l)), shifted_left(s1, 1), q, u);
+  quotient_remainder(sum(shifted_left(r1, l), low_bits(shifted_right(m, l), l)),
+                     shifted_left(s1, 1), q, u);
   s = sum(shifted_left(s1, l), q);
   nat t = sum(shifted_left(u, l), low_bits(m, l));
   const nat q2 = square(q);

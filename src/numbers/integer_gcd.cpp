@@ -56,9 +56,7 @@ void copy_into(mag& to, const mag& from) {
 }
 
 // x := x with its factors 2 taken out.
-void make_odd(mag& x) {
-  x.n = kit::mag_shift_right(x.d, x.n, kit::mag_trailing_zeros(x.d, x.n));
-}
+void make_odd(mag& x) { x.n = kit::mag_shift_right(x.d, x.n, kit::mag_trailing_zeros(x.d, x.n)); }
 
 // r := a - b for a >= b.
 void difference(mag& r, const mag& a, const mag& b) {
@@ -93,9 +91,7 @@ limb_list one_limb(std::int32_t v) {
   return kit::build_limbs(&d, 1, v < 0 ? -1 : 1);
 }
 
-limb_list abs_copy(imptr x) {
-  return kit::copy_limbs(x->head, x->size, kit::sign_of_number(x));
-}
+limb_list abs_copy(imptr x) { return kit::copy_limbs(x->head, x->size, kit::sign_of_number(x)); }
 
 // ---- Numbers of one or two limbs --------------------------------------------------
 
@@ -198,8 +194,8 @@ mag odd_gcd(mag n1, mag m1, mag t) {
     reduce_mod(t, n1, nullptr);
     if (is_zero(t)) return n1;
     if (n1.n == 1) {
-      t.d[0] = static_cast<digit>(smallgcd(static_cast<std::int32_t>(n1.d[0]),
-                                           static_cast<std::int32_t>(t.d[0])));
+      t.d[0] = static_cast<digit>(
+          smallgcd(static_cast<std::int32_t>(n1.d[0]), static_cast<std::int32_t>(t.d[0])));
       return t;
     }
     make_odd(t);
@@ -209,8 +205,8 @@ mag odd_gcd(mag n1, mag m1, mag t) {
     if (is_one(t)) return t;
 
     if (n1.n == 1 && m1.n == 1) {
-      t.d[0] = static_cast<digit>(smallgcd(static_cast<std::int32_t>(n1.d[0]),
-                                           static_cast<std::int32_t>(m1.d[0])));
+      t.d[0] = static_cast<digit>(
+          smallgcd(static_cast<std::int32_t>(n1.d[0]), static_cast<std::int32_t>(m1.d[0])));
       t.n = 1;
       return t;
     }
@@ -268,9 +264,7 @@ void normalise(cofactor& c) {
   c.resize(static_cast<std::size_t>(kit::normalised_length(c.data(), length(c))));
 }
 
-cofactor from_digits(const digit* d, std::int32_t n) {
-  return cofactor(d, d + n);
-}
+cofactor from_digits(const digit* d, std::int32_t n) { return cofactor(d, d + n); }
 
 // p := q a + b.
 cofactor mul_add(const digit* q, std::int32_t nq, const cofactor& a, const cofactor& b) {
@@ -482,7 +476,9 @@ void binary_gcd(imptr n, imptr m, imptr ans) {
   }
   if (word_sized(n) && word_sized(m)) {  // ans may be n: both are read first
     const std::int64_t x = word_value(n), y = word_value(m);
-    set_word(ans, word_gcd(static_cast<std::uint64_t>(x < 0 ? -x : x), static_cast<std::uint64_t>(y < 0 ? -y : y)),
+    set_word(ans,
+             word_gcd(static_cast<std::uint64_t>(x < 0 ? -x : x),
+                      static_cast<std::uint64_t>(y < 0 ? -y : y)),
              false, ans->size > 0);
     return;
   }
@@ -590,8 +586,8 @@ void extgcd(imptr n, imptr m, imptr gcd, imptr qn, imptr qm, bool* gcd1) {
       }
     }
     if (u.n == 1 && !is_zero(v)) {
-      const std::int32_t g = smallgcd(static_cast<std::int32_t>(u.d[0]),
-                                      static_cast<std::int32_t>(v.d[0]));
+      const std::int32_t g =
+          smallgcd(static_cast<std::int32_t>(u.d[0]), static_cast<std::int32_t>(v.d[0]));
       kit::install_limbs(gcd, one_limb(g));
       *gcd1 = g == 1;
       const digit gd = static_cast<digit>(g);
@@ -615,23 +611,22 @@ void half_gcd_cofactors(imptr a, imptr b, imptr g, imptr s, imptr t) {
   wa.resize(static_cast<std::size_t>(kit::words_of_limbs(wa.data(), a->head, a->size)));
   wb.resize(static_cast<std::size_t>(kit::words_of_limbs(wb.data(), b->head, b->size)));
   // x is the smaller of |a|, |b| (|a| when equal).
-  const bool exchanged =
-      kit::wcmp_norm(wa.data(), static_cast<std::int32_t>(wa.size()), wb.data(),
-                        static_cast<std::int32_t>(wb.size())) > 0;
+  const bool exchanged = kit::wcmp_norm(wa.data(), static_cast<std::int32_t>(wa.size()), wb.data(),
+                                        static_cast<std::int32_t>(wb.size())) > 0;
   const std::vector<word>& x = exchanged ? wb : wa;
   const std::vector<word>& y = exchanged ? wa : wb;
   std::vector<word> gw;
   kit::signed_words sx, sy;
-  kit::wgcdext(x.data(), static_cast<std::int32_t>(x.size()), y.data(), static_cast<std::int32_t>(y.size()),
-                  gw, sx, sy);
+  kit::wgcdext(x.data(), static_cast<std::int32_t>(x.size()), y.data(),
+               static_cast<std::int32_t>(y.size()), gw, sx, sy);
   if (exchanged) std::swap(sx, sy);
   // The cofactors of a and b, with the signs of a and b put on them.
   auto limbs_of = [](const kit::signed_words& v, bool flip) {
     static const word zero = 0;
     const bool negative = v.negative != flip && !v.mag.empty();
     return kit::limbs_of_words(v.mag.empty() ? &zero : v.mag.data(),
-                                  std::max<std::int32_t>(static_cast<std::int32_t>(v.mag.size()), 1),
-                                  negative ? -1 : 1);
+                               std::max<std::int32_t>(static_cast<std::int32_t>(v.mag.size()), 1),
+                               negative ? -1 : 1);
   };
   const limb_list gl = kit::limbs_of_words(gw.data(), static_cast<std::int32_t>(gw.size()), 1);
   const limb_list sl = limbs_of(sx, kit::sign_of_number(a) < 0);

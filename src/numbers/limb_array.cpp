@@ -135,9 +135,9 @@ void split_product(digit* r, const digit* a, std::int32_t na, const digit* b, st
   const std::int32_t n1 = mag_add(s1, ahi, nah, a, la);
   const std::int32_t n2 = mag_add(s2, bhi, nbh, b, lb);
   split_product(p3, s1, n1, s2, n2, cut, depth + 1);
-  const std::int32_t n3 = subtract_both(p3, normalised_length(p3, n1 + n2), r + 2 * k,
-                                         normalised_length(r + 2 * k, nah + nbh), r,
-                                         normalised_length(r, 2 * k));
+  const std::int32_t n3 =
+      subtract_both(p3, normalised_length(p3, n1 + n2), r + 2 * k,
+                    normalised_length(r + 2 * k, nah + nbh), r, normalised_length(r, 2 * k));
   add_into(r + k, na + nb - k, p3, n3);
 }
 
@@ -248,7 +248,8 @@ limb_list build_limbs(const digit* a, std::int32_t n, std::int32_t sign, numptr*
     // the free list's records taken in one walk
     r.size = n;
     r.head = take_limbs(
-        n, [a, n, sign](std::int32_t k) { return sign * static_cast<std::int32_t>(a[n - 1 - k]); }, &r.tail);
+        n, [a, n, sign](std::int32_t k) { return sign * static_cast<std::int32_t>(a[n - 1 - k]); },
+        &r.tail);
     return r;
   }
   numptr before_tail = nullptr;
@@ -269,8 +270,7 @@ int mag_compare(const digit* a, std::int32_t na, const digit* b, std::int32_t nb
   return 0;
 }
 
-std::int32_t mag_add(digit* r, const digit* a, std::int32_t na, const digit* b,
-                     std::int32_t nb) {
+std::int32_t mag_add(digit* r, const digit* a, std::int32_t na, const digit* b, std::int32_t nb) {
   if (na < nb) {
     std::swap(a, b);
     std::swap(na, nb);
@@ -490,7 +490,8 @@ void one_digit_step(digit p0, digit p1, digit d0, digit* q, digit* r) {
 std::int32_t mag_divexact_1(digit* q, const digit* a, std::int32_t n, digit d) {
   const int k = std::countr_zero(d);
   if (k > 0) {
-    for (std::int32_t i = 0; i + 1 < n; ++i) q[i] = (a[i] >> k) | ((a[i + 1] << (limb_bits - k)) & digit_mask);
+    for (std::int32_t i = 0; i + 1 < n; ++i)
+      q[i] = (a[i] >> k) | ((a[i + 1] << (limb_bits - k)) & digit_mask);
     q[n - 1] = a[n - 1] >> k;
     a = q;
     d >>= k;
@@ -509,7 +510,8 @@ std::int32_t mag_divexact_1(digit* q, const digit* a, std::int32_t n, digit d) {
       const std::uint64_t pair = i + 1 < n ? q[i] | (std::uint64_t{q[i + 1]} << limb_bits) : q[i];
       const std::int64_t t = static_cast<std::int64_t>(pair) - c;
       const std::uint64_t qi = (static_cast<std::uint64_t>(t) * inv) & mask56;
-      c = static_cast<std::int64_t>((static_cast<__int128>(static_cast<unsigned __int128>(qi) * d) - t) >> 56);
+      c = static_cast<std::int64_t>(
+          (static_cast<__int128>(static_cast<unsigned __int128>(qi) * d) - t) >> 56);
       q[i] = static_cast<digit>(qi & digit_mask);
       if (i + 1 < n) q[i + 1] = static_cast<digit>(qi >> limb_bits);
     };
@@ -544,7 +546,8 @@ digit mag_mod_1(const digit* a, std::int32_t n, digit d) {
   // r B^3 + a_i B^2 + a_(i-1) B + a_(i-2) reduced: below 3 * 2^56 + 2^28
   // < 2^64, so the reciprocal's estimate is the quotient or one less.
   auto fold = [&](std::uint64_t r, std::int32_t i) {
-    const std::uint64_t x = r * b3 + std::uint64_t{a[i]} * b2 + std::uint64_t{a[i - 1]} * b1 + a[i - 2];
+    const std::uint64_t x =
+        r * b3 + std::uint64_t{a[i]} * b2 + std::uint64_t{a[i - 1]} * b1 + a[i - 2];
     const auto q = static_cast<std::uint64_t>((static_cast<unsigned __int128>(x) * div.inv) >> 64);
     const std::uint64_t s = x - q * d;
     return s >= d ? s - d : s;
@@ -595,8 +598,8 @@ void mag_divmod(digit* u, std::int32_t nu, const digit* d, std::int32_t nd, digi
   const digit d0 = d[nd - 1];
   const digit d1 = d[nd - 2];
   const bool small_top = d0 < 16;
-  const double dd = small_top ? static_cast<double>((d0 << limb_bits) | d1)
-                              : static_cast<double>(d0) * Bd + d1;
+  const double dd =
+      small_top ? static_cast<double>((d0 << limb_bits) | d1) : static_cast<double>(d0) * Bd + d1;
   for (std::int32_t j = nu - nd; j >= 0; --j) {
     digit* w = u + j;  // the window w[0 .. nd], below B d
     digit qh;

@@ -34,8 +34,7 @@ digit gather_mod_1(imptr x, digit* out, digit d);
 // A fresh limb list holding sign * a[0 .. n) (sign +1 or -1), leading zero
 // digits dropped, zero as one limb 0. *penult (when not null) := the limb
 // before the tail, nil for a one-limb list.
-limb_list build_limbs(const digit* a, std::int32_t n, std::int32_t sign,
-                      numptr* penult = nullptr);
+limb_list build_limbs(const digit* a, std::int32_t n, std::int32_t sign, numptr* penult = nullptr);
 
 // The sign of a big integer read from its head limb: -1 or +1 (zero is +1).
 inline std::int32_t sign_of_number(imptr x) { return x->head->value < 0 ? -1 : 1; }
@@ -54,8 +53,7 @@ int mag_compare(const digit* a, std::int32_t na, const digit* b, std::int32_t nb
 
 // r := a + b; r has room for max(na, nb) + 1 digits and may be a or b.
 // Returns the normalised length of r.
-std::int32_t mag_add(digit* r, const digit* a, std::int32_t na, const digit* b,
-                     std::int32_t nb);
+std::int32_t mag_add(digit* r, const digit* a, std::int32_t na, const digit* b, std::int32_t nb);
 
 // a := a - b in place; precondition a >= b. Returns the normalised length.
 std::int32_t mag_sub_inplace(digit* a, std::int32_t na, const digit* b, std::int32_t nb);
@@ -117,8 +115,10 @@ struct digit_divider {
   std::uint64_t inv;
   explicit digit_divider(digit divisor)
       : d(divisor),
-        inv(divisor == 1 ? ~std::uint64_t{0}
-                         : static_cast<std::uint64_t>((static_cast<unsigned __int128>(1) << 64) / divisor)) {}
+        inv(divisor == 1
+                ? ~std::uint64_t{0}
+                : static_cast<std::uint64_t>((static_cast<unsigned __int128>(1) << 64) / divisor)) {
+  }
   // Returns (r B + a) div d; r := (r B + a) mod d.
   std::uint64_t step(std::uint64_t& r, digit a) const {
     const std::uint64_t x = (r << 28) | a;

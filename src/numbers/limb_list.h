@@ -93,7 +93,8 @@ inline void set_one_limb(imptr x, std::int32_t v) {
 // surplus given back: the records and free lists end as when x's limbs are
 // freed and fresh ones built, without walking the free list for them.
 // Without it fresh limbs are built and x's old ones are left alone.
-inline void set_limbs_from(imptr x, const std::uint32_t* d, std::int32_t len, bool negative, bool reuse) {
+inline void set_limbs_from(imptr x, const std::uint32_t* d, std::int32_t len, bool negative,
+                           bool reuse) {
   const bool minus = negative && (len > 1 || d[0] != 0);
   numptr keep = reuse && x->size >= 1 ? x->head : nullptr;
   numptr prev = nullptr;

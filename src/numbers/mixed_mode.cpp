@@ -31,8 +31,8 @@ std::int32_t number_digits(imptr n) {
   const std::int32_t whole = limb_bits * (n->size - 1);
   const std::int32_t head = n->head->value;
   if (head == 0) return whole;
-  const std::uint32_t a = head < 0 ? 0u - static_cast<std::uint32_t>(head)
-                                   : static_cast<std::uint32_t>(head);
+  const std::uint32_t a =
+      head < 0 ? 0u - static_cast<std::uint32_t>(head) : static_cast<std::uint32_t>(head);
   return whole + highest_bit(a) + 1;
 }
 
@@ -95,7 +95,8 @@ bool is_product_of(imptr num, std::int32_t n, std::int32_t m) {
 }
 
 bool oversize(std::int32_t n, std::int32_t m) {
-  return test_word_product(n, m, [](const number& x) { return x.size >= 2 || x.head->value > 1000000; });
+  return test_word_product(n, m,
+                           [](const number& x) { return x.size >= 2 || x.head->value > 1000000; });
 }
 
 bool sparse_oversize(std::int32_t n, std::int32_t m) {
@@ -143,7 +144,8 @@ bool its_a_square(std::int32_t n) {
   std::uint32_t r = 1;
   for (int bit = highest_bit(e); bit >= 0; --bit) {
     r = static_cast<std::uint32_t>(modmult(r, r));
-    if (((e >> bit) & 1u) != 0) r = static_cast<std::uint32_t>(modmult(r, static_cast<std::uint32_t>(n)));
+    if (((e >> bit) & 1u) != 0)
+      r = static_cast<std::uint32_t>(modmult(r, static_cast<std::uint32_t>(n)));
   }
   return r == 1;
 }
@@ -164,12 +166,14 @@ std::uint32_t word_power(std::uint32_t b, std::uint32_t e) {
 
 std::int32_t modular_sqrt(std::int32_t n) {
   if (n == 0) return 0;
-  if (finf) return static_cast<std::int32_t>(word_power(static_cast<std::uint32_t>(n),
-                                                        static_cast<std::uint32_t>(modulus / 2)));
+  if (finf)
+    return static_cast<std::int32_t>(
+        word_power(static_cast<std::uint32_t>(n), static_cast<std::uint32_t>(modulus / 2)));
   if (modulus == 2) return n;
   if (!its_a_square(n)) return 0;
   const std::uint32_t p = static_cast<std::uint32_t>(modulus);
-  if (p % 4 == 3) return static_cast<std::int32_t>(word_power(static_cast<std::uint32_t>(n), (p + 1) / 4));
+  if (p % 4 == 3)
+    return static_cast<std::int32_t>(word_power(static_cast<std::uint32_t>(n), (p + 1) / 4));
   // Tonelli and Shanks: p - 1 = q 2^s with q odd.
   static std::int32_t cached_modulus = 0, cached_nonresidue = 0;
   if (cached_modulus != modulus) {

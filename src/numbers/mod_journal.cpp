@@ -40,15 +40,12 @@ void restore_from_mod(fixptr* fx) {
       continue;
     }
     switch (f->special) {
-      case two:
-        free_imag(&q->ncoef);
-        break;
+      case two: free_imag(&q->ncoef); break;
       case three:
         free_poly(&q->numer);
         free_poly(&q->denom);
         break;
-      default:
-        break;
+      default: break;
     }
     q->numb = false;
     q->denom = nullptr;

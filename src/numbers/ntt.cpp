@@ -51,7 +51,8 @@ void forward_scalar(u32* a, int lg, const TransformPrime& P) {
   for (std::size_t c0 = 0; c0 < n; c0 += 64) {
     u32 m[8][8];  // m[c][r]: column c of row r
     for (int r = 0; r < 8; ++r)
-      for (int c = 0; c < 8; ++c) m[c][r] = a[c0 + 8 * static_cast<std::size_t>(r) + static_cast<std::size_t>(c)];
+      for (int c = 0; c < 8; ++c)
+        m[c][r] = a[c0 + 8 * static_cast<std::size_t>(r) + static_cast<std::size_t>(c)];
     for (int h = 4; h >= 1; h >>= 1)
       for (int c = 0; c < 8; ++c) {
         if ((c & h) != 0) continue;
@@ -63,7 +64,8 @@ void forward_scalar(u32* a, int lg, const TransformPrime& P) {
         }
       }
     for (int c = 0; c < 8; ++c)
-      for (int r = 0; r < 8; ++r) a[c0 + 8 * static_cast<std::size_t>(c) + static_cast<std::size_t>(r)] = m[c][r];
+      for (int r = 0; r < 8; ++r)
+        a[c0 + 8 * static_cast<std::size_t>(c) + static_cast<std::size_t>(r)] = m[c][r];
   }
 }
 
@@ -89,7 +91,8 @@ void backward_scalar(u32* a, int lg, const TransformPrime& P) {
   for (std::size_t c0 = 0; c0 < n; c0 += 64) {
     u32 m[8][8];
     for (int c = 0; c < 8; ++c)
-      for (int r = 0; r < 8; ++r) m[c][r] = a[c0 + 8 * static_cast<std::size_t>(c) + static_cast<std::size_t>(r)];
+      for (int r = 0; r < 8; ++r)
+        m[c][r] = a[c0 + 8 * static_cast<std::size_t>(c) + static_cast<std::size_t>(r)];
     for (int h = 1; h <= 4; h <<= 1)
       for (int c = 0; c < 8; ++c) {
         if ((c & h) != 0) continue;
@@ -102,7 +105,8 @@ void backward_scalar(u32* a, int lg, const TransformPrime& P) {
         }
       }
     for (int r = 0; r < 8; ++r)
-      for (int c = 0; c < 8; ++c) a[c0 + 8 * static_cast<std::size_t>(r) + static_cast<std::size_t>(c)] = m[c][r];
+      for (int c = 0; c < 8; ++c)
+        a[c0 + 8 * static_cast<std::size_t>(r) + static_cast<std::size_t>(c)] = m[c][r];
   }
   for (std::size_t h = 8; h < n; h <<= 1) backward_level_scalar(a, n, h, P);
 }
@@ -146,7 +150,8 @@ AVX2_FN void forward_level_avx2(u32* a, std::size_t n, std::size_t h, const Tran
 
 // The butterflies of forward_level_avx2 and backward_level_avx2 on one
 // pair of vectors, twiddles t (Shoup quotients tq).
-AVX2_FN inline void forward_butterfly(__m256i& u, __m256i& v, __m256i t, __m256i tq, __m256i p, __m256i p2) {
+AVX2_FN inline void forward_butterfly(__m256i& u, __m256i& v, __m256i t, __m256i tq, __m256i p,
+                                      __m256i p2) {
   const __m256i d = _mm256_add_epi32(_mm256_sub_epi32(u, v), p2);
   u = vreduce(_mm256_add_epi32(u, v), p2);
   v = vshoup(d, t, tq, p);
@@ -154,8 +159,8 @@ AVX2_FN inline void forward_butterfly(__m256i& u, __m256i& v, __m256i t, __m256i
 
 // Entries h + j .. h + j + 7 of the backward twiddles (w) and their Shoup
 // quotients (wq), past the stored levels read from the forward table.
-AVX2_FN inline void backward_twiddles(const TransformPrime& P, std::size_t h, std::size_t j, __m256i& w,
-                                      __m256i& wq) {
+AVX2_FN inline void backward_twiddles(const TransformPrime& P, std::size_t h, std::size_t j,
+                                      __m256i& w, __m256i& wq) {
   if (h < TransformPrime::stored_backward) {
     w = vload(P.bw() + h + j);
     wq = vload(P.bwq() + h + j);
@@ -171,11 +176,13 @@ AVX2_FN inline void backward_twiddles(const TransformPrime& P, std::size_t h, st
     const __m256i reverse = _mm256_setr_epi32(7, 6, 5, 4, 3, 2, 1, 0);
     const std::size_t at = 2 * h - j - 7;
     w = _mm256_sub_epi32(vset(P.p()), _mm256_permutevar8x32_epi32(vload(P.fw() + at), reverse));
-    wq = _mm256_xor_si256(_mm256_permutevar8x32_epi32(vload(P.fwq() + at), reverse), _mm256_set1_epi32(-1));
+    wq = _mm256_xor_si256(_mm256_permutevar8x32_epi32(vload(P.fwq() + at), reverse),
+                          _mm256_set1_epi32(-1));
   }
 }
 
-AVX2_FN inline void backward_butterfly(__m256i& u, __m256i& y, __m256i t, __m256i tq, __m256i p, __m256i p2) {
+AVX2_FN inline void backward_butterfly(__m256i& u, __m256i& y, __m256i t, __m256i tq, __m256i p,
+                                       __m256i p2) {
   const __m256i v = vshoup(y, t, tq, p);
   y = vreduce(_mm256_add_epi32(_mm256_sub_epi32(u, v), p2), p2);
   u = vreduce(_mm256_add_epi32(u, v), p2);
@@ -371,8 +378,8 @@ void ntt_backward_impl(u32* a, int lg, const TransformPrime& P) {
   backward_scalar(a, lg, P);
 }
 
-void ntt_pointwise_impl(const u32* a, const u32* b, const u32* c, const u32* d, u32* r, std::size_t n,
-               const TransformPrime& P) {
+void ntt_pointwise_impl(const u32* a, const u32* b, const u32* c, const u32* d, u32* r,
+                        std::size_t n, const TransformPrime& P) {
 #ifdef TAVRIN_AVX2
   if (vectorised()) return pointwise_avx2(a, b, c, d, r, n, P);
 #endif
@@ -390,7 +397,9 @@ void ntt_pointwise_impl(const u32* a, const u32* b, const u32* c, const u32* d, 
 // then the four of its odd lanes (the order of the eight-lane products);
 // one lane at a time keeps the same order.
 
-inline std::size_t lazy_lane(std::size_t i) { return (i & ~std::size_t{7}) + ((i & 1) << 2) + ((i & 7) >> 1); }
+inline std::size_t lazy_lane(std::size_t i) {
+  return (i & ~std::size_t{7}) + ((i & 1) << 2) + ((i & 7) >> 1);
+}
 
 // hi (2^32 mod p) + lo: the same residue, below 2^62 + 2^32.
 inline u64 fold(u64 t, u64 c) { return (t >> 32) * c + (t & 0xffffffffu); }
@@ -432,12 +441,14 @@ AVX2_FN __m256i vredc(__m256i t, __m256i c, __m256i p, __m256i ninv) {
   return _mm256_srli_epi64(_mm256_add_epi64(t, _mm256_mul_epu32(_mm256_mul_epu32(t, ninv), p)), 32);
 }
 
-AVX2_FN void reduce_lazy_avx2(const u64* acc, u32* r, std::size_t n, const TransformPrime& P, u64 c) {
+AVX2_FN void reduce_lazy_avx2(const u64* acc, u32* r, std::size_t n, const TransformPrime& P,
+                              u64 c) {
   const __m256i vc = _mm256_set1_epi64x(static_cast<long long>(c));
   const __m256i p = vset(P.p()), ninv = vset(P.neg_inv());
   for (std::size_t i = 0; i < n; i += 8) {
     const auto* s = reinterpret_cast<const __m256i*>(acc + i);
-    const __m256i e = vredc(_mm256_loadu_si256(s), vc, p, ninv), o = vredc(_mm256_loadu_si256(s + 1), vc, p, ninv);
+    const __m256i e = vredc(_mm256_loadu_si256(s), vc, p, ninv),
+                  o = vredc(_mm256_loadu_si256(s + 1), vc, p, ninv);
     vstore(r + i, _mm256_blend_epi32(e, _mm256_slli_epi64(o, 32), 0xAA));
   }
 }
@@ -474,10 +485,11 @@ TransformCrt::TransformCrt(std::int64_t len)
       c1_(scale(prime1, len), prime1),
       c2_(u64{scale(prime2, len)} * inverse(prime1, prime2) % prime2, prime2),
       d2_(inverse(prime1, prime2), prime2),
-      c3_(u64{scale(prime3, len)} * inverse(prime1, prime3) % prime3 * inverse(prime2, prime3) % prime3, prime3),
+      c3_(u64{scale(prime3, len)} * inverse(prime1, prime3) % prime3 * inverse(prime2, prime3) %
+              prime3,
+          prime3),
       d3_(u64{inverse(prime1, prime3)} * inverse(prime2, prime3) % prime3, prime3),
       e3_(inverse(prime2, prime3), prime3) {}
-
 
 void ntt_forward(u32* a, int lg, const TransformPrime& P) { ntt_forward_impl(a, lg, P); }
 void ntt_backward(u32* a, int lg, const TransformPrime& P) { ntt_backward_impl(a, lg, P); }
@@ -574,19 +586,23 @@ const SplitTwiddles& split_twiddles(std::size_t k, int lg) {
   static std::unique_ptr<SplitTwiddles> made[3][ntt_max_lg + 1];
   static std::once_flag making[3][ntt_max_lg + 1];
   std::unique_ptr<SplitTwiddles>& t = made[k][lg];
-  std::call_once(making[k][lg],
-                 [&] { t = std::make_unique<SplitTwiddles>(transform_primes()[k], std::int64_t{1} << lg); });
+  std::call_once(making[k][lg], [&] {
+    t = std::make_unique<SplitTwiddles>(transform_primes()[k], std::int64_t{1} << lg);
+  });
   return *t;
 }
 
 #ifdef TAVRIN_AVX2
 AVX2_FN void fold_avx2(u32* x, u32* h, std::int64_t m, const SplitTwiddles& t) {
   const __m256i p = simd::vset(t.p), ninv = simd::vset(t.neg_inv), step = simd::vset(t.step8);
-  const __m256i u = simd::vset(t.u), uq = simd::vset(t.uq), uu = simd::vset(t.uu), uuq = simd::vset(t.uuq);
+  const __m256i u = simd::vset(t.u), uq = simd::vset(t.uq), uu = simd::vset(t.uu),
+                uuq = simd::vset(t.uuq);
   __m256i w = simd::vload(t.tw);
   for (std::int64_t r = 0; r < m; r += 8) {
-    const __m256i a0 = simd::vload(x + r), a1 = simd::vload(x + m + r), a2 = simd::vload(x + 2 * m + r);
-    const __m256i s = simd::vreduce(_mm256_add_epi32(a0, simd::vreduce(simd::vshoup(a1, u, uq, p), p)), p);
+    const __m256i a0 = simd::vload(x + r), a1 = simd::vload(x + m + r),
+                  a2 = simd::vload(x + 2 * m + r);
+    const __m256i s =
+        simd::vreduce(_mm256_add_epi32(a0, simd::vreduce(simd::vshoup(a1, u, uq, p), p)), p);
     const __m256i f = _mm256_add_epi32(s, simd::vreduce(simd::vshoup(a2, uu, uuq, p), p));
     simd::vstore(h + r, simd::vmont(f, w, p, ninv));
     simd::vstore(x + r, _mm256_add_epi32(a0, a2));
@@ -600,8 +616,10 @@ AVX2_FN void recombine_avx2(u32* x, const u32* h, std::int64_t m, const SplitTwi
   const __m256i e = simd::vset(t.e), eq = simd::vset(t.eq);
   __m256i w = simd::vload(t.itw);
   for (std::int64_t r = 0; r < m; r += 8) {
-    const __m256i u0 = simd::vreduce(simd::vload(x + r), p), u1 = simd::vreduce(simd::vload(x + m + r), p);
-    const __m256i uv = simd::vreduce(_mm256_add_epi32(u0, simd::vreduce(simd::vshoup(u1, u, uq, p), p)), p);
+    const __m256i u0 = simd::vreduce(simd::vload(x + r), p),
+                  u1 = simd::vreduce(simd::vload(x + m + r), p);
+    const __m256i uv =
+        simd::vreduce(_mm256_add_epi32(u0, simd::vreduce(simd::vshoup(u1, u, uq, p), p)), p);
     const __m256i v = simd::vreduce(simd::vmont(simd::vload(h + r), w, p, ninv), p);
     const __m256i d = _mm256_sub_epi32(_mm256_add_epi32(_mm256_add_epi32(v, v), p), uv);
     const __m256i c2 = simd::vreduce(simd::vshoup(d, e, eq, p), p);
@@ -631,7 +649,8 @@ AVX2_FN void twin_recombine_avx2(u32* x, std::int64_t n, const SplitTwiddles& t)
   for (std::int64_t r = 0; r < n; r += 8) {
     const __m256i u0 = simd::vreduce(simd::vload(x + r), p);
     const __m256i v = simd::vreduce(simd::vmont(simd::vload(x + n + r), w, p, ninv), p);
-    const __m256i c1 = simd::vreduce(simd::vshoup(_mm256_sub_epi32(_mm256_add_epi32(v, p), u0), e, eq, p), p);
+    const __m256i c1 =
+        simd::vreduce(simd::vshoup(_mm256_sub_epi32(_mm256_add_epi32(v, p), u0), e, eq, p), p);
     simd::vstore(x + n + r, c1);
     simd::vstore(x + r, simd::vreduce(_mm256_sub_epi32(_mm256_add_epi32(u0, p), c1), p));
     w = simd::vmont(w, step, p, ninv);
@@ -646,7 +665,8 @@ void fold_scalar(u32* x, u32* h, std::int64_t m, const SplitTwiddles& t) {
   u32 w = t.tw[0];
   for (std::int64_t r = 0; r < m; ++r, w = t.mont(w, t.step)) {
     const u32 a0 = x[r], a2 = x[2 * m + r];
-    const u32 s = below_p(a0 + shoup_mul(x[m + r], t.u, t.uq, t.p), t.p) + shoup_mul(a2, t.uu, t.uuq, t.p);
+    const u32 s =
+        below_p(a0 + shoup_mul(x[m + r], t.u, t.uq, t.p), t.p) + shoup_mul(a2, t.uu, t.uuq, t.p);
     h[r] = t.mont(s, w);
     x[r] = a0 + a2;
   }
@@ -748,6 +768,5 @@ bool ntt_split_pays(int lg, int transforms) {
                        std::ldexp(transforms * (lg - 2) + 2.0 + 4.0 * transforms, lg - 2);
   return split < whole;
 }
-
 
 }  // namespace tavrin::kit

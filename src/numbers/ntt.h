@@ -81,8 +81,13 @@ class TransformPrime {
   }
   // Moved only while the table of primes is built, before any use.
   TransformPrime(TransformPrime&& o) noexcept
-      : p_(o.p_), two_adicity_(o.two_adicity_), g_(o.g_), neg_inv_(o.neg_inv_),
-        prepared_(o.prepared_.load()), tables_(o.tables_.load()), made_(std::move(o.made_)) {}
+      : p_(o.p_),
+        two_adicity_(o.two_adicity_),
+        g_(o.g_),
+        neg_inv_(o.neg_inv_),
+        prepared_(o.prepared_.load()),
+        tables_(o.tables_.load()),
+        made_(std::move(o.made_)) {}
 
   u32 p() const { return p_; }
   u32 neg_inv() const { return neg_inv_; }
@@ -197,7 +202,9 @@ class TransformCrt {
   }
 #ifdef TAVRIN_AVX2
   AVX2_FN __m256i digit1(__m256i r1) const { return times(c1_, r1); }
-  AVX2_FN __m256i digit2(__m256i r2, __m256i v1) const { return sub(times(c2_, r2), times(d2_, v1), p2_); }
+  AVX2_FN __m256i digit2(__m256i r2, __m256i v1) const {
+    return sub(times(c2_, r2), times(d2_, v1), p2_);
+  }
   AVX2_FN __m256i digit3(__m256i r3, __m256i v1, __m256i v2) const {
     return sub(sub(times(c3_, r3), times(d3_, v1), p3_), times(e3_, v2), p3_);
   }

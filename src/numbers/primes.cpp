@@ -37,9 +37,7 @@ std::uint32_t trial_bound(std::int32_t x) {
 
 }  // namespace
 
-bool is_prime(std::int32_t x) {
-  return long_is_prime(x) == 1;
-}
+bool is_prime(std::int32_t x) { return long_is_prime(x) == 1; }
 
 std::int32_t long_is_prime(std::int32_t x) {
   if (x < 2) return 0;

@@ -67,10 +67,10 @@ class HeldValues : NoCopy {
   void release_more();
 
   static constexpr int inline_cells = 4;
-  int used_ = 0;                  // cells in use
-  quoly cells_[inline_cells];     // what the reader reads through
-  quoly held_[inline_cells];      // what it holds
-  HeldValues* more_ = nullptr;    // the cells after the first four
+  int used_ = 0;                // cells in use
+  quoly cells_[inline_cells];   // what the reader reads through
+  quoly held_[inline_cells];    // what it holds
+  HeldValues* more_ = nullptr;  // the cells after the first four
 };
 
 }  // namespace tavrin

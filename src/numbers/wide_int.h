@@ -18,7 +18,9 @@ namespace tavrin::wide {
 using u128 = unsigned __int128;
 
 // |v| as a word.
-inline std::uint64_t magnitude(std::int64_t v) { return v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v); }
+inline std::uint64_t magnitude(std::int64_t v) {
+  return v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+}
 
 // The limbs an entry holds inside its own object before it takes storage
 // from the heap.
@@ -123,7 +125,9 @@ class WideInt {
  public:
   int sign() const { return sign_; }
   std::int64_t bits() const {
-    return mag_.empty() ? 0 : 64 * static_cast<std::int64_t>(mag_.size() - 1) + std::bit_width(mag_.back());
+    return mag_.empty()
+               ? 0
+               : 64 * static_cast<std::int64_t>(mag_.size() - 1) + std::bit_width(mag_.back());
   }
   std::size_t size() const { return mag_.size(); }
   std::uint64_t low() const { return mag_.empty() ? 0 : mag_[0]; }  // |value| mod 2^64
@@ -135,7 +139,8 @@ class WideInt {
   void assign(std::int64_t v) {
     mag_.clear();
     sign_ = (v > 0) - (v < 0);
-    if (v != 0) mag_.push_back(v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v));
+    if (v != 0)
+      mag_.push_back(v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v));
   }
   // The value when it has at most `most` bits (<= 125; else false).
   bool small(std::int64_t most, __int128* v) const {
@@ -183,7 +188,8 @@ class WideInt {
     for (std::uint64_t l : mag_) {
       acc |= static_cast<u128>(l) << have;
       have += 64;
-      for (; have >= 28; have -= 28, acc >>= 28) digits->push_back(static_cast<std::uint32_t>(acc & 0xFFFFFFF));
+      for (; have >= 28; have -= 28, acc >>= 28)
+        digits->push_back(static_cast<std::uint32_t>(acc & 0xFFFFFFF));
     }
     if (have > 0) digits->push_back(static_cast<std::uint32_t>(acc));
   }
@@ -224,7 +230,8 @@ class WideInt {
   void add_product(const WideInt& a, const WideInt& b, bool subtract) {
     if (a.sign_ == 0 || b.sign_ == 0) return;
     if (a.mag_.size() == 1 || b.mag_.size() == 1) {
-      add_word_product(a.mag_.size() == 1 ? b : a, a.mag_.size() == 1 ? a.mag_[0] : b.mag_[0], a.sign_ * b.sign_ * (subtract ? -1 : 1));
+      add_word_product(a.mag_.size() == 1 ? b : a, a.mag_.size() == 1 ? a.mag_[0] : b.mag_[0],
+                       a.sign_ * b.sign_ * (subtract ? -1 : 1));
       return;
     }
     thread_local std::vector<std::uint64_t> prod;

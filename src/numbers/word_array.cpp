@@ -176,9 +176,11 @@ limb_list limbs_of_words(const word* w, std::int32_t n, std::int32_t sign) {
   numptr last = nullptr;
   numptr head = out.finish(&last);
   // The free list ran out: the rest from the pool.
-  auto rest = [&](std::int32_t k) { return signed_value(static_cast<word>(limb_from_words(w, n, nd - 1 - k))); };
-  r.head = detail::append_limbs(static_cast<std::int32_t>(nd - 1 - j), nd, rest, head, last, &r.tail,
-                        [] { return new_limb(); });
+  auto rest = [&](std::int32_t k) {
+    return signed_value(static_cast<word>(limb_from_words(w, n, nd - 1 - k)));
+  };
+  r.head = detail::append_limbs(static_cast<std::int32_t>(nd - 1 - j), nd, rest, head, last,
+                                &r.tail, [] { return new_limb(); });
   return r;
 }
 
@@ -280,11 +282,19 @@ word chain_by_blocks(word* r, const word* a, const word* b, std::int32_t n) {
 #undef TAVRIN_CHAIN_LOOP
 #undef TAVRIN_CHAIN_PLACE
 
-word add_chain(word* r, const word* a, const word* b, std::int32_t n) { return chain_by_blocks<false>(r, a, b, n); }
-word sub_chain(word* r, const word* a, const word* b, std::int32_t n) { return chain_by_blocks<true>(r, a, b, n); }
+word add_chain(word* r, const word* a, const word* b, std::int32_t n) {
+  return chain_by_blocks<false>(r, a, b, n);
+}
+word sub_chain(word* r, const word* a, const word* b, std::int32_t n) {
+  return chain_by_blocks<true>(r, a, b, n);
+}
 #else
-word add_chain(word* r, const word* a, const word* b, std::int32_t n) { return carry_chain<add_place>(r, a, b, n); }
-word sub_chain(word* r, const word* a, const word* b, std::int32_t n) { return carry_chain<sub_place>(r, a, b, n); }
+word add_chain(word* r, const word* a, const word* b, std::int32_t n) {
+  return carry_chain<add_place>(r, a, b, n);
+}
+word sub_chain(word* r, const word* a, const word* b, std::int32_t n) {
+  return carry_chain<sub_place>(r, a, b, n);
+}
 #endif
 
 }  // namespace
@@ -409,8 +419,8 @@ bool difference(word* d, const word* x, const word* y, std::int32_t n) {
 // The values of a0 + a1 x + a2 x^2 (k, k and n2 <= k words) at 1, -1 and
 // -2 in k + 1 words each (magnitudes; *neg1, *neg2 the signs at -1, -2).
 // t: scratch of 3 (k + 1) words.
-void points3(const word* a, std::int32_t k, std::int32_t n2, word* v1, word* vm1, bool* neg1, word* vm2,
-             bool* neg2, word* t) {
+void points3(const word* a, std::int32_t k, std::int32_t n2, word* v1, word* vm1, bool* neg1,
+             word* vm2, bool* neg2, word* t) {
   word* u = t + k + 1;
   word* w = u + k + 1;
   t[k] = wadd(t, a, k, a + 2 * k, n2);  // a0 + a2
@@ -427,8 +437,8 @@ void points3(const word* a, std::int32_t k, std::int32_t n2, word* v1, word* vm1
 
 // out[0 .. w) := x y (x, y of k + 1 words, squared when y is null) in two's
 // complement, negated when `negative`.
-void point_product(word* out, std::int32_t w, const word* x, const word* y, std::int32_t k1, bool negative,
-                   word* s) {
+void point_product(word* out, std::int32_t w, const word* x, const word* y, std::int32_t k1,
+                   bool negative, word* s) {
   const std::int32_t nx = wnormalised(x, k1);
   if (y == nullptr) {
     sqr_rec(out, x, nx, s);

@@ -127,8 +127,8 @@ void wmul_rows(word* r, const word* a, std::int32_t na, const word* b, std::int3
 void wmul(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb);
 
 // r[0 .. 2n) := a^2 for n >= 1 words: the products above the diagonal once
-// by rows, doubled, and the diagonal squares, below wide_karatsuba_words; Karatsuba's three half-length
-// squares above, Toom-3 and transforms as wmul. r must not overlap a.
+// by rows, doubled, and the diagonal squares, below wide_karatsuba_words; Karatsuba's three
+// half-length squares above, Toom-3 and transforms as wmul. r must not overlap a.
 // reads: wide_karatsuba_words, wide_toom3_words, wide_ntt_words
 void wsqr(word* r, const word* a, std::int32_t n);
 // The square by rows alone (the base case of wsqr), same contract.
@@ -177,7 +177,8 @@ std::int32_t wmul_wrap_words(std::int32_t least);
 // some k and na, nb <= nr words: the chunks' cyclic convolution, half the
 // transform length of the whole product. The residue may come out as
 // 2^(64 nr) - 1 itself for zero. r may not overlap a or b.
-void wmul_ntt_wrap(word* r, std::int32_t nr, const word* a, std::int32_t na, const word* b, std::int32_t nb);
+void wmul_ntt_wrap(word* r, std::int32_t nr, const word* a, std::int32_t na, const word* b,
+                   std::int32_t nb);
 
 // ---- Division ------------------------------------------------------------------------
 // q[0 .. nn-dn+1) := n div d and r[0 .. dn) := n mod d, for nn >= dn and a
@@ -197,7 +198,8 @@ void wreciprocal(word* x, const word* a, std::int32_t n);
 // wdivrem's contract, by the reciprocal of the divisor's leading words
 // (wreciprocal) for any lengths: wdivrem takes it when both the divisor
 // and the quotient reach wide_newton_divide_words words.
-void wdivrem_reciprocal(word* q, word* r, const word* n, std::int32_t nn, const word* d, std::int32_t dn);
+void wdivrem_reciprocal(word* q, word* r, const word* n, std::int32_t nn, const word* d,
+                        std::int32_t dn);
 
 // ---- GCD ------------------------------------------------------------------------------
 // g := gcd(a, b) for normalised non-zero a and b, by Lehmer's method,

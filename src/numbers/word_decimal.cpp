@@ -22,8 +22,8 @@ namespace {
 
 using words = std::vector<word>;
 
-constexpr word group_base = 100000000;                   // 10^8
-constexpr word two_groups = group_base * group_base;    // 10^16
+constexpr word group_base = 100000000;                // 10^8
+constexpr word two_groups = group_base * group_base;  // 10^16
 
 // P_k = B^z P' with B = 2^64, P' = p[z .. len) (m words, odd top part).
 // inv = floor(B^(2m + z) / P') (normalised), or empty until first needed.
@@ -143,7 +143,8 @@ struct place_values {
 // the carry from below, and carried with one division; then pads with zero
 // groups to `width` groups, or (width 0) drops leading zero groups
 // (keeping one).
-void groups_by_places(const word* x, std::int32_t n, std::vector<std::uint32_t>& out, std::size_t width) {
+void groups_by_places(const word* x, std::int32_t n, std::vector<std::uint32_t>& out,
+                      std::size_t width) {
   static const place_values places;
   std::array<word, place_values::halves> u;
   const auto halves = static_cast<std::size_t>(2 * n);
@@ -216,14 +217,17 @@ std::int32_t value_by_steps(const std::uint32_t* g, std::int64_t count, word* r)
 
 // Words enough for `count` groups (8 log2(10) < 26.6 bits a group) and
 // for the product of two parts' words.
-std::int32_t words_for_groups(std::int64_t count) { return static_cast<std::int32_t>(count * 133 / 320 + 4); }
+std::int32_t words_for_groups(std::int64_t count) {
+  return static_cast<std::int32_t>(count * 133 / 320 + 4);
+}
 
 // r[0 .. words_for_groups(count)) := the value of the groups, the low 2^k
 // of them (2^k < count, the largest) converted apart and the high ones
 // multiplied by P' and shifted by P_k's zero words; returns the normalised
 // length.
 std::int32_t value_rec(const std::uint32_t* g, std::int64_t count, word* r) {
-  if (words_for_groups(count) < 2 * std::max<std::int64_t>(wide_decimal_words, 4)) return value_by_steps(g, count, r);
+  if (words_for_groups(count) < 2 * std::max<std::int64_t>(wide_decimal_words, 4))
+    return value_by_steps(g, count, r);
   std::size_t k = 0;
   while ((std::int64_t{2} << k) < count) ++k;
   const std::int64_t low = std::int64_t{1} << k;

@@ -54,7 +54,9 @@ class WordField {
     const std::uint64_t s = std::uint64_t{a} + b;
     return static_cast<std::uint32_t>(s >= p_ ? s - p_ : s);
   }
-  std::uint32_t sub(std::uint32_t a, std::uint32_t b) const { return a >= b ? a - b : a + (p_ - b); }
+  std::uint32_t sub(std::uint32_t a, std::uint32_t b) const {
+    return a >= b ? a - b : a + (p_ - b);
+  }
   std::uint32_t neg(std::uint32_t a) const { return a == 0 ? 0 : p_ - a; }
   std::uint32_t mul(std::uint32_t a, std::uint32_t b) const { return reduce(std::uint64_t{a} * b); }
   // a * b + c
@@ -65,17 +67,19 @@ class WordField {
   std::uint32_t inv(std::uint32_t a) const { return inverse_modulo(a, p_); }
   // a^e
   std::uint32_t pow(std::uint32_t a, std::uint64_t e) const {
-    return power_by_squaring(a, e, p_ == 1 ? 0 : 1, [this](std::uint32_t x, std::uint32_t y) { return mul(x, y); });
+    return power_by_squaring(a, e, p_ == 1 ? 0 : 1,
+                             [this](std::uint32_t x, std::uint32_t y) { return mul(x, y); });
   }
   // The residue of a signed word.
   std::uint32_t of(std::int64_t v) const {
-    const std::uint32_t r = reduce(v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v));
+    const std::uint32_t r =
+        reduce(v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v));
     return v < 0 ? neg(r) : r;
   }
 
  private:
   std::uint32_t p_;
-  std::uint64_t r_;      // floor((2^64 - 1) / p)
+  std::uint64_t r_;          // floor((2^64 - 1) / p)
   std::uint64_t two64_ = 0;  // 2^64 mod p
 };
 
@@ -108,12 +112,14 @@ inline std::uint32_t shoup_quotient(std::uint32_t w, std::uint32_t p) {
   return static_cast<std::uint32_t>((std::uint64_t{w} << 32) / p);
 }
 // a w mod p in [0, 2p).
-inline std::uint32_t shoup_mul_lazy(std::uint32_t a, std::uint32_t w, std::uint32_t wq, std::uint32_t p) {
+inline std::uint32_t shoup_mul_lazy(std::uint32_t a, std::uint32_t w, std::uint32_t wq,
+                                    std::uint32_t p) {
   const auto q = static_cast<std::uint32_t>((std::uint64_t{a} * wq) >> 32);
   return a * w - q * p;
 }
 // a w mod p in [0, p).
-inline std::uint32_t shoup_mul(std::uint32_t a, std::uint32_t w, std::uint32_t wq, std::uint32_t p) {
+inline std::uint32_t shoup_mul(std::uint32_t a, std::uint32_t w, std::uint32_t wq,
+                               std::uint32_t p) {
   const std::uint32_t t = shoup_mul_lazy(a, w, wq, p);
   return t >= p ? t - p : t;
 }
@@ -125,16 +131,18 @@ inline std::uint32_t word_add(std::uint32_t a, std::uint32_t b, std::uint32_t p)
   const std::uint32_t s = a + b;
   return s >= p ? s - p : s;
 }
-inline std::uint32_t word_sub(std::uint32_t a, std::uint32_t b, std::uint32_t p) { return a >= b ? a - b : a + p - b; }
+inline std::uint32_t word_sub(std::uint32_t a, std::uint32_t b, std::uint32_t p) {
+  return a >= b ? a - b : a + p - b;
+}
 // The same on residues held in signed 32-bit words, as the dense arrays
 // hold them: 0 <= a, b < p < 2^31.
 inline std::int32_t add_residues(std::int32_t a, std::int32_t b, std::int32_t p) {
-  return static_cast<std::int32_t>(
-      word_add(static_cast<std::uint32_t>(a), static_cast<std::uint32_t>(b), static_cast<std::uint32_t>(p)));
+  return static_cast<std::int32_t>(word_add(
+      static_cast<std::uint32_t>(a), static_cast<std::uint32_t>(b), static_cast<std::uint32_t>(p)));
 }
 inline std::int32_t sub_residues(std::int32_t a, std::int32_t b, std::int32_t p) {
-  return static_cast<std::int32_t>(
-      word_sub(static_cast<std::uint32_t>(a), static_cast<std::uint32_t>(b), static_cast<std::uint32_t>(p)));
+  return static_cast<std::int32_t>(word_sub(
+      static_cast<std::uint32_t>(a), static_cast<std::uint32_t>(b), static_cast<std::uint32_t>(p)));
 }
 
 class ShoupMultiplier {
@@ -201,7 +209,8 @@ inline std::uint64_t dot_room(std::uint64_t product, const WordField& f) {
 // sums plainly; two carry the overflow in a second word. Inlined: the
 // callers' vectors are often a few entries long.
 template <class Term>
-[[gnu::always_inline]] inline std::uint32_t word_dot(const WordField& f, std::size_t n, int limbs, Term term) {
+[[gnu::always_inline]] inline std::uint32_t word_dot(const WordField& f, std::size_t n, int limbs,
+                                                     Term term) {
   if (limbs <= 1) {
     std::uint64_t s = 0;
     for (std::size_t i = 0; i < n; ++i) s += term(i);
@@ -218,8 +227,8 @@ template <class Term>
 
 // a[0 .. n) . b[0 .. n) modulo f's prime (residues or any words whose
 // products the limb count covers).
-inline std::uint32_t word_dot(const WordField& f, const std::uint32_t* a, const std::uint32_t* b, std::size_t n,
-                              int limbs) {
+inline std::uint32_t word_dot(const WordField& f, const std::uint32_t* a, const std::uint32_t* b,
+                              std::size_t n, int limbs) {
   return word_dot(f, n, limbs, [a, b](std::size_t i) { return std::uint64_t{a[i]} * b[i]; });
 }
 
@@ -238,11 +247,16 @@ class Char2Field {
   std::uint32_t mul(std::uint32_t a, std::uint32_t b) const {
     return static_cast<std::uint32_t>(char2_mult(a, b, size_));
   }
-  std::uint32_t mul_add(std::uint32_t a, std::uint32_t b, std::uint32_t c) const { return mul(a, b) ^ c; }
-  std::uint32_t inv(std::uint32_t a) const { return static_cast<std::uint32_t>(char2_inverse(a, size_)); }
+  std::uint32_t mul_add(std::uint32_t a, std::uint32_t b, std::uint32_t c) const {
+    return mul(a, b) ^ c;
+  }
+  std::uint32_t inv(std::uint32_t a) const {
+    return static_cast<std::uint32_t>(char2_inverse(a, size_));
+  }
   // a^e (a^0 = 1)
   std::uint32_t pow(std::uint32_t a, std::uint64_t e) const {
-    return power_by_squaring(a, e, 1, [this](std::uint32_t x, std::uint32_t y) { return mul(x, y); });
+    return power_by_squaring(a, e, 1,
+                             [this](std::uint32_t x, std::uint32_t y) { return mul(x, y); });
   }
 
  private:

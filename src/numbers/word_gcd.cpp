@@ -83,8 +83,10 @@ bool lehmer_matrix(dword x, dword y, Matrix& m) {
     const sdword r2 = n2 - static_cast<sdword>(static_cast<dword>(q64) * static_cast<dword>(d2));
     if (r2 < 0 || r2 >= d2) break;
     sword qc = 0, qd = 0, nc = 0, nd = 0;
-    if (__builtin_mul_overflow(static_cast<sword>(q64), C, &qc) || __builtin_sub_overflow(A, qc, &nc) ||
-        __builtin_mul_overflow(static_cast<sword>(q64), D, &qd) || __builtin_sub_overflow(B, qd, &nd))
+    if (__builtin_mul_overflow(static_cast<sword>(q64), C, &qc) ||
+        __builtin_sub_overflow(A, qc, &nc) ||
+        __builtin_mul_overflow(static_cast<sword>(q64), D, &qd) ||
+        __builtin_sub_overflow(B, qd, &nd))
       break;
     if (nc >= bound || nc <= -bound || nd >= bound || nd <= -bound) break;
     A = C;
@@ -238,7 +240,8 @@ bool double_word_matrix(dword x, dword y, Matrix& m) {
       stepped = true;
     }
   }
-  m = {static_cast<sword>(u11), -static_cast<sword>(u01), -static_cast<sword>(u10), static_cast<sword>(u00)};
+  m = {static_cast<sword>(u11), -static_cast<sword>(u01), -static_cast<sword>(u10),
+       static_cast<sword>(u00)};
   return stepped;
 }
 
@@ -334,7 +337,8 @@ std::int32_t lehmer_loop(word* g, word* a, std::int32_t na, word* b, std::int32_
       return 1;
     }
     if (Double && na == 2) {
-      const dword v = gcd128((static_cast<dword>(a[1]) << 64) | a[0], (static_cast<dword>(b[1]) << 64) | b[0]);
+      const dword v =
+          gcd128((static_cast<dword>(a[1]) << 64) | a[0], (static_cast<dword>(b[1]) << 64) | b[0]);
       g[0] = static_cast<word>(v);
       g[1] = static_cast<word>(v >> 64);
       return g[1] == 0 ? 1 : 2;

@@ -50,7 +50,8 @@ bool is_identity(const matrix& r) {
 matrix times(const matrix& x, const matrix& y) {
   matrix r;
   for (int i = 0; i < 2; ++i)
-    for (int j = 0; j < 2; ++j) r.m[i][j] = sum(product(x.m[i][0], y.m[0][j]), product(x.m[i][1], y.m[1][j]));
+    for (int j = 0; j < 2; ++j)
+      r.m[i][j] = sum(product(x.m[i][0], y.m[0][j]), product(x.m[i][1], y.m[1][j]));
   r.det = x.det * y.det;
   return r;
 }
@@ -86,7 +87,8 @@ bool shifted_plus(nat& out, const nat& x, std::int32_t p, int sign, const nat& t
 // are multiplied. False (nothing changed) when a value would come out
 // negative, which the bounds above rule out.
 bool reduce_low(const matrix& r, const nat& x, const nat& y, std::int32_t p, nat& a, nat& b) {
-  const nat al(a.begin(), a.begin() + std::min(len(a), p)), bl(b.begin(), b.begin() + std::min(len(b), p));
+  const nat al(a.begin(), a.begin() + std::min(len(a), p)),
+      bl(b.begin(), b.begin() + std::min(len(b), p));
   nat na, nb;
   if (shifted_plus(na, x, p, r.det, product(r.m[1][1], al), product(r.m[0][1], bl)) &&
       shifted_plus(nb, y, p, r.det, product(r.m[0][0], bl), product(r.m[1][0], al))) {
@@ -147,7 +149,7 @@ void hgcd_lehmer(nat& a, nat& b, matrix& r, std::int32_t s, std::int32_t stop = 
   const std::int32_t cap = len(a) + 2;
   word* store = base_store.get(12 * cap);
   std::fill(store, store + 12 * cap, word{0});
-  word* v[2] = {store, store + cap};            // the pair (a, b)
+  word* v[2] = {store, store + cap};  // the pair (a, b)
   word* nv[2] = {store + 2 * cap, store + 3 * cap};
   word* e[2][2] = {{store + 4 * cap, store + 5 * cap}, {store + 6 * cap, store + 7 * cap}};
   word* ne[2][2] = {{store + 8 * cap, store + 9 * cap}, {store + 10 * cap, store + 11 * cap}};
@@ -169,10 +171,12 @@ void hgcd_lehmer(nat& a, nat& b, matrix& r, std::int32_t s, std::int32_t stop = 
     if (!double_word_matrix(bits128(v[0], lv[0], pos), bits128(v[1], lv[1], pos), l)) break;
     // Each row of l is p u - q v (or its mirror) with p, q >= 0.
     const std::int32_t n = lv[0];
-    const std::int32_t nx = l.B <= 0 ? combine_minus(nv[0], magnitude(l.A), v[0], magnitude(l.B), v[1], n)
-                                     : combine_minus(nv[0], magnitude(l.B), v[1], magnitude(l.A), v[0], n);
-    const std::int32_t ny = l.D <= 0 ? combine_minus(nv[1], magnitude(l.C), v[0], magnitude(l.D), v[1], n)
-                                     : combine_minus(nv[1], magnitude(l.D), v[1], magnitude(l.C), v[0], n);
+    const std::int32_t nx =
+        l.B <= 0 ? combine_minus(nv[0], magnitude(l.A), v[0], magnitude(l.B), v[1], n)
+                 : combine_minus(nv[0], magnitude(l.B), v[1], magnitude(l.A), v[0], n);
+    const std::int32_t ny =
+        l.D <= 0 ? combine_minus(nv[1], magnitude(l.C), v[0], magnitude(l.D), v[1], n)
+                 : combine_minus(nv[1], magnitude(l.D), v[1], magnitude(l.C), v[0], n);
     if (nx <= s || ny <= s) break;
     if (static_cast<__int128>(l.A) * l.D - static_cast<__int128>(l.B) * l.C < 0) r.det = -r.det;
     // The matrix times (|D| |B|; |C| |A|), the inverse of l.
@@ -484,7 +488,8 @@ void wgcdext(const word* x, std::int32_t nx, const word* y, std::int32_t ny, std
   nat yg(yv.size());
   {
     nat scratch = yv;
-    yg.resize(static_cast<std::size_t>(wdivexact(yg.data(), scratch.data(), len(scratch), g.data(), len(g))));
+    yg.resize(static_cast<std::size_t>(
+        wdivexact(yg.data(), scratch.data(), len(scratch), g.data(), len(g))));
   }
   trim(yg);
   nat twice = sum(d.m, d.m);
@@ -509,7 +514,8 @@ void wgcdext(const word* x, std::int32_t nx, const word* y, std::int32_t ny, std
   nat quo(num.m.size() + 1);
   if (!num.m.empty()) {
     nat scratch = num.m;
-    quo.resize(static_cast<std::size_t>(wdivexact(quo.data(), scratch.data(), len(scratch), yv.data(), len(yv))));
+    quo.resize(static_cast<std::size_t>(
+        wdivexact(quo.data(), scratch.data(), len(scratch), yv.data(), len(yv))));
     trim(quo);
   } else {
     quo.clear();

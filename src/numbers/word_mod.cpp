@@ -51,8 +51,9 @@ std::int32_t modmult(std::uint32_t x, std::uint32_t y) {
 }
 
 std::int32_t modpower(std::uint32_t x, std::uint64_t e) {
-  return static_cast<std::int32_t>(power_by_squaring(
-      x, e, 1, [](std::uint32_t a, std::uint32_t b) { return static_cast<std::uint32_t>(modmult(a, b)); }));
+  return static_cast<std::int32_t>(power_by_squaring(x, e, 1, [](std::uint32_t a, std::uint32_t b) {
+    return static_cast<std::uint32_t>(modmult(a, b));
+  }));
 }
 
 std::int32_t spec_modmult(std::uint32_t x, std::uint32_t y) {

@@ -108,7 +108,8 @@ inline std::int64_t euclid_cofactor(std::int64_t a, std::int64_t m, std::int64_t
 // p divides a. Independent of the word-prime settings.
 inline std::uint32_t inverse_modulo(std::uint64_t a, std::uint32_t p) {
   std::int64_t last = 0;
-  const std::int64_t t = word_mod_detail::euclid_cofactor(static_cast<std::int64_t>(a % p), p, &last);
+  const std::int64_t t =
+      word_mod_detail::euclid_cofactor(static_cast<std::int64_t>(a % p), p, &last);
   return static_cast<std::uint32_t>(t < 0 ? t + p : t);
 }
 

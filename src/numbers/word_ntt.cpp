@@ -38,7 +38,9 @@ struct ntt_shape {
   bool twin = false;
 };
 
-std::int64_t chunk_count(std::int32_t n, int bits) { return (64 * std::int64_t{n} + bits - 1) / bits; }
+std::int64_t chunk_count(std::int32_t n, int bits) {
+  return (64 * std::int64_t{n} + bits - 1) / bits;
+}
 
 // The widest chunks (at most 40 bits) whose coefficients stay below the
 // primes' product, and the least power of two 2^lg holding the product; lg
@@ -58,7 +60,8 @@ ntt_shape whole_shape_of(std::int32_t na, std::int32_t nb, int most) {
 
 // Whether the product's chunks fill at most 3/4 of the whole length.
 bool splittable(const ntt_shape& s) {
-  return s.lg - 2 >= ntt_min_lg && 4 * (s.chunks_a + s.chunks_b - 1) <= 3 * (std::int64_t{1} << s.lg);
+  return s.lg - 2 >= ntt_min_lg &&
+         4 * (s.chunks_a + s.chunks_b - 1) <= 3 * (std::int64_t{1} << s.lg);
 }
 
 // The shape of a product: the split pair where it applies and the
@@ -78,8 +81,8 @@ ntt_shape shape_of(std::int32_t na, std::int32_t nb, bool square) {
 
 // out_k[0 .. len) := the chunks of a (n words) modulo prime k, zero
 // padded; each chunk is below 2^40.
-void chunks_of(const word* a, std::int32_t n, const ntt_shape& s, std::int64_t count, std::int64_t len, u32* out1,
-               u32* out2, u32* out3) {
+void chunks_of(const word* a, std::int32_t n, const ntt_shape& s, std::int64_t count,
+               std::int64_t len, u32* out1, u32* out2, u32* out3) {
   const word mask = (word{1} << s.bits) - 1;
   std::int64_t bit = 0;
   for (std::int64_t i = 0; i < count; ++i, bit += s.bits) {
@@ -99,7 +102,8 @@ void chunks_of(const word* a, std::int32_t n, const ntt_shape& s, std::int64_t c
 
 #ifdef TAVRIN_AVX2
 // The same eight values at a time; the count done.
-AVX2_FN std::int64_t crt_digits_avx2(const TransformCrt& g, u32* r1, u32* r2, u32* r3, std::int64_t n) {
+AVX2_FN std::int64_t crt_digits_avx2(const TransformCrt& g, u32* r1, u32* r2, u32* r3,
+                                     std::int64_t n) {
   std::int64_t i = 0;
   for (; i + 8 <= n; i += 8) {
     const __m256i v1 = g.digit1(simd::vload(r1 + i));
@@ -128,12 +132,13 @@ void crt_digits(const TransformCrt& g, u32* r1, u32* r2, u32* r3, std::int64_t n
 
 // r[0 .. nr) := the sum of the coefficients v1 + p1 v2 + p1 p2 v3, the i-th
 // at bit i bits, and zero words above.
-void add_in(word* r, std::int32_t nr, const u32* v1, const u32* v2, const u32* v3, std::int64_t count, int bits) {
+void add_in(word* r, std::int32_t nr, const u32* v1, const u32* v2, const u32* v3,
+            std::int64_t count, int bits) {
   constexpr u64 p1 = prime1;
   constexpr u64 p12 = u64{prime1} * prime2;
   const word mask = (word{1} << bits) - 1;
-  u128 carry = 0;     // the coefficients' sum above the bits written
-  u128 pending = 0;   // bits written but not yet a whole word
+  u128 carry = 0;    // the coefficients' sum above the bits written
+  u128 pending = 0;  // bits written but not yet a whole word
   int held = 0;
   std::int32_t k = 0;
   auto put = [&](word v, int width) {
@@ -193,7 +198,8 @@ piece_shape pieces_shape(std::int32_t na, std::int32_t nb, int lg) {
     s.chunks = chunk_count(s.words, bits);
     const std::int64_t pairs = (std::min(na, nb) + s.words - 1) / s.words;
     const u128 top = (static_cast<u128>(1) << bits) - 1;
-    if (top * top * static_cast<u128>(s.chunks) * static_cast<u128>(pairs) < primes_product) return s;
+    if (top * top * static_cast<u128>(s.chunks) * static_cast<u128>(pairs) < primes_product)
+      return s;
   }
   return {};
 }
@@ -209,7 +215,8 @@ piece_shape cheapest_pieces(std::int32_t na, std::int32_t nb) {
   for (int lg = ntt_max_lg; lg >= ntt_min_lg + 6; --lg) {
     const piece_shape s = pieces_shape(na, nb, lg);
     if (s.bits == 0) continue;
-    const double pa = std::ceil(static_cast<double>(na) / s.words), pb = std::ceil(static_cast<double>(nb) / s.words);
+    const double pa = std::ceil(static_cast<double>(na) / s.words),
+                 pb = std::ceil(static_cast<double>(nb) / s.words);
     const double cost = std::ldexp((2 * (pa + pb) - 1) * lg + 1.5 * pa * pb, lg);
     if (best.bits == 0 || cost < least) {
       best = s;
@@ -218,7 +225,6 @@ piece_shape cheapest_pieces(std::int32_t na, std::int32_t nb) {
   }
   return best;
 }
-
 
 }  // namespace
 
@@ -264,8 +270,8 @@ void hold_pieces(PieceSums& ps, bool square) {
 // of b's (spectra at ps.slot(j)), block by block: the products of one block
 // are summed in 64 bits in a small array that stays in the cache, reduced
 // once, then written to slot sums + d - i0 of diagonal d.
-void sum_diagonals(const PieceSums& ps, const std::vector<u32*>& xa, std::int32_t ga, std::int64_t sums,
-                   int lg, const std::vector<TransformPrime>& primes) {
+void sum_diagonals(const PieceSums& ps, const std::vector<u32*>& xa, std::int32_t ga,
+                   std::int64_t sums, int lg, const std::vector<TransformPrime>& primes) {
   const std::int64_t len = std::int64_t{1} << lg;
   constexpr std::int64_t block = 256;
   const std::int32_t nb = ps.pieces_b;
@@ -273,21 +279,24 @@ void sum_diagonals(const PieceSums& ps, const std::vector<u32*>& xa, std::int32_
   ntt_tasks(3, lg, [&](std::size_t k) {
     std::vector<u64> acc(static_cast<std::size_t>(diagonals) * block);
     const TransformPrime& P = primes[k];
-    for (std::int64_t o = static_cast<std::int64_t>(k) * len; o < static_cast<std::int64_t>(k + 1) * len; o += block) {
+    for (std::int64_t o = static_cast<std::int64_t>(k) * len;
+         o < static_cast<std::int64_t>(k + 1) * len; o += block) {
       std::fill(acc.begin(), acc.end(), u64{0});
       for (std::int32_t j = 0; j < nb; ++j) ntt_below_p(ps.slot(j) + o, block, P);
       for (std::int32_t i = 0; i < ga; ++i) {
         u32* x = xa[static_cast<std::size_t>(i)] + o;
         ntt_below_p(x, block, P);  // again for a square's, whose are b's: no matter
         for (std::int32_t j = 0; j < nb; ++j)
-          ntt_mul_add_lazy(x, ps.slot(j) + o, acc.data() + static_cast<std::size_t>(i + j) * block, block);
+          ntt_mul_add_lazy(x, ps.slot(j) + o, acc.data() + static_cast<std::size_t>(i + j) * block,
+                           block);
         // Each diagonal takes one product a row: a fold every eight rows.
         if (i % 8 == 7)
           for (std::int32_t d = i - 7; d < i + nb; ++d)
             ntt_fold_lazy(acc.data() + static_cast<std::size_t>(d) * block, block, P);
       }
       for (std::int32_t d = 0; d < diagonals; ++d)
-        ntt_reduce_lazy(acc.data() + static_cast<std::size_t>(d) * block, ps.slot(sums + d) + o, block, P);
+        ntt_reduce_lazy(acc.data() + static_cast<std::size_t>(d) * block, ps.slot(sums + d) + o,
+                        block, P);
     }
   });
 }
@@ -318,9 +327,10 @@ void wmul_ntt_pieces(word* r, const word* a, std::int32_t na, const word* b, std
   auto transform = [&](const word* w, std::int32_t n, std::int32_t i, u32* out) {
     const std::int32_t words = std::min(m, n - i * m);
     const ntt_shape sh{s.bits, 0, 0, lg};
-    chunks_of(w + static_cast<std::int64_t>(i) * m, words, sh, chunk_count(words, s.bits), len, out, out + len,
-              out + 2 * len);
-    for (std::size_t k = 0; k < 3; ++k) ntt_forward(out + static_cast<std::int64_t>(k) * len, lg, primes[k]);
+    chunks_of(w + static_cast<std::int64_t>(i) * m, words, sh, chunk_count(words, s.bits), len, out,
+              out + len, out + 2 * len);
+    for (std::size_t k = 0; k < 3; ++k)
+      ntt_forward(out + static_cast<std::int64_t>(k) * len, lg, primes[k]);
   };
   ntt_tasks(ps.pieces_b, lg, [&](std::size_t j) {
     transform(b, nb, static_cast<std::int32_t>(j), ps.slot(static_cast<std::int64_t>(j)));
@@ -334,7 +344,8 @@ void wmul_ntt_pieces(word* r, const word* a, std::int32_t na, const word* b, std
   const std::int64_t count = std::min<std::int64_t>(2 * s.chunks - 1, len);
   auto rebuild = [&](std::int64_t k) {
     u32* x = ps.slot(k);
-    for (std::size_t q = 0; q < 3; ++q) ntt_backward(x + static_cast<std::int64_t>(q) * len, lg, primes[q]);
+    for (std::size_t q = 0; q < 3; ++q)
+      ntt_backward(x + static_cast<std::int64_t>(q) * len, lg, primes[q]);
     crt_digits(TransformCrt(len), x, x + len, x + 2 * len, count);
   };
   auto finish = [&](std::int64_t k, std::int32_t d) {
@@ -347,7 +358,8 @@ void wmul_ntt_pieces(word* r, const word* a, std::int32_t na, const word* b, std
   std::vector<u32*> xa(static_cast<std::size_t>(ps.group));
   for (std::int32_t i0 = 0; i0 < ps.pieces_a; i0 += ps.group) {
     const std::int32_t ga = std::min(ps.group, ps.pieces_a - i0);
-    for (std::int32_t i = 0; i < ga; ++i) xa[static_cast<std::size_t>(i)] = ps.slot(square ? i : ps.pieces_b + i);
+    for (std::int32_t i = 0; i < ga; ++i)
+      xa[static_cast<std::size_t>(i)] = ps.slot(square ? i : ps.pieces_b + i);
     if (!square)
       ntt_tasks(ga, lg, [&](std::size_t i) {
         const auto at = static_cast<std::int32_t>(i);
@@ -365,7 +377,8 @@ void wmul_ntt_pieces(word* r, const word* a, std::int32_t na, const word* b, std
 namespace {
 
 // r := a b by the split pair of lengths N = 2^s.lg and N/2 a prime.
-void split_product(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb, const ntt_shape& s) {
+void split_product(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb,
+                   const ntt_shape& s) {
   const bool square = b == nullptr;
   const std::int64_t n = std::int64_t{1} << s.lg, m = n / 2, block = 4 * m;
   std::vector<TransformPrime>& ps = transform_primes();
@@ -387,7 +400,8 @@ void split_product(word* r, const word* a, std::int32_t na, const word* b, std::
     transform(xk);
     if (!square) transform(yk);
     ntt_pointwise(xk, yk, nullptr, nullptr, xk, static_cast<std::size_t>(n), ps[k]);
-    ntt_pointwise(xk + 3 * m, yk + 3 * m, nullptr, nullptr, xk + 3 * m, static_cast<std::size_t>(m), ps[k]);
+    ntt_pointwise(xk + 3 * m, yk + 3 * m, nullptr, nullptr, xk + 3 * m, static_cast<std::size_t>(m),
+                  ps[k]);
     ntt_backward(xk, s.lg, ps[k]);
     ntt_backward(xk + 3 * m, s.lg - 1, ps[k]);
     ntt_split_recombine(xk, xk + 3 * m, m, k);
@@ -401,7 +415,8 @@ void split_product(word* r, const word* a, std::int32_t na, const word* b, std::
 // the twin pair of that length: a prime's block of an operand then holds
 // its chunks (2N values), folded in place to the two halves the transforms
 // take.
-void whole_product(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb, const ntt_shape& s) {
+void whole_product(word* r, const word* a, std::int32_t na, const word* b, std::int32_t nb,
+                   const ntt_shape& s) {
   const bool square = b == nullptr;
   const std::int64_t n = std::int64_t{1} << s.lg, block = s.twin ? 2 * n : n;
   std::vector<TransformPrime>& ps = transform_primes();
@@ -495,10 +510,12 @@ ntt_shape wrap_shape_of(std::int32_t least) {
 
 std::int32_t wmul_wrap_words(std::int32_t least) {
   const ntt_shape s = wrap_shape_of(least);
-  return s.bits == 0 ? 0 : static_cast<std::int32_t>((static_cast<std::int64_t>(s.bits) << s.lg) / 64);
+  return s.bits == 0 ? 0
+                     : static_cast<std::int32_t>((static_cast<std::int64_t>(s.bits) << s.lg) / 64);
 }
 
-void wmul_ntt_wrap(word* r, std::int32_t nr, const word* a, std::int32_t na, const word* b, std::int32_t nb) {
+void wmul_ntt_wrap(word* r, std::int32_t nr, const word* a, std::int32_t na, const word* b,
+                   std::int32_t nb) {
   const ntt_shape s = wrap_shape_of(nr);
   const std::int64_t len = std::int64_t{1} << s.lg;
   std::vector<TransformPrime>& ps = transform_primes();

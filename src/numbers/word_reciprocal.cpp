@@ -19,7 +19,8 @@ using words = std::vector<word>;
 // Where the reciprocal's Newton steps stop: below the division's cut-off,
 // so that the division of the base case is the recursive one.
 std::int32_t least_newton_words() {
-  return std::clamp<std::int32_t>(newton_reciprocal_words, 3, std::max<std::int32_t>(wide_newton_divide_words, 3));
+  return std::clamp<std::int32_t>(newton_reciprocal_words, 3,
+                                  std::max<std::int32_t>(wide_newton_divide_words, 3));
 }
 
 // r[0 .. na+nb) := a b for any lengths >= 1 (wmul wants the longer first).
@@ -42,8 +43,8 @@ void reciprocal_by_division(word* x, const word* a, std::int32_t n) {
 // v := x - a b as m words of two's complement, for |v| < B^m / 2 and
 // m = wmul_wrap_words(..) words at least na and nb: x folded modulo
 // B^m - 1 and a b by the wrapped product, half the transform of the whole.
-words wrapped_difference(const word* x, std::int32_t nx, const word* a, std::int32_t na, const word* b,
-                         std::int32_t nb, std::int32_t m) {
+words wrapped_difference(const word* x, std::int32_t nx, const word* a, std::int32_t na,
+                         const word* b, std::int32_t nb, std::int32_t m) {
   words r(static_cast<std::size_t>(m), 0), p(static_cast<std::size_t>(m));
   for (std::int32_t at = 0; at < nx; at += m) {
     word carry = wadd(r.data(), r.data(), m, x + at, std::min(m, nx - at));
@@ -52,7 +53,8 @@ words wrapped_difference(const word* x, std::int32_t nx, const word* a, std::int
   wmul_ntt_wrap(p.data(), m, a, na, b, nb);
   // A borrow wraps to + B^m, one more than B^m - 1.
   if (wsub_n(r.data(), r.data(), p.data(), m) != 0) wsub_1(r.data(), r.data(), m, 1);
-  if (std::all_of(r.begin(), r.end(), [](word w) { return w == ~word{0}; })) return words(r.size(), 0);
+  if (std::all_of(r.begin(), r.end(), [](word w) { return w == ~word{0}; }))
+    return words(r.size(), 0);
   if (r.back() >> 63 != 0) wadd_1(r.data(), r.data(), m, 1);  // v + B^m - 1 is v + B^m less one
   return r;
 }
@@ -147,7 +149,8 @@ word div_qr_blocks(word* q, word* np, std::int32_t nn, const word* dp, std::int3
     if (wrap != 0 && transformed(nq, dn)) {
       const words v = wrapped_difference(w, dn + k, qb, nq, dp, dn, wrap);
       borrow = v.back() >> 63;
-      for (std::int32_t i = 0; i < dn + k; ++i) w[i] = i < wrap ? v[static_cast<std::size_t>(i)] : word{0} - borrow;
+      for (std::int32_t i = 0; i < dn + k; ++i)
+        w[i] = i < wrap ? v[static_cast<std::size_t>(i)] : word{0} - borrow;
     } else if (nq > 1 || qb[0] != 0) {
       product(p.data(), qb, nq, dp, dn);
       borrow = wsub(w, w, dn + k, p.data(), dn + nq);
@@ -166,7 +169,8 @@ word div_qr_blocks(word* q, word* np, std::int32_t nn, const word* dp, std::int3
 
 }  // namespace
 
-void wdivrem_reciprocal(word* q, word* r, const word* n, std::int32_t nn, const word* d, std::int32_t dn) {
+void wdivrem_reciprocal(word* q, word* r, const word* n, std::int32_t nn, const word* d,
+                        std::int32_t dn) {
   // Both shifted to the divisor's top bit; the dividend gains a word.
   const int s = std::countl_zero(d[dn - 1]);
   words dp(static_cast<std::size_t>(dn)), np(static_cast<std::size_t>(nn + 1));

@@ -79,21 +79,24 @@ ADX_FN inline void row_block(word* r, const word* a, word b, word& c) {
   word l0, h0, l1, h1, z, t;
   if constexpr (kind == row_kind::set) {
     if constexpr (K == 1) {
-      TAVRIN_ROW_ASM(TAVRIN_SET_PLACE("add", "0", "l0", "h0", "c") "adc $0, %[h0]\n\tmov %[h0], %[c]\n\t");
+      TAVRIN_ROW_ASM(
+          TAVRIN_SET_PLACE("add", "0", "l0", "h0", "c") "adc $0, %[h0]\n\tmov %[h0], %[c]\n\t");
     } else {
-      TAVRIN_ROW_ASM(TAVRIN_SET_PLACE("add", "0", "l0", "h0", "c") TAVRIN_SET_PLACE("adc", "8", "l1", "h1", "h0")
-                     "adc $0, %[h1]\n\tmov %[h1], %[c]\n\t");
+      TAVRIN_ROW_ASM(TAVRIN_SET_PLACE("add", "0", "l0", "h0", "c") TAVRIN_SET_PLACE(
+          "adc", "8", "l1", "h1", "h0") "adc $0, %[h1]\n\tmov %[h1], %[c]\n\t");
     }
   } else if constexpr (kind == row_kind::add) {
     if constexpr (K == 1) {
-      TAVRIN_ROW_ASM("xor %k[z], %k[z]\n\t" TAVRIN_ADD_PLACE("0", "l0", "h0", "c") TAVRIN_CHAIN_END("h0"));
+      TAVRIN_ROW_ASM("xor %k[z], %k[z]\n\t" TAVRIN_ADD_PLACE("0", "l0", "h0", "c")
+                         TAVRIN_CHAIN_END("h0"));
     } else {
       TAVRIN_ROW_ASM("xor %k[z], %k[z]\n\t" TAVRIN_ADD_PLACE("0", "l0", "h0", "c")
                          TAVRIN_ADD_PLACE("8", "l1", "h1", "h0") TAVRIN_CHAIN_END("h1"));
     }
   } else {
     if constexpr (K == 1) {
-      TAVRIN_ROW_ASM("xor %k[z], %k[z]\n\t" TAVRIN_SUB_PLACE("0", "l0", "h0", "c") TAVRIN_CHAIN_END("h0"));
+      TAVRIN_ROW_ASM("xor %k[z], %k[z]\n\t" TAVRIN_SUB_PLACE("0", "l0", "h0", "c")
+                         TAVRIN_CHAIN_END("h0"));
     } else {
       TAVRIN_ROW_ASM("xor %k[z], %k[z]\n\t" TAVRIN_SUB_PLACE("0", "l0", "h0", "c")
                          TAVRIN_SUB_PLACE("8", "l1", "h1", "h0") TAVRIN_CHAIN_END("h1"));
@@ -170,7 +173,8 @@ ADX_FN void mul_rows_adx(word* r, const word* a, std::int32_t na, const word* b,
 
 ADX_FN void sqr_rows_adx(word* r, const word* a, std::int32_t n) {
   r[n] = row_adx<row_kind::set>(r + 1, a + 1, n - 1, a[0]);
-  for (std::int32_t i = 1; i + 1 < n; ++i) r[n + i] = row_adx<row_kind::add>(r + 2 * i + 1, a + i + 1, n - i - 1, a[i]);
+  for (std::int32_t i = 1; i + 1 < n; ++i)
+    r[n + i] = row_adx<row_kind::add>(r + 2 * i + 1, a + i + 1, n - i - 1, a[i]);
 }
 #endif
 
@@ -271,7 +275,8 @@ void wsqr_rows(word* r, const word* a, std::int32_t n) {
 #endif
   {
     r[n] = wmul_1(r + 1, a + 1, n - 1, a[0]);
-    for (std::int32_t i = 1; i + 1 < n; ++i) r[n + i] = waddmul_1(r + 2 * i + 1, a + i + 1, n - i - 1, a[i]);
+    for (std::int32_t i = 1; i + 1 < n; ++i)
+      r[n + i] = waddmul_1(r + 2 * i + 1, a + i + 1, n - i - 1, a[i]);
   }
   r[2 * n - 1] = 0;
   // Doubled and the squares added in one pass: place pair (2i, 2i + 1) takes

@@ -31,7 +31,7 @@ extern workptr workhead[work_pool_size + 1];
 extern std::int32_t first_available;
 
 struct arr_descr {
-  number arrsize;      // rows * cols as a big integer (limbs owned here)
+  number arrsize;  // rows * cols as a big integer (limbs owned here)
   std::int32_t rows;
 };
 

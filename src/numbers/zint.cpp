@@ -47,7 +47,8 @@ unsigned __int128 leading_bits(const ZDigits& m, std::int64_t pos) {
   const auto off = static_cast<int>(pos % base_bits);
   if (i >= m.size()) return 0;
   u128 v = m[i] >> off;
-  for (int have = static_cast<int>(base_bits) - off; have < 124 && ++i < m.size(); have += static_cast<int>(base_bits))
+  for (int have = static_cast<int>(base_bits) - off; have < 124 && ++i < m.size();
+       have += static_cast<int>(base_bits))
     v |= static_cast<u128>(m[i]) << have;
   return v & ((static_cast<u128>(1) << 124) - 1);
 }
@@ -122,7 +123,8 @@ ZInt ZInt::from_digits(std::span<const std::uint32_t> magnitude, int sign) {
 }
 
 imptr ZInt::to_number() const {
-  return number_from_digits(mag_.data(), static_cast<std::int32_t>(mag_.size()), sign_ < 0 ? -1 : 1);
+  return number_from_digits(mag_.data(), static_cast<std::int32_t>(mag_.size()),
+                            sign_ < 0 ? -1 : 1);
 }
 
 void ZInt::store(imptr x) const { store_digits(mag_.data(), digits(), sign_, x); }
@@ -172,7 +174,8 @@ ZInt ZInt::add_signed(const ZInt& a, const ZInt& b, int bs) {
   ZInt r;
   if (a.sign_ == bs) {
     r.mag_.resize_for_overwrite(std::max(a.mag_.size(), b.mag_.size()) + 1);
-    const std::int32_t n = kit::mag_add(r.mag_.data(), a.mag_.data(), a.digits(), b.mag_.data(), b.digits());
+    const std::int32_t n =
+        kit::mag_add(r.mag_.data(), a.mag_.data(), a.digits(), b.mag_.data(), b.digits());
     r.mag_.resize(static_cast<std::size_t>(n));
     r.sign_ = a.sign_;
   } else {
@@ -182,7 +185,8 @@ ZInt ZInt::add_signed(const ZInt& a, const ZInt& b, int bs) {
     const ZInt& small = c > 0 ? b : a;
     r.mag_ = big.mag_;
     r.sign_ = c > 0 ? a.sign_ : bs;
-    const std::int32_t n = kit::mag_sub_inplace(r.mag_.data(), r.digits(), small.mag_.data(), small.digits());
+    const std::int32_t n =
+        kit::mag_sub_inplace(r.mag_.data(), r.digits(), small.mag_.data(), small.digits());
     r.mag_.resize(static_cast<std::size_t>(n));
   }
   r.trim();
@@ -301,7 +305,8 @@ void ZInt::mul_add(std::uint32_t m, std::uint32_t a) {
     d = static_cast<std::uint32_t>(v & digit_mask);
     carry = v >> base_bits;
   }
-  for (; carry != 0; carry >>= base_bits) mag_.push_back(static_cast<std::uint32_t>(carry & digit_mask));
+  for (; carry != 0; carry >>= base_bits)
+    mag_.push_back(static_cast<std::uint32_t>(carry & digit_mask));
   sign_ = mag_.empty() ? 0 : 1;
   trim();
 }

@@ -307,7 +307,8 @@ std::vector<word> detail::pack_slots(const IntPoly& a, std::int32_t s, bool* neg
   std::vector<word> pos(n, 0), neg(n, 0);
   bool any_neg = false;
   for (std::int32_t i = 0; i <= a.degree(); ++i) {
-    word* dst = (a.neg(i) ? neg.data() : pos.data()) + static_cast<std::size_t>(i) * static_cast<std::size_t>(s);
+    word* dst = (a.neg(i) ? neg.data() : pos.data()) +
+                static_cast<std::size_t>(i) * static_cast<std::size_t>(s);
     std::copy(a.mag(i), a.mag(i) + a.len(i), dst);
     any_neg = any_neg || a.neg(i);
   }
@@ -324,15 +325,16 @@ std::vector<word> detail::pack_slots(const IntPoly& a, std::int32_t s, bool* neg
   return neg;
 }
 
-IntPoly detail::unpack_slots(const word* x, std::int32_t n, std::int32_t d, std::int32_t s, bool flip,
-                             bool* fits) {
+IntPoly detail::unpack_slots(const word* x, std::int32_t n, std::int32_t d, std::int32_t s,
+                             bool flip, bool* fits) {
   IntPoly r;
   r.reserve(d + 1, static_cast<std::int64_t>(d + 1) * s);
   std::vector<word> v(static_cast<std::size_t>(s));
   word carry = 0;
   for (std::int32_t k = 0; k <= d; ++k) {
     const std::int64_t at = static_cast<std::int64_t>(k) * s;
-    for (std::int32_t i = 0; i < s; ++i) v[static_cast<std::size_t>(i)] = at + i < n ? x[at + i] : 0;
+    for (std::int32_t i = 0; i < s; ++i)
+      v[static_cast<std::size_t>(i)] = at + i < n ? x[at + i] : 0;
     const word over = carry != 0 ? kit::wadd_1(v.data(), v.data(), s, carry) : 0;
     if (over == 0 && (v[static_cast<std::size_t>(s) - 1] >> 63) != 0) {
       // value v - 2^(64 s): magnitude 2^(64 s) - v
@@ -347,7 +349,8 @@ IntPoly detail::unpack_slots(const word* x, std::int32_t n, std::int32_t d, std:
   }
   if (fits != nullptr) {
     *fits = carry == 0;
-    for (std::int64_t i = static_cast<std::int64_t>(d + 1) * s; i < n && *fits; ++i) *fits = x[i] == 0;
+    for (std::int64_t i = static_cast<std::int64_t>(d + 1) * s; i < n && *fits; ++i)
+      *fits = x[i] == 0;
   }
   r.trim();
   return r;
@@ -357,8 +360,9 @@ IntPoly intpoly_mul(const IntPoly& a, const IntPoly& b) {
   if (a.is_zero() || b.is_zero()) return IntPoly{};
   if (std::min(a.degree(), b.degree()) < intpoly_rows_degree) return intpoly_mul_rows(a, b);
   // Slots wide enough for twice the largest coefficient of the product.
-  const std::int64_t bits = a.max_bits() + b.max_bits() + 64 - __builtin_clzll(static_cast<unsigned long long>(
-                                                                   std::min(a.degree(), b.degree()) + 1)) + 2;
+  const std::int64_t bits =
+      a.max_bits() + b.max_bits() + 64 -
+      __builtin_clzll(static_cast<unsigned long long>(std::min(a.degree(), b.degree()) + 1)) + 2;
   const auto s = static_cast<std::int32_t>((bits + 63) / 64);
   bool na = false, nb = false;
   const std::vector<word> pa = detail::pack_slots(a, s, &na), pb = detail::pack_slots(b, s, &nb);
@@ -425,8 +429,9 @@ bool intpoly_divexact_rows(const IntPoly& a, const IntPoly& b, IntPoly* q) {
     t.neg = false;
     for (std::int32_t j = 0; j < db; ++j) {
       if (b.len(j) == 0) continue;
-      add_product(rem[static_cast<std::size_t>(k - db + j)], qk.m.data(), static_cast<std::int32_t>(qk.m.size()),
-                  b.mag(j), b.len(j), qk.neg == b.neg(j), scratch);
+      add_product(rem[static_cast<std::size_t>(k - db + j)], qk.m.data(),
+                  static_cast<std::int32_t>(qk.m.size()), b.mag(j), b.len(j), qk.neg == b.neg(j),
+                  scratch);
     }
   }
   for (std::int32_t i = 0; i < db; ++i)
@@ -592,8 +597,8 @@ class ScaledValue {
       if (q_ == nullptr) {
         add_signed(h, a_.mag(i), a_.len(i), a_.neg(i));
       } else {
-        add_product(h, a_.mag(i), a_.len(i), qp.m.data(), static_cast<std::int32_t>(qp.m.size()), a_.neg(i) != qp.neg,
-                    scratch);
+        add_product(h, a_.mag(i), a_.len(i), qp.m.data(), static_cast<std::int32_t>(qp.m.size()),
+                    a_.neg(i) != qp.neg, scratch);
         if (i > lo) qp = times(qp, *q_);
       }
     }
@@ -691,7 +696,8 @@ bool intpoly_power(const IntPoly& a, std::int32_t k, IntPoly* out) {
       if (i > n) break;
       const std::int32_t j = base + n - i;
       const std::int32_t m = out->len(j);
-      const std::int64_t c = h[static_cast<std::size_t>(i)] * (static_cast<std::int64_t>(k + 1) * i - n);
+      const std::int64_t c =
+          h[static_cast<std::size_t>(i)] * (static_cast<std::int64_t>(k + 1) * i - n);
       if (m == 0 || c == 0) continue;
       const word uc = static_cast<word>(c < 0 ? -c : c);
       if ((c < 0) == out->neg(j)) {
@@ -722,14 +728,15 @@ bool intpoly_power(const IntPoly& a, std::int32_t k, IntPoly* out) {
   return true;
 }
 
-// ---- Residues ------------------------------------------------------------------------------------
+// ---- Residues -----------------------------------------------------------------------------------
 
 namespace {
 
 // The residue of a magnitude in 64-bit words, most significant first.
 std::uint32_t reduce_words(const word* x, std::int32_t n, const WordField& red) {
   std::uint32_t r = 0;
-  for (std::int32_t i = n - 1; i >= 0; --i) r = red.reduce_wide((static_cast<dword>(r) << 64) | x[i]);
+  for (std::int32_t i = n - 1; i >= 0; --i)
+    r = red.reduce_wide((static_cast<dword>(r) << 64) | x[i]);
   return r;
 }
 

@@ -155,7 +155,8 @@ void intpoly_pseudo_divrem(const IntPoly& a, const IntPoly& b, IntPoly* q, IntPo
 // a) gives q and r about as long as a's coefficients and f = c^k (divided
 // by b's content); otherwise f = 1. For callers that build the results
 // elsewhere (intpoly_to_poly_times), as the product f q is as long as c^k a.
-void intpoly_pseudo_divrem_scaled(const IntPoly& a, const IntPoly& b, IntPoly* q, IntPoly* r, WordInt* scale);
+void intpoly_pseudo_divrem_scaled(const IntPoly& a, const IntPoly& b, IntPoly* q, IntPoly* r,
+                                  WordInt* scale);
 
 // false when the images modulo a word prime that does not divide b's
 // leading coefficient prove that b does not divide a over the rationals

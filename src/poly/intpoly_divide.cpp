@@ -45,11 +45,14 @@ Words times(const Words& a, const Words& b) {
   Words r(a.size() + b.size(), 0);
   kit::fit_exactly(r);
   if (a.size() >= b.size()) {
-    kit::wmul(r.data(), a.data(), static_cast<std::int32_t>(a.size()), b.data(), static_cast<std::int32_t>(b.size()));
+    kit::wmul(r.data(), a.data(), static_cast<std::int32_t>(a.size()), b.data(),
+              static_cast<std::int32_t>(b.size()));
   } else {
-    kit::wmul(r.data(), b.data(), static_cast<std::int32_t>(b.size()), a.data(), static_cast<std::int32_t>(a.size()));
+    kit::wmul(r.data(), b.data(), static_cast<std::int32_t>(b.size()), a.data(),
+              static_cast<std::int32_t>(a.size()));
   }
-  r.resize(static_cast<std::size_t>(kit::wnormalised(r.data(), static_cast<std::int32_t>(r.size()))));
+  r.resize(
+      static_cast<std::size_t>(kit::wnormalised(r.data(), static_cast<std::int32_t>(r.size()))));
   return r;
 }
 
@@ -61,7 +64,8 @@ Words power(const Words& c, std::int64_t k) {
       Words sq(2 * r.size(), 0);
       kit::fit_exactly(sq);
       kit::wsqr(sq.data(), r.data(), static_cast<std::int32_t>(r.size()));
-      sq.resize(static_cast<std::size_t>(kit::wnormalised(sq.data(), static_cast<std::int32_t>(sq.size()))));
+      sq.resize(static_cast<std::size_t>(
+          kit::wnormalised(sq.data(), static_cast<std::int32_t>(sq.size()))));
       r.swap(sq);
     }
     if (((k >> bit) & 1) != 0) r = times(r, c);
@@ -84,9 +88,11 @@ Words coefficient(const IntPoly& a, std::int32_t i) { return Words(a.mag(i), a.m
 // a = q b + r with deg r < deg b (r nil: zero) is proven from the values
 // at 2^(64 s) (see the file comment): the bits of the largest possible
 // coefficient of a - q b - r stay below 64 s - 1. a_bits bounds a's.
-bool proven_by_bound(std::int64_t a_bits, const IntPoly& q, const IntPoly& b, const IntPoly* r, std::int32_t s) {
+bool proven_by_bound(std::int64_t a_bits, const IntPoly& q, const IntPoly& b, const IntPoly* r,
+                     std::int32_t s) {
   const std::int64_t terms = std::min(q.degree(), b.degree()) + 1;
-  std::int64_t top = std::max(a_bits, q.max_bits() + b.max_bits() + bit_length(static_cast<std::uint64_t>(terms)));
+  std::int64_t top =
+      std::max(a_bits, q.max_bits() + b.max_bits() + bit_length(static_cast<std::uint64_t>(terms)));
   if (r != nullptr) top = std::max(top, r->max_bits());
   return top + 2 <= 64 * std::int64_t{s} - 1;
 }
@@ -117,7 +123,8 @@ double root_bound_bits(const IntPoly& b) {
 // The tight slot of intpoly_divexact: a's and b's coefficients and the
 // sums of deg a + 1 of them.
 std::int64_t tight_bits(const IntPoly& a, const IntPoly& b) {
-  return std::max(a.max_bits(), b.max_bits()) + bit_length(static_cast<std::uint64_t>(a.degree()) + 1) + 4;
+  return std::max(a.max_bits(), b.max_bits()) +
+         bit_length(static_cast<std::uint64_t>(a.degree()) + 1) + 4;
 }
 
 // The primes of the quick test: one that does not divide the divisor's
@@ -138,7 +145,9 @@ bool intpoly_may_divide(const IntPoly& a, const IntPoly& b) {
   return true;
 }
 
-bool intpoly_divexact_one_word(const IntPoly& a, const IntPoly& b) { return slot_words(tight_bits(a, b)) == 1; }
+bool intpoly_divexact_one_word(const IntPoly& a, const IntPoly& b) {
+  return slot_words(tight_bits(a, b)) == 1;
+}
 
 bool intpoly_divexact(const IntPoly& a, const IntPoly& b, IntPoly* q) {
   if (a.is_zero() || b.degree() < 1 || a.degree() < b.degree() ||
@@ -170,8 +179,8 @@ bool intpoly_divexact(const IntPoly& a, const IntPoly& b, IntPoly* q) {
     kit::wdivrem(qw.data(), rw.data(), pa.data(), la, pb.data(), lb);
     if (kit::wnormalised(rw.data(), lb) != 1 || rw[0] != 0) return false;  // b does not divide a
     bool fits = false;
-    *q = detail::unpack_slots(qw.data(), static_cast<std::int32_t>(qw.size()), a.degree() - b.degree(), s,
-                              na != nb, &fits);
+    *q = detail::unpack_slots(qw.data(), static_cast<std::int32_t>(qw.size()),
+                              a.degree() - b.degree(), s, na != nb, &fits);
     if (q->is_zero() || q->degree() != a.degree() - b.degree()) continue;
     if (fits && proven_by_bound(a.max_bits(), *q, b, nullptr, s)) return true;
     if (attempt > 0 && intpoly_mul(*q, b) == a) return true;
@@ -179,20 +188,24 @@ bool intpoly_divexact(const IntPoly& a, const IntPoly& b, IntPoly* q) {
   return intpoly_divexact_rows(a, b, q);  // not reached when b divides a
 }
 
-bool detail::pseudo_divrem_on_slots(const IntPoly& a, const IntPoly& b, const Words& ck, bool ck_negative,
-                                    std::int64_t bits, IntPoly* q, IntPoly* r) {
+bool detail::pseudo_divrem_on_slots(const IntPoly& a, const IntPoly& b, const Words& ck,
+                                    bool ck_negative, std::int64_t bits, IntPoly* q, IntPoly* r) {
   const std::int32_t s = slot_words(bits);
   const std::int32_t da = a.degree(), db = b.degree();
   bool na = false, nb = false;
   const Words pa = detail::pack_slots(a, s, &na);
-  Words A = times(Words(pa.begin(), pa.begin() + kit::wnormalised(pa.data(), static_cast<std::int32_t>(pa.size()))), ck);
+  Words A =
+      times(Words(pa.begin(),
+                  pa.begin() + kit::wnormalised(pa.data(), static_cast<std::int32_t>(pa.size()))),
+            ck);
   const bool sa = na != ck_negative;
   Words B = detail::pack_slots(b, s, &nb);
   const auto lb = kit::wnormalised(B.data(), static_cast<std::int32_t>(B.size()));
   B.resize(static_cast<std::size_t>(lb));
   const auto la = static_cast<std::int32_t>(A.size());
   // |A| = Q |B| + R, 0 <= R < |B|.
-  Words Q(static_cast<std::size_t>(std::max(la - lb, 0)) + 1, 0), R(static_cast<std::size_t>(lb), 0);
+  Words Q(static_cast<std::size_t>(std::max(la - lb, 0)) + 1, 0),
+      R(static_cast<std::size_t>(lb), 0);
   kit::fit_exactly(Q);
   kit::fit_exactly(R);
   if (la >= lb) {
@@ -212,16 +225,20 @@ bool detail::pseudo_divrem_on_slots(const IntPoly& a, const IntPoly& b, const Wo
     r_flip = !sa;
   }
   bool q_fits = false, r_fits = false;
-  IntPoly qq = detail::unpack_slots(Q.data(), static_cast<std::int32_t>(Q.size()), da - db, s, sa != nb, &q_fits);
+  IntPoly qq = detail::unpack_slots(Q.data(), static_cast<std::int32_t>(Q.size()), da - db, s,
+                                    sa != nb, &q_fits);
   IntPoly rr = detail::unpack_slots(R.data(), lb, db - 1, s, r_flip, &r_fits);
-  if (!q_fits || !r_fits || !proven_by_bound(a.max_bits() + words_bits(ck.data(), static_cast<std::int32_t>(ck.size())), qq, b, &rr, s))
+  if (!q_fits || !r_fits ||
+      !proven_by_bound(a.max_bits() + words_bits(ck.data(), static_cast<std::int32_t>(ck.size())),
+                       qq, b, &rr, s))
     return false;
   if (q != nullptr) *q = std::move(qq);
   if (r != nullptr) *r = std::move(rr);
   return true;
 }
 
-void intpoly_pseudo_divrem_scaled(const IntPoly& a, const IntPoly& b, IntPoly* q, IntPoly* r, WordInt* scale) {
+void intpoly_pseudo_divrem_scaled(const IntPoly& a, const IntPoly& b, IntPoly* q, IntPoly* r,
+                                  WordInt* scale) {
   const std::int32_t da = a.degree(), db = b.degree(), k = da - db + 1;
   const Words ck = power(coefficient(b, db), k);
   const bool ck_negative = b.neg(db) && (k % 2) != 0;
@@ -233,9 +250,9 @@ void intpoly_pseudo_divrem_scaled(const IntPoly& a, const IntPoly& b, IntPoly* q
       Words scratch(ck);
       scale->m.assign(ck.size(), 0);
       kit::fit_exactly(scale->m);
-      scale->m.resize(static_cast<std::size_t>(kit::wdivexact(scale->m.data(), scratch.data(),
-                                                               static_cast<std::int32_t>(ck.size()), g.data(),
-                                                               static_cast<std::int32_t>(g.size()))));
+      scale->m.resize(static_cast<std::size_t>(
+          kit::wdivexact(scale->m.data(), scratch.data(), static_cast<std::int32_t>(ck.size()),
+                         g.data(), static_cast<std::int32_t>(g.size()))));
     }
   };
   const Words one{1};
@@ -260,7 +277,8 @@ void intpoly_pseudo_divrem_scaled(const IntPoly& a, const IntPoly& b, IntPoly* q
   // the integers (Gauss): then r = 0 and q = c^k (a / b') / content(b).
   const Words g = intpoly_content(b);
   IntPoly q1;
-  if ((g.size() > 1 || g[0] != 1) && intpoly_may_divide(a, b) && intpoly_divexact(a, intpoly_div_integer(b, g), &q1)) {
+  if ((g.size() > 1 || g[0] != 1) && intpoly_may_divide(a, b) &&
+      intpoly_divexact(a, intpoly_div_integer(b, g), &q1)) {
     if (q != nullptr) *q = std::move(q1);
     if (r != nullptr) r->clear();
     set_scale(g);

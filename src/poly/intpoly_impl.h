@@ -22,8 +22,8 @@ std::vector<IntPoly::word> pack_slots(const IntPoly& a, std::int32_t s, bool* ne
 // given) := the value needs no slot above d (x holds nothing beyond slot d
 // and slot d borrows nothing), so that the result's value at 2^(64 s) is
 // the packed integer itself.
-IntPoly unpack_slots(const IntPoly::word* x, std::int32_t n, std::int32_t d, std::int32_t s, bool flip,
-                     bool* fits = nullptr);
+IntPoly unpack_slots(const IntPoly::word* x, std::int32_t n, std::int32_t d, std::int32_t s,
+                     bool flip, bool* fits = nullptr);
 
 // One attempt of intpoly_pseudo_divrem: c^k a = *q b + *r (deg a >= deg b
 // >= 1, k = deg a - deg b + 1) with the multiplier given as the magnitude
@@ -34,7 +34,8 @@ IntPoly unpack_slots(const IntPoly::word* x, std::int32_t n, std::int32_t d, std
 // r(X). true when the result is proven (the slots hold q and r, and the
 // bound of intpoly_divide.cpp's comment holds), false otherwise (a slot too
 // narrow, or no such division), *q and *r then untouched; q or r may be nil.
-bool pseudo_divrem_on_slots(const IntPoly& a, const IntPoly& b, const std::vector<IntPoly::word>& ck,
-                            bool ck_negative, std::int64_t bits, IntPoly* q, IntPoly* r);
+bool pseudo_divrem_on_slots(const IntPoly& a, const IntPoly& b,
+                            const std::vector<IntPoly::word>& ck, bool ck_negative,
+                            std::int64_t bits, IntPoly* q, IntPoly* r);
 
 }  // namespace tavrin::detail

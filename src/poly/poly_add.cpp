@@ -12,12 +12,12 @@
 
 namespace tavrin {
 
-using nodes::is_bare_leaf;
-using detail::NumMode;
 using detail::num_combine;
 using detail::num_combine_new;
 using detail::num_is_zero;
+using detail::NumMode;
 using detail::Released;
+using nodes::is_bare_leaf;
 
 namespace {
 

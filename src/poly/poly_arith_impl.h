@@ -44,8 +44,7 @@ inline bool num_is_zero(imptr a) {
 
 // The value of a big integer of one or two limbs.
 inline std::int64_t small_big_value(imptr a) {
-  return a->size == 1 ? a->head->value
-                      : std::int64_t{a->head->value} * limb_base + a->tail->value;
+  return a->size == 1 ? a->head->value : std::int64_t{a->head->value} * limb_base + a->tail->value;
 }
 
 // *v := a + b (Sub: a - b) when both have one or two limbs and the result
@@ -114,7 +113,8 @@ inline void num_combine(imptr a, imptr b) {
       const std::int32_t d = a->lint - b->lint;  // residues: no overflow
       a->lint = d < 0 ? d + modulus : d;
     } else {
-      const std::uint32_t s = static_cast<std::uint32_t>(a->lint) + static_cast<std::uint32_t>(b->lint);
+      const std::uint32_t s =
+          static_cast<std::uint32_t>(a->lint) + static_cast<std::uint32_t>(b->lint);
       const std::uint32_t m = static_cast<std::uint32_t>(modulus);
       a->lint = static_cast<std::int32_t>(s >= m ? s - m : s);
     }
@@ -173,7 +173,8 @@ inline std::int32_t residue_product(std::int32_t x, std::int32_t y) {
     const std::uint32_t p = static_cast<std::uint32_t>(x) * static_cast<std::uint32_t>(y);
     return static_cast<std::int32_t>(p < m ? p : p % m);
   }
-  const std::uint64_t p = std::uint64_t{static_cast<std::uint32_t>(x)} * static_cast<std::uint32_t>(y);
+  const std::uint64_t p =
+      std::uint64_t{static_cast<std::uint32_t>(x)} * static_cast<std::uint32_t>(y);
   return static_cast<std::int32_t>(p < m ? p : p % m);
 }
 

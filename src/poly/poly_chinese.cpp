@@ -21,9 +21,9 @@
 namespace tavrin {
 
 using nodes::is_bare_leaf;
+using nodes::num_is_zero_now;
 using nodes::OwnedPoly;
 using nodes::ScratchNumber;
-using nodes::num_is_zero_now;
 
 namespace {
 
@@ -112,8 +112,6 @@ std::int32_t inverse_prod(numptr h, const Ring& ring) {
   return y < 0 ? y + ring.modulus : y;
 }
 
-void mod_and_div(imptr n, imptr n2, imptr n3, imptr n4) {
-  divide_numbers(n, n2, n4, n3, pos_mod);
-}
+void mod_and_div(imptr n, imptr n2, imptr n3, imptr n4) { divide_numbers(n, n2, n4, n3, pos_mod); }
 
 }  // namespace tavrin

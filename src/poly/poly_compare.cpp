@@ -156,12 +156,9 @@ bool essentially_equal(poly p, poly q) {
   }
   return same_walk(p, q, [&](imptr x, imptr y) {
     switch (unit) {
-      case Unit::equality:
-        return equal(x, y);
-      case Unit::opposite:
-        return flotemode ? x->flote + y->flote == 0.0L : opposites(x, y);
-      case Unit::ratio:
-        break;
+      case Unit::equality: return equal(x, y);
+      case Unit::opposite: return flotemode ? x->flote + y->flote == 0.0L : opposites(x, y);
+      case Unit::ratio: break;
     }
     if (flotemode) return x->flote == fr * y->flote;
     return x->lint == modmult(static_cast<std::uint32_t>(mr), static_cast<std::uint32_t>(y->lint));

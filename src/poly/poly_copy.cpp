@@ -88,7 +88,8 @@ inline void fetch_ahead(const T* at, const T* before) {
   constexpr std::uintptr_t ahead_steps = 8;
   if (before == nullptr || at == nullptr) return;
   const auto here = reinterpret_cast<std::uintptr_t>(at);
-  __builtin_prefetch(reinterpret_cast<const void*>(here + ahead_steps * (here - reinterpret_cast<std::uintptr_t>(before))));
+  __builtin_prefetch(reinterpret_cast<const void*>(
+      here + ahead_steps * (here - reinterpret_cast<std::uintptr_t>(before))));
 }
 
 // The list p copied node by node; leaves negated when `negate`.

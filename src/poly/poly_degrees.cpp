@@ -52,8 +52,7 @@ std::int16_t max_below(poly p, std::int16_t d) {
   if (d >= field_depth) return 0;
   std::int16_t r = p->exp != 0 ? d : std::int16_t{0};
   for (poly t = p; t != nullptr; t = t->next)
-    if (!t->numb && !is_bare_leaf(t->pcoef))
-      r = std::max(r, max_below(t->pcoef, as_short(d + 1)));
+    if (!t->numb && !is_bare_leaf(t->pcoef)) r = std::max(r, max_below(t->pcoef, as_short(d + 1)));
   return r;
 }
 

@@ -20,8 +20,8 @@
 namespace tavrin {
 
 using nodes::is_bare_leaf;
-using nodes::ScratchNumber;
 using nodes::num_is_one;
+using nodes::ScratchNumber;
 
 namespace {
 
@@ -190,7 +190,8 @@ poly poly_derivative(poly n, std::int32_t degree) {
     if (node->numb || (e >= 0 && e < degree)) continue;
     const poly c = node->pcoef;
     poly coef = nullptr;
-    if (word_factor_route && e >= -max_limb && e <= max_limb && is_bare_leaf(c) && c->ncoef->size >= 1) {
+    if (word_factor_route && e >= -max_limb && e <= max_limb && is_bare_leaf(c) &&
+        c->ncoef->size >= 1) {
       imptr r;
       if (c->ncoef->size == 1) {
         newimag(&r);

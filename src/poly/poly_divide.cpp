@@ -18,14 +18,14 @@
 
 namespace tavrin {
 
-using nodes::degree;
-using nodes::is_bare_leaf;
-using detail::is_zero;
-using detail::make_term;
-using nodes::OwnedPoly;
 using detail::below;
 using detail::install;
+using detail::is_zero;
+using detail::make_term;
 using detail::TermList;
+using nodes::degree;
+using nodes::is_bare_leaf;
+using nodes::OwnedPoly;
 
 namespace {
 

@@ -229,14 +229,14 @@ struct divide_route_counts {
   long dense_no_q;     // poly_div_no_q on the dense arrays
   long split;          // fast_mod_and_div's split at t^(2 dm)
   long step_s;
-  long step_k;         // step K splits (not counting its base cases)
-  long base_case;      // base cases of the divide and conquer
-  long pseudo_loop;    // the pseudo-remainder loop
-  long field_divide;   // field_coef_poly_divide's long division
-  long newton;         // the monic division on residue vectors
-  long integer_exact;  // exact quotients of integer lists on words (trial, gen_, fast_poly_divide)
-  long integer_pseudo; // pseudo-divisions of integer lists on words
-  long char2;          // element vectors in GF(2^8) / GF(2^16) (dense_char2.h)
+  long step_k;          // step K splits (not counting its base cases)
+  long base_case;       // base cases of the divide and conquer
+  long pseudo_loop;     // the pseudo-remainder loop
+  long field_divide;    // field_coef_poly_divide's long division
+  long newton;          // the monic division on residue vectors
+  long integer_exact;   // exact quotients of integer lists on words (trial, gen_, fast_poly_divide)
+  long integer_pseudo;  // pseudo-divisions of integer lists on words
+  long char2;           // element vectors in GF(2^8) / GF(2^16) (dense_char2.h)
 };
 extern divide_route_counts divide_routes;
 

@@ -22,10 +22,10 @@
 #include "poly/poly_upcalls.h"
 
 namespace tavrin::detail {
-using tavrin::nodes::OwnedPoly;
 using tavrin::nodes::degree;
 using tavrin::nodes::is_bare_leaf;
 using tavrin::nodes::num_is_zero_now;
+using tavrin::nodes::OwnedPoly;
 
 // The leading coefficient's node: a leaf itself, else its coefficient.
 inline poly lead_node(poly p) { return p->numb ? p : p->pcoef; }
@@ -218,12 +218,11 @@ inline void subtract_term_product(poly& R, OwnedPoly& held, poly term, poly negt
 // when R is empty or deg R < deg m. *q (when q is not nil) and *r are set
 // (not freed): the quotient, and the remainder (0 when empty).
 template <class Coef, class Mult, class Add>
-void long_division(poly n, poly m, poly negtail, Coef coef, Mult mult, Add add, poly* q,
-                   poly* r) {
+void long_division(poly n, poly m, poly negtail, Coef coef, Mult mult, Add add, poly* q, poly* r) {
   const std::int32_t dm = degree(m);
   TermList quotient;
-  OwnedPoly owned;    // R once it is ours
-  poly R = n;         // n's own nodes until owned
+  OwnedPoly owned;  // R once it is ours
+  poly R = n;       // n's own nodes until owned
   bool ours = false;
   while (R != nullptr && degree(R) >= dm) {
     const std::int32_t e = degree(R) - dm;

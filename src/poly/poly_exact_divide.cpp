@@ -25,8 +25,8 @@ namespace tavrin {
 
 using detail::FieldInverse;
 using detail::in_field_levels;
-using nodes::is_bare_leaf;
 using detail::NegatedTail;
+using nodes::is_bare_leaf;
 using nodes::OwnedPoly;
 
 namespace {
@@ -265,7 +265,8 @@ bool integer_quotient(poly n, poly m, polypt pt, poly* quotient, const Ring& rin
 
 bool detail::integer_operands(poly n, poly m, polypt pt, IntPoly* a, IntPoly* b, const Ring& ring) {
   if (!ring.rational() || ring.field_depth > 0 || (pt != nullptr && pt->p != nullptr)) return false;
-  if (is_bare_leaf(n) || is_bare_leaf(m) || m->exp < 1 || n->exp < m->exp || n->exp < integer_division_degree)
+  if (is_bare_leaf(n) || is_bare_leaf(m) || m->exp < 1 || n->exp < m->exp ||
+      n->exp < integer_division_degree)
     return false;
   return intpoly_of(n, a) && intpoly_of(m, b);
 }

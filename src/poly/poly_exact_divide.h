@@ -50,7 +50,6 @@ namespace tavrin {
 // n, m: kept; *p: overwritten (may be &n). reads: mode flags, modulus, finf
 void poly_quot(poly n, poly m, poly* p, std::int32_t xx);
 
-
 // *q := n / m over the level pt, and *failed := whether m does not divide n.
 // Failure leaves in *q either 0 or the quotient built so far (when the long
 // division ended with a non-zero remainder). m must not be a constant

@@ -29,9 +29,9 @@
 
 namespace tavrin {
 
+using detail::is_zero;
 using nodes::degree;
 using nodes::is_bare_leaf;
-using detail::is_zero;
 using nodes::OwnedPoly;
 
 namespace {

@@ -28,11 +28,11 @@ namespace tavrin {
 
 divide_route_counts divide_routes{};
 
+using detail::install;
+using detail::lead_node;
 using nodes::degree;
 using nodes::is_bare_leaf;
-using detail::lead_node;
 using nodes::OwnedPoly;
-using detail::install;
 
 namespace {
 
@@ -90,7 +90,9 @@ bool vectors_apply(poly n, poly m, const Ring& ring) {
   if (ring.char2 || (degree(m) < dense_newton_degree && degree(n) < residue_division_degree))
     return false;
   if (lastnode(n)->exp < 0 || lastnode(m)->exp < 0) return false;
-  auto dense = [](poly p) { return std::int64_t{poly_length(p)} * residue_division_span > degree(p); };
+  auto dense = [](poly p) {
+    return std::int64_t{poly_length(p)} * residue_division_span > degree(p);
+  };
   return dense(n) || dense(m);
 }
 
@@ -147,7 +149,8 @@ poly word_leaf(std::int32_t v) {
 bool detail::char2_division_applies(poly n, poly m, const Ring& ring) {
   if (!ring.modular || !ring.lint || !ring.char2 || ring.flote || degree(n) < char2_vector_degree)
     return false;
-  if (!height_is_1(n) || !height_is_1(m) || lastnode(n)->exp < 0 || lastnode(m)->exp < 0) return false;
+  if (!height_is_1(n) || !height_is_1(m) || lastnode(n)->exp < 0 || lastnode(m)->exp < 0)
+    return false;
   return poly_length(m) > fast_mult_cut;
 }
 
@@ -249,9 +252,8 @@ void simplest_poly_divide(poly n, poly m, poly* q, poly* r, bool cancall, const 
     if (c != 1) mod_inverse(c, &inv);
     auto coef = [inv](poly lead) -> poly {
       const std::int32_t v = lead->ncoef->lint;
-      return word_leaf(inv == 1 ? v
-                                : modmult(static_cast<std::uint32_t>(v),
-                                          static_cast<std::uint32_t>(inv)));
+      return word_leaf(
+          inv == 1 ? v : modmult(static_cast<std::uint32_t>(v), static_cast<std::uint32_t>(inv)));
     };
     auto mult = [&ring](poly a, poly b, poly* out) {
       simplest_poly_mult(a, b, out, 0, 0, 0, 0, ring);

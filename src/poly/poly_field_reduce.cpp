@@ -19,9 +19,9 @@
 
 namespace tavrin {
 
-using nodes::is_bare_leaf;
 using detail::is_zero;
 using detail::LaurentShift;
+using nodes::is_bare_leaf;
 using nodes::OwnedPoly;
 
 namespace {

@@ -26,8 +26,8 @@ namespace tavrin::detail {
 struct FlatScan {
   int depth = 0;
   std::int64_t terms = 0;
-  bool ok = true;      // no negative exponent, few enough levels, reduced residues
-  bool small = true;   // integers: every coefficient has at most two limbs
+  bool ok = true;     // no negative exponent, few enough levels, reduced residues
+  bool small = true;  // integers: every coefficient has at most two limbs
   std::uint64_t maxabs = 0;
   std::array<std::int64_t, flat_max_levels> maxexp{};
 };
@@ -110,7 +110,8 @@ using FlatProductDepth = ScopedCount<flat_products_running>;
 // grows) for the running product: the first for the outermost.
 template <class Sets>
 typename Sets::value_type& scratch_at_depth(Sets& sets) {
-  const std::size_t d = flat_products_running > 1 ? static_cast<std::size_t>(flat_products_running - 1) : 0;
+  const std::size_t d =
+      flat_products_running > 1 ? static_cast<std::size_t>(flat_products_running - 1) : 0;
   while (sets.size() <= d) sets.emplace_back();
   return sets[d];
 }
@@ -138,11 +139,12 @@ int varying_level(const Packing& pk, const FlatScan& sa, const FlatScan& sb);
 // and the sign lent down the slots, multiplied once (wmul, wsqr for a
 // square) and read back slot by slot. The terms go to out's val when
 // narrow, else to its wide values.
-void packed_word_product(const Flat& a, const Flat& b, const Packing& pk, const FlatScan& sa, const FlatScan& sb,
-                         bool narrow, WordTerms& out);
+void packed_word_product(const Flat& a, const Flat& b, const Packing& pk, const FlatScan& sa,
+                         const FlatScan& sb, bool narrow, WordTerms& out);
 // Its estimated cost in nanoseconds, or -1 when it does not apply (more
 // than one level varies, slots past 127 bits, or past 2^30 words).
-double packed_cost(const Flat& a, const Flat& b, const Packing& pk, const FlatScan& sa, const FlatScan& sb);
+double packed_cost(const Flat& a, const Flat& b, const Packing& pk, const FlatScan& sa,
+                   const FlatScan& sb);
 
 // How many runs of consecutive slots a packed product of la and lb limbs
 // past `limit` cuts each operand into: each pair of runs, la / ra + lb /

@@ -40,12 +40,12 @@ namespace {
 constexpr double kronecker_quotient_limbs = 4e6;
 
 using detail::Flat;
-using detail::FlatScan;
-using detail::Packing;
-using detail::WordTerms;
 using detail::flat_max_levels;
+using detail::FlatScan;
 using detail::high_part;
 using detail::mask_below;
+using detail::Packing;
+using detail::WordTerms;
 using nodes::new_leaf;
 using nodes::new_term;
 
@@ -85,7 +85,8 @@ void pack(poly p, int level, std::uint64_t prefix, const Packing& pk, Coefs coef
   for (; p != nullptr; p = p->next) {
     if (!p->numb) {
       pack(p->pcoef, level + 1,
-           prefix + (static_cast<std::uint64_t>(p->exp) << pk.shift[static_cast<std::size_t>(level)]),
+           prefix +
+               (static_cast<std::uint64_t>(p->exp) << pk.shift[static_cast<std::size_t>(level)]),
            pk, coefs, f);
       continue;
     }
@@ -206,7 +207,8 @@ void heap_big(const Flat& a, const Flat& b, Terms& out) {
 // s has at most flat_scaled_terms terms (and kit::lazy_row_terms), each
 // coefficient of one limb.
 bool scales_by(const Flat& s) {
-  if (s.key.size() > static_cast<std::size_t>(std::min(flat_scaled_terms, kit::lazy_row_terms))) return false;
+  if (s.key.size() > static_cast<std::size_t>(std::min(flat_scaled_terms, kit::lazy_row_terms)))
+    return false;
   return std::all_of(s.num.begin(), s.num.end(), [](imptr x) { return x->size == 1; });
 }
 
@@ -217,7 +219,8 @@ bool scales_by(const Flat& s) {
 // (packed alike; s then has fewer than lazy_row_terms terms) the result is
 // s f + g_sign g: a term of g at a key of the product is one more row of
 // its sum, the others go out as copies between the product's keys.
-void scaled_merge(const Flat& s, const Flat& f, Terms& out, const Flat* g = nullptr, std::int32_t g_sign = 1) {
+void scaled_merge(const Flat& s, const Flat& f, Terms& out, const Flat* g = nullptr,
+                  std::int32_t g_sign = 1) {
   std::vector<kit::digit> digits;
   std::vector<std::size_t> start(f.num.size() + 1, 0);
   std::vector<std::int8_t> negative(f.num.size());
@@ -233,7 +236,8 @@ void scaled_merge(const Flat& s, const Flat& f, Terms& out, const Flat* g = null
   start[f.num.size()] = digits.size();
   const std::size_t g_terms = g != nullptr ? g->num.size() : 0;
   std::int32_t g_longest = 0;
-  for (std::size_t j = 0; j < g_terms; ++j) g_longest = std::max<std::int32_t>(g_longest, g->num[j]->size);
+  for (std::size_t j = 0; j < g_terms; ++j)
+    g_longest = std::max<std::int32_t>(g_longest, g->num[j]->size);
   longest = std::max(longest, g_longest);
   std::vector<std::int64_t> factor(s.num.size());
   for (std::size_t i = 0; i < s.num.size(); ++i) factor[i] = s.num[i]->head->value;
@@ -269,7 +273,8 @@ void scaled_merge(const Flat& s, const Flat& f, Terms& out, const Flat* g = null
           check_interrupt();
         }
         const auto n = static_cast<std::int32_t>(start[j + 1] - start[j]);
-        kit::lazy_addmul_1(acc.data(), digits.data() + start[j], n, negative[j] != 0 ? -factor[i] : factor[i]);
+        kit::lazy_addmul_1(acc.data(), digits.data() + start[j], n,
+                           negative[j] != 0 ? -factor[i] : factor[i]);
         used = std::max(used, n);
       },
       [&]() {
@@ -292,7 +297,8 @@ void scaled_merge(const Flat& s, const Flat& f, Terms& out, const Flat* g = null
 // The bits of |x|.
 std::int64_t number_bits(imptr x) {
   const std::int32_t top = x->head->value < 0 ? -x->head->value : x->head->value;
-  return static_cast<std::int64_t>(x->size - 1) * limb_bits + std::bit_width(static_cast<std::uint32_t>(top));
+  return static_cast<std::int64_t>(x->size - 1) * limb_bits +
+         std::bit_width(static_cast<std::uint32_t>(top));
 }
 
 std::int64_t largest_bits(const Flat& f) {
@@ -306,7 +312,8 @@ std::int64_t largest_bits(const Flat& f) {
 // more covers the rounding of the sum.
 std::int64_t sum_bits(const Flat& f, std::int64_t top) {
   double s = 0;
-  for (const imptr x : f.num) s += std::ldexp(1.0, static_cast<int>(std::max<std::int64_t>(number_bits(x) - top, -1000)));
+  for (const imptr x : f.num)
+    s += std::ldexp(1.0, static_cast<int>(std::max<std::int64_t>(number_bits(x) - top, -1000)));
   return top + static_cast<std::int64_t>(std::ceil(std::log2(s))) + 1;
 }
 
@@ -322,7 +329,7 @@ using kit::word;
 struct Slots {
   const Packing& pk;
   std::array<std::uint64_t, flat_max_levels> radix{}, stride{};
-  std::size_t L = 1;  // digits a slot
+  std::size_t L = 1;       // digits a slot
   std::uint64_t span = 1;  // the slots of all exponent vectors
 
   explicit Slots(const Packing& p) : pk(p) {}
@@ -364,8 +371,8 @@ struct Slots {
   }
   // The same for the terms [t0, t1) of f, their slots taken less `base` (at
   // most the lowest of them).
-  std::int32_t pack_words(const Flat& f, std::size_t t0, std::size_t t1, std::uint64_t base, std::vector<word>& w,
-                          int* sign) const {
+  std::int32_t pack_words(const Flat& f, std::size_t t0, std::size_t t1, std::uint64_t base,
+                          std::vector<word>& w, int* sign) const {
     const std::size_t len = static_cast<std::size_t>(index_of(f.key[t0]) - base + 1) * L;
     std::vector<digit> pos(len, 0), neg;  // neg only when some coefficient is negative
     for (std::size_t t = t0; t < t1; ++t) {
@@ -499,8 +506,8 @@ std::vector<std::size_t> slot_runs(const Flat& f, const Slots& sl, std::uint64_t
 // z[off ..) += w, or -= w when `subtract` (nw words, as digits), the carry
 // or borrow taken up to z's end: z holds a number modulo 2^(28 z.size()),
 // a negative one as its complement.
-void add_digits_at(std::vector<digit>& z, std::size_t off, const word* w, std::int32_t nw, bool subtract,
-                   std::vector<digit>& scratch) {
+void add_digits_at(std::vector<digit>& z, std::size_t off, const word* w, std::int32_t nw,
+                   bool subtract, std::vector<digit>& scratch) {
   const std::int32_t nd = kit::digits_for_words(nw);
   scratch.assign(static_cast<std::size_t>(nd), 0);
   kit::digits_of_words(scratch.data(), w, nw);
@@ -527,15 +534,16 @@ void add_digits_at(std::vector<digit>& z, std::size_t off, const word* w, std::i
 // slots (kronecker_run_counts), and the product of every pair of runs,
 // each packed from its lowest slot, is added in (or taken off) at the sum
 // of their lowest slots.
-bool kronecker_pieces(const Flat& a, const Flat& b, const Slots& sl, std::uint64_t slots, Terms& out) {
+bool kronecker_pieces(const Flat& a, const Flat& b, const Slots& sl, std::uint64_t slots,
+                      Terms& out) {
   const std::uint64_t slots_a = sl.index_of(a.key[0]) + 1, slots_b = sl.index_of(b.key[0]) + 1;
   const auto L = static_cast<double>(sl.L);
   const detail::RunCounts runs = detail::kronecker_run_counts(
-      static_cast<double>(slots_a) * L, static_cast<double>(slots_b) * L, static_cast<double>(flat_kronecker_limbs));
+      static_cast<double>(slots_a) * L, static_cast<double>(slots_b) * L,
+      static_cast<double>(flat_kronecker_limbs));
   const std::vector<std::size_t> runs_a = slot_runs(a, sl, (slots_a + runs.a - 1) / runs.a);
-  const std::vector<std::size_t> runs_b = &a == &b && runs.a == runs.b
-                                              ? runs_a
-                                              : slot_runs(b, sl, (slots_b + runs.b - 1) / runs.b);
+  const std::vector<std::size_t> runs_b =
+      &a == &b && runs.a == runs.b ? runs_a : slot_runs(b, sl, (slots_b + runs.b - 1) / runs.b);
   // The sum modulo 2^(28 z.size()): one digit above the product's slots
   // tells its sign.
   std::vector<digit> z(slots * sl.L + 1, 0), scratch;
@@ -597,8 +605,8 @@ namespace {
 // The slots of the product's exponent vectors and a slot width for its
 // coefficients; false (nothing emitted) when the slots would be too sparse
 // for the one product to pay.
-bool kronecker(const Flat& a, const Flat& b, const Packing& pk, const FlatScan& sa, const FlatScan& sb,
-               Terms& out) {
+bool kronecker(const Flat& a, const Flat& b, const Packing& pk, const FlatScan& sa,
+               const FlatScan& sb, Terms& out) {
   if (flat_kronecker_ratio <= 0) return false;
   Slots sl(pk);
   std::array<std::int64_t, flat_max_levels> top{};
@@ -616,9 +624,11 @@ bool kronecker(const Flat& a, const Flat& b, const Packing& pk, const FlatScan& 
   // A product coefficient is at most max|a| sum|b|, sum|a| max|b|, and
   // max|a| max|b| times the shorter term count.
   const std::int64_t bits_a = largest_bits(a), bits_b = largest_bits(b);
-  const std::int64_t count_bits = std::bit_width(static_cast<std::uint64_t>(std::min(a.key.size(), b.key.size())));
-  const std::int64_t bound =
-      std::min({bits_a + bits_b + count_bits, bits_a + sum_bits(b, bits_b), sum_bits(a, bits_a) + bits_b}) + 1;
+  const std::int64_t count_bits =
+      std::bit_width(static_cast<std::uint64_t>(std::min(a.key.size(), b.key.size())));
+  const std::int64_t bound = std::min({bits_a + bits_b + count_bits, bits_a + sum_bits(b, bits_b),
+                                       sum_bits(a, bits_a) + bits_b}) +
+                             1;
   const std::int64_t slot = (bound + limb_bits - 1) / limb_bits;
   // Products in one variable have no bound on slot width or length: the
   // products by terms they would fall to cost far more than their terms.
@@ -628,7 +638,8 @@ bool kronecker(const Flat& a, const Flat& b, const Packing& pk, const FlatScan& 
     // Measured costs: about 3.3 ns * words^1.585 for the one product of
     // words-long halves, 150 ns plus a nanosecond a limb pair for each
     // coefficient product by terms.
-    const double words = 0.5 * static_cast<double>(slots_a + slots_b) * static_cast<double>(slot) * 28.0 / 64.0;
+    const double words =
+        0.5 * static_cast<double>(slots_a + slots_b) * static_cast<double>(slot) * 28.0 / 64.0;
     const double limbs_a = static_cast<double>(largest_bits(a) / limb_bits + 1);
     const double limbs_b = static_cast<double>(largest_bits(b) / limb_bits + 1);
     if (3.3 * std::pow(words, 1.585) > products * (150.0 + limbs_a * limbs_b)) return false;
@@ -658,8 +669,8 @@ bool kronecker(const Flat& a, const Flat& b, const Packing& pk, const FlatScan& 
   return sl.unpack(wr.get(), na + nb, sign_a * sign_b, out);
 }
 
-bool quotient_in_slots(const Flat& n, const Flat& m, const Packing& pk, const FlatScan& sn, const FlatScan& sm,
-                       const Slots& sl, std::int64_t m_sum, Terms& out);
+bool quotient_in_slots(const Flat& n, const Flat& m, const Packing& pk, const FlatScan& sn,
+                       const FlatScan& sm, const Slots& sl, std::int64_t m_sum, Terms& out);
 
 // The quotient n / m of flat operands through one integer division, with
 // slots wide enough for n's coefficients and for the quotient's (as
@@ -670,17 +681,19 @@ bool quotient_in_slots(const Flat& n, const Flat& m, const Packing& pk, const Fl
 // product with m fills no slot past its range and packs to n's integer:
 // it is n / m as polynomials. False (nothing emitted) otherwise, or when
 // the slots are too sparse or too many.
-bool kronecker_quotient(const Flat& n, const Flat& m, const Packing& pk, const FlatScan& sn, const FlatScan& sm,
-                        Terms& out) {
+bool kronecker_quotient(const Flat& n, const Flat& m, const Packing& pk, const FlatScan& sn,
+                        const FlatScan& sm, Terms& out) {
   if (flat_kronecker_ratio <= 0) return false;
   for (int k = 0; k < pk.depth; ++k)
-    if (sm.maxexp[static_cast<std::size_t>(k)] > sn.maxexp[static_cast<std::size_t>(k)]) return false;
+    if (sm.maxexp[static_cast<std::size_t>(k)] > sn.maxexp[static_cast<std::size_t>(k)])
+      return false;
   Slots sl(pk);
   if (!sl.set_radices(sn.maxexp)) return false;
   const std::uint64_t slots_n = sl.index_of(n.key[0]) + 1;
   if (static_cast<double>(slots_n) > 16.0 * static_cast<double>(n.key.size()) + 64) return false;
   // bits of m's sum of magnitudes, at most
-  const std::int64_t m_sum = largest_bits(m) + std::bit_width(static_cast<std::uint64_t>(m.key.size()));
+  const std::int64_t m_sum =
+      largest_bits(m) + std::bit_width(static_cast<std::uint64_t>(m.key.size()));
   // The slots must hold n's coefficients; the quotient's are expected near
   // n's less m's (a wider slot is tried when they are not).
   const std::int64_t n_bits = largest_bits(n);
@@ -689,7 +702,9 @@ bool kronecker_quotient(const Flat& n, const Flat& m, const Packing& pk, const F
   for (const std::int64_t q_bits : {guess, n_bits}) {
     const std::int64_t bound = std::max(n_bits, q_bits + m_sum) + 2;
     const std::int64_t slot = (bound + limb_bits - 1) / limb_bits;
-    if (slot > 1024 || static_cast<double>(slots_n) * static_cast<double>(slot) > kronecker_quotient_limbs) return false;
+    if (slot > 1024 ||
+        static_cast<double>(slots_n) * static_cast<double>(slot) > kronecker_quotient_limbs)
+      return false;
     if (q_bits != guess && static_cast<std::size_t>(slot) <= sl.L) return false;  // no wider
     sl.L = static_cast<std::size_t>(slot);
     if (quotient_in_slots(n, m, pk, sn, sm, sl, m_sum, out)) return true;
@@ -698,14 +713,15 @@ bool kronecker_quotient(const Flat& n, const Flat& m, const Packing& pk, const F
 }
 
 // One attempt of kronecker_quotient at the slot width of sl.
-bool quotient_in_slots(const Flat& n, const Flat& m, const Packing& pk, const FlatScan& sn, const FlatScan& sm,
-                       const Slots& sl, std::int64_t m_sum, Terms& out) {
+bool quotient_in_slots(const Flat& n, const Flat& m, const Packing& pk, const FlatScan& sn,
+                       const FlatScan& sm, const Slots& sl, std::int64_t m_sum, Terms& out) {
   std::vector<word> wn, wm;
   int sign_n = 1, sign_m = 1;
   const std::int32_t nn = sl.pack_words(n, wn, &sign_n);
   const std::int32_t nm = sl.pack_words(m, wm, &sign_m);
   if (nn < nm || (nm == 1 && wm[0] == 0)) return false;
-  std::vector<word> wq(static_cast<std::size_t>(nn - nm + 1), 0), wr(static_cast<std::size_t>(nm), 0);
+  std::vector<word> wq(static_cast<std::size_t>(nn - nm + 1), 0),
+      wr(static_cast<std::size_t>(nm), 0);
   kit::wdivrem(wq.data(), wr.data(), wn.data(), nn, wm.data(), nm);
   if (kit::wnormalised(wr.data(), nm) != 1 || wr[0] != 0) return false;
   const std::int32_t nq = kit::wnormalised(wq.data(), nn - nm + 1);
@@ -761,7 +777,8 @@ class ListBuilder {
     nodes::OwnedPoly list;
     poly* link = &list.p;
     for (std::size_t r = 0; r < count; ++r) {
-      poly node = new_term(static_cast<std::int32_t>((key_[runs_[first + r]] >> sh) & fmask), nullptr);
+      poly node =
+          new_term(static_cast<std::int32_t>((key_[runs_[first + r]] >> sh) & fmask), nullptr);
       *link = node;
       link = &node->next;
       nodes_.push_back(node);
@@ -936,7 +953,8 @@ bool flat_poly_mult(poly n, poly m, poly* p, polypt pol, const Ring& ring) {
   Packing pk;
   pk.depth = std::max(sn.depth, sm.depth);
   for (int k = pk.depth - 1; k >= 0; --k) {
-    const std::int64_t top = sn.maxexp[static_cast<std::size_t>(k)] + sm.maxexp[static_cast<std::size_t>(k)];
+    const std::int64_t top =
+        sn.maxexp[static_cast<std::size_t>(k)] + sm.maxexp[static_cast<std::size_t>(k)];
     if (top > INT32_MAX) return false;  // the term-by-term product reports the overflow
     pk.width[static_cast<std::size_t>(k)] = std::bit_width(static_cast<std::uint64_t>(top));
     pk.shift[static_cast<std::size_t>(k)] = pk.total;
@@ -1023,9 +1041,11 @@ bool flat_poly_mult(poly n, poly m, poly* p, polypt pol, const Ring& ring) {
         return x;
       });
     } else if (how.narrow) {
-      r = build_lists(out.key.data(), out.key.size(), pk, [&out](std::size_t i) { return new_word_number(out.val[i]); });
+      r = build_lists(out.key.data(), out.key.size(), pk,
+                      [&out](std::size_t i) { return new_word_number(out.val[i]); });
     } else {
-      r = build_lists(out.key.data(), out.key.size(), pk, [&out](std::size_t i) { return new_wide_number(out.wide[i]); });
+      r = build_lists(out.key.data(), out.key.size(), pk,
+                      [&out](std::size_t i) { return new_wide_number(out.wide[i]); });
     }
   }
   free_poly(p);

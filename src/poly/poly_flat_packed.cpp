@@ -128,7 +128,8 @@ int slot_bits(const FlatScan& sa, const FlatScan& sb) {
 // positive; that sign returned. The slots are the integer's digits in base
 // 2^s, each coefficient less the 1 lent to the slot below when that one is
 // negative. w: top + 1 slots of room.
-int pack(const Flat& f, const Packing& pk, int level, int s, std::vector<word>& w, std::int32_t* len) {
+int pack(const Flat& f, const Packing& pk, int level, int s, std::vector<word>& w,
+         std::int32_t* len) {
   const std::int64_t top = pk.field(f.key[0], level);
   w.assign(static_cast<std::size_t>(((top + 1) * s + 63) / 64), 0);
   BitWriter out(w.data());
@@ -170,7 +171,8 @@ int varying_level(const Packing& pk, const FlatScan& sa, const FlatScan& sb) {
   return level;
 }
 
-double packed_cost(const Flat& a, const Flat& b, const Packing& pk, const FlatScan& sa, const FlatScan& sb) {
+double packed_cost(const Flat& a, const Flat& b, const Packing& pk, const FlatScan& sa,
+                   const FlatScan& sb) {
   const int level = varying_level(pk, sa, sb);
   if (level < 0) return -1;
   const int s = slot_bits(sa, sb);
@@ -183,11 +185,12 @@ double packed_cost(const Flat& a, const Flat& b, const Packing& pk, const FlatSc
   // its operands past a few thousand words.
   const double longer = std::max(words_a, words_b);
   const double growth = 1.0 + 0.125 * std::max(0.0, std::log2(longer / 4096.0));
-  return packed_word_ns * (words_a + words_b) * growth + packed_slot_ns * (2 * slots_a + 2 * slots_b);
+  return packed_word_ns * (words_a + words_b) * growth +
+         packed_slot_ns * (2 * slots_a + 2 * slots_b);
 }
 
-void packed_word_product(const Flat& a, const Flat& b, const Packing& pk, const FlatScan& sa, const FlatScan& sb,
-                         bool narrow, WordTerms& out) {
+void packed_word_product(const Flat& a, const Flat& b, const Packing& pk, const FlatScan& sa,
+                         const FlatScan& sb, bool narrow, WordTerms& out) {
   const int level = varying_level(pk, sa, sb);
   const int s = slot_bits(sa, sb);
   const bool square = &a == &b;

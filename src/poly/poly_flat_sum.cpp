@@ -68,12 +68,14 @@ struct DensePlan {
   double scanned = 0;            // cells the passes visit
 };
 
-void cell_numbers(const Flat& f, const Packing& pk, const DensePlan& plan, std::vector<std::uint32_t>& idx) {
+void cell_numbers(const Flat& f, const Packing& pk, const DensePlan& plan,
+                  std::vector<std::uint32_t>& idx) {
   idx.resize(f.key.size());
   for (std::size_t t = 0; t < f.key.size(); ++t) {
     std::uint64_t c = 0;
     for (int k = plan.split; k < pk.depth; ++k)
-      c += static_cast<std::uint64_t>(pk.field(f.key[t], k)) * plan.stride[static_cast<std::size_t>(k)];
+      c += static_cast<std::uint64_t>(pk.field(f.key[t], k)) *
+           plan.stride[static_cast<std::size_t>(k)];
     idx[t] = static_cast<std::uint32_t>(c);
   }
 }
@@ -94,8 +96,8 @@ std::vector<Group> groups_of(const Flat& f, const std::vector<std::uint32_t>& id
 // The plan of the dense chunks, or false when the cells of a chunk would
 // pass `cap` even for the deepest level alone, or the chunks hold too few
 // term products to pay for their passes.
-bool make_plan(const Flat& a, const Flat& b, const Packing& pk, const FlatScan& sa, const FlatScan& sb,
-               std::uint64_t cap, DensePlan& plan) {
+bool make_plan(const Flat& a, const Flat& b, const Packing& pk, const FlatScan& sa,
+               const FlatScan& sb, std::uint64_t cap, DensePlan& plan) {
   const int d = pk.depth;
   for (int k = 0; k < d; ++k) {
     const auto kk = static_cast<std::size_t>(k);
@@ -103,7 +105,8 @@ bool make_plan(const Flat& a, const Flat& b, const Packing& pk, const FlatScan& 
   }
   int s = d;
   std::uint64_t cells = 1;
-  while (s > 0 && static_cast<double>(cells) * static_cast<double>(plan.radix[static_cast<std::size_t>(s - 1)]) <=
+  while (s > 0 && static_cast<double>(cells) *
+                          static_cast<double>(plan.radix[static_cast<std::size_t>(s - 1)]) <=
                       static_cast<double>(cap)) {
     cells *= plan.radix[static_cast<std::size_t>(s - 1)];
     --s;
@@ -124,7 +127,8 @@ bool make_plan(const Flat& a, const Flat& b, const Packing& pk, const FlatScan& 
   plan.ga = groups_of(a, plan.ia, plan.lowbits);
   plan.gb = square ? plan.ga : groups_of(b, ib, plan.lowbits);
   const double products = static_cast<double>(a.key.size()) * static_cast<double>(b.key.size());
-  if (static_cast<double>(plan.ga.size()) * static_cast<double>(plan.gb.size()) * 2.0 > products) return false;
+  if (static_cast<double>(plan.ga.size()) * static_cast<double>(plan.gb.size()) * 2.0 > products)
+    return false;
   plan.pairs.reserve(plan.ga.size() * plan.gb.size());
   for (std::uint32_t i = 0; i < plan.ga.size(); ++i)
     for (std::uint32_t j = 0; j < plan.gb.size(); ++j)
@@ -135,8 +139,10 @@ bool make_plan(const Flat& a, const Flat& b, const Packing& pk, const FlatScan& 
     std::uint64_t lo = ~std::uint64_t{0}, hi = 0;
     std::size_t t = s0;
     for (; t < plan.pairs.size() && plan.pairs[t].high == plan.pairs[s0].high; ++t) {
-      lo = std::min<std::uint64_t>(lo, std::uint64_t{plan.ga[plan.pairs[t].a].lowmin} + plan.gb[plan.pairs[t].b].lowmin);
-      hi = std::max<std::uint64_t>(hi, std::uint64_t{plan.ga[plan.pairs[t].a].lowmax} + plan.gb[plan.pairs[t].b].lowmax);
+      lo = std::min<std::uint64_t>(
+          lo, std::uint64_t{plan.ga[plan.pairs[t].a].lowmin} + plan.gb[plan.pairs[t].b].lowmin);
+      hi = std::max<std::uint64_t>(
+          hi, std::uint64_t{plan.ga[plan.pairs[t].a].lowmax} + plan.gb[plan.pairs[t].b].lowmax);
     }
     plan.scanned += static_cast<double>(hi - lo + 1);
     s0 = t;
@@ -156,7 +162,8 @@ std::vector<Acc>& cell_store() {
 // packed low keys are rowkey | t. The deepest level counts down within a
 // row, the levels above it like an odometer from row to row.
 template <class Row>
-void visit_rows(const DensePlan& plan, const Packing& pk, std::uint64_t lo, std::uint64_t hi, Row row) {
+void visit_rows(const DensePlan& plan, const Packing& pk, std::uint64_t lo, std::uint64_t hi,
+                Row row) {
   const int last = pk.depth - 1;
   std::array<std::uint64_t, flat_max_levels> dig{};
   std::uint64_t x = hi;
@@ -204,9 +211,9 @@ inline Acc add_to(Acc x, Acc y, std::uint64_t fold) {
 // acc[ia[i] + ib[j]] += a[i] b[j] for every i < na, j < nb. Kept out of
 // line, so its few values stay in registers.
 template <class Acc, bool Fold>
-[[gnu::noinline]] void add_products(Acc* acc, const std::uint32_t* ia, const std::int64_t* a, std::uint32_t na,
-                                    const std::uint32_t* ib, const std::int64_t* b, std::uint32_t nb,
-                                    std::uint64_t fold) {
+[[gnu::noinline]] void add_products(Acc* acc, const std::uint32_t* ia, const std::int64_t* a,
+                                    std::uint32_t na, const std::uint32_t* ib,
+                                    const std::int64_t* b, std::uint32_t nb, std::uint64_t fold) {
   for (std::uint32_t i = 0; i < na; ++i) {
     Acc* base = acc + ia[i];
     const std::int64_t x = a[i];
@@ -222,7 +229,8 @@ template <class Acc, bool Fold>
 // written, only the non-zero ones counted), every cell cleared. Returns
 // how many were kept.
 template <class Acc>
-[[gnu::noinline]] std::size_t take_row(Acc* c, std::size_t span, std::uint64_t key0, std::uint64_t* keys, Acc* sums) {
+[[gnu::noinline]] std::size_t take_row(Acc* c, std::size_t span, std::uint64_t key0,
+                                       std::uint64_t* keys, Acc* sums) {
   std::size_t kept = 0;
   for (std::size_t z = span; z-- > 0;) {
     const Acc v = c[z];
@@ -237,8 +245,8 @@ template <class Acc>
 // The sums of the product's terms into keys and sums, keys decreasing; a
 // zero sum is dropped.
 template <class Acc, bool Fold>
-void dense_sum(const Flat& a, const Flat& b, const Packing& pk, const DensePlan& plan, std::uint64_t fold,
-               FlatBuffer<std::uint64_t>& keys, FlatBuffer<Acc>& sums) {
+void dense_sum(const Flat& a, const Flat& b, const Packing& pk, const DensePlan& plan,
+               std::uint64_t fold, FlatBuffer<std::uint64_t>& keys, FlatBuffer<Acc>& sums) {
   std::vector<Acc>& store = cell_store<Acc>();
   if (store.size() < plan.cells) store.assign(plan.cells, Acc{0});
   Acc* acc = store.data();
@@ -271,7 +279,8 @@ void dense_sum(const Flat& a, const Flat& b, const Packing& pk, const DensePlan&
       // x's rows in blocks of some flat_poll_products term products, a poll
       // between blocks (the cells are cleared if the level abandons this)
       const std::uint32_t nb = y.end - y.begin;
-      const std::uint32_t block = static_cast<std::uint32_t>(std::max<std::int64_t>(1, flat_poll_products / nb));
+      const std::uint32_t block =
+          static_cast<std::uint32_t>(std::max<std::int64_t>(1, flat_poll_products / nb));
       for (std::uint32_t i = x.begin; i < x.end;) {
         const std::uint32_t rows = std::min(block, x.end - i);
         until_poll -= std::int64_t{rows} * nb;
@@ -279,7 +288,8 @@ void dense_sum(const Flat& a, const Flat& b, const Packing& pk, const DensePlan&
           until_poll = flat_poll_products;
           check_interrupt();
         }
-        add_products<Acc, Fold>(acc, plan.ia.data() + i, av + i, rows, bi + y.begin, bv + y.begin, nb, fold);
+        add_products<Acc, Fold>(acc, plan.ia.data() + i, av + i, rows, bi + y.begin, bv + y.begin,
+                                nb, fold);
         i += rows;
       }
     }
@@ -287,12 +297,15 @@ void dense_sum(const Flat& a, const Flat& b, const Packing& pk, const DensePlan&
     guard.hi = hi;
     guard.live = true;
     const std::uint64_t top = plan.lowbits >= 64 ? 0 : high << plan.lowbits;
-    visit_rows(plan, pk, lo, hi, [&](std::uint64_t base, std::uint64_t zlo, std::uint64_t ztop, std::uint64_t rowkey) {
-      const std::size_t span = static_cast<std::size_t>(ztop - zlo + 1);
-      const std::size_t kept = take_row(acc + base + zlo, span, top | rowkey | zlo, keys.room(span), sums.room(span));
-      keys.commit(kept);
-      sums.commit(kept);
-    });
+    visit_rows(
+        plan, pk, lo, hi,
+        [&](std::uint64_t base, std::uint64_t zlo, std::uint64_t ztop, std::uint64_t rowkey) {
+          const std::size_t span = static_cast<std::size_t>(ztop - zlo + 1);
+          const std::size_t kept = take_row(acc + base + zlo, span, top | rowkey | zlo,
+                                            keys.room(span), sums.room(span));
+          keys.commit(kept);
+          sums.commit(kept);
+        });
     guard.live = false;
     s = t;
   }
@@ -391,7 +404,8 @@ constexpr double heap_level_ns = 2.5;
 
 double heap_cost(const Flat& a, const Flat& b) {
   const double products = static_cast<double>(a.key.size()) * static_cast<double>(b.key.size());
-  return products * (heap_product_ns + heap_level_ns * std::log2(static_cast<double>(a.key.size()) + 1.0));
+  return products *
+         (heap_product_ns + heap_level_ns * std::log2(static_cast<double>(a.key.size()) + 1.0));
 }
 
 double dense_cost(const Flat& a, const Flat& b, const DensePlan& plan, bool wide) {
@@ -413,8 +427,8 @@ FlatBuffer<Acc>& residue_sums() {
 }
 
 template <class Acc, bool Fold = false>
-FlatMethod run(const Flat& a, const Flat& b, const Packing& pk, const DensePlan* plan, const WordSums& how,
-               WordTerms& out) {
+FlatMethod run(const Flat& a, const Flat& b, const Packing& pk, const DensePlan* plan,
+               const WordSums& how, WordTerms& out) {
   FlatBuffer<Acc>* sums = nullptr;
   if constexpr (std::is_same_v<Acc, std::int64_t>) {
     sums = &out.val;
@@ -478,9 +492,11 @@ FlatMethod sum_word_products(const Flat& a, const Flat& b, const Packing& pk, co
   const DensePlan* p = dense ? &plan : nullptr;
   if (how.modular) {
     if (!how.narrow) return run<u128>(a, b, pk, p, how, out);
-    return how.fold != 0 ? run<std::uint64_t, true>(a, b, pk, p, how, out) : run<std::uint64_t>(a, b, pk, p, how, out);
+    return how.fold != 0 ? run<std::uint64_t, true>(a, b, pk, p, how, out)
+                         : run<std::uint64_t>(a, b, pk, p, how, out);
   }
-  return how.narrow ? run<std::int64_t>(a, b, pk, p, how, out) : run<wide_int>(a, b, pk, p, how, out);
+  return how.narrow ? run<std::int64_t>(a, b, pk, p, how, out)
+                    : run<wide_int>(a, b, pk, p, how, out);
 }
 
 }  // namespace tavrin::detail

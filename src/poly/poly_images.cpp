@@ -35,9 +35,8 @@ std::int32_t residue_of(imptr n, bool shouldwarn, const Ring& ring) {
     if (n->size == 1) {
       const std::int32_t v = l->value;
       if (may_warn() && (v >= ring.modulus || (shouldwarn && v < 0))) {
-        std::printf("*** Warning. in going to finite field, outsized value encountered: %" PRId32
-                    "\n",
-                    v);
+        std::printf(
+            "*** Warning. in going to finite field, outsized value encountered: %" PRId32 "\n", v);
         ++warn_cnt;
       }
       return abs_limb(v) % ring.modulus;

@@ -9,9 +9,9 @@
 #include "numbers/node_handles.h"
 
 namespace tavrin::detail {
-using nodes::OwnedPoly;
 using nodes::is_bare_leaf;
 using nodes::new_term;
+using nodes::OwnedPoly;
 
 // A fresh number holding a copy of n's value in the field of the current
 // mode: flote in floating mode, lint in word mode, the limbs otherwise.

@@ -99,8 +99,8 @@ std::int32_t full_poly_mass(poly n, std::int32_t multplier, std::int32_t depth) 
     } else if (t->exp == 0) {
       add = full_poly_mass(t->pcoef, multplier, depth - 1);
     } else {
-      add = product32({std::llabs(std::int64_t{t->exp}), full_poly_mass(t->pcoef, multplier, depth - 1),
-                       depth, multplier});
+      add = product32({std::llabs(std::int64_t{t->exp}),
+                       full_poly_mass(t->pcoef, multplier, depth - 1), depth, multplier});
       if (add < 0) return static_cast<std::int32_t>(cap);
     }
     sum += add;

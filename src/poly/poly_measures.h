@@ -165,7 +165,7 @@ class ResidueGather {
 
   std::vector<std::int32_t> from_top_;  // the coefficient of x^(top - j) at j
   bool started_ = false;
-  std::int32_t start_;                  // the node count the gather starts at
+  std::int32_t start_;  // the node count the gather starts at
   bool given_up_ = false;
 };
 

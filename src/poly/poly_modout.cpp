@@ -26,12 +26,12 @@
 
 namespace tavrin {
 
-using nodes::degree;
-using nodes::is_bare_leaf;
 using detail::is_zero;
 using detail::lead_node;
-using nodes::OwnedPoly;
 using detail::PaddedFactor;
+using nodes::degree;
+using nodes::is_bare_leaf;
+using nodes::OwnedPoly;
 
 namespace {
 

@@ -427,8 +427,10 @@ DensePoly scaled_rows(const DensePoly& s, const DensePoly& x, const Ring& ring) 
 // most sparse_rows_ratio times that degree; *n_outside: the cheaper order
 // has n's terms scale m's vector. Two operands with a quarter of their
 // terms present keep the element vectors.
-bool rows_cheaper(std::int32_t dn, std::int32_t dm, std::int32_t a1, std::int32_t a2, bool* n_outside) {
-  if (std::min(a1, a2) < 2 || (4 * std::int64_t{a1} > dn && 4 * std::int64_t{a2} > dm)) return false;
+bool rows_cheaper(std::int32_t dn, std::int32_t dm, std::int32_t a1, std::int32_t a2,
+                  bool* n_outside) {
+  if (std::min(a1, a2) < 2 || (4 * std::int64_t{a1} > dn && 4 * std::int64_t{a2} > dm))
+    return false;
   const std::int64_t n_rows = std::int64_t{a1} * (std::int64_t{dm} + 1);
   const std::int64_t m_rows = std::int64_t{a2} * (std::int64_t{dn} + 1);
   *n_outside = n_rows <= m_rows;
@@ -466,21 +468,15 @@ VectorRoute vector_route(std::int32_t dn, std::int32_t dm, std::int32_t size1, s
 DensePoly vector_product(const DensePoly& a, const DensePoly& b, VectorRoute route,
                          const Ring& ring) {
   switch (route) {
-    case VectorRoute::rows_n_outside:
-      ++mult_routes.simplest_scaled;
-      return scaled_rows(a, b, ring);
-    case VectorRoute::rows_m_outside:
-      ++mult_routes.simplest_scaled;
-      return scaled_rows(b, a, ring);
+    case VectorRoute::rows_n_outside: ++mult_routes.simplest_scaled; return scaled_rows(a, b, ring);
+    case VectorRoute::rows_m_outside: ++mult_routes.simplest_scaled; return scaled_rows(b, a, ring);
     case VectorRoute::char2:
       ++mult_routes.simplest_char2;
       // A square often comes as two copies of one value; a == b of one
       // vector would compare it with itself word by word.
       return &a == &b || a == b ? dense_char2_sqr(a, ring.modulus)
                                 : dense_char2_mul(a, b, ring.modulus);
-    default:
-      ++mult_routes.simplest_residues;
-      return dense_mul(a, b, ring.modulus);
+    default: ++mult_routes.simplest_residues; return dense_mul(a, b, ring.modulus);
   }
 }
 
@@ -586,8 +582,8 @@ void simplest_mult(poly n, poly m, poly* p, std::int32_t size1, std::int32_t siz
     if (route != VectorRoute::lists) {
       const DensePoly a = gathered_vector(n, n_gather);
       r = list_of_vector(vector_product(a, m == n ? a : gathered_vector(m, m_gather), route, ring));
-    } else if (size1 < fast_mult_cut || size2 < fast_mult_cut || size1 < 2 || size2 < 2 || expon < 0 ||
-               exp2 < 0) {
+    } else if (size1 < fast_mult_cut || size2 < fast_mult_cut || size1 < 2 || size2 < 2 ||
+               expon < 0 || exp2 < 0) {
       simplest_standard(n, m, a1, a2, &r, ring);
     } else if (ring.modulus <= 2 || ring.char2 || ring.flote ||
                std::int64_t{n->exp} + m->exp > fast_gcd_size) {

@@ -20,8 +20,8 @@
 
 namespace tavrin {
 
-using nodes::is_bare_leaf;
 using detail::is_zero;
+using nodes::is_bare_leaf;
 
 namespace {
 

@@ -361,7 +361,8 @@ poly binomial_power(poly n, std::int32_t k, polypt pol, const Ring& ring) {
     if (l->p != nullptr) return nullptr;
   if (n->numb || n->exp < 1 || !is_bare_leaf(n->pcoef)) return nullptr;
   const poly rest = n->next;
-  if (rest == nullptr || rest->next != nullptr || rest->numb || rest->exp != 0 || is_bare_leaf(rest->pcoef))
+  if (rest == nullptr || rest->next != nullptr || rest->numb || rest->exp != 0 ||
+      is_bare_leaf(rest->pcoef))
     return nullptr;
   if (static_cast<std::int64_t>(n->exp) * k > INT32_MAX) return nullptr;  // the products report it
   const polypt below = pol != nullptr ? pol->next : nilpol;
@@ -371,7 +372,8 @@ poly binomial_power(poly n, std::int32_t k, polypt pol, const Ring& ring) {
   binom.add(1);
   for (std::int32_t r = 1; r <= k; ++r) {
     binom.add(1);
-    for (std::int32_t i = r - 1; i >= 1; --i) fastsum(binom.v[static_cast<std::size_t>(i)], binom.v[static_cast<std::size_t>(i - 1)]);
+    for (std::int32_t i = r - 1; i >= 1; --i)
+      fastsum(binom.v[static_cast<std::size_t>(i)], binom.v[static_cast<std::size_t>(i - 1)]);
   }
   cpow.add(1);
   const bool unit = c->size == 1 && c->head->value == 1;
@@ -588,7 +590,9 @@ void poly_mod_prime(poly* n, std::int32_t expont, polypt pol, const Ring& ring) 
   OwnedPoly base;
   if (!related) poly_assign(*n, &base.p);
   auto times = [&](poly c) {
-    held.times(c, R.p != nullptr && !is_bare_leaf(R.p) && 4 * std::int64_t{poly_length(R.p)} > R.p->exp, pol);
+    held.times(
+        c, R.p != nullptr && !is_bare_leaf(R.p) && 4 * std::int64_t{poly_length(R.p)} > R.p->exp,
+        pol);
   };
   std::int32_t frobenius = 0;  // applications to *n so far
   while (rest > 0) {

@@ -26,15 +26,15 @@
 
 namespace tavrin {
 
-using nodes::degree;
-using nodes::is_bare_leaf;
+using detail::below;
+using detail::install;
 using detail::is_zero;
 using detail::lead_node;
 using detail::make_term;
-using nodes::OwnedPoly;
-using detail::below;
-using detail::install;
 using detail::TermList;
+using nodes::degree;
+using nodes::is_bare_leaf;
+using nodes::OwnedPoly;
 
 namespace {
 
@@ -151,7 +151,8 @@ bool integer_pseudo(poly n, poly m, polypt pt, poly* q, poly* r, const Ring& rin
   // long as c^k n, and are made only once, as lists.
   IntPoly qi, ri;
   WordInt f;
-  intpoly_pseudo_divrem_scaled(a, b, q != nullptr ? &qi : nullptr, r != nullptr ? &ri : nullptr, &f);
+  intpoly_pseudo_divrem_scaled(a, b, q != nullptr ? &qi : nullptr, r != nullptr ? &ri : nullptr,
+                               &f);
   OwnedPoly rr;
   if (r != nullptr) rr.p = intpoly_to_poly_times(ri, f);
   if (q != nullptr) *q = intpoly_to_poly_times(qi, f);

@@ -66,10 +66,10 @@ std::int32_t characteristic(const Ring& ring) { return ring.char2 ? 2 : ring.mod
 // ---- The levels and the coordinates of A ---------------------------------------------
 
 struct Levels {
-  std::vector<bool> modded;           // the level has a relation
-  std::vector<std::int32_t> expon;    // its degree
-  std::vector<std::int64_t> stride;   // its place in the coordinates of A
-  std::int64_t dim = 1;               // N
+  std::vector<bool> modded;          // the level has a relation
+  std::vector<std::int32_t> expon;   // its degree
+  std::vector<std::int64_t> stride;  // its place in the coordinates of A
+  std::int64_t dim = 1;              // N
   std::size_t size() const { return modded.size(); }
 };
 
@@ -325,14 +325,21 @@ bool unit_root(const RootJob& job, const Orbit& oc, poly c, poly e, poly* root, 
   std::vector<std::int64_t> digits;
   if (s == 2) {
     // p^L = 3 mod 4: a^((M + 2)/4), the square root that is a square.
-    if (p % 4 != 3 || oc.L % 2 == 0 || !exponent_digits(p, oc.J, oc.L, 1, 2, 4, &digits)) return false;
+    if (p % 4 != 3 || oc.L % 2 == 0 || !exponent_digits(p, oc.J, oc.L, 1, 2, 4, &digits))
+      return false;
   } else {
     // a^((j M + 1)/s) with j M = -1 mod s, while s does not divide M.
     const auto s32 = static_cast<std::uint32_t>(s);
-    const std::int64_t m = std::int64_t{power_modulo(static_cast<std::uint64_t>(p), static_cast<std::uint64_t>(oc.J), s32)} *
-                           ((power_modulo(static_cast<std::uint64_t>(p), static_cast<std::uint64_t>(oc.L), s32) + s - 1) % s) % s;
+    const std::int64_t m =
+        std::int64_t{
+            power_modulo(static_cast<std::uint64_t>(p), static_cast<std::uint64_t>(oc.J), s32)} *
+        ((power_modulo(static_cast<std::uint64_t>(p), static_cast<std::uint64_t>(oc.L), s32) + s -
+          1) %
+         s) %
+        s;
     if (m == 0) return false;
-    const std::int64_t j = (s - inverse_modulo(static_cast<std::uint64_t>(m), static_cast<std::uint32_t>(s))) % s;
+    const std::int64_t j =
+        (s - inverse_modulo(static_cast<std::uint64_t>(m), static_cast<std::uint32_t>(s))) % s;
     if (!exponent_digits(p, oc.J, oc.L, j, 1, s, &digits)) return false;
   }
   OwnedPoly r, check;
@@ -399,7 +406,8 @@ bool component_root(RootJob& job, poly e, poly h, poly* g, const Ring& ring) {
     return true;
   }
   Exps m0;
-  OwnedPoly c, r0, divisor;  // c: the end coefficient; divisor: modulo p 1 / (s r0^(s-1)), over Z s r0^(s-1)
+  OwnedPoly c, r0,
+      divisor;  // c: the end coefficient; divisor: modulo p 1 / (s r0^(s-1)), over Z s r0^(s-1)
   end_free_term(lv, h, job.descending, &m0, c.cell());
   if (integer_ring(ring)) {
     if (!is_bare_leaf(c.get()) || !poly_exact_root(c.get(), job.s, r0.cell())) return false;
@@ -543,7 +551,8 @@ bool linear_shrink(const Levels& lv, poly h, std::int32_t k, bool twist, poly* g
     std::int32_t inv = 0;
     mod_inverse(rows[top * W + c], &inv);
     for (std::size_t j = c; j < W; ++j)
-      rows[top * W + j] = modmult(static_cast<std::uint32_t>(rows[top * W + j]), static_cast<std::uint32_t>(inv));
+      rows[top * W + j] =
+          modmult(static_cast<std::uint32_t>(rows[top * W + j]), static_cast<std::uint32_t>(inv));
     for (std::size_t i = 0; i < N; ++i) {
       const std::int32_t f = rows[i * W + c];
       if (i == top || f == 0) continue;

@@ -124,7 +124,9 @@ imptr number_root(imptr c, std::int32_t s, const Ring& ring) {
     const std::int64_t inv = ((std::int64_t{x} % (q - 1)) + (q - 1)) % (q - 1);
     r = static_cast<std::uint32_t>(modpower(v, static_cast<std::uint64_t>(inv)));
   }
-  return modpower(r, static_cast<std::uint64_t>(s)) == static_cast<std::int32_t>(v) ? residue_number(r) : nullptr;
+  return modpower(r, static_cast<std::uint64_t>(s)) == static_cast<std::int32_t>(v)
+             ? residue_number(r)
+             : nullptr;
 }
 
 // c / d in the current ring (d non-zero), a fresh number; nil when the big
@@ -138,8 +140,8 @@ imptr exact_quotient(imptr c, imptr d, const Ring& ring) {
   }
   std::int32_t inv = d->lint;
   mod_inverse(d->lint, &inv);
-  return residue_number(static_cast<std::uint32_t>(modmult(static_cast<std::uint32_t>(c->lint),
-                                                           static_cast<std::uint32_t>(inv))));
+  return residue_number(static_cast<std::uint32_t>(
+      modmult(static_cast<std::uint32_t>(c->lint), static_cast<std::uint32_t>(inv))));
 }
 
 // d := s r^(s-1) in the current ring (d a header without limbs).
@@ -151,7 +153,8 @@ void install_divisor(imptr r, std::int32_t s, imptr d, const Ring& ring) {
     free_imag(&p);
     return;
   }
-  const auto v = static_cast<std::uint32_t>(modpower(static_cast<std::uint32_t>(r->lint), static_cast<std::uint64_t>(s) - 1));
+  const auto v = static_cast<std::uint32_t>(
+      modpower(static_cast<std::uint32_t>(r->lint), static_cast<std::uint64_t>(s) - 1));
   d->lint = modmult(v, static_cast<std::uint32_t>(s % characteristic(ring)));
 }
 
@@ -254,8 +257,8 @@ bool prime_root(poly h, std::int32_t s, poly* out, const Ring& ring) {
   poly_set(1, pw[0].cell());
   pw[1].p = monomial(lead, r0);
   for (std::int32_t i = 2; i < s; ++i)
-    poly_mult(pw[static_cast<std::size_t>(i) - 1].get(), pw[1].get(), pw[static_cast<std::size_t>(i)].cell(),
-              nilpol);
+    poly_mult(pw[static_cast<std::size_t>(i) - 1].get(), pw[1].get(),
+              pw[static_cast<std::size_t>(i)].cell(), nilpol);
   OwnedPoly rest;  // h - G^s
   poly_mult(pw[static_cast<std::size_t>(s) - 1].get(), pw[1].get(), rest.cell(), nilpol);
   poly_sub(h, rest.get(), rest.cell());
@@ -289,10 +292,11 @@ bool prime_root(poly h, std::int32_t s, poly* out, const Ring& ring) {
     auto expansion_into = [&](std::int32_t i, poly* acc, bool subtract) {
       for (std::int32_t j = 1; j <= i; ++j) {
         OwnedPoly term;
-        poly_mult(pw[static_cast<std::size_t>(i - j)].get(), tpow[static_cast<std::size_t>(j)].get(),
-                  term.cell(), nilpol);
+        poly_mult(pw[static_cast<std::size_t>(i - j)].get(),
+                  tpow[static_cast<std::size_t>(j)].get(), term.cell(), nilpol);
         if (j < i)
-          poly_mult(term.get(), binom[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)].get(),
+          poly_mult(term.get(),
+                    binom[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)].get(),
                     term.cell(), nilpol);
         if (subtract)
           best_poly_sub(*acc, term.release(), acc);
@@ -301,7 +305,8 @@ bool prime_root(poly h, std::int32_t s, poly* out, const Ring& ring) {
       }
     };
     expansion_into(s, rest.cell(), true);
-    for (std::int32_t i = s - 1; i >= 1; --i) expansion_into(i, pw[static_cast<std::size_t>(i)].cell(), false);
+    for (std::int32_t i = s - 1; i >= 1; --i)
+      expansion_into(i, pw[static_cast<std::size_t>(i)].cell(), false);
     last = std::move(m);
   }
   *out = pw[1].release();

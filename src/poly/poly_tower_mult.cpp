@@ -32,7 +32,7 @@ using Sparse = std::vector<std::pair<std::int32_t, std::uint32_t>>;
 struct Relation {
   std::int32_t E = 0;
   std::vector<std::pair<std::int32_t, Row>> tail;  // non-zero entries only
-  std::vector<Sparse> sparse;                       // the same, entry by entry
+  std::vector<Sparse> sparse;                      // the same, entry by entry
 };
 
 std::uint32_t residue_of(poly leaf, const Ring& ring) {
@@ -153,7 +153,8 @@ void add_product(Row& dst, const Row& q, const Row& r, const Sparse& rs, const R
   for (const auto& [e, v] : rs) {
     std::uint32_t* out = dst.data() + e;
     for (std::size_t i = 0; i < q.size(); ++i)
-      if (q[i] != 0) out[i] = static_cast<std::uint32_t>((out[i] + static_cast<std::uint64_t>(q[i]) * v) % p);
+      if (q[i] != 0)
+        out[i] = static_cast<std::uint32_t>((out[i] + static_cast<std::uint64_t>(q[i]) * v) % p);
   }
 }
 
@@ -200,7 +201,8 @@ std::vector<Row> packed_product(const std::vector<Row>& a, const std::vector<Row
   const DensePoly pc = &a == &b ? dense_mul(pa, pa, ring.modulus) : dense_mul(pa, pb, ring.modulus);
   for (std::size_t j = 0; j < c.size() && j * K < pc.size(); ++j) {
     const std::size_t end = std::min(pc.size(), j * K + K);
-    c[j].assign(pc.begin() + static_cast<std::ptrdiff_t>(j * K), pc.begin() + static_cast<std::ptrdiff_t>(end));
+    c[j].assign(pc.begin() + static_cast<std::ptrdiff_t>(j * K),
+                pc.begin() + static_cast<std::ptrdiff_t>(end));
   }
   return c;
 }
@@ -219,7 +221,8 @@ poly row_poly(const Row& r) {
   poly* link = head.cell();
   for (std::size_t i = r.size(); i-- > 0;) {
     if (r[i] == 0) continue;
-    poly node = i == 0 ? residue_leaf(r[0]) : new_term(static_cast<std::int32_t>(i), residue_leaf(r[i]));
+    poly node =
+        i == 0 ? residue_leaf(r[0]) : new_term(static_cast<std::int32_t>(i), residue_leaf(r[i]));
     *link = node;
     link = &node->next;
   }
@@ -291,7 +294,8 @@ bool tower_poly_mult(poly n, poly m, poly* p, polypt pol, const Ring& ring) {
   if (!read_rows(n, &a, &ln, ring) || (m != n && !read_rows(m, &b, &lm, ring))) return false;
   if (m == n) lm = ln;
   const std::vector<Row>& bb = m == n ? a : b;
-  if (!reduced(a, top, bottom) || !reduced(bb, top, bottom) || !dense_enough(a, bb, ln * lm)) return false;
+  if (!reduced(a, top, bottom) || !reduced(bb, top, bottom) || !dense_enough(a, bb, ln * lm))
+    return false;
   std::vector<Row> c = packed_product(a, bb, ring);
   reduce_rows(c, top, bottom, ring);
   poly r = rows_poly(c);

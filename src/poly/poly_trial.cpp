@@ -34,8 +34,8 @@ namespace tavrin {
 
 using detail::FieldInverse;
 using detail::in_field_levels;
-using nodes::is_bare_leaf;
 using detail::NegatedTail;
+using nodes::is_bare_leaf;
 using nodes::OwnedNumber;
 using nodes::OwnedPoly;
 using nodes::ScratchNumber;
@@ -279,8 +279,8 @@ bool TrialDivision::run(poly* q) {
     // decides at the same cost.
     ++divide_routes.integer_exact;
     IntPoly quotient;
-    const bool ok =
-        (intpoly_divexact_one_word(a, b) || intpoly_may_divide(a, b)) && intpoly_divexact(a, b, &quotient);
+    const bool ok = (intpoly_divexact_one_word(a, b) || intpoly_may_divide(a, b)) &&
+                    intpoly_divexact(a, b, &quotient);
     return answer(q, ok, ok && !noq_ ? intpoly_to_poly(quotient) : nullptr);
   }
   if (dense_path_applies()) {

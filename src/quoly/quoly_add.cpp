@@ -26,13 +26,13 @@ using detail::BorrowingNode;
 using detail::is_fraction;
 using detail::is_polynomial;
 using detail::is_rational;
+using detail::word_size;
 using nodes::new_leaf;
 using nodes::OwnedPoly;
 using nodes::OwnedValue;
 using nodes::RingOperand;
-using nodes::settle_integer_inplace;
 using nodes::ScratchNumber;
-using detail::word_size;
+using nodes::settle_integer_inplace;
 
 namespace {
 
@@ -87,7 +87,8 @@ void combine_numbers(imptr a, imptr b, bool sub, bool word_limbs) {
     a->lint = static_cast<std::int32_t>(v);
   } else {
     if (word_limbs && a->size == 1 && b->size == 1) {
-      const std::int32_t v = sub ? a->head->value - b->head->value : a->head->value + b->head->value;
+      const std::int32_t v =
+          sub ? a->head->value - b->head->value : a->head->value + b->head->value;
       if (fits_limb(v)) {
         a->head->value = v;
         return;
@@ -353,7 +354,8 @@ void best_quoly_sub(quolyptr n, quoly m) {
 }
 
 bool quoly_add_in_place(quolyptr n, quoly m, bool sub) {
-  if (flotemode || integerflag || laurent || pseudo_polynames != nullptr || field_depth > 0) return false;
+  if (flotemode || integerflag || laurent || pseudo_polynames != nullptr || field_depth > 0)
+    return false;
   quoly N = *n;
   if (N == nullptr || N->numb || m->numb) return false;
   if (lintmode) {  // residue sums of polynomials cannot fail (plain word sums can overflow)

@@ -72,7 +72,8 @@ void BalancedProduct::multiply(quoly m) {
       measure(m->numer, &b);
     }
     exponents_ += b.exponent;
-    if (!lintmode) bits_ += limb_bits * b.limbs + std::bit_width(static_cast<std::uint64_t>(b.terms));
+    if (!lintmode)
+      bits_ += limb_bits * b.limbs + std::bit_width(static_cast<std::uint64_t>(b.terms));
     running_ = !balanced_products_apply() || detail::is_fraction(m) || exponents_ >= INT32_MAX ||
                bits_ >= coefficient_bits;
     if (running_) parts_.fold_all();

@@ -41,7 +41,7 @@ class BalancedProduct {
   BalancedParts parts_;
   std::int64_t exponents_ = 0;  // the sum of the factors' largest exponents
   std::int64_t bits_ = 0;       // the sum of bounds on their coefficients' bits
-  bool running_ = false;         // the tree was given up: factor by factor
+  bool running_ = false;        // the tree was given up: factor by factor
 };
 
 // The tree applies: exact arithmetic (big integers or rationals, or a prime

@@ -55,7 +55,8 @@ bool packs_densely(quoly q) {
 }  // namespace
 
 bool balanced_sums_apply() {
-  return !lintmode && !flotemode && !integerflag && !laurent && pseudo_polynames == nullptr && field_depth == 0;
+  return !lintmode && !flotemode && !integerflag && !laurent && pseudo_polynames == nullptr &&
+         field_depth == 0;
 }
 
 BalancedSum::BalancedSum() : parts_(best_quoly_add, 0, &balanced_sum_pairs) {}

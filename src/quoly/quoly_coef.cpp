@@ -21,16 +21,16 @@ namespace tavrin {
 using detail::become_number;
 using detail::become_one;
 using detail::become_zero;
+using detail::number_copy;
+using detail::number_if_constant;
+using detail::take_number;
+using detail::zero_number;
 using nodes::is_bare_leaf;
 using nodes::new_leaf;
 using nodes::new_number_value;
 using nodes::new_ratfun_value;
 using nodes::new_term;
-using detail::number_copy;
-using detail::number_if_constant;
 using nodes::num_is_zero_now;
-using detail::take_number;
-using detail::zero_number;
 
 namespace {
 

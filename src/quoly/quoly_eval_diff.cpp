@@ -19,10 +19,10 @@ namespace tavrin {
 
 using detail::become_one;
 using detail::become_zero;
-using nodes::is_bare_leaf;
-using nodes::new_number_value;
 using detail::number_copy;
 using detail::number_if_constant;
+using nodes::is_bare_leaf;
+using nodes::new_number_value;
 using nodes::OwnedValue;
 
 namespace {
@@ -39,7 +39,8 @@ std::int32_t node_exp(poly p) { return p->numb ? 0 : p->exp; }
 // are both on.
 class EvalProgress : public CountingProgress {
  public:
-  EvalProgress(const char* text, std::int32_t steps) : CountingProgress(text, steps, verbose && windy) {}
+  EvalProgress(const char* text, std::int32_t steps)
+      : CountingProgress(text, steps, verbose && windy) {}
 };
 
 // *out := v^e (e >= 1) as a fresh value; v kept.
@@ -84,7 +85,8 @@ std::int32_t fast_char2(poly q, quoly arg) {
   progress.step(0);
   if (q->next != nullptr) {
     poly second = q->next;
-    const std::int32_t c = second->numb ? second->ncoef->lint : fast_char2(second->pcoef, arg->next);
+    const std::int32_t c =
+        second->numb ? second->ncoef->lint : fast_char2(second->pcoef, arg->next);
     r ^= c;  // the sum in characteristic 2, also over GF(2^8) and GF(2^16)
   }
   progress.end();
@@ -302,7 +304,8 @@ void differentiate(quolyptr n, std::int16_t height, std::int32_t degree) {
 }
 
 void derivative_of(quoly v, std::int16_t height, std::int32_t degree, quolyptr out) {
-  if (degree <= 0 || constant_value(v) || height != 1 || (v->denom != nullptr && !is_bare_leaf(v->denom))) {
+  if (degree <= 0 || constant_value(v) || height != 1 ||
+      (v->denom != nullptr && !is_bare_leaf(v->denom))) {
     quoly_assign(v, out);
     differentiate(out, height, degree);
     return;

@@ -195,7 +195,7 @@ void real_to_exact(long double x, quolyptr n) {
   // An odd numerator over a power of 2 is already in lowest terms: the
   // fraction is formed directly, without a GCD.
   quoly r = nodes::new_ratfun_value(nodes::new_leaf(scaled_integer(x, -d.e)),
-                                     nodes::new_leaf(scaled_integer(1.0L, -d.e)));
+                                    nodes::new_leaf(scaled_integer(1.0L, -d.e)));
   r->rat = true;
   *n = r;
 }

@@ -161,7 +161,8 @@ bool linear_form(poly d, std::size_t level, const WordField& f, std::vector<std:
 // p at x_L = v[L] modulo f's prime (levels past v: 0), by Horner's rule
 // along each list; at a level whose value is 0 only the list's last term
 // counts, when its exponent is 0.
-std::uint32_t value_at(poly p, std::size_t level, const std::vector<std::uint32_t>& v, const WordField& f) {
+std::uint32_t value_at(poly p, std::size_t level, const std::vector<std::uint32_t>& v,
+                       const WordField& f) {
   const std::uint32_t x = level < v.size() ? v[level] : 0;
   if (x == 0) {
     while (p->next != nullptr) p = p->next;
@@ -190,7 +191,9 @@ std::uint32_t value_at(poly p, std::size_t level, const std::vector<std::uint32_
 // False when that does not hold or cannot be shown so cheaply (the GCD is
 // then taken). Integer coefficients, no relations, no negative exponents.
 bool coprime_to_linear(poly b, poly d) {
-  if (modularmode || lintmode || flotemode || laurent || pseudo_polynames != nullptr || is_bare_leaf(d)) return false;
+  if (modularmode || lintmode || flotemode || laurent || pseudo_polynames != nullptr ||
+      is_bare_leaf(d))
+    return false;
   const WordField f(probe_prime);
   std::vector<std::uint32_t> v;
   std::uint32_t constant = 0;
@@ -264,9 +267,9 @@ void settle_under_relations(quoly q) {
 }
 
 namespace detail {
+using nodes::is_bare_leaf;
 using nodes::OwnedPoly;
 using nodes::ScratchNumber;
-using nodes::is_bare_leaf;
 
 bool terms_above(poly m, poly n) {
   if (laurent || is_bare_leaf(m)) return false;
@@ -279,7 +282,8 @@ bool terms_above(poly m, poly n) {
 bool prepend_fraction_sum(quoly n, quoly m, bool sub) {
   if (word_size() || laurent || pseudo_polynames != nullptr || field_depth > 0) return false;
   if (n->numb || m->numb || n->denom == nullptr || m->denom == nullptr) return false;
-  if (!is_bare_leaf(n->denom) || !is_bare_leaf(m->denom) || !terms_above(m->numer, n->numer)) return false;
+  if (!is_bare_leaf(n->denom) || !is_bare_leaf(m->denom) || !terms_above(m->numer, n->numer))
+    return false;
   imptr b = n->denom->ncoef, d = m->denom->ncoef;
   ScratchNumber q;  // b / d, when they differ
   const bool equal = spec_equal(b, d);
@@ -319,8 +323,8 @@ void fast_gen_quoly_add(quolyptr n, quolyptr m, bool add) {
   const bool equal = poly_equal(N->denom, M->denom);
   bool coprime = false;
   bool moved_b = false;  // N's denominator is b d already
-  OwnedPoly g_own;   // the GCD of the denominators (equal ones: N's own)
-  OwnedPoly d_cof;   // d' = d / g, when it is not d itself
+  OwnedPoly g_own;       // the GCD of the denominators (equal ones: N's own)
+  OwnedPoly d_cof;       // d' = d / g, when it is not d itself
   if (equal) {
     if (add) {
       better_poly_add(N->numer, M->numer, &N->numer);

@@ -123,12 +123,14 @@ bool integer_polynomial_quotient(quoly n, quoly m, quoly r) {
   if (!route_applies() || (verbose && windy)) return false;
   if (n->numb || m->numb || n->denom != nullptr || m->denom != nullptr) return false;
   IntPoly a, c;
-  if (!intpoly_of(n->numer, &a) || !intpoly_of(m->numer, &c) || a.is_zero() || c.degree() < 1) return false;
+  if (!intpoly_of(n->numer, &a) || !intpoly_of(m->numer, &c) || a.is_zero() || c.degree() < 1)
+    return false;
   if (a.degree() + c.degree() < integer_value_degree) return false;
   IntPoly q;
   // The prime image first, unless the packed division takes one word a
   // coefficient as the image does (it then decides at the same cost).
-  if (!(intpoly_divexact_one_word(a, c) || intpoly_may_divide(a, c)) || !intpoly_divexact(a, c, &q)) return false;
+  if (!(intpoly_divexact_one_word(a, c) || intpoly_may_divide(a, c)) || !intpoly_divexact(a, c, &q))
+    return false;
   ++integer_values.quotients;
   OwnedPoly pq;
   pq.p = intpoly_to_poly(q);

@@ -30,14 +30,14 @@ namespace tavrin {
 
 using detail::cross_codes;
 using detail::gcd_kind;
-using detail::kind_of;
-using nodes::is_bare_leaf;
 using detail::is_rational;
+using detail::kind_of;
+using detail::ResultCell;
+using detail::word_size;
+using nodes::is_bare_leaf;
 using nodes::new_leaf;
 using nodes::OwnedPoly;
 using nodes::OwnedValue;
-using detail::ResultCell;
-using detail::word_size;
 
 namespace {
 
@@ -208,9 +208,9 @@ struct quoly_mult_EnvRec {
 // ---- Shared steps ----------------------------------------------------------------------------
 
 namespace detail {
-using nodes::OwnedPoly;
 using nodes::is_bare_leaf;
 using nodes::new_ratfun_value;
+using nodes::OwnedPoly;
 
 ResultCell::ResultCell() : q_(new_ratfun_value(nullptr, nullptr)) {}
 
@@ -348,8 +348,8 @@ void fractions_product(quoly n, quoly m, quoly r, bool in_place, bool laur,
     denominator_checks(r);
   }
   if (!r->numb)
-    r->rat = !word_size() && r->denom != nullptr && is_bare_leaf(r->denom) &&
-             is_bare_leaf(r->numer);
+    r->rat =
+        !word_size() && r->denom != nullptr && is_bare_leaf(r->denom) && is_bare_leaf(r->numer);
 }
 
 }  // namespace detail

@@ -20,8 +20,8 @@
 
 namespace tavrin {
 
-using nodes::is_bare_leaf;
 using detail::LaurentShift;
+using nodes::is_bare_leaf;
 using nodes::OwnedPoly;
 
 void check_quoly(quolyptr q, bool q_odd) {

@@ -28,10 +28,10 @@
 
 namespace tavrin {
 
+using detail::word_size;
 using nodes::is_bare_leaf;
 using nodes::new_leaf;
 using nodes::ScratchNumber;
-using detail::word_size;
 
 namespace {
 
@@ -220,8 +220,7 @@ void quoly_compute_power(quolyptr q, std::int32_t expont) {
       return;
     }
   }
-  Q->rat = !word_size() && Q->denom != nullptr && is_bare_leaf(Q->denom) &&
-           is_bare_leaf(Q->numer);
+  Q->rat = !word_size() && Q->denom != nullptr && is_bare_leaf(Q->denom) && is_bare_leaf(Q->numer);
   detail::number_if_constant(Q);
 }
 
@@ -268,7 +267,8 @@ void inumber_power(long double* n, std::int32_t* e) {
     *n = 1.0L;
     return;
   }
-  const std::uint32_t k = negative ? 0u - static_cast<std::uint32_t>(*e) : static_cast<std::uint32_t>(*e);
+  const std::uint32_t k =
+      negative ? 0u - static_cast<std::uint32_t>(*e) : static_cast<std::uint32_t>(*e);
   if (negative && *e != INT32_MIN) *e = -*e;
   if (k == 0) {
     *n = 1.0L;

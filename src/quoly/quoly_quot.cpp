@@ -32,15 +32,15 @@
 namespace tavrin {
 
 using detail::gcd_kind;
-using tavrin::nodes::is_bare_leaf;
-using detail::kind_of;
 using detail::is_rational;
-using tavrin::nodes::new_leaf;
+using detail::kind_of;
 using detail::number_copy;
-using tavrin::nodes::OwnedPoly;
-using tavrin::nodes::OwnedValue;
 using detail::ResultCell;
 using detail::word_size;
+using tavrin::nodes::is_bare_leaf;
+using tavrin::nodes::new_leaf;
+using tavrin::nodes::OwnedPoly;
+using tavrin::nodes::OwnedValue;
 
 namespace {
 
@@ -73,10 +73,10 @@ bool times_reciprocal(quoly& n, quoly& m, quoly& r, bool in_place, bool laurent_
 
 // The codes of the divisions by a constant GCD of the numerators, by case.
 struct quot_codes {
-  std::int32_t a_c, c_c;          // a / c: a and c
-  std::int32_t a_cd, c_cd;        // a / (c/d)
-  std::int32_t a_bc, c_bc;        // (a/b) / c
-  std::int32_t word_number;       // word-size numerator by a number
+  std::int32_t a_c, c_c;     // a / c: a and c
+  std::int32_t a_cd, c_cd;   // a / (c/d)
+  std::int32_t a_bc, c_bc;   // (a/b) / c
+  std::int32_t word_number;  // word-size numerator by a number
 };
 // (a/b) / (c/d) is the product with c and d exchanged (fast_gen_quoly_mult,
 // gen_quoly_mult), with the product's codes.
@@ -274,10 +274,9 @@ bool big_quotient(quoly n, quoly m, quoly r, bool in_place, bool nogcd, const qu
   const bool has_d = m->denom != nullptr;
   if (n->denom == nullptr) {
     // a / c, or a / (c/d) = a d / c.
-    detail::divide_by_common(
-        kind, &n->numer, &m->numer, &g.p, &r->numer, &r->denom,
-        {.el_n = laurent, .el_m = laurent, .nflag = !in_place, .dflag = true},
-        has_d ? codes.a_cd : codes.a_c, has_d ? codes.c_cd : codes.c_c);
+    detail::divide_by_common(kind, &n->numer, &m->numer, &g.p, &r->numer, &r->denom,
+                             {.el_n = laurent, .el_m = laurent, .nflag = !in_place, .dflag = true},
+                             has_d ? codes.a_cd : codes.a_c, has_d ? codes.c_cd : codes.c_c);
     if (kind == gcd_kind::one) {
       if (has_d) {
         poly_mult(n->numer, m->denom, &r->numer, polynames);
@@ -500,8 +499,7 @@ void quoly_mod_and_quot(quolyptr n, quolyptr m) {
     OwnedPoly kn, km, rp, sp;
     if (N->numb) kn.p = constant_of(N->ncoef);
     if (M->numb) km.p = constant_of(M->ncoef);
-    poly_mod_and_div(N->numb ? kn.p : N->numer, M->numb ? km.p : M->numer, &rp.p, &sp.p,
-                     polynames);
+    poly_mod_and_div(N->numb ? kn.p : N->numer, M->numb ? km.p : M->numer, &rp.p, &sp.p, polynames);
     poly rr = rp.release(), ss = sp.release();
     use_up_poly(&rr, &r.q);
     use_up_poly(&ss, &s.q);

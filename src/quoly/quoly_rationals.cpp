@@ -77,8 +77,9 @@ void short_denominator_sum(quoly n, quoly m, quolyptr p, bool add) {
   const bool turned = d->size != 1;  // c/d +- a/b
   ScratchNumber num, den;
   bool second = false;
-  const fraction_sum_result r = turned ? short_fraction_sum(c, d, a, b->head->value, add, num.get(), den.get(), &second)
-                                       : short_fraction_sum(a, b, c, d->head->value, add, num.get(), den.get(), &second);
+  const fraction_sum_result r =
+      turned ? short_fraction_sum(c, d, a, b->head->value, add, num.get(), den.get(), &second)
+             : short_fraction_sum(a, b, c, d->head->value, add, num.get(), den.get(), &second);
   if (second) ++quoly_sums.numerator_gcds;
   if (r == fraction_sum_result::zero) {
     detail::become_zero(*p);

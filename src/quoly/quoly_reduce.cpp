@@ -20,8 +20,8 @@
 
 namespace tavrin {
 
-using nodes::is_bare_leaf;
 using detail::LaurentShift;
+using nodes::is_bare_leaf;
 using nodes::OwnedPoly;
 
 reduce_verdict_hook reduce_verdict = nullptr;
@@ -75,13 +75,15 @@ void before_retry(int side, bool el) {
   int number = side;
   if (try_rat && !el) {
     try_rat = false;
-    text = " Warning %d. A fast probabilistic test for exact poly division has been turned off "
-           "(&_t).\n";
+    text =
+        " Warning %d. A fast probabilistic test for exact poly division has been turned off "
+        "(&_t).\n";
   } else if (rat_yes && !el) {
     rat_yes = false;
     number += 2;
-    text = " Warning %d. Another fast probabilistic test for exact poly division has been turned "
-           "off.\n";
+    text =
+        " Warning %d. Another fast probabilistic test for exact poly division has been turned "
+        "off.\n";
   } else {
     number += 4;
     text = " *** Warning %d. A  fast probabilistic gcd algorithm is being retried.\n";

@@ -65,8 +65,9 @@ Vec times(const Vec& a, const Vec& b) {
 
 void scale_by_inverse(Vec& v, std::int32_t c) {
   if (c == 1) return;
-  dense_scale(v, static_cast<std::int32_t>(inverse_modulo(static_cast<std::uint64_t>(c),
-                                                          static_cast<std::uint32_t>(modulus))),
+  dense_scale(v,
+              static_cast<std::int32_t>(inverse_modulo(static_cast<std::uint64_t>(c),
+                                                       static_cast<std::uint32_t>(modulus))),
               modulus);
 }
 
@@ -198,7 +199,8 @@ bool residue_polynomial_quotient(quoly n, quoly m, quoly r) {
   if (!route_applies() || (verbose && windy)) return false;
   if (n->numb || m->numb || n->denom != nullptr || m->denom != nullptr) return false;
   Vec a, c;
-  if (!onevar_residues(n->numer, &a) || !onevar_residues(m->numer, &c) || a.empty() || is_constant(c))
+  if (!onevar_residues(n->numer, &a) || !onevar_residues(m->numer, &c) || a.empty() ||
+      is_constant(c))
     return false;
   if (dense_degree(a) + dense_degree(c) < residue_value_degree) return false;
   ++residue_values.quotients;

@@ -164,11 +164,13 @@ constexpr std::array<BuiltinName, bi::count> builtin_name_rows = {{
 }};
 // clang-format on
 
-static_assert([] {
-  for (std::size_t i = 0; i < builtin_name_rows.size(); ++i)
-    if (builtin_name_rows[i].index != static_cast<std::int32_t>(i)) return false;
-  return true;
-}(), "builtin_name_rows: a row stands away from its index");
+static_assert(
+    [] {
+      for (std::size_t i = 0; i < builtin_name_rows.size(); ++i)
+        if (builtin_name_rows[i].index != static_cast<std::int32_t>(i)) return false;
+      return true;
+    }(),
+    "builtin_name_rows: a row stands away from its index");
 
 // A row of the built-in table: the index, the name and the handler that
 // answers it. The handlers live above this folder: the owner of each body

@@ -23,17 +23,17 @@ namespace tavrin {
 // built-in stands for.
 enum class ArrayCode : char {
   none = '\0',
-  transpose = '"',          // '"' statements; "Trans"
-  assignment = '[',         // array assignments
-  diagonal = '~',           // "Diag"
-  adjoint = 'A',            // "Adjoint", "Altmult", "Altpower"
-  matrix_powermod = 'M',    // "MPowermod"
-  determinant = '7',        // "Det"
-  sparse_determinant = '8', // "SDet"
-  hamilton = 'H',           // "Hamilton"
-  least_entry = 'L',        // "Dexmin"
-  matrix_sum = 'S',         // "Sum"
-  trace = 'T',              // "Trace"
+  transpose = '"',           // '"' statements; "Trans"
+  assignment = '[',          // array assignments
+  diagonal = '~',            // "Diag"
+  adjoint = 'A',             // "Adjoint", "Altmult", "Altpower"
+  matrix_powermod = 'M',     // "MPowermod"
+  determinant = '7',         // "Det"
+  sparse_determinant = '8',  // "SDet"
+  hamilton = 'H',            // "Hamilton"
+  least_entry = 'L',         // "Dexmin"
+  matrix_sum = 'S',          // "Sum"
+  trace = 'T',               // "Trace"
 };
 
 // How the floating factor reader evaluates an operator token that is

@@ -140,8 +140,8 @@ inline void read_limbs(DataReader& in, std::int64_t count, std::int32_t base, nu
   bool negative = false;
   for (std::int64_t k = 0; k < count; ++k) {
     const std::int64_t v = (k == 0 && first != nullptr) ? *first
-                           : plain_decimal                 ? in.ld()
-                                                           : in.li();
+                           : plain_decimal              ? in.ld()
+                                                        : in.li();
     const bool bad_leading_zero = k == 0 && v == 0 && count > 1;
     if (k == 0) negative = v < 0;
     const bool bad_sign = negative ? v > 0 || !with_sign : v < 0;

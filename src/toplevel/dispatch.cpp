@@ -146,10 +146,12 @@ struct rule_entry {
   statement_rule rule;
 };
 constexpr rule_entry special_rules[] = {
-    {'"', array_statement},   {'[', array_statement},  {'~', array_statement},
-    {'M', m_word},            {'A', a_word},           {'%', arrays_of_arrays},
-    {'!', output_statement},  {'@', cancel_statement}, {';', empty_statement},
-    {'?', read_value_statement}, {'&', command},
+    {'"', array_statement},  {'[', array_statement},
+    {'~', array_statement},  {'M', m_word},
+    {'A', a_word},           {'%', arrays_of_arrays},
+    {'!', output_statement}, {'@', cancel_statement},
+    {';', empty_statement},  {'?', read_value_statement},
+    {'&', command},
 };
 
 constexpr auto make_rules() {

@@ -43,7 +43,8 @@ extern std::int32_t levels_above_statements;
 // operand_begun back when it ends.
 class StatementStart {
  public:
-  StatementStart() : fresh_(operand_begun, false), running_(statements_under_way, statements_under_way + 1) {}
+  StatementStart()
+      : fresh_(operand_begun, false), running_(statements_under_way, statements_under_way + 1) {}
 
  private:
   ScopedValue<bool> fresh_;

@@ -87,8 +87,7 @@ void write_break(std::FILE* outf, bool outf_is_tty) {
   std::fputc('\n', outf);
 }
 
-void checklength(std::FILE* outf, bool outf_is_tty, std::int32_t* mylength,
-                 std::int32_t* lines) {
+void checklength(std::FILE* outf, bool outf_is_tty, std::int32_t* mylength, std::int32_t* lines) {
   if (*mylength < dispcutoff) return;
   write_break(outf, outf_is_tty);
   std::fflush(outf);
@@ -239,8 +238,8 @@ void quoly_display(std::FILE* outf, quoly p, std::int32_t* mylength, const token
     }
   } else {
     const bool has_denom = p->denom != nullptr;
-    const bool parenthesised = (has_denom && !poly_small(p->numer)) ||
-                               (!outf_is_tty && !p->rat && !monomial_list);
+    const bool parenthesised =
+        (has_denom && !poly_small(p->numer)) || (!outf_is_tty && !p->rat && !monomial_list);
     if (outf_is_tty && how.leadoff && promptsize > 0) std::fputc(' ', stdout);
     std::int32_t lines = 0;
     if (parenthesised) {
@@ -278,12 +277,12 @@ void quoly_display(std::FILE* outf, quoly p, std::int32_t* mylength, const token
         *mylength += 1;
       }
     }
-    const bool constant_parts = p->numer != nullptr && p->numer->numb &&
-                                (p->denom == nullptr || p->denom->numb);
+    const bool constant_parts =
+        p->numer != nullptr && p->numer->numb && (p->denom == nullptr || p->denom->numb);
     if (!lintmode && p->rat && disp_size >= 1 && outf_is_tty && constant_parts) {
       if (!flag) return;
-      write_approximation(outf, p->numer->ncoef, has_denom ? p->denom->ncoef : &number_1,
-                          mylength, &lines, how.extra_space);
+      write_approximation(outf, p->numer->ncoef, has_denom ? p->denom->ncoef : &number_1, mylength,
+                          &lines, how.extra_space);
       if (polynames != nullptr && extra_line) std::fputc('\n', stdout);
       return;
     }

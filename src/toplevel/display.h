@@ -45,8 +45,7 @@ void write_break(std::FILE* outf, bool outf_is_tty);
 // The line check: when *mylength >= dispcutoff, writes the break of the
 // output's form, a newline, flushes outf, *mylength := 0 and *lines += 1.
 // reads: dispcutoff, uglyprint, continuation
-void checklength(std::FILE* outf, bool outf_is_tty, std::int32_t* mylength,
-                 std::int32_t* lines);
+void checklength(std::FILE* outf, bool outf_is_tty, std::int32_t* mylength, std::int32_t* lines);
 // The same without the flush and without a line counter.
 void checklength320(std::FILE* outf, bool outf_is_tty, std::int32_t* mylength);
 

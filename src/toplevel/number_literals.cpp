@@ -91,7 +91,8 @@ void chain_to_big(imptr d, imptr x) {
   if (d->size >= decimal_read_groups) {
     static std::vector<std::uint32_t> groups;
     groups.clear();
-    for (numptr l = d->head; l != nullptr; l = l->next) groups.push_back(static_cast<std::uint32_t>(l->value));
+    for (numptr l = d->head; l != nullptr; l = l->next)
+      groups.push_back(static_cast<std::uint32_t>(l->value));
     number_of_groups(groups.data(), static_cast<std::int64_t>(groups.size()), x);
     return;
   }
@@ -163,7 +164,8 @@ void power_of_ten(std::int32_t d, imptr x) {
   if (modularmode) {
     std::int32_t r = 1 % modulus, b = 10 % modulus;
     for (std::int32_t e = d; e > 0; e >>= 1) {
-      if (e & 1) r = mod_mult(static_cast<std::uint32_t>(r), static_cast<std::uint32_t>(b), modulus);
+      if (e & 1)
+        r = mod_mult(static_cast<std::uint32_t>(r), static_cast<std::uint32_t>(b), modulus);
       b = mod_mult(static_cast<std::uint32_t>(b), static_cast<std::uint32_t>(b), modulus);
     }
     x->lint = r;

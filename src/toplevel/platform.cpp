@@ -23,7 +23,6 @@ TextInput::TextInput(std::FILE* file, bool owned) : file_(file), owned_(owned) {
   if (file_ == nullptr) ended_ = true;
 }
 
-
 TextInput::TextInput(std::string text) : file_(nullptr), owned_(false), text_(std::move(text)) {}
 
 TextInput::~TextInput() {

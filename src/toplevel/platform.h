@@ -102,7 +102,7 @@ class TextInput {
   std::size_t text_pos_ = 0;
   std::string buf_;
   std::size_t pos_ = 0;
-  bool put_back_ = false;  // the current line is the rest of a begun line
+  bool put_back_ = false;          // the current line is the rest of a begun line
   std::deque<std::string> ahead_;  // lines read by lines_ahead, not yet current
 };
 

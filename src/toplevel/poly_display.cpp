@@ -25,7 +25,8 @@ namespace {
 
 // Index of the highest set bit of |e| (e != 0).
 std::int32_t high_bit(std::int32_t e) {
-  const std::uint32_t m = e < 0 ? 0u - static_cast<std::uint32_t>(e) : static_cast<std::uint32_t>(e);
+  const std::uint32_t m =
+      e < 0 ? 0u - static_cast<std::uint32_t>(e) : static_cast<std::uint32_t>(e);
   return static_cast<std::int32_t>(std::bit_width(m)) - 1;
 }
 
@@ -162,8 +163,7 @@ bool need_to(poly p, bool flag) {
 }
 
 void monomial_disp(std::FILE* outf, bool outf_is_tty, poly p, polypt q, monomial_chain& chain,
-                   bool* notfirst, bool* extra_space, std::int32_t* mylength,
-                   std::int32_t* lines) {
+                   bool* notfirst, bool* extra_space, std::int32_t* mylength, std::int32_t* lines) {
   for (poly node = p; node != nullptr; node = node->next) {
     if (node->numb) {
       write_monomial(outf, outf_is_tty, node, chain, notfirst, extra_space, mylength, lines);
@@ -179,8 +179,7 @@ void monomial_disp(std::FILE* outf, bool outf_is_tty, poly p, polypt q, monomial
           return;
         }
       }
-      monomial_disp(outf, outf_is_tty, c, q->next, chain, notfirst, extra_space, mylength,
-                    lines);
+      monomial_disp(outf, outf_is_tty, c, q->next, chain, notfirst, extra_space, mylength, lines);
       if (pushed) chain.levels.pop_back();
     }
     if (cut_off(outf_is_tty, lines)) return;
@@ -225,11 +224,10 @@ void poly_display(std::FILE* outf, poly p, std::int32_t* mylength, const tokenti
         extra_space = false;
       }
       if (!plain) {
-        poly_display(outf, c, mylength, endchar, q->next,
-                     {.to_terminal = outf_is_tty,
-                      .extra_space = extra_space,
-                      .maybe_just_number = false},
-                     lines);
+        poly_display(
+            outf, c, mylength, endchar, q->next,
+            {.to_terminal = outf_is_tty, .extra_space = extra_space, .maybe_just_number = false},
+            lines);
         item = true;
       } else if (const int unit = unit_sign(c->ncoef); unit == -1) {
         std::fputc('-', outf);

@@ -41,8 +41,7 @@ bool need_to(poly p, bool flag);
 // p: kept. reads: the display settings, mode flags
 struct monomial_chain;
 void monomial_disp(std::FILE* outf, bool outf_is_tty, poly p, polypt q, monomial_chain& chain,
-                   bool* notfirst, bool* extra_space, std::int32_t* mylength,
-                   std::int32_t* lines);
+                   bool* notfirst, bool* extra_space, std::int32_t* mylength, std::int32_t* lines);
 
 // Raw dump of p's nodes, one line per term list, indented by depth:
 // "name: " and every node ("%li " for a term, "*" number " " for a leaf),

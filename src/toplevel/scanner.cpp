@@ -70,7 +70,8 @@ void record(const char* name) {
 void make_token_ring() {
   if (start == nullptr) {
     nameptr first = nullptr, last = nullptr;
-    for (int k = 0; k < token_ring_size; ++k) nodes::append_node(first, last, nodes::new_name(empty));
+    for (int k = 0; k < token_ring_size; ++k)
+      nodes::append_node(first, last, nodes::new_name(empty));
     last->next = first;
     start = first;
   }

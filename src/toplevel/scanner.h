@@ -37,13 +37,13 @@ using FILEPtr = TextInput*;
 using textptr = FILEPtr*;
 
 // ---- State of the scanner ----------------------------------------------------------
-extern FILEPtr Input;        // the current command input; standard input at start
-extern nameptr zilch;        // always nil: the cursor passed to read the stream
-extern char leftover[2];     // the pending character that ended the last name, or ""
-extern bool tt_flag;         // statements come from the terminal (true), not a file
-extern char continuation;    // the line-continuation character, "`" at start
-extern std::int32_t semicount;     // ";" in a row counted by the body readers
-extern std::int32_t namelength;    // the longest name, 10
+extern FILEPtr Input;                // the current command input; standard input at start
+extern nameptr zilch;                // always nil: the cursor passed to read the stream
+extern char leftover[2];             // the pending character that ended the last name, or ""
+extern bool tt_flag;                 // statements come from the terminal (true), not a file
+extern char continuation;            // the line-continuation character, "`" at start
+extern std::int32_t semicount;       // ";" in a row counted by the body readers
+extern std::int32_t namelength;      // the longest name, 10
 extern std::int32_t func_def_count;  // a function definition is being read (> 0)
 extern nametype current_func;        // the name of the function being defined
 // The ring of the last 60 tokens read from a stream (names only), shown by

@@ -81,9 +81,9 @@ void set_first_defaults() {
   sqrt_mod = -1;
   numblocks = -1;
   // The switches the start turns on, and those it turns off.
-  for (bool* on : {&pos_mod, &mod_matrix_ok, &try_rat, &rat_yes, &do_line_sup, &chinhensel,
-                   &hen_check, &alt_form_display, &no_aux_primes2, &extra_line, &was_in_rat,
-                   &tt_flag})
+  for (bool* on :
+       {&pos_mod, &mod_matrix_ok, &try_rat, &rat_yes, &do_line_sup, &chinhensel, &hen_check,
+        &alt_form_display, &no_aux_primes2, &extra_line, &was_in_rat, &tt_flag})
     *on = true;
   for (bool* off : {&verbose, &danger_ok, &nomodpolyreadin, &diskstore, &monomial_list, &windy,
                     &command_int, &close_inpuf, &lintmode, &flotemode, &modularmode})

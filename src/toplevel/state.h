@@ -17,23 +17,23 @@ namespace tavrin {
 class TextInput;
 
 // ---- Statements and their values ----------------------------------------------
-extern quoly sysnum;      // value of the statement being run; nil between statements
-extern quoly prevnum;     // value of the previous statement (0 at start)
-extern quoly quol_num_0;  // the shared value 0 (word and long double 0 too)
-extern bool time_to_quit; // "&_p": leave the current nested level
-extern bool syst_dump;    // the system array changed and should be shown
-extern bool noisy;        // values are displayed (true)
-extern bool uglyprint;    // "&U": plain display style (false)
-extern bool timerflag;    // "&t": timing lines (false)
+extern quoly sysnum;                  // value of the statement being run; nil between statements
+extern quoly prevnum;                 // value of the previous statement (0 at start)
+extern quoly quol_num_0;              // the shared value 0 (word and long double 0 too)
+extern bool time_to_quit;             // "&_p": leave the current nested level
+extern bool syst_dump;                // the system array changed and should be shown
+extern bool noisy;                    // values are displayed (true)
+extern bool uglyprint;                // "&U": plain display style (false)
+extern bool timerflag;                // "&t": timing lines (false)
 extern nameptr startexpr, prev_expr;  // replay positions of stored statements (nil)
 extern std::int32_t matrix_eval;      // open scalar-factor readings in matrix expressions
 extern formptr sys_func;              // the system function "<F", a one-entry list (nil)
 extern bool doing_sys_func;
-extern bool want_sparse;              // literals build sparse values for a sparse target
+extern bool want_sparse;  // literals build sparse values for a sparse target
 // One-shot flags: "&x" ends a command file; "&>", "&]", "&}" leave a loop,
 // go on with its next pass, leave a function. Cleared by error reports.
 extern bool done_load, leave_flag, cycle_flag, exit_flag;
-extern bool mod_mode_matrix_in_use;   // the residue matrix is taken
+extern bool mod_mode_matrix_in_use;  // the residue matrix is taken
 
 // ---- Timing -------------------------------------------------------------------
 // One row per command level, row time_level - 1 for the level in use (row 0
@@ -48,10 +48,10 @@ extern std::uint32_t time_off[timing_rows][2];
 extern std::int32_t time_level;  // 1 at the top level, one more per open nested level
 
 // ---- Prompt and files ---------------------------------------------------------
-extern char prompt[11];           // ">" at start
-extern std::int16_t promptsize;   // 1 at start; 0 when the prompt is a carriage return
-extern char eprompt[11];          // ":" the prompt of interactive element input
-extern std::string blankone;      // " "
+extern char prompt[11];          // ">" at start
+extern std::int16_t promptsize;  // 1 at start; 0 when the prompt is a carriage return
+extern char eprompt[11];         // ":" the prompt of interactive element input
+extern std::string blankone;     // " "
 extern std::string input_file_name, output_file_name;  // empty at start
 // The open command file (owned; nil when none), named input_file_name.
 extern TextInput* inpuf;
@@ -96,16 +96,16 @@ extern number rand_denom_n;             // 1: denominator of the random values (
 constexpr int sca_buckets = 151;
 constexpr int arr_buckets = 151;
 constexpr int func_buckets = 71;
-extern varptr sca_store[sca_buckets];    // scalar variables
-extern arrptr arr_store[arr_buckets];    // user arrays, chained through next
-extern funcptr func_store[func_buckets]; // user functions
+extern varptr sca_store[sca_buckets];     // scalar variables
+extern arrptr arr_store[arr_buckets];     // user arrays, chained through next
+extern funcptr func_store[func_buckets];  // user functions
 constexpr int arrstash_slots = 400000;
-extern arrptr* arrstash;                 // the numbered arrays "%[k]", all nil at start
-extern statptr lastf;                    // innermost running user function (ring of 500)
+extern arrptr* arrstash;  // the numbered arrays "%[k]", all nil at start
+extern statptr lastf;     // innermost running user function (ring of 500)
 constexpr int statring_size = 500;
-extern polypt dodo;                      // 78 generic variables z, y, .., a, z1, .., a1, z2, .., a2
+extern polypt dodo;  // 78 generic variables z, y, .., a, z1, .., a1, z2, .., a2
 constexpr int sort_entries = 1000;
-extern sortrec* sortp;                   // the sort table of the listings, from index 1
+extern sortrec* sortp;  // the sort table of the listings, from index 1
 constexpr int spsort_frames = 5000;
 extern sparseptr spsort[spsort_frames];  // frames of the sparse array being sorted
 extern bool using_spsort;
@@ -124,29 +124,29 @@ using storeptr = storerec*;
 extern storeptr arp[arp_pages];
 // The cell of global index i (its page must exist).
 inline quolyptr arp_cell(std::int32_t i) { return &arp[i >> 10]->cell[i & 1023]; }
-extern arrptr syst;           // the system array "<" (stop -1 while empty)
-extern workptr syst_stash;    // its dense cells (the work array named stash)
-extern arrptr duparr;         // scratch record of the duplicate array (name "  ", stop -1)
-extern workptr dupptr;        // its cells; nil when none
-extern workptr mod_mode_matrix;    // residue matrix of the modular determinants
+extern arrptr syst;              // the system array "<" (stop -1 while empty)
+extern workptr syst_stash;       // its dense cells (the work array named stash)
+extern arrptr duparr;            // scratch record of the duplicate array (name "  ", stop -1)
+extern workptr dupptr;           // its cells; nil when none
+extern workptr mod_mode_matrix;  // residue matrix of the modular determinants
 constexpr int pivot_entries = 50001;
-extern std::int32_t* clc;     // pivot tables of the sparse elimination
+extern std::int32_t* clc;  // pivot tables of the sparse elimination
 extern std::int32_t* clr;
 extern std::int32_t* clc_min;
 extern quoly* clbest;
-extern poly poly_1;           // the constant polynomial 1
+extern poly poly_1;  // the constant polynomial 1
 
 // ---- Variable list and quotient ring -----------------------------------------------
-extern polypt old_polynames;       // the full variable list while polymodding is suspended
-extern bool using_new_polynames;   // polymodding is suspended (false)
+extern polypt old_polynames;      // the full variable list while polymodding is suspended
+extern bool using_new_polynames;  // polymodding is suspended (false)
 // No level is a field level and every level has a relation of degree 2
 // (true also with no variables); read by the characteristic-2 evaluation.
 extern bool char2_degs1;
-extern bool aux1_hit_0;            // the first auxiliary prime list met a root 0 (false)
+extern bool aux1_hit_0;  // the first auxiliary prime list met a root 0 (false)
 // A variable was adjoined or cancelled, or a relation set, in word mode
 // (false); read by the change of ground ring.
 extern bool changed_in_modmode;
-extern std::int32_t badcnt;        // values set to 1 in the current cancelling
+extern std::int32_t badcnt;  // values set to 1 in the current cancelling
 
 // ---- Characteristic polynomials ---------------------------------------------------
 // pol[m][i], m = 1 .. 37, i = 1 .. m: the i-th Lagrange basis polynomial of

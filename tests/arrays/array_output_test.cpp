@@ -50,9 +50,7 @@ class ArrayOutput : public testing::Test {
     free_quoly(&v);
     return s;
   }
-  static arrptr array(const char* name) {
-    return array_named(name);
-  }
+  static arrptr array(const char* name) { return array_named(name); }
 };
 
 // What a writer puts into a file.
@@ -94,8 +92,8 @@ TEST_F(ArrayOutput, KnownForms) {
     arrptr q = array(f.array);
     ASSERT_NE(q, nullptr) << f.array;
     auto write = [&](std::FILE* out) {
-      arrdisplay(out, &q->name, q, q->spar ? 0 : q->start, q->rows, array_cols(q), 1, 1, q->rows,
-                 4, {.outf_is_tty = f.tty, .pretty = f.pretty}, nullptr);
+      arrdisplay(out, &q->name, q, q->spar ? 0 : q->start, q->rows, array_cols(q), 1, 1, q->rows, 4,
+                 {.outf_is_tty = f.tty, .pretty = f.pretty}, nullptr);
     };
     std::string text = f.tty ? output_of([&] { write(stdout); }) : file_text(write);
     if (f.pretty && f.tty) text = text.substr(0, std::string(f.text).size());
@@ -157,8 +155,10 @@ TEST_F(ArrayOutput, RemovingArraysKeepsTheOthers) {
     std::vector<live> arrays;
     const int count = 1 + static_cast<int>(gen() % 5);
     for (int k = 0; k < count; ++k) {
-      live a{"a" + std::to_string(k), 1 + static_cast<std::int32_t>(gen() % 4),
-             1 + static_cast<std::int32_t>(gen() % 4), {}};
+      live a{"a" + std::to_string(k),
+             1 + static_cast<std::int32_t>(gen() % 4),
+             1 + static_cast<std::int32_t>(gen() % 4),
+             {}};
       run("Array " + a.name + "[" + std::to_string(a.rows) + "," + std::to_string(a.cols) + "]:");
       const arrptr q = array(a.name.c_str());
       for (std::int32_t i = 0; i < a.rows * a.cols; ++i) {
@@ -198,8 +198,8 @@ TEST_F(ArrayOutput, RemovingArraysKeepsTheOthers) {
 TEST_F(ArrayOutput, WrittenArraysReadBack) {
   std::mt19937 gen(3737);
   run("&(J = t)");
-  const char* const entries[] = {"0", "7", "-12", "2/3", "t + 1", "(t^2 - 5)/(3*t + 1)",
-                                 "123456789012345678901"};
+  const char* const entries[] = {
+      "0", "7", "-12", "2/3", "t + 1", "(t^2 - 5)/(3*t + 1)", "123456789012345678901"};
   for (int round = 0; round < 20; ++round) {
     const std::int32_t rows = 1 + static_cast<std::int32_t>(gen() % 4);
     const std::int32_t cols = 1 + static_cast<std::int32_t>(gen() % 4);
@@ -246,13 +246,14 @@ TEST_F(ArrayOutput, ArraysFollowTheRing) {
     std::string p;
     for (int e = 0; e < 3; ++e) {
       const int c = static_cast<int>(gen() % 95) - 47;
-      if (c != 0) p += (c < 0 ? " - " : " + ") + std::to_string(std::abs(c)) + "*t^" + std::to_string(e);
+      if (c != 0)
+        p += (c < 0 ? " - " : " + ") + std::to_string(std::abs(c)) + "*t^" + std::to_string(e);
     }
     return p.empty() ? std::string("t") : "0" + p;
   };
   std::vector<std::string> cells;
-  for (const char* at : {"d[1,1]", "d[2,1]", "d[3,1]", "d[1,2]", "d[2,2]", "d[3,2]", "s[1,1]",
-                         "s[1,3]", "s[2,2]"})
+  for (const char* at :
+       {"d[1,1]", "d[2,1]", "d[3,1]", "d[1,2]", "d[2,2]", "d[3,2]", "s[1,1]", "s[1,3]", "s[2,2]"})
     cells.push_back(at), run(std::string(at) + " := " + poly() + ":");
   auto entries = [&] {
     std::vector<std::string> v;

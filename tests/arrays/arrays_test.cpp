@@ -45,7 +45,8 @@ std::string error_code(const std::string& out) {
   const std::size_t line = out.find('\n', at) + 1;
   const std::string message = out.substr(line, out.find('\n', line) - line + 1);
   for (int code = 1; code < 378; ++code)
-    if (output_of([code] { out_err_mess(code); }) == message) return "error " + std::to_string(code);
+    if (output_of([code] { out_err_mess(code); }) == message)
+      return "error " + std::to_string(code);
   return "error";
 }
 
@@ -183,7 +184,8 @@ TEST_F(Arrays, SparseDeclarationsPastTheBudgetSaySo) {
   const std::string rows = std::to_string(frames * sparse_frame_rows);
   EXPECT_EQ(run("Array s1[" + rows + ",5000] Sparse;"), value("0"));
   for (const std::string& declared :
-       {"s2[" + std::to_string(frames * sparse_frame_rows + 1) + ",5]", std::string("s4[50000000,5]")}) {
+       {"s2[" + std::to_string(frames * sparse_frame_rows + 1) + ",5]",
+        std::string("s4[50000000,5]")}) {
     const std::string statement = "Array " + declared + " Sparse;";
     EXPECT_TRUE(fails_with(statement, sparse_matrix_too_large_operation_error)) << printed_;
     EXPECT_FALSE(reports(printed_, array_too_large_more_than_1000000_error)) << printed_;
@@ -192,7 +194,8 @@ TEST_F(Arrays, SparseDeclarationsPastTheBudgetSaySo) {
     name.address = -1;
     EXPECT_EQ(find_array(&name), nullptr) << statement;
   }
-  EXPECT_TRUE(fails_with("Array d[1000,1001];", array_too_large_more_than_1000000_error)) << printed_;
+  EXPECT_TRUE(fails_with("Array d[1000,1001];", array_too_large_more_than_1000000_error))
+      << printed_;
 }
 
 TEST_F(Arrays, DeclarationsAndTheirErrors) {
@@ -486,8 +489,8 @@ TEST_F(Arrays, ReadersOfTheBuiltIns) {
     std::string want;  // "depth degree" or "error N"
   };
   const monic_case cases[] = {
-      {"x^2 + 1", "", "1 2"},   {"y^3 + 2*y", "", "2 3"}, {"2*x + 1", "", "error 197"},
-      {"1", "x", "error 196"},  {"x*y + 1", "", "error 197"},
+      {"x^2 + 1", "", "1 2"},  {"y^3 + 2*y", "", "2 3"},     {"2*x + 1", "", "error 197"},
+      {"1", "x", "error 196"}, {"x*y + 1", "", "error 197"},
   };
   for (const monic_case& c : cases) {
     Value v = Value::ratfun(c.numer, c.denom);
@@ -495,8 +498,8 @@ TEST_F(Arrays, ReadersOfTheBuiltIns) {
     std::int32_t degree = 0;
     poly p = nullptr, t = nullptr;
     bool failed = false;
-    const std::string text = output_of(
-        [&] { check_for_monic_poly(282, v, &depth, &degree, &p, &t); }, &failed);
+    const std::string text =
+        output_of([&] { check_for_monic_poly(282, v, &depth, &degree, &p, &t); }, &failed);
     const std::string got =
         failed ? error_code(text) : std::to_string(depth) + " " + std::to_string(degree);
     EXPECT_EQ(got, c.want) << c.numer;
@@ -545,11 +548,11 @@ TEST_F(Arrays, ArrayOperandsAndTheirBlocks) {
            std::to_string(target) + (q == nullptr ? " nil" : "");
   };
   const operand_case cases[] = {
-      {"a]", "4 5 -1 0"},         {"a[2~3, ~]]", "4 5 1 2"},   {"a[,2]]", "4 1 4 4"},
-      {"a[3]]", "4 5 2 1"},       {"a[2~]]", "4 5 1 3"},       {"a[2~3, 4~5]]", "4 2 13 2"},
-      {"s[2,3]]", "4 1 9 1"},     {"a[3~2]]", "error 57"},     {"a[0~2]]", "error 56"},
-      {"a[1,6]]", "error 58"},    {"a[1,3~2]]", "error 59"},   {"zz]", "0 0 -1 0 nil"},
-      {"zz[1]]", "error 55"},     {"A]", "error 42"},          {"<]", "error 176"},
+      {"a]", "4 5 -1 0"},      {"a[2~3, ~]]", "4 5 1 2"}, {"a[,2]]", "4 1 4 4"},
+      {"a[3]]", "4 5 2 1"},    {"a[2~]]", "4 5 1 3"},     {"a[2~3, 4~5]]", "4 2 13 2"},
+      {"s[2,3]]", "4 1 9 1"},  {"a[3~2]]", "error 57"},   {"a[0~2]]", "error 56"},
+      {"a[1,6]]", "error 58"}, {"a[1,3~2]]", "error 59"}, {"zz]", "0 0 -1 0 nil"},
+      {"zz[1]]", "error 55"},  {"A]", "error 42"},        {"<]", "error 176"},
       {"a[1]", "error 24"},
   };
   for (const operand_case& c : cases) EXPECT_EQ(block_of(c.text), c.want) << c.text;
@@ -606,8 +609,7 @@ std::string structure(quoly q) {
 // Every dense cell and sparse entry of the arrays.
 std::vector<std::string> array_shapes() {
   std::vector<std::string> shapes;
-  for (std::int32_t k = 0; k <= endarr; ++k)
-    shapes.push_back(structure(*arp_cell(k)));
+  for (std::int32_t k = 0; k <= endarr; ++k) shapes.push_back(structure(*arp_cell(k)));
   for (arrptr a : arr_store)
     for (; a != nullptr; a = a->next)
       if (a->spar != nullptr)
@@ -672,7 +674,8 @@ TEST_F(Arrays, SingleSubscriptsPrimesAndFloatingSubscripts) {
   EXPECT_TRUE(e->coord == 3 && e->next == nullptr && cell == &e->val && again == cell);
   EXPECT_TRUE(quoly_iszero(*cell));
   bool unwound = false;
-  EXPECT_TRUE(reports(output_of([&] { spec_lookup(&sn, 21, &q, &cell); }, &unwound), 27) && unwound);
+  EXPECT_TRUE(reports(output_of([&] { spec_lookup(&sn, 21, &q, &cell); }, &unwound), 27) &&
+              unwound);
 
   std::vector<bool> composite(10000, false);
   for (std::int32_t k = 2, n = 0; k < 10000; ++k) {

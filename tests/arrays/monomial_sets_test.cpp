@@ -28,8 +28,8 @@ namespace {
 
 // c*x^e (e >= 1), or the number c for e < 0; a fresh value.
 quoly monomial(std::int64_t c, int e) {
-  Value v = make_value(e < 0 ? std::to_string(c)
-                             : "(" + std::to_string(c) + ")*x^" + std::to_string(e));
+  Value v =
+      make_value(e < 0 ? std::to_string(c) : "(" + std::to_string(c) + ")*x^" + std::to_string(e));
   quoly q = nullptr;
   quoly_assign(v.get(), &q);
   return q;
@@ -83,9 +83,9 @@ TEST(MonomialSort, RowsSortToTheModelOrderAndTravelWhole) {
   std::mt19937_64 rng(test_seed() + 170);
   for (int round = 0; round < 12; ++round) {
     const bool sparse = round % 2 == 1;
-    const std::int32_t rows =
-        sparse && round % 4 == 3 ? 4100 + static_cast<std::int32_t>(rng() % 50)
-                                 : 1 + static_cast<std::int32_t>(rng() % 60);
+    const std::int32_t rows = sparse && round % 4 == 3
+                                  ? 4100 + static_cast<std::int32_t>(rng() % 50)
+                                  : 1 + static_cast<std::int32_t>(rng() % 60);
     const int spread = 1 + static_cast<int>(rng() % 12);  // small: long runs of equal keys
     std::vector<int> keys(static_cast<std::size_t>(rows));
     std::vector<std::int64_t> tags(static_cast<std::size_t>(rows));
@@ -119,7 +119,8 @@ TEST(MonomialSort, RowsSortToTheModelOrderAndTravelWhole) {
         got.emplace_back(key_of(w.stash[k]), 0);
         // The tag beside the monomial is its coefficient.
         const quoly tag = w.stash[k + rows];
-        const std::int64_t t = std::stoll(value_text(tag).substr(value_text(tag).find_first_of("0123456789")));
+        const std::int64_t t =
+            std::stoll(value_text(tag).substr(value_text(tag).find_first_of("0123456789")));
         quoly again = monomial(t, key_of(w.stash[k]));
         EXPECT_EQ(value_text(w.stash[k]), value_text(again)) << "row " << k;
         free_quoly(&again);
@@ -162,7 +163,9 @@ TEST(MonomialSets, SizesAndKeysMatchTestSideSetOperations) {
     arrptr q0 = column(a, std::vector<std::int64_t>(a.size(), 3));
     arrptr q1 = column(b, std::vector<std::int64_t>(b.size(), 7));
     check_set_cols(q0, q1);
-    const std::int32_t n = op == 0 ? intersect(q0, q1) : op == 1 ? synth_union(q0, q1) : synth_merge(q0, q1);
+    const std::int32_t n = op == 0   ? intersect(q0, q1)
+                           : op == 1 ? synth_union(q0, q1)
+                                     : synth_merge(q0, q1);
     const std::vector<int>& want = op == 0 ? both : op == 1 ? either : all;
     EXPECT_EQ(n, static_cast<std::int32_t>(want.size())) << "operation " << op;
     if (want.empty()) {

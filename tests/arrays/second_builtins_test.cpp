@@ -145,7 +145,7 @@ TEST_F(ChangeCoef, ClearingEveryCoefficientLeavesZero) {
 TEST(StorageBuiltins, RandomMovesAndSwapsKeepEveryValue) {
   std::mt19937_64 rng(test_seed() + 2);
   // Places: two variables, two dense elements, three sparse entries.
-  const std::vector<std::string> places = {"p", "q", "d[1,1]", "d[2,1]",
+  const std::vector<std::string> places = {"p",      "q",      "d[1,1]", "d[2,1]",
                                            "s[1,1]", "s[1,2]", "s[2,2]"};
   for (int round = 0; round < test_iterations(4); ++round) {
     std::map<std::string, int> model;
@@ -208,7 +208,8 @@ TEST(StorageBuiltins, GenericNamesFollowTheLevelsAndDatesEndTheirLine) {
   EXPECT_NE(out.find("*** Warning: too many variables (> 78). Can't do ZZ3.\n"), std::string::npos);
   // The date line: "Www Mmm dd hh:mm:ss yyyy".
   EXPECT_TRUE(std::regex_search(
-      out, std::regex(">[A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-9][0-9] [0-9]{2}:[0-9]{2}:[0-9]{2} [0-9]{4}\n")))
+      out,
+      std::regex(">[A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-9][0-9] [0-9]{2}:[0-9]{2}:[0-9]{2} [0-9]{4}\n")))
       << out;
 }
 

@@ -51,9 +51,10 @@ struct SparseArray {
   if (seen == model) return ::testing::AssertionSuccess();
   for (const auto& [k, v] : model)
     if (!seen.count(k) || !(seen[k] == v))
-      return ::testing::AssertionFailure() << "(" << k.first << ", " << k.second << ") should be "
-                                           << v.to_decimal();
-  return ::testing::AssertionFailure() << seen.size() << " entries, " << model.size() << " expected";
+      return ::testing::AssertionFailure()
+             << "(" << k.first << ", " << k.second << ") should be " << v.to_decimal();
+  return ::testing::AssertionFailure()
+         << seen.size() << " entries, " << model.size() << " expected";
 }
 
 class SparseStore : public MatrixTest {};
@@ -203,9 +204,8 @@ TEST_F(SparseStore, WholeMatrixOperationsAndPredicates) {
   // Dense to sparse and back is the identity; zero cells give nil heads.
   for (std::int32_t rows : {1, 7, 2049}) {
     const std::int32_t cols = rows == 2049 ? 3 : 6;
-    Mat m = random_mat(rng, rows, cols, 0.6, [](std::mt19937_64& g) {
-      return Value::number(random_big(g, 2));
-    });
+    Mat m = random_mat(rng, rows, cols, 0.6,
+                       [](std::mt19937_64& g) { return Value::number(random_big(g, 2)); });
     SparseArray s(rows, cols);
     Descr d;
     for (bool arr_free : {false, true}) {
@@ -331,8 +331,9 @@ TEST_F(SparseStore, FramesPastTheBudgetAreRefusedBeforeAnyIsTaken) {
     EXPECT_EQ(spargarb, free_frames) << rows;
   }
   // Counts of rows or columns the caller checks itself, without making frames.
-  for (const std::int64_t count : {std::int64_t{0}, std::int64_t{-5}, std::int64_t{1}, std::int64_t{3} * sparse_frame_rows,
-                                   std::int64_t{3} * sparse_frame_rows + 1, std::int64_t{2147483647}, std::int64_t{1} << 40}) {
+  for (const std::int64_t count :
+       {std::int64_t{0}, std::int64_t{-5}, std::int64_t{1}, std::int64_t{3} * sparse_frame_rows,
+        std::int64_t{3} * sparse_frame_rows + 1, std::int64_t{2147483647}, std::int64_t{1} << 40}) {
     bool unwound = false;
     (void)output_of([&] { check_sparse_rows(count); }, &unwound);
     EXPECT_EQ(unwound, count > 3 * sparse_frame_rows) << count;
@@ -359,9 +360,11 @@ TEST_F(SparseStore, EntrySizesFollowTheirValues) {
     EXPECT_EQ(sparse_word_entry_bytes(), least);
   }
   ScopedValue<std::uint64_t> held(totalavailablememory, std::uint64_t{1} << 40);
-  for (const std::int64_t n : {std::int64_t{1} << 62, std::int64_t{1} << 33, std::int64_t{1} << 30}) {
+  for (const std::int64_t n :
+       {std::int64_t{1} << 62, std::int64_t{1} << 33, std::int64_t{1} << 30}) {
     bool unwound = false;
-    const std::string said = output_of([&] { check_sparse_entries(n, std::uint64_t{1} << 10); }, &unwound);
+    const std::string said =
+        output_of([&] { check_sparse_entries(n, std::uint64_t{1} << 10); }, &unwound);
     EXPECT_EQ(unwound, n > (std::int64_t{1} << 30)) << n;
     if (unwound) {
       EXPECT_TRUE(reports(said, sparse_matrix_too_large_operation_error)) << said;
@@ -379,7 +382,8 @@ TEST_F(SparseStore, EntrySizesFollowTheirValues) {
 // a colnode, a value cell, a number and one limb; of 2^30 one limb more.
 TEST_F(SparseStore, AFillPastTheBudgetLeavesTheArrayAsItWas) {
   ScopedValue<std::int32_t> origin(addresser, 1);
-  const std::uint64_t entry = sizeof(colnode) + sizeof(quolynode) + sizeof(number) + sizeof(numnode);
+  const std::uint64_t entry =
+      sizeof(colnode) + sizeof(quolynode) + sizeof(number) + sizeof(numnode);
   Value five = Value::number(BigRef(5)), big = Value::number(BigRef(1 << 30));
   NodeBalance balance;
   const std::int32_t rows = 2049, cols = 2;
@@ -415,7 +419,8 @@ TEST_F(SparseStore, AFillPastTheBudgetLeavesTheArrayAsItWas) {
 TEST_F(SparseStore, TheSettingsReader) {
   auto texts = [](nameptr p) {
     std::string s;
-    for (; p != nullptr; p = p->next) s += std::string(p->let.name) + "@" + std::to_string(p->let.address) + " ";
+    for (; p != nullptr; p = p->next)
+      s += std::string(p->let.name) + "@" + std::to_string(p->let.address) + " ";
     return s;
   };
   auto stored = [](std::initializer_list<const char*> tokens) {

@@ -26,12 +26,17 @@ TEST(Programs, AnOverrunIsStoppedNearItsLimit) {
   // a program that computes is stopped after its limit of processor time
   // (on a loaded machine, by the wall time first)
   ProgramRun r;
-  double took = seconds_of([&] { r = run_program("sh %s", "echo @@go\nwhile :; do :; done\n", {"@@go", "@@end", 0.5, 5}); });
+  double took = seconds_of([&] {
+    r = run_program("sh %s", "echo @@go\nwhile :; do :; done\n", {"@@go", "@@end", 0.5, 5});
+  });
   EXPECT_TRUE(r.timed_out());
-  EXPECT_TRUE(r.seconds >= 0.3 || took >= 0.9 * wall_factor * 0.5) << r.seconds << " s, " << took << " s of wall time";
+  EXPECT_TRUE(r.seconds >= 0.3 || took >= 0.9 * wall_factor * 0.5)
+      << r.seconds << " s, " << took << " s of wall time";
   EXPECT_LT(r.seconds, 1.5);
   // one that waits, after wall_factor times the limit of wall time
-  took = seconds_of([&] { r = run_program("sh %s", "echo @@go\nsleep 30\necho @@end\n", {"@@go", "@@end", 0.5, 5}); });
+  took = seconds_of([&] {
+    r = run_program("sh %s", "echo @@go\nsleep 30\necho @@end\n", {"@@go", "@@end", 0.5, 5});
+  });
   EXPECT_TRUE(r.stopped);
   EXPECT_TRUE(r.timed_out());
   EXPECT_EQ(r.phase, 1);
@@ -39,7 +44,9 @@ TEST(Programs, AnOverrunIsStoppedNearItsLimit) {
   EXPECT_GE(took, 0.9 * wall_factor * 0.5);
   EXPECT_LT(took, 5.0);
   // before the start marker, the set-up limit stops it, not as a timeout
-  const double setup = seconds_of([&] { r = run_program("sh %s", "sleep 30\necho @@go\n", {"@@go", "@@end", 5, 0.5}); });
+  const double setup = seconds_of([&] {
+    r = run_program("sh %s", "sleep 30\necho @@go\n", {"@@go", "@@end", 5, 0.5});
+  });
   EXPECT_TRUE(r.stopped);
   EXPECT_FALSE(r.timed_out());
   EXPECT_EQ(r.phase, 0);
@@ -50,7 +57,8 @@ TEST(Programs, EachLapGetsTheLimit) {
   // three waits of 0.4 s, each under the wall limit of wall_factor * 0.15 s
   // and together over it: laps restart the clock, without them the run is
   // stopped; a lap printed before the start does not count
-  const std::string script = "echo @@run\necho @@go\nfor i in 1 2 3; do echo @@run; sleep 0.4; done\necho @@end\n";
+  const std::string script =
+      "echo @@run\necho @@go\nfor i in 1 2 3; do echo @@run; sleep 0.4; done\necho @@end\n";
   ProgramRun r = run_program("sh %s", script, {"@@go", "@@end", 0.15, 5, "@@run"});
   EXPECT_FALSE(r.stopped);
   EXPECT_EQ(r.phase, 2);
@@ -63,21 +71,30 @@ TEST(Programs, EachLapGetsTheLimit) {
 }
 
 TEST(Programs, AFailureEndsTheRunWithItsOutput) {
-  const ProgramRun r = run_program("sh %s", "echo @@go\necho '*** broken' >&2\nexit 3\n", {"@@go", "@@end", 5, 5});
+  const ProgramRun r =
+      run_program("sh %s", "echo @@go\necho '*** broken' >&2\nexit 3\n", {"@@go", "@@end", 5, 5});
   EXPECT_FALSE(r.stopped);
   EXPECT_EQ(r.phase, 1);
   EXPECT_NE(r.out.find("*** broken"), std::string::npos);
   EXPECT_FALSE(r.killed);
   // a kill not ours (as the system's when memory runs out) is told apart
-  const ProgramRun k = run_program("sh %s", "echo @@go\nkill -9 $$\necho @@end\n", {"@@go", "@@end", 5, 5});
+  const ProgramRun k =
+      run_program("sh %s", "echo @@go\nkill -9 $$\necho @@end\n", {"@@go", "@@end", 5, 5});
   EXPECT_TRUE(k.killed);
   EXPECT_FALSE(k.stopped);
   EXPECT_EQ(k.phase, 1);
-  const ProgramRun s = run_program("sh %s", "echo @@go\nwhile :; do :; done\n", {"@@go", "@@end", 0.3, 5});
+  const ProgramRun s =
+      run_program("sh %s", "echo @@go\nwhile :; do :; done\n", {"@@go", "@@end", 0.3, 5});
   EXPECT_TRUE(s.stopped);
   EXPECT_FALSE(s.killed);
   // a crash of a forked body alike
-  const ProgramRun f = run_forked([] { std::printf("@@go\n"); std::fflush(stdout); abort(); }, {"@@go", "@@end", 5, 5});
+  const ProgramRun f = run_forked(
+      [] {
+        std::printf("@@go\n");
+        std::fflush(stdout);
+        abort();
+      },
+      {"@@go", "@@end", 5, 5});
   EXPECT_FALSE(f.stopped);
   EXPECT_EQ(f.phase, 1);
 }
@@ -88,7 +105,8 @@ TEST(Programs, AProgramThatReadsOnGetsNoInput) {
   ASSERT_EQ(pipe(fds), 0);
   const int saved = dup(0);
   dup2(fds[0], 0);
-  const ProgramRun r = run_program("sh %s", "echo @@go\ncat\necho @@end\n", {"@@go", "@@end", 2, 2});
+  const ProgramRun r =
+      run_program("sh %s", "echo @@go\ncat\necho @@end\n", {"@@go", "@@end", 2, 2});
   dup2(saved, 0);
   close(saved);
   close(fds[0]);

@@ -100,15 +100,16 @@ TEST(SweepFigures, WhenASideGoesOnToTheNextSize) {
     bool on;
   };
   const Case cases[] = {
-      {5.0, 15.0, true},       // a quarter of the limit, timings within it
-      {5.01, 6.0, false},      // one run over a quarter of the limit
-      {1.0, 20.0, true},       // the timings add up to the limit
-      {1.0, 20.01, false},     // and past it
-      {0.0, 0.0, true},        // under the timer's resolution
-      {overran, 0.0, false},   // stopped
-      {absent, 0.0, false},    // failed or did not run
+      {5.0, 15.0, true},      // a quarter of the limit, timings within it
+      {5.01, 6.0, false},     // one run over a quarter of the limit
+      {1.0, 20.0, true},      // the timings add up to the limit
+      {1.0, 20.01, false},    // and past it
+      {0.0, 0.0, true},       // under the timer's resolution
+      {overran, 0.0, false},  // stopped
+      {absent, 0.0, false},   // failed or did not run
   };
-  for (const Case& k : cases) EXPECT_EQ(goes_on(k.seconds, k.spent, 20), k.on) << k.seconds << " s, " << k.spent;
+  for (const Case& k : cases)
+    EXPECT_EQ(goes_on(k.seconds, k.spent, 20), k.on) << k.seconds << " s, " << k.spent;
 }
 
 TEST(SweepFigures, EverySizeTimedAlikeKeepsTheGrowth) {
@@ -116,9 +117,12 @@ TEST(SweepFigures, EverySizeTimedAlikeKeepsTheGrowth) {
   // three at every size gives the slope 2 and no flag against a quadratic
   // peer; one cold run at the last size alone would steepen it past the
   // margin.
-  const std::vector<double> ours = row_under_rule(1e-11, 2, 1.6, 3, 20), peer = row_under_rule(5e-12, 2, 1.0, 3, 20);
-  const std::vector<double> sizes = {1000, 2000, 4000, 8000, 16000, 32000, 64000, 128000, 256000, 512000, 1024000};
-  const std::vector<double> at(sizes.begin(), sizes.begin() + static_cast<std::ptrdiff_t>(ours.size()));
+  const std::vector<double> ours = row_under_rule(1e-11, 2, 1.6, 3, 20),
+                            peer = row_under_rule(5e-12, 2, 1.0, 3, 20);
+  const std::vector<double> sizes = {1000,  2000,   4000,   8000,   16000,  32000,
+                                     64000, 128000, 256000, 512000, 1024000};
+  const std::vector<double> at(sizes.begin(),
+                               sizes.begin() + static_cast<std::ptrdiff_t>(ours.size()));
   std::vector<double> peer_at = peer;
   peer_at.resize(ours.size(), absent);
   const Comparison c = compare_sides(at, ours, peer_at);

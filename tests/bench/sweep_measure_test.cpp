@@ -19,11 +19,14 @@ ProgramRun run_of(const std::string& out, bool stopped = false, int phase = 2) {
   return r;
 }
 
-Measure read(const ProgramRun& r, long reps = 1) { return read_measure(r, reps, reported_milliseconds); }
+Measure read(const ProgramRun& r, long reps = 1) {
+  return read_measure(r, reps, reported_milliseconds);
+}
 
 TEST(SweepMeasure, BestTimingOfALoopAndTheValues) {
   // three timings of a loop of 4 runs: the best, 20 ms, is 5 ms a run
-  const Measure m = read(run_of("setup\n@@go\n@@time 30\n@@time 20\n@@time 25\n@@end\n@@v 12\n@@v  -7\n"), 4);
+  const Measure m =
+      read(run_of("setup\n@@go\n@@time 30\n@@time 20\n@@time 25\n@@end\n@@v 12\n@@v  -7\n"), 4);
   EXPECT_DOUBLE_EQ(m.seconds, 0.005);
   EXPECT_EQ(m.values, (std::vector<std::string>{"12", "-7"}));
   EXPECT_TRUE(m.error.empty());

@@ -59,7 +59,8 @@ TEST_F(Errors, AtTheTopLevelTheComputationIsAbandoned) {
 TEST_F(Errors, CodesWithoutTextPrintTheNumber) {
   testing::internal::CaptureStdout();
   EXPECT_THROW(error(240, &factsign), TopLevelJump);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "*** Inappropriate symbol: !\nError number 240.\n");
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "*** Inappropriate symbol: !\nError number 240.\n");
 }
 
 TEST_F(Errors, TheEndMarkerIsShownAsASemicolon) {
@@ -85,8 +86,9 @@ TEST_F(Errors, InANestedLevelDivisionByZeroIsOnlyAWarning) {
   testing::internal::CaptureStdout();
   error(22, &quotsign);
   const std::string out = testing::internal::GetCapturedStdout();
-  EXPECT_EQ(out,
-            "\n *** Warning.\n *** Trying to divide by 0, in variable: /.  will set quotient to 0\n\n");
+  EXPECT_EQ(
+      out,
+      "\n *** Warning.\n *** Trying to divide by 0, in variable: /.  will set quotient to 0\n\n");
   EXPECT_EQ(levels_opened, 0);
 }
 
@@ -106,8 +108,9 @@ TEST_F(Errors, InternalErrors) {
   testing::internal::CaptureStdout();
   tavrintt_error("poly mod invert", false);
   tavrintt_error("pushed", true);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(),
-            "*** Tavrin error. poly mod invert\n*** Tavrin error. pushed\n*** New command level.\n");
+  EXPECT_EQ(
+      testing::internal::GetCapturedStdout(),
+      "*** Tavrin error. poly mod invert\n*** Tavrin error. pushed\n*** New command level.\n");
   EXPECT_EQ(levels_opened, 2);
 }
 

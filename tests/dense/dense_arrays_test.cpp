@@ -181,22 +181,22 @@ struct SliceCase {
 // Fills x and y with random residues, runs op, and checks z against
 // expected(i) over [xa, top], the trimmed degree, and that z is untouched
 // outside [xa, top].
-void check_slice_op(std::mt19937_64& rng, const RefField& f, const SliceCase& c,
-                    std::int32_t top,
-                    const std::function<void(const std::int32_t*, const std::int32_t*,
-                                             std::int32_t*, std::int32_t*)>& op,
-                    const std::function<std::int64_t(const std::vector<std::int32_t>&,
-                                                     const std::vector<std::int32_t>&,
-                                                     std::int32_t)>& expected,
-                    bool cancel_top) {
+void check_slice_op(
+    std::mt19937_64& rng, const RefField& f, const SliceCase& c, std::int32_t top,
+    const std::function<void(const std::int32_t*, const std::int32_t*, std::int32_t*,
+                             std::int32_t*)>& op,
+    const std::function<std::int64_t(const std::vector<std::int32_t>&,
+                                     const std::vector<std::int32_t>&, std::int32_t)>& expected,
+    bool cancel_top) {
   std::vector<std::int32_t> x(200), y(200), z(200, -7);
   for (auto& v : x) v = static_cast<std::int32_t>(rng() % static_cast<std::uint64_t>(f.p()));
   for (auto& v : y) v = static_cast<std::int32_t>(rng() % static_cast<std::uint64_t>(f.p()));
   if (cancel_top) {  // make the top entries of the result vanish
     for (std::int32_t i = top; i >= c.xa && i > top - 3; --i) {
       const std::int64_t e = expected(x, y, i);
-      if (i >= c.xa && i <= c.xb) x[static_cast<std::size_t>(i)] =
-          static_cast<std::int32_t>(f.sub(x[static_cast<std::size_t>(i)], e));
+      if (i >= c.xa && i <= c.xb)
+        x[static_cast<std::size_t>(i)] =
+            static_cast<std::int32_t>(f.sub(x[static_cast<std::size_t>(i)], e));
     }
   }
   std::int32_t deg = c.self_deg;
@@ -307,15 +307,14 @@ TEST_P(Sums, SelfAddFoldsTheUpperHalfDown) {
     c.n = 1 + static_cast<std::int32_t>(rng() % 30);
     c.xb = c.xa + c.n + static_cast<std::int32_t>(rng() % 60);
     c.self_deg = c.xa + static_cast<std::int32_t>(rng() % static_cast<std::uint64_t>(c.n));
-    SCOPED_TRACE(std::to_string(c.xa) + " " + std::to_string(c.xb) + " n " +
-                 std::to_string(c.n) + " lower top " + std::to_string(c.self_deg));
+    SCOPED_TRACE(std::to_string(c.xa) + " " + std::to_string(c.xb) + " n " + std::to_string(c.n) +
+                 " lower top " + std::to_string(c.self_deg));
     check_slice_op(
         rng, f, c, std::max(c.self_deg, c.xb - c.n),
         [&](const std::int32_t* x, const std::int32_t*, std::int32_t* z, std::int32_t* d) {
           onevar_self_add(x, z, c.xa, c.xb, c.n, d);
         },
-        [&](const std::vector<std::int32_t>& x, const std::vector<std::int32_t>&,
-            std::int32_t i) {
+        [&](const std::vector<std::int32_t>& x, const std::vector<std::int32_t>&, std::int32_t i) {
           const std::int64_t lower = i <= c.self_deg ? x[static_cast<std::size_t>(i)] : 0;
           const std::int64_t upper = i + c.n <= c.xb ? x[static_cast<std::size_t>(i + c.n)] : 0;
           return f.add(lower, upper);

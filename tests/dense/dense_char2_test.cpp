@@ -41,7 +41,10 @@ Coeffs operand(std::mt19937_64& rng, const RefField& f, std::int64_t deg, bool a
 // with the thresholds as set by the caller.
 void check_arithmetic(std::mt19937_64& rng, std::int32_t q, std::int64_t n, bool all) {
   const RefField f(q);
-  const Coeffs a = operand(rng, f, n, all), b = operand(rng, f, 1 + static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(n)), all);
+  const Coeffs a = operand(rng, f, n, all),
+               b = operand(rng, f,
+                           1 + static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(n)),
+                           all);
   SCOPED_TRACE("q " + std::to_string(q) + ": " + show_coeffs(a) + " and " + show_coeffs(b));
   ASSERT_EQ(to_ref(dense_char2_mul(to_dense(a), to_dense(b), q)), ref_trimmed(ref_mult(f, a, b)));
   ASSERT_EQ(to_ref(dense_char2_sqr(to_dense(a), q)), ref_trimmed(ref_mult(f, a, a)));
@@ -60,7 +63,8 @@ TEST(DenseChar2, ArithmeticMatchesTheReference) {
   for (const bool clmul : {true, false}) {
     ScopedValue<bool> kernel(bit_clmul_allowed, clmul);
     for (const std::int32_t q : {256, 65536}) {
-      for (const auto& [kron, newton] : {std::pair{1, 1}, std::pair{16, 128}, std::pair{never, never}}) {
+      for (const auto& [kron, newton] :
+           {std::pair{1, 1}, std::pair{16, 128}, std::pair{never, never}}) {
         ScopedValue<std::int32_t> k(char2_kronecker_length, kron), nt(char2_newton_degree, newton);
         SCOPED_TRACE(clmul ? "carry-less multiply" : "portable product");
         for (int it = 0; it < test_iterations(clmul ? 25 : 8); ++it)
@@ -78,8 +82,10 @@ TEST(DenseChar2, LongProductsAndDivisionsAgreeWithTheBaseCases) {
   for (const std::int32_t q : {256, 65536}) {
     const RefField f(q);
     for (int it = 0; it < test_iterations(2); ++it) {
-      const DensePoly a = to_dense(operand(rng, f, 3000 + static_cast<std::int64_t>(rng() % 3000), it == 1));
-      const DensePoly b = to_dense(operand(rng, f, 1000 + static_cast<std::int64_t>(rng() % 2000), false));
+      const DensePoly a =
+          to_dense(operand(rng, f, 3000 + static_cast<std::int64_t>(rng() % 3000), it == 1));
+      const DensePoly b =
+          to_dense(operand(rng, f, 1000 + static_cast<std::int64_t>(rng() % 2000), false));
       DensePoly rows, q1, r1, q2, r2;
       {
         ScopedValue<std::int32_t> k(char2_kronecker_length, never), nt(char2_newton_degree, never);
@@ -98,8 +104,8 @@ TEST(DenseChar2, LongProductsAndDivisionsAgreeWithTheBaseCases) {
 
 // gcd and xgcd of a and b both ways (half-GCD from the given base degree,
 // and Euclid alone); the first way's answers.
-std::tuple<DensePoly, DensePoly, DensePoly, DensePoly> gcds(const DensePoly& a, const DensePoly& b, std::int32_t q,
-                                                             std::int32_t base) {
+std::tuple<DensePoly, DensePoly, DensePoly, DensePoly> gcds(const DensePoly& a, const DensePoly& b,
+                                                            std::int32_t q, std::int32_t base) {
   DensePoly g1, g2, s1, t1, s2, t2, gx1, gx2;
   {
     ScopedValue<std::int32_t> h(char2_hgcd_degree, base);
@@ -126,17 +132,26 @@ TEST(DenseChar2, PlantedGcdsAndLeastCofactors) {
     for (int it = 0; it < test_iterations(12); ++it) {
       const bool all = it % 5 == 0;
       const Coeffs c = operand(rng, f, static_cast<std::int64_t>(rng() % 120), all);
-      const Coeffs a = ref_mult(f, operand(rng, f, 1 + static_cast<std::int64_t>(rng() % 250), false), c);
-      const Coeffs b = it % 4 == 3 ? c : ref_mult(f, operand(rng, f, static_cast<std::int64_t>(rng() % 250), all), c);
+      const Coeffs a =
+          ref_mult(f, operand(rng, f, 1 + static_cast<std::int64_t>(rng() % 250), false), c);
+      const Coeffs b =
+          it % 4 == 3
+              ? c
+              : ref_mult(f, operand(rng, f, static_cast<std::int64_t>(rng() % 250), all), c);
       const Coeffs& big = ref_degree(a) >= ref_degree(b) ? a : b;
       const Coeffs& small = ref_degree(a) >= ref_degree(b) ? b : a;
-      SCOPED_TRACE("q " + std::to_string(q) + ": " + show_coeffs(big) + " and " + show_coeffs(small));
-      const auto [g, gx, s, t] = gcds(to_dense(big), to_dense(small), q, 8 + static_cast<std::int32_t>(rng() % 40));
+      SCOPED_TRACE("q " + std::to_string(q) + ": " + show_coeffs(big) + " and " +
+                   show_coeffs(small));
+      const auto [g, gx, s, t] =
+          gcds(to_dense(big), to_dense(small), q, 8 + static_cast<std::int32_t>(rng() % 40));
       ASSERT_EQ(to_ref(g), ref_monic_gcd(f, big, small));
-      ASSERT_EQ(ref_trimmed(ref_add(f, ref_mult(f, to_ref(s), big), ref_mult(f, to_ref(t), small))), to_ref(g));
+      ASSERT_EQ(ref_trimmed(ref_add(f, ref_mult(f, to_ref(s), big), ref_mult(f, to_ref(t), small))),
+                to_ref(g));
       // Least degrees: deg s < deg small - deg g, deg t < deg big - deg g.
-      ASSERT_LT(ref_degree(to_ref(s)), std::max<std::int64_t>(ref_degree(small) - ref_degree(to_ref(g)), 1));
-      ASSERT_LT(ref_degree(to_ref(t)), std::max<std::int64_t>(ref_degree(big) - ref_degree(to_ref(g)), 1));
+      ASSERT_LT(ref_degree(to_ref(s)),
+                std::max<std::int64_t>(ref_degree(small) - ref_degree(to_ref(g)), 1));
+      ASSERT_LT(ref_degree(to_ref(t)),
+                std::max<std::int64_t>(ref_degree(big) - ref_degree(to_ref(g)), 1));
     }
   }
 }
@@ -165,8 +180,16 @@ TEST(DenseChar2, RootsDerivativesAndProductsModuloF) {
         m.back() = 1;
         const Char2Modulus M(to_dense(m), q);
         const std::int64_t n = ref_degree(m);
-        const Coeffs x = n == 0 ? Coeffs{} : operand(rng, f, static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(n)), it == 1);
-        const Coeffs y = n == 0 ? Coeffs{} : operand(rng, f, static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(n)), false);
+        const Coeffs x =
+            n == 0
+                ? Coeffs{}
+                : operand(rng, f, static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(n)),
+                          it == 1);
+        const Coeffs y =
+            n == 0
+                ? Coeffs{}
+                : operand(rng, f, static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(n)),
+                          false);
         Coeffs rq, want, sq;
         ref_divmod(f, ref_mult(f, x, y), m, &rq, &want);
         ref_divmod(f, ref_mult(f, x, x), m, &rq, &sq);

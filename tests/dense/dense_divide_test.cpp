@@ -64,7 +64,8 @@ TEST_P(ArrayDivision, QuotientAndRemainderAgreeWithLongDivision) {
     const Coeffs m = random_coeffs(rng, f, dm), a = random_coeffs(rng, f, dq);
     // Remainders: none, a low one with gaps, or a full random one.
     Coeffs r;
-    if (it % 3 == 1 && dm > 0) r = random_coeffs(rng, f, static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(dm)));
+    if (it % 3 == 1 && dm > 0)
+      r = random_coeffs(rng, f, static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(dm)));
     if (it % 3 == 2 && dm > 0) r = {0, 0, 5 % p};
     const Coeffs n = ref_add(f, ref_mult(f, a, m), ref_trimmed(r));
     if (n.empty()) continue;
@@ -102,7 +103,9 @@ TEST_P(ArrayDivision, TwoTermStepAgreesWithTheGeneralElimination) {
     Coeffs n = random_coeffs(rng, f, dm + 1);
     if (it % 4 == 0) {  // plant a zero or constant remainder
       Coeffs a = random_coeffs(rng, f, 1);
-      n = ref_add(f, ref_mult(f, a, m), Coeffs{static_cast<std::int64_t>(it % 8 == 0 ? 0 : 1 + rng() % static_cast<std::uint64_t>(p - 1))});
+      n = ref_add(f, ref_mult(f, a, m),
+                  Coeffs{static_cast<std::int64_t>(
+                      it % 8 == 0 ? 0 : 1 + rng() % static_cast<std::uint64_t>(p - 1))});
     }
     SCOPED_TRACE(ring_name(p) + " n " + show_coeffs(n) + " m " + show_coeffs(m));
     Coeffs want_q, want_r;
@@ -136,10 +139,12 @@ TEST(ArrayDivisionCases, WordRemaindersForEveryModulus) {
     for (int it = 0; it < test_iterations(60); ++it) {
       const auto dm = static_cast<std::int64_t>(1 + rng() % 60);
       const Coeffs m = random_coeffs(rng, f, it % 7 == 0 ? 0 : dm);
-      const std::int64_t dn = ref_degree(m) + (it % 2 == 0 ? 1 : static_cast<std::int64_t>(rng() % 40));
+      const std::int64_t dn =
+          ref_degree(m) + (it % 2 == 0 ? 1 : static_cast<std::int64_t>(rng() % 40));
       Coeffs n = random_coeffs(rng, f, dn);
-      if (it % 5 == 0) n = ref_add(f, ref_mult(f, random_coeffs(rng, f, dn - ref_degree(m)), m),
-                                   Coeffs{static_cast<std::int64_t>(it % 10 == 0 ? 0 : 1)});
+      if (it % 5 == 0)
+        n = ref_add(f, ref_mult(f, random_coeffs(rng, f, dn - ref_degree(m)), m),
+                    Coeffs{static_cast<std::int64_t>(it % 10 == 0 ? 0 : 1)});
       if (ref_degree(n) < 0) continue;
       SCOPED_TRACE(ring_name(p) + " n " + show_coeffs(n) + " m " + show_coeffs(m));
       Coeffs want_q, want_r;
@@ -228,7 +233,7 @@ TEST(ArrayDivisionCases, SplitsAtAnExponent) {
   onevar_split_poly(x.data(), z.data(), 3, &xb, &zb);
   EXPECT_EQ(zb, 2);
   EXPECT_EQ(array_slice(z.data(), 0, 2), (Coeffs{4, 5, 6}));
-  EXPECT_EQ(xb, 0);  // lowered past the zeros below t^3
+  EXPECT_EQ(xb, 0);                                    // lowered past the zeros below t^3
   onevar_split_poly(x.data(), z.data(), 9, &xb, &zb);  // above the degree
   EXPECT_EQ(zb, 0);
   EXPECT_EQ(z[0], 0);
@@ -249,8 +254,7 @@ TEST(ArrayDivisionCases, FailuresAreReportedExactly) {
   onevar_array_mod(x.data(), y.data(), &xdeg, 0, &all_zeros);
   onevar_split_poly(x.data(), z.data(), 0, &xb, &zb);
   const std::string out = testing::internal::GetCapturedStdout();
-  EXPECT_NE(out.find("*** Tavrin error.  y is 0 in onevar_array_mod.\n"), std::string::npos)
-      << out;
+  EXPECT_NE(out.find("*** Tavrin error.  y is 0 in onevar_array_mod.\n"), std::string::npos) << out;
   EXPECT_NE(out.find("*** Tavrin error. bad seca.\n"), std::string::npos) << out;
   EXPECT_NE(out.find("m is 0 in onevar_split\n*** Tavrin error.  onevar_split_poly.\n"),
             std::string::npos)
@@ -292,7 +296,7 @@ TEST_P(PolyDivision, ExactDivisionsAreFoundAndOthersRefused) {
     simplest_div_no_q(pn, pm, r.cell());
     ASSERT_TRUE(valid_poly(r));
     ASSERT_EQ(ref_trimmed(poly_to_coeffs(r)), want_r);
-    EXPECT_EQ(poly_to_coeffs(pm), m);  // the divisor is unchanged
+    EXPECT_EQ(poly_to_coeffs(pm), m);      // the divisor is unchanged
     simplest_div_no_q(pn, pm, pn.cell());  // into the dividend's own cell
     ASSERT_TRUE(poly_equal(pn, r));
   }
@@ -430,16 +434,19 @@ TEST(NewtonPieces, ProductsByPiecesAgreeWithOneProduct) {
   for (std::int32_t p : {7, 65521, 2147483629}) {
     const RefField f(p);
     for (int it = 0; it < test_iterations(12); ++it) {
-      const auto na = static_cast<std::int32_t>(1 + rng() % 1500), nb = static_cast<std::int32_t>(1 + rng() % 700);
+      const auto na = static_cast<std::int32_t>(1 + rng() % 1500),
+                 nb = static_cast<std::int32_t>(1 + rng() % 700);
       const std::int32_t piece = it % 3 == 0 ? 48 : static_cast<std::int32_t>(50 + rng() % 300);
       const Coeffs a = random_coeffs(rng, f, na - 1), b = random_coeffs(rng, f, nb - 1);
       std::vector<std::int32_t> x(a.begin(), a.end()), y(b.begin(), b.end());
       x.resize(static_cast<std::size_t>(na), 0);
       y.resize(static_cast<std::size_t>(nb), 0);
-      std::vector<std::int32_t> whole(static_cast<std::size_t>(na + nb - 1)), pieces(whole.size(), -1);
+      std::vector<std::int32_t> whole(static_cast<std::size_t>(na + nb - 1)),
+          pieces(whole.size(), -1);
       dense_detail::ntt_product(x.data(), na, y.data(), nb, whole.data(), p);
       dense_detail::ntt_product_by_pieces(x.data(), na, y.data(), nb, pieces.data(), p, piece);
-      ASSERT_EQ(pieces, whole) << "p " << p << " lengths " << na << ", " << nb << " piece " << piece;
+      ASSERT_EQ(pieces, whole) << "p " << p << " lengths " << na << ", " << nb << " piece "
+                               << piece;
     }
   }
 }

@@ -39,7 +39,7 @@ const std::int32_t moduli[] = {3, 101, 46337, 46349, 65521, 256, 65536};
 
 // What one call of fastest_poly_gcd gave.
 struct GcdResult {
-  Coeffs value;        // the result's coefficients
+  Coeffs value;          // the result's coefficients
   bool is_leaf = false;  // the result is a bare number leaf
 };
 
@@ -84,8 +84,7 @@ void check_planted(const RefField& f, const Coeffs& x, const Coeffs& y, const Co
                    polypt pt) {
   const Coeffs want = euclid_answer(f, x, y);
   const GcdResult got = run_gcd(x, y, false, pt);
-  ASSERT_EQ(got.value, want) << "got " << show_coeffs(got.value) << " want "
-                             << show_coeffs(want);
+  ASSERT_EQ(got.value, want) << "got " << show_coeffs(got.value) << " want " << show_coeffs(want);
   if (want == Coeffs{1}) {
     ASSERT_TRUE(got.is_leaf) << "coprime pairs give exactly 1";
   }
@@ -107,8 +106,8 @@ TEST_P(DenseGcd, PlantedFactorsAgreeWithEuclid) {
     const auto dx = static_cast<std::int64_t>(1 + rng() % top);
     const auto dy = static_cast<std::int64_t>(1 + rng() % static_cast<std::uint64_t>(dx));
     // No common factor, a small one, or most of the smaller degree.
-    const auto dc = static_cast<std::int64_t>(
-        it % 3 == 0 ? 0 : rng() % static_cast<std::uint64_t>(dy + 1));
+    const auto dc =
+        static_cast<std::int64_t>(it % 3 == 0 ? 0 : rng() % static_cast<std::uint64_t>(dy + 1));
     Coeffs x, y, c;
     planted_pair(rng, f, dx, dy, dc, &x, &y, &c);
     SCOPED_TRACE(ring_name(p) + " degrees " + std::to_string(dx) + ", " + std::to_string(dy) +
@@ -342,8 +341,8 @@ INSTANTIATE_TEST_SUITE_P(Rings, DenseGcdLarge, ::testing::Values(46337, 65521, 2
 
 // The pair (n, m) = (q1*m + r1, q2*r1 + r2): n mod m = r1 and m mod r1 = r2,
 // with n of degree 25,000.
-void remainder_chain(std::mt19937_64& rng, const RefField& f, const Coeffs& r1,
-                     const Coeffs& r2, std::int64_t dm, Coeffs* n, Coeffs* m) {
+void remainder_chain(std::mt19937_64& rng, const RefField& f, const Coeffs& r1, const Coeffs& r2,
+                     std::int64_t dm, Coeffs* n, Coeffs* m) {
   const Coeffs q2 = random_coeffs(rng, f, dm - ref_degree(r1));
   *m = ref_add(f, ref_mult(f, q2, r1), r2);
   const Coeffs q1 = random_coeffs(rng, f, 25000 - dm);

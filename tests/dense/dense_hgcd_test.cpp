@@ -61,8 +61,8 @@ struct MatrixRun {
     yd = static_cast<std::int32_t>(std::max<std::int64_t>(ref_degree(b), 0));
   }
   void euclid() {
-    euclid_onevar(x.data(), y.data(), m[0].data(), m[1].data(), m[2].data(), m[3].data(), &xd,
-                  &yd, &md[0], &md[1], &md[2], &md[3]);
+    euclid_onevar(x.data(), y.data(), m[0].data(), m[1].data(), m[2].data(), m[3].data(), &xd, &yd,
+                  &md[0], &md[1], &md[2], &md[3]);
   }
   void half(bool dob) {
     parthg(x.data(), y.data(), dob, m[0].data(), m[1].data(), m[2].data(), m[3].data(), &xd, &yd,
@@ -108,10 +108,12 @@ TEST_P(HalfGcd, MatricesMapTheInputPairToTheReducedPair) {
     ScopedValue<std::int32_t> cutoff(poly_cutoff, base == 4 ? 6 : 20);
     for (int it = 0; it < test_iterations(base == 100 ? 6 : 25); ++it) {
       const auto dx = static_cast<std::int64_t>(2 + rng() % (base == 100 ? 700 : 160));
-      const auto dy = static_cast<std::int64_t>(dx / 2 + 1 + rng() % static_cast<std::uint64_t>(dx - dx / 2));
+      const auto dy =
+          static_cast<std::int64_t>(dx / 2 + 1 + rng() % static_cast<std::uint64_t>(dx - dx / 2));
       // Planted factors from none to most of the smaller degree, so that
       // some pairs reach their GCD inside the reduction.
-      const auto dg = static_cast<std::int64_t>(it % 3 == 0 ? 0 : rng() % static_cast<std::uint64_t>(dy + 1));
+      const auto dg =
+          static_cast<std::int64_t>(it % 3 == 0 ? 0 : rng() % static_cast<std::uint64_t>(dy + 1));
       Coeffs a, b;
       planted_pair(rng, f, dx, dy, dg, &a, &b);
       SCOPED_TRACE(ring_name(p) + " base " + std::to_string(base) + " degrees " +
@@ -197,8 +199,8 @@ TEST(HalfGcdCases, AnOddNumberOfExchangesStillLeavesTheLargerInX) {
   EXPECT_EQ(read(e.x, e.xd), (Coeffs{0, 0, 1}));
   EXPECT_EQ(read(e.y, e.yd), (Coeffs{1}));
   check_matrix(f, e, true);
-  EXPECT_EQ(e.entry(0), Coeffs{});       // [[0, 1],
-  EXPECT_EQ(e.entry(1), (Coeffs{1}));    //  [1, -t]]
+  EXPECT_EQ(e.entry(0), Coeffs{});     // [[0, 1],
+  EXPECT_EQ(e.entry(1), (Coeffs{1}));  //  [1, -t]]
   EXPECT_EQ(e.entry(2), (Coeffs{1}));
   EXPECT_EQ(e.entry(3), (Coeffs{0, 6}));
 }
@@ -215,7 +217,10 @@ TEST(HalfGcdCases, DiagnosticsOfReversedAndTinyPairs) {
   fullhg(x.data(), y.data(), &xd, &yd);  // both of degree 1: the split would be at 0
   std::string out = testing::internal::GetCapturedStdout();
   EXPECT_EQ(out.rfind(" 1m = 0 in fullhg, 1, 1\nm is 0 in onevar_split\n"
-                      "*** Tavrin error.  onevar_split_poly.\n", 0), 0u) << out;
+                      "*** Tavrin error.  onevar_split_poly.\n",
+                      0),
+            0u)
+      << out;
 
   MatrixRun r(Coeffs{1, 2, 3}, Coeffs{1, 1, 1, 1});  // deg y > deg x
   testing::internal::CaptureStdout();
@@ -236,8 +241,9 @@ TEST(HalfGcdCases, FullReductionReportsItsWork) {
   testing::internal::CaptureStdout();
   fullhg(y.data(), x.data(), &yd, &xd);  // given in the wrong order: the roles exchange
   const std::string out = testing::internal::GetCapturedStdout();
-  EXPECT_EQ(out, " ********* swap in fullhg deg yy > deg xx, 400, 399\n"
-                 " 1m: in fullhg, 200, 400, 399\n");
+  EXPECT_EQ(out,
+            " ********* swap in fullhg deg yy > deg xx, 400, 399\n"
+            " 1m: in fullhg, 200, 400, 399\n");
   EXPECT_LE(std::max(xd, yd), 300);  // about half the degree
   EXPECT_EQ(ref_monic_gcd(f, read(x, xd), read(y, yd)), ref_monic_gcd(f, a, b));
 }
@@ -272,8 +278,8 @@ TEST_P(Hgcd, GcdEqualsEuclidsOnPlantedFactors) {
   for (int it = 0; it < test_iterations(40); ++it) {
     const auto dx = static_cast<std::int64_t>(20 + rng() % 400);
     const auto dy = static_cast<std::int64_t>(1 + rng() % static_cast<std::uint64_t>(dx));
-    const auto dg = static_cast<std::int64_t>(
-        it % 4 == 0 ? 0 : rng() % static_cast<std::uint64_t>(dy + 1));
+    const auto dg =
+        static_cast<std::int64_t>(it % 4 == 0 ? 0 : rng() % static_cast<std::uint64_t>(dy + 1));
     Coeffs a, b;
     planted_pair(rng, f, dx, dy, dg, &a, &b);
     if (ref_degree(b) < 1) continue;

@@ -43,7 +43,9 @@ Coeffs ref_powmod(const RefField& f, Coeffs a, std::uint64_t e, const Coeffs& m)
   return r;
 }
 Coeffs random_below(std::mt19937_64& rng, const RefField& f, std::int64_t n) {
-  return n <= 0 ? Coeffs{} : random_coeffs(rng, f, static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(n)));
+  return n <= 0 ? Coeffs{}
+                : random_coeffs(rng, f,
+                                static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(n)));
 }
 
 // Every operation on operands of degree about n, modulo p, against the
@@ -51,8 +53,10 @@ Coeffs random_below(std::mt19937_64& rng, const RefField& f, std::int64_t n) {
 void check_operations(std::mt19937_64& rng, std::int32_t p, std::int64_t n) {
   const RefField f(p);
   const std::string where = "p " + std::to_string(p) + " n " + std::to_string(n);
-  const Coeffs a = random_coeffs(rng, f, n), b = random_coeffs(rng, f, 1 + rng() % static_cast<std::uint64_t>(n));
-  EXPECT_EQ(to_ref(dense_mul(to_dense(a), to_dense(b), p)), ref_trimmed(ref_mult(f, a, b))) << where;
+  const Coeffs a = random_coeffs(rng, f, n),
+               b = random_coeffs(rng, f, 1 + rng() % static_cast<std::uint64_t>(n));
+  EXPECT_EQ(to_ref(dense_mul(to_dense(a), to_dense(b), p)), ref_trimmed(ref_mult(f, a, b)))
+      << where;
   DensePoly q, r;
   dense_divrem(to_dense(a), to_dense(b), p, &q, &r);
   Coeffs rq, rr;
@@ -68,7 +72,8 @@ void check_operations(std::mt19937_64& rng, std::int32_t p, std::int64_t n) {
   Coeffs m = random_coeffs(rng, f, n);
   m = ref_monic(f, m);
   const PolyModulus M(to_dense(m), p);
-  const Coeffs x = random_below(rng, f, n), y = random_below(rng, f, n), big = random_coeffs(rng, f, 2 * n + 5);
+  const Coeffs x = random_below(rng, f, n), y = random_below(rng, f, n),
+               big = random_coeffs(rng, f, 2 * n + 5);
   EXPECT_EQ(to_ref(M.mul(to_dense(x), to_dense(y))), ref_mulmod(f, x, y, m)) << where;
   EXPECT_EQ(to_ref(M.sqr(to_dense(x))), ref_mulmod(f, x, x, m)) << where;
   EXPECT_EQ(to_ref(M.reduce(to_dense(big))), ref_mod(f, big, m)) << where;
@@ -79,7 +84,8 @@ void check_operations(std::mt19937_64& rng, std::int32_t p, std::int64_t n) {
   EXPECT_EQ(to_ref(M.power_of_t(e)), ref_powmod(f, Coeffs{0, 1}, e, m)) << where << " e " << e;
   const FixedFactor fx(to_dense(x), M), fy(to_dense(ref_sub(f, Coeffs{}, y)), M);
   EXPECT_EQ(to_ref(fx.times(to_dense(y))), ref_mulmod(f, x, y, m)) << where;
-  EXPECT_EQ(to_ref(FixedFactor::sum(fx, fy).times(to_dense(x))), ref_mulmod(f, ref_sub(f, x, y), x, m))
+  EXPECT_EQ(to_ref(FixedFactor::sum(fx, fy).times(to_dense(x))),
+            ref_mulmod(f, ref_sub(f, x, y), x, m))
       << where;
   // g(h) mod m by Horner in the reference.
   const std::int32_t k = 1 + static_cast<std::int32_t>(rng() % 12);
@@ -89,8 +95,10 @@ void check_operations(std::mt19937_64& rng, std::int32_t p, std::int64_t n) {
   for (int i = 0; i < 2; ++i) {
     const Coeffs& g = i == 0 ? g1 : g2;
     Coeffs want;
-    for (std::size_t j = g.size(); j-- > 0;) want = ref_add(f, ref_mulmod(f, want, x, m), Coeffs{g[j]});
-    EXPECT_EQ(to_ref(got[static_cast<std::size_t>(i)]), ref_trimmed(ref_mod(f, want, m))) << where << " k " << k;
+    for (std::size_t j = g.size(); j-- > 0;)
+      want = ref_add(f, ref_mulmod(f, want, x, m), Coeffs{g[j]});
+    EXPECT_EQ(to_ref(got[static_cast<std::size_t>(i)]), ref_trimmed(ref_mod(f, want, m)))
+        << where << " k " << k;
   }
 }
 
@@ -102,10 +110,12 @@ TEST(ResidueVectors, RandomAgainstTheReferenceOnBothSidesOfTheThresholds) {
     {
       ScopedValue<std::int32_t> t(dense_transform_length, 1), m(dense_modulus_degree, 33),
           h(dense_hgcd_degree, 8), d(dense_newton_degree, 20);
-      for (int i = 0; i < test_iterations(3); ++i) check_operations(rng, p, 34 + static_cast<std::int64_t>(rng() % 150));
+      for (int i = 0; i < test_iterations(3); ++i)
+        check_operations(rng, p, 34 + static_cast<std::int64_t>(rng() % 150));
     }
     // Default thresholds, below and above them.
-    for (int i = 0; i < test_iterations(2); ++i) check_operations(rng, p, 1 + static_cast<std::int64_t>(rng() % 30));
+    for (int i = 0; i < test_iterations(2); ++i)
+      check_operations(rng, p, 1 + static_cast<std::int64_t>(rng() % 30));
     check_operations(rng, p, 300 + static_cast<std::int64_t>(rng() % 400));
   }
 }
@@ -134,13 +144,16 @@ TEST(ResidueVectors, GcdsOfAbnormalRemainderSequences) {
         EXPECT_EQ(to_ref(dense_gcd({}, to_dense(b), p)), ref_monic(f, b)) << where;
         EXPECT_TRUE(dense_gcd({}, {}, p).empty());
         EXPECT_EQ(to_ref(dense_gcd(to_dense(a), to_dense(a), p)), ref_monic(f, a)) << where;
-        EXPECT_EQ(to_ref(dense_gcd(to_dense(ref_mult(f, a, b)), to_dense(b), p)), ref_monic(f, b)) << where;
+        EXPECT_EQ(to_ref(dense_gcd(to_dense(ref_mult(f, a, b)), to_dense(b), p)), ref_monic(f, b))
+            << where;
         // Equal degrees, and a divisor of degree 1.
         const Coeffs e = random_coeffs(rng, f, n), l = random_coeffs(rng, f, 1);
-        EXPECT_EQ(to_ref(dense_gcd(to_dense(ref_mult(f, e, c)), to_dense(ref_mult(f, a, Coeffs{1, 1})), p)),
+        EXPECT_EQ(to_ref(dense_gcd(to_dense(ref_mult(f, e, c)),
+                                   to_dense(ref_mult(f, a, Coeffs{1, 1})), p)),
                   ref_monic_gcd(f, ref_mult(f, e, c), ref_mult(f, a, Coeffs{1, 1})))
             << where;
-        EXPECT_EQ(to_ref(dense_gcd(to_dense(ref_mult(f, a, l)), to_dense(l), p)), ref_monic(f, l)) << where;
+        EXPECT_EQ(to_ref(dense_gcd(to_dense(ref_mult(f, a, l)), to_dense(l), p)), ref_monic(f, l))
+            << where;
       }
     }
   }
@@ -157,10 +170,12 @@ TEST(ResidueVectors, HalfSpectraAndTheMatrixProduct) {
     std::vector<std::int32_t> a(n), one(1, 1), folded(n / 2);
     for (auto& c : a) c = static_cast<std::int32_t>(rng() % 2147483629);
     for (std::size_t i = 0; i < n / 2; ++i)
-      folded[i] = static_cast<std::int32_t>((static_cast<std::int64_t>(a[i]) + a[i + n / 2]) % 2147483629);
+      folded[i] =
+          static_cast<std::int32_t>((static_cast<std::int64_t>(a[i]) + a[i + n / 2]) % 2147483629);
     dense_detail::Spectrum full, half, unit;
     const auto sf = dense_detail::spectrum_of(a.data(), static_cast<std::int64_t>(n), lg, 3, full);
-    const auto sh = dense_detail::spectrum_of(folded.data(), static_cast<std::int64_t>(n / 2), lg - 1, 3, half);
+    const auto sh =
+        dense_detail::spectrum_of(folded.data(), static_cast<std::int64_t>(n / 2), lg - 1, 3, half);
     // Both times the constant 1, back to coefficients.
     const auto su = dense_detail::spectrum_of(one.data(), 1, lg - 1, 3, unit);
     std::vector<std::int32_t> x(n / 2), y(n / 2);
@@ -170,7 +185,8 @@ TEST(ResidueVectors, HalfSpectraAndTheMatrixProduct) {
   }
   for (std::int32_t p : {32003, 65537, 2147483629}) {
     const std::int32_t r = 7, k = 13, n = 29;
-    std::vector<std::uint32_t> a(static_cast<std::size_t>(r * k)), h(static_cast<std::size_t>(k * n));
+    std::vector<std::uint32_t> a(static_cast<std::size_t>(r * k)),
+        h(static_cast<std::size_t>(k * n));
     for (auto& c : a) c = static_cast<std::uint32_t>(rng() % static_cast<std::uint64_t>(p));
     for (auto& c : h) c = static_cast<std::uint32_t>(p - 1 - static_cast<std::int32_t>(rng() % 3));
     std::vector<std::int32_t> out(static_cast<std::size_t>(r * n));
@@ -178,8 +194,10 @@ TEST(ResidueVectors, HalfSpectraAndTheMatrixProduct) {
     for (std::int32_t i = 0; i < r; ++i)
       for (std::int32_t t = 0; t < n; ++t) {
         unsigned __int128 sum = 0;
-        for (std::int32_t j = 0; j < k; ++j) sum += static_cast<std::uint64_t>(a[i * k + j]) * h[j * n + t];
-        EXPECT_EQ(out[i * n + t], static_cast<std::int32_t>(sum % static_cast<std::uint64_t>(p))) << "p " << p;
+        for (std::int32_t j = 0; j < k; ++j)
+          sum += static_cast<std::uint64_t>(a[i * k + j]) * h[j * n + t];
+        EXPECT_EQ(out[i * n + t], static_cast<std::int32_t>(sum % static_cast<std::uint64_t>(p)))
+            << "p " << p;
       }
   }
 }
@@ -190,7 +208,8 @@ TEST(ResidueVectors, EightLaneTransformsGiveTheOneLaneResults) {
   for (std::int32_t p : {32003, 2147483629}) {
     const RefField f(p);
     for (std::int64_t n : {40, 700, 5000}) {
-      const DensePoly a = to_dense(random_coeffs(rng, f, n)), b = to_dense(random_coeffs(rng, f, n / 3));
+      const DensePoly a = to_dense(random_coeffs(rng, f, n)),
+                      b = to_dense(random_coeffs(rng, f, n / 3));
       const DensePoly wide = dense_mul(a, b, p);
       dense_detail::force_scalar_transforms(true);
       const DensePoly narrow = dense_mul(a, b, p);
@@ -214,7 +233,8 @@ TEST(ResidueVectors, PastTheLongestTransform) {
       for (std::size_t i = a.size(); i-- > 0;) v = (v * t + static_cast<std::uint64_t>(a[i])) % up;
       return v;
     };
-    const DensePoly x = to_dense(random_coeffs(rng, f, n - 1)), y = to_dense(random_coeffs(rng, f, n - 2));
+    const DensePoly x = to_dense(random_coeffs(rng, f, n - 1)),
+                    y = to_dense(random_coeffs(rng, f, n - 2));
     const DensePoly xy = dense_mul(x, y, p);
     ASSERT_EQ(xy.size(), x.size() + y.size() - 1);
     for (int k = 0; k < 3; ++k) {
@@ -230,11 +250,14 @@ TEST(ResidueVectors, PastTheLongestTransform) {
         a[static_cast<std::size_t>(k)] = 0;
         for (std::int64_t j = 0; j <= 40; ++j) {
           std::int32_t& z = a[static_cast<std::size_t>(k - n + j)];
-          z = static_cast<std::int32_t>((static_cast<std::uint64_t>(z) +
-                                         c * static_cast<std::uint64_t>(m[static_cast<std::size_t>(j)])) % up);
+          z = static_cast<std::int32_t>(
+              (static_cast<std::uint64_t>(z) +
+               c * static_cast<std::uint64_t>(m[static_cast<std::size_t>(j)])) %
+              up);
         }
       }
-      a.resize(static_cast<std::size_t>(std::min<std::int64_t>(n, static_cast<std::int64_t>(a.size()))));
+      a.resize(
+          static_cast<std::size_t>(std::min<std::int64_t>(n, static_cast<std::int64_t>(a.size()))));
       dense_trim(a);
       return a;
     };

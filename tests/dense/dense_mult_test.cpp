@@ -36,7 +36,8 @@ std::string ring_name(std::int32_t p) { return "modulus " + std::to_string(p); }
 // piece of a split loses its top entries.
 Coeffs full_coeffs(std::mt19937_64& rng, const RefField& f, std::int64_t deg) {
   Coeffs a(static_cast<std::size_t>(deg + 1));
-  for (auto& c : a) c = 1 + static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(f.p() - 1));
+  for (auto& c : a)
+    c = 1 + static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(f.p() - 1));
   return a;
 }
 
@@ -110,12 +111,12 @@ TEST(KaratsubaChoice, SpansDecideBetweenSchoolbookChunksAndBalancedSteps) {
     std::uint64_t balanced, unbalanced;  // expected steps; 99: some
   };
   const Case cases[] = {
-      {19, 19, 0, 0},    {19, 20, 0, 0},   {20, 20, 1, 0},    // both spans must reach the cut-off
-      {19, 5000, 0, 0},                                       // the shorter one is below it
-      {30, 451, 0, 0},   {20, 301, 0, 0},                     // longer than 15 times the shorter
-      {30, 450, 99, 99}, {20, 300, 99, 99},                   // 15 times: chunks
-      {30, 59, 1, 0},                                         // below twice: one balanced step
-      {30, 60, 2, 1},                                         // twice: one chunk, two halves
+      {19, 19, 0, 0},    {19, 20, 0, 0},    {20, 20, 1, 0},  // both spans must reach the cut-off
+      {19, 5000, 0, 0},                                      // the shorter one is below it
+      {30, 451, 0, 0},   {20, 301, 0, 0},                    // longer than 15 times the shorter
+      {30, 450, 99, 99}, {20, 300, 99, 99},                  // 15 times: chunks
+      {30, 59, 1, 0},                                        // below twice: one balanced step
+      {30, 60, 2, 1},                                        // twice: one chunk, two halves
   };
   for (const Case& c : cases) {
     for (bool swapped : {false, true}) {
@@ -170,14 +171,17 @@ TEST_P(Karatsuba, AgreesWithTheReferenceAcrossEverySplit) {
     // Spans at the cut-off, around twice and fifteen times the shorter
     // span, and random ones.
     std::vector<std::pair<std::int64_t, std::int64_t>> spans = {
-        {cut - 1, cut - 1}, {cut, cut},         {cut, cut - 1},          {cut + 1, 2 * cut + 2},
-        {cut, 2 * cut - 1}, {cut, 2 * cut},     {cut, 2 * cut + 1},      {cut, 15 * cut},
-        {cut, 15 * cut + 1}, {cut + 3, 15 * cut + 44}, {3 * cut, 7 * cut}, {5, 400}};
+        {cut - 1, cut - 1},       {cut, cut},         {cut, cut - 1},
+        {cut + 1, 2 * cut + 2},   {cut, 2 * cut - 1}, {cut, 2 * cut},
+        {cut, 2 * cut + 1},       {cut, 15 * cut},    {cut, 15 * cut + 1},
+        {cut + 3, 15 * cut + 44}, {3 * cut, 7 * cut}, {5, 400}};
     for (int k = 0; k < test_iterations(12); ++k)
-      spans.emplace_back(static_cast<std::int64_t>(rng() % 300), static_cast<std::int64_t>(rng() % 300));
+      spans.emplace_back(static_cast<std::int64_t>(rng() % 300),
+                         static_cast<std::int64_t>(rng() % 300));
     for (const auto& [s, l] : spans) {
       const Coeffs a = random_coeffs(rng, f, s), b = random_coeffs(rng, f, l);
-      const auto xa = static_cast<std::int32_t>(rng() % 20), ya = static_cast<std::int32_t>(rng() % 20);
+      const auto xa = static_cast<std::int32_t>(rng() % 20),
+                 ya = static_cast<std::int32_t>(rng() % 20);
       SCOPED_TRACE(ring_name(p) + " cut-off " + std::to_string(cut) + " x " + show_coeffs(a) +
                    " at " + std::to_string(xa) + ", y " + show_coeffs(b) + " at " +
                    std::to_string(ya));
@@ -379,7 +383,9 @@ TEST_P(TwoVariable, RowProductsAgreeWithTheReference) {
         Rows r(static_cast<std::size_t>(main_deg + 1));
         for (auto& row : r)
           if (rng() % 4 != 0)
-            row = random_coeffs(rng, f, static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(max_coef_deg + 1)));
+            row = random_coeffs(
+                rng, f,
+                static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(max_coef_deg + 1)));
         if (r.back().empty()) r.back() = random_coeffs(rng, f, 3);
         return r;
       };

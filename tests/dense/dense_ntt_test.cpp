@@ -46,7 +46,8 @@ Coeffs slice_product(const Coeffs& a, std::int32_t xa, const Coeffs& b, std::int
 Coeffs operand(std::mt19937_64& rng, std::int64_t p, std::int64_t deg) {
   Coeffs a(static_cast<std::size_t>(deg + 1));
   const int shape = static_cast<int>(rng() % 3);
-  for (auto& c : a) c = shape == 0 ? p - 1 : static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(p));
+  for (auto& c : a)
+    c = shape == 0 ? p - 1 : static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(p));
   if (shape == 2) std::fill(a.begin(), a.begin() + static_cast<std::ptrdiff_t>(a.size() / 3), 0);
   if (a.back() == 0) a.back() = 1;
   return a;
@@ -62,10 +63,13 @@ TEST(TransformProducts, AgreeWithKaratsubaAndTheReference) {
     for (int i = 0; i < test_iterations(6); ++i) {
       // Spans about powers of two, unbalanced pairs, and one operand of
       // a single coefficient.
-      const std::int64_t da = (i == 0) ? 1023 : (i == 1 ? 1024 : 1 + static_cast<std::int64_t>(rng() % 1500));
-      const std::int64_t db = (i == 2) ? 0 : (i == 3 ? 2 * da + 7 : 1 + static_cast<std::int64_t>(rng() % 1500));
+      const std::int64_t da =
+          (i == 0) ? 1023 : (i == 1 ? 1024 : 1 + static_cast<std::int64_t>(rng() % 1500));
+      const std::int64_t db =
+          (i == 2) ? 0 : (i == 3 ? 2 * da + 7 : 1 + static_cast<std::int64_t>(rng() % 1500));
       const Coeffs a = operand(rng, p, da), b = operand(rng, p, db);
-      const auto xa = static_cast<std::int32_t>(rng() % 50), ya = static_cast<std::int32_t>(rng() % 50);
+      const auto xa = static_cast<std::int32_t>(rng() % 50),
+                 ya = static_cast<std::int32_t>(rng() % 50);
       const std::uint64_t before = dense_detail::karatsuba_steps.transforms;
       const Coeffs wide = slice_product(a, xa, b, ya, 0);
       EXPECT_EQ(dense_detail::karatsuba_steps.transforms - before, 1u);
@@ -88,7 +92,9 @@ TEST(TransformProducts, TheLargestProductAtTheCoefficientBound) {
     ASSERT_EQ(got.size(), 25001u);
     // (p-1)^2 = 1 mod p: the coefficient of t^k is min(k, 25000 - k) + 1.
     for (std::size_t k = 0; k < got.size(); k += 97)
-      ASSERT_EQ(got[k], static_cast<std::int64_t>((std::min(k, 25000 - k) + 1) % static_cast<std::size_t>(p))) << k;
+      ASSERT_EQ(got[k], static_cast<std::int64_t>((std::min(k, 25000 - k) + 1) %
+                                                  static_cast<std::size_t>(p)))
+          << k;
     EXPECT_EQ(got[12500], 12501 % p);
   }
 }
@@ -144,7 +150,8 @@ TEST(TransformProducts, PastTheLongestTransformByPieces) {
     std::fill(x.begin(), x.end(), p - 1);
     fast_array_onevar_mult(x.data(), x.data(), z.data(), 0, n - 1, 0, n - 1);
     for (std::int64_t k = 0; k < 2 * std::int64_t{n} - 1; ++k)
-      ASSERT_EQ(z[static_cast<std::size_t>(k)], (std::min(k, 2 * std::int64_t{n} - 2 - k) + 1) % p) << k;
+      ASSERT_EQ(z[static_cast<std::size_t>(k)], (std::min(k, 2 * std::int64_t{n} - 2 - k) + 1) % p)
+          << k;
   }
 }
 
@@ -169,12 +176,18 @@ TEST(TransformProducts, SplitPairAgreesWithOneTransformOfTwiceTheLength) {
       for (const std::int32_t step : steps) {
         for (const std::int32_t nx : {step - 1, step}) {
           const std::int32_t ny = nx / 3 + 1;
-          SCOPED_TRACE(std::to_string(nx) + " x " + std::to_string(ny) + " mod " + std::to_string(p));
-          std::vector<std::int32_t> x(static_cast<std::size_t>(nx)), y(static_cast<std::size_t>(ny));
-          for (auto& v : x) v = rng() % 3 == 0 ? p - 1 : static_cast<std::int32_t>(rng() % static_cast<std::uint64_t>(p));
-          for (auto& v : y) v = rng() % 3 == 0 ? p - 1 : static_cast<std::int32_t>(rng() % static_cast<std::uint64_t>(p));
-          std::vector<std::int32_t> whole(static_cast<std::size_t>(nx + ny - 1)), chosen(whole.size()),
-              split(whole.size());
+          SCOPED_TRACE(std::to_string(nx) + " x " + std::to_string(ny) + " mod " +
+                       std::to_string(p));
+          std::vector<std::int32_t> x(static_cast<std::size_t>(nx)),
+              y(static_cast<std::size_t>(ny));
+          for (auto& v : x)
+            v = rng() % 3 == 0 ? p - 1
+                               : static_cast<std::int32_t>(rng() % static_cast<std::uint64_t>(p));
+          for (auto& v : y)
+            v = rng() % 3 == 0 ? p - 1
+                               : static_cast<std::int32_t>(rng() % static_cast<std::uint64_t>(p));
+          std::vector<std::int32_t> whole(static_cast<std::size_t>(nx + ny - 1)),
+              chosen(whole.size()), split(whole.size());
           dense_detail::ntt_product_whole(x.data(), nx, y.data(), ny, whole.data(), p);
           dense_detail::ntt_product(x.data(), nx, y.data(), ny, chosen.data(), p);
           EXPECT_TRUE(chosen == whole);
@@ -201,7 +214,8 @@ TEST(TransformProducts, LongOperandsInCharacteristicTwo) {
   ModulusScope gf(256);
   const RefField f(256);
   const Coeffs a = operand(rng, 256, 13000), b = operand(rng, 256, 12900);
-  std::vector<std::int32_t> x(a.begin(), a.end()), y(b.begin(), b.end()), z(a.size() + b.size() - 1, -7);
+  std::vector<std::int32_t> x(a.begin(), a.end()), y(b.begin(), b.end()),
+      z(a.size() + b.size() - 1, -7);
   fast_array_onevar_mult(x.data(), y.data(), z.data(), 0, 13000, 0, 12900);
   Coeffs want = ref_mult(f, a, b);
   want.resize(a.size() + b.size() - 1, 0);

@@ -18,8 +18,8 @@ namespace tavrin::test {
 namespace {
 
 using Residues = std::vector<std::int32_t>;
-using Product = void (*)(const std::int32_t*, std::int32_t, const std::int32_t*, std::int32_t, std::int32_t*,
-                         std::int32_t);
+using Product = void (*)(const std::int32_t*, std::int32_t, const std::int32_t*, std::int32_t,
+                         std::int32_t*, std::int32_t);
 
 struct Threads {
   explicit Threads(int n) { set_thread_count(n); }
@@ -44,10 +44,14 @@ TEST(DenseTransformThreads, ProductsAreTheSameAtEveryThreadCount) {
     for (const auto& [nx, ny] : {std::pair{3000, 2000}, std::pair{12000, 11000}}) {
       Residues x(static_cast<std::size_t>(nx)), y(static_cast<std::size_t>(ny));
       for (auto* v : {&x, &y})
-        for (auto& c : *v) c = rng() % 4 == 0 ? p - 1 : static_cast<std::int32_t>(rng() % static_cast<std::uint64_t>(p));
+        for (auto& c : *v)
+          c = rng() % 4 == 0 ? p - 1
+                             : static_cast<std::int32_t>(rng() % static_cast<std::uint64_t>(p));
       for (const auto& [name, product] : routes) {
-        if (product == dense_detail::ntt_product_split && !dense_detail::ntt_product_splits(nx, ny)) continue;
-        SCOPED_TRACE(std::string(name) + " modulo " + std::to_string(p) + ", " + std::to_string(nx));
+        if (product == dense_detail::ntt_product_split && !dense_detail::ntt_product_splits(nx, ny))
+          continue;
+        SCOPED_TRACE(std::string(name) + " modulo " + std::to_string(p) + ", " +
+                     std::to_string(nx));
         Residues first;
         for (int threads : {1, 2, 3, 8}) {
           const Threads pool(threads);
@@ -57,7 +61,8 @@ TEST(DenseTransformThreads, ProductsAreTheSameAtEveryThreadCount) {
             first = z;
             for (int k = 0; k < 3; ++k) {
               const auto r = static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(p));
-              ASSERT_EQ(value_at(f, z, r), f.mul(value_at(f, x, r), value_at(f, y, r))) << "at " << r;
+              ASSERT_EQ(value_at(f, z, r), f.mul(value_at(f, x, r), value_at(f, y, r)))
+                  << "at " << r;
             }
           }
           ASSERT_EQ(z, first) << threads << " threads";

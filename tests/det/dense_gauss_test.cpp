@@ -93,9 +93,12 @@ TEST_F(DenseGauss, KnownAnswers) {
   NodeBalance balance;
   EXPECT_EQ(number_value(standard(numbers({{-6}}), 2)->ncoef), BigRef(-6));
   for (std::int32_t cut : {0, 2}) {
-    EXPECT_EQ(number_value(standard(numbers({{3, 5}, {7, 11}}), cut)->ncoef), BigRef(3 * 11 - 7 * 5));
-    EXPECT_EQ(number_value(standard(numbers({{1, 2, 3}, {4, 5, 6}, {7, 8, 10}}), cut)->ncoef), BigRef(-3));
-    EXPECT_EQ(number_value(standard(numbers({{0, 1, 2}, {0, 3, 4}, {0, 5, 6}}), cut)->ncoef), BigRef(0));
+    EXPECT_EQ(number_value(standard(numbers({{3, 5}, {7, 11}}), cut)->ncoef),
+              BigRef(3 * 11 - 7 * 5));
+    EXPECT_EQ(number_value(standard(numbers({{1, 2, 3}, {4, 5, 6}, {7, 8, 10}}), cut)->ncoef),
+              BigRef(-3));
+    EXPECT_EQ(number_value(standard(numbers({{0, 1, 2}, {0, 3, 4}, {0, 5, 6}}), cut)->ncoef),
+              BigRef(0));
   }
   // A zero first column: no inverse, error 44.
   Mat inv;
@@ -124,7 +127,8 @@ TEST_F(DenseGauss, KnownAnswers) {
   // Pivot choice: a number beats any polynomial; among polynomials the
   // lightest, here in a later column (row 2, column 3).
   Mat p(3, 3);
-  const char* cells[3][3] = {{"x^2+y", "x*y+1", "x^3"}, {"x+y+1", "x^2", "y"}, {"x*y", "y^2+1", "7"}};
+  const char* cells[3][3] = {
+      {"x^2+y", "x*y+1", "x^3"}, {"x+y+1", "x^2", "y"}, {"x*y", "y^2+1", "7"}};
   for (int i = 0; i < 3; ++i)
     for (int j = 0; j < 3; ++j) p.at(i, j) = Value::ratfun(cells[i][j]);
   auto w = fresh_work();
@@ -185,9 +189,9 @@ Value entry(std::mt19937_64& g, const RingCase& rc, bool nonzero) {
 }
 
 TEST_F(DenseGauss, PlantedDeterminantsAndInverses) {
-  const RingCase rings[] = {{0, false, false},  {0, false, true},         {7, false, false},
-                            {32003, false, false}, {2147483629, false, false}, {256, false, false},
-                            {0, true, false},   {0, true, true}};
+  const RingCase rings[] = {
+      {0, false, false},          {0, false, true},    {7, false, false}, {32003, false, false},
+      {2147483629, false, false}, {256, false, false}, {0, true, false},  {0, true, true}};
   std::mt19937_64 rng(45);
   for (const RingCase& rc : rings) {
     std::optional<ModulusScope> mod;
@@ -249,7 +253,7 @@ TEST_F(DenseGauss, BareissAndTrialDivision) {
     if (p > 0) mod.emplace(p);
     auto val = [](const std::string& t) {
       return t.find_first_of("xy") == std::string::npos ? Value::number(BigRef(std::stoll(t)))
-                                                         : Value::ratfun(t);
+                                                        : Value::ratfun(t);
     };
     const char* as[] = {"x^2*y - 3*x + 7", "2*y^3 + x", "5", "x*y + y^2 + 11"};
     const char* bs[] = {"x - y + 2", "3*y + 1", "y^2 - x^3*y + 4", "6"};
@@ -309,7 +313,8 @@ TEST_F(DenseGauss, KernelsAgreeWithThePlainElimination) {
   for (std::int32_t p : {7, 32003, 65521, 2147483629, 256, 65536}) {
     ModulusScope mod(p);
     for (std::int32_t m : {1, 2, 3, 8, 17, 40}) {
-      std::vector<std::vector<std::int32_t>> a(static_cast<std::size_t>(m), std::vector<std::int32_t>(static_cast<std::size_t>(m)));
+      std::vector<std::vector<std::int32_t>> a(
+          static_cast<std::size_t>(m), std::vector<std::int32_t>(static_cast<std::size_t>(m)));
       Mat v(m, m);
       const bool sparse = rng() % 2 == 0;
       for (std::int32_t i = 0; i < m; ++i)
@@ -331,7 +336,8 @@ TEST_F(DenseGauss, KernelsAgreeWithThePlainElimination) {
   FloatingMode fl;
   for (std::int32_t m : {3, 12, 30}) {
     Mat v(m, m);
-    std::vector<std::vector<long double>> a(static_cast<std::size_t>(m), std::vector<long double>(static_cast<std::size_t>(m)));
+    std::vector<std::vector<long double>> a(static_cast<std::size_t>(m),
+                                            std::vector<long double>(static_cast<std::size_t>(m)));
     for (std::int32_t i = 0; i < m; ++i)
       for (std::int32_t j = 0; j < m; ++j) {
         const long long x = (long long)(rng() % 201) - 100;
@@ -345,7 +351,8 @@ TEST_F(DenseGauss, KernelsAgreeWithThePlainElimination) {
       if (r != i) std::swap(a[r], a[i]), d = -d;
       d *= a[i][i];
       for (std::size_t k = i + 1; k < std::size_t(m); ++k)
-        for (std::size_t c = i + 1; c < std::size_t(m); ++c) a[k][c] -= a[i][c] * a[k][i] * (1.0L / a[i][i]);
+        for (std::size_t c = i + 1; c < std::size_t(m); ++c)
+          a[k][c] -= a[i][c] * a[k][i] * (1.0L / a[i][i]);
     }
     auto w = fresh_work();
     Descr f;

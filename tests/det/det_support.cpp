@@ -26,8 +26,8 @@ Value minors(const Mat& a) {
   return d;
 }
 
-std::string planted_matrices(std::mt19937_64& g, int n, const std::string& d1, const std::string& d2,
-                             const std::string& sparse) {
+std::string planted_matrices(std::mt19937_64& g, int n, const std::string& d1,
+                             const std::string& d2, const std::string& sparse) {
   const std::string side = std::to_string(n);
   std::string text = "Array l[" + side + "," + side + "], u[" + side + "," + side + "], d[" + side +
                      "," + side + "]:\n";
@@ -40,8 +40,8 @@ std::string planted_matrices(std::mt19937_64& g, int n, const std::string& d1, c
       text += "d" + at + (i != j ? "0" : i == 1 ? d1 : i == 2 ? d2 : "1") + ":\n";
     }
   text += "[a] := [l] * [d] * [u]:\nArray " + sparse + "[" + side + "," + side + "] Sparse:\n";
-  text += "for i = 1 to " + side + " do for j = 1 to " + side + " do if a[i,j] <> 0 then " + sparse +
-          "[i,j] := a[i,j] fi od od:\n";
+  text += "for i = 1 to " + side + " do for j = 1 to " + side + " do if a[i,j] <> 0 then " +
+          sparse + "[i,j] := a[i,j] fi od od:\n";
   return text;
 }
 

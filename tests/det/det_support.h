@@ -34,7 +34,7 @@ Value minors(const Mat& a);
 // Statements that make the n x n matrix a = l d u (dense) and its sparse
 // copy named `sparse`, l and u unit triangular with random entries in x, d
 // the diagonal d1, d2, 1, ..., 1: det a = d1 * d2.
-std::string planted_matrices(std::mt19937_64& g, int n, const std::string& d1, const std::string& d2,
-                             const std::string& sparse);
+std::string planted_matrices(std::mt19937_64& g, int n, const std::string& d1,
+                             const std::string& d2, const std::string& sparse);
 
 }  // namespace tavrin::test

@@ -168,15 +168,16 @@ TEST_F(FloatEngines, PolynomialDeterminantsKeepTheirCoefficients) {
           if (rng() % 3 != 0)
             for (int k = static_cast<int>(rng() % 4); k >= 0; --k) {
               entry += " + (" + std::to_string(static_cast<int>(rng() % 19) - 9) + ")";
-              for (int v = 0; v < nv; ++v) entry += std::string("*") + names[v] + "^" + std::to_string(rng() % 4);
+              for (int v = 0; v < nv; ++v)
+                entry += std::string("*") + names[v] + "^" + std::to_string(rng() % 4);
             }
           text += "a[" + std::to_string(r) + "," + std::to_string(c) + "] := " + entry + ":\n";
         }
       const std::string k = std::to_string(static_cast<int>(rng() % 7) - 3);
       if (rng() % 5 == 0)
         for (int c = 1; c <= m; ++c) {
-          text += "a[" + std::to_string(m) + "," + std::to_string(c) + "] := a[1," + std::to_string(c) +
-                  "] + (" + k + ")*a[2," + std::to_string(c) + "]:\n";
+          text += "a[" + std::to_string(m) + "," + std::to_string(c) + "] := a[1," +
+                  std::to_string(c) + "] + (" + k + ")*a[2," + std::to_string(c) + "]:\n";
         }
       run(text + "e := Det[a]:");
       const RefPoly exact = value_parts(variable_named("e")->val).first;
@@ -239,15 +240,18 @@ TEST_F(FloatEngines, FloatingInversesRefuseOnlySingularMatrices) {
     std::string text = "Array a[" + side + "," + side + "]" + (t % 2 == 1 ? " Sparse" : "") + ":\n";
     for (int r = 1; r < m; ++r)
       for (int c = 1; c <= m; ++c)
-        text += "a[" + std::to_string(r) + "," + std::to_string(c) + "] := " +
-                std::to_string(static_cast<int>(rng() % 19) - 9) + "/" + std::to_string(1 + rng() % 9) + ":\n";
+        text += "a[" + std::to_string(r) + "," + std::to_string(c) +
+                "] := " + std::to_string(static_cast<int>(rng() % 19) - 9) + "/" +
+                std::to_string(1 + rng() % 9) + ":\n";
     const std::string p = std::to_string(1 + rng() % 9) + "/" + std::to_string(3 + rng() % 5);
     const std::string q = std::to_string(1 + rng() % 9) + "/" + std::to_string(3 + rng() % 5);
     for (int c = 1; c <= m; ++c) {
       const std::string col = std::to_string(c);
-      text += "a[" + side + "," + col + "] := " + p + "*a[1," + col + "] - " + q + "*a[2," + col + "]:\n";
+      text += "a[" + side + "," + col + "] := " + p + "*a[1," + col + "] - " + q + "*a[2," + col +
+              "]:\n";
     }
-    SCOPED_TRACE("seed " + std::to_string(test_seed()) + ", case " + std::to_string(t) + "\n" + text);
+    SCOPED_TRACE("seed " + std::to_string(test_seed()) + ", case " + std::to_string(t) + "\n" +
+                 text);
     run(text + "g := Det[a]:");
     ASSERT_EQ(value("g"), RatRef(0));
     EXPECT_TRUE(run("if 1 then Float; [w] := [a]^-1 fi:"));
@@ -279,7 +283,8 @@ TEST_F(FloatEngines, PivotsFormedWithoutRoundingAreNotSingular) {
   for (const char* kind : {"", " Sparse"}) {
     SCOPED_TRACE(std::string("storage") + kind);
     run(std::string("Array a[3,3]") + kind +
-        ":\na[1,1] := -2^200: a[1,2] := 2/2^60:\na[2,1] := 7*2^200:\na[3,2] := -1/2^60: a[3,3] := -3:");
+        ":\na[1,1] := -2^200: a[1,2] := 2/2^60:\na[2,1] := 7*2^200:\na[3,2] := -1/2^60: a[3,3] := "
+        "-3:");
     ASSERT_FALSE(run("if 1 then Float; [w] := [a]^-1 fi:"));
     for (int i = 0; i < 3; ++i)
       for (int j = 0; j < 3; ++j) {
@@ -317,7 +322,6 @@ TEST_F(FloatEngines, IllConditionedRegularMatricesAreInverted) {
   }
 }
 
-
 // The inverse of b by Gauss-Jordan on exact rationals, and its determinant
 // (0 and no inverse when b is singular).
 std::pair<RatRows, RatRef> exact_inverse(RatRows b) {
@@ -352,7 +356,6 @@ std::pair<RatRows, RatRef> exact_inverse(RatRows b) {
   return {x, det};
 }
 
-
 // Floating inverses of matrices whose entries span 2^-300 .. 2^300:
 // A = D1 B D2 with B of side 2 to 8 (entries -9 .. 9, a third of them 0, a
 // quarter of the matrices with fractions p/q), D1 and D2 diagonal powers of
@@ -382,8 +385,10 @@ TEST_F(FloatEngines, BadlyScaledInversesAgreeWithTheExactOnes) {
           x = RatRef(BigRef(static_cast<std::int64_t>(rng() % 19) - 9),
                      BigRef(fractions ? static_cast<std::int64_t>(1 + rng() % 9) : 1));
     if (singular) {
-      const RatRef p(BigRef(static_cast<std::int64_t>(1 + rng() % 9)), BigRef(static_cast<std::int64_t>(3 + rng() % 5)));
-      const RatRef q(BigRef(static_cast<std::int64_t>(1 + rng() % 9)), BigRef(static_cast<std::int64_t>(3 + rng() % 5)));
+      const RatRef p(BigRef(static_cast<std::int64_t>(1 + rng() % 9)),
+                     BigRef(static_cast<std::int64_t>(3 + rng() % 5)));
+      const RatRef q(BigRef(static_cast<std::int64_t>(1 + rng() % 9)),
+                     BigRef(static_cast<std::int64_t>(3 + rng() % 5)));
       for (std::size_t c = 0; c < n; ++c) b[n - 1][c] = p * b[0][c] - q * b[1][c];
     }
     std::vector<int> d1(n), d2(n);
@@ -399,7 +404,8 @@ TEST_F(FloatEngines, BadlyScaledInversesAgreeWithTheExactOnes) {
         if (!b[r][c].is_zero() || t % 2 == 0)
           text << "a[" << r + 1 << "," << c + 1 << "] := (" << b[r][c].to_string() << ")*2^"
                << d1[r] + d2[c] << ":\n";
-    SCOPED_TRACE("seed " + std::to_string(test_seed()) + ", case " + std::to_string(t) + "\n" + text.str());
+    SCOPED_TRACE("seed " + std::to_string(test_seed()) + ", case " + std::to_string(t) + "\n" +
+                 text.str());
     const auto [x, det] = exact_inverse(b);
     run(text.str());
     const bool refused = run("if 1 then Float; [w] := [a]^-1 fi:");
@@ -460,14 +466,16 @@ TEST_F(FloatEngines, NumberDeterminantsAgreeWithTheExactOnes) {
   for (int t = 0; t < rounds; ++t) {
     const int m = 2 + static_cast<int>(rng() % 39);
     const bool sparse = t % 2 == 1, singular = t % 6 == 5;
-    std::vector<std::vector<BigRef>> a(static_cast<std::size_t>(m), std::vector<BigRef>(static_cast<std::size_t>(m)));
+    std::vector<std::vector<BigRef>> a(static_cast<std::size_t>(m),
+                                       std::vector<BigRef>(static_cast<std::size_t>(m)));
     for (auto& row : a) {
       for (auto& x : row)
         if (rng() % 2 == 0) x = entry();
       row[rng() % static_cast<unsigned>(m)] = entry();
     }
     if (singular) {
-      const std::size_t from = rng() % static_cast<unsigned>(m), to = (from + 1) % static_cast<unsigned>(m);
+      const std::size_t from = rng() % static_cast<unsigned>(m),
+                        to = (from + 1) % static_cast<unsigned>(m);
       const BigRef k = static_cast<std::int64_t>(1 + rng() % 5);
       for (std::size_t c = 0; c < a.size(); ++c) a[to][c] = a[from][c] * k;
     }
@@ -475,7 +483,8 @@ TEST_F(FloatEngines, NumberDeterminantsAgreeWithTheExactOnes) {
     text << "Array a[" << m << "," << m << "]" << (sparse ? " Sparse" : "") << ":\n";
     for (int r = 0; r < m; ++r)
       for (int c = 0; c < m; ++c)
-        if (a[r][c] != BigRef(0)) text << "a[" << r + 1 << "," << c + 1 << "] := " << a[r][c] << ":\n";
+        if (a[r][c] != BigRef(0))
+          text << "a[" << r + 1 << "," << c + 1 << "] := " << a[r][c] << ":\n";
     SCOPED_TRACE("seed " + std::to_string(test_seed()) + ", case " + std::to_string(t) + ", side " +
                  std::to_string(m) + (sparse ? ", sparse" : ", dense"));
     run(text.str() + "e := Det[a]:\nif 1 then Float; d := Det[a] fi:");
@@ -537,7 +546,8 @@ TEST_F(FloatEngines, SparseFloatingInversesHoldToWorkingPrecision) {
         a[r][c] = v;
         text << "a[" << r + 1 << "," << c + 1 << "] := " << v << ":\n";
       }
-    SCOPED_TRACE("seed " + std::to_string(test_seed()) + ", case " + std::to_string(t) + "\n" + text.str());
+    SCOPED_TRACE("seed " + std::to_string(test_seed()) + ", case " + std::to_string(t) + "\n" +
+                 text.str());
     run(text.str());
     if (run("if 1 then Float; [w] := [a]^-1 fi:")) {
       RatRows exact(side, std::vector<RatRef>(side, RatRef(0)));

@@ -106,12 +106,14 @@ Table planted(std::mt19937_64& rng, std::int32_t n, int bits, BigRef* det) {
   for (std::int32_t i = 0; i < n; ++i) {
     l[i][i] = u[i][i] = 1;
     for (std::int32_t j = 0; j < i; ++j) l[i][j] = e(rng), u[j][i] = e(rng);
-    d[i] = (BigRef::pow2(bits - 1) + BigRef(static_cast<std::int64_t>(rng() >> (65 - bits)))) * (i % 2 == 0 ? 1 : -1);
+    d[i] = (BigRef::pow2(bits - 1) + BigRef(static_cast<std::int64_t>(rng() >> (65 - bits)))) *
+           (i % 2 == 0 ? 1 : -1);
     *det = *det * d[i];
   }
   for (std::int32_t i = 0; i < n; ++i)
     for (std::int32_t j = 0; j < n; ++j)
-      for (std::int32_t k = 0; k <= std::min(i, j); ++k) a[i][j] = a[i][j] + l[i][k] * d[k] * u[k][j];
+      for (std::int32_t k = 0; k <= std::min(i, j); ++k)
+        a[i][j] = a[i][j] + l[i][k] * d[k] * u[k][j];
   return a;
 }
 
@@ -134,7 +136,8 @@ TEST_F(ImageThreads, IntegerDeterminantsByPrimes) {
     BigRef det;
     const Table a = planted(rng, n, 60, &det);
     for (bool forced : {false, true}) {
-      const std::string got = at_every_count([&] { return image_det(a).to_decimal(); }, forced, "det");
+      const std::string got =
+          at_every_count([&] { return image_det(a).to_decimal(); }, forced, "det");
       EXPECT_EQ(got, det.to_decimal()) << n;
     }
   }
@@ -146,7 +149,8 @@ TEST_F(ImageThreads, CharacteristicPolynomialsByPrimes) {
   std::mt19937_64 rng(test_seed() + 302);
   for (std::int32_t n : {6, 28}) {
     Mat m(n, n);
-    for (auto& c : m.cell) c = Value::number(BigRef(static_cast<std::int64_t>(rng() >> 14)) - BigRef::pow2(49));
+    for (auto& c : m.cell)
+      c = Value::number(BigRef(static_cast<std::int64_t>(rng() >> 14)) - BigRef::pow2(49));
     sparseptr sp = to_sparse(m);
     Value recurrence;
     leverrier_chpoly(recurrence.cell(), sp, n);
@@ -171,8 +175,9 @@ Mat poly_mat(std::mt19937_64& rng, std::int32_t n, int deg, std::int64_t p) {
   for (auto& c : a.cell) {
     std::string s;
     for (int e = 0; e <= deg; ++e) {
-      const std::int64_t k = p > 0 ? static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(p))
-                                   : static_cast<std::int64_t>(rng() % 19) - 9;
+      const std::int64_t k = p > 0
+                                 ? static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(p))
+                                 : static_cast<std::int64_t>(rng() % 19) - 9;
       s += (e == 0 ? "" : " + ") + ("(" + std::to_string(k) + ")*x^" + std::to_string(e));
     }
     c = Value::ratfun(s);
@@ -213,8 +218,10 @@ TEST_F(ImageThreads, InterpolatedDeterminantsByPoints) {
       const Mat a = poly_mat(rng, n, 4, p);
       const std::string want = value_text(bareiss(a).get());
       for (bool forced : {false, true}) {
-        EXPECT_EQ(at_every_count([&] { return interpolated(a, p > 0); }, forced, "lagrange"), want) << p << " " << n;
-        EXPECT_EQ(at_every_count([&] { return sparse_interpolated(a); }, forced, "sparse"), want) << p << " " << n;
+        EXPECT_EQ(at_every_count([&] { return interpolated(a, p > 0); }, forced, "lagrange"), want)
+            << p << " " << n;
+        EXPECT_EQ(at_every_count([&] { return sparse_interpolated(a); }, forced, "sparse"), want)
+            << p << " " << n;
       }
     }
   }
@@ -236,7 +243,8 @@ TEST_F(ImageThreads, AdjugatesByPrimes) {
           Descr f;
           to_dense(a, w.get(), f.get());
           Value d = Value::number(det), bound = Value::number(BigRef::pow2(40 * n + 64));
-          EXPECT_TRUE(mod_matrix_inv(w.get(), o.get(), false, n, d.cell(), bound.cell(), nullptr, false));
+          EXPECT_TRUE(
+              mod_matrix_inv(w.get(), o.get(), false, n, d.cell(), bound.cell(), nullptr, false));
           adj = from_dense(o.get(), n, n);
           free_cells(o.get(), n * n);
           free_cells(w.get(), n * n);

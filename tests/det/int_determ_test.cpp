@@ -84,7 +84,8 @@ BigRef int_det(const Table& t, std::string* out = nullptr, const BigRef& given =
   Descr f;
   to_dense(to_mat(t), w.get(), f.get());
   Value d = Value::number(0), bound = Value::number(given);
-  const std::string text = output_of([&] { int_determ(d.cell(), nullptr, w.get(), n, bound.cell()); });
+  const std::string text =
+      output_of([&] { int_determ(d.cell(), nullptr, w.get(), n, bound.cell()); });
   if (out != nullptr) *out = text;
   EXPECT_TRUE(same_mat(from_dense(w.get(), n, n), to_mat(t)));
   free_cells(w.get(), n * n);
@@ -125,7 +126,7 @@ Table planted(std::mt19937_64& rng, std::int32_t n, unsigned shift, BigRef* det)
 }
 
 TEST_F(IntDeterm, KnownAnswers) {
-  const std::pair<std::int32_t, std::int32_t> cuts[] = {{5, 1000000}, {6, 2}, {8, 4},  {9, 6},
+  const std::pair<std::int32_t, std::int32_t> cuts[] = {{5, 1000000}, {6, 2},  {8, 4},  {9, 6},
                                                         {13, 10},     {14, 5}, {15, 5}, {16, 6}};
   for (auto [rows, cut] : cuts) {
     set_min_cut(rows);
@@ -243,7 +244,8 @@ TEST_F(IntDeterm, DivisorRouteAgreesWithTheImagesOfTheTable) {
       {1, 1, 1, 1, 1, 1, 1, 1, 2, 6, 30, -2310},
       {1, 1, 1, 1, -4096, 3 * 3 * 3 * 3 * 3 * 7},
       {1, 1, 1, 1, top[1], -top[2]},
-      {1, 1, 1, 1, images::table_then_limb_prime(0), -std::int64_t{images::table_then_limb_prime(1)}},
+      {1, 1, 1, 1, images::table_then_limb_prime(0),
+       -std::int64_t{images::table_then_limb_prime(1)}},
       {1, 1, 1, 1, 2, top[0]},
       {1, 1, 1, top[0], top[1], -top[2]},
       {1, 1, 1, 3, 5, 1 << 20},
@@ -291,17 +293,23 @@ TEST_F(IntDeterm, DivisorRouteKnownAnswersAndIdentities) {
     EXPECT_GT(images::last_divisor_stats.lift_steps, 0) << t.size();
     return d;
   };
-  const auto band = [](std::int64_t i, std::int64_t j) { return i == j ? 2 : (i - j == 1 || j - i == 1) ? -1 : 0; };
+  const auto band = [](std::int64_t i, std::int64_t j) {
+    return i == j ? 2 : (i - j == 1 || j - i == 1) ? -1 : 0;
+  };
   EXPECT_EQ(lifted(table(100, band)), BigRef(101));
-  EXPECT_EQ(lifted(table(50, [](std::int64_t i, std::int64_t j) { return 1 + std::min(i, j); })), BigRef(1));
-  EXPECT_EQ(lifted(table(30, [](std::int64_t i, std::int64_t j) { return i == j ? 0 : 1; })), BigRef(-29));
+  EXPECT_EQ(lifted(table(50, [](std::int64_t i, std::int64_t j) { return 1 + std::min(i, j); })),
+            BigRef(1));
+  EXPECT_EQ(lifted(table(30, [](std::int64_t i, std::int64_t j) { return i == j ? 0 : 1; })),
+            BigRef(-29));
   const auto vandermonde = [](std::int64_t i, std::int64_t j) {
     std::int64_t v = 1;
     for (std::int64_t k = 0; k < j; ++k) v *= i + 1;
     return v;
   };
   EXPECT_EQ(lifted(table(8, vandermonde)), BigRef(125411328000));
-  EXPECT_EQ(int_det(table(20, [](std::int64_t i, std::int64_t j) { return j == 7 ? 0 : i * j + 1; })), BigRef(0));
+  EXPECT_EQ(
+      int_det(table(20, [](std::int64_t i, std::int64_t j) { return j == 7 ? 0 : i * j + 1; })),
+      BigRef(0));
   std::mt19937_64 rng(4849);
   for (std::int32_t n : {16, 33}) {
     const Table a = random_table(rng, n, 99, 0), b = random_table(rng, n, 9, 0);
@@ -313,7 +321,8 @@ TEST_F(IntDeterm, DivisorRouteKnownAnswersAndIdentities) {
     for (int deficiency : {1, 3}) {
       Table a = random_table(rng, n, 99, 0);
       for (int k = 0; k < deficiency; ++k)
-        for (std::int32_t j = 0; j < n; ++j) a[j][n - 1 - k] = a[j][0] * BigRef(2 + k) - a[j][1 + k];
+        for (std::int32_t j = 0; j < n; ++j)
+          a[j][n - 1 - k] = a[j][0] * BigRef(2 + k) - a[j][1 + k];
       if (deficiency == 3)
         for (auto& row : a) std::swap(row[0], row[n - 1]);
       EXPECT_EQ(lifted(a), BigRef(0)) << n << " " << deficiency;
@@ -385,7 +394,8 @@ void check_adjugate(const Mat& a, bool inverse_too) {
   if (inverse_too && !quoly_iszero(d.get())) {
     Value det = Value::number(0), bound = Value::number(-1);
     int_determ(det.cell(), nullptr, w.get(), n, bound.cell());
-    ASSERT_TRUE(mod_matrix_inv(w.get(), o.get(), false, n, det.cell(), bound.cell(), nullptr, true));
+    ASSERT_TRUE(
+        mod_matrix_inv(w.get(), o.get(), false, n, det.cell(), bound.cell(), nullptr, true));
     Mat id(n, n);
     for (std::int32_t i = 0; i < n; ++i) id.at(i, i) = Value::number(1);
     EXPECT_TRUE(same_mat(schoolbook(a, from_dense(o.get(), n, n)), id)) << n;
@@ -406,7 +416,8 @@ TEST_F(IntDeterm, LiftedAdjugatesAsTheImages) {
     Table t = random_table(rng, n, 99, 0);
     if (round % 4 == 1)
       for (std::int32_t i = 0; i < n; ++i)
-        for (std::int32_t j = 0; j < n; ++j) t[i][j] = BigRef(std::int64_t((i % 5 + 1) * (j % 3 + 2))) + BigRef(7) * t[i][j];
+        for (std::int32_t j = 0; j < n; ++j)
+          t[i][j] = BigRef(std::int64_t((i % 5 + 1) * (j % 3 + 2))) + BigRef(7) * t[i][j];
     if (round % 4 == 2) t[0][0] = BigRef(std::int64_t{1} << 24);
     if (round % 4 == 3) std::swap(t[0], t[n - 1]);
     if (int_det(t).is_zero()) continue;
@@ -420,7 +431,8 @@ TEST_F(IntDeterm, LiftedAdjugatesAsTheImages) {
         auto o = fresh_work();
         Value d = Value::number(0), bound = Value::number(-1);
         int_determ(d.cell(), nullptr, w.get(), n, bound.cell());
-        ASSERT_TRUE(mod_matrix_inv(w.get(), o.get(), false, n, d.cell(), bound.cell(), nullptr, inverse == 1));
+        ASSERT_TRUE(mod_matrix_inv(w.get(), o.get(), false, n, d.cell(), bound.cell(), nullptr,
+                                   inverse == 1));
         out[cut][inverse] = from_dense(o.get(), n, n);
         free_cells(o.get(), n * n);
       }
@@ -487,7 +499,8 @@ TEST_F(IntDeterm, AdjugatesAndInverses) {
     Table t = random_table(rng, n, 99, 0);
     check_adjugate(to_mat(t), true);
     // A determinant divisible by the first table primes, and a singular one.
-    for (auto& x : t[0]) x = x * BigRef(images::table_then_limb_prime(0)) * BigRef(images::table_then_limb_prime(1));
+    for (auto& x : t[0])
+      x = x * BigRef(images::table_then_limb_prime(0)) * BigRef(images::table_then_limb_prime(1));
     check_adjugate(to_mat(t), true);
     t[1] = t[2];
     check_adjugate(to_mat(t), false);
@@ -509,10 +522,12 @@ TEST_F(IntDeterm, AdjugatesAndInverses) {
     EXPECT_GT(last_prime_count, 20);
     Table adj(static_cast<std::size_t>(n), std::vector<BigRef>(static_cast<std::size_t>(n)));
     for (std::int32_t c = 0; c < n; ++c)
-      for (std::int32_t r = 0; r < n; ++r) adj[r][c] = number_value(o.get()->stash[c * n + r]->ncoef);
+      for (std::int32_t r = 0; r < n; ++r)
+        adj[r][c] = number_value(o.get()->stash[c * n + r]->ncoef);
     const Table prod = product(t, adj);
     for (std::int32_t i = 0; i < n; ++i)
-      for (std::int32_t j = 0; j < n; ++j) ASSERT_EQ(prod[i][j], i == j ? det : BigRef(0)) << i << " " << j;
+      for (std::int32_t j = 0; j < n; ++j)
+        ASSERT_EQ(prod[i][j], i == j ? det : BigRef(0)) << i << " " << j;
     free_cells(o.get(), n * n);
     free_cells(w.get(), n * n);
   }
@@ -560,8 +575,8 @@ TEST_F(IntDeterm, SparseResidueDeterminants) {
   for (std::int32_t p : {32003, 256}) {
     ModulusScope mod(p);
     for (std::int32_t n : {0, 1, 3, 8, 25, 60}) {
-      std::vector<std::vector<std::uint32_t>> t(static_cast<std::size_t>(n),
-                                                std::vector<std::uint32_t>(static_cast<std::size_t>(n)));
+      std::vector<std::vector<std::uint32_t>> t(
+          static_cast<std::size_t>(n), std::vector<std::uint32_t>(static_cast<std::size_t>(n)));
       Mat a(n, n);
       for (std::int32_t i = 0; i < n; ++i)
         for (std::int32_t j = 0; j < n; ++j) {
@@ -583,7 +598,8 @@ TEST_F(IntDeterm, SparseResidueDeterminants) {
   }
   // An odd exchange negates; an empty row below the pivot gives 0.
   ModulusScope mod(32003);
-  const std::vector<std::vector<std::int32_t>> cases[] = {{{0, 2}, {3, 0}}, {{1, 2, 3}, {0, 0, 0}, {4, 5, 6}}};
+  const std::vector<std::vector<std::int32_t>> cases[] = {{{0, 2}, {3, 0}},
+                                                          {{1, 2, 3}, {0, 0, 0}, {4, 5, 6}}};
   const std::int32_t want[] = {32003 - 6, 0};
   for (int c = 0; c < 2; ++c) {
     const auto n = static_cast<std::int32_t>(cases[c].size());

@@ -93,7 +93,8 @@ Value random_entry(std::mt19937_64& g, std::int32_t nv, std::int64_t modulus) {
   bool variables = false;
   for (int k = 0; k < count; ++k) {
     if (g() % 3 == 0) continue;
-    const long long c = modulus > 0 ? (long long)(g() % std::uint64_t(modulus)) : (long long)(g() % 19) - 9;
+    const long long c =
+        modulus > 0 ? (long long)(g() % std::uint64_t(modulus)) : (long long)(g() % 19) - 9;
     if (c == 0) continue;
     if (k == 0) constant = c;
     variables = variables || k > 0;
@@ -157,7 +158,9 @@ TEST_F(Lagrange, AgreesWithExpansionByMinors) {
     FloatingMode fl;
     Mat b(5, 5);
     for (std::size_t k = 0; k < text.size(); ++k) b.cell[k] = Value::ratfun(text[k]);
-    terms(*lagrange(b, how::fl), [&](const std::int32_t* e, imptr n) { got[{e, e + 3}] = n->flote; });
+    terms(*lagrange(b, how::fl), [&](const std::int32_t* e, imptr n) {
+      got[{e, e + 3}] = n->flote;
+    });
     long double top = 1;
     for (auto& [e, c] : want) top = std::max(top, std::fabs(c));
     for (auto& [e, c] : got) EXPECT_NEAR(double(c), double(want[e]), double(top * 1e-4L));
@@ -198,7 +201,8 @@ TEST_F(Lagrange, RouterInterpolatesTheEliminationsPolynomial) {
       const bool interpolated = lagrange_last.points > 0;
       const Value eliminated = routed_det(a, INT32_MAX);
       EXPECT_TRUE(quoly_equal(quiet, eliminated))
-          << p << " n " << n << " vars " << nv << ": " << value_text(quiet) << " vs " << value_text(eliminated);
+          << p << " n " << n << " vars " << nv << ": " << value_text(quiet) << " vs "
+          << value_text(eliminated);
       if (p >= 101) {
         EXPECT_TRUE(interpolated) << p;
       }
@@ -238,7 +242,8 @@ TEST_F(Lagrange, SmallFieldsInterpolateOverAnExtension) {
           }
         for (std::int32_t i = 0; i < n; ++i) {
           l.at(i, i) = Value::ratfun(i % 3 == 0 ? "x^2 + 1" : "x + " + std::to_string(i % 2));
-          u.at(i, i) = i % 2 == 0 ? Value::number(BigRef(1)) : Value::ratfun(nv > 1 ? "y + x" : "x");
+          u.at(i, i) =
+              i % 2 == 0 ? Value::number(BigRef(1)) : Value::ratfun(nv > 1 ? "y + x" : "x");
           fast_quoly_mult(planted.cell(), l.at(i, i).cell());
           fast_quoly_mult(planted.cell(), u.at(i, i).cell());
         }
@@ -253,8 +258,8 @@ TEST_F(Lagrange, SmallFieldsInterpolateOverAnExtension) {
       EXPECT_EQ(extension, n >= cut) << p << " n " << n;
       const Value old = routed(a, INT32_MAX);
       EXPECT_GT(lagrange_last.primes, 0) << p;
-      EXPECT_TRUE(quoly_equal(fast, old)) << p << " n " << n << " vars " << nv << ": " << value_text(fast)
-                                          << " vs " << value_text(old);
+      EXPECT_TRUE(quoly_equal(fast, old)) << p << " n " << n << " vars " << nv << ": "
+                                          << value_text(fast) << " vs " << value_text(old);
       if (trial % 4 == 3) {
         EXPECT_TRUE(quoly_equal(fast, planted)) << p << " n " << n;
       }
@@ -282,7 +287,8 @@ TEST_F(Lagrange, ExtensionFieldEngineAgreesWithTheBoxAndTheIntegers) {
       for (auto& c : a.cell) {
         std::string s = "0";
         for (const char* m : monos)
-          if (rng() % 4 == 0) s += " + " + std::to_string(1 + rng() % std::uint64_t(p - 1)) + "*" + m;
+          if (rng() % 4 == 0)
+            s += " + " + std::to_string(1 + rng() % std::uint64_t(p - 1)) + "*" + m;
         c = make_value(s);
       }
       if (trial % 3 == 1)
@@ -303,7 +309,8 @@ TEST_F(Lagrange, ExtensionFieldEngineAgreesWithTheBoxAndTheIntegers) {
       } else {
         ASSERT_TRUE(lagrange::use_rat_poly_det(f, n, 3, want.cell(), true)) << p;
       }
-      EXPECT_TRUE(quoly_equal(got, want)) << p << " n " << n << ": " << value_text(got) << " vs " << value_text(want);
+      EXPECT_TRUE(quoly_equal(got, want))
+          << p << " n " << n << ": " << value_text(got) << " vs " << value_text(want);
     }
   }
 }
@@ -311,7 +318,8 @@ TEST_F(Lagrange, ExtensionFieldEngineAgreesWithTheBoxAndTheIntegers) {
 // The router's determinant over the rationals of a, stored dense or
 // sparse, with the quiet interpolation from side `from` (INT32_MAX: never).
 Value routed_rat_det(const Mat& a, bool sparse, std::int32_t from) {
-  ScopedValue<std::int32_t> dense_side(quiet_rat_lagrange_side, from), sparse_side(quiet_sparse_lagrange_side, from);
+  ScopedValue<std::int32_t> dense_side(quiet_rat_lagrange_side, from),
+      sparse_side(quiet_sparse_lagrange_side, from);
   if (!sparse) return routed_det(a, INT32_MAX);
   sparseptr own = to_sparse(a), sp = own;
   Value d = Value::number(BigRef(1));
@@ -326,9 +334,11 @@ Value routed_rat_det(const Mat& a, bool sparse, std::int32_t from) {
 Value rational_entry(std::mt19937_64& g, std::int32_t nv) {
   const auto kind = g() % 8;
   if (kind == 0) return Value::number(BigRef(0));
-  if (kind == 1) return make_value(std::to_string(long(g() % 19) - 9) + " / " + std::to_string(1 + g() % 6));
+  if (kind == 1)
+    return make_value(std::to_string(long(g() % 19) - 9) + " / " + std::to_string(1 + g() % 6));
   Value v = random_entry(g, nv, 0);
-  if (kind == 2 && !v->numb) return make_value("(" + show_poly(v->numer) + ") / " + std::to_string(2 + g() % 5));
+  if (kind == 2 && !v->numb)
+    return make_value("(" + show_poly(v->numer) + ") / " + std::to_string(2 + g() % 5));
   return v;
 }
 
@@ -346,13 +356,17 @@ TEST_F(Lagrange, RationalRouterInterpolatesTheEliminationsValue) {
     const auto n = std::int32_t(trial < 8 ? 1 + trial : 1 + rng() % 30);
     const auto nv = std::int32_t(n > 14 ? 1 : 1 + rng() % 3);
     const double zeros = n > 14 ? 0.85 : n > 8 ? 0.5 : 0.2;
-    Mat a = random_mat(rng, n, n, zeros, [nv](std::mt19937_64& g) { return rational_entry(g, nv); });
+    Mat a =
+        random_mat(rng, n, n, zeros, [nv](std::mt19937_64& g) { return rational_entry(g, nv); });
     for (std::int32_t i = 0; i < n; ++i)
-      if (a.at(i, i).get() == nullptr || quoly_iszero(a.at(i, i))) a.at(i, i) = Value::ratfun("x + " + std::to_string(i));
+      if (a.at(i, i).get() == nullptr || quoly_iszero(a.at(i, i)))
+        a.at(i, i) = Value::ratfun("x + " + std::to_string(i));
     if (trial % 5 == 3 && n > 1)  // singular: a row repeated
-      for (std::int32_t j = 0; j < n; ++j) a.at(n - 1, j) = a.get(0, j) == nullptr ? Value() : copy_of(a.get(0, j));
+      for (std::int32_t j = 0; j < n; ++j)
+        a.at(n - 1, j) = a.get(0, j) == nullptr ? Value() : copy_of(a.get(0, j));
     if (trial % 5 == 2 && n > 1) {  // a row over a polynomial
-      Value d = Value::ratfun(std::to_string(long(rng() % 7) + 1) + "*x - " + std::to_string(rng() % 5));
+      Value d =
+          Value::ratfun(std::to_string(long(rng() % 7) + 1) + "*x - " + std::to_string(rng() % 5));
       for (std::int32_t j = 0; j < n; ++j)
         if (a.get(1, j) != nullptr) fast_quoly_quot(a.at(1, j).cell(), d.cell(), false);
     }
@@ -366,8 +380,8 @@ TEST_F(Lagrange, RationalRouterInterpolatesTheEliminationsValue) {
     const bool interpolated = lagrange_last.primes > 0;
     const Value eliminated = routed_rat_det(a, sparse, INT32_MAX);
     EXPECT_EQ(value_text(quiet), value_text(eliminated))
-        << (sparse ? "sparse" : "dense") << " n " << n << " vars " << nv << ": " << value_text(quiet) << " vs "
-        << value_text(eliminated);
+        << (sparse ? "sparse" : "dense") << " n " << n << " vars " << nv << ": "
+        << value_text(quiet) << " vs " << value_text(eliminated);
     EXPECT_TRUE(normal_value(quiet.get(), false)) << value_text(quiet);
     // (Sparse matrices of up to three rows go by minors.)
     if (!sparse || n > 3) {
@@ -425,19 +439,22 @@ TEST_F(Lagrange, RationalRouterMeetsItsCoefficientBound) {
   NodeBalance balance;
   Mat h(32, 32);
   for (std::int32_t i = 0; i < 32; ++i)
-    for (std::int32_t j = 0; j < 32; ++j) h.at(i, j) = Value::ratfun(__builtin_popcount(i & j) % 2 == 0 ? "x" : "-x");
+    for (std::int32_t j = 0; j < 32; ++j)
+      h.at(i, j) = Value::ratfun(__builtin_popcount(i & j) % 2 == 0 ? "x" : "-x");
   lagrange_last = {};
   const Value d = routed_rat_det(h, false, 1);
   EXPECT_GT(lagrange_last.primes, 0);
   const std::string two80 = "1208925819614629174706176";
   const std::string text = value_text(d);
-  EXPECT_TRUE(text == value_text(Value::ratfun(two80 + "*x^32")) || text == value_text(Value::ratfun("-" + two80 + "*x^32")))
+  EXPECT_TRUE(text == value_text(Value::ratfun(two80 + "*x^32")) ||
+              text == value_text(Value::ratfun("-" + two80 + "*x^32")))
       << text;
   EXPECT_EQ(value_text(d), value_text(routed_rat_det(h, true, 1)));
   // Two rows whose only entries lie in one column: 0 by the recorded
   // elimination of the sparse route.
   Mat two(12, 12);
-  for (std::int32_t i = 0; i < 12; ++i) two.at(i, (i + 1) % 12) = Value::ratfun("x + " + std::to_string(i));
+  for (std::int32_t i = 0; i < 12; ++i)
+    two.at(i, (i + 1) % 12) = Value::ratfun("x + " + std::to_string(i));
   two.at(3, 4) = Value();
   two.at(3, 0) = Value::ratfun("y");
   lagrange_last = {};
@@ -445,10 +462,11 @@ TEST_F(Lagrange, RationalRouterMeetsItsCoefficientBound) {
   EXPECT_GT(lagrange_last.primes, 0);
   std::mt19937_64 rng(8);
   Mat big = random_mat(rng, 6, 6, 0.1, [](std::mt19937_64& g) {
-    return make_value("(" + std::to_string(g() % 1000000000) + "123456789012345678901*y - " + std::to_string(g() % 97) +
-                      "*x) / " + (g() % 3 == 0 ? "7" : "1"));
+    return make_value("(" + std::to_string(g() % 1000000000) + "123456789012345678901*y - " +
+                      std::to_string(g() % 97) + "*x) / " + (g() % 3 == 0 ? "7" : "1"));
   });
-  EXPECT_EQ(value_text(routed_rat_det(big, false, 1)), value_text(routed_rat_det(big, false, INT32_MAX)));
+  EXPECT_EQ(value_text(routed_rat_det(big, false, 1)),
+            value_text(routed_rat_det(big, false, INT32_MAX)));
 }
 
 TEST_F(Lagrange, SmallFieldsInterpolateOverTheIntegers) {
@@ -478,21 +496,30 @@ TEST_F(Lagrange, SmallFieldsInterpolateOverTheIntegers) {
 // printed.
 Mat routed_inverse(const Mat& a, int how, bool in_place, std::string* out) {
   ScopedValue<det_method_table> methods(det_methods);
-  if (how >= 1) det_methods.rat_poly_inverse = [](workptr, workptr, std::int32_t, const InvertFlags&) { return false; };
-  if (how >= 2) det_methods.dense_recurrence_inverse = [](workptr, workptr, std::int32_t, const InvertFlags&) { return false; };
+  if (how >= 1)
+    det_methods.rat_poly_inverse = [](workptr, workptr, std::int32_t, const InvertFlags&) {
+      return false;
+    };
+  if (how >= 2)
+    det_methods.dense_recurrence_inverse = [](workptr, workptr, std::int32_t, const InvertFlags&) {
+      return false;
+    };
   const std::int32_t m = a.rows;
   auto w = fresh_work(), o = fresh_work();
   Descr f;
   to_dense(a, w.get(), f.get());
   Value n = Value::number(BigRef(1));
   bool unwound = false;
-  *out = output_of([&] {
-    if (in_place)
-      mat_invert(w.get(), w.get(), m, n.cell(), nullptr, nullptr, -1, -1, -1, 0,
-                 {.ar_free = true, .oar_free = true, .invert = true, .equal = true});
-    else
-      mat_invert(w.get(), o.get(), m, n.cell(), nullptr, nullptr, -1, -1, -1, 0, {.invert = true});
-  }, &unwound);
+  *out = output_of(
+      [&] {
+        if (in_place)
+          mat_invert(w.get(), w.get(), m, n.cell(), nullptr, nullptr, -1, -1, -1, 0,
+                     {.ar_free = true, .oar_free = true, .invert = true, .equal = true});
+        else
+          mat_invert(w.get(), o.get(), m, n.cell(), nullptr, nullptr, -1, -1, -1, 0,
+                     {.invert = true});
+      },
+      &unwound);
   EXPECT_TRUE(quoly_equal(n, Value::number(BigRef(1))));  // the inverse leaves it
   Mat inv;
   if (in_place) {
@@ -523,7 +550,8 @@ TEST_F(Lagrange, InterpolatedInversesAreGaussJordans) {
       return trial % 4 == 3 ? rational_entry(g, nv) : random_entry(g, nv, 0);
     });
     if (trial % 4 == 1)  // singular: a column repeated
-      for (std::int32_t i = 0; i < n; ++i) a.at(i, n - 1) = a.get(i, 0) == nullptr ? Value() : copy_of(a.get(i, 0));
+      for (std::int32_t i = 0; i < n; ++i)
+        a.at(i, n - 1) = a.get(i, 0) == nullptr ? Value() : copy_of(a.get(i, 0));
     if (trial % 4 == 2) {  // a content in a column
       Value c = Value::number(BigRef(-10));
       for (std::int32_t i = 0; i < n; ++i)
@@ -536,9 +564,12 @@ TEST_F(Lagrange, InterpolatedInversesAreGaussJordans) {
       const Mat got = routed_inverse(a, how, in_place, &out);
       EXPECT_EQ(out, want_out) << how << " n " << n;
       ASSERT_EQ(got.cell.size(), want.cell.size()) << how << " n " << n;
-      auto text = [](const Value& v) { return v.get() == nullptr ? std::string("nil") : value_text(v); };
+      auto text = [](const Value& v) {
+        return v.get() == nullptr ? std::string("nil") : value_text(v);
+      };
       for (std::size_t k = 0; k < got.cell.size(); ++k)
-        EXPECT_EQ(text(got.cell[k]), text(want.cell[k])) << how << " n " << n << " vars " << nv << " cell " << k;
+        EXPECT_EQ(text(got.cell[k]), text(want.cell[k]))
+            << how << " n " << n << " vars " << nv << " cell " << k;
     }
   }
 }
@@ -594,7 +625,8 @@ TEST_F(Lagrange, KnownAnswers) {
       do {
         std::int64_t sum = 0;
         for (std::int32_t r = 0; r < n && sum >= 0; ++r) {
-          const std::int64_t x = d[static_cast<std::size_t>(r * n + perm[static_cast<std::size_t>(r)])];
+          const std::int64_t x =
+              d[static_cast<std::size_t>(r * n + perm[static_cast<std::size_t>(r)])];
           sum = x == lagrange_zero_entry ? -1 : sum + x;
         }
         best = std::max(best, sum);
@@ -628,7 +660,8 @@ TEST_F(Lagrange, KnownAnswers) {
     const auto d = lagrange(v, how::mod, 3, nullptr, &out);
     ASSERT_TRUE(d.has_value());
     EXPECT_NE(out.find(" degree 3 is too large for this modulus. will try rational algorithm.\n"),
-              std::string::npos) << out;
+              std::string::npos)
+        << out;
     EXPECT_TRUE(quoly_equal(*d, minors(v)));
   }
   // GF(256): a bound of 127 gives width 2, 128 declines.
@@ -636,7 +669,9 @@ TEST_F(Lagrange, KnownAnswers) {
     ModulusScope mod(256);
     Mat a(4, 4);
     for (std::int32_t i = 0; i < 4; ++i)
-      for (std::int32_t j = 0; j < 4; ++j) a.at(i, j) = Value::ratfun("x^" + std::to_string((i * j) % 3) + " + " + std::to_string(i + 2 * j));
+      for (std::int32_t j = 0; j < 4; ++j)
+        a.at(i, j) =
+            Value::ratfun("x^" + std::to_string((i * j) % 3) + " + " + std::to_string(i + 2 * j));
     EXPECT_TRUE(quoly_equal(*lagrange(a, how::mod, 127), minors(a)));
     std::string out;
     EXPECT_FALSE(lagrange(a, how::mod, 128, nullptr, &out).has_value());
@@ -661,7 +696,8 @@ TEST_F(Lagrange, KnownAnswers) {
     Mat a(4, 4);
     seeded_state = 0;
     const std::int32_t p = prime[6]->head->value, q = prime[7]->head->value;
-    for (std::int32_t i = 0; i < 4; ++i) a.at(i, i) = Value::number(BigRef(i == 0 ? p : i == 1 ? q : 1));
+    for (std::int32_t i = 0; i < 4; ++i)
+      a.at(i, i) = Value::number(BigRef(i == 0 ? p : i == 1 ? q : 1));
     for (auto& c : a.cell)
       if (c.get() == nullptr) c = Value::number(BigRef(0));
     lagrange_random = [] { return std::int32_t(0); };
@@ -670,7 +706,8 @@ TEST_F(Lagrange, KnownAnswers) {
     EXPECT_EQ(number_value(d->ncoef), BigRef(std::int64_t(p) * q));
     a.at(2, 2) = Value::ratfun("x*y");
     a.at(3, 3) = Value::ratfun("-x*y");
-    EXPECT_TRUE(quoly_equal(*lagrange(a, how::rat), Value::ratfun(std::to_string(std::int64_t(p) * q) + "*(-x^2*y^2)")));
+    EXPECT_TRUE(quoly_equal(*lagrange(a, how::rat),
+                            Value::ratfun(std::to_string(std::int64_t(p) * q) + "*(-x^2*y^2)")));
     a.at(0, 0) = Value::number(BigRef(0));
     EXPECT_TRUE(quoly_equal(*lagrange(a, how::rat), Value::number(BigRef(0))));
     lagrange_random = seeded;
@@ -702,14 +739,16 @@ TEST_F(Lagrange, KnownAnswers) {
       Descr f;
       to_dense(a, w.get(), f.get());
       Value d = Value::number(BigRef(1));
-      out += output_of([&] { EXPECT_FALSE(rat_poly_determ(w.get(), 1, 4, d.cell(), true, nullptr, -1)); });
+      out += output_of(
+          [&] { EXPECT_FALSE(rat_poly_determ(w.get(), 1, 4, d.cell(), true, nullptr, -1)); });
       free_cells(w.get(), 16);
     }
     EXPECT_EQ(neg_exponent_warning, 4);
     const std::string last = " *** This is the last warning message.\n";
     EXPECT_EQ(out.size() - out.rfind(last), last.size()) << out;
     std::size_t warnings = 0;
-    for (auto k = out.find("Warning."); k != std::string::npos; k = out.find("Warning.", k + 1)) ++warnings;
+    for (auto k = out.find("Warning."); k != std::string::npos; k = out.find("Warning.", k + 1))
+      ++warnings;
     EXPECT_EQ(warnings, 3u);
   }
   // The modular interpolation refuses exactly the matrices in which

@@ -58,7 +58,8 @@ Value minors_det(const Mat& m, std::string* trace = nullptr) {
   Value d = Value::number(BigRef(5));
   sparseptr borrowed = sp;
   bool ar_free = false;
-  const std::string out = output_of([&] { sparse_minors_det(d.cell(), &borrowed, m.rows, &ar_free); });
+  const std::string out =
+      output_of([&] { sparse_minors_det(d.cell(), &borrowed, m.rows, &ar_free); });
   if (trace != nullptr) *trace = out;
   EXPECT_TRUE(borrowed == nullptr && ar_free);
   std::size_t k = 0;
@@ -98,15 +99,23 @@ TEST_F(MinorsDet, KnownAnswers) {
   EXPECT_TRUE(quoly_equal(minors_det(two, &trace), Value::ratfun("x^2 + x - x*y^2 + 2*y")));
   EXPECT_NE(trace.find("stash nodes, hits: 2 2 0 0"), std::string::npos) << trace;
   // An empty row, then an empty column: 0 after one leaf.
-  for (const Mat& m : {int_mat({{1, 2, 3}, {0, 0, 0}, {4, 5, 6}}), int_mat({{1, 0, 3}, {4, 0, 6}, {7, 0, 9}})}) {
+  for (const Mat& m :
+       {int_mat({{1, 2, 3}, {0, 0, 0}, {4, 5, 6}}), int_mat({{1, 0, 3}, {4, 0, 6}, {7, 0, 9}})}) {
     EXPECT_EQ(number_value(minors_det(m)->ncoef), BigRef(0));
     EXPECT_EQ(sp_lowcnt, 1);
   }
   // A diagonal matrix; an odd permutation (places, not initial numbers, set
   // the signs); a 5 x 5 whose minors recur and hit the table.
-  EXPECT_EQ(number_value(minors_det(int_mat({{2, 0, 0, 0}, {0, -3, 0, 0}, {0, 0, 5, 0}, {0, 0, 0, 7}}))->ncoef), BigRef(-210));
-  EXPECT_EQ(number_value(minors_det(int_mat({{0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}, {1, 0, 0, 0}}))->ncoef), BigRef(-1));
-  Mat full = int_mat({{2, 1, 0, 3, 1}, {1, 4, 1, 0, 2}, {0, 1, 5, 1, 0}, {3, 0, 1, 6, 1}, {1, 2, 0, 1, 7}});
+  EXPECT_EQ(
+      number_value(
+          minors_det(int_mat({{2, 0, 0, 0}, {0, -3, 0, 0}, {0, 0, 5, 0}, {0, 0, 0, 7}}))->ncoef),
+      BigRef(-210));
+  EXPECT_EQ(
+      number_value(
+          minors_det(int_mat({{0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}, {1, 0, 0, 0}}))->ncoef),
+      BigRef(-1));
+  Mat full = int_mat(
+      {{2, 1, 0, 3, 1}, {1, 4, 1, 0, 2}, {0, 1, 5, 1, 0}, {3, 0, 1, 6, 1}, {1, 2, 0, 1, 7}});
   EXPECT_EQ(number_value(minors_det(full, &trace)->ncoef), BigRef(79));
   EXPECT_EQ(trace.find("stash nodes, hits: ") == std::string::npos, false);
   EXPECT_EQ(trace.find(" 0 0\n"), std::string::npos) << trace;  // entries stored and hit
@@ -116,7 +125,8 @@ TEST_F(MinorsDet, KnownAnswers) {
   sparseptr sp = to_sparse(full);
   bool ar_free = false;
   bool unwound = false;
-  std::string out = output_of([&] { sparse_minors_det(d.cell(), &sp, max_minor_rows, &ar_free); }, &unwound);
+  std::string out =
+      output_of([&] { sparse_minors_det(d.cell(), &sp, max_minor_rows, &ar_free); }, &unwound);
   EXPECT_TRUE(reports(out, too_many_minor_rows_error)) << out;
   sp_total_cnt = 4;
   out = output_of([&] { sparse_minors_det(d.cell(), &sp, 5, &ar_free); }, &unwound);
@@ -136,7 +146,9 @@ struct RingCase {
 Value random_entry(std::mt19937_64& g, const RingCase& rc) {
   auto number = [&]() {
     std::int64_t v = 0;
-    while (v == 0) v = rc.modulus > 0 ? std::int64_t(g() % std::uint64_t(rc.modulus)) : std::int64_t(g() % 19) - 9;
+    while (v == 0)
+      v = rc.modulus > 0 ? std::int64_t(g() % std::uint64_t(rc.modulus))
+                         : std::int64_t(g() % 19) - 9;
     return Value::number(BigRef(v));
   };
   auto base = [&]() {
@@ -155,14 +167,15 @@ Value random_entry(std::mt19937_64& g, const RingCase& rc) {
 Mat random_sparse(std::mt19937_64& rng, std::int32_t n, const RingCase& rc) {
   Mat m(n, n);
   for (std::int32_t i = 0; i < n; ++i)
-    for (std::uint64_t e = 2 + rng() % 3; e-- > 0;) m.at(i, std::int32_t(rng() % std::uint64_t(n))) = random_entry(rng, rc);
+    for (std::uint64_t e = 2 + rng() % 3; e-- > 0;)
+      m.at(i, std::int32_t(rng() % std::uint64_t(n))) = random_entry(rng, rc);
   return m;
 }
 
 TEST_F(MinorsDet, AgreesWithEliminationAndPlantedDeterminants) {
-  const RingCase rings[] = {{"Z", 0, false, false},       {"Q", 0, false, true},
+  const RingCase rings[] = {{"Z", 0, false, false},           {"Q", 0, false, true},
                             {"Z/32003", 32003, false, false}, {"GF(256)", 256, false, false},
-                            {"Z[x,y]", 0, true, false},    {"Q(x,y)", 0, true, true}};
+                            {"Z[x,y]", 0, true, false},       {"Q(x,y)", 0, true, true}};
   std::mt19937_64 rng(4646);
   for (const RingCase& rc : rings) {
     std::optional<ModulusScope> mod;
@@ -189,7 +202,8 @@ TEST_F(MinorsDet, AgreesWithEliminationAndPlantedDeterminants) {
         Value p;
         quoly_mult(planted, t.get(r, i), p.cell());
         planted = std::move(p);
-        if (i + 1 < n && rng() % 2 == 0) t.at(r, i + 1 + std::int32_t(rng() % std::uint64_t(n - i - 1))) = random_entry(rng, rc);
+        if (i + 1 < n && rng() % 2 == 0)
+          t.at(r, i + 1 + std::int32_t(rng() % std::uint64_t(n - i - 1))) = random_entry(rng, rc);
       }
       for (std::int32_t i = 0; i < n; ++i)  // the sign of the permutation
         for (std::int32_t j = i + 1; j < n; ++j)
@@ -204,7 +218,8 @@ TEST_F(MinorsDet, AgreesWithEliminationAndPlantedDeterminants) {
     Mat a(n, n);
     for (std::int32_t i = 0; i < n; ++i)
       for (std::uint64_t e = 2 + rng() % 3; e-- > 0;)
-        a.at(i, std::int32_t(rng() % std::uint64_t(n))) = Value::number(BigRef(std::int64_t(rng() % 41) - 20));
+        a.at(i, std::int32_t(rng() % std::uint64_t(n))) =
+            Value::number(BigRef(std::int64_t(rng() % 41) - 20));
     auto w = fresh_work();
     Descr f;
     to_dense(a, w.get(), f.get());

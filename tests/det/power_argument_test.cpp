@@ -77,9 +77,10 @@ TEST_F(PowerArgument, PlantedPowersInEveryRingAndRoute) {
           if (!holds) run("a[1,1] := a[1,1] * (x + 2):\ns[1,1] := a[1,1]:");
           for (const char* matrix : {"a", "s"})
             for (const char* cut : {"5000", "1"}) {
-              const std::string call = std::string("Det([") + matrix + "], , , , " + std::to_string(k) + ")";
-              SCOPED_TRACE("seed " + std::to_string(test_seed()) + ", " + ring.set + ", L = " + cut +
-                           ", " + call + ", side " + side + ", " + d1 + " " + d2 +
+              const std::string call =
+                  std::string("Det([") + matrix + "], , , , " + std::to_string(k) + ")";
+              SCOPED_TRACE("seed " + std::to_string(test_seed()) + ", " + ring.set +
+                           ", L = " + cut + ", " + call + ", side " + side + ", " + d1 + " " + d2 +
                            (holds ? "" : " times x + 2"));
               // A dense matrix ignores the power: its whole determinant.
               const bool dense = matrix[0] == 'a';
@@ -110,7 +111,7 @@ TEST_F(PowerArgument, PowersOfTheCharacteristic) {
   run("&(J = x)\n&(J = y)");
   struct Ring {
     const char* set;
-    int q;  // the number of elements
+    int q;                                    // the number of elements
     std::vector<std::pair<int, int>> powers;  // (typed, order of the root)
   };
   const Ring rings[] = {
@@ -123,7 +124,9 @@ TEST_F(PowerArgument, PowersOfTheCharacteristic) {
   for (const Ring& ring : rings) {
     run("&(p = _i)\n" + std::string(ring.set));
     for (const auto& [typed, order] : ring.powers) {
-      auto coef = [&] { return std::to_string(1 + static_cast<int>(g() % static_cast<unsigned>(ring.q - 1))); };
+      auto coef = [&] {
+        return std::to_string(1 + static_cast<int>(g() % static_cast<unsigned>(ring.q - 1)));
+      };
       const std::string f = coef() + "*x + " + coef() + "*y + " + coef();
       const bool minus = order % 2 == 0 && ring.q % 4 == 3 && g() % 2 == 1;
       const std::string d1 = std::string(minus ? "-" : "") + "(" + f + ")^" + std::to_string(order);
@@ -134,8 +137,9 @@ TEST_F(PowerArgument, PowersOfTheCharacteristic) {
       for (const bool holds : {true, false}) {
         if (!holds) run("s[1,1] := s[1,1] * (x + 2):\na[1,1] := s[1,1]:");
         for (const char* cut : {"5000", "1"}) {
-          SCOPED_TRACE("seed " + std::to_string(test_seed()) + ", " + ring.set + ", L = " + cut + ", " +
-                       call + ", side " + std::to_string(n) + ", " + d1 + (holds ? "" : " times x + 2"));
+          SCOPED_TRACE("seed " + std::to_string(test_seed()) + ", " + ring.set + ", L = " + cut +
+                       ", " + call + ", side " + std::to_string(n) + ", " + d1 +
+                       (holds ? "" : " times x + 2"));
           const std::string got = run(std::string("&(L = ") + cut + ")\nr := " + call + ":\nr^" +
                                       std::to_string(order) + (minus ? " + " : " - ") + "Det[s];");
           EXPECT_EQ(got, holds ? "number 0" : "error 343");

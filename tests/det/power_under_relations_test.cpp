@@ -38,11 +38,11 @@ class PowerUnderRelations : public testing::Test {
 
 struct Ring {
   const char* name;
-  std::string setup;                // after &(J = x)
-  std::vector<std::string> basis;   // the reduced monomials of the modded variables
-  int q;                            // elements of the ground field; 0: the integers
-  std::vector<int> powers;          // typed power arguments
-  bool unit_ends;                   // f's leading coefficient a non-zero ground constant
+  std::string setup;               // after &(J = x)
+  std::vector<std::string> basis;  // the reduced monomials of the modded variables
+  int q;                           // elements of the ground field; 0: the integers
+  std::vector<int> powers;         // typed power arguments
+  bool unit_ends;                  // f's leading coefficient a non-zero ground constant
 };
 
 // A random element of the coefficient ring: a ground coefficient (small
@@ -51,9 +51,11 @@ std::string random_element(std::mt19937_64& g, const Ring& ring) {
   std::string e;
   for (const std::string& m : ring.basis) {
     if (g() % 3 == 0) continue;
-    const int c = ring.q == 0 ? static_cast<int>(g() % 7) - 3 : static_cast<int>(g() % static_cast<unsigned>(ring.q));
+    const int c = ring.q == 0 ? static_cast<int>(g() % 7) - 3
+                              : static_cast<int>(g() % static_cast<unsigned>(ring.q));
     if (c == 0) continue;
-    e += (e.empty() ? "" : " + ") + std::string("(") + std::to_string(c) + ")" + (m == "1" ? "" : "*" + m);
+    e += (e.empty() ? "" : " + ") + std::string("(") + std::to_string(c) + ")" +
+         (m == "1" ? "" : "*" + m);
   }
   return e.empty() ? "0" : e;
 }
@@ -67,7 +69,8 @@ std::string planted_factor(std::mt19937_64& g, const Ring& ring) {
   for (int i = degree; i >= 0; --i) {
     std::string c = random_element(g, ring);
     if (i == degree && (ring.unit_ends || c == "0"))
-      c = std::to_string(1 + static_cast<int>(g() % static_cast<unsigned>(ring.q == 0 ? 3 : ring.q - 1)));
+      c = std::to_string(
+          1 + static_cast<int>(g() % static_cast<unsigned>(ring.q == 0 ? 3 : ring.q - 1)));
     f += (f.empty() ? "" : " + ") + std::string("(") + c + ")*x^" + std::to_string(i);
   }
   return f;
@@ -80,16 +83,44 @@ int root_order(int typed) { return (typed & (typed - 1)) == 0 ? typed / 2 : type
 TEST_F(PowerUnderRelations, PlantedPowersAndShrinks) {
   std::mt19937_64 g(test_seed());
   const std::vector<Ring> rings = {
-      {"F5[t]/(t^2 - 1)", "&(p = 5)\n&(J > t)\n&(P = t^2 - 1)", {"1", "t"}, 5, {3, 5, 15, -2, -3}, false},
+      {"F5[t]/(t^2 - 1)",
+       "&(p = 5)\n&(J > t)\n&(P = t^2 - 1)",
+       {"1", "t"},
+       5,
+       {3, 5, 15, -2, -3},
+       false},
       {"F5[t]/(t^2 + 1)", "&(p = 5)\n&(J > t)\n&(P = t^2 + 1)", {"1", "t"}, 5, {3, 5, -3}, false},
-      {"F5[t]/(t^3 - t)", "&(p = 5)\n&(J > t)\n&(P = t^3 - t)", {"1", "t", "t^2"}, 5, {3, 5, -2}, false},
+      {"F5[t]/(t^3 - t)",
+       "&(p = 5)\n&(J > t)\n&(P = t^3 - t)",
+       {"1", "t", "t^2"},
+       5,
+       {3, 5, -2},
+       false},
       {"F5[t]/(t^2)", "&(p = 5)\n&(J > t)\n&(P = t^2)", {"1", "t"}, 5, {3, 5, -2}, true},
-      {"F7[t]/(t^2 - 1)", "&(p = 7)\n&(J > t)\n&(P = t^2 - 1)", {"1", "t"}, 7, {4, 5, 7, -2}, false},
-      {"GF(49) declared", "&(p = 7)\n&(J > t)\n&(P = t^2 + 1, 1)", {"1", "t"}, 7, {5, 7, 35, -3}, false},
-      {"F7[s,t]/(s^2 - t, t^2 - 2)", "&(p = 7)\n&(J > s)\n&(J > t)\n&(P = t^2 - 2)\n&(P = s^2 - t)",
-       {"1", "t", "s", "s*t"}, 7, {5, 7, -5}, false},
-      {"GF(256)[t]/(t^2 + t + 1)", "&(p = 256)\n&(J > t)\n&(P = t^2 + t + 1)", {"1", "t"}, 256,
-       {7, 11, 14, -3}, false},
+      {"F7[t]/(t^2 - 1)",
+       "&(p = 7)\n&(J > t)\n&(P = t^2 - 1)",
+       {"1", "t"},
+       7,
+       {4, 5, 7, -2},
+       false},
+      {"GF(49) declared",
+       "&(p = 7)\n&(J > t)\n&(P = t^2 + 1, 1)",
+       {"1", "t"},
+       7,
+       {5, 7, 35, -3},
+       false},
+      {"F7[s,t]/(s^2 - t, t^2 - 2)",
+       "&(p = 7)\n&(J > s)\n&(J > t)\n&(P = t^2 - 2)\n&(P = s^2 - t)",
+       {"1", "t", "s", "s*t"},
+       7,
+       {5, 7, -5},
+       false},
+      {"GF(256)[t]/(t^2 + t + 1)",
+       "&(p = 256)\n&(J > t)\n&(P = t^2 + t + 1)",
+       {"1", "t"},
+       256,
+       {7, 11, 14, -3},
+       false},
       {"Z[t]/(t^2 + 1)", "&(J > t)\n&(P = t^2 + 1)", {"1", "t"}, 0, {3, 5, 4}, true},
   };
   for (const Ring& ring : rings) {
@@ -105,8 +136,9 @@ TEST_F(PowerUnderRelations, PlantedPowersAndShrinks) {
         const bool even = typed > 0 && k % 2 == 0;
         const bool minus = even && g() % 2 == 0;
         const std::string f = planted_factor(g, ring);
-        const std::string d1 = typed > 0 ? std::string(minus ? "-" : "") + "(" + f + ")^" + std::to_string(k)
-                                         : "(" + f + ")" + subst;
+        const std::string d1 =
+            typed > 0 ? std::string(minus ? "-" : "") + "(" + f + ")^" + std::to_string(k)
+                      : "(" + f + ")" + subst;
         const int n = 4 + static_cast<int>(g() % 3);
         const std::string built = run(planted_matrices(g, n, d1, "1", "b"));
         ASSERT_EQ(built.find("error"), std::string::npos) << ring.name << " " << built;
@@ -114,8 +146,9 @@ TEST_F(PowerUnderRelations, PlantedPowersAndShrinks) {
           if (!holds) run("b[1,1] := b[1,1] * (x + 2):");
           for (const char* cut : {"5000", "1"}) {
             const std::string call = "Det([b], , , , " + std::to_string(typed) + ")";
-            SCOPED_TRACE("seed " + std::to_string(test_seed()) + ", " + ring.name + ", L = " + cut + ", " + call +
-                         ", side " + std::to_string(n) + ", " + d1 + (holds ? "" : " times x + 2"));
+            SCOPED_TRACE("seed " + std::to_string(test_seed()) + ", " + ring.name + ", L = " + cut +
+                         ", " + call + ", side " + std::to_string(n) + ", " + d1 +
+                         (holds ? "" : " times x + 2"));
             run(std::string("&(L = ") + cut + ")");
             // The determinant itself is the planted one, by either route.
             if (holds) {
@@ -130,7 +163,8 @@ TEST_F(PowerUnderRelations, PlantedPowersAndShrinks) {
             if (typed < 0) {
               EXPECT_EQ(run("r" + subst + " - Det[b];"), "number 0");
             } else if (even) {
-              EXPECT_EQ(run("(r^" + std::to_string(k) + " - Det[b])*(r^" + std::to_string(k) + " + Det[b]);"),
+              EXPECT_EQ(run("(r^" + std::to_string(k) + " - Det[b])*(r^" + std::to_string(k) +
+                            " + Det[b]);"),
                         "number 0");
             } else {
               EXPECT_EQ(run("r^" + std::to_string(k) + " - Det[b];"), "number 0");

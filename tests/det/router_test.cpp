@@ -35,10 +35,10 @@ std::vector<det_method> routed;
 void record(det_method m) { routed.push_back(m); }
 
 // What a stand-in method does besides being recorded.
-bool lagrange_answer = false;     // the Lagrange entries' result
-bool inverse_answer = true;       // mod_matrix_inv's result
-std::int32_t seen_mycut = -99;    // the cut-off the dense methods saw
-std::int32_t int_det_value = 5;   // what int_determ delivers
+bool lagrange_answer = false;    // the Lagrange entries' result
+bool inverse_answer = true;      // mod_matrix_inv's result
+std::int32_t seen_mycut = -99;   // the cut-off the dense methods saw
+std::int32_t int_det_value = 5;  // what int_determ delivers
 
 det_method_table stand_ins() {
   det_method_table t = default_det_methods();
@@ -51,9 +51,7 @@ det_method_table stand_ins() {
                          std::int32_t, bool, std::int32_t) { return lagrange_answer; };
   t.sparse_minors_det = [](quolyptr, sparseptr*, std::int32_t, bool*) {};
   t.int_sparse_minors_det = [](long double* x, sparseptr*, std::int32_t, bool*) { *x = 2; };
-  t.mod_determ = [](workptr, std::int32_t, quolyptr) {
-    EXPECT_TRUE(mod_mode_matrix_in_use);
-  };
+  t.mod_determ = [](workptr, std::int32_t, quolyptr) { EXPECT_TRUE(mod_mode_matrix_in_use); };
   t.int_determ = [](quolyptr n, arrptr, workptr, std::int32_t, quolyptr) {
     quoly_set(int_det_value, n);
   };
@@ -150,8 +148,10 @@ std::vector<det_method> route(const Mat& a, const Request& r, Value* result = nu
     workptr w;
     std::int32_t cells;
     ~Cleanup() {
-      if (*sp != nullptr) free_sparse(sp, cells, true);
-      else free_cells(w, cells * cells);
+      if (*sp != nullptr)
+        free_sparse(sp, cells, true);
+      else
+        free_cells(w, cells * cells);
     }
   } cleanup{&sp, w.get(), m};
   mat_invert(w.get(), w.get(), m, n.cell(), &sp, r.fct, -1, -1, -1, 0,
@@ -361,7 +361,8 @@ TEST_F(Router, PowerWarnings) {
   }
   {
     WordMode word;
-    EXPECT_NE(output_of([] { check_det_power(2); }).find("Power is of use only"), std::string::npos);
+    EXPECT_NE(output_of([] { check_det_power(2); }).find("Power is of use only"),
+              std::string::npos);
   }
   // Through a sparse request; not checked outside single-word mode.
   const Mat a = integer_mat(4, 40);
@@ -398,7 +399,8 @@ TEST_F(Router, TheExitDividesByTheFactor) {
     planted = c[0];
     Value fct = Value::ratfun(c[1]), n;
     bool unwound = false;
-    const std::string out = output_of([&] { route(poly_mat(3, 50), {.fct = fct->numer}, &n); }, &unwound);
+    const std::string out =
+        output_of([&] { route(poly_mat(3, 50), {.fct = fct->numer}, &n); }, &unwound);
     if (*c[2] != 0)
       EXPECT_EQ(value_text(n), c[2]) << c[0];
     else
@@ -503,7 +505,8 @@ TEST_F(Router, DenseResidueInverseAgreesWithTheRouter) {
         Mat a(m, m);
         for (std::int32_t i = 0; i < m; ++i)
           for (std::int32_t j = 0; j < m; ++j)
-            a.at(i, j) = Value::number(BigRef(v[static_cast<std::size_t>(i) * side + static_cast<std::size_t>(j)]));
+            a.at(i, j) = Value::number(
+                BigRef(v[static_cast<std::size_t>(i) * side + static_cast<std::size_t>(j)]));
         auto w = fresh_work();
         Descr f;
         to_dense(a, w.get(), f.get());
@@ -517,7 +520,8 @@ TEST_F(Router, DenseResidueInverseAgreesWithTheRouter) {
         const bool ok = residue_matrix_inverse(v, m);
         // Singular: a zero determinant, or for one row the division error
         // (its message text, or its number when no message table is loaded).
-        const bool refused = det->ncoef->lint == 0 || out.find("*** Inappropriate symbol") != std::string::npos;
+        const bool refused =
+            det->ncoef->lint == 0 || out.find("*** Inappropriate symbol") != std::string::npos;
         ASSERT_EQ(ok, !refused) << p << " " << m << " " << round << out;
         if (!ok) {
           ++singular;
@@ -526,7 +530,8 @@ TEST_F(Router, DenseResidueInverseAgreesWithTheRouter) {
         Mat kernel(m, m);
         for (std::int32_t i = 0; i < m; ++i)
           for (std::int32_t j = 0; j < m; ++j)
-            kernel.at(i, j) = Value::number(BigRef(v[static_cast<std::size_t>(i) * side + static_cast<std::size_t>(j)]));
+            kernel.at(i, j) = Value::number(
+                BigRef(v[static_cast<std::size_t>(i) * side + static_cast<std::size_t>(j)]));
         EXPECT_TRUE(same_mat(routed, kernel)) << p << " " << m << " " << round;
       }
     }

@@ -132,7 +132,8 @@ Value integer(std::mt19937_64& g) {
 
 ValueMaker polynomial(std::int64_t p) {
   return [p](std::mt19937_64& g) {
-    std::string s = std::to_string(1 + g() % (p - 1)) + " + " + std::to_string(1 + g() % (p - 1)) + "*x";
+    std::string s =
+        std::to_string(1 + g() % (p - 1)) + " + " + std::to_string(1 + g() % (p - 1)) + "*x";
     if (g() % 2 == 0) s += " + " + std::to_string(1 + g() % (p - 1)) + "*y^2";
     return Value::ratfun(s);
   };
@@ -212,14 +213,16 @@ TEST_F(SparseFill, DefaultsSendFillingMatricesDense) {
     return d;
   };
   const Mat scatter = scattered(rng, m, 3, integer);
-  EXPECT_LT(std::count_if(scatter.cell.begin(), scatter.cell.end(), [](const Value& v) { return v.get() != nullptr; }),
+  EXPECT_LT(std::count_if(scatter.cell.begin(), scatter.cell.end(),
+                          [](const Value& v) { return v.get() != nullptr; }),
             4 * m);
   const Value d = default_det(scatter);
   EXPECT_TRUE(went_dense());
   EXPECT_EQ(value_text(d), value_text(Value::number(bareiss_det(as_refs(scatter)))));
   Mat band(m, m), chain(m, m);
   for (std::int32_t i = 0; i < m; ++i)
-    for (std::int32_t j = std::max(0, i - 1); j <= std::min(m - 1, i + 2); ++j) band.at(i, j) = integer(rng);
+    for (std::int32_t j = std::max(0, i - 1); j <= std::min(m - 1, i + 2); ++j)
+      band.at(i, j) = integer(rng);
   const Mat loose = scattered(rng, m, 1, integer);
   for (const Mat* a : {static_cast<const Mat*>(&band), &loose}) {
     const Value e = default_det(*a);

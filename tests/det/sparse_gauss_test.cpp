@@ -121,8 +121,8 @@ TEST_F(SparseGauss, KnownAnswers) {
   sparse_gauss_elim(&big, d.cell(), max_pivot_rows, 3, false);
   EXPECT_EQ(number_value(d->ncoef), BigRef(0));
   bool unwound = false;
-  const std::string out = output_of(
-      [&] { sparse_gauss_elim(&big, d.cell(), max_pivot_rows + 1, 3, true); }, &unwound);
+  const std::string out =
+      output_of([&] { sparse_gauss_elim(&big, d.cell(), max_pivot_rows + 1, 3, true); }, &unwound);
   EXPECT_TRUE(unwound && reports(out, sparse_matrix_too_large_error)) << out;
   EXPECT_NE(big, nullptr);
   EXPECT_EQ(number_value(d->ncoef), BigRef(0));
@@ -130,7 +130,8 @@ TEST_F(SparseGauss, KnownAnswers) {
   // Through the router's default table, with the banner.
   ScopedValue<bool> loud(verbose, true);
   Mat m(4, 4);
-  const int entries[][3] = {{0, 0, 1}, {0, 1, 2}, {1, 0, 3}, {1, 1, 4}, {2, 2, 1}, {2, 3, 1}, {3, 3, 5}};
+  const int entries[][3] = {{0, 0, 1}, {0, 1, 2}, {1, 0, 3}, {1, 1, 4},
+                            {2, 2, 1}, {2, 3, 1}, {3, 3, 5}};
   for (const auto& e : entries) m.at(e[0], e[1]) = Value::number(BigRef(e[2]));
   sparseptr sp = to_sparse(m);
   const std::string banner = output_of([&] {
@@ -163,8 +164,8 @@ Value random_entry(std::mt19937_64& g, const RingCase& rc) {
     auto term = [](std::int64_t c, const char* mono) {
       return (c < 0 ? " - " : " + ") + std::to_string(c < 0 ? -c : c) + mono;
     };
-    const std::string text = "0" + term(a, g() % 2 ? "*x^2" : "*x") + term(b, "*x*y") +
-                             term(small(), "");
+    const std::string text =
+        "0" + term(a, g() % 2 ? "*x^2" : "*x") + term(b, "*x*y") + term(small(), "");
     return Value::ratfun(text);
   };
   Value v = base();
@@ -175,11 +176,11 @@ Value random_entry(std::mt19937_64& g, const RingCase& rc) {
 }
 
 TEST_F(SparseGauss, PlantedDeterminantsAndCofactorCrossCheck) {
-  const RingCase rings[] = {{"Z", 0, false, false},       {"Q", 0, false, true},
-                            {"Z/32003", 32003, false, false},
-                            {"Z/2147483629", 2147483629, false, false},
-                            {"GF(256)", 256, false, false}, {"Z[x,y]", 0, true, false},
-                            {"Q(x,y)", 0, true, true}};
+  const RingCase rings[] = {
+      {"Z", 0, false, false},           {"Q", 0, false, true},
+      {"Z/32003", 32003, false, false}, {"Z/2147483629", 2147483629, false, false},
+      {"GF(256)", 256, false, false},   {"Z[x,y]", 0, true, false},
+      {"Q(x,y)", 0, true, true}};
   std::mt19937_64 rng(4444);
   for (const RingCase& rc : rings) {
     std::optional<ModulusScope> mod;
@@ -213,7 +214,8 @@ TEST_F(SparseGauss, PlantedDeterminantsAndCofactorCrossCheck) {
       EXPECT_TRUE(normal_value(d));
       // A random small matrix, zeros and singular ones included.
       const std::int32_t s = 1 + std::int32_t(rng() % 5);
-      Mat b = random_mat(rng, s, s, 0.45, [&rc](std::mt19937_64& g) { return random_entry(g, rc); });
+      Mat b =
+          random_mat(rng, s, s, 0.45, [&rc](std::mt19937_64& g) { return random_entry(g, rc); });
       if (s > 1 && rng() % 4 == 0)
         for (std::int32_t c = 0; c < s; ++c)
           if (b.get(0, c) != nullptr) quoly_assign(b.get(0, c), b.at(1, c).cell());

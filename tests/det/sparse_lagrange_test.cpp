@@ -33,21 +33,33 @@ namespace tavrin::test {
 namespace {
 
 std::uint32_t state = 5;
-std::int32_t seeded() { return std::int32_t(((state = state * 1103515245u + 12345u) >> 8) & 0x3FFF); }
+std::int32_t seeded() {
+  return std::int32_t(((state = state * 1103515245u + 12345u) >> 8) & 0x3FFF);
+}
 
 class SparseLagrange : public MatrixTest {
  protected:
-  void SetUp() override { MatrixTest::SetUp(); load_data_tables(); allocate_work_areas(); lagrange_random = seeded; }
-  void TearDown() override { lagrange_random = rand_integer3; MatrixTest::TearDown(); }
+  void SetUp() override {
+    MatrixTest::SetUp();
+    load_data_tables();
+    allocate_work_areas();
+    lagrange_random = seeded;
+  }
+  void TearDown() override {
+    lagrange_random = rand_integer3;
+    MatrixTest::TearDown();
+  }
   PolyVars vars_{"x", "y", "z"};
 };
 
 // The method on a copy of a (checked unchanged); nullopt: declined.
-std::optional<Value> sparse_lag(const Mat& a, poly fct = nullptr, std::int32_t power = 1, std::string* out = nullptr) {
+std::optional<Value> sparse_lag(const Mat& a, poly fct = nullptr, std::int32_t power = 1,
+                                std::string* out = nullptr) {
   sparseptr sp = to_sparse(a);
   Value d = Value::number(BigRef(1));
   bool done = false;
-  const std::string text = output_of([&] { done = sparse_lagrange(&sp, d.cell(), a.rows, fct, -1, -1, power, true, 0); });
+  const std::string text = output_of(
+      [&] { done = sparse_lagrange(&sp, d.cell(), a.rows, fct, -1, -1, power, true, 0); });
   if (out != nullptr) *out = text;
   EXPECT_TRUE(same_mat(from_sparse(sp, a.rows, a.rows), a));
   free_sparse(&sp, a.rows, true);
@@ -123,7 +135,8 @@ TEST_F(SparseLagrange, ZeroPivotsModuloASmallPrime) {
     Mat a(n, n);
     auto entry = [&] {
       const char* monos[] = {"x", "y", "x*y"};
-      return Value::ratfun(std::to_string(g() % 101) + " + " + std::to_string(1 + g() % 100) + "*" + monos[g() % 3]);
+      return Value::ratfun(std::to_string(g() % 101) + " + " + std::to_string(1 + g() % 100) + "*" +
+                           monos[g() % 3]);
     };
     for (std::int32_t i = 0; i < n; ++i) {
       a.at(i, i) = entry();
@@ -142,7 +155,9 @@ TEST_F(SparseLagrange, KnownAnswers) {
   NodeBalance balance;
   sparseptr none = nullptr;
   Value d;
-  EXPECT_EQ(output_of([&] { EXPECT_FALSE(sparse_lagrange(&none, d.cell(), 65536, nullptr, -1, -1, 1, true, 0)); }),
+  EXPECT_EQ(output_of([&] {
+              EXPECT_FALSE(sparse_lagrange(&none, d.cell(), 65536, nullptr, -1, -1, 1, true, 0));
+            }),
             "Warning. Too many columns (> 65535) for sparse LaGrange method.\n");
   Mat v(4, 4);  // Vandermonde in x + i y: 12 y^6
   for (std::int32_t i = 0; i < 4; ++i)
@@ -166,7 +181,6 @@ TEST_F(SparseLagrange, KnownAnswers) {
   EXPECT_EQ(out, "Specified power must be odd or power of 2. LaGrange method abandoned.\n");
 }
 
-
 // The points of a variable must lie at least 2 apart: the Vandermonde in
 // x + i y with the bound 6 for y needs 7 points, which modulo 17 fit and
 // modulo 13 do not (the method says so and another answers). Either way the
@@ -183,9 +197,11 @@ TEST_F(SparseLagrange, PointWidthOnBothSidesOfTheModulus) {
     sparseptr sp = to_sparse(v);
     Value d = Value::number(BigRef(1));
     bool done = false;
-    const std::string out = output_of([&] { done = sparse_lagrange(&sp, d.cell(), 4, nullptr, 0, 6, -1, true, 0); });
+    const std::string out =
+        output_of([&] { done = sparse_lagrange(&sp, d.cell(), 4, nullptr, 0, 6, -1, true, 0); });
     free_sparse(&sp, 4, true);
-    EXPECT_EQ(out.find(" degree 6 is too large for this modulus.") != std::string::npos, q == 13) << out;
+    EXPECT_EQ(out.find(" degree 6 is too large for this modulus.") != std::string::npos, q == 13)
+        << out;
     EXPECT_TRUE(done || q == 13);
     if (done) {
       EXPECT_TRUE(quoly_equal(d, Value::ratfun(std::to_string(12 % q) + "*y^6"))) << q;
@@ -220,7 +236,8 @@ TEST_F(SparseLagrange, PlantedPowersThroughTheRouter) {
     for (int trial = 0; trial < test_iterations(3); ++trial) {
       const auto n = std::int32_t(c.p + 2 + g() % 5);  // above the expansion by minors
       RefPoly root;
-      while (root.is_zero()) root = in_ring(random_refpoly(g, 3, 3, 2, 1) - RefPoly::variable(3, 2));
+      while (root.is_zero())
+        root = in_ring(random_refpoly(g, 3, 3, 2, 1) - RefPoly::variable(3, 2));
       auto run = [&](bool planted_power) {
         std::vector<std::int32_t> perm(std::size_t(n), 0);
         for (std::int32_t i = 0; i < n; ++i) perm[std::size_t(i)] = i;
@@ -301,7 +318,9 @@ TEST_F(SparseLagrange, DegreeBoundsAndPrimeTables) {
     }
     std::string out;
     ASSERT_TRUE(sparse_lag(a, nullptr, 1, &out).has_value());
-    EXPECT_NE(out.find("sparse LaGrange interpolation over Z, rows " + std::to_string(m)), std::string::npos) << out;
+    EXPECT_NE(out.find("sparse LaGrange interpolation over Z, rows " + std::to_string(m)),
+              std::string::npos)
+        << out;
     EXPECT_NE(out.find("modulus " + std::to_string(first) + ":"), std::string::npos) << out;
   }
   // Exactly three primes: the symmetric residue of 10^30 + 1 modulo their product.
@@ -311,7 +330,8 @@ TEST_F(SparseLagrange, DegreeBoundsAndPrimeTables) {
   a.at(0, 1) = Value::number(BigRef(1));
   sparseptr sp = to_sparse(a);
   Value d = Value::number(BigRef(1));
-  const std::string out = output_of([&] { EXPECT_TRUE(sparse_rat_poly_determ(sp, 2, d.cell(), nullptr, -1, -1, -1, 3)); });
+  const std::string out = output_of(
+      [&] { EXPECT_TRUE(sparse_rat_poly_determ(sp, 2, d.cell(), nullptr, -1, -1, -1, 3)); });
   free_sparse(&sp, 2, true);
   EXPECT_NE(out.find("sparse S LaGrange interpolation over Z, rows 2"), std::string::npos) << out;
   EXPECT_EQ(lagrange_last.primes, 3);
@@ -336,7 +356,8 @@ TEST_F(SparseLagrange, DegreeBoundsAndPrimeTables) {
 // (by elimination on residues).
 TEST_F(SparseLagrange, CharacteristicTwoAtZeroAndOne) {
   ModulusScope mod(256);
-  RelationScope rx(vars_.level(1), make_poly("x^2 + x"), 2), ry(vars_.level(2), make_poly("y^2 + y"), 2);
+  RelationScope rx(vars_.level(1), make_poly("x^2 + x"), 2),
+      ry(vars_.level(2), make_poly("y^2 + y"), 2);
   ScopedValue<bool> two(char2_degs1, true);
   std::mt19937_64 g(256);
   for (int trial = 0; trial < 3; ++trial) {
@@ -349,7 +370,12 @@ TEST_F(SparseLagrange, CharacteristicTwoAtZeroAndOne) {
         std::string text;
         for (int t = 0; t < 4; ++t) {
           k[t] = g() % 3 == 0 ? 0 : std::uint32_t(1 + g() % 255);
-          if (k[t] != 0) text += " + " + std::to_string(k[t]) + (t == 0 ? "" : t == 1 ? "*x" : t == 2 ? "*y" : "*x*y");
+          if (k[t] != 0)
+            text += " + " + std::to_string(k[t]) +
+                    (t == 0   ? ""
+                     : t == 1 ? "*x"
+                     : t == 2 ? "*y"
+                              : "*x*y");
         }
         if (k[1] == 0 && k[2] == 0 && k[3] == 0)
           a.at(i, j) = Value::number(BigRef(k[0]));
@@ -369,7 +395,8 @@ TEST_F(SparseLagrange, CharacteristicTwoAtZeroAndOne) {
         for (std::int32_t i = 0; i < n; ++i)
           for (std::int32_t j = 0; j < n; ++j) {
             const auto& k = c[std::size_t(i * n + j)];
-            const std::uint32_t v = k[0] ^ (x0 ? k[1] : 0) ^ (y0 ? k[2] : 0) ^ (x0 && y0 ? k[3] : 0);
+            const std::uint32_t v =
+                k[0] ^ (x0 ? k[1] : 0) ^ (y0 ? k[2] : 0) ^ (x0 && y0 ? k[3] : 0);
             if (v != 0) b.at(i, j) = Value::number(BigRef(v));
           }
         sparseptr sp = to_sparse(b);

@@ -65,8 +65,10 @@ class SparseOnDense : public MatrixTest {
 Value sparse_det(const Mat& a, std::int32_t fill, bool consume = false) {
   auto at = [fill](std::int32_t v) { return fill < 0 ? v : fill; };
   ScopedValue<std::int32_t> f(sparse_dense_fill, at(sparse_dense_fill)),
-      g(sparse_dense_mod_fill, at(sparse_dense_mod_fill)), h(sparse_dense_char2_fill, at(sparse_dense_char2_fill)),
-      i(sparse_dense_int_fill, at(sparse_dense_int_fill)), w(sparse_fill_int_work, at(sparse_fill_int_work)),
+      g(sparse_dense_mod_fill, at(sparse_dense_mod_fill)),
+      h(sparse_dense_char2_fill, at(sparse_dense_char2_fill)),
+      i(sparse_dense_int_fill, at(sparse_dense_int_fill)),
+      w(sparse_fill_int_work, at(sparse_fill_int_work)),
       pw(sparse_fill_poly_work, at(sparse_fill_poly_work));
   sparseptr own = to_sparse(a), sp = own;
   Value d = Value::number(BigRef(1));
@@ -93,11 +95,15 @@ Mat filled(std::mt19937_64& g, std::int32_t m, std::int32_t k, const ValueMaker&
   return a;
 }
 
-Value integer(std::mt19937_64& g) { return Value::number(BigRef(static_cast<long long>(g() % 199) - 99)); }
+Value integer(std::mt19937_64& g) {
+  return Value::number(BigRef(static_cast<long long>(g() % 199) - 99));
+}
 
 // A residue modulo p, never 0 (a stored sparse entry is not zero).
 ValueMaker residue(std::int64_t p) {
-  return [p](std::mt19937_64& g) { return Value::number(BigRef(1 + static_cast<long long>(g() % (p - 1)))); };
+  return [p](std::mt19937_64& g) {
+    return Value::number(BigRef(1 + static_cast<long long>(g() % (p - 1))));
+  };
 }
 
 // A polynomial in x and y modulo p, sometimes a constant.
@@ -125,8 +131,8 @@ void check_both_routes(const Mat& a, const char* ring, bool consume) {
 
 TEST_F(SparseOnDense, DenseEnginesGiveTheSparseRoutesValue) {
   // Over Z, modulo small and word primes and in GF(256) and GF(65536) with
-  // numbers, modulo primes with polynomials in two variables; sides 8 to 22, 1 entry a row to full; planted
-  // singular matrices; the entries kept or given up.
+  // numbers, modulo primes with polynomials in two variables; sides 8 to 22, 1 entry a row to full;
+  // planted singular matrices; the entries kept or given up.
   std::mt19937_64 rng(test_seed());
   NodeBalance balance;
   for (int trial = 0; trial < test_iterations(8); ++trial) {
@@ -144,7 +150,9 @@ TEST_F(SparseOnDense, DenseEnginesGiveTheSparseRoutesValue) {
       ModulusScope mod{static_cast<std::int32_t>(p)};
       check_both_routes(singular(filled(rng, m, k, residue(p))), "Z/p", consume);
       // (The sparse elimination of polynomials fills in slowly: small ones.)
-      if (p > 3 && p < 256 && m <= 14) check_both_routes(singular(filled(rng, m, std::min(k, 4), polynomial(p))), "Z/p[x,y]", consume);
+      if (p > 3 && p < 256 && m <= 14)
+        check_both_routes(singular(filled(rng, m, std::min(k, 4), polynomial(p))), "Z/p[x,y]",
+                          consume);
     }
   }
 }
@@ -166,7 +174,8 @@ TEST_F(SparseOnDense, PlantedDeterminants) {
       a.at(i, i) = Value::number(BigRef(d));
       want = p > 0 ? (want * BigRef(d)) % BigRef(p) : want * BigRef(d);
       for (std::int32_t j = i + 1; j < m; ++j)
-        if (rng() % 3 == 0) a.at(i, j) = Value::number(BigRef(1 + static_cast<long long>(rng() % 50)));
+        if (rng() % 3 == 0)
+          a.at(i, j) = Value::number(BigRef(1 + static_cast<long long>(rng() % 50)));
     }
     if (p > 0 && want < BigRef(0)) want = want + BigRef(p);
     for (std::int32_t j = 0; j < m; ++j) std::swap(a.at(3, j), a.at(17, j));
@@ -184,7 +193,8 @@ TEST_F(SparseOnDense, FillThresholdsMetExactly) {
   std::mt19937_64 rng(5);
   NodeBalance balance;
   // The counts alone: the fill-in foreseen out of reach.
-  ScopedValue<std::int32_t> work(sparse_fill_int_work, INT32_MAX), poly_work(sparse_fill_poly_work, INT32_MAX);
+  ScopedValue<std::int32_t> work(sparse_fill_int_work, INT32_MAX),
+      poly_work(sparse_fill_poly_work, INT32_MAX);
   auto with_entries = [&](std::int32_t m, std::int32_t count, const ValueMaker& make) {
     Mat a(m, m);
     for (std::int32_t i = 0; i < m; ++i) a.at(i, i) = make(rng);
@@ -265,7 +275,8 @@ TEST_F(SparseOnDense, NamedMethodsAsForDenseStorage) {
     const Value quick = sparse_det(z, 0);
     EXPECT_TRUE(went(det_method::int_determ));
     const Value plain = sparse_det(z, INT32_MAX);
-    EXPECT_TRUE(went(setting == &gauss_cutoff ? det_method::sparse_gauss_Bareiss : det_method::sparse_lagrange));
+    EXPECT_TRUE(went(setting == &gauss_cutoff ? det_method::sparse_gauss_Bareiss
+                                              : det_method::sparse_lagrange));
     EXPECT_EQ(value_text(quick), value_text(plain));
   }
   {

@@ -132,7 +132,8 @@ TPoly tderiv(const TField& F, const TPoly& a) {
   TPoly r;
   for (std::size_t i = 1; i < a.size(); ++i) {
     TField::E c = F.zero();
-    for (std::size_t n = 0; n < i % static_cast<std::size_t>(F.ground.char2() ? 2 : F.ground.p()); ++n)
+    for (std::size_t n = 0; n < i % static_cast<std::size_t>(F.ground.char2() ? 2 : F.ground.p());
+         ++n)
       c = F.add(c, a[i]);
     r.push_back(c);
   }
@@ -180,9 +181,11 @@ poly from_t(const TField& F, const TPoly& a) {
   RefPoly r(nv);
   for (std::size_t i = 0; i < a.size(); ++i)
     for (std::size_t j = 0; j < F.k(); ++j)
-      if (a[i][j] != 0) r.add_term(nv == 2 ? RefPoly::Exps{static_cast<std::int32_t>(i), static_cast<std::int32_t>(j)}
-                                           : RefPoly::Exps{static_cast<std::int32_t>(i)},
-                                   BigRef(a[i][j]));
+      if (a[i][j] != 0)
+        r.add_term(nv == 2
+                       ? RefPoly::Exps{static_cast<std::int32_t>(i), static_cast<std::int32_t>(j)}
+                       : RefPoly::Exps{static_cast<std::int32_t>(i)},
+                   BigRef(a[i][j]));
   return build_poly(r);
 }
 TField::E random_elem(const TField& F, std::mt19937_64& rng) {
@@ -207,7 +210,8 @@ Factors list_of(poly l) {
 }
 std::string list_text(poly l) {
   std::string s;
-  for (poly r = l; r != nullptr; r = r->next) s += "(" + std::to_string(r->exp) + ", " + show_poly(r->pcoef) + ")";
+  for (poly r = l; r != nullptr; r = r->next)
+    s += "(" + std::to_string(r->exp) + ", " + show_poly(r->pcoef) + ")";
   return s;
 }
 
@@ -250,7 +254,8 @@ std::string powermod_text(const std::string& base, const std::string& mod, const
   Value b = make_value(base);
   Value m;
   if (!mod.empty()) m = make_value(mod);
-  std::unique_ptr<number, void (*)(imptr)> x(big_number(e), drop_number);  // freed when an error unwinds
+  std::unique_ptr<number, void (*)(imptr)> x(big_number(e),
+                                             drop_number);  // freed when an error unwinds
   powermod(b.cell(), m.cell(), x.get(), showit);
   return value_text(b);
 }
@@ -309,9 +314,11 @@ TEST(SquareFreeAndRoots, RandomPlantedMultiplicitiesInCharacteristicZero) {
       std::vector<std::string> l;
       while (l.size() < 3) {
         const int u = static_cast<int>(rng() % 7) - 3, v = static_cast<int>(rng() % 9) - 4;
-        const std::string f = std::string("x ") + (u < 0 ? "- " : "+ ") + std::to_string(std::abs(u)) + "*" +
-                              second + (v < 0 ? " - " : " + ") + std::to_string(std::abs(v));
-        if (std::find(l.begin(), l.end(), show_poly(Poly(f).get())) == l.end()) l.push_back(show_poly(Poly(f).get()));
+        const std::string f = std::string("x ") + (u < 0 ? "- " : "+ ") +
+                              std::to_string(std::abs(u)) + "*" + second + (v < 0 ? " - " : " + ") +
+                              std::to_string(std::abs(v));
+        if (std::find(l.begin(), l.end(), show_poly(Poly(f).get())) == l.end())
+          l.push_back(show_poly(Poly(f).get()));
       }
       const std::string k = std::to_string(1 + static_cast<int>(rng() % 6));
       const std::string text = k + "*(" + l[0] + ")*(" + l[1] + ")^2*(" + l[2] + ")^3";
@@ -348,7 +355,8 @@ TEST(PowerModulo, KnownAnswers) {
   EXPECT_EQ(powermod_text("0", "10", "0"), "number 1");
   EXPECT_EQ(powermod_text("x", "x^2 + 1", "3"), "-x");
   EXPECT_EQ(powermod_text("3", "x^2 + 1", "5"), "number 243");
-  EXPECT_TRUE(reports(output_of([&] { powermod_text("x", "2*x^2 + 1", "3"); }), modulus_not_monic_error));
+  EXPECT_TRUE(
+      reports(output_of([&] { powermod_text("x", "2*x^2 + 1", "3"); }), modulus_not_monic_error));
   const std::string neg = output_of([&] { powermod_text("x", "x^2 + 1", "-1"); });
   EXPECT_EQ(neg.rfind("*** bad exponent (negative): \n-1", 0), 0U) << neg;
   EXPECT_TRUE(reports(neg, negative_powermod_exponent_error));
@@ -359,8 +367,9 @@ TEST(PowerModulo, KnownAnswers) {
     BigRef v = BigRef::pow2(28 * 11);
     e = v.to_decimal();
   }
-  EXPECT_EQ(output_of([&] { powermod_text("x", "x^2 + 1", e, true); }),
-            "          counting to 12\n             0 1 2 3 4 5 6 7 8 9 \n             10 11 12 \n");
+  EXPECT_EQ(
+      output_of([&] { powermod_text("x", "x^2 + 1", e, true); }),
+      "          counting to 12\n             0 1 2 3 4 5 6 7 8 9 \n             10 11 12 \n");
   ModulusScope mod7(7);
   EXPECT_EQ(powermod_text("3", "", "-1"), "number 5");
   EXPECT_TRUE(reports(output_of([&] { powermod_text("0", "", "-1"); }), division_by_zero_error));
@@ -398,7 +407,10 @@ TEST(PowerModulo, RandomAgainstRepeatedProducts) {
       powermod(bv.cell(), mv.cell(), x, false);
       drop_number(x);
       Poly got;
-      if (bv->numb) quoly_to_poly(bv, got.cell()); else poly_assign(bv->numer, got.cell());
+      if (bv->numb)
+        quoly_to_poly(bv, got.cell());
+      else
+        poly_assign(bv->numer, got.cell());
       EXPECT_EQ(to_t(F, got), want) << "p " << p << " e " << e;
     }
   }
@@ -459,10 +471,11 @@ TEST(PowerModulo, NumbersOnWordsAgreeWithTheLimbRoute) {
       default: break;
     }
     if (m.is_zero()) m = BigRef(1);
-    BigRef b = random_big(rng, 12);  // either sign
+    BigRef b = random_big(rng, 12);               // either sign
     if (it % 7 == 0) b = m * random_big(rng, 2);  // a multiple of m
-    if (it % 11 == 0) b = m - BigRef(1);           // -1 modulo m
-    const BigRef e = it % 4 == 0 ? random_big(rng, 3).abs() + BigRef(1) : BigRef(1 + static_cast<std::int64_t>(rng() % 70));
+    if (it % 11 == 0) b = m - BigRef(1);          // -1 modulo m
+    const BigRef e = it % 4 == 0 ? random_big(rng, 3).abs() + BigRef(1)
+                                 : BigRef(1 + static_cast<std::int64_t>(rng() % 70));
     check_number_routes(b, e, m);
     if (HasFatalFailure()) return;
   }
@@ -482,8 +495,10 @@ TEST(PowerModulo, NumbersOnWordsKnownResidues) {
     EXPECT_EQ(powermod_text("123456789123456789", ps, (p - BigRef(1)).to_decimal()), "number 1");
     EXPECT_EQ(powermod_text("-5", ps, ps), "number " + (p - BigRef(5)).to_decimal());
   }
-  EXPECT_EQ(powermod_text("3", BigRef::pow2(300).to_decimal(), BigRef::pow2(298).to_decimal()), "number 1");
-  EXPECT_NE(powermod_text("3", BigRef::pow2(300).to_decimal(), BigRef::pow2(297).to_decimal()), "number 1");
+  EXPECT_EQ(powermod_text("3", BigRef::pow2(300).to_decimal(), BigRef::pow2(298).to_decimal()),
+            "number 1");
+  EXPECT_NE(powermod_text("3", BigRef::pow2(300).to_decimal(), BigRef::pow2(297).to_decimal()),
+            "number 1");
   EXPECT_EQ(powermod_text("7", "1", "5"), "number 0");
 }
 
@@ -530,14 +545,17 @@ struct FieldCase {
 TEST(Factorisation, RandomProductsOverElevenFields) {
   load_data_tables();
   std::mt19937_64 rng(test_seed());
-  const std::vector<FieldCase> cases = {
-      {"Z/2", 2, "", {}, 2},           {"Z/3", 3, "", {}, 3},
-      {"Z/5", 5, "", {}, 5},           {"Z/7", 7, "", {}, 7},
-      {"Z/101", 101, "", {}, 101},     {"Z/65521", 65521, "", {}, 65521},
-      {"Z/2147483629", 2147483629, "", {}, 2147483629},
-      {"GF(9)", 3, "t^2 + 1", {1, 0, 1}, 9},
-      {"GF(125)", 5, "t^3 + t + 1", {1, 1, 0, 1}, 125},
-      {"GF(256)", 256, "", {}, 256},   {"GF(65536)", 65536, "", {}, 65536}};
+  const std::vector<FieldCase> cases = {{"Z/2", 2, "", {}, 2},
+                                        {"Z/3", 3, "", {}, 3},
+                                        {"Z/5", 5, "", {}, 5},
+                                        {"Z/7", 7, "", {}, 7},
+                                        {"Z/101", 101, "", {}, 101},
+                                        {"Z/65521", 65521, "", {}, 65521},
+                                        {"Z/2147483629", 2147483629, "", {}, 2147483629},
+                                        {"GF(9)", 3, "t^2 + 1", {1, 0, 1}, 9},
+                                        {"GF(125)", 5, "t^3 + t + 1", {1, 1, 0, 1}, 125},
+                                        {"GF(256)", 256, "", {}, 256},
+                                        {"GF(65536)", 65536, "", {}, 65536}};
   NodeBalance balance;
   for (const FieldCase& c : cases) {
     const bool tower = *c.relation != '\0';
@@ -565,7 +583,8 @@ TEST(Factorisation, RandomProductsOverElevenFields) {
       TField::E scale = random_elem(F, rng);
       if (F.is_zero(scale)) scale = F.one();
       for (auto& co : a) co = F.mul(co, scale);
-      const std::string where = std::string(c.name) + " input " + show_poly(Poly::adopt(from_t(F, a)).get());
+      const std::string where =
+          std::string(c.name) + " input " + show_poly(Poly::adopt(from_t(F, a)).get());
       // Square-free parts: pairwise coprime, square-free, multiplying back.
       Poly in = Poly::adopt(from_t(F, a));
       poly sq = nullptr;
@@ -591,13 +610,16 @@ TEST(Factorisation, RandomProductsOverElevenFields) {
         std::int32_t n = 0;
         for (poly r = sq; r != nullptr; r = r->next, ++n) {
           const TPoly f = to_t(F, r->pcoef);
-          EXPECT_TRUE(tmonic(F, f) && rabin_irreducible(F, f)) << where << " factor " << show_poly(r->pcoef);
+          EXPECT_TRUE(tmonic(F, f) && rabin_irreducible(F, f))
+              << where << " factor " << show_poly(r->pcoef);
           for (std::int32_t j = 0; j < r->exp; ++j) prod = tmul(F, prod, f);
         }
         EXPECT_EQ(n, count) << where;
         EXPECT_EQ(prod, tmake_monic(F, a)) << where;
-        if (first.empty()) first = list_of(sq);
-        else EXPECT_EQ(list_of(sq), first) << where;
+        if (first.empty())
+          first = list_of(sq);
+        else
+          EXPECT_EQ(list_of(sq), first) << where;
         free_poly(&sq);
       }
     }
@@ -654,7 +676,8 @@ struct Results {
   std::int32_t count = 0;
 };
 Results results(const std::string& text, bool route, std::int32_t level) {
-  ScopedValue<std::int32_t> by(fast_factor_degree, route ? 1 : std::numeric_limits<std::int32_t>::max());
+  ScopedValue<std::int32_t> by(fast_factor_degree,
+                               route ? 1 : std::numeric_limits<std::int32_t>::max());
   const detail::ResidueRouteCounts before = detail::residue_routes;
   Results r;
   Poly a(text);
@@ -681,7 +704,8 @@ TEST(Factorisation, ResidueRouteAgreesWithTheTermListMethodOnPlantedProducts) {
   std::mt19937_64 rng(test_seed());
   NodeBalance balance;
   // Low thresholds: transform products and the half-GCD at small degrees.
-  ScopedValue<std::int32_t> t(dense_transform_length, 1), m(dense_modulus_degree, 33), h(dense_hgcd_degree, 8);
+  ScopedValue<std::int32_t> t(dense_transform_length, 1), m(dense_modulus_degree, 33),
+      h(dense_hgcd_degree, 8);
   for (std::int64_t p : {2, 3, 7, 101, 32003, 65521, 2147483629}) {
     // Over Z/2 and Z/3 also at level 0 below a field level (random trials
     // in characteristic 2).
@@ -705,7 +729,9 @@ TEST(Factorisation, ResidueRouteAgreesWithTheTermListMethodOnPlantedProducts) {
           std::int32_t mult = rng() % 4 == 0 ? 2 : 1;
           if (p <= 7 && rng() % 5 == 0) mult = static_cast<std::int32_t>(p);
           TPoly f = random_irreducible(F, rng, d);
-          if (std::any_of(planted.begin(), planted.end(), [&](const auto& x) { return x.first == f; })) continue;
+          if (std::any_of(planted.begin(), planted.end(),
+                          [&](const auto& x) { return x.first == f; }))
+            continue;
           for (std::int32_t j = 0; j < mult; ++j) a = tmul(F, a, f);
           total += d * static_cast<std::size_t>(mult);
           planted.emplace_back(std::move(f), mult);
@@ -721,7 +747,8 @@ TEST(Factorisation, ResidueRouteAgreesWithTheTermListMethodOnPlantedProducts) {
         EXPECT_EQ(fast.sq_free, part.sq_free) << text;
         EXPECT_EQ(fast.verdict, part.verdict) << text;
         Factors want;
-        for (const auto& [f, mult] : planted) want.emplace_back(mult, show_poly(Poly::adopt(from_t(F, f)).get()));
+        for (const auto& [f, mult] : planted)
+          want.emplace_back(mult, show_poly(Poly::adopt(from_t(F, f)).get()));
         std::sort(want.begin(), want.end());
         Poly in(text);
         poly sq = nullptr;
@@ -774,9 +801,11 @@ TEST(Factorisation, EqualDegreeBlocksOfLargerDegreesOnBothRoutes) {
       free_poly(&sq);
     }
     for (bool route : {true, false}) {
-      ScopedValue<std::int32_t> by(fast_factor_degree, route ? 1 : std::numeric_limits<std::int32_t>::max());
+      ScopedValue<std::int32_t> by(fast_factor_degree,
+                                   route ? 1 : std::numeric_limits<std::int32_t>::max());
       EXPECT_EQ(factor_text("x + 1"), "(1, x + 1) #1");
-      EXPECT_EQ(factor_text(p == 2 ? "x^2" : "2*x^2 + 4*x + 2"), p == 2 ? "(2, x) #1" : "(2, x + 1) #1");
+      EXPECT_EQ(factor_text(p == 2 ? "x^2" : "2*x^2 + 4*x + 2"),
+                p == 2 ? "(2, x) #1" : "(2, x + 1) #1");
       EXPECT_EQ(factor_text("5"), " #0");
     }
   }
@@ -794,11 +823,13 @@ TEST(Factorisation, KnownVerdictsOnBothRoutes) {
     ModulusScope ring(static_cast<std::int32_t>(p));
     const TField F{RefField(p), {}, static_cast<std::uint64_t>(p)};
     const std::size_t d = p == 5 ? 3 : 20;
-    const TPoly f = random_irreducible(F, rng, d), g = random_irreducible(F, rng, d), h = random_irreducible(F, rng, d);
+    const TPoly f = random_irreducible(F, rng, d), g = random_irreducible(F, rng, d),
+                h = random_irreducible(F, rng, d);
     const TPoly small = random_irreducible(F, rng, 2), big = random_irreducible(F, rng, d + 1);
     const auto text = [&](const TPoly& a) { return show_poly(Poly::adopt(from_t(F, a)).get()); };
     for (bool route : {true, false}) {
-      ScopedValue<std::int32_t> by(fast_factor_degree, route ? 1 : std::numeric_limits<std::int32_t>::max());
+      ScopedValue<std::int32_t> by(fast_factor_degree,
+                                   route ? 1 : std::numeric_limits<std::int32_t>::max());
       EXPECT_EQ(irreducible_text(text(f)), "number 1");
       EXPECT_EQ(irreducible_text(text(tmul(F, tmul(F, f, g), h))), "number 3");
       // The factors of least degree, small and x (degree 1 here), together.
@@ -832,7 +863,8 @@ TEST(Factorisation, RandomPolynomialsByTheResidueRouteMultiplyBack) {
       std::vector<TPoly> seen;
       for (poly r = sq; r != nullptr; r = r->next) {
         const TPoly f = to_t(F, r->pcoef);
-        EXPECT_TRUE(tmonic(F, f) && rabin_irreducible(F, f)) << "p " << p << " factor " << show_poly(r->pcoef);
+        EXPECT_TRUE(tmonic(F, f) && rabin_irreducible(F, f))
+            << "p " << p << " factor " << show_poly(r->pcoef);
         EXPECT_TRUE(std::find(seen.begin(), seen.end(), f) == seen.end()) << show_poly(r->pcoef);
         seen.push_back(f);
         for (std::int32_t j = 0; j < r->exp; ++j) prod = tmul(F, prod, f);
@@ -854,7 +886,8 @@ namespace {
 // factor_poly (blocks, count) and the irreducibility verdict of text by the
 // element-vector stage (route true) or the degree-by-degree search.
 Results char2_results(const std::string& text, bool route) {
-  ScopedValue<std::int32_t> by(fast_factor_degree, route ? 1 : std::numeric_limits<std::int32_t>::max());
+  ScopedValue<std::int32_t> by(fast_factor_degree,
+                               route ? 1 : std::numeric_limits<std::int32_t>::max());
   const long before = detail::residue_routes.factor_char2;
   Results r;
   Poly a(text);
@@ -879,11 +912,11 @@ TEST(Factorisation, Char2BlocksAgreeWithTheDegreeByDegreeSearch) {
   NodeBalance balance;
   PolyVars vars{"x"};
   // Products, remainders and GCDs on their fast paths from small degrees on.
-  ScopedValue<std::int32_t> k(char2_kronecker_length, 2), n(char2_newton_degree, 6), h(char2_hgcd_degree, 8),
-      v(char2_vector_degree, 4);
+  ScopedValue<std::int32_t> k(char2_kronecker_length, 2), n(char2_newton_degree, 6),
+      h(char2_hgcd_degree, 8), v(char2_vector_degree, 4);
   const std::vector<std::vector<std::size_t>> patterns = {
-      {1, 1, 1, 1, 2, 2, 3}, {1, 2, 3, 4, 5, 6, 7}, {3, 3, 3, 3}, {2, 9, 11}, {5, 6},
-      {13}, {1, 12, 13}, {4, 4, 7, 7, 10}, {}, {}, {}};
+      {1, 1, 1, 1, 2, 2, 3}, {1, 2, 3, 4, 5, 6, 7}, {3, 3, 3, 3}, {2, 9, 11}, {5, 6}, {13},
+      {1, 12, 13},           {4, 4, 7, 7, 10},      {},           {},         {}};
   for (std::int64_t q : {256, 65536}) {
     ModulusScope ring(static_cast<std::int32_t>(q));
     const TField F{RefField(q), {}, static_cast<std::uint64_t>(q)};
@@ -911,7 +944,8 @@ TEST(Factorisation, Char2BlocksAgreeWithTheDegreeByDegreeSearch) {
       for (std::int32_t divisor : {1, 2, 1000}) {
         ScopedValue<std::int32_t> b(char2_ddf_block_divisor, divisor);
         const Results fast = char2_results(text, true);
-        const std::string where = "q " + std::to_string(q) + " divisor " + std::to_string(divisor) + ": " + text;
+        const std::string where =
+            "q " + std::to_string(q) + " divisor " + std::to_string(divisor) + ": " + text;
         EXPECT_EQ(fast.factors, part.factors) << where;
         EXPECT_EQ(fast.count, part.count) << where;
         EXPECT_EQ(fast.verdict, part.verdict) << where;
@@ -937,7 +971,8 @@ TEST(Factorisation, Char2RandomPolynomialsOnBothRoutes) {
     ModulusScope ring(static_cast<std::int32_t>(q));
     const TField F{RefField(q), {}, static_cast<std::uint64_t>(q)};
     for (int it = 0; it < test_iterations(2); ++it) {
-      const std::string text = show_poly(Poly::adopt(from_t(F, random_monic(F, rng, 150 + rng() % 151))).get());
+      const std::string text =
+          show_poly(Poly::adopt(from_t(F, random_monic(F, rng, 150 + rng() % 151))).get());
       const Results fast = char2_results(text, true), part = char2_results(text, false);
       EXPECT_EQ(fast.factors, part.factors) << "q " << q << ": " << text;
       EXPECT_EQ(fast.count, part.count) << text;

@@ -38,7 +38,8 @@ std::string change_while_suspended(const std::string& statement, const std::stri
   const std::size_t from = p.output().size();
   p.interrupt();
   if (p.wait_for("2>", 60, from) == std::string::npos) return "";
-  p.type(change + "\n&_p\n"
+  p.type(change +
+         "\n&_p\n"
          "if Iszero([q] - [b]) = 1 and Deg(q[1,1], u) = 3 and Deg(q[1,1], v) = 3 "
          "then 11 else 22 fi;\n!!('checked');\n&q\n");
   p.wait_for("checked", 120, from);

@@ -38,7 +38,11 @@ namespace {
 // `text`, with the settings of the first prompt; everything put back after.
 class Loop : public testing::Test {
  protected:
-  Loop() : loaded_((load_data_tables(), true)), push_(errorpush), extra_(extra_line, true), timer_(timerflag, false) {}
+  Loop()
+      : loaded_((load_data_tables(), true)),
+        push_(errorpush),
+        extra_(extra_line, true),
+        timer_(timerflag, false) {}
   void read_from(const std::string& text) {
     text_ = std::make_unique<TextInput>(text);
     Input = text_.get();

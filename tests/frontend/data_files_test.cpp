@@ -80,9 +80,7 @@ int binom_index(int q, int r) {
   return off + r;
 }
 
-TEST_F(DataFiles, LoadWithoutAnyMessage) {
-  EXPECT_EQ(load_data_tables(), "");
-}
+TEST_F(DataFiles, LoadWithoutAnyMessage) { EXPECT_EQ(load_data_tables(), ""); }
 
 TEST_F(DataFiles, Sentinels) {
   EXPECT_EQ(small_prime[1229], 9973);
@@ -205,7 +203,8 @@ TEST_F(DataFiles, PrimeTablesHoldExactlyTheirRanges) {
     const std::vector<std::int64_t> want = primes_in(lo, hi);
     ASSERT_EQ(static_cast<int>(want.size()), count) << lo << ".." << hi;
     for (int i = 1; i <= count; ++i)
-      ASSERT_EQ(table(i), want[static_cast<std::size_t>(i - 1)]) << lo << ".." << hi << " entry " << i;
+      ASSERT_EQ(table(i), want[static_cast<std::size_t>(i - 1)])
+          << lo << ".." << hi << " entry " << i;
   };
   expect_range([](int i) { return std::int64_t{small_prime[i]}; }, 1229, 2, 9973);
   expect_range([](int i) { return std::int64_t{med_prime[i]}; }, 2466, 17021, 42349);

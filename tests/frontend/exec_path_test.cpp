@@ -18,8 +18,9 @@ namespace fs = std::filesystem;
 class ExecPath : public testing::Test {
  protected:
   ExecPath() {
-    root_ = fs::temp_directory_path() / ("tavrin_exec_" + std::to_string(getpid()) + "_" +
-                                         testing::UnitTest::GetInstance()->current_test_info()->name());
+    root_ =
+        fs::temp_directory_path() / ("tavrin_exec_" + std::to_string(getpid()) + "_" +
+                                     testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(root_);
     fs::create_directories(root_);
     root_ = fs::canonical(root_);

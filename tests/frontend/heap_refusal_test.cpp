@@ -36,7 +36,8 @@ TEST(HeapRefused, TheStatementIsAbandonedAndThePromptComesBack) {
   const ShellRun r = run_shell("cd " + dir.path() + " && ulimit -v 1500000 && " +
                                std::string(TAVRIN_TEST_EXECUTABLE) + " < in.txt 2>&1");
   EXPECT_EQ(r.status, 0) << r.out;
-  const std::string refused = "\n*** Warning.  You are out of heap space.  Abort this computation.\n\n>";
+  const std::string refused =
+      "\n*** Warning.  You are out of heap space.  Abort this computation.\n\n>";
   EXPECT_EQ(occurrences(r.out, refused), 2u) << r.out;
   // The first at the top level, the second from the level the division by
   // zero opened, back at the top level's prompt; x kept throughout.

@@ -114,15 +114,14 @@ struct Reader {
   const char* plain;
 };
 const Reader readers[] = {
-    {"{o} * {w}", "(x + 2)"},       {"{o} + {w}", "x"},
-    {"{o} - {w}", "y"},             {"{o}^{w}", "2"},
-    {"{o} * {w} + 1", "x"},         {"Deg(^{o}, {w})", "x"},
-    {"Deg({o}, {w})", "y"},         {"Codeg(^{o}, {w})", "x"},
-    {"Codeg({o}, {w})", "y"},       {"Coef({o}, {w})", "2"},
-    {"Mcoef(^{o}, {w})", "x^2"},    {"Mdiv(^{o}, {w})", "x"},
-    {"Deriv({o}, x, {w})", "1"},    {"Content(^{o}, {w})", "x"},
-    {"Content({o}, {w})", "y"},
-    {"Monomials(^{o}, [mm], {w})", "0"},
+    {"{o} * {w}", "(x + 2)"},    {"{o} + {w}", "x"},
+    {"{o} - {w}", "y"},          {"{o}^{w}", "2"},
+    {"{o} * {w} + 1", "x"},      {"Deg(^{o}, {w})", "x"},
+    {"Deg({o}, {w})", "y"},      {"Codeg(^{o}, {w})", "x"},
+    {"Codeg({o}, {w})", "y"},    {"Coef({o}, {w})", "2"},
+    {"Mcoef(^{o}, {w})", "x^2"}, {"Mdiv(^{o}, {w})", "x"},
+    {"Deriv({o}, x, {w})", "1"}, {"Content(^{o}, {w})", "x"},
+    {"Content({o}, {w})", "y"},  {"Monomials(^{o}, [mm], {w})", "0"},
 };
 
 // A write of the operand: `effect` as statements of their own, and the
@@ -199,7 +198,8 @@ TEST_F(HeldOperands, AnOperandWrittenWhileItIsReadIsReadAsItWas) {
               replace_all(replace_all(writer.argument, "{e}", writer.effect), "{w}", reader.plain);
           const std::size_t level_lines = whole.find('\n');
           const std::string first = replace_all(read, "{w}", whole.substr(0, level_lines));
-          const std::string rest = level_lines == std::string::npos ? "" : whole.substr(level_lines + 1) + "\n";
+          const std::string rest =
+              level_lines == std::string::npos ? "" : whole.substr(level_lines + 1) + "\n";
           SCOPED_TRACE(first + (statement ? " (a statement)" : "") + " ~ " + writer.effect);
           forget_values();
 

@@ -29,7 +29,8 @@ TEST(InterruptAtThePrompt, AnIdleNestedPromptOpensTheNextLevelAtOnce) {
   pause(0.2);  // the level waits for input
   p.interrupt();
   EXPECT_NE(p.wait_for("3>", 10, from), std::string::npos)
-      << "nothing answered the interrupt at the idle prompt:\n" << p.output().substr(from);
+      << "nothing answered the interrupt at the idle prompt:\n"
+      << p.output().substr(from);
   p.type("&_p\n&_p\nx;\n&q\n");
   p.wait_for(" bye\n", 60, from);
   EXPECT_EQ(p.output().substr(from),
@@ -68,7 +69,8 @@ std::vector<double> delays_on(const Route& route, std::string* report) {
   const std::size_t from = p.output().size();
   p.type(std::string("&@\nif ") + route.intact + " then 11 else 22 fi;\n!!('checked');\n");
   const std::size_t end = p.wait_for("checked", 120, p.wait_for("Panic stop", 60, from));
-  const std::string after = p.output().substr(from, end == std::string::npos ? std::string::npos : end - from);
+  const std::string after =
+      p.output().substr(from, end == std::string::npos ? std::string::npos : end - from);
   if (end == std::string::npos || after.find("11\n") == std::string::npos) {
     *report = "values changed or the statement had finished:\n" + after;
   }
@@ -96,7 +98,8 @@ void check_route(const Route& route) {
 
 std::string eight_variables(bool modular) {
   std::string s;
-  for (const char* v : {"h", "g", "f", "e", "d", "c", "b", "a"}) s += std::string("&(J = ") + v + ")\n";
+  for (const char* v : {"h", "g", "f", "e", "d", "c", "b", "a"})
+    s += std::string("&(J = ") + v + ")\n";
   if (modular) s += "&(p = 32003)\n";
   // factors dense up to total degree 7
   return s +
@@ -116,7 +119,8 @@ class InterruptTiming : public testing::Test {
 };
 
 TEST_F(InterruptTiming, GcdInEightVariablesModuloAPrime) {
-  check_route({"GCD modulo 32003", eight_variables(true), "r := GCD(u, v):", "r = 5 and u + 2*v = ck"});
+  check_route(
+      {"GCD modulo 32003", eight_variables(true), "r := GCD(u, v):", "r = 5 and u + 2*v = ck"});
 }
 
 TEST_F(InterruptTiming, GcdInEightVariablesOverTheIntegers) {
@@ -124,7 +128,8 @@ TEST_F(InterruptTiming, GcdInEightVariablesOverTheIntegers) {
 }
 
 TEST_F(InterruptTiming, FactoringOfDegree20000) {
-  check_route({"Factor", "&(J = x)\n&(p = 32003)\nf := x^20000 + 3*x^7001 + x^5 + 7*x + 1:\nck := f:\n",
+  check_route({"Factor",
+               "&(J = x)\n&(p = 32003)\nf := x^20000 + 3*x^7001 + x^5 + 7*x + 1:\nck := f:\n",
                "r := Factor(f, [h]):", "r = 5 and f = ck"});
 }
 
@@ -147,12 +152,13 @@ TEST_F(InterruptTiming, DeterminantOfSide64OverTwoVariables) {
 }
 
 TEST_F(InterruptTiming, InverseOfSide34OverRationalFunctions) {
-  check_route({"inverse",
-               "&(J = y)\n&(J = x)\nArray a[34,34], c[1]:\nc[1] := 5:\n"
-               "for i = 1 to 34 do for j = 1 to 34 do a[i,j] := ((i*j*j + 5*i) | 97) - 48 + "
-               "x*((i + 2*j) | 19) + y*((i*j) | 13) + x*y*((i + j) | 7) + x^2*((i*i + j) | 5) od od:\n"
-               "[b] := [a]:\n",
-               "[c] := [a]^-1:", "r = 5 and c[1] = 5 and Iszero([a] - [b]) = 1"});
+  check_route(
+      {"inverse",
+       "&(J = y)\n&(J = x)\nArray a[34,34], c[1]:\nc[1] := 5:\n"
+       "for i = 1 to 34 do for j = 1 to 34 do a[i,j] := ((i*j*j + 5*i) | 97) - 48 + "
+       "x*((i + 2*j) | 19) + y*((i*j) | 13) + x*y*((i + j) | 7) + x^2*((i*i + j) | 5) od od:\n"
+       "[b] := [a]:\n",
+       "[c] := [a]^-1:", "r = 5 and c[1] = 5 and Iszero([a] - [b]) = 1"});
 }
 
 }  // namespace

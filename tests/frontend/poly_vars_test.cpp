@@ -92,8 +92,9 @@ class Session : public testing::Test {
 
 TEST_F(Session, AdjoiningCancellingAndTheirErrors) {
   BigModeGuard big;
-  EXPECT_EQ(run("&(J = y)\n&(J = x)\n"), " Change of polynomial variable: y.\n"
-                                        " Change of polynomial variable: x.\n");
+  EXPECT_EQ(run("&(J = y)\n&(J = x)\n"),
+            " Change of polynomial variable: y.\n"
+            " Change of polynomial variable: x.\n");
   EXPECT_EQ(names_top_down(), (std::vector<std::string>{"x", "y"}));
   EXPECT_EQ(value_of("3*x^2*y - x*y + 5;"), value_text(make_value("3*x^2*y - x*y + 5")));
 
@@ -102,10 +103,10 @@ TEST_F(Session, AdjoiningCancellingAndTheirErrors) {
     std::int32_t code;
   };
   const std::vector<Refusal> refusals = {
-      {"&(J = x)", 126},     {"&(J = -z)", 169},     {"&(J = -Var 0)", 124},
-      {"&(J = -Var 3)", 124}, {"&(J x)", 4},         {"&(J = 9x)", 124},
-      {"&(J = X)", 124},     {"&(J = a$)", 135},     {"&(J = -x, P = 1)", 356},
-      {"&(J = a, Q)", 355},  {"&(J = a, P 1)", 4},   {"*x;", 363},
+      {"&(J = x)", 126},      {"&(J = -z)", 169},   {"&(J = -Var 0)", 124},
+      {"&(J = -Var 3)", 124}, {"&(J x)", 4},        {"&(J = 9x)", 124},
+      {"&(J = X)", 124},      {"&(J = a$)", 135},   {"&(J = -x, P = 1)", 356},
+      {"&(J = a, Q)", 355},   {"&(J = a, P 1)", 4}, {"*x;", 363},
       {"&(J = [a])", 28},
   };
   for (const Refusal& r : refusals) {
@@ -116,9 +117,11 @@ TEST_F(Session, AdjoiningCancellingAndTheirErrors) {
   // The bottom, the position form, a ">" ignored when cancelling.
   EXPECT_EQ(run("&(J > w)\n"), " Change of polynomial variable: w.\n");
   EXPECT_EQ(names_top_down(), (std::vector<std::string>{"x", "y", "w"}));
-  EXPECT_EQ(run("&(J = -Var 2)\n"), " Change of polynomial variable: cancel y.\ny now cancelled.\n");
-  EXPECT_EQ(run("&(J > -w)\n"),
-            " Change of polynomial variable: cancel w.\nWarning.  '>' ignored.\nw now cancelled.\n");
+  EXPECT_EQ(run("&(J = -Var 2)\n"),
+            " Change of polynomial variable: cancel y.\ny now cancelled.\n");
+  EXPECT_EQ(
+      run("&(J > -w)\n"),
+      " Change of polynomial variable: cancel w.\nWarning.  '>' ignored.\nw now cancelled.\n");
   EXPECT_EQ(names_top_down(), (std::vector<std::string>{"x"}));
   for (polypt q = polynames; q != nullptr; q = q->next) EXPECT_EQ(q->depth, 1);
 
@@ -249,8 +252,8 @@ TEST_F(Session, RandomValuesComeBackAfterAdjoiningAndCancelling) {
 TEST_F(Session, PolyvarFollowsRandomAdjoiningAndCancelling) {
   BigModeGuard big;
   std::mt19937_64 rng(7);
-  const std::vector<std::string> pool = {"a", "b", "zz", "q_1", "x", "xa", "x9", "m", "beta",
-                                         "abc", "ab", "w", "k2", "y", "yy", "t_t", "c", "d"};
+  const std::vector<std::string> pool = {"a",   "b",  "zz", "q_1", "x", "xa", "x9",  "m", "beta",
+                                         "abc", "ab", "w",  "k2",  "y", "yy", "t_t", "c", "d"};
   std::set<std::string> adjoined;
   for (int step = 0; step < 500; ++step) {
     const std::string& name = pool[rng() % pool.size()];

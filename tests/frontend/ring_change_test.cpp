@@ -94,7 +94,9 @@ std::string random_value(std::mt19937& rng, std::int32_t p) {
   };
   switch (rng() % 6) {
     case 0: return (rng() % 2 ? "-" : "") + integer(1 + static_cast<int>(rng() % 100));
-    case 1: return integer(1 + static_cast<int>(rng() % 40)) + "/" + integer(1 + static_cast<int>(rng() % 40));
+    case 1:
+      return integer(1 + static_cast<int>(rng() % 40)) + "/" +
+             integer(1 + static_cast<int>(rng() % 40));
     case 2: return "1/" + std::to_string(p) + "^" + std::to_string(1 + rng() % 3);
     case 3: return poly(true);
     case 4: return "(" + poly(false) + ")/(" + poly(false) + ")";
@@ -239,8 +241,8 @@ TEST_F(RingChange, ValuesLeftOutOfAListReadAsTheirImagesInTheNextRing) {
         BigModeGuard big;
         quoly_assign(v->val, &originals[v->let.name]);
       }
-    SCOPED_TRACE(assignments + "journalled modulo " + std::to_string(p1) + ", then left out modulo " +
-                 std::to_string(p2));
+    SCOPED_TRACE(assignments + "journalled modulo " + std::to_string(p1) +
+                 ", then left out modulo " + std::to_string(p2));
     free_gcd_stash();  // the change empties the cache of GCDs
     NodeBalance balance;
     run("&(p = " + std::to_string(p1) + " : **)\n&(p = _i : **)\n");
@@ -264,7 +266,8 @@ TEST_F(RingChange, ValuesLeftOutOfAListReadAsTheirImagesInTheNextRing) {
         if (!got) continue;
         // got = num / den modulo p2: got * den - num is a multiple of p2.
         const BigRef cross = BigRef(*got) * exact->den() - exact->num();
-        EXPECT_EQ(cross % BigRef(p2), BigRef(0)) << name << " = " << value_text(q) << " at " << a << ", " << b;
+        EXPECT_EQ(cross % BigRef(p2), BigRef(0))
+            << name << " = " << value_text(q) << " at " << a << ", " << b;
         ++checked;
       }
     }
@@ -290,7 +293,8 @@ TEST_F(RingChange, ZeroDenominatorsAreCountedPerCommand) {
   EXPECT_EQ(occurrences(out, "Warning. A zero quoly"), 40u);
   EXPECT_NE(out.find("... There were 3 more such cases.\n"), std::string::npos) << out;
   run("&(p = _i)\n");
-  for (const auto& [name, text] : stored_values()) EXPECT_EQ(text, value_text(Value::number(BigRef(0)))) << name;
+  for (const auto& [name, text] : stored_values())
+    EXPECT_EQ(text, value_text(Value::number(BigRef(0)))) << name;
 }
 
 // The relation records as the mod-out command leaves them.
@@ -334,9 +338,10 @@ TEST_F(RingChange, AuxiliarySearchLeavesTheRing) {
   for (const char* ring : {"", "&(p = 65521)\n"}) {
     run(ring);
     const auto snapshot = [] {
-      return std::vector<double>{double(modulus), double(half_modulus), double(two28_mod), rmodulus,
-                                 double(smallmodulus), double(mod_is_prime), double(finf),
-                                 double(lintmode), double(modularmode), double(flotemode)};
+      return std::vector<double>{double(modulus),  double(half_modulus), double(two28_mod),
+                                 rmodulus,         double(smallmodulus), double(mod_is_prime),
+                                 double(finf),     double(lintmode),     double(modularmode),
+                                 double(flotemode)};
     };
     const auto before = snapshot();
     run("&(P = t^2 + 1, 1)\n");
@@ -359,7 +364,8 @@ std::vector<std::int32_t> first_list() {
 
 std::vector<std::pair<std::int32_t, std::int32_t>> second_list(polypt q) {
   std::vector<std::pair<std::int32_t, std::int32_t>> pairs;
-  for (imptr e = q->gcd_data; e != nullptr; e = e->imag) pairs.emplace_back(e->lint, e->head->value);
+  for (imptr e = q->gcd_data; e != nullptr; e = e->imag)
+    pairs.emplace_back(e->lint, e->head->value);
   return pairs;
 }
 
@@ -387,10 +393,12 @@ TEST_F(RingChange, AuxiliaryListsAreRightAndReadBack) {
     }
   }
   std::string text = "&(P = -t)\n&(P = t^2 + 2, 1 : ";
-  for (std::size_t k = 0; k < first.size(); ++k) text += (k > 0 ? ", " : "") + std::to_string(first[k]);
+  for (std::size_t k = 0; k < first.size(); ++k)
+    text += (k > 0 ? ", " : "") + std::to_string(first[k]);
   text += " : ";
   for (std::size_t k = 0; k < second.size(); ++k)
-    text += (k > 0 ? ", " : "") + std::to_string(second[k].first) + ", " + std::to_string(second[k].second);
+    text += (k > 0 ? ", " : "") + std::to_string(second[k].first) + ", " +
+            std::to_string(second[k].second);
   run(text + ")\n");
   EXPECT_EQ(first_list(), first);
   EXPECT_EQ(second_list(polynames), second);

@@ -111,7 +111,8 @@ struct Generator {
       s += std::string("&(p = ") + primes[below(3)] + ")\n";
     }
     const int scalars = below(8);
-    for (int k = 0; k < scalars; ++k) s += "x" + std::to_string(below(12)) + " := " + value() + ":\n";
+    for (int k = 0; k < scalars; ++k)
+      s += "x" + std::to_string(below(12)) + " := " + value() + ":\n";
     const int arrays = below(4);
     for (int k = 0; k < arrays; ++k) {
       const std::string name = "m" + std::to_string(k);
@@ -153,12 +154,11 @@ TEST(SavedState, RandomStatesReadBackIdentically) {
   for (int k = 0; k < states; ++k) {
     const std::string state = g.state(with_functions);
     ProgramDir w;
-    const std::string original =
-        w.run(state + "&(S = 'st')\n&s\n&(S = '@')\n" + listings);
+    const std::string original = w.run(state + "&(S = 'st')\n&s\n&(S = '@')\n" + listings);
     const std::string reloaded =
         w.run("&r\nst\n&(R = '@')\n" + listings + "&(S = 'st2')\n&s\n&(S = '@')\n");
-    SCOPED_TRACE("state " + std::to_string(k) + " (seed " + std::to_string(test_seed()) +
-                 "):\n" + state);
+    SCOPED_TRACE("state " + std::to_string(k) + " (seed " + std::to_string(test_seed()) + "):\n" +
+                 state);
     ASSERT_NE(between_marks(original), "<marks missing>");
     EXPECT_EQ(between_marks(original), between_marks(reloaded));
     EXPECT_EQ(w.file("st"), w.file("st2"));

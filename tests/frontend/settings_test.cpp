@@ -37,11 +37,11 @@ namespace {
 auto settings() {
   return std::tie(diskstore, monomial_list, lagrange_stash, extra_line, alt_form_display,
                   mod_matrix_ok, noisy, chinhensel, uglyprint, continuation, verbose, windy,
-                  danger_ok, close_inpuf, hen_check, errorpush, nomodpolyreadin, timerflag,
-                  pos_mod, do_line_sup, try_rat, rat_yes, chpoly_block, poly_cutoff,
-                  aux_num_2factor, aux_num_1factor, detcutoff, gauss_cutoff, rat_det_method_cut,
-                  mod_det_method_cut, addresser, laurent, m_interrupt, command_int, cmd_modder,
-                  pseudet_heur, dispcutoff, promptsize, disp_size);
+                  danger_ok, close_inpuf, hen_check, errorpush, nomodpolyreadin, timerflag, pos_mod,
+                  do_line_sup, try_rat, rat_yes, chpoly_block, poly_cutoff, aux_num_2factor,
+                  aux_num_1factor, detcutoff, gauss_cutoff, rat_det_method_cut, mod_det_method_cut,
+                  addresser, laurent, m_interrupt, command_int, cmd_modder, pseudet_heur,
+                  dispcutoff, promptsize, disp_size);
 }
 template <class... T>
 std::tuple<T...> values(const std::tuple<T&...>& refs) {
@@ -160,13 +160,13 @@ TEST_F(Settings, NumericSettingsCheckClampAndRefuse) {
     std::int32_t code;
   };
   const Refusal refusals[] = {
-      {"&(A = 9)", 272},     {"&(A = 20001)", 272},   {"&(X = 299)", 295},
-      {"&(X = 4584)", 295},  {"&(u = -1)", 137},      {"&(# = -3)", 137},
-      {"&(m = 3)", 146},     {"&(_d = 0)", 147},      {"&(_d = 40000)", 147},
-      {"&(t = 1/2)", 147},   {"&(zz = 1)", 136},      {"&(_k = 1)", 136},
-      {"&(I = 1)", 136},     {"&(e 1)", 4},           {"&(e = 'x')", 141},
-      {"&(t = 1", 135},      {"&(L = -1)", 137},      {"&(e = 99999999999)", 137},
-      {"&(e = 'abc", 209},   {"&(# = [a])", 28},
+      {"&(A = 9)", 272},    {"&(A = 20001)", 272}, {"&(X = 299)", 295},
+      {"&(X = 4584)", 295}, {"&(u = -1)", 137},    {"&(# = -3)", 137},
+      {"&(m = 3)", 146},    {"&(_d = 0)", 147},    {"&(_d = 40000)", 147},
+      {"&(t = 1/2)", 147},  {"&(zz = 1)", 136},    {"&(_k = 1)", 136},
+      {"&(I = 1)", 136},    {"&(e 1)", 4},         {"&(e = 'x')", 141},
+      {"&(t = 1", 135},     {"&(L = -1)", 137},    {"&(e = 99999999999)", 137},
+      {"&(e = 'abc", 209},  {"&(# = [a])", 28},
   };
   const auto before = snapshot();
   for (const Refusal& r : refusals) {
@@ -262,18 +262,15 @@ TEST_F(Settings, MemoryReportCountsVariablesAndTheCache) {
   for (std::sregex_iterator it(out.begin(), out.end(), line), end; it != end; ++it)
     counts[(*it)[1]] = std::stol((*it)[2]);
   EXPECT_EQ(counts["var count"], freed_before + 2) << out;
-  const long base = counts["num count"] * 8 + counts["im count"] * 32 +
-                    counts["poly count"] * 16 + counts["quoly count"] * 20;
+  const long base = counts["num count"] * 8 + counts["im count"] * 32 + counts["poly count"] * 16 +
+                    counts["quoly count"] * 20;
   EXPECT_EQ(static_cast<std::uint32_t>(base), garbsize());
-  EXPECT_EQ(counts["total garbage"], base + counts["var count"] * 28 +
-                                         counts["array count"] * 80 + counts["name count"] * 40 +
-                                         counts["fix count"] * 16 + counts["colm count"] * 12 +
-                                         counts["sparse count"] * 8197 +
-                                         counts["matrix col count"] * 16 +
-                                         counts["poly pointer count"] * 64 +
-                                         counts["form node count"] * 12 +
-                                         counts["cond expr count"] * 24 +
-                                         counts["work arrays"] * 4000000)
+  EXPECT_EQ(counts["total garbage"],
+            base + counts["var count"] * 28 + counts["array count"] * 80 +
+                counts["name count"] * 40 + counts["fix count"] * 16 + counts["colm count"] * 12 +
+                counts["sparse count"] * 8197 + counts["matrix col count"] * 16 +
+                counts["poly pointer count"] * 64 + counts["form node count"] * 12 +
+                counts["cond expr count"] * 24 + counts["work arrays"] * 4000000)
       << out;
   EXPECT_EQ(counts["system data size"], size_data_strucs + mass_gcd_stash());
   EXPECT_EQ(counts["total size"], counts["total garbage"] + counts["system data size"]);
@@ -299,10 +296,10 @@ TEST_F(Settings, StatisticsShowTheLastExpansionByMinors) {
   };
   std::int32_t code = 0;
   EXPECT_EQ(run("Array ms[6,6] Sparse:", &code), "");
-  for (const char* e : {"1,1] := 1", "1,2] := 3", "2,2] := 2", "2,3] := 1", "2,4] := -2",
-                        "3,2] := 2", "3,3] := 4", "3,4] := -4", "4,1] := -2", "4,2] := -6",
-                        "4,4] := 4", "5,1] := -2", "5,2] := -6", "5,4] := 12", "5,5] := 5",
-                        "6,3] := -3", "6,4] := 2", "6,5] := 5", "6,6] := 6"})
+  for (const char* e :
+       {"1,1] := 1", "1,2] := 3", "2,2] := 2", "2,3] := 1", "2,4] := -2", "3,2] := 2", "3,3] := 4",
+        "3,4] := -4", "4,1] := -2", "4,2] := -6", "4,4] := 4", "5,1] := -2", "5,2] := -6",
+        "5,4] := 12", "5,5] := 5", "6,3] := -3", "6,4] := 2", "6,5] := 5", "6,6] := 6"})
     EXPECT_EQ(run(std::string("ms[") + e + ":", &code), "") << e;
   ASSERT_EQ(code, 0);
   run("&(D = 100)");

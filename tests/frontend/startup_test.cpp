@@ -158,10 +158,15 @@ class DamagedData : public ::testing::Test {
   // was answered; the line on rebuilding the data files followed.
   void expect_named(const ShellRun& r, const std::string& what, const std::string& context) const {
     EXPECT_EQ(r.status, 0) << context << "\n" << r.out;
-    EXPECT_NE(r.out.find("*** Tavrin error. " + what), std::string::npos) << context << "\n" << r.out;
-    EXPECT_NE(r.out.find("Start-up goes on without the tables of those files.\n    Rebuild the data files"),
-              std::string::npos) << context;
-    EXPECT_NE(r.out.find(">\n        1\n\n>\n bye\n"), std::string::npos) << context << "\n" << r.out;
+    EXPECT_NE(r.out.find("*** Tavrin error. " + what), std::string::npos) << context << "\n"
+                                                                          << r.out;
+    EXPECT_NE(
+        r.out.find(
+            "Start-up goes on without the tables of those files.\n    Rebuild the data files"),
+        std::string::npos)
+        << context;
+    EXPECT_NE(r.out.find(">\n        1\n\n>\n bye\n"), std::string::npos) << context << "\n"
+                                                                          << r.out;
   }
 
   fs::path root_;
@@ -188,12 +193,15 @@ TEST_F(DamagedData, EveryDamageIsNamedAndStartUpGoesOn) {
         negated += '-';
       negated += kept[k];
     }
-    const std::pair<const char*, std::string> damages[] = {
-        {"empty", ""},           {"one byte", "7"},         {"garbage", "\x01\xff garbage \x7f\n"},
-        {"a digit changed", changed}, {"negative numbers", negated}};
+    const std::pair<const char*, std::string> damages[] = {{"empty", ""},
+                                                           {"one byte", "7"},
+                                                           {"garbage", "\x01\xff garbage \x7f\n"},
+                                                           {"a digit changed", changed},
+                                                           {"negative numbers", negated}};
     for (const auto& [how, text] : damages) {
       write_file(file(name), text);
-      expect_named(start("x := 1;\n"), std::string(name) + " is damaged", std::string(name) + ", " + how);
+      expect_named(start("x := 1;\n"), std::string(name) + " is damaged",
+                   std::string(name) + ", " + how);
     }
     fs::remove(file(name));
     const std::string cant_find = std::string("can't find ") + name;
@@ -213,17 +221,22 @@ std::map<std::string, std::string> probes() {
   std::string chpoly = "&(J = x)\nArray c[12,12]:\n";
   for (int i = 1; i <= 12; ++i)
     for (int j = 1; j <= 12; ++j)
-      chpoly += "c[" + std::to_string(i) + "," + std::to_string(j) + "] := " +
-                std::to_string((i * 7 + j * 3) % 5 - 2) + ":\n";
+      chpoly += "c[" + std::to_string(i) + "," + std::to_string(j) +
+                "] := " + std::to_string((i * 7 + j * 3) % 5 - 2) + ":\n";
   auto sparse = [](const std::string& n) {
     return "&(J = x)\n&(L = 1)\nArray s[" + n + "," + n + "] Sparse:\nfor i = 1 to " + n +
            " do s[i,i] := x + i od:\nDeg(Det[s]);\n";
   };
-  return {{"pow228", "100!;\n"}, {"primelist", "Prime(1229);\n"}, {"Qerrs", "GCD(12, 18);\n"},
-          {"pprods", "Array m[9,9]:\nfor i = 1 to 9 do for j = 1 to 9 do m[i,j] := (i + 3)^(j + 5) + "
-                     "i*j^7 od od:\nDet[m];\n"},
-          {"bprimes", sparse("50")}, {"lrgpmes", sparse("200")},
-          {"chdat", chpoly + "Chpoly([c]);\n"}, {"f256d", "&(p = 256)\n(3 + 7)^5;\n"}};
+  return {{"pow228", "100!;\n"},
+          {"primelist", "Prime(1229);\n"},
+          {"Qerrs", "GCD(12, 18);\n"},
+          {"pprods",
+           "Array m[9,9]:\nfor i = 1 to 9 do for j = 1 to 9 do m[i,j] := (i + 3)^(j + 5) + "
+           "i*j^7 od od:\nDet[m];\n"},
+          {"bprimes", sparse("50")},
+          {"lrgpmes", sparse("200")},
+          {"chdat", chpoly + "Chpoly([c]);\n"},
+          {"f256d", "&(p = 256)\n(3 + 7)^5;\n"}};
 }
 
 std::string needs(const std::string& name, const char* why) {
@@ -273,8 +286,10 @@ TEST_F(DamagedData, WhatNeedsAnUnusedFileReportsIt) {
   }
   fs::remove(file("checksums"));  // then no file is checked, and none is used
   const ShellRun r = start(probes()["pow228"]);
-  EXPECT_NE(r.out.find("can't find checksums: no data file can be checked, so none is used."), std::string::npos);
-  EXPECT_NE(r.out.find(needs("pow228", "not checked (no checksum lists it)")), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("can't find checksums: no data file can be checked, so none is used."),
+            std::string::npos);
+  EXPECT_NE(r.out.find(needs("pow228", "not checked (no checksum lists it)")), std::string::npos)
+      << r.out;
   write_file(file("checksums"), list);
 }
 
@@ -286,8 +301,8 @@ TEST_F(DamagedData, ChpolyComputesTheRowsATableLacks) {
   std::string input = "&(J = x)\nArray m[12,12]:\n";
   for (int i = 1; i <= 12; ++i)
     for (int j = 1; j <= 12; ++j)
-      input += "m[" + std::to_string(i) + "," + std::to_string(j) + "] := " +
-               std::to_string((i * 7 + j * 3) % 5 - 2) + ":\n";
+      input += "m[" + std::to_string(i) + "," + std::to_string(j) +
+               "] := " + std::to_string((i * 7 + j * 3) % 5 - 2) + ":\n";
   input += "Chpoly([m]);\n";
   const ShellRun whole = start(input);
   ASSERT_EQ(whole.status, 0) << whole.out;
@@ -298,8 +313,10 @@ TEST_F(DamagedData, ChpolyComputesTheRowsATableLacks) {
   reseal("chdat");
   const ShellRun cut = start(input);
   EXPECT_EQ(cut.status, 0) << cut.out;
-  const std::size_t from = whole.out.find(" initializing"), cut_from = cut.out.find(" initializing");
-  EXPECT_EQ(cut.out.substr(cut.out.find('>', cut_from)), whole.out.substr(whole.out.find('>', from)));
+  const std::size_t from = whole.out.find(" initializing"),
+                    cut_from = cut.out.find(" initializing");
+  EXPECT_EQ(cut.out.substr(cut.out.find('>', cut_from)),
+            whole.out.substr(whole.out.find('>', from)));
 }
 
 // Without a start-up file anywhere: the message on standard error, no
@@ -325,7 +342,8 @@ TEST_F(DamagedData, NoStartupFileAnywhere) {
     EXPECT_EQ(read_file(root_ / "stderr.txt"), "") << text;
   }
   write_file(file("tvrstart.txt"), "  +7 x := 1;\n");
-  EXPECT_NE(run_shell(command).out.find(" Amount of RAM you specified (mbytes): 7.\n"), std::string::npos);
+  EXPECT_NE(run_shell(command).out.find(" Amount of RAM you specified (mbytes): 7.\n"),
+            std::string::npos);
 }
 
 }  // namespace

@@ -43,7 +43,9 @@ class AlgorithmC : public ::testing::Test {
   void TearDown() override { modular_methods_enabled = true; }
 };
 
-std::int64_t residue(const BigRef& c, std::int64_t p) { return ((c % BigRef(p)).to_int64() + p) % p; }
+std::int64_t residue(const BigRef& c, std::int64_t p) {
+  return ((c % BigRef(p)).to_int64() + p) % p;
+}
 
 // Evaluation points: GF(p), or for p = 7 GF(7^3) = F_7[t]/(t^3 + t + 1) (no
 // root mod 7), since over F_7 coprime pairs can share a root at every point
@@ -112,7 +114,8 @@ Elems image(const PointField& f, const RefPoly& a, int var, const Elems& values)
 
 std::int64_t degree_in(const RefPoly& a, int var) {
   std::int64_t d = -1;
-  for (const auto& [e, c] : a.terms()) d = std::max<std::int64_t>(d, e[static_cast<std::size_t>(var)]);
+  for (const auto& [e, c] : a.terms())
+    d = std::max<std::int64_t>(d, e[static_cast<std::size_t>(var)]);
   return d;
 }
 
@@ -136,7 +139,8 @@ bool coprime(const RefPoly& a, const RefPoly& b, std::int64_t p, std::mt19937_64
         if (is_prime(c)) f.p = c;
       }
       Elems values(static_cast<std::size_t>(a.nvars()));
-      for (auto& v : values) v = static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(f.size()));
+      for (auto& v : values)
+        v = static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(f.size()));
       const Elems ia = image(f, a, var, values), ib = image(f, b, var, values);
       if (static_cast<std::int64_t>(ia.size()) != degree_in(a, var) + 1 ||
           static_cast<std::int64_t>(ib.size()) != degree_in(b, var) + 1)
@@ -155,13 +159,15 @@ RefPoly ring_of(std::int64_t p, const RefPoly& a) { return p == 0 ? a : a.reduce
 // succeed; coefficientwise for a number (exactly over the integers).
 ::testing::AssertionResult divides(poly m, poly n, polypt pt, std::int64_t p, RefPoly* q) {
   if (m->numb && m->next == nullptr) {
-    const BigRef c = read_poly(m).coefficient(RefPoly::Exps(static_cast<std::size_t>(number_polys), 0));
+    const BigRef c =
+        read_poly(m).coefficient(RefPoly::Exps(static_cast<std::size_t>(number_polys), 0));
     *q = RefPoly(number_polys);
     const RefPoly nr = read_poly(n);
     const PointField f{p == 0 ? 2 : p};
     const std::int64_t inv = p == 0 ? 1 : f.inv(residue(c, p));
     for (const auto& [e, x] : nr.terms()) {
-      if (p == 0 && !(x % c).is_zero()) return ::testing::AssertionFailure() << c << " does not divide";
+      if (p == 0 && !(x % c).is_zero())
+        return ::testing::AssertionFailure() << c << " does not divide";
       q->add_term(e, p == 0 ? x / c : BigRef(f.mul(residue(x, p), inv)));
     }
     return ::testing::AssertionSuccess();
@@ -169,7 +175,8 @@ RefPoly ring_of(std::int64_t p, const RefPoly& a) { return p == 0 ? a : a.reduce
   Poly quotient;
   bool failed = true;
   gen_poly_divide(n, m, quotient.cell(), pt, &failed);
-  if (failed) return ::testing::AssertionFailure() << show_poly(m) << " does not divide " << show_poly(n);
+  if (failed)
+    return ::testing::AssertionFailure() << show_poly(m) << " does not divide " << show_poly(n);
   *q = quotient.ref();
   return ::testing::AssertionSuccess();
 }
@@ -246,7 +253,8 @@ void random_pair(std::mt19937_64& rng, int nv, std::int64_t p, RefPoly* u, RefPo
       }
     }
     *u = ring_of(p, *f * a), *v = ring_of(p, *f * b);
-  } while (f->is_zero() || u->is_zero() || v->is_zero() || (degree_in(*u, 0) < 1 && degree_in(*v, 0) < 1));
+  } while (f->is_zero() || u->is_zero() || v->is_zero() ||
+           (degree_in(*u, 0) < 1 && degree_in(*v, 0) < 1));
 }
 
 // polygcd of fresh copies with kept arguments, which come back node for
@@ -332,13 +340,16 @@ TEST_F(AlgorithmC, AnotherVariableMovesToTheTopOnATemporaryLevel) {
     PolyVars vars = top == 1 ? PolyVars{"x", "y", "z"} : PolyVars{"t", "x", "y", "z"};
     const auto ref = [&](const char* s) { return parse_ref(s, vars.names()); };
     const RefPoly g = ref("x*y^2 + z*x + y + 1");
-    const RefPoly u = g * ref("(z^2 + z + 1)*x^3 + y^4 + x*z + 2"), v = g * ref("(z^2 + 2*z + 3)*x^2 + y^3 + x + z");
+    const RefPoly u = g * ref("(z^2 + z + 1)*x^3 + y^4 + x*z + 2"),
+                  v = g * ref("(z^2 + 2*z + 3)*x^2 + y^3 + x + z");
     for (bool inject : {false, true}) {
       SCOPED_TRACE("depth " + std::to_string(top) + (inject ? ", interrupted" : ""));
       reset_gcd_counters();
       std::vector<std::int32_t> depths;
       for (polypt r = polynames; r != nullptr; r = r->next) depths.push_back(r->depth);
-      const auto state = [&] { return std::tuple(number_polys, globalpoly, field_depth, polynames, depths); };
+      const auto state = [&] {
+        return std::tuple(number_polys, globalpoly, field_depth, polynames, depths);
+      };
       const auto before = state();
       const long levels = polygcd_stages.temporary_levels;
       NodeBalance balance;
@@ -381,8 +392,9 @@ TEST_F(AlgorithmC, AnotherVariableMovesToTheTopOnATemporaryLevel) {
   PolyVars vars{"x", "y", "z"};  // the renumbering itself, field_depth with it
   const ScopedValue<std::int16_t> fd(field_depth, 3);
   change_polydata_1(-1, vars.level(1));
-  EXPECT_EQ(std::tuple(vars.level(1)->depth, vars.level(2)->depth, vars.level(3)->depth, field_depth),
-            std::tuple(1, 3, 4, 4));
+  EXPECT_EQ(
+      std::tuple(vars.level(1)->depth, vars.level(2)->depth, vars.level(3)->depth, field_depth),
+      std::tuple(1, 3, 4, 4));
   change_polydata_1(1, vars.level(1));
   EXPECT_EQ(std::tuple(vars.level(3)->depth, field_depth), std::tuple(3, 3));
 }
@@ -405,10 +417,13 @@ TEST_F(AlgorithmC, AnExpensiveSequenceIsAbandonedFourTimesAndThenRuns) {
   }
   ASSERT_GT(cost, 200000);
   const std::string n = std::to_string(cost);
-  auto abandon = [&](int k) { return "Warning. Abandon Algorithm C. " + std::to_string(k) + ", 3, 2, " + n + ", 3\n"; };
+  auto abandon = [&](int k) {
+    return "Warning. Abandon Algorithm C. " + std::to_string(k) + ", 3, 2, " + n + ", 3\n";
+  };
   const std::string cannot = "Warning. Can't abandon Algorithm C. 3, 2, " + n + "\n";
   const std::string forced =
-      "\n!! ** Warning. You set &O to force Algorithm C!\n\n*** Tavrin error. &O conflict with large GCD problem.\n";
+      "\n!! ** Warning. You set &O to force Algorithm C!\n\n*** Tavrin error. &O conflict with "
+      "large GCD problem.\n";
   const struct {
     bool verbose, chinhensel;
     std::int32_t count;
@@ -417,7 +432,8 @@ TEST_F(AlgorithmC, AnExpensiveSequenceIsAbandonedFourTimesAndThenRuns) {
       {true, true, 0, abandon(1) + abandon(2) + abandon(3) + abandon(4) + cannot},
       {true, true, 4, cannot},
       {false, true, 0, ""},
-      {false, false, 0, abandon(1) + forced + abandon(2) + forced + abandon(3) + forced + abandon(4)},
+      {false, false, 0,
+       abandon(1) + forced + abandon(2) + forced + abandon(3) + forced + abandon(4)},
   };
   for (const auto& c : cases) {
     reset_gcd_counters();
@@ -435,8 +451,10 @@ TEST_F(AlgorithmC, AnExpensiveSequenceIsAbandonedFourTimesAndThenRuns) {
     std::vector<std::string> names{"x", "y"};
     for (int k = 2; k < nv; ++k) names.push_back("v" + std::to_string(k));
     PolyVars many(names);
-    const std::string big = "y^536870000", s = "(1 + y + y^2 + y^3 + y^4 + y^5 + y^6 + y^7 + y^8 + y^9 + y^10 + y^11 + y^12 + y^13 + y^14)";
-    Poly a("x^4 + " + big + "*x^3 + " + s + "*x + 1"), b(big + "*x^3 + " + s + "*x^2 + 3"), w(big + "*x^3 + x^2 + 3");
+    const std::string big = "y^536870000", s = "(1 + y + y^2 + y^3 + y^4 + y^5 + y^6 + y^7 + y^8 + "
+                                               "y^9 + y^10 + y^11 + y^12 + y^13 + y^14)";
+    Poly a("x^4 + " + big + "*x^3 + " + s + "*x + 1"), b(big + "*x^3 + " + s + "*x^2 + 3"),
+        w(big + "*x^3 + x^2 + 3");
     EXPECT_EQ(algorithm_c_cost(a, b), nv < 10 ? 120001 : 40001);
     EXPECT_EQ(algorithm_c_cost(a, w), 6 * 268435456);  // (18 + 3) / 10 = 2: no wrap
   }

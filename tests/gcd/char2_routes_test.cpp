@@ -61,7 +61,8 @@ class Char2GcdRoutesTest : public ::testing::TestWithParam<std::int32_t> {
 
 // The monic GCD and the extended GCD of a and b with char2_vector_degree at
 // cut: g, then (g, s, t).
-std::tuple<Coeffs, Coeffs, Coeffs, Coeffs> gcds(std::int32_t cut, const Coeffs& a, const Coeffs& b) {
+std::tuple<Coeffs, Coeffs, Coeffs, Coeffs> gcds(std::int32_t cut, const Coeffs& a,
+                                                const Coeffs& b) {
   ScopedValue<std::int32_t> vec(char2_vector_degree, cut);
   NodeBalance balance;
   Poly n = Poly::adopt(coeffs_to_poly(a)), m = Poly::adopt(coeffs_to_poly(b)), g, eg, s, t;
@@ -71,8 +72,8 @@ std::tuple<Coeffs, Coeffs, Coeffs, Coeffs> gcds(std::int32_t cut, const Coeffs& 
   EXPECT_EQ(node_shape(n), shape_n);
   EXPECT_EQ(node_shape(m), shape_m);
   for (Poly* p : {&g, &eg, &s, &t}) EXPECT_TRUE(valid_poly(*p, 1));
-  return {ref_trimmed(poly_to_coeffs(g)), ref_trimmed(poly_to_coeffs(eg)), ref_trimmed(poly_to_coeffs(s)),
-          ref_trimmed(poly_to_coeffs(t))};
+  return {ref_trimmed(poly_to_coeffs(g)), ref_trimmed(poly_to_coeffs(eg)),
+          ref_trimmed(poly_to_coeffs(s)), ref_trimmed(poly_to_coeffs(t))};
 }
 
 TEST_P(Char2GcdRoutesTest, GcdAndCofactorsOnBothSidesOfTheCutOff) {
@@ -82,11 +83,14 @@ TEST_P(Char2GcdRoutesTest, GcdAndCofactorsOnBothSidesOfTheCutOff) {
   for (int it = 0; it < test_iterations(16); ++it) {
     const bool all = it % 5 == 0;
     const Coeffs c = operand(rng, f, static_cast<std::int64_t>(rng() % 90), all);
-    const Coeffs a = ref_mult(f, operand(rng, f, 1 + static_cast<std::int64_t>(rng() % 150), false), c);
+    const Coeffs a =
+        ref_mult(f, operand(rng, f, 1 + static_cast<std::int64_t>(rng() % 150), false), c);
     // Equal degrees, the second a divisor of the first, or any degree.
-    const Coeffs b = it % 4 == 1 ? c
-                     : it % 4 == 2 ? ref_trimmed(ref_add(f, a, ref_mult(f, Coeffs{1, 1}, c)))
-                                   : ref_mult(f, operand(rng, f, 1 + static_cast<std::int64_t>(rng() % 150), all), c);
+    const Coeffs b =
+        it % 4 == 1 ? c
+        : it % 4 == 2
+            ? ref_trimmed(ref_add(f, a, ref_mult(f, Coeffs{1, 1}, c)))
+            : ref_mult(f, operand(rng, f, 1 + static_cast<std::int64_t>(rng() % 150), all), c);
     if (ref_degree(b) < 1) continue;
     SCOPED_TRACE(show_coeffs(a) + " and " + show_coeffs(b));
     for (const auto& [x, y] : {std::pair{a, b}, std::pair{b, a}}) {
@@ -140,10 +144,13 @@ TEST_P(Char2GcdRoutesTest, PowersModuloAPolynomialOnBothSidesOfTheCutOff) {
   std::mt19937_64 rng(test_seed() + 20 + static_cast<std::uint64_t>(q));
   for (int it = 0; it < test_iterations(8); ++it) {
     const Coeffs m = monic_operand(rng, f, 20 + static_cast<std::int64_t>(rng() % 160));
-    const Coeffs base = operand(rng, f, static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(ref_degree(m) + 20)), it % 4 == 0);
+    const Coeffs base = operand(
+        rng, f, static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(ref_degree(m) + 20)),
+        it % 4 == 0);
     // One, two and three limbs of 28 bits.
     const std::uint64_t e = it % 3 == 0 ? 1 + rng() % 1000 : it % 3 == 1 ? (rng() >> 8) : rng();
-    const BigRef exponent = it == 5 ? BigRef::from_decimal("1237940039285380274899124223") : BigRef(static_cast<std::int64_t>(e >> 1));
+    const BigRef exponent = it == 5 ? BigRef::from_decimal("1237940039285380274899124223")
+                                    : BigRef(static_cast<std::int64_t>(e >> 1));
     SCOPED_TRACE(show_coeffs(base) + " ^ " + exponent.to_decimal() + " mod " + show_coeffs(m));
     const Coeffs by_vectors = power_of(0, base, exponent, m);
     ASSERT_EQ(by_vectors, power_of(never, base, exponent, m));
@@ -167,7 +174,8 @@ std::vector<std::pair<std::int32_t, Coeffs>> square_free(std::int32_t cut, const
   std::int32_t count = 0;
   total_sq_free(x.cell(), &sq, &count, true, polynames);
   std::vector<std::pair<std::int32_t, Coeffs>> out;
-  for (poly r = sq; r != nullptr; r = r->next) out.emplace_back(r->exp, ref_trimmed(poly_to_coeffs(r->pcoef)));
+  for (poly r = sq; r != nullptr; r = r->next)
+    out.emplace_back(r->exp, ref_trimmed(poly_to_coeffs(r->pcoef)));
   EXPECT_EQ(static_cast<std::size_t>(count), out.size());
   free_poly(&sq);
   return out;
@@ -182,8 +190,9 @@ TEST_P(Char2GcdRoutesTest, SquareFreeDecompositionOnBothSidesOfTheCutOff) {
     Coeffs a{1};
     for (int e = 1; e <= 5; ++e) {
       if (rng() % 4 == 0) continue;
-      const Coeffs g = e == 3 && it % 3 == 0 ? operand(rng, f, 2 + static_cast<std::int64_t>(rng() % 12), true)
-                                             : monic_operand(rng, f, 1 + static_cast<std::int64_t>(rng() % 25));
+      const Coeffs g = e == 3 && it % 3 == 0
+                           ? operand(rng, f, 2 + static_cast<std::int64_t>(rng() % 12), true)
+                           : monic_operand(rng, f, 1 + static_cast<std::int64_t>(rng() % 25));
       for (int k = 0; k < e; ++k) a = ref_mult(f, a, g);
     }
     if (ref_degree(a) < 1) continue;

@@ -120,7 +120,8 @@ TEST_F(Contents, ProgressLineAndTheCounterThatWraps) {
   c_cntdepth = 1;
   EXPECT_EQ(output_of([&] { content(q, r.cell(), vars.level(1), false, true, true); }), "");
   EXPECT_EQ(c_cntcount, std::numeric_limits<std::int32_t>::min());
-  const std::string warned = output_of([&] { content(q, r.cell(), vars.level(1), false, true, true); });
+  const std::string warned =
+      output_of([&] { content(q, r.cell(), vars.level(1), false, true, true); });
   EXPECT_EQ(warned, "\n *** Warning.\n *** Loop counter in Content is negative.  Will reset.\n\n");
   EXPECT_EQ(c_cntcount, 200001);
   EXPECT_EQ(a_cntcount, 200001);
@@ -151,7 +152,7 @@ TEST_F(Contents, ErrorsResetTheCountersAndTripval) {
   reset_gcd_counters();
 }
 
-// ---- The floating-point one-variable GCD ----------------------------------------------------------
+// ---- The floating-point one-variable GCD --------------------------------------------------------
 
 // The long doubles of p's leaves, highest power first.
 std::vector<long double> floats(poly p) {

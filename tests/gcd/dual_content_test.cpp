@@ -62,11 +62,10 @@ TEST_F(DualContent, KnownAnswers) {
     const ScopedValue<bool> loud(verbose, true);
     Poly p("2*y*x^2 + 4*y*x + 6*y"), q("4*x^2 + 6*y"), r;
     const std::string sp = node_shape(p), sq = node_shape(q);
-    const std::string out =
-        output_of([&] {
-          dual_content(p, q, r.cell(), pt,
-                       {.verbon = true, .allcons = true, .psave = true, .qsave = true});
-        });
+    const std::string out = output_of([&] {
+      dual_content(p, q, r.cell(), pt,
+                   {.verbon = true, .allcons = true, .psave = true, .qsave = true});
+    });
     EXPECT_EQ(out, ring == Ring::integers ? "\n  Dual Content, counting to 5:  2 3 4 5\n"
                                           : "\n  Dual Content, counting to 5:  2 3 4\n");
     EXPECT_EQ(r.str(), ring == Ring::integers ? "2" : "1");
@@ -115,11 +114,13 @@ TEST_F(DualContent, RandomPairsAgreeWithTheContentsTakenOneAtATime) {
       auto random_p = [&] {
         RefPoly p = rng() % 2 ? free_of_x() * common : RefPoly(3);
         for (int k = 1 + static_cast<int>(rng() % 4); k > 0; --k)
-          p = p + free_of_x() * common * RefPoly::variable(3, 0, 1 + static_cast<std::int32_t>(rng() % 5));
+          p = p + free_of_x() * common *
+                      RefPoly::variable(3, 0, 1 + static_cast<std::int32_t>(rng() % 5));
         return in_ring(ring, p);
       };
       NodeBalance balance;
-      Poly p(random_p()), q(random_p()), pad(in_ring(ring, free_of_x() * common)), r, ra, cp, cq, want, wa;
+      Poly p(random_p()), q(random_p()), pad(in_ring(ring, free_of_x() * common)), r, ra, cp, cq,
+          want, wa;
       if (p->numb || q->numb || p->exp == 0 || q->exp == 0 || pad->numb) continue;
       SCOPED_TRACE(p.str() + " and " + q.str());
       const std::string sp = node_shape(p), sq = node_shape(q);

@@ -62,7 +62,7 @@ TEST_F(GcdStash, WhatIsKeptAndWhatComesBack) {
   std::mt19937_64 rng(test_seed());
   const Coeffs c = random_coeffs(rng, f, 20);
   auto times_c = [&](std::int64_t d) { return ref_mult(f, random_coeffs(rng, f, d - 20), c); };
-  gcd(times_c(60), times_c(40), true);  // degree sum 100: not cached
+  gcd(times_c(60), times_c(40), true);            // degree sum 100: not cached
   gcd(random_coeffs(rng, f, 100), {1, 1}, true);  // deg m = 1: never cached
   EXPECT_EQ(entries(), 0);
   const Coeffs a = times_c(61), b = times_c(40);  // 101: cached, stored monic

@@ -58,9 +58,13 @@ struct DriverState {
   fixptr journal;
   std::vector<std::int32_t> depths;
   static DriverState now() {
-    DriverState s{flotemode,    lintmode,  modularmode,  tavrin::finf, smallmodulus,
-                  mod_is_prime, tavrin::modulus, half_modulus, two28_mod, polygcd_stack_depth,
-                  lookupgcd,    field_depth, masterfix,  {}};
+    DriverState s{flotemode,       lintmode,
+                  modularmode,     tavrin::finf,
+                  smallmodulus,    mod_is_prime,
+                  tavrin::modulus, half_modulus,
+                  two28_mod,       polygcd_stack_depth,
+                  lookupgcd,       field_depth,
+                  masterfix,       {}};
     for (polypt r = polynames; r != nullptr; r = r->next) s.depths.push_back(r->depth);
     return s;
   }
@@ -104,8 +108,8 @@ struct Outcome {
 // node, a given-up one is released afterwards (or, with result_in_u, u is
 // given up and its own cell receives the GCD); nodes and the driver state
 // must balance.
-Outcome run_gcd(const RefPoly& a, const RefPoly& b, polypt pt, bool usave = true,
-                bool vsave = true, bool leave_early = false, bool result_in_u = false) {
+Outcome run_gcd(const RefPoly& a, const RefPoly& b, polypt pt, bool usave = true, bool vsave = true,
+                bool leave_early = false, bool result_in_u = false) {
   std::optional<NodeBalance> balance;
   if (lookupgcd <= 0) balance.emplace();  // the cache keeps what it stores
   const DriverState before = DriverState::now();
@@ -176,7 +180,7 @@ TEST_F(PolyGcd, TrivialCasesTable) {
   }
 }
 
-// ---- The cheap stages ----------------------------------------------------------------------------
+// ---- The cheap stages ---------------------------------------------------------------------------
 
 TEST_F(PolyGcd, CheapStagesSettleWithTheirPlantedAnswers) {
   PolyVars vars{"x", "y"};
@@ -194,8 +198,7 @@ TEST_F(PolyGcd, CheapStagesSettleWithTheirPlantedAnswers) {
       {Ring::integers, "x^4 + x^3*y", "x^5 + x^2*(y + 1)", true, "x^2",
        &polygcd_stage_counts::common_power},
       // A single term: x^min(4, 2) times the GCD of the contents 5 and 1.
-      {Ring::integers, "5*x^4", "(y + 1)*x^3 + x^2", false, "x^2",
-       &polygcd_stage_counts::monomial},
+      {Ring::integers, "5*x^4", "(y + 1)*x^3 + x^2", false, "x^2", &polygcd_stage_counts::monomial},
       {Ring::integers, "6*y*x^4", "(4*y + 2)*x^3 + 8*x^2", false, "2*x^2",
        &polygcd_stage_counts::monomial},
       // Small v dividing a larger u.
@@ -222,9 +225,9 @@ TEST_F(PolyGcd, CheapStagesSettleWithTheirPlantedAnswers) {
     RingScope ring(c.ring);
     reset_gcd_counters();
     const polygcd_stage_counts before = polygcd_stages;
-    const Outcome o = run_gcd(in_ring(c.ring, parse_ref(c.u, names)),
-                              in_ring(c.ring, parse_ref(c.v, names)), vars.level(1), true, true,
-                              c.leave_early);
+    const Outcome o =
+        run_gcd(in_ring(c.ring, parse_ref(c.u, names)), in_ring(c.ring, parse_ref(c.v, names)),
+                vars.level(1), true, true, c.leave_early);
     EXPECT_EQ(o.out, "");
     EXPECT_EQ(o.value, in_ring(c.ring, parse_ref(c.want, names)));
     EXPECT_GE(polygcd_stages.*c.stage, before.*c.stage + 1);
@@ -243,7 +246,8 @@ TEST_F(PolyGcd, GeneralContentsDivideOutFactorsFreeOfAnInnerVariable) {
   PolyVars vars{"x", "y", "z"};
   ModulusScope scope(65521);
   auto ref = [&vars](const std::string& s) { return parse_ref(s, vars.names()); };
-  const RefPoly p = ref("x^2*z^3 + 3*x^2 + x*z + 5*z^2 + x + 7"), q = ref("x^3*z + x*z^2 + 2*x + 4*z + 9");
+  const RefPoly p = ref("x^2*z^3 + 3*x^2 + x*z + 5*z^2 + x + 7"),
+                q = ref("x^3*z + x*z^2 + 2*x + 4*z + 9");
   const RefPoly common = ref("x + y + 1");
   const long general = polygcd_stages.general_contents;
   const Outcome o = run_gcd(common * p * p, common * q * q, vars.level(1));
@@ -269,8 +273,8 @@ TEST_F(PolyGcd, TheCacheAnswersTheSecondTime) {
   for (int call = 0; call < 2; ++call) {
     reset_gcd_counters();
     const long hits = polygcd_stages.cache_hits;
-    const Outcome o = run_gcd(u.reduced_mod(BigRef(65521)), v.reduced_mod(BigRef(65521)),
-                              vars.level(1));
+    const Outcome o =
+        run_gcd(u.reduced_mod(BigRef(65521)), v.reduced_mod(BigRef(65521)), vars.level(1));
     EXPECT_EQ(o.out, "");
     EXPECT_EQ(o.value, normalised(v.reduced_mod(BigRef(65521)), 65521));
     EXPECT_EQ(polygcd_stages.cache_hits, hits + call);
@@ -295,7 +299,7 @@ TEST_F(PolyGcd, TrialDivisionUnderARelationDecidesByDividing) {
   EXPECT_FALSE(trial_poly_divide_noq(n, other, vars.level(1), false, false, false));
 }
 
-// ---- One variable modulo a prime ------------------------------------------------------------------
+// ---- One variable modulo a prime ----------------------------------------------------------------
 
 TEST_F(PolyGcd, OneVariableModuloPrimesAgreesWithTheEngineAndTheReference) {
   std::mt19937_64 rng(test_seed() + 18);
@@ -306,9 +310,12 @@ TEST_F(PolyGcd, OneVariableModuloPrimesAgreesWithTheEngineAndTheReference) {
       PolyVars vars = nvars == 1 ? PolyVars{"x"} : PolyVars{"x", "y"};
       for (int it = 0; it < test_iterations(40); ++it) {
         const Coeffs c = random_coeffs(rng, f, static_cast<std::int64_t>(rng() % 6));
-        const Coeffs a = ref_mult(f, random_coeffs(rng, f, 1 + static_cast<std::int64_t>(rng() % 12)), c);
-        const Coeffs b = ref_mult(f, random_coeffs(rng, f, 1 + static_cast<std::int64_t>(rng() % 12)), c);
-        SCOPED_TRACE("modulus " + std::to_string(p) + ": " + show_coeffs(a) + ", " + show_coeffs(b));
+        const Coeffs a =
+            ref_mult(f, random_coeffs(rng, f, 1 + static_cast<std::int64_t>(rng() % 12)), c);
+        const Coeffs b =
+            ref_mult(f, random_coeffs(rng, f, 1 + static_cast<std::int64_t>(rng() % 12)), c);
+        SCOPED_TRACE("modulus " + std::to_string(p) + ": " + show_coeffs(a) + ", " +
+                     show_coeffs(b));
         NodeBalance balance;
         Poly u = Poly::adopt(coeffs_to_poly(a)), v = Poly::adopt(coeffs_to_poly(b)), g, h;
         const long one_var = polygcd_stages.one_variable;
@@ -322,7 +329,7 @@ TEST_F(PolyGcd, OneVariableModuloPrimesAgreesWithTheEngineAndTheReference) {
   }
 }
 
-// ---- Randomised planted pairs -----------------------------------------------------------------------
+// ---- Randomised planted pairs -------------------------------------------------------------------
 
 // A random polynomial in nv variables of up to `terms` terms in the
 // variables from .. to - 1 (exponents below 4, that of x at least 1,
@@ -333,7 +340,8 @@ RefPoly random_with_constant(std::mt19937_64& rng, int nv, int from, int to, int
   for (int k = 0; k < terms; ++k) {
     RefPoly::Exps e(static_cast<std::size_t>(nv), 0);
     for (int i = from; i < to; ++i)
-      e[static_cast<std::size_t>(i)] = static_cast<std::int32_t>(rng() % (i == 0 ? 3 : 4)) + (i == 0);
+      e[static_cast<std::size_t>(i)] =
+          static_cast<std::int32_t>(rng() % (i == 0 ? 3 : 4)) + (i == 0);
     r.add_term(e, BigRef(static_cast<std::int64_t>(rng() % 19) - 9));
   }
   return r;
@@ -394,13 +402,15 @@ Planted planted_pair(std::mt19937_64& rng, int family, int nv, std::int64_t p) {
       t.v = ring(x_power(nv, e) * w);
       BigRef content = 0;
       for (const auto& [ex, co] : w.terms()) content = BigRef::gcd(content, co);
-      t.gcd = x_power(nv, std::min(k, e)).scaled(p == 0 ? BigRef::gcd(BigRef(c), content) : BigRef(1));
+      t.gcd =
+          x_power(nv, std::min(k, e)).scaled(p == 0 ? BigRef::gcd(BigRef(c), content) : BigRef(1));
     } else {
       // g in x alone over the integers (its coefficients numbers), in x and
       // y modulo p.
       const RefPoly f = ring(random_with_constant(rng, nv, 1, nv, 1 + terms(3), nonzero(rng, 9)));
-      const RefPoly g = ring(random_with_constant(rng, nv, 0, p == 0 ? 1 : nv, terms(4), nonzero(rng, 9)) +
-                             x_power(nv, 1 + static_cast<std::int32_t>(rng() % 3)));
+      const RefPoly g =
+          ring(random_with_constant(rng, nv, 0, p == 0 ? 1 : nv, terms(4), nonzero(rng, 9)) +
+               x_power(nv, 1 + static_cast<std::int32_t>(rng() % 3)));
       if (degree_in(f, 1) < 1 || degree_in(g, 0) < 1 || (p == 0 && degree_in(g, 1) > 0)) continue;
       t.u = ring(f * g);
       t.v = f;

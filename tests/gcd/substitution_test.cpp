@@ -49,7 +49,9 @@ RefPoly random_in(std::mt19937_64& rng, int nv, const std::vector<bool>& allowed
   return out;
 }
 
-RefPoly ref_of(poly p, int nv) { return p == nullptr ? RefPoly::constant(nv, 1) : read_poly(p, nv); }
+RefPoly ref_of(poly p, int nv) {
+  return p == nullptr ? RefPoly::constant(nv, 1) : read_poly(p, nv);
+}
 
 // The fraction num/den equals a/b (cross-multiplied).
 bool same_fraction(const RefPoly& num, const RefPoly& den, const RefPoly& a, const RefPoly& b) {
@@ -76,7 +78,8 @@ TEST(Substitution, RandomFractionsAgreeWithRationalEvaluation) {
     RefPoly d2r = rng() % 3 == 0 ? RefPoly(nv) : random_in(rng, nv, allowed, 2);
     if (pr.is_zero() || (!d2r.is_zero() && d2r == RefPoly::constant(nv, 1))) continue;
     SCOPED_TRACE("p = " + pr.to_string(vars.names()) + ", level " + std::to_string(target) +
-                 " := (" + n2r.to_string(vars.names()) + ") / (" + d2r.to_string(vars.names()) + ")");
+                 " := (" + n2r.to_string(vars.names()) + ") / (" + d2r.to_string(vars.names()) +
+                 ")");
     NodeBalance balance;
     Poly p(pr), n2(n2r), d2;
     if (!d2r.is_zero()) d2 = Poly(d2r);
@@ -141,7 +144,8 @@ TEST(Substitution, VanishingCoefficientsLeaveNoTerms) {
   PolyVars vars{"x", "y"};
   NodeBalance balance;
   Poly two("2");
-  for (auto [text, want] : {std::pair{"(y - 2)*x^2 + x + 1", "[1:1; 1]"}, std::pair{"(y - 2)*x", "0"}}) {
+  for (auto [text, want] :
+       {std::pair{"(y - 2)*x^2 + x + 1", "[1:1; 1]"}, std::pair{"(y - 2)*x", "0"}}) {
     Poly p(text), den;
     case_one(p.cell(), den.cell(), 2, two, nullptr, vars.level(1));
     EXPECT_EQ(dump_poly(p), want);
@@ -162,19 +166,22 @@ TEST(Substitution, OneVariableValuesOnWordsAgreeWithHornersRuleOnTheList) {
     RefPoly r(1);
     for (int e = 0; e <= deg; ++e) {
       if (runs && (e / 7) % 3 == 1) continue;
-      r.add_term({e}, BigRef(static_cast<std::int64_t>(rng() % 2001) - 1000) * BigRef::pow2(static_cast<unsigned>(rng() % 70)));
+      r.add_term({e}, BigRef(static_cast<std::int64_t>(rng() % 2001) - 1000) *
+                          BigRef::pow2(static_cast<unsigned>(rng() % 70)));
     }
     r.add_term({deg}, BigRef(1));
     return r;
   };
-  const char* points[][2] = {{"3", nullptr}, {"-2", nullptr}, {"0", nullptr},
-                             {"123456789012345678901234567890", nullptr}, {"3", "7"}, {"-5", "268435456"},
-                             {"1", "1"}, {"98765432109876543210", "12345678901"}};
+  const char* points[][2] = {{"3", nullptr}, {"-2", nullptr},
+                             {"0", nullptr}, {"123456789012345678901234567890", nullptr},
+                             {"3", "7"},     {"-5", "268435456"},
+                             {"1", "1"},     {"98765432109876543210", "12345678901"}};
   for (int i = 0; i < test_iterations(24); ++i) {
     const int deg = 1 + static_cast<int>(rng() % (i % 3 == 0 ? 600 : 40));
     const RefPoly a = random_x(deg, i % 4 == 3);
     const auto& pt = points[static_cast<std::size_t>(i) % (sizeof points / sizeof points[0])];
-    SCOPED_TRACE(a.to_string(vars.names()) + " at " + pt[0] + (pt[1] != nullptr ? std::string(" / ") + pt[1] : ""));
+    SCOPED_TRACE(a.to_string(vars.names()) + " at " + pt[0] +
+                 (pt[1] != nullptr ? std::string(" / ") + pt[1] : ""));
     Poly n2(pt[0], vars.names());
     Poly d2;
     if (pt[1] != nullptr) d2 = Poly(pt[1], vars.names());
@@ -250,7 +257,7 @@ struct RingState {
   std::int16_t lookup;
   fixptr journal;
   static RingState now() {
-    return {tavrin::modulus, half_modulus, two28_mod, flotemode, lintmode,       modularmode,
+    return {tavrin::modulus, half_modulus, two28_mod,   flotemode, lintmode, modularmode,
             smallmodulus,    mod_is_prime, command_int, lookupgcd, masterfix};
   }
   bool operator==(const RingState&) const = default;

@@ -227,10 +227,12 @@ class CondMaker {
     bool v = false;
     switch (op) {
       case 0: v = l == r; break;
-      case 1: case 6: v = l != r; break;
+      case 1:
+      case 6: v = l != r; break;
       case 2: v = l < r; break;
       case 3: v = l > r; break;
-      case 4: case 7: v = l <= r; break;
+      case 4:
+      case 7: v = l <= r; break;
       default: v = l >= r; break;
     }
     return {show(a) + " " + ops[op] + " " + show(b), v, 1};
@@ -288,11 +290,10 @@ TEST_F(Control, RandomLoopsLeaveTheVariableAndCountPredicted) {
       for (; v >= b; v += s) ++count, sum += v;
     }
     const bool by_words = i % 2 == 0;
-    const std::string header = "for i = " + std::to_string(a) +
-                               (by_words ? " to " : ", ") + std::to_string(b) +
-                               (by_words ? " by " : ", ") + std::to_string(s);
-    const std::string prog = "c := 0:\nt := 0:\n" + header +
-                             " do c := c + 1; t := t + i; i := i^3 od:\n";
+    const std::string header = "for i = " + std::to_string(a) + (by_words ? " to " : ", ") +
+                               std::to_string(b) + (by_words ? " by " : ", ") + std::to_string(s);
+    const std::string prog =
+        "c := 0:\nt := 0:\n" + header + " do c := c + 1; t := t + i; i := i^3 od:\n";
     EXPECT_EQ(run(prog + "i;"), num(std::to_string(v))) << header;
     EXPECT_EQ(run(prog + "c;"), num(std::to_string(count))) << header;
     EXPECT_EQ(run(prog + "t;"), num(std::to_string(sum))) << header;
@@ -315,19 +316,24 @@ TEST_F(Control, AccumulatingAssignmentsInLoops) {
   // leaves both as they were.
   clear_variables_and_polynomial_names();
   run("&(J = x)\n&(J > y)");
-  const char* terms[] = {"(k | 89 + 10)*x^k",         "x^(30 - k)/6",          "(k | 7 + 1)/(k | 5 + 2)*x^k*y",
-                         "k*x^(k | 4)",                "v*x/(k + 1)",           "y^k/(x + 1)",
-                         "2^100*x^k - 3",              "(x*y)^k/(k | 3 + 2)",   "x^k/(k - 7)"};  // the last fails at k = 7
+  const char* terms[] = {
+      "(k | 89 + 10)*x^k", "x^(30 - k)/6",        "(k | 7 + 1)/(k | 5 + 2)*x^k*y",
+      "k*x^(k | 4)",       "v*x/(k + 1)",         "y^k/(x + 1)",
+      "2^100*x^k - 3",     "(x*y)^k/(k | 3 + 2)", "x^k/(k - 7)"};  // the last fails at k = 7
   for (const char* ring : {"&(p = _i)", "&(p = 32003)"}) {
     run(ring);
     for (const char* t : terms) {
       for (const char* sign : {"+", "-"}) {
         const std::string term(t), w_term = std::string("(") + t + ")";
         std::string w_form = term;
-        for (std::size_t at = w_form.find('v'); at != std::string::npos; at = w_form.find('v', at + 1)) w_form[at] = 'w';
+        for (std::size_t at = w_form.find('v'); at != std::string::npos;
+             at = w_form.find('v', at + 1))
+          w_form[at] = 'w';
         run("v := y/3 + 1:\nw := y/3 + 1:");
-        const std::string v_loop = run("for k = 1 to 12 do v := v " + std::string(sign) + " " + term + " od:\n");
-        const std::string w_loop = run("for k = 1 to 12 do w := (w) " + std::string(sign) + " " + w_form + " od:\n");
+        const std::string v_loop =
+            run("for k = 1 to 12 do v := v " + std::string(sign) + " " + term + " od:\n");
+        const std::string w_loop =
+            run("for k = 1 to 12 do w := (w) " + std::string(sign) + " " + w_form + " od:\n");
         EXPECT_EQ(v_loop, w_loop) << ring << ": v := v " << sign << " " << t;
         EXPECT_EQ(v_loop == "error 22", term.find("- 7") != std::string::npos) << v_loop;
         EXPECT_NE(run("v;"), run("y/3 + 1;")) << ring << ": v := v " << sign << " " << t;
@@ -342,7 +348,8 @@ TEST_F(Control, AccumulatingAssignmentsInLoops) {
   run("a := x:\nb := 1/5 + x/5:\n");
   for (const char* name : {"a", "b"}) {
     const poly before = variable_named(name)->val->numer;
-    run(std::string("for k = 2 to 2 do ") + name + " := " + name + " + x^k" + (name[0] == 'b' ? "/5" : "") + " od:\n");
+    run(std::string("for k = 2 to 2 do ") + name + " := " + name + " + x^k" +
+        (name[0] == 'b' ? "/5" : "") + " od:\n");
     poly p = variable_named(name)->val->numer;
     bool found = false;
     for (; p != nullptr; p = p->next) found = found || p == before;
@@ -419,8 +426,8 @@ TEST_F(Sums, RandomSumsAndProductsAgainstDirectLoops) {
     }
     std::string text = "< k = " + std::to_string(a) + ", " + std::to_string(b) + " >";
     if (nested) text += " < j = " + std::to_string(a2) + ", " + std::to_string(b2) + " >";
-    text += std::string(i % 4 < 2 ? " [" : " (") + std::to_string(c) + "*k^" +
-            std::to_string(e) + (nested ? " + j" : " + 0") + (i % 4 < 2 ? "]" : ")");
+    text += std::string(i % 4 < 2 ? " [" : " (") + std::to_string(c) + "*k^" + std::to_string(e) +
+            (nested ? " + j" : " + 0") + (i % 4 < 2 ? "]" : ")");
     quoly v = nullptr;
     const std::string end = evaluate(text, is_sum, &v);
     EXPECT_EQ(end, std::string(i % 4 < 2 ? "]]" : "))")) << text;
@@ -458,7 +465,7 @@ TEST_F(Control, SingleStatementListsRunnersAndLookups) {
   eval_form(&stream, one, &n);
   eval_form(&stream, list, &n);
   EXPECT_EQ(value_text(n), num("87"));  // y = 2 (6*7 + 1)
-  leave_flag = true;  // as "&>" leaves it: only the first statement runs
+  leave_flag = true;                    // as "&>" leaves it: only the first statement runs
   eval_form(&stream, list, &n);
   leave_flag = false;
   EXPECT_EQ(run("y;"), num("43"));

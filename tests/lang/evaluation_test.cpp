@@ -38,7 +38,8 @@ std::string random_text(std::mt19937_64& g, bool bits) {
   std::set<std::string> seen;  // each monomial once, so no coefficient sums up
   for (int t = 0; t < terms; ++t) {
     std::string m;
-    for (const char* v : vars) m += std::string("*") + v + "^" + std::to_string(g() % (bits ? 2 : 4));
+    for (const char* v : vars)
+      m += std::string("*") + v + "^" + std::to_string(g() % (bits ? 2 : 4));
     if (!seen.insert(m).second) continue;
     const long c = bits ? 1 : static_cast<long>(g() % 21) - 10;
     s += (s.empty() ? "" : " + ") + std::string("(") + std::to_string(c == 0 ? 1 : c) + ")" + m;
@@ -157,7 +158,8 @@ std::vector<long> written_values(const std::string& out) {
 // terms add by exclusive or (the field sum on bit patterns). v^k = v at 0
 // and 1, so Boolean relations do not change the value.
 TEST(EvaluationAtValues, ZeroOneListsInCharacteristicTwoAgreeWithTermByTermEvaluation) {
-  const char* setups[] = {  // x, y, z adjoined in this order: z is on top
+  const char* setups[] = {
+      // x, y, z adjoined in this order: z is on top
       "&(J = x)\n&(J = y)\n&(J = z)\n",
       "&(J = x)\n&(P = x^2 + x)\n&(J = y)\n&(P = y^2 + y)\n&(J = z)\n&(P = z^2 + z)\n",
       "&(J = x)\n&(P = x^2 + x)\n&(J = y)\n&(J = z)\n&(P = z^2 + z)\n"};
@@ -199,8 +201,8 @@ TEST(EvaluationAtValues, ZeroOneListsInCharacteristicTwoAgreeWithTermByTermEvalu
       const std::vector<long> got = written_values(out);
       ASSERT_EQ(got.size(), want.size()) << out;
       for (std::size_t i = 0; i < want.size(); ++i)
-        EXPECT_EQ(got[i], want[i]) << "q = " << q << ", " << setup << cases[i] << "\nseed "
-                                   << test_seed();
+        EXPECT_EQ(got[i], want[i])
+            << "q = " << q << ", " << setup << cases[i] << "\nseed " << test_seed();
     }
   }
 }

@@ -82,7 +82,8 @@ class Generator {
       case 2: {  // a rational in parentheses
         const std::int64_t p = static_cast<std::int64_t>(rng_() % 41) - 20;
         const std::int64_t q = 1 + static_cast<std::int64_t>(rng_() % 12);
-        return {"(" + std::to_string(p) + "/" + std::to_string(q) + ")", RatRef(p) / RatRef(q), true};
+        return {"(" + std::to_string(p) + "/" + std::to_string(q) + ")", RatRef(p) / RatRef(q),
+                true};
       }
       case 3: {  // a decimal fraction
         const std::string i = std::to_string(rng_() % 100);
@@ -91,8 +92,7 @@ class Generator {
         for (int k = 0; k < d; ++k) f += static_cast<char>('0' + rng_() % 10);
         BigRef ten_d = 1;
         for (int k = 0; k < d; ++k) ten_d = ten_d * BigRef(10);
-        const RatRef v = RatRef(BigRef::from_decimal(i)) +
-                         RatRef(BigRef::from_decimal(f), ten_d);
+        const RatRef v = RatRef(BigRef::from_decimal(i)) + RatRef(BigRef::from_decimal(f), ten_d);
         return {i + "." + f, v, true};
       }
       default: {
@@ -114,12 +114,9 @@ class Generator {
     Expr a = expr(depth - 1);
     Expr b = expr(depth - 1);
     switch (rng_() % 11) {
-      case 0:
-        return {a.text + " + " + operand(b), a.value + b.value, false};
-      case 1:
-        return {a.text + " - " + operand(b), a.value - b.value, false};
-      case 2:
-        return {operand(a) + "*" + operand(b), a.value * b.value, false};
+      case 0: return {a.text + " + " + operand(b), a.value + b.value, false};
+      case 1: return {a.text + " - " + operand(b), a.value - b.value, false};
+      case 2: return {operand(a) + "*" + operand(b), a.value * b.value, false};
       case 3:
         if (!b.value.is_zero()) return {operand(a) + "/" + operand(b), a.value / b.value, false};
         return a;
@@ -133,12 +130,9 @@ class Generator {
         const std::string e = k < 0 ? "(" + std::to_string(k) + ")" : std::to_string(k);
         return {"(" + a.text + ")^" + e, a.value.pow(k), true};
       }
-      case 6:
-        return {"-" + operand(a), -a.value, true};
-      case 7:
-        return {"$(" + a.text + ")", floor_of(a.value), true};
-      case 8:
-        return {"|(" + a.text + ")|", a.value.num().negative() ? -a.value : a.value, true};
+      case 6: return {"-" + operand(a), -a.value, true};
+      case 7: return {"$(" + a.text + ")", floor_of(a.value), true};
+      case 8: return {"|(" + a.text + ")|", a.value.num().negative() ? -a.value : a.value, true};
       case 9:
       case 10: {  // integer quotient and remainder of integers
         const RatRef x = floor_of(a.value), y = floor_of(b.value);

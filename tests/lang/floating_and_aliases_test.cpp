@@ -145,21 +145,11 @@ struct Gen {
     } else {
       Piece s = sum();
       switch (pick(0, 4)) {
-        case 0:
-          p = {"_sqrt(|(" + s.text + ")|)", std::sqrt(std::fabs(s.value))};
-          break;
-        case 1:
-          p = {"_sin(" + s.text + ")", std::sin(s.value)};
-          break;
-        case 2:
-          p = {"_cos(" + s.text + ")", std::cos(s.value)};
-          break;
-        case 3:
-          p = {"_atan(" + s.text + ")", std::atan(s.value)};
-          break;
-        default:
-          p = {"_e((" + s.text + ") / 100)", std::exp(s.value / 100)};
-          break;
+        case 0: p = {"_sqrt(|(" + s.text + ")|)", std::sqrt(std::fabs(s.value))}; break;
+        case 1: p = {"_sin(" + s.text + ")", std::sin(s.value)}; break;
+        case 2: p = {"_cos(" + s.text + ")", std::cos(s.value)}; break;
+        case 3: p = {"_atan(" + s.text + ")", std::atan(s.value)}; break;
+        default: p = {"_e((" + s.text + ") / 100)", std::exp(s.value / 100)}; break;
       }
     }
     if (pick(0, 5) == 0 && p.text[0] != '-' && p.text[0] != '$') {
@@ -220,15 +210,32 @@ TEST_F(Floating, KnownValuesAndErrors) {
     std::int32_t error;
   };
   const std::vector<Case> cases = {
-      {"2.5e+3", 2500, 0},       {"2.5e-1", RatRef(1, 4), 0}, {"2.5 e3", 0, 31},
-      {"2.5e*3", 0, 376},        {"-2^2", -4, 0},             {"2^3^2", 512, 0},
-      {"3.6!", 24, 0},           {"-2.5!", -6, 0},            {"$(-1.5)", -2, 0},
-      {"$2.999", 2, 0},          {"GCD(12, 18)", 6, 0},       {"GCD(7.6, 4)", 4, 0},
-      {"GCD(0, 2.5)", RatRef(5, 2), 0}, {"7 | 3", 1, 0},      {"-7 | 3", 2, 0},
-      {"7 | -3", 1, 0},          {"-7 | -3", 2, 0},           {"7.4 | 3", 1, 0},
-      {"7 \\ 2", RatRef(7, 2), 0}, {"1 / 0", 0, 22},          {"5 | 0.2", 0, 22},
-      {"2 * / 3", 0, 340},       {"2 * nosuch", 0, 19},       {"|2 - 3|", 0, 63},
-      {"0^(-1)", 0, 22},         {"Sigma<i = 1, 4>[i / 2]", 5, 0},
+      {"2.5e+3", 2500, 0},
+      {"2.5e-1", RatRef(1, 4), 0},
+      {"2.5 e3", 0, 31},
+      {"2.5e*3", 0, 376},
+      {"-2^2", -4, 0},
+      {"2^3^2", 512, 0},
+      {"3.6!", 24, 0},
+      {"-2.5!", -6, 0},
+      {"$(-1.5)", -2, 0},
+      {"$2.999", 2, 0},
+      {"GCD(12, 18)", 6, 0},
+      {"GCD(7.6, 4)", 4, 0},
+      {"GCD(0, 2.5)", RatRef(5, 2), 0},
+      {"7 | 3", 1, 0},
+      {"-7 | 3", 2, 0},
+      {"7 | -3", 1, 0},
+      {"-7 | -3", 2, 0},
+      {"7.4 | 3", 1, 0},
+      {"7 \\ 2", RatRef(7, 2), 0},
+      {"1 / 0", 0, 22},
+      {"5 | 0.2", 0, 22},
+      {"2 * / 3", 0, 340},
+      {"2 * nosuch", 0, 19},
+      {"|2 - 3|", 0, 63},
+      {"0^(-1)", 0, 22},
+      {"Sigma<i = 1, 4>[i / 2]", 5, 0},
       {"Binomial(8, 4) + Binomial(5, 7)", 70, 0},
   };
   for (const Case& c : cases) {
@@ -324,7 +331,8 @@ TEST_F(Floating, BinomialsFromTheTableAgreeWithExactBinomials) {
 
 TEST_F(Floating, ExactBinomialsOfNoneOrAllPastTheLimit) {
   // B(n, 0) = B(n, n) = 1 for n past 1,754; B(n, 1) there stays error 87.
-  for (const char* one : {"Binomial(1755, 0);", "Binomial(1755, 1755);", "Binomial(100000, 100000);"})
+  for (const char* one :
+       {"Binomial(1755, 0);", "Binomial(1755, 1755);", "Binomial(100000, 100000);"})
     EXPECT_EQ(run(one).value, RatRef(1)) << one;
   EXPECT_EQ(run("Binomial(1755, 1);").error, 87);
   EXPECT_EQ(run("Binomial(100000, 1);").error, 87);
@@ -379,8 +387,10 @@ TEST_F(Floating, GetQuolyLooksAtTheStoredValueItself) {
 // comes after the operand was read, so the degree is the old value's.
 TEST_F(Floating, DegreeOperandsReadAStoredValueWhereItLies) {
   clear_variables_and_polynomial_names();
-  run_statements("&(J = x)\n&(J > y)\nr := (x^3 + 2)*(y^5 - x*y^2) + 7*x:\ns := (x + 2*y)^4/(x - 3):\n");
-  const std::vector<std::string> forms = {"Deg(@)", "Deg(@, 1)", "Deg(@, 2)", "Codeg(@)", "Codeg(@, 1)", "Codeg(@, 2)"};
+  run_statements(
+      "&(J = x)\n&(J > y)\nr := (x^3 + 2)*(y^5 - x*y^2) + 7*x:\ns := (x + 2*y)^4/(x - 3):\n");
+  const std::vector<std::string> forms = {"Deg(@)",   "Deg(@, 1)",   "Deg(@, 2)",
+                                          "Codeg(@)", "Codeg(@, 1)", "Codeg(@, 2)"};
   for (const char* v : {"r", "s"}) {
     for (const std::string& form : forms) {
       auto with = [&form](const std::string& operand) {
@@ -388,7 +398,8 @@ TEST_F(Floating, DegreeOperandsReadAStoredValueWhereItLies) {
         t.replace(t.find('@'), 1, operand);
         return t + ";";
       };
-      const Result lent = run(with(v)), copied = run(with(std::string("(") + v + " + 0)")), looked = run(with(std::string("^") + v));
+      const Result lent = run(with(v)), copied = run(with(std::string("(") + v + " + 0)")),
+                   looked = run(with(std::string("^") + v));
       ASSERT_TRUE(lent.has_value) << with(v);
       EXPECT_EQ(lent.value, copied.value) << with(v);
       EXPECT_EQ(lent.value, looked.value) << with(v);
@@ -448,8 +459,8 @@ TEST_F(Floating, SumTextsTypedAtTheTerminal) {
 // row runnable. Without its reader an array operation is an error.
 TEST(OperatorAliases, RowsAreTheFixedTokensAndEveryNameReachesARunnableOne) {
   install_interpreter();
-  const char* const order[] = {"*103", "*89", "*70", "*68", "*1", "*66", "*82", "*12",
-                               "*79",  "*101", "*14", "*7", "*4", "*9", "*5", "*40"};
+  const char* const order[] = {"*103", "*89",  "*70", "*68", "*1", "*66", "*82", "*12",
+                               "*79",  "*101", "*14", "*7",  "*4", "*9",  "*5",  "*40"};
   const std::string codes = "*12 7 *79 8 *101 \" *14 ~";
   const auto rows = operator_aliases();
   ASSERT_EQ(rows.size(), std::size(order));
@@ -458,7 +469,8 @@ TEST(OperatorAliases, RowsAreTheFixedTokensAndEveryNameReachesARunnableOne) {
     EXPECT_STREQ(a.token, order[k]);
     EXPECT_EQ(find_operator_alias(order[k]), &a);
     const std::size_t at = codes.find(std::string(a.token) + " ");
-    EXPECT_EQ(static_cast<char>(a.code), at == std::string::npos ? '\0' : codes[at + std::strlen(a.token) + 1])
+    EXPECT_EQ(static_cast<char>(a.code),
+              at == std::string::npos ? '\0' : codes[at + std::strlen(a.token) + 1])
         << a.token;
     EXPECT_EQ(is_array_alias(a.token, a.code), a.code != ArrayCode::none) << a.token;
     EXPECT_NE(a.handler, nullptr) << a.token;

@@ -48,7 +48,9 @@ class MonomialSums : public testing::Test {
     if (varptr v = variable_named("p"); v != nullptr && v->val != nullptr) {
       const quoly q = v->val;
       o.shape = value_text(q);
-      if (!q->numb) o.shape += " | " + dump_poly(q->numer) + (q->denom == nullptr ? "" : " / " + dump_poly(q->denom));
+      if (!q->numb)
+        o.shape +=
+            " | " + dump_poly(q->numer) + (q->denom == nullptr ? "" : " / " + dump_poly(q->denom));
     }
     run_statements("@p;\n");
     return o;
@@ -90,7 +92,8 @@ std::string random_sum(std::mt19937_64& rng) {
     if (rng() % 2) terms.push_back("(" + terms.front() + ")");
   }
   std::string s;
-  for (std::size_t i = 0; i < terms.size(); ++i) s += (rng() % 2 ? "-" : (i == 0 ? "" : "+")) + terms[i];
+  for (std::size_t i = 0; i < terms.size(); ++i)
+    s += (rng() % 2 ? "-" : (i == 0 ? "" : "+")) + terms[i];
   // cancel some terms, repeat others
   const std::size_t k = rng() % (terms.size() + 1);
   for (std::size_t i = 0; i < k; ++i) s += (i % 2 ? "+" : "-") + terms[i];

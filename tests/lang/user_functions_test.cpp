@@ -199,19 +199,18 @@ TEST_F(UserFunctions, RandomFunctionsAgreeWithTheInterpreter) {
     u64 w[3] = {g() % 5, 2, 3};
     u64 x = g() % 9;
     const u64 a = g() % 9, b = g() % 9;
-    run("w[1] := " + std::to_string(w[0]) + ":\nw[2] := 2:\nw[3] := 3:\nz := 0:\nx := " +
-        std::to_string(x) + ":");
+    run("w[1] := " + std::to_string(w[0]) +
+        ":\nw[2] := 2:\nw[3] := 3:\nz := 0:\nx := " + std::to_string(x) + ":");
     Interpreter in{&fns};
     NodeBalance balance;
-    const std::string got = run("F3(" + std::to_string(a) + ", " + std::to_string(b) +
-                                ", ^x, [w]);");
+    const std::string got =
+        run("F3(" + std::to_string(a) + ", " + std::to_string(b) + ", ^x, [w]);");
     const u64 want = in.call(3, a, b, &x, w);
     EXPECT_EQ(reduced(got), std::to_string(want)) << defs;
     EXPECT_EQ(reduced(run("x;")), std::to_string(x)) << defs;
     EXPECT_EQ(reduced(run("z;")), std::to_string(in.z)) << defs;
     for (int k = 0; k < 3; ++k)
-      EXPECT_EQ(reduced(run("w[" + std::to_string(k + 1) + "];")), std::to_string(w[k]))
-          << defs;
+      EXPECT_EQ(reduced(run("w[" + std::to_string(k + 1) + "];")), std::to_string(w[k])) << defs;
     for (tokentipe t : {tokentipe{"a", -1}, {"b", -1}, {"r", -1}, {"v", -1}})
       EXPECT_EQ(find_var(&t), nullptr) << t.name;
     arrptr alias = nullptr;
@@ -245,11 +244,15 @@ TEST_F(UserFunctions, OperandsReadInPlaceAgreeWithCopiesAndKeepTheirValueOverACa
   // Operands read in place against parenthesised copies; a call writing the left
   // operand (H: a := 100, G(^y): y := 7, each giving 2) leaves the value read.
   clear_variables_and_polynomial_names();
-  for (const char* s : {"Function H(u) = a := 100; 2 .", "Function G(^y) = y := 7; 2 .", "&(J = x)"}) run(s);
+  for (const char* s :
+       {"Function H(u) = a := 100; 2 .", "Function G(^y) = y := 7; 2 .", "&(J = x)"})
+    run(s);
   const char* const ints = "&(p = _i):\na := 3:\nb := -5:";
-  const char* const polys = "&(p = _i):\na := 3*x^3 - x + 2:\nb := x^2/7 - 1:\nd := (x + 1)/(x - 2):";
+  const char* const polys =
+      "&(p = _i):\na := 3*x^3 - x + 2:\nb := x^2/7 - 1:\nd := (x + 1)/(x - 2):";
   const char* const mod7 = "&(p = 7):\na := 3*x^3 - x + 2:\nb := x^2 - 1:";
-  const std::vector<std::array<const char*, 3>> rows = {  // ring, statement, oracle
+  const std::vector<std::array<const char*, 3>> rows = {
+      // ring, statement, oracle
       {polys, "c := a*a + b*b - a*b;", "c := (a)*(a) + (b)*(b) - (a)*(b);"},
       {polys, "c := a - a + d*a - d*d;", "c := (a) - (a) + (d)*(a) - (d)*(d);"},
       {polys, "c := a*b*d/b + a + a*b - b;", "c := (a)*(b)*(d)/(b) + (a) + (a)*(b) - (b);"},
@@ -282,8 +285,9 @@ std::string linked_tokens(formptr list) {
     const condexptr d = list->cptr;
     for (nameptr t : {d->cond, d->expr})
       for (; t != nullptr; t = t->next)
-        if (t->compiled) s += std::string(s.empty() ? "" : " ") + t->let.name + ":" +
-                              std::to_string(static_cast<int>(t->tipe));
+        if (t->compiled)
+          s += std::string(s.empty() ? "" : " ") + t->let.name + ":" +
+               std::to_string(static_cast<int>(t->tipe));
     const std::string inner = linked_tokens(d->form1) + linked_tokens(d->form2);
     if (!inner.empty()) s += (s.empty() ? "" : " ") + inner;
   }
@@ -356,11 +360,17 @@ TEST_F(UserFunctions, LinkStepBindsTheListedNames) {
 // the floating reader's form of the token's row. Both routes give one
 // value, and a token with no floating form is refused (error 2).
 TEST_F(UserFunctions, AliasTokensInFloatingBodiesAgreeWithTheirNames) {
-  run("[a] := [<i = 1, 2><j = 1, 2> i + 2*j*j]:");  // determinant 30 - 36
-  const std::pair<const char*, const char*> cases[] = {  // a body and 1 + its value ("<": random)
-      {"Binomial(5, 2)", "11"}, {"Sigma<i = 1, 4>[i / 2]", "6"}, {"Product<i = 1, 3>(i + 1)", "25"},
-      {"Det[a]", "-5"}, {"Cols[a]", "3"}, {"Deg(7)", "1"}, {"Sqrt(10)", "4"}, {"Rand", "<"},
-      {"RRand", "<"}};
+  run("[a] := [<i = 1, 2><j = 1, 2> i + 2*j*j]:");     // determinant 30 - 36
+  const std::pair<const char*, const char*> cases[] = {// a body and 1 + its value ("<": random)
+                                                       {"Binomial(5, 2)", "11"},
+                                                       {"Sigma<i = 1, 4>[i / 2]", "6"},
+                                                       {"Product<i = 1, 3>(i + 1)", "25"},
+                                                       {"Det[a]", "-5"},
+                                                       {"Cols[a]", "3"},
+                                                       {"Deg(7)", "1"},
+                                                       {"Sqrt(10)", "4"},
+                                                       {"Rand", "<"},
+                                                       {"RRand", "<"}};
   for (const auto& [body, value] : cases) {
     run(std::string("Func H = Float; 1 + ") + body + ".:");
     tokentipe h{"H", -1};
@@ -369,7 +379,9 @@ TEST_F(UserFunctions, AliasTokensInFloatingBodiesAgreeWithTheirNames) {
     while (t != nullptr && name != t->let.name) t = t->next;
     ASSERT_NE(t, nullptr) << body;
     for (const bool by_token : {false, true}) {
-      if (by_token) std::memcpy(t->let.name, builtin[find_built_in(0, numbuiltins, name.c_str())].second, sizeof(nametype));
+      if (by_token)
+        std::memcpy(t->let.name, builtin[find_built_in(0, numbuiltins, name.c_str())].second,
+                    sizeof(nametype));
       const std::string got = run("H;"), want = by_token && name == "Sqrt" ? "error 2" : value;
       if (want == "<") {
         EXPECT_LE(std::stoll(got), 268435456LL) << t->let.name;

@@ -62,14 +62,15 @@ class ArrayAssignment : public ArrayStatementTest {
   // Declares name as rows x cols (sparse or dense) holding model's entries.
   static void make(const char* name, const Model& m, bool sparse) {
     const std::string n = name;
-    ASSERT_EQ(run("Array " + n + "[" + std::to_string(m.rows) + "," + std::to_string(m.cols) +
-                  "]" + (sparse ? " Sparse:" : ":")), "");
+    ASSERT_EQ(run("Array " + n + "[" + std::to_string(m.rows) + "," + std::to_string(m.cols) + "]" +
+                  (sparse ? " Sparse:" : ":")),
+              "");
     for (int j = 0; j < m.cols; ++j)
       for (int i = 0; i < m.rows; ++i)
-        ASSERT_EQ(run(n + "[" + std::to_string(i + addresser) + "," +
-                      std::to_string(j + addresser) + "] := " +
-                      std::to_string(m.e[static_cast<std::size_t>(i + j * m.rows)]) + ":"),
-                  "");
+        ASSERT_EQ(
+            run(n + "[" + std::to_string(i + addresser) + "," + std::to_string(j + addresser) +
+                "] := " + std::to_string(m.e[static_cast<std::size_t>(i + j * m.rows)]) + ":"),
+            "");
   }
 };
 
@@ -153,7 +154,8 @@ TEST_F(ArrayAssignment, RandomTargetsAndValuesFollowTheFitAndStoreRules) {
       } else {
         text = "[t] := Trans [t]:";
         for (int i = 0; i < t.rows; ++i)
-          for (int j = 0; j < t.cols; ++j) want.e[static_cast<std::size_t>(j + i * t.cols)] = t.at(i, j);
+          for (int j = 0; j < t.cols; ++j)
+            want.e[static_cast<std::size_t>(j + i * t.cols)] = t.at(i, j);
       }
     }
     const std::string out = run(text);

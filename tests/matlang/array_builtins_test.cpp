@@ -72,9 +72,8 @@ TEST_F(ArrayBuiltins, ModularPowerEqualsRepeatedProducts) {
         const bool poly_entries = !m->numb;
         Mat a = random_mat(g, n, n, 0.2, [&](std::mt19937_64& r) {
           const std::int64_t c = static_cast<std::int64_t>(r() % 41) - 20;
-          return poly_entries && r() % 2 == 0
-                     ? Value::ratfun(std::to_string(c) + "*x^4 + x - 3")
-                     : Value::number(BigRef(c));
+          return poly_entries && r() % 2 == 0 ? Value::ratfun(std::to_string(c) + "*x^4 + x - 3")
+                                              : Value::number(BigRef(c));
         });
         Mat expect = reduced(a, m);
         for (std::int64_t k = 1; k < e; ++k) expect = reduced(schoolbook(expect, a), m);

@@ -116,7 +116,10 @@ TEST_F(MatrixBuiltins, NormalFormReaderAsksForTheSlotsGiven) {
       {"Redrowech([m], [o1], [o2])", "1", "red_row_ech", "1100", {"2x2", "2x2", "none", "none"}},
       {"Redrowech([m], [o1], [o2], [o3])", "error 306", "", "", {"none", "none", "none", "none"}},
       {"Pseudet([m], [o1], 4, [o3])", "error 306", "", "", {"none", "none", "none", "none"}},
-      {"Hermite([m], [o1], [o2], [o3], [o4], [o5])", "error 1", "", "",
+      {"Hermite([m], [o1], [o2], [o3], [o4], [o5])",
+       "error 1",
+       "",
+       "",
        {"none", "none", "none", "none"}},
       {"Hermite([m], [o1] [o2])", "error 1", "", "", {"none", "none", "none", "none"}},
       {"Hermite([m], o1)", "error 96", "", "", {"none", "none", "none", "none"}},
@@ -160,25 +163,27 @@ TEST_F(MatrixBuiltins, RandomNormalFormsSatisfyTheirTransforms) {
     const bool sparse = round % 3 == 2;
     // Names of their own in every round (r1a, r1h, ...).
     const std::string p = "r" + std::to_string(round);
-    std::string s = "Array a[" +
-                    std::to_string(r) + "," + std::to_string(c) + "]" +
+    std::string s = "Array a[" + std::to_string(r) + "," + std::to_string(c) + "]" +
                     (sparse ? " Sparse" : "") + ":\n";
     for (int i = 1; i <= r; ++i)
       for (int j = 1; j <= c; ++j)
         if (!sparse || rng() % 2 == 0)
           s += "a[" + std::to_string(i) + "," + std::to_string(j) +
                "] := " + std::to_string(static_cast<int>(rng() % 41) - 20) + ":\n";
-    s += "Array id[" + std::to_string(r) + "," + std::to_string(r) + "]:\n[id] := 0:\nDiag [id] := 1:\n";
-    s += "Array jd[" + std::to_string(c) + "," + std::to_string(c) + "]:\n[jd] := 0:\nDiag [jd] := 1:\n";
+    s += "Array id[" + std::to_string(r) + "," + std::to_string(r) +
+         "]:\n[id] := 0:\nDiag [id] := 1:\n";
+    s += "Array jd[" + std::to_string(c) + "," + std::to_string(c) +
+         "]:\n[jd] := 0:\nDiag [jd] := 1:\n";
     const char* form = round % 2 == 0 ? "Hermite" : "Smith";
     s += "[h] := [a]:\n" + std::string(form) + "([h], [al], [be], [ai], [bi]):\n";
     s += "Iszero([al] * [a] * [be] - [h]) + 2*Iszero([al] * [ai] - [id]) + "
          "4*Iszero([be] * [bi] - [jd]);\n";
-    for (const char* name : {"[al]", "[be]", "[ai]", "[bi]", "[id]", "[jd]", "[h]", "[a]", "a[",
-                             "id[", "jd["}) {
+    for (const char* name :
+         {"[al]", "[be]", "[ai]", "[bi]", "[id]", "[jd]", "[h]", "[a]", "a[", "id[", "jd["}) {
       const std::string from = name;
       const std::string to = from[0] == '[' ? "[" + p + from.substr(1) : p + from;
-      for (std::size_t at = s.find(from); at != std::string::npos; at = s.find(from, at + to.size()))
+      for (std::size_t at = s.find(from); at != std::string::npos;
+           at = s.find(from, at + to.size()))
         s.replace(at, from.size(), to);
     }
     EXPECT_EQ(run(s), value_text(make_value("7"))) << form << " round " << round << "\n" << s;
@@ -209,21 +214,19 @@ void wreck_and_abandon(arrptr q) {
 // returns keeps its result; a built-in that does not change its operand
 // keeps no copy of it (its node balance is the test's).
 TEST_F(MatrixBuiltins, AnAbandonedBuiltinLeavesItsOperandAsItWas) {
-  matrix_engines.colreduce = [](quolyptr, arrptr q, const bool*, workptr, workptr, workptr,
-                                workptr, sparseptr*, bool, std::int32_t) { wreck_and_abandon(q); };
-  matrix_engines.intcolred = [](quolyptr, arrptr q, const bool*, workptr, workptr, workptr,
-                                workptr, sparseptr*, bool, imptr) { wreck_and_abandon(q); };
-  matrix_engines.intnormal = [](quolyptr, arrptr q, const bool*, workptr, workptr, workptr,
-                                workptr, bool, imptr, sparseptr*, std::int32_t) {
-    wreck_and_abandon(q);
-  };
+  matrix_engines.colreduce = [](quolyptr, arrptr q, const bool*, workptr, workptr, workptr, workptr,
+                                sparseptr*, bool, std::int32_t) { wreck_and_abandon(q); };
+  matrix_engines.intcolred = [](quolyptr, arrptr q, const bool*, workptr, workptr, workptr, workptr,
+                                sparseptr*, bool, imptr) { wreck_and_abandon(q); };
+  matrix_engines.intnormal = [](quolyptr, arrptr q, const bool*, workptr, workptr, workptr, workptr,
+                                bool, imptr, sparseptr*, std::int32_t) { wreck_and_abandon(q); };
   matrix_engines.normalize = [](quolyptr, arrptr q, const bool*, workptr, workptr, workptr,
                                 workptr) { wreck_and_abandon(q); };
   matrix_engines.red_row_ech = [](quolyptr, arrptr q, const bool*, workptr, workptr, sparseptr*) {
     wreck_and_abandon(q);
   };
-  matrix_engines.sparse_rowreduce = [](quolyptr, arrptr q, bool, const bool*, workptr,
-                                       sparseptr*, std::int32_t) { wreck_and_abandon(q); };
+  matrix_engines.sparse_rowreduce = [](quolyptr, arrptr q, bool, const bool*, workptr, sparseptr*,
+                                       std::int32_t) { wreck_and_abandon(q); };
   matrix_engines.fract_free_lu = [](bool, quolyptr, arrptr q, const bool*, workptr, workptr,
                                     workptr, workptr, workptr, workptr) { wreck_and_abandon(q); };
   std::mt19937_64 rng(test_seed() + 63);
@@ -236,8 +239,8 @@ TEST_F(MatrixBuiltins, AnAbandonedBuiltinLeavesItsOperandAsItWas) {
       for (int i = 1; i <= 5; ++i)
         for (int j = 1; j <= 4; ++j)
           if (rng() % 3 != 0)
-            s += "b[" + std::to_string(i) + "," + std::to_string(j) + "] := " +
-                 std::to_string(static_cast<int>(rng() % 19) - 9) + ":\n";
+            s += "b[" + std::to_string(i) + "," + std::to_string(j) +
+                 "] := " + std::to_string(static_cast<int>(rng() % 19) - 9) + ":\n";
       run(s + "[c] := [b]:\n");
       const char* in_place[] = {"Colreduce([b])", "Hermite([b])",   "Smith([b])",
                                 "MSmith([b], 7)", "Normalize([b])", "Redrowech([b])",
@@ -383,7 +386,8 @@ TEST_F(MatrixBuiltins, ModularChpolyAgreesWithDeterminantsAtEnoughPoints) {
           den = mul_mod(den, (i - k + p) % p, p);
         }
         const std::int64_t w = mul_mod(det_mod(shifted, p), inv_mod(den, p), p);
-        for (std::size_t e = 0; e < basis.size(); ++e) coef[e] = (coef[e] + mul_mod(w, basis[e], p)) % p;
+        for (std::size_t e = 0; e < basis.size(); ++e)
+          coef[e] = (coef[e] + mul_mod(w, basis[e], p)) % p;
       }
       std::string text = "0";
       for (std::size_t e = 0; e < coef.size(); ++e)
@@ -406,8 +410,8 @@ TEST_F(MatrixBuiltins, ChpolyByImagesMatchesTheInterpolation) {
     std::string s = "Array " + name + "[" + std::to_string(n) + "," + std::to_string(n) + "]:\n";
     for (int i = 1; i <= n; ++i)
       for (int j = 1; j <= n; ++j)
-        s += name + "[" + std::to_string(i) + "," + std::to_string(j) + "] := " +
-             std::to_string(static_cast<int>(rng() % 199) - 99) +
+        s += name + "[" + std::to_string(i) + "," + std::to_string(j) +
+             "] := " + std::to_string(static_cast<int>(rng() % 199) - 99) +
              (r < 0 ? "/" + std::to_string(1 + rng() % 6) : "") + ":\n";
     run(s);
     const std::string call = "Chpoly([" + name + "]);\n";

@@ -144,7 +144,8 @@ Value op_value(char op, quoly a, quoly b) {
 
 Mat entrywise(const Mat& a, const Mat& b, char op) {
   Mat r(a.rows, a.cols);
-  for (std::size_t k = 0; k < a.cell.size(); ++k) r.cell[k] = op_value(op, a.cell[k].get(), b.cell[k].get());
+  for (std::size_t k = 0; k < a.cell.size(); ++k)
+    r.cell[k] = op_value(op, a.cell[k].get(), b.cell[k].get());
   return r;
 }
 
@@ -260,7 +261,8 @@ class ExprGen {
       default: break;
     }
     const bool sparse = !dense && rng_() % 2 == 0;
-    const std::string name = std::string(sparse ? "s" : "d") + std::to_string(r) + std::to_string(c);
+    const std::string name =
+        std::string(sparse ? "s" : "d") + std::to_string(r) + std::to_string(c);
     return {"[" + name + "]", stored_(name), sparse, true};
   }
 
@@ -275,7 +277,8 @@ std::string entry_text(std::mt19937_64& rng, int ring) {
   switch (ring) {
     case 0: return std::to_string(a);
     case 1: return "(" + std::to_string(a) + ")/" + std::to_string(b);
-    default: return "(" + std::to_string(a) + ")*x^" + std::to_string(b) + " + " + std::to_string(b);
+    default:
+      return "(" + std::to_string(a) + ")*x^" + std::to_string(b) + " + " + std::to_string(b);
   }
 }
 
@@ -287,10 +290,11 @@ TEST_F(MatrixExpressions, RandomExpressionsAgreeWithATestSideEvaluation) {
     for (int r = 1; r <= 3; ++r)
       for (int c = 1; c <= 3; ++c) {
         const std::string rc = std::to_string(r) + std::to_string(c);
-        ASSERT_EQ(run("Array d" + rc + "[" + std::to_string(r) + "," + std::to_string(c) + "]:"), "");
-        ASSERT_EQ(run("Array s" + rc + "[" + std::to_string(r) + "," + std::to_string(c) +
-                      "] Sparse:"),
+        ASSERT_EQ(run("Array d" + rc + "[" + std::to_string(r) + "," + std::to_string(c) + "]:"),
                   "");
+        ASSERT_EQ(
+            run("Array s" + rc + "[" + std::to_string(r) + "," + std::to_string(c) + "] Sparse:"),
+            "");
         for (int i = 1; i <= r; ++i)
           for (int j = 1; j <= c; ++j) {
             const std::string at = "[" + std::to_string(i) + "," + std::to_string(j) + "] := ";
@@ -324,7 +328,8 @@ TEST_F(MatrixExpressions, RandomExpressionsAgreeWithATestSideEvaluation) {
       EXPECT_EQ(first_available, 1);
       balance.expect_balanced();
     }
-    for (auto& [name, shape] : before) EXPECT_EQ(stored_shape(name), shape) << name << " was changed";
+    for (auto& [name, shape] : before)
+      EXPECT_EQ(stored_shape(name), shape) << name << " was changed";
     clear_arrays();
   }
 }
@@ -364,7 +369,8 @@ TEST_F(MatrixExpressions, PositionSearchesAndCountsAgreeWithAScan) {
         quoly n = nullptr;
         scanner(&stream, &token, &zilch);
         bool unwound = false;
-        const std::string out = output_of([&] { arr_parse(static_cast<ArrayCode>(code), &stream, &n, &zilch); }, &unwound);
+        const std::string out = output_of(
+            [&] { arr_parse(static_cast<ArrayCode>(code), &stream, &n, &zilch); }, &unwound);
         std::string s = unwound ? error_of(out) : value_text(n);
         free_quoly(&n);
         return s;
@@ -425,7 +431,7 @@ TEST_F(MatrixExpressions, StatementErrorsAndTheSystemArray) {
       {'7', "Det # ([e] > 0)", "error 120"},
       {'7', "Det 3", "error 46"},
       {'7', "Det (([m] _ [m]))", "error 172"},  // 241 has the text of 172
-      {'8', "Det [m]", "error 154"},  // 177 has the text of 154
+      {'8', "Det [m]", "error 154"},            // 177 has the text of 154
       {'8', "Det (1, [m])", "error 364"},
       {'8', "Det (2; [m])", "error 202"},
       {'8', "Det (2, [m])", "error 333"},
@@ -440,7 +446,8 @@ TEST_F(MatrixExpressions, StatementErrorsAndTheSystemArray) {
     quoly_set(7, &n);
     scanner(&stream, &token, &zilch);
     bool unwound = false;
-    const std::string out = output_of([&] { arr_parse(static_cast<ArrayCode>(k.code), &stream, &n, &zilch); }, &unwound);
+    const std::string out = output_of(
+        [&] { arr_parse(static_cast<ArrayCode>(k.code), &stream, &n, &zilch); }, &unwound);
     EXPECT_EQ(unwound ? error_of(out) : value_text(n), k.want) << k.text;
     free_quoly(&n);
     EXPECT_EQ(first_available, 1) << k.text;

@@ -132,7 +132,8 @@ TEST_F(PolyAtMatrix, KnownAnswers) {
   PolyVars vars({"x", "y"});
   Mat m(2, 2);
   const std::int64_t entries[] = {1, 3, 2, 4};  // column by column: [[1, 2], [3, 4]]
-  for (int k = 0; k < 4; ++k) m.cell[static_cast<std::size_t>(k)] = Value::number(BigRef(entries[k]));
+  for (int k = 0; k < 4; ++k)
+    m.cell[static_cast<std::size_t>(k)] = Value::number(BigRef(entries[k]));
   struct Case {
     const char* p;
     const char* r[4];  // (1,1), (2,1), (1,2), (2,2)

@@ -144,7 +144,8 @@ class MatrixProducts : public MatrixTest {
       got = from_dense(A.cells, a.rows, b.cols);
       free_cells(A.cells, a.rows * b.cols);
     }
-    EXPECT_TRUE(same_mat(sb ? from_sparse(B.sp, b.rows, b.cols) : from_dense(B.cells, b.rows, b.cols), b))
+    EXPECT_TRUE(
+        same_mat(sb ? from_sparse(B.sp, b.rows, b.cols) : from_dense(B.cells, b.rows, b.cols), b))
         << "the second operand changed";
     if (!arr_free) {  // the borrowed first operand is intact, and the test frees it
       if (sa) {
@@ -174,7 +175,11 @@ TEST_F(MatrixProducts, EveryRouteEqualsTheSchoolbookProduct) {
     const int rounds = test_iterations(3);
     for (int round = 0; round < rounds; ++round) {
       std::uniform_int_distribution<std::int32_t> dim(1, 6);
-      const std::int32_t r1 = dim(rng), inner = round == 0 ? 1 : round == 1 ? 6 : dim(rng), c2 = dim(rng);
+      const std::int32_t r1 = dim(rng),
+                         inner = round == 0   ? 1
+                                 : round == 1 ? 6
+                                              : dim(rng),
+                         c2 = dim(rng);
       const double zeros = round == 1 ? 0.0 : 0.4;
       Mat a = random_mat(rng, r1, inner, zeros, ring.make);
       Mat b = random_mat(rng, inner, c2, zeros, ring.make);
@@ -259,7 +264,8 @@ TEST_F(MatrixProducts, ADenseProductOfTooManyEntriesIsRefused) {
   buf1->stash[0] = nullptr;
   bool unwound = false;
   const std::string out = output_of(
-      [&] { matrix_mult(buf1.get(), buf2.get(), fa.get(), fb.get(), true, &none, &none2); }, &unwound);
+      [&] { matrix_mult(buf1.get(), buf2.get(), fa.get(), fb.get(), true, &none, &none2); },
+      &unwound);
   EXPECT_TRUE(unwound);
   EXPECT_TRUE(reports(out, 43)) << out;
   EXPECT_EQ(descr_cols(fa.get()), 500);
@@ -276,7 +282,8 @@ TEST_F(MatrixProducts, ASparseProductPastTheBudgetGivesBackItsPartialResult) {
   for (std::int32_t j = 0; j < 30; ++j) row.at(0, j) = Value::number(BigRef(1));
   sparseptr a = to_sparse(col), b = to_sparse(row);
   // An entry of 1: a colnode, a value cell, a number and one limb.
-  const std::uint64_t whole = 1200 * (sizeof(colnode) + sizeof(quolynode) + sizeof(number) + sizeof(numnode));
+  const std::uint64_t whole =
+      1200 * (sizeof(colnode) + sizeof(quolynode) + sizeof(number) + sizeof(numnode));
   {
     ScopedValue<std::uint64_t> budget(totalavailablememory, whole - 1);
     NodeBalance nothing_kept;
@@ -337,15 +344,19 @@ TEST_F(MatrixProducts, AWideSecondFactorTakesNoSumForEachColumn) {
       if (std::fscanf(f, "%ld", &pages) != 1) pages = 0;
       std::fclose(f);
     }
-    const rlim_t room = static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + (rlim_t{400} << 20);
+    const rlim_t room = static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) +
+                        (rlim_t{400} << 20);
     const rlimit limit{room, room};
     if (pages == 0 || setrlimit(RLIMIT_AS, &limit) != 0) _exit(3);
     // noexcept: a failed allocation ends the child (std::terminate) instead
     // of running on in the test program.
     [&]() noexcept { mult_sparses(&sa, &sb, 2, 1, cols, false); }();
-    auto at = [&](std::int32_t r, std::int32_t c) { return number_value(spar_retrieve(sa, r, c)->ncoef); };
-    const bool right = sparse_entries(sa, 2) == 4 && at(1, 3) == BigRef(14) && at(1, cols) == BigRef(10) &&
-                       at(2, 3) == BigRef(-21) && at(2, cols) == BigRef(-15);
+    auto at = [&](std::int32_t r, std::int32_t c) {
+      return number_value(spar_retrieve(sa, r, c)->ncoef);
+    };
+    const bool right = sparse_entries(sa, 2) == 4 && at(1, 3) == BigRef(14) &&
+                       at(1, cols) == BigRef(10) && at(2, 3) == BigRef(-21) &&
+                       at(2, cols) == BigRef(-15);
     _exit(right ? 0 : 1);
   }
   ASSERT_GT(pid, 0);

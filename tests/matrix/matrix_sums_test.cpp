@@ -38,7 +38,8 @@ TEST_F(MatrixSums, SumsAndMultiplesAgreeWithSumsOfValues) {
   std::mt19937_64 rng(test_seed() + 6);
   PolyVars vars{"x", "y"};
   const ValueMaker make = [](std::mt19937_64& g) {
-    static const char* const forms[] = {"x + 1", "-x - 1", "y^2", "3 / 7", "2", "x / (y + 1)", "-2"};
+    static const char* const forms[] = {"x + 1", "-x - 1",      "y^2", "3 / 7",
+                                        "2",     "x / (y + 1)", "-2"};
     return make_value(forms[g() % 7]);
   };
   NodeBalance balance;
@@ -181,14 +182,14 @@ TEST_F(MatrixSums, DiagonalsAndExtremeEntries) {
     std::int32_t origin, expected;
   };
   const Row table[] = {
-      {{{3, 0, 5}, {7, 7, 1}}, true, false, 1, 2},     // the first of two sevens: (2, 1)
-      {{{3, 0, 5}, {7, 7, 1}}, false, false, 1, 3},    // the absent 0 at (1, 2)
-      {{{3, 0, 5}, {7, 7, 1}}, false, true, 1, 6},     // the positive minimum 1 at (2, 3)
+      {{{3, 0, 5}, {7, 7, 1}}, true, false, 1, 2},   // the first of two sevens: (2, 1)
+      {{{3, 0, 5}, {7, 7, 1}}, false, false, 1, 3},  // the absent 0 at (1, 2)
+      {{{3, 0, 5}, {7, 7, 1}}, false, true, 1, 6},   // the positive minimum 1 at (2, 3)
       {{{3, 0, 5}, {7, 7, 1}}, false, true, 0, 5},
-      {{{-3, 0}, {0, -1}}, false, true, 1, 0},         // no positive entry: origin - 1
-      {{{-3, 0}, {0, -1}}, true, false, 1, 3},         // the first absent 0, (1, 2)
-      {{{0, 0}, {0, 0}}, true, false, 1, 1},           // an empty matrix: its first position
-      {{{2, 4}, {4, 2}}, false, false, 1, 1},          // no absent entry: the first minimum
+      {{{-3, 0}, {0, -1}}, false, true, 1, 0},  // no positive entry: origin - 1
+      {{{-3, 0}, {0, -1}}, true, false, 1, 3},  // the first absent 0, (1, 2)
+      {{{0, 0}, {0, 0}}, true, false, 1, 1},    // an empty matrix: its first position
+      {{{2, 4}, {4, 2}}, false, false, 1, 1},   // no absent entry: the first minimum
   };
   for (const Row& r : table) {
     ScopedValue<std::int32_t> origin(addresser, r.origin);
@@ -198,7 +199,8 @@ TEST_F(MatrixSums, DiagonalsAndExtremeEntries) {
     for (std::int32_t i = 0; i < rows; ++i)
       for (std::int32_t j = 0; j < cols; ++j)
         if (r.rows[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)] != 0)
-          a.at(i, j) = Value::number(BigRef(r.rows[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)]));
+          a.at(i, j) = Value::number(
+              BigRef(r.rows[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)]));
     sparseptr sp = to_sparse(a);
     Value pos;
     sparse_max_min(sp, rows, cols, r.max, r.pos_only, pos.cell());

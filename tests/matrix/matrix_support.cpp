@@ -107,8 +107,8 @@ Mat from_dense(workptr w, std::int32_t rows, std::int32_t cols) {
 
 ::testing::AssertionResult same_mat(const Mat& a, const Mat& b) {
   if (a.rows != b.rows || a.cols != b.cols)
-    return ::testing::AssertionFailure() << "shapes " << a.rows << "x" << a.cols << " and "
-                                         << b.rows << "x" << b.cols;
+    return ::testing::AssertionFailure()
+           << "shapes " << a.rows << "x" << a.cols << " and " << b.rows << "x" << b.cols;
   for (std::int32_t i = 0; i < a.rows; ++i) {
     for (std::int32_t j = 0; j < a.cols; ++j) {
       quoly p = a.get(i, j), q = b.get(i, j);
@@ -116,8 +116,8 @@ Mat from_dense(workptr w, std::int32_t rows, std::int32_t cols) {
                          (!is_zero(p) && !is_zero(q) && p->numb == q->numb && quoly_equal(p, q));
       if (!equal)
         return ::testing::AssertionFailure()
-               << "entry (" << i + 1 << ", " << j + 1 << "): "
-               << (is_zero(p) ? std::string("0") : value_text(p)) << " against "
+               << "entry (" << i + 1 << ", " << j + 1
+               << "): " << (is_zero(p) ? std::string("0") : value_text(p)) << " against "
                << (is_zero(q) ? std::string("0") : value_text(q));
     }
   }
@@ -177,14 +177,15 @@ Mat mat_sum(const Mat& a, const Mat& b, bool plus) {
     std::int32_t prev = 0;
     for (colm_ptr e = *sparse_row(sp, i); e != nullptr; e = e->next) {
       if (e->coord <= prev || e->coord > cols)
-        return ::testing::AssertionFailure() << "row " << i << ": column " << e->coord
-                                             << " after " << prev << " (of " << cols << ")";
+        return ::testing::AssertionFailure() << "row " << i << ": column " << e->coord << " after "
+                                             << prev << " (of " << cols << ")";
       prev = e->coord;
       if (e->val == nullptr) return ::testing::AssertionFailure() << "row " << i << ": nil value";
       if (!allow_zero && sparse_val_iszero(e->val))
-        return ::testing::AssertionFailure() << "row " << i << ": a stored zero in column "
-                                             << e->coord;
-      if (auto ok = normal_value(e->val, false); !ok) return ok << " at (" << i << ", " << e->coord << ")";
+        return ::testing::AssertionFailure()
+               << "row " << i << ": a stored zero in column " << e->coord;
+      if (auto ok = normal_value(e->val, false); !ok)
+        return ok << " at (" << i << ", " << e->coord << ")";
     }
   }
   return ::testing::AssertionSuccess();
@@ -214,7 +215,8 @@ BigRef bareiss_det(std::vector<std::vector<BigRef>> a) {
     if (p == n) return 0;
     if (p != k) std::swap(a[p], a[k]), sign = -sign;
     for (std::size_t i = k + 1; i < n; ++i)
-      for (std::size_t j = k + 1; j < n; ++j) a[i][j] = (a[i][j] * a[k][k] - a[i][k] * a[k][j]) / prev;
+      for (std::size_t j = k + 1; j < n; ++j)
+        a[i][j] = (a[i][j] * a[k][k] - a[i][k] * a[k][j]) / prev;
     prev = a[k][k];
   }
   return sign * a[n - 1][n - 1];
@@ -238,7 +240,9 @@ void MatrixTest::SetUp() {
   pool_at_start_ = first_available;
 }
 
-void MatrixTest::TearDown() { EXPECT_EQ(first_available, pool_at_start_) << "a work array was kept"; }
+void MatrixTest::TearDown() {
+  EXPECT_EQ(first_available, pool_at_start_) << "a work array was kept";
+}
 
 void ArrayStatementTest::SetUp() {
   MatrixTest::SetUp();

@@ -112,7 +112,8 @@ TEST_F(MinorsMachinery, DescriptorsTableAndRemovals) {
   restore_col(2, w, nu);
   std::size_t k = 0;
   for (std::int32_t r = 1; r <= 4; ++r)
-    for (colm_ptr e = *sparse_row(sp, r); e != nullptr; e = e->next) EXPECT_EQ(e->coord, coords[k++]);
+    for (colm_ptr e = *sparse_row(sp, r); e != nullptr; e = e->next)
+      EXPECT_EQ(e->coord, coords[k++]);
   EXPECT_EQ(sparse_number_col[2], 4);
   for (std::int32_t c = 1; c <= 4; ++c) sparse_number_col[c] = 0;
   free_sparse(&sp, 4, true);
@@ -151,7 +152,8 @@ std::int32_t graph_search(const std::vector<std::vector<int>>& adj) {
   auto w = fresh_work();
   Mat a(n, n);
   for (std::int32_t i = 0; i < n; ++i)
-    for (std::int32_t j = 0; j < n; ++j) a.at(i, j) = Value::number(BigRef(adj[std::size_t(i)][std::size_t(j)]));
+    for (std::int32_t j = 0; j < n; ++j)
+      a.at(i, j) = Value::number(BigRef(adj[std::size_t(i)][std::size_t(j)]));
   Descr f;
   to_dense(a, w.get(), f.get());
   bool arr_free = true;
@@ -193,7 +195,8 @@ TEST_F(MinorsMachinery, HamiltonianSearch) {
     sparseptr sp = labelled(rows, {{{1, label}}, {{2, 0}}});
     bool unwound = false;
     quoly n = nullptr;
-    const std::string out = output_of([&] { hamilton_path_driver(&sp, rows, &n, nullptr); }, &unwound);
+    const std::string out =
+        output_of([&] { hamilton_path_driver(&sp, rows, &n, nullptr); }, &unwound);
     EXPECT_TRUE(unwound && reports(out, 27)) << out;
     EXPECT_EQ(total_cnt, 0);
     free_quoly(&n);

@@ -144,7 +144,7 @@ sparseptr counted_rows(const std::vector<std::int32_t>& counts, std::int32_t fro
 TEST_F(PivotSearch, FewestEntriesSearchLimitsAndStops) {
   std::vector<std::int32_t> counts(1000, 20);
   counts[0] = 100;
-  counts[9] = 11;  // 11 * 9 < 100 stops the scan
+  counts[9] = 11;   // 11 * 9 < 100 stops the scan
   counts[600] = 1;  // beyond row 499: never read
   sparseptr sp = counted_rows(counts);
   std::int32_t j = 0, k = 0;
@@ -186,7 +186,8 @@ TEST_F(PivotSearch, ColumnExchangeKeepsNodesAndOrder) {
     if (i < k) sp_switchcol(sp, i, k, n, start);
     sp_switchrow(sp, i, k);
     Mat want = copy_mat(m);
-    for (std::int32_t r = start - 1; r < n && i < k; ++r) std::swap(want.at(r, i - 1), want.at(r, k - 1));
+    for (std::int32_t r = start - 1; r < n && i < k; ++r)
+      std::swap(want.at(r, i - 1), want.at(r, k - 1));
     for (std::int32_t c = 0; c < n; ++c) std::swap(want.at(i - 1, c), want.at(k - 1, c));
     EXPECT_TRUE(sparse_ok(sp, n, n));
     EXPECT_TRUE(same_mat(from_sparse(sp, n, n), want)) << "trial " << trial;

@@ -57,7 +57,8 @@ struct Dense {
   ScopedValue<storeptr> first{arp[0], &page};
   std::vector<Value> vals;
   std::int32_t rows, cols;
-  explicit Dense(const M& a, bool sparse) : rows(std::int32_t(a.size())), cols(std::int32_t(a[0].size())) {
+  explicit Dense(const M& a, bool sparse)
+      : rows(std::int32_t(a.size())), cols(std::int32_t(a[0].size())) {
     q.rows = rows;
     q.start = 0;
     q.stop = rows * cols - 1;
@@ -179,35 +180,35 @@ TEST(RowEchelon, KnownAnswers) {
   ArithModeGuard rational;
   modularmode = lintmode = flotemode = finf = false;
   for (const bool sp : {false, true}) {
-  SCOPED_TRACE(sp ? "sparse" : "dense");
-  // The last column is never a pivot column.
-  Result r = rref({{1, 2, 3}, {0, 0, 5}}, sp);
-  EXPECT_EQ(r.rank, 1);
-  EXPECT_EQ(r.a, (M{{1, 2, 3}, {0, 0, 5}}));
-  // (A | b) with A unimodular: (I | x), alpha = A^-1, alphinv = A.
-  const M u = {{1, 2, 0}, {0, 1, 3}, {1, 2, 1}};  // det 1
-  const std::vector<std::int64_t> x = {3, -1, 2};
-  M ab(3, std::vector<std::int64_t>(4));
-  for (int i = 0; i < 3; ++i) {
-    for (int j = 0; j < 3; ++j) ab[i][j] = u[i][j];
-    ab[i][3] = u[i][0] * x[0] + u[i][1] * x[1] + u[i][2] * x[2];
-  }
-  r = rref(ab, sp);
-  EXPECT_EQ(r.rank, 3);
-  for (int i = 0; i < 3; ++i) {
-    for (int j = 0; j < 3; ++j) EXPECT_EQ(r.a[i][j], i == j ? 1 : 0);
-    EXPECT_EQ(r.a[i][3], x[i]);
-  }
-  EXPECT_EQ(r.alphinv, u);
-  EXPECT_EQ(mul(r.alpha, u, 1 << 30), reduce(ident(3), 1 << 30));
-  // A square invertible matrix is not brought to the identity.
-  r = rref({{2, 0}, {0, 3}}, sp);
-  EXPECT_EQ(r.rank, 1);
-  // Zero matrix: rank 0, transforms the identity.
-  r = rref({{0, 0, 0}, {0, 0, 0}}, sp);
-  EXPECT_EQ(r.rank, 0);
-  EXPECT_EQ(r.alpha, ident(2));
-  EXPECT_EQ(r.alphinv, ident(2));
+    SCOPED_TRACE(sp ? "sparse" : "dense");
+    // The last column is never a pivot column.
+    Result r = rref({{1, 2, 3}, {0, 0, 5}}, sp);
+    EXPECT_EQ(r.rank, 1);
+    EXPECT_EQ(r.a, (M{{1, 2, 3}, {0, 0, 5}}));
+    // (A | b) with A unimodular: (I | x), alpha = A^-1, alphinv = A.
+    const M u = {{1, 2, 0}, {0, 1, 3}, {1, 2, 1}};  // det 1
+    const std::vector<std::int64_t> x = {3, -1, 2};
+    M ab(3, std::vector<std::int64_t>(4));
+    for (int i = 0; i < 3; ++i) {
+      for (int j = 0; j < 3; ++j) ab[i][j] = u[i][j];
+      ab[i][3] = u[i][0] * x[0] + u[i][1] * x[1] + u[i][2] * x[2];
+    }
+    r = rref(ab, sp);
+    EXPECT_EQ(r.rank, 3);
+    for (int i = 0; i < 3; ++i) {
+      for (int j = 0; j < 3; ++j) EXPECT_EQ(r.a[i][j], i == j ? 1 : 0);
+      EXPECT_EQ(r.a[i][3], x[i]);
+    }
+    EXPECT_EQ(r.alphinv, u);
+    EXPECT_EQ(mul(r.alpha, u, 1 << 30), reduce(ident(3), 1 << 30));
+    // A square invertible matrix is not brought to the identity.
+    r = rref({{2, 0}, {0, 3}}, sp);
+    EXPECT_EQ(r.rank, 1);
+    // Zero matrix: rank 0, transforms the identity.
+    r = rref({{0, 0, 0}, {0, 0, 0}}, sp);
+    EXPECT_EQ(r.rank, 0);
+    EXPECT_EQ(r.alpha, ident(2));
+    EXPECT_EQ(r.alphinv, ident(2));
   }
 }
 
@@ -309,7 +310,8 @@ Reduced reduce_with(Routine which, const M& a, std::int32_t cut = 268435456) {
       free_sparse(&aux[k], sz, true);
     } else if (lu && k == 0) {
       M piv(1, std::vector<std::int64_t>(sz));
-      for (std::int32_t i = 0; i < sz; ++i) piv[0][i] = number_value(w[0]->stash[i]->ncoef).to_int64();
+      for (std::int32_t i = 0; i < sz; ++i)
+        piv[0][i] = number_value(w[0]->stash[i]->ncoef).to_int64();
       res.t[0] = piv;
     } else if (which == Routine::pseudet && k == 0) {
       M pos(2, std::vector<std::int64_t>(res.rank));
@@ -424,7 +426,8 @@ TEST(RowEchelon, PolynomialFractionFreeLU) {
   ArithModeGuard rational;
   modularmode = lintmode = flotemode = finf = false;
   PolyVars vars{"x", "y"};
-  const char* e[3][3] = {{"1", "x + y", "x^2 - 3"}, {"2*x*y - 1", "1", "y^2 + x"}, {"x - 5", "3*y", "1"}};
+  const char* e[3][3] = {
+      {"1", "x + y", "x^2 - 3"}, {"2*x*y - 1", "1", "y^2 + x"}, {"x - 5", "3*y", "1"}};
   auto v = [&](int i, int j) { return Value::ratfun(e[i][j]); };
   auto mul = [](quoly a, quoly b) {
     Value p;
@@ -473,7 +476,8 @@ TEST(RowEchelon, PolynomialFractionFreeLU) {
       if (quoly_equal(w[2]->stash[i + 3 * k], Value::number(BigRef(1)))) src[i] = k;
   const int inversions = (src[0] > src[1]) + (src[0] > src[2]) + (src[1] > src[2]);
   Value signed_det = Value::number(BigRef(0));
-  signed_det = inversions % 2 == 0 ? add(std::move(signed_det), det) : sub(std::move(signed_det), det);
+  signed_det =
+      inversions % 2 == 0 ? add(std::move(signed_det), det) : sub(std::move(signed_det), det);
   EXPECT_TRUE(quoly_equal(w[0]->stash[2], signed_det));
   // D = diag(1, 1, p_0): row i of L*D*U = p_0...p_(i-1) row i of alpha*A
   for (int i = 1; i < 3; ++i)
@@ -501,7 +505,8 @@ TEST(RowEchelon, ReductionsByInvariantsModP) {
     const std::size_t rows = 1 + rng() % 8, cols = 1 + rng() % 8;
     M a(rows, std::vector<std::int64_t>(cols));
     if (round % 3 == 0) {
-      M f(rows, std::vector<std::int64_t>(1 + rng() % 2)), g(f[0].size(), std::vector<std::int64_t>(cols));
+      M f(rows, std::vector<std::int64_t>(1 + rng() % 2)),
+          g(f[0].size(), std::vector<std::int64_t>(cols));
       for (auto& row : f)
         for (auto& v : row) v = std::int64_t(rng() % 5);
       for (auto& row : g)
@@ -582,7 +587,8 @@ TEST(RowEchelon, ModularRowReduceMatchesValueForm) {
     ModulusScope ring{m};
     for (int round = 0; round < 45; ++round) {
       const bool tall = round % 15 == 14;
-      const std::int32_t rows = tall ? 2050 + std::int32_t(rng() % 40) : 1 + std::int32_t(rng() % 12);
+      const std::int32_t rows =
+          tall ? 2050 + std::int32_t(rng() % 40) : 1 + std::int32_t(rng() % 12);
       const std::int32_t cols = 1 + std::int32_t(rng() % 12);
       const bool pseudo = round % 4 == 1;
       Mat a(rows, cols);
@@ -741,13 +747,13 @@ TEST_F(RowEchelonRings, AcrossRingsByInvariants) {
     };
     for (int round = 0; round < 15; ++round) {
       const auto rows = std::int32_t(1 + rng() % 4);
-      const auto cols = m == 0 && round % 2 == 0 ? rows + std::int32_t(rng() % 2)
-                                                 : std::int32_t(1 + rng() % 4);
+      const auto cols =
+          m == 0 && round % 2 == 0 ? rows + std::int32_t(rng() % 2) : std::int32_t(1 + rng() % 4);
       Mat a = round % 3 == 0 ? schoolbook(random_mat(rng, rows, 1, 0.2, entry),
                                           random_mat(rng, 1, cols, 0.2, entry))
                              : random_mat(rng, rows, cols, 0.25, entry);
-      SCOPED_TRACE(testing::Message() << "ring " << m << ", " << rows << "x" << cols << " round "
-                                      << round);
+      SCOPED_TRACE(testing::Message()
+                   << "ring " << m << ", " << rows << "x" << cols << " round " << round);
       Mat u = identity_mat(rows);
       for (std::int32_t i = 0; i < rows; ++i)
         for (std::int32_t j = i + 1; j < rows; ++j) u.at(i, j) = entry(rng);
@@ -779,7 +785,8 @@ TEST_F(RowEchelonRings, AcrossRingsByInvariants) {
         }
         const Mat alpha = from_dense(w[0].get(), rows, rows);
         EXPECT_TRUE(same_mat(schoolbook(alpha, b), form[0]));
-        EXPECT_TRUE(same_mat(schoolbook(alpha, from_dense(w[1].get(), rows, rows)), identity_mat(rows)));
+        EXPECT_TRUE(
+            same_mat(schoolbook(alpha, from_dense(w[1].get(), rows, rows)), identity_mat(rows)));
         for (int t = 0; t < 2; ++t) free_cells(w[t].get(), rows * rows);
       }
       EXPECT_EQ(rank[0], rank[1]);
@@ -791,7 +798,8 @@ TEST_F(RowEchelonRings, AcrossRingsByInvariants) {
         PageArray arr(a, sparse);
         Value n = Value::number(BigRef(0));
         const bool none[6] = {};
-        colreduce(n.cell(), &arr.q, none, nullptr, nullptr, nullptr, nullptr, aux, false, 268435456);
+        colreduce(n.cell(), &arr.q, none, nullptr, nullptr, nullptr, nullptr, aux, false,
+                  268435456);
         EXPECT_EQ(number_value(n->ncoef).to_int64(), rank[0]) << sparse;
       }
       PageArray arr(a, false);
@@ -799,7 +807,8 @@ TEST_F(RowEchelonRings, AcrossRingsByInvariants) {
       fract_free_lu(false, n.cell(), &arr.q, want, w[0].get(), w[1].get(), w[2].get(), w[3].get(),
                     w[4].get(), w[5].get());
       EXPECT_EQ(number_value(n->ncoef).to_int64(), rank[0]);
-      const Mat pivots = from_dense(w[0].get(), 1, rows), lower = from_dense(w[1].get(), rows, rows);
+      const Mat pivots = from_dense(w[0].get(), 1, rows),
+                lower = from_dense(w[1].get(), rows, rows);
       const Mat alpha = from_dense(w[2].get(), rows, rows);
       if (rank[0] == rows && rows == cols) {
         Mat d(rows, rows), prod = identity_mat(rows);  // D = diag(1, 1, p_0, p_0 p_1, ...)
@@ -838,7 +847,8 @@ TEST_F(RowEchelonRings, AcrossRingsByInvariants) {
             << show_poly(pivots.get(0, rows - 1)->numer) << " against " << show_poly(expect->numer);
       }
       free_cells(w[0].get(), rows);
-      for (int t = 1; t < 6; ++t) free_cells(w[t].get(), t == 4 || t == 5 ? cols * cols : rows * rows);
+      for (int t = 1; t < 6; ++t)
+        free_cells(w[t].get(), t == 4 || t == 5 ? cols * cols : rows * rows);
     }
   }
 }
@@ -846,7 +856,8 @@ TEST_F(RowEchelonRings, AcrossRingsByInvariants) {
 // An integer matrix of r x c as values, entries in [-bound, bound].
 Mat integer_mat(std::mt19937_64& rng, std::int32_t r, std::int32_t c, std::int64_t bound) {
   Mat m(r, c);
-  for (Value& v : m.cell) v = Value::number(BigRef(std::int64_t(rng() % std::uint64_t(2 * bound + 1)) - bound));
+  for (Value& v : m.cell)
+    v = Value::number(BigRef(std::int64_t(rng() % std::uint64_t(2 * bound + 1)) - bound));
   return m;
 }
 
@@ -867,15 +878,18 @@ TEST_F(RowEchelonRings, LiftedFormAsTheFractionFreeOne) {
   const std::int64_t p0 = word_prime(0, lifting_prime_top);
   for (int round = 0; round < test_iterations(28); ++round) {
     const auto rows = std::int32_t(1 + rng() % 16);
-    const auto cols = std::int32_t(rows + 1 + rng() % std::uint64_t(std::min(16, 1024 / rows - rows)));
+    const auto cols =
+        std::int32_t(rows + 1 + rng() % std::uint64_t(std::min(16, 1024 / rows - rows)));
     Mat a = integer_mat(rng, rows, cols, round % 5 == 3 ? 1 << 20 : 40);
     const int kind = round % 7;
-    if (kind == 1) for (std::int32_t i = 0; i < rows; ++i) a.at(i, 0) = Value::number(BigRef(0));
+    if (kind == 1)
+      for (std::int32_t i = 0; i < rows; ++i) a.at(i, 0) = Value::number(BigRef(0));
     if (kind == 2 && cols > 2)
       for (std::int32_t i = 0; i < rows; ++i) quoly_assign(a.get(i, 0), a.at(i, 1).cell());
     if (kind == 3 && rows >= 2) {  // columns 0, 1 over rows 0, 1: [[1, 0], [0, p0]]
       for (std::int32_t i = 0; i < rows; ++i)
-        for (std::int32_t j = 0; j < 2; ++j) a.at(i, j) = Value::number(BigRef(i == j ? (i == 0 ? 1 : p0) : 0));
+        for (std::int32_t j = 0; j < 2; ++j)
+          a.at(i, j) = Value::number(BigRef(i == j ? (i == 0 ? 1 : p0) : 0));
     }
     if (kind == 4 && rows >= 3) {  // B + 1009 C, B of rank 2
       const Mat b = schoolbook(integer_mat(rng, rows, 2, 9), integer_mat(rng, 2, cols, 9));
@@ -889,7 +903,8 @@ TEST_F(RowEchelonRings, LiftedFormAsTheFractionFreeOne) {
     if (kind == 5 && rows >= 2)
       for (std::int32_t j = 0; j < cols; ++j) quoly_assign(a.get(0, j), a.at(rows - 1, j).cell());
     if (kind == 6) a.at(0, 0) = Value::number(BigRef(std::int64_t{1} << 24));
-    SCOPED_TRACE(testing::Message() << rows << "x" << cols << " round " << round << " kind " << kind);
+    SCOPED_TRACE(testing::Message()
+                 << rows << "x" << cols << " round " << round << " kind " << kind);
     std::int32_t rank[2];
     Mat form[2];
     for (int k = 0; k < 2; ++k) {

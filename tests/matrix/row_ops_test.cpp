@@ -89,7 +89,8 @@ TEST_F(RowOps, IntegerReductionsKnownAnswers) {
 sparseptr int_rows(const std::vector<std::vector<std::pair<int, int>>>& rows) {
   Mat m(static_cast<std::int32_t>(rows.size()), 6);
   for (std::size_t r = 0; r < rows.size(); ++r)
-    for (auto [c, v] : rows[r]) m.at(static_cast<std::int32_t>(r), c - 1) = Value::number(BigRef(v));
+    for (auto [c, v] : rows[r])
+      m.at(static_cast<std::int32_t>(r), c - 1) = Value::number(BigRef(v));
   return to_sparse(m);
 }
 
@@ -251,7 +252,8 @@ TEST_F(RowOps, DenseExchangesKnownAnswers) {
   Mat a(1, 2);
   a.at(0, 1) = Value::number(BigRef(3));
   sparseptr sp = to_sparse(a);
-  EXPECT_NE(output_of([&] { sparse_mod_divide_row(sp, 0, 1); }).find("bad seca."), std::string::npos);
+  EXPECT_NE(output_of([&] { sparse_mod_divide_row(sp, 0, 1); }).find("bad seca."),
+            std::string::npos);
   sparse_mod_divide_row(sp, 3, 1);
   EXPECT_EQ(row_values(sp, 1, 2), (std::vector<std::int64_t>{0, 1}));
   free_sparse(&sp, 1, true);
@@ -275,7 +277,9 @@ Value random_entry(Kind k, std::mt19937_64& g) {
   }
 }
 
-bool is_modular(Kind k) { return k == Kind::mod7 || k == Kind::mod65521 || k == Kind::mod_big || k == Kind::gf256; }
+bool is_modular(Kind k) {
+  return k == Kind::mod7 || k == Kind::mod65521 || k == Kind::mod_big || k == Kind::gf256;
+}
 
 struct KindScope {
   std::optional<ModulusScope> mod;
@@ -322,7 +326,8 @@ TEST_F(RowOps, TransformsKeepTheProductAndTheInverses) {
     KindScope scope(kind);
     std::mt19937_64 g(static_cast<std::uint64_t>(kind) * 977 + 1);
     for (std::int32_t m : {1, 3, 6}) {
-      const Mat a0 = random_mat(g, m, m, 0.3, [kind](std::mt19937_64& r) { return random_entry(kind, r); });
+      const Mat a0 =
+          random_mat(g, m, m, 0.3, [kind](std::mt19937_64& r) { return random_entry(kind, r); });
       Dense a(a0), alpha(identity(m)), alphinv(identity(m)), beta(identity(m)), betinv(identity(m));
       sparseptr sp = to_sparse(a0);
       Value det = Value::number(BigRef(1));
@@ -365,8 +370,8 @@ TEST_F(RowOps, TransformsKeepTheProductAndTheInverses) {
             sparse_col_add(sp, nf, m, i + 1, j + 1);
         } else if (op == 4) {  // column i times a unit c
           Value c = kind == Kind::integers || kind == Kind::floating ? Value::number(BigRef(-1))
-                    : kind == Kind::rationals ? make_value("-3 / 2")
-                                              : Value::number(BigRef(3));
+                    : kind == Kind::rationals                        ? make_value("-3 / 2")
+                                                                     : Value::number(BigRef(3));
           mult_col(a.w.get(), c, m, i);
           mult_col(beta.w.get(), c, m, i);
           divide_row(betinv.w.get(), c, m, i);
@@ -380,7 +385,8 @@ TEST_F(RowOps, TransformsKeepTheProductAndTheInverses) {
           int_arr_col_neg(alphinv.w.get(), i, m);
           sp_row_neg(i + 1, sp);
         }
-        ASSERT_TRUE(same_mat(from_sparse(sp, m, m), a.mat())) << static_cast<int>(kind) << " step " << step << " op " << op << " " << i << " " << j;
+        ASSERT_TRUE(same_mat(from_sparse(sp, m, m), a.mat()))
+            << static_cast<int>(kind) << " step " << step << " op " << op << " " << i << " " << j;
         ASSERT_TRUE(sparse_ok(sp, m, m));
       }
       const Mat am = a.mat();
@@ -413,7 +419,8 @@ TEST_F(RowOps, SparseWordStepsAsByValues) {
   };
   for (int round = 0; round < 6; ++round) {
     const std::int32_t m = 3 + round;
-    const Mat a0 = random_mat(g, m, m, 0.4, [&entry](std::mt19937_64&) { return Value::number(entry()); });
+    const Mat a0 =
+        random_mat(g, m, m, 0.4, [&entry](std::mt19937_64&) { return Value::number(entry()); });
     sparseptr sp[2] = {to_sparse(a0), to_sparse(a0)};
     for (int step = 0; step < 60; ++step) {
       const auto i = static_cast<std::int32_t>(g() % static_cast<std::uint64_t>(m)) + 1;
@@ -423,15 +430,20 @@ TEST_F(RowOps, SparseWordStepsAsByValues) {
       // Every other step the factor cancels an entry where one divides the other.
       Value f = Value::number(entry());
       for (std::int32_t c = 1; c <= m && step % 2 == 0; ++c) {
-        colm_ptr x = rows ? *sparse_row(sp[0], i) : nullptr, y = rows ? *sparse_row(sp[0], j) : nullptr;
+        colm_ptr x = rows ? *sparse_row(sp[0], i) : nullptr,
+                 y = rows ? *sparse_row(sp[0], j) : nullptr;
         if (rows) {
           while (x != nullptr && x->coord < c) x = x->next;
           while (y != nullptr && y->coord < c) y = y->next;
         } else {
-          for (x = *sparse_row(sp[0], c); x != nullptr && x->coord < i; x = x->next) {}
-          for (y = *sparse_row(sp[0], c); y != nullptr && y->coord < j; y = y->next) {}
+          for (x = *sparse_row(sp[0], c); x != nullptr && x->coord < i; x = x->next) {
+          }
+          for (y = *sparse_row(sp[0], c); y != nullptr && y->coord < j; y = y->next) {
+          }
         }
-        if (x == nullptr || y == nullptr || x->coord != (rows ? c : i) || y->coord != (rows ? c : j)) continue;
+        if (x == nullptr || y == nullptr || x->coord != (rows ? c : i) ||
+            y->coord != (rows ? c : j))
+          continue;
         const BigRef xv = to_ref(x->val->ncoef), yv = to_ref(y->val->ncoef);
         if (xv % yv != BigRef(0)) continue;
         f = Value::number(-(xv / yv));
@@ -449,7 +461,8 @@ TEST_F(RowOps, SparseWordStepsAsByValues) {
         colm_ptr x = *sparse_row(sp[0], r), y = *sparse_row(sp[1], r);
         for (; x != nullptr && y != nullptr; x = x->next, y = y->next) {
           ASSERT_EQ(x->coord, y->coord);
-          ASSERT_EQ(limbs_of(x->val->ncoef), limbs_of(y->val->ncoef)) << "round " << round << " step " << step;
+          ASSERT_EQ(limbs_of(x->val->ncoef), limbs_of(y->val->ncoef))
+              << "round " << round << " step " << step;
         }
         ASSERT_TRUE(x == nullptr && y == nullptr) << "row " << r << " step " << step;
       }
@@ -483,11 +496,16 @@ std::int64_t leibniz(const std::vector<std::int64_t>& e, std::int32_t m, std::in
     std::int64_t t = 1;
     for (int r = 0; r < m; ++r) {
       const std::int64_t v = e[static_cast<std::size_t>(r + perm[r] * m)];
-      t = p == 256 ? gf_mult(t, v) : p == 0 ? t * v : static_cast<std::int64_t>((__int128)t * v % p);
+      t = p == 256 ? gf_mult(t, v)
+          : p == 0 ? t * v
+                   : static_cast<std::int64_t>((__int128)t * v % p);
     }
-    if (p == 256) total ^= t;
-    else if (inversions % 2 == 1) total = p == 0 ? total - t : (total - t + p) % p;
-    else total = p == 0 ? total + t : (total + t) % p;
+    if (p == 256)
+      total ^= t;
+    else if (inversions % 2 == 1)
+      total = p == 0 ? total - t : (total - t + p) % p;
+    else
+      total = p == 0 ? total + t : (total + t) % p;
   } while (std::next_permutation(perm.begin(), perm.end()));
   return total;
 }
@@ -564,8 +582,9 @@ TEST_F(RowOps, EliminationStepsGiveTheLeibnizDeterminant) {
           const std::int32_t c = i - 1;
           std::int32_t r = c;
           auto at = [&](std::int32_t x, std::int32_t y) { return d.w->stash[x + y * m]; };
-          while (r < m && (p > 0 ? at(r, c)->ncoef->lint == 0
-                                 : p < 0 ? at(r, c)->ncoef->flote == 0 : quoly_iszero(at(r, c))))
+          while (r < m && (p > 0   ? at(r, c)->ncoef->lint == 0
+                           : p < 0 ? at(r, c)->ncoef->flote == 0
+                                   : quoly_iszero(at(r, c))))
             ++r;
           if (r == m) {
             zero = true;
@@ -574,7 +593,8 @@ TEST_F(RowOps, EliminationStepsGiveTheLeibnizDeterminant) {
           if (p > 0) {
             if (r != c) mod_swap_rows(n.cell(), d.w.get(), c, r, m);
             const std::int32_t piv = at(c, c)->ncoef->lint;
-            n->ncoef->lint = modmult(static_cast<std::uint32_t>(n->ncoef->lint), static_cast<std::uint32_t>(piv));
+            n->ncoef->lint = modmult(static_cast<std::uint32_t>(n->ncoef->lint),
+                                     static_cast<std::uint32_t>(piv));
             std::int32_t inv = 0;
             mod_inverse(piv, &inv);
             mod_zero_out(d.w.get(), i, m, inv);
@@ -604,10 +624,13 @@ TEST_F(RowOps, EliminationStepsGiveTheLeibnizDeterminant) {
         if (p > 0)
           EXPECT_EQ(zero ? 0 : n->ncoef->lint, want) << p << " " << m;
         else if (p < 0)
-          EXPECT_NEAR(zero ? 0.0 : static_cast<double>(n->ncoef->flote * fl_sign), static_cast<double>(want), 1e-6) << m;
+          EXPECT_NEAR(zero ? 0.0 : static_cast<double>(n->ncoef->flote * fl_sign),
+                      static_cast<double>(want), 1e-6)
+              << m;
         else
           EXPECT_EQ(value_text(zero ? Value::number(BigRef(0)).get() : n.get()),
-                    value_text(Value::number(BigRef(want)))) << m;
+                    value_text(Value::number(BigRef(want))))
+              << m;
       }
     }
   }

@@ -67,7 +67,8 @@ TEST_F(SparseCopies, RoundTripsOnRandomMatrices) {
         EXPECT_TRUE(temp);
         EXPECT_NE(borrowed, c);
         EXPECT_TRUE(same_mat(from_sparse(c, s.cols, s.rows), mt));
-        EXPECT_TRUE(same_mat(from_sparse(borrowed, s.cols, s.rows), from_sparse(n, s.cols, s.rows)));
+        EXPECT_TRUE(
+            same_mat(from_sparse(borrowed, s.cols, s.rows), from_sparse(n, s.cols, s.rows)));
         // Negating the temporary in place gives the matrix back.
         sparse_makeneg(&borrowed, s.cols, &temp);
         EXPECT_TRUE(same_mat(from_sparse(borrowed, s.cols, s.rows), mt));

@@ -26,7 +26,8 @@ std::string fill(std::mt19937_64& rng, int n, bool sparse) {
   s << "Array b[" << n << "," << n << "]" << kind << ":\nArray c[" << n << "," << n << "]" << kind
     << ":\n";
   if (!sparse)
-    s << "for i = 1 to " << n << " do for j = 1 to " << n << " do b[i,j] := 0: c[i,j] := 0 od od:\n";
+    s << "for i = 1 to " << n << " do for j = 1 to " << n
+      << " do b[i,j] := 0: c[i,j] := 0 od od:\n";
   std::uniform_int_distribution<int> word(0, 40), pick(0, 3), chance(0, 9);
   for (int i = 1; i <= n; ++i)
     for (int j = 1; j <= n; ++j) {
@@ -50,11 +51,23 @@ std::string fill(std::mt19937_64& rng, int n, bool sparse) {
 
 // Each operation on b, then on c, each output after a marker.
 std::string operations() {
-  const std::vector<std::string> ops = {
-      "Det[#]", "Trace[#]", "Sum[#]", "[#] * [#]", "[#] + [#]", "[#]^-1", "[#]^3",
-      "Chpoly([#])", "Det^[#]", "Det _[#]", "Adjoint([#])", "Altpower([#], 2)",
-      "(x^2 + x + 1)#[#]", "Det#([#] > 1)", "[d] := [#]: Redrowech([d]); [d]",
-      "[d] := [#]: Pseudet([d], [pos]); [d]; [pos]", "Minpoly([#], 0)"};
+  const std::vector<std::string> ops = {"Det[#]",
+                                        "Trace[#]",
+                                        "Sum[#]",
+                                        "[#] * [#]",
+                                        "[#] + [#]",
+                                        "[#]^-1",
+                                        "[#]^3",
+                                        "Chpoly([#])",
+                                        "Det^[#]",
+                                        "Det _[#]",
+                                        "Adjoint([#])",
+                                        "Altpower([#], 2)",
+                                        "(x^2 + x + 1)#[#]",
+                                        "Det#([#] > 1)",
+                                        "[d] := [#]: Redrowech([d]); [d]",
+                                        "[d] := [#]: Pseudet([d], [pos]); [d]; [pos]",
+                                        "Minpoly([#], 0)"};
   std::ostringstream s;
   for (const std::string& op : ops)
     for (const char* a : {"b", "c"}) {
@@ -73,7 +86,8 @@ std::vector<std::string> pieces(const std::string& out) {
   std::vector<std::string> parts;
   for (std::size_t at = out.find(marker); at != std::string::npos;) {
     const std::size_t next = out.find(marker, at + 2);
-    std::string part = out.substr(at + 2, next == std::string::npos ? std::string::npos : next - at - 2);
+    std::string part =
+        out.substr(at + 2, next == std::string::npos ? std::string::npos : next - at - 2);
     for (const char* name : {"[b]", "[c]"})
       for (std::size_t k = part.find(name); k != std::string::npos; k = part.find(name))
         part.replace(k, 3, "[?]");
@@ -92,14 +106,15 @@ TEST(StoredIntegers, MatrixComputationsReadTheirImages) {
     const int p = moduli[round % 5];
     const int n = sides[(round / 5 + round) % 3];
     const bool sparse = round % 2 == 1;
-    const std::string statements = "&(J = x)\n&(p = " + std::to_string(p) + ")\n" +
-                                   fill(rng, n, sparse) + operations();
+    const std::string statements =
+        "&(J = x)\n&(p = " + std::to_string(p) + ")\n" + fill(rng, n, sparse) + operations();
     const std::vector<std::string> parts = pieces(run_program(statements));
     ASSERT_EQ(parts.size() % 2, 1u) << statements;
     for (std::size_t k = 0; k + 1 < parts.size(); k += 2)
-      EXPECT_EQ(parts[k], parts[k + 1]) << "modulo " << p << ", side " << n
-                                        << (sparse ? " sparse" : " dense") << ", operation "
-                                        << k / 2 << "\n" << statements;
+      EXPECT_EQ(parts[k], parts[k + 1])
+          << "modulo " << p << ", side " << n << (sparse ? " sparse" : " dense") << ", operation "
+          << k / 2 << "\n"
+          << statements;
   }
 }
 

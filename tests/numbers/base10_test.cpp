@@ -210,7 +210,8 @@ L word_groups(imptr n, std::int32_t inverse, L* back) {
   verybig_base_10(n->head, n->tail, static_cast<std::int16_t>(n->size), out);
   EXPECT_TRUE(valid_base10(out));
   std::vector<std::uint32_t> g;
-  for (numptr p = out->head; p != nullptr; p = p->next) g.push_back(static_cast<std::uint32_t>(std::abs(p->value)));
+  for (numptr p = out->head; p != nullptr; p = p->next)
+    g.push_back(static_cast<std::uint32_t>(std::abs(p->value)));
   number_of_groups(g.data(), static_cast<std::int64_t>(g.size()), x);
   *back = limbs_of(x);
   return limbs_of(out);
@@ -225,10 +226,15 @@ TEST(WordDecimal, ReciprocalAndLongDivisionAgreeAtEveryPowersEdge) {
   BigRef p(ten_8);
   for (int k = 0; k < 8; ++k, p = p * p) {
     const BigRef one(1);
-    const BigRef values[] = {p, p - one, p * p - one, p * (p - one), -(p * (p - one) + p - one),
+    const BigRef values[] = {p,
+                             p - one,
+                             p * p - one,
+                             p * (p - one),
+                             -(p * (p - one) + p - one),
                              random_big_exact(rng, 1 + static_cast<int>(rng() % 40)) * p + p - one,
                              -random_big_exact(rng, 1 + static_cast<int>(rng() % (30 << k))),
-                             BigRef::pow2(64 * 31) - one, random_big_exact(rng, 69)};  // 31 words
+                             BigRef::pow2(64 * 31) - one,
+                             random_big_exact(rng, 69)};  // 31 words
     for (const BigRef& v : values) {
       for (std::int32_t base : {4, 32}) {
         ScopedValue<std::int32_t> split(wide_decimal_words, base);
@@ -360,7 +366,8 @@ TEST(Base10Products, RowsAndKaratsubaAgreeWithTheReference) {
   NodeBalance balance;
   std::mt19937_64 rng(test_seed());
   // Sizes on both sides of 10 and of the factor-two balance test.
-  const int sizes[][2] = {{10, 10}, {11, 11}, {11, 21}, {11, 22}, {17, 33}, {40, 41}, {64, 100}, {1, 50}};
+  const int sizes[][2] = {{10, 10}, {11, 11}, {11, 21},  {11, 22},
+                          {17, 33}, {40, 41}, {64, 100}, {1, 50}};
   for (int it = 0; it < test_iterations(60); ++it) {
     const int* s = sizes[it % 8];
     const BigRef a = random_decimal(rng, s[0]), b = random_decimal(rng, s[1]);

@@ -131,9 +131,8 @@ TEST(Divide, OneLimbDivisors) {
   NodeBalance balance;
   std::mt19937_64 rng(test_seed() + 20);
   // Around 2^18, where the digit step changes method, and at the ends.
-  const std::int64_t divisors[] = {1,          2,          3,          15,         16,
-                                   262143,     262144,     262145,     1000003,    268435455,
-                                   268435454,  134217728,  134217729};
+  const std::int64_t divisors[] = {
+      1, 2, 3, 15, 16, 262143, 262144, 262145, 1000003, 268435455, 268435454, 134217728, 134217729};
   for (std::int64_t dv : divisors) {
     for (int i = 0; i < test_iterations(40); ++i) {
       const BigRef n = random_big(rng, 60);
@@ -278,7 +277,8 @@ TEST(Divide, WordRouteAgreesWithTheLimbRoute) {
       SCOPED_TRACE("n = " + n.to_decimal() + ", d = " + d.to_decimal());
       Num x(n), y(d), q1, r1;
       {
-        ScopedValue<std::int32_t> limbs(wide_divide_limbs, std::numeric_limits<std::int32_t>::max());
+        ScopedValue<std::int32_t> limbs(wide_divide_limbs,
+                                        std::numeric_limits<std::int32_t>::max());
         divide(x, y, q1, r1);
       }
       check_divide(n, d);
@@ -376,9 +376,15 @@ TEST(OneDigitDivisors, ReciprocalAndHenselAgreeWithLongDivision) {
   for (int it = 0; it < test_iterations(400); ++it) {
     const int n = 1 + static_cast<int>(rng() % (it % 2 == 0 ? 40 : 120));
     std::vector<digit> a(static_cast<std::size_t>(n) + 1);
-    for (auto& x : a) x = rng() % 4 == 0 ? (rng() % 2 == 0 ? 0u : kit::digit_mask) : static_cast<digit>(rng() % limb_base);
+    for (auto& x : a)
+      x = rng() % 4 == 0 ? (rng() % 2 == 0 ? 0u : kit::digit_mask)
+                         : static_cast<digit>(rng() % limb_base);
     a[static_cast<std::size_t>(n)] = 0;
-    const digit choices[] = {1, 2, static_cast<digit>(1u << (rng() % 28)), kit::digit_mask, 3 * 5 * 7 * 11 * 13,
+    const digit choices[] = {1,
+                             2,
+                             static_cast<digit>(1u << (rng() % 28)),
+                             kit::digit_mask,
+                             3 * 5 * 7 * 11 * 13,
                              static_cast<digit>(1 + rng() % (limb_base - 1))};
     const digit d = choices[rng() % 6];
     // a mod d against the long division.

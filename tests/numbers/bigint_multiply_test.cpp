@@ -128,10 +128,11 @@ TEST(FastMult, SizesAroundTheCutoff) {
   std::mt19937_64 rng(test_seed() + 12);
   // 17x17 splits at k = 8, 17x33 at k = 16 (a one-limb high part); 16x17,
   // 17x34, 16x16 and lopsided pairs use rows under the default cut-off.
-  const int pairs[][2] = {{16, 16}, {16, 17}, {17, 16}, {17, 17}, {17, 33}, {33, 17},
-                          {17, 34}, {34, 17}, {18, 35}, {20, 40}, {40, 20}, {21, 41},
-                          {32, 32}, {33, 33}, {64, 65}, {100, 199}, {199, 100}, {200, 200},
-                          {300, 260}};  // more rows than fit between two carry passes
+  const int pairs[][2] = {
+      {16, 16}, {16, 17},   {17, 16},   {17, 17},   {17, 33},  {33, 17}, {17, 34},
+      {34, 17}, {18, 35},   {20, 40},   {40, 20},   {21, 41},  {32, 32}, {33, 33},
+      {64, 65}, {100, 199}, {199, 100}, {200, 200}, {300, 260}};  // more rows than fit between two
+                                                                  // carry passes
   for (const auto& pr : pairs) {
     for (int rep = 0; rep < test_iterations(4); ++rep) {
       check_product(random_big_exact(rng, pr[0]), random_big_exact(rng, pr[1]));
@@ -303,11 +304,15 @@ TEST(LazyRowSums, AgreeWithTheReferenceUpToTheirRowBound) {
   struct Row {
     const char* what;
     int rows;
-    int pattern;  // 0: random rows and factors; 1: largest, one sign; 2: largest, signs alternating; 3: a row less itself
+    int pattern;  // 0: random rows and factors; 1: largest, one sign; 2: largest, signs
+                  // alternating; 3: a row less itself
   };
-  const Row rows[] = {{"one row", 1, 0},          {"a few", 5, 0},
-                      {"the bound, random", kit::lazy_row_terms, 0}, {"the bound, largest", kit::lazy_row_terms, 1},
-                      {"the bound, alternating", kit::lazy_row_terms, 2}, {"cancelling to zero", 2, 3}};
+  const Row rows[] = {{"one row", 1, 0},
+                      {"a few", 5, 0},
+                      {"the bound, random", kit::lazy_row_terms, 0},
+                      {"the bound, largest", kit::lazy_row_terms, 1},
+                      {"the bound, alternating", kit::lazy_row_terms, 2},
+                      {"cancelling to zero", 2, 3}};
   NodeBalance balance;
   for (const Row& row : rows) {
     for (int rep = 0; rep < test_iterations(10); ++rep) {
@@ -318,7 +323,8 @@ TEST(LazyRowSums, AgreeWithTheReferenceUpToTheirRowBound) {
       const BigRef first = random_big(rng, 6);
       for (int i = 0; i < row.rows; ++i) {
         BigRef v = row.pattern == 0 ? random_big(rng, 6) : all_ones;
-        std::int64_t m = row.pattern == 0 ? static_cast<std::int64_t>(rng() % (1u << 28)) : (1 << 28) - 1;
+        std::int64_t m =
+            row.pattern == 0 ? static_cast<std::int64_t>(rng() % (1u << 28)) : (1 << 28) - 1;
         if (row.pattern == 0 && rng() % 2 == 0) m = -m;
         if (row.pattern == 2 && i % 2 == 1) m = -m;
         if (row.pattern == 3) {

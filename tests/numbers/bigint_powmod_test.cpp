@@ -52,15 +52,18 @@ words times_mod(const words& a, const words& b, const words& m) {
 TEST(NumberPowmod, AtTheLimbLimit) {
   NodeBalance balance;
   std::mt19937_64 rng(test_seed() + 21);
-  Num m(random_big_exact(rng, 32767).abs()), b(random_big_exact(rng, 32767)), e3(3), e5(5), e8(8), r3, r5, r8;
+  Num m(random_big_exact(rng, 32767).abs()), b(random_big_exact(rng, 32767)), e3(3), e5(5), e8(8),
+      r3, r5, r8;
   Num e(BigRef::pow2(20) + BigRef(1)), r;
   const words wm = words_of(m);
   // b mod m, non-negative, and b^3 by hand.
   words wb = times_mod(words_of(b), words{1}, wm);
   if (b->head->value < 0) {
     words t = wm;
-    kit::wsub(t.data(), t.data(), static_cast<std::int32_t>(t.size()), wb.data(), static_cast<std::int32_t>(wb.size()));
-    t.resize(static_cast<std::size_t>(kit::wnormalised(t.data(), static_cast<std::int32_t>(t.size()))));
+    kit::wsub(t.data(), t.data(), static_cast<std::int32_t>(t.size()), wb.data(),
+              static_cast<std::int32_t>(wb.size()));
+    t.resize(
+        static_cast<std::size_t>(kit::wnormalised(t.data(), static_cast<std::int32_t>(t.size()))));
     wb = t;
   }
   number_powmod(b, e3, m, r3);
@@ -82,18 +85,25 @@ TEST(NumberPowmod, AtTheLimbLimit) {
 TEST(NumberPowmod, WrappedReductionAgreesWithTheWholeProduct) {
   NodeBalance balance;
   std::mt19937_64 rng(test_seed() + 22);
-  // {limbs of m, kind (0 odd, 1 even, 2 2^(28 limbs) - 1, 3 one), limbs of b, exponent (0: 60 random limbs)}
-  const int rows[][4] = {{1, 3, 5, 7},     {2, 0, 4, 5},    {3, 1, 3, 0},      {5, 2, 12, 9},     {40, 0, 90, 0},
-                         {40, 1, 40, 1},   {138, 2, 300, 3}, {636, 0, 700, 6},  {636, 1, 10, 0},   {641, 0, 1300, 5},
-                         {641, 2, 641, 0}, {1500, 1, 3000, 2}, {1500, 0, 1500, 0}};
+  // {limbs of m, kind (0 odd, 1 even, 2 2^(28 limbs) - 1, 3 one), limbs of b, exponent (0: 60
+  // random limbs)}
+  const int rows[][4] = {{1, 3, 5, 7},      {2, 0, 4, 5},      {3, 1, 3, 0},     {5, 2, 12, 9},
+                         {40, 0, 90, 0},    {40, 1, 40, 1},    {138, 2, 300, 3}, {636, 0, 700, 6},
+                         {636, 1, 10, 0},   {641, 0, 1300, 5}, {641, 2, 641, 0}, {1500, 1, 3000, 2},
+                         {1500, 0, 1500, 0}};
   for (const auto& [limbs, kind, b_limbs, e] : rows) {
     BigRef m = random_big_exact(rng, limbs).abs() * BigRef(kind == 1 ? 2 : 1);
     if (kind == 0 && (m % BigRef(2)).is_zero()) m = m + BigRef(1);
-    if (kind >= 2) m = kind == 3 ? BigRef(1) : BigRef::pow2(static_cast<unsigned>(28 * limbs)) - BigRef(1);
-    const Num mn(m), bn(random_big_exact(rng, b_limbs)), en(e != 0 ? BigRef(e) : random_big_exact(rng, 60).abs() + BigRef(1));
+    if (kind >= 2)
+      m = kind == 3 ? BigRef(1) : BigRef::pow2(static_cast<unsigned>(28 * limbs)) - BigRef(1);
+    const Num mn(m), bn(random_big_exact(rng, b_limbs)),
+        en(e != 0 ? BigRef(e) : random_big_exact(rng, 60).abs() + BigRef(1));
     Num results[3];
     for (int i = 0; i < 3; ++i) {
-      ScopedValue<std::int32_t> cut(powmod_wrap_words, i == 0 ? std::numeric_limits<std::int32_t>::max() : i == 1 ? 1 : 280);
+      ScopedValue<std::int32_t> cut(powmod_wrap_words,
+                                    i == 0   ? std::numeric_limits<std::int32_t>::max()
+                                    : i == 1 ? 1
+                                             : 280);
       number_powmod(bn, en, mn, results[i]);
     }
     ASSERT_TRUE(valid_bigint(results[1]));

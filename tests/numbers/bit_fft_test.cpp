@@ -84,7 +84,7 @@ Words random_words(std::mt19937_64& rng, std::size_t n, int shape) {
   Words w(n);
   for (auto& x : w) x = shape == 1 ? ~bit_word{0} : rng();
   if (shape == 2) w.back() = 0;  // top words zero
-  if (shape == 3) {  // one bit
+  if (shape == 3) {              // one bit
     w.assign(n, 0);
     w[rng() % n] = bit_word{1} << (rng() % 64);
   }
@@ -100,8 +100,9 @@ TEST(BitFft, ProductsMatchKaratsuba) {
   // (na, nb) pairs against cut-offs that put them on either side, the
   // unequal ones also past four times (products by pieces).
   std::mt19937_64 rng(test_seed() + 2);
-  const std::size_t shapes[][2] = {{1, 1}, {1, 2}, {1, 9}, {2, 3}, {3, 3}, {5, 19}, {7, 20}, {31, 33},
-                                   {64, 64}, {65, 300}, {100, 399}, {129, 130}, {250, 1001}};
+  const std::size_t shapes[][2] = {{1, 1},     {1, 2},     {1, 9},     {2, 3},   {3, 3},
+                                   {5, 19},    {7, 20},    {31, 33},   {64, 64}, {65, 300},
+                                   {100, 399}, {129, 130}, {250, 1001}};
   for (const std::int32_t cut : {1, 5, 64, 200}) {
     ScopedValue<std::int32_t> k(bit_fft_words, cut);
     for (const auto& s : shapes) {
@@ -109,7 +110,8 @@ TEST(BitFft, ProductsMatchKaratsuba) {
         const Words a = random_words(rng, s[0], it % 4), b = random_words(rng, s[1], (it + 1) % 4);
         const Words want = karatsuba_product(a, b);
         for (const bit_kernel kernel : kKernels) {
-          SCOPED_TRACE("cut " + std::to_string(cut) + ", " + std::to_string(s[0]) + " x " + std::to_string(s[1]));
+          SCOPED_TRACE("cut " + std::to_string(cut) + ", " + std::to_string(s[0]) + " x " +
+                       std::to_string(s[1]));
           ASSERT_EQ(bit_poly_mul(a, b, kernel), want);
           ASSERT_EQ(bit_poly_mul(b, a, kernel), want);
         }

@@ -50,11 +50,13 @@ Words random_words(std::mt19937_64& rng, std::size_t n, int shape) {
 
 TEST(BitPoly, OneWordProductsAgree) {
   std::mt19937_64 rng(test_seed());
-  const bit_word edges[] = {0, 1, 2, ~bit_word{0}, bit_word{1} << 63, 0x8000000000000001u, 0xF0F0F0F0F0F0F0F0u};
+  const bit_word edges[] = {
+      0, 1, 2, ~bit_word{0}, bit_word{1} << 63, 0x8000000000000001u, 0xF0F0F0F0F0F0F0F0u};
   std::vector<bit_word> values(std::begin(edges), std::end(edges));
   for (int i = 0; i < 200; ++i) values.push_back(rng());
   for (bit_word a : values) {
-    for (bit_word b : {values[static_cast<std::size_t>(rng() % values.size())], ~bit_word{0}, bit_word{1} << 63}) {
+    for (bit_word b : {values[static_cast<std::size_t>(rng() % values.size())], ~bit_word{0},
+                       bit_word{1} << 63}) {
       bit_word lo = 0, hi = 0;
       bit_mul1_portable(a, b, &lo, &hi);
       ASSERT_EQ((Words{lo, hi}), naive_product({a}, {b})) << a << " * " << b;
@@ -69,9 +71,11 @@ TEST(BitPoly, ArrayProductsMatchTheBitwiseProduct) {
   for (const std::int32_t cut : {2, 3, 12, std::numeric_limits<std::int32_t>::max()}) {
     ScopedValue<std::int32_t> k(bit_karatsuba_words, cut);
     for (int it = 0; it < test_iterations(30); ++it) {
-      const std::size_t na = lengths[rng() % std::size(lengths)], nb = lengths[rng() % std::size(lengths)];
+      const std::size_t na = lengths[rng() % std::size(lengths)],
+                        nb = lengths[rng() % std::size(lengths)];
       const Words a = random_words(rng, na, it % 5), b = random_words(rng, nb, (it / 5) % 3);
-      SCOPED_TRACE("cut " + std::to_string(cut) + ", " + std::to_string(na) + " x " + std::to_string(nb) + " words");
+      SCOPED_TRACE("cut " + std::to_string(cut) + ", " + std::to_string(na) + " x " +
+                   std::to_string(nb) + " words");
       const Words want = naive_product(a, b);
       ASSERT_EQ(bit_poly_mul(a, b, bit_kernel::best), want);
       ASSERT_EQ(bit_poly_mul(a, b, bit_kernel::portable), want);
@@ -96,7 +100,8 @@ TEST(BitPoly, LongProductsKeepTheRingLaws) {
     ASSERT_EQ(bit_poly_mul(a, b), bit_poly_mul(b, a));
     Words plain;
     {
-      ScopedValue<std::int32_t> never(bit_karatsuba_words, std::numeric_limits<std::int32_t>::max());
+      ScopedValue<std::int32_t> never(bit_karatsuba_words,
+                                      std::numeric_limits<std::int32_t>::max());
       plain = bit_poly_mul(a, c, bit_kernel::portable);
     }
     ASSERT_EQ(ac, plain);
@@ -111,12 +116,14 @@ TEST(BitPoly, PairColumnsMatchTheReferenceAtEverySmallShape) {
   // Every pair of lengths to 20 words as columns alone: odd last words,
   // pair counts on every side of a multiple of four, single words.
   std::mt19937_64 rng(test_seed() + 3);
-  ScopedValue<std::int32_t> never(bit_pair_karatsuba_words, std::numeric_limits<std::int32_t>::max());
+  ScopedValue<std::int32_t> never(bit_pair_karatsuba_words,
+                                  std::numeric_limits<std::int32_t>::max());
   for (const bool wide : kWide) {
     ScopedValue<bool> w(bit_wide_clmul_allowed, wide);
     for (std::size_t na = 1; na <= 20; ++na) {
       for (std::size_t nb = 1; nb <= 20; ++nb) {
-        const Words a = random_words(rng, na, static_cast<int>((na + nb) % 3)), b = random_words(rng, nb, 0);
+        const Words a = random_words(rng, na, static_cast<int>((na + nb) % 3)),
+                    b = random_words(rng, nb, 0);
         ASSERT_EQ(bit_poly_mul(a, b), bit_poly_mul(a, b, bit_kernel::reference))
             << (wide ? "wide, " : "narrow, ") << na << " x " << nb << " words";
       }
@@ -128,20 +135,23 @@ TEST(BitPoly, PairRouteMatchesTheReferenceAcrossItsCuts) {
   // Random lengths to 3,000 words near the powers of two and the cuts,
   // equal and unequal, under cuts pushed low, at the default and off.
   std::mt19937_64 rng(test_seed() + 4);
-  const std::size_t lengths[] = {1,  2,   3,   4,   5,   31,  32,  33,  63,  64,   65,   127,  128,
-                                 129, 200, 255, 256, 257, 511, 640, 800, 1023, 1025, 1600, 2047, 3000};
+  const std::size_t lengths[] = {1,   2,   3,   4,    5,    31,   32,   33,  63,
+                                 64,  65,  127, 128,  129,  200,  255,  256, 257,
+                                 511, 640, 800, 1023, 1025, 1600, 2047, 3000};
   ScopedValue<std::int32_t> no_transforms(bit_fft_words, std::numeric_limits<std::int32_t>::max());
   for (const std::int32_t cut : {2, 3, 17, 64, std::numeric_limits<std::int32_t>::max()}) {
     ScopedValue<std::int32_t> k(bit_pair_karatsuba_words, cut);
     for (const bool wide : kWide) {
       ScopedValue<bool> w(bit_wide_clmul_allowed, wide);
       for (int it = 0; it < test_iterations(24); ++it) {
-        std::size_t na = lengths[rng() % std::size(lengths)], nb = lengths[rng() % std::size(lengths)];
+        std::size_t na = lengths[rng() % std::size(lengths)],
+                    nb = lengths[rng() % std::size(lengths)];
         if (it % 3 == 0) nb = na;
         if (cut == std::numeric_limits<std::int32_t>::max()) na = std::min<std::size_t>(na, 300);
-        const Words a = random_words(rng, na, it % 4 == 1 ? 1 : 0), b = random_words(rng, nb, (it / 4) % 3);
-        SCOPED_TRACE("cut " + std::to_string(cut) + (wide ? ", wide, " : ", narrow, ") + std::to_string(na) + " x " +
-                     std::to_string(nb) + " words");
+        const Words a = random_words(rng, na, it % 4 == 1 ? 1 : 0),
+                    b = random_words(rng, nb, (it / 4) % 3);
+        SCOPED_TRACE("cut " + std::to_string(cut) + (wide ? ", wide, " : ", narrow, ") +
+                     std::to_string(na) + " x " + std::to_string(nb) + " words");
         ASSERT_EQ(bit_poly_mul(a, b), bit_poly_mul(a, b, bit_kernel::reference));
       }
     }

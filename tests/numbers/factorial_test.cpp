@@ -204,8 +204,10 @@ TEST_F(Factorials, WordAndPrimePowerRoutesAgreeWithTheProductTree) {
   // reference below 1000.
   NodeBalance balance;
   std::mt19937_64 rng(test_seed() + 60);
-  std::vector<std::int32_t> args{3, 4, 9, 10, 11, 16, 17, 26, 27, 209, 210, 211, 226, 227, 799, 800, 801};
-  for (int i = 0; i < test_iterations(6); ++i) args.push_back(static_cast<std::int32_t>(rng() % 6000));
+  std::vector<std::int32_t> args{3,   4,   9,   10,  11,  16,  17,  26, 27,
+                                 209, 210, 211, 226, 227, 799, 800, 801};
+  for (int i = 0; i < test_iterations(6); ++i)
+    args.push_back(static_cast<std::int32_t>(rng() % 6000));
   const std::int32_t never = INT32_MAX;
   for (std::int32_t n : args) {
     SCOPED_TRACE(n);
@@ -277,7 +279,8 @@ TEST_F(Factorials, ProductRangesInEveryMode) {
         Num x;
         multout(lo, hi, x);
         const BigRef low32 = ref_range_product(lo, hi) % BigRef::pow2(32);
-        EXPECT_EQ(static_cast<std::uint32_t>(x->lint), static_cast<std::uint32_t>(low32.to_int64()));
+        EXPECT_EQ(static_cast<std::uint32_t>(x->lint),
+                  static_cast<std::uint32_t>(low32.to_int64()));
       }
       if (hi <= 25) {
         FloatingMode floating;
@@ -496,7 +499,8 @@ TEST_F(Binomials, EveryCoefficientUpToRow160) {
 TEST_F(Binomials, RowsReachedByTripleSteps) {
   NodeBalance balance;
   const auto& rows = pascal_502();
-  for (std::int32_t n : {153, 154, 155, 156, 157, 199, 200, 201, 226, 300, 400, 497, 499, 500, 501, 502}) {
+  for (std::int32_t n :
+       {153, 154, 155, 156, 157, 199, 200, 201, 226, 300, 400, 497, 499, 500, 501, 502}) {
     for (std::int32_t r = 0; r <= n; ++r) {
       Value m;
       rat_binom(n, r, m.cell());
@@ -543,8 +547,9 @@ TEST_F(Binomials, AnOldValueInTheCellIsReplaced) {
   for (const auto& [n, r] : std::vector<std::pair<int, int>>{
            {0, 0}, {2, 1}, {90, 30}, {151, 1}, {152, 4}, {200, 120}, {400, 200}, {1000, 1}}) {
     rat_binom(n, r, m.cell());
-    const BigRef expected = n <= 502 ? pascal_502()[static_cast<std::size_t>(n)][static_cast<std::size_t>(r)]
-                                     : pascal_row(n)[static_cast<std::size_t>(r)];
+    const BigRef expected =
+        n <= 502 ? pascal_502()[static_cast<std::size_t>(n)][static_cast<std::size_t>(r)]
+                 : pascal_row(n)[static_cast<std::size_t>(r)];
     EXPECT_EQ(binomial_value(m), expected) << n << " " << r;
   }
 }
@@ -643,7 +648,8 @@ TEST_F(Binomials, SmallCoefficientsInWordsResiduesAndLongDoubles) {
     trivial(n, 2, m.cell());
     const BigRef low32 = expected % BigRef::pow2(32);
     EXPECT_EQ(static_cast<std::uint32_t>(m->ncoef->lint),
-              static_cast<std::uint32_t>(low32.to_int64())) << n;
+              static_cast<std::uint32_t>(low32.to_int64()))
+        << n;
   }
 }
 

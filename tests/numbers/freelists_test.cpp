@@ -180,15 +180,19 @@ TEST(Polys, FreePolyGivesBackExactlyItsRecordsInRunsOrStrewn) {
         held[0].insert(q);
         if (!q->numb) self(self, q->pcoef);
         if (q->numb) held[1].insert(q->ncoef);
-        for (numptr l = q->numb && !lintmode ? q->ncoef->head : nullptr; l != nullptr; l = l->next) held[2].insert(l);
+        for (numptr l = q->numb && !lintmode ? q->ncoef->head : nullptr; l != nullptr; l = l->next)
+          held[2].insert(l);
       }
     };
     collect(collect, p);
     free_poly(&p);
 #ifndef TAVRIN_POOL_BYPASS
-    for (poly q = polygarb; q != nullptr && given[0].size() < held[0].size(); q = q->next) given[0].insert(q);
-    for (imptr x = imhead; x != nullptr && given[1].size() < held[1].size(); x = x->imag) given[1].insert(x);
-    for (numptr l = numhead; l != nullptr && given[2].size() < held[2].size(); l = l->next) given[2].insert(l);
+    for (poly q = polygarb; q != nullptr && given[0].size() < held[0].size(); q = q->next)
+      given[0].insert(q);
+    for (imptr x = imhead; x != nullptr && given[1].size() < held[1].size(); x = x->imag)
+      given[1].insert(x);
+    for (numptr l = numhead; l != nullptr && given[2].size() < held[2].size(); l = l->next)
+      given[2].insert(l);
     for (int k = 0; k < 3; ++k) EXPECT_EQ(given[k], held[k]) << "round " << round << ", kind " << k;
 #endif
   }
@@ -206,7 +210,8 @@ TEST(Polys, FreedTermsAndLeavesComeBackInPairsForTheNextList) {
       (*link)->pcoef = leaf(i);
     }
     *link = leaf(9);
-    for (poly q = head; q != nullptr; q = q->next) records->insert(records->end(), {q, q->numb ? nullptr : q->pcoef});
+    for (poly q = head; q != nullptr; q = q->next)
+      records->insert(records->end(), {q, q->numb ? nullptr : q->pcoef});
     return head;
   };
   std::vector<void*> order, again;
@@ -598,7 +603,8 @@ TEST(FreeLists, AFreeListOfLongRunsIsLeftInItsOrder) {
   wipe_free_lists();
   std::mt19937_64 rng(test_seed() + 1);
   std::vector<imptr> xs;
-  for (int i = 0; i < 60; ++i) xs.push_back(from_ref(BigRef::pow2(28 * (40 + 3 * i)) - BigRef(i + 1)));
+  for (int i = 0; i < 60; ++i)
+    xs.push_back(from_ref(BigRef::pow2(28 * (40 + 3 * i)) - BigRef(i + 1)));
   std::shuffle(xs.begin(), xs.end(), rng);
   for (imptr& x : xs) free_imag(&x);
   std::vector<numptr> before;
@@ -622,24 +628,22 @@ TEST(FreeLists, AFreeListOfLongRunsIsLeftInItsOrder) {
 TEST(FreeLists, LimbListsRelinkedInAddressOrderByBothRoutes) {
   struct Layout {
     const char* name;
-    std::size_t records;          // of the first buffer
-    std::size_t every;            // the list takes every such record
-    std::size_t second_records;   // of a second buffer, taken whole (0: none)
-    std::size_t byte_offset;      // of the records from the buffers' starts
+    std::size_t records;         // of the first buffer
+    std::size_t every;           // the list takes every such record
+    std::size_t second_records;  // of a second buffer, taken whole (0: none)
+    std::size_t byte_offset;     // of the records from the buffers' starts
   };
   const Layout layouts[] = {
-      {"full buffer", 5000, 1, 0, 0},
-      {"strewn over chunks", 400000, 37, 0, 0},
-      {"two buffers", 3000, 3, 2000, 0},
-      {"off the grain", 200000, 5, 0, 8},
-      {"one record", 1, 1, 0, 0},
-      {"empty", 0, 1, 0, 0},
+      {"full buffer", 5000, 1, 0, 0},    {"strewn over chunks", 400000, 37, 0, 0},
+      {"two buffers", 3000, 3, 2000, 0}, {"off the grain", 200000, 5, 0, 8},
+      {"one record", 1, 1, 0, 0},        {"empty", 0, 1, 0, 0},
   };
   std::mt19937_64 rng(test_seed() + 2);
   for (const Layout& l : layouts) {
     for (const bool bitmap : {true, false}) {
       SCOPED_TRACE(std::string(l.name) + (bitmap ? ", bitmap" : ", comparison"));
-      std::vector<unsigned char> first(l.records * sizeof(numnode) + 16), second(l.second_records * sizeof(numnode) + 16);
+      std::vector<unsigned char> first(l.records * sizeof(numnode) + 16),
+          second(l.second_records * sizeof(numnode) + 16);
       auto at = [&](std::vector<unsigned char>& buffer, std::size_t k) {
         auto base = reinterpret_cast<std::uintptr_t>(buffer.data());
         base = (base + 15) / 16 * 16 + l.byte_offset;
@@ -657,9 +661,11 @@ TEST(FreeLists, LimbListsRelinkedInAddressOrderByBothRoutes) {
       for (numptr r : records) expected.emplace_back(r, r->value);
       std::sort(expected.begin(), expected.end());
       const numptr head = records.empty() ? nullptr : records[0];
-      numptr p = bitmap ? detail::limbs_sorted_by_bitmap(head) : detail::limbs_sorted_by_comparison(head, records.size());
+      numptr p = bitmap ? detail::limbs_sorted_by_bitmap(head)
+                        : detail::limbs_sorted_by_comparison(head, records.size());
       std::vector<std::pair<numptr, std::int32_t>> got;
-      for (; p != nullptr && got.size() <= records.size(); p = p->next) got.emplace_back(p, p->value);
+      for (; p != nullptr && got.size() <= records.size(); p = p->next)
+        got.emplace_back(p, p->value);
       EXPECT_EQ(got, expected);
     }
   }

@@ -106,7 +106,8 @@ TEST(GarbSize, CountsTheFreeListsWithCaps) {
   const long capped = std::min(l.polys, 100001L);
   EXPECT_EQ(fast_garbsize(), std::min(l.limbs, 60001L) * 8 + std::min(l.headers, 100001L) * 32 +
                                  capped * 16 + std::min(l.quolys, 30001L) * 20);
-  EXPECT_EQ(static_cast<long>(garbsize()), l.limbs * 8 + l.headers * 32 + l.polys * 16 + l.quolys * 20);
+  EXPECT_EQ(static_cast<long>(garbsize()),
+            l.limbs * 8 + l.headers * 32 + l.polys * 16 + l.quolys * 20);
   EXPECT_EQ(static_cast<long>(big_garbsize()),
             std::min(l.limbs, 1000001L) * 8 + l.headers * 32 + l.polys * 16);
   EXPECT_EQ(med_garbsize(), std::min(l.limbs, 1000001L) * 8 + l.headers * 32 + l.polys * 16 +

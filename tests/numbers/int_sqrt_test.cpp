@@ -127,7 +127,8 @@ TEST(IntSqrt, WordRouteAgreesWithNewton) {
   }
   // Powers of two and their neighbours about the 120-bit base case and
   // the word and limb boundaries.
-  for (unsigned k : {55u, 56u, 63u, 64u, 118u, 119u, 120u, 121u, 127u, 128u, 129u, 240u, 241u, 1000u}) {
+  for (unsigned k :
+       {55u, 56u, 63u, 64u, 118u, 119u, 120u, 121u, 127u, 128u, 129u, 240u, 241u, 1000u}) {
     const BigRef p = BigRef::pow2(k);
     check_routes(p - BigRef(1));
     check_routes(p);
@@ -148,7 +149,8 @@ TEST(IntSqrt, RootAtTheLimbLimit) {
   NodeBalance balance;
   std::mt19937_64 rng(test_seed() + 4);
   const BigRef root = random_big_exact(rng, 16383).abs();
-  for (const BigRef& v : {BigRef::pow2(28 * 32767) - BigRef(1), random_big_exact(rng, 32767).abs(), root * root}) {
+  for (const BigRef& v :
+       {BigRef::pow2(28 * 32767) - BigRef(1), random_big_exact(rng, 32767).abs(), root * root}) {
     Num n(v), r, gap, twice;
     ASSERT_LE(n->size, 32767);
     int_sqrt(n, r, true);

@@ -205,7 +205,8 @@ TEST(BinaryGcd, AroundTheDoubleWordCutoff) {
   for (int i = 0; i < test_iterations(400); ++i) {
     const int limbs = 1 + static_cast<int>(rng() % 6);
     const BigRef c = random_big_exact(rng, 1 + static_cast<int>(rng() % 2));
-    BigRef a = random_big_exact(rng, limbs), b = random_big_exact(rng, 1 + static_cast<int>(rng() % 6));
+    BigRef a = random_big_exact(rng, limbs),
+           b = random_big_exact(rng, 1 + static_cast<int>(rng() % 6));
     if (i % 4 == 0) a = BigRef::pow2(28 * static_cast<unsigned>(limbs)) - BigRef(1);
     if (i % 5 == 0) b = a;
     check_gcds(a, b);

@@ -126,7 +126,7 @@ TEST(ItsASquare, EulerCriterionAgreesWithTheSquares) {
   }
   ModulusScope large(2147483647);
   EXPECT_TRUE(its_a_square(4));
-  EXPECT_TRUE(its_a_square(2));   // 2^31 - 1 = 7 mod 8
+  EXPECT_TRUE(its_a_square(2));            // 2^31 - 1 = 7 mod 8
   EXPECT_FALSE(its_a_square(2147483646));  // -1 is no square when p = 3 mod 4
 }
 
@@ -143,7 +143,8 @@ TEST(NumberHelpers, RootsFactorsProductsAndSizes) {
       EXPECT_EQ(std::int64_t{r} * r % p, want) << "p " << p << " n " << n;
       const std::uint32_t a = static_cast<std::uint32_t>(rng() % static_cast<std::uint64_t>(p));
       EXPECT_EQ(nmodmult(a, static_cast<std::uint32_t>(n)),
-                static_cast<std::int32_t>(std::uint64_t{a} * static_cast<std::uint64_t>(n) % static_cast<std::uint64_t>(p)));
+                static_cast<std::int32_t>(std::uint64_t{a} * static_cast<std::uint64_t>(n) %
+                                          static_cast<std::uint64_t>(p)));
     }
   }
   for (std::int32_t q : {256, 65536}) {  // every element is a square
@@ -154,7 +155,8 @@ TEST(NumberHelpers, RootsFactorsProductsAndSizes) {
     }
   }
   for (int it = 0; it < test_iterations(300); ++it) {
-    const std::int32_t x = 1 + static_cast<std::int32_t>(rng() % (it % 2 == 0 ? 1000u : 2147483647u));
+    const std::int32_t x =
+        1 + static_cast<std::int32_t>(rng() % (it % 2 == 0 ? 1000u : 2147483647u));
     std::set<std::int32_t> want;
     std::int32_t y = x;
     for (std::int32_t d = 2; std::int64_t{d} * d <= y; ++d)
@@ -189,7 +191,8 @@ TEST(ItsASquare, EveryNonZeroFieldElementOfCharacteristic2) {
   for (std::int32_t size : {256, 65536}) {
     ModulusScope ring(size);
     EXPECT_FALSE(its_a_square(0));
-    for (std::int32_t n = 1; n < size; n += (size == 256 ? 1 : 97)) ASSERT_TRUE(its_a_square(n)) << n;
+    for (std::int32_t n = 1; n < size; n += (size == 256 ? 1 : 97))
+      ASSERT_TRUE(its_a_square(n)) << n;
   }
 }
 
@@ -206,7 +209,9 @@ TEST(MaxDigits, BitLengthOfTheLargestCoefficient) {
     assign_ref(p->next->pcoef->pcoef->ncoef, b);
     p->next->pcoef->next = leaf(0);
     assign_ref(p->next->pcoef->next->ncoef, c);
-    const auto bits = [](const BigRef& v) { return static_cast<std::int32_t>(v.abs().bit_length()); };
+    const auto bits = [](const BigRef& v) {
+      return static_cast<std::int32_t>(v.abs().bit_length());
+    };
     const std::int32_t expect = std::max({bits(a), bits(b), bits(c)});
     EXPECT_EQ(max_digits(p), expect) << a << " " << b << " " << c;
     free_poly(&p);

@@ -23,7 +23,9 @@ struct Lanes {
   ~Lanes() { kit::force_scalar_ntt(false); }
 };
 
-u64 mulmod(u64 a, u64 b, u64 p) { return static_cast<u64>(static_cast<unsigned __int128>(a) * b % p); }
+u64 mulmod(u64 a, u64 b, u64 p) {
+  return static_cast<u64>(static_cast<unsigned __int128>(a) * b % p);
+}
 
 TEST(Transforms, LongTransformsGiveCyclicConvolutions) {
   // backward(forward(a) * forward(b)) is N 2^-32 times the cyclic
@@ -38,7 +40,8 @@ TEST(Transforms, LongTransformsGiveCyclicConvolutions) {
     for (const int lg : {12, 14, 15, 16, 17, 18, 19, 20}) {
       const std::size_t n = std::size_t{1} << lg;
       for (const kit::TransformPrime& P : primes) {
-        SCOPED_TRACE("lg " + std::to_string(lg) + ", p " + std::to_string(P.p()) + (scalar ? ", one lane" : ""));
+        SCOPED_TRACE("lg " + std::to_string(lg) + ", p " + std::to_string(P.p()) +
+                     (scalar ? ", one lane" : ""));
         const u64 p = P.p();
         std::vector<u32> a(n), b(n, 0);
         for (u32& x : a) x = static_cast<u32>(rng() % p);
@@ -140,7 +143,8 @@ TEST(Transforms, LazySumsAgreeWithSumsOfMontgomeryProducts) {
               b[i] = worst ? 2 * p - 1 : static_cast<u32>(rng() % (2 * p));
             }
             kit::ntt_pointwise(a.data(), b.data(), nullptr, nullptr, t.data(), n, P);
-            for (std::size_t i = 0; i < n; ++i) want[i] = static_cast<u32>((want[i] + t[i] % p) % p);
+            for (std::size_t i = 0; i < n; ++i)
+              want[i] = static_cast<u32>((want[i] + t[i] % p) % p);
             kit::ntt_below_p(a.data(), n, P);
             kit::ntt_below_p(b.data(), n, P);
             kit::ntt_mul_add_lazy(a.data(), b.data(), acc.data(), n);

@@ -53,7 +53,8 @@ using Product = void (*)(word*, const word*, std::int32_t, const word*, std::int
 
 Words product(Product f, const Words& a, const Words& b) {
   Words r(a.size() + b.size(), 0x5a5a);
-  f(r.data(), a.data(), static_cast<std::int32_t>(a.size()), b.data(), static_cast<std::int32_t>(b.size()));
+  f(r.data(), a.data(), static_cast<std::int32_t>(a.size()), b.data(),
+    static_cast<std::int32_t>(b.size()));
   return r;
 }
 
@@ -62,9 +63,10 @@ TEST(TransformThreads, ProductsAreTheSameAtEveryThreadCount) {
   // of 2^14 and 2^15, where the primes run as tasks. Each route against
   // the product by rows.
   std::mt19937_64 rng(test_seed() + 41);
-  const std::pair<const char*, Product> routes[] = {
-      {"whole", kit::wmul_ntt_whole}, {"split", kit::wmul_ntt_split}, {"twin", kit::wmul_ntt_twin},
-      {"pieces", kit::wmul_ntt_pieces}};
+  const std::pair<const char*, Product> routes[] = {{"whole", kit::wmul_ntt_whole},
+                                                    {"split", kit::wmul_ntt_split},
+                                                    {"twin", kit::wmul_ntt_twin},
+                                                    {"pieces", kit::wmul_ntt_pieces}};
   for (const auto& [na, nb] : {std::pair{600, 450}, std::pair{5000, 4200}, std::pair{7000, 7000}}) {
     const Words a = random_words(rng, na), b = random_words(rng, nb);
     const Words want = by_rows(a, b);
@@ -72,7 +74,8 @@ TEST(TransformThreads, ProductsAreTheSameAtEveryThreadCount) {
       if (f == kit::wmul_ntt_split && !kit::wmul_ntt_splits(na, nb)) continue;
       for (int threads : thread_counts) {
         const Threads pool(threads);
-        ASSERT_EQ(product(f, a, b), want) << name << ' ' << na << 'x' << nb << ", " << threads << " threads";
+        ASSERT_EQ(product(f, a, b), want)
+            << name << ' ' << na << 'x' << nb << ", " << threads << " threads";
       }
     }
   }

@@ -73,13 +73,14 @@ TEST(IsPrime, KnownValues) {
   EXPECT_FALSE(is_prime(25));
   EXPECT_FALSE(is_prime(49));
   EXPECT_TRUE(is_prime(2147483647));
-  EXPECT_FALSE(is_prime(2147483643));      // 3 * 715827881
-  EXPECT_FALSE(is_prime(46337 * 46337));   // the square of the largest prime below sqrt(2^31)
+  EXPECT_FALSE(is_prime(2147483643));     // 3 * 715827881
+  EXPECT_FALSE(is_prime(46337 * 46337));  // the square of the largest prime below sqrt(2^31)
 }
 
 TEST(IsPrime, AgreesWithASieve) {
   for (std::int32_t x = 0; x <= 300000; ++x) {
-    const bool expect = x >= 2 && spf()[static_cast<std::size_t>(x)] == static_cast<std::uint32_t>(x);
+    const bool expect =
+        x >= 2 && spf()[static_cast<std::size_t>(x)] == static_cast<std::uint32_t>(x);
     ASSERT_EQ(is_prime(x), expect) << x;
   }
 }
@@ -104,7 +105,8 @@ TEST(LongIsPrime, SmallestFactor) {
   EXPECT_EQ(long_is_prime(46327 * 46337), 46327);
   for (std::int32_t x = 2; x <= 300000; ++x) {
     const std::uint32_t f = spf()[static_cast<std::size_t>(x)];
-    const std::int32_t expect = f == static_cast<std::uint32_t>(x) ? 1 : static_cast<std::int32_t>(f);
+    const std::int32_t expect =
+        f == static_cast<std::uint32_t>(x) ? 1 : static_cast<std::int32_t>(f);
     ASSERT_EQ(long_is_prime(x), expect) << x;
   }
 }
@@ -152,7 +154,7 @@ TEST(NextPrime, KnownValuesAndEvenStarts) {
   EXPECT_EQ(nextprime(23), 29);
   EXPECT_EQ(nextprime(1), 3);
   EXPECT_EQ(nextprime(3), 5);
-  EXPECT_EQ(nextprime(8), 11);   // an even start goes on from the next odd number
+  EXPECT_EQ(nextprime(8), 11);  // an even start goes on from the next odd number
   EXPECT_EQ(nextprime(2), 3);
   EXPECT_EQ(nextprime(0), 3);
   EXPECT_EQ(nextprime(2147483629), 2147483647);
@@ -183,9 +185,9 @@ TEST(IsWordPrime, AgreesWithKnownAnswersAndTrialDivision) {
   // or small divisors, the largest word primes, and composites that fool
   // weaker sets of bases (strong pseudoprimes to 2, 3, 5 and to 2, 3, 5, 7).
   const std::pair<std::uint32_t, bool> known[] = {
-      {0, false},          {1, false},          {2, true},           {3, true},
-      {4, false},          {13, true},          {61, true},          {121, false},
-      {3721, false},       {25326001, false},   {2147483647, true},  {3215031751u, false},
+      {0, false},          {1, false},           {2, true},           {3, true},
+      {4, false},          {13, true},           {61, true},          {121, false},
+      {3721, false},       {25326001, false},    {2147483647, true},  {3215031751u, false},
       {4294967291u, true}, {4294967295u, false}, {4294967279u, true}, {4294967293u, false}};
   for (const auto& [n, prime] : known) EXPECT_EQ(is_word_prime(n), prime) << n;
   // Random words below 2^31 (odd ones near the top, where the images take
@@ -193,7 +195,7 @@ TEST(IsWordPrime, AgreesWithKnownAnswersAndTrialDivision) {
   std::mt19937_64 rng(2830);
   for (int round = 0; round < 3000; ++round) {
     const auto n = static_cast<std::uint32_t>(round % 2 ? (1u << 31) - 1 - 2 * (rng() % 50000)
-                                                         : rng() % (1u << 31));
+                                                        : rng() % (1u << 31));
     EXPECT_EQ(is_word_prime(n), is_prime(static_cast<std::int32_t>(n))) << n;
   }
 }

@@ -153,7 +153,8 @@ void check_pair(const BigRef& a, const BigRef& b, const BigRef& old) {
       ASSERT_LT(std::abs(l->value), 100000000);
       ASSERT_TRUE(l->value == 0 || (l->value < 0) == a.negative());
     }
-    ASSERT_EQ(d->size, static_cast<std::int32_t>((decimal_of(d).size() - (a.negative() ? 1 : 0) + 7) / 8));
+    ASSERT_EQ(d->size,
+              static_cast<std::int32_t>((decimal_of(d).size() - (a.negative() ? 1 : 0) + 7) / 8));
   }
 }
 
@@ -182,8 +183,10 @@ TEST(SmallNumbers, ShortProductsOnBothSidesOfTheirLengthAgreeWithRows) {
   for (int la = 1; la <= 18; ++la) {
     for (int lb = 1; lb <= 18; ++lb) {
       for (int rep = 0; rep < test_iterations(2); ++rep) {
-        const BigRef a = rep == 0 ? BigRef::pow2(static_cast<unsigned>(28 * la)) - 1 : random_big_exact(rng, la);
-        const BigRef b = rep == 0 ? -(BigRef::pow2(static_cast<unsigned>(28 * lb)) - 1) : random_big_exact(rng, lb);
+        const BigRef a =
+            rep == 0 ? BigRef::pow2(static_cast<unsigned>(28 * la)) - 1 : random_big_exact(rng, la);
+        const BigRef b = rep == 0 ? -(BigRef::pow2(static_cast<unsigned>(28 * lb)) - 1)
+                                  : random_big_exact(rng, lb);
         SCOPED_TRACE(std::to_string(la) + " by " + std::to_string(lb) + " limbs");
         Num x(a), y(b), fast(random_big(rng, 40)), rows;
         fast_mult(x, y, fast);
@@ -271,7 +274,9 @@ TEST(WideNumbers, SetInPlaceAcrossLimbLengths) {
         set_word_number(static_cast<std::int64_t>(v), x);
       else
         set_wide_number(v, x);
-      const auto chunk = [m](int at) { return BigRef(static_cast<std::int64_t>((m >> at) & ((__int128{1} << 43) - 1))); };
+      const auto chunk = [m](int at) {
+        return BigRef(static_cast<std::int64_t>((m >> at) & ((__int128{1} << 43) - 1)));
+      };
       BigRef want = (chunk(86) * BigRef::pow2(43) + chunk(43)) * BigRef::pow2(43) + chunk(0);
       if (v < 0) want = -want;
       EXPECT_EQ(to_ref(x), want) << before;

@@ -34,10 +34,13 @@ constexpr std::int32_t never = std::numeric_limits<std::int32_t>::max();
 BigRef shaped(std::mt19937_64& rng, int limbs) {
   switch (rng() % 5) {
     case 0: return BigRef::pow2(28 * static_cast<unsigned>(limbs)) - BigRef(1);
-    case 1: return BigRef::pow2(28 * static_cast<unsigned>(limbs) - 1) + BigRef(static_cast<std::int64_t>(rng() % 7));
+    case 1:
+      return BigRef::pow2(28 * static_cast<unsigned>(limbs) - 1) +
+             BigRef(static_cast<std::int64_t>(rng() % 7));
     case 2: {
       BigRef v = random_big_exact(rng, std::max(1, limbs / 3));
-      return v * BigRef::pow2(28 * static_cast<unsigned>(limbs - std::max(1, limbs / 3))) + BigRef(1);
+      return v * BigRef::pow2(28 * static_cast<unsigned>(limbs - std::max(1, limbs / 3))) +
+             BigRef(1);
     }
     default: return random_big_exact(rng, limbs);
   }
@@ -45,14 +48,15 @@ BigRef shaped(std::mt19937_64& rng, int limbs) {
 
 // The product by both routes: the word route with the given Karatsuba,
 // Toom-3 and transform cut-offs, and the limb route.
-void check_product(const BigRef& a, const BigRef& b, std::int32_t kara, std::int32_t toom, std::int32_t ntt) {
+void check_product(const BigRef& a, const BigRef& b, std::int32_t kara, std::int32_t toom,
+                   std::int32_t ntt) {
   SCOPED_TRACE("sizes " + std::to_string(a.bit_length()) + " x " + std::to_string(b.bit_length()) +
-               " bits, word Karatsuba from " + std::to_string(kara) + ", Toom-3 from " + std::to_string(toom) +
-               ", transforms from " + std::to_string(ntt));
+               " bits, word Karatsuba from " + std::to_string(kara) + ", Toom-3 from " +
+               std::to_string(toom) + ", transforms from " + std::to_string(ntt));
   Num x(a), y(b), wide, base;
   {
-    ScopedValue<std::int32_t> on(wide_mult_limbs, 1), k(wide_karatsuba_words, kara), t(wide_toom3_words, toom),
-        f(wide_ntt_words, ntt);
+    ScopedValue<std::int32_t> on(wide_mult_limbs, 1), k(wide_karatsuba_words, kara),
+        t(wide_toom3_words, toom), f(wide_ntt_words, ntt);
     fast_mult(x, y, wide);
   }
   {
@@ -68,14 +72,15 @@ void check_product(const BigRef& a, const BigRef& b, std::int32_t kara, std::int
 TEST(WideProducts, AgreeWithTheLimbRoutesOnBothSidesOfEveryCutOff) {
   NodeBalance balance;
   std::mt19937_64 rng(test_seed());
-  const std::int32_t cutoffs[][3] = {{2, 3, never},   {3, never, never}, {5, 6, 9},         {5, never, 1},
-                                     {24, 40, never}, {32, 160, 30},     {never, never, 20}, {never, never, never}};
+  const std::int32_t cutoffs[][3] = {{2, 3, never},      {3, never, never},    {5, 6, 9},
+                                     {5, never, 1},      {24, 40, never},      {32, 160, 30},
+                                     {never, never, 20}, {never, never, never}};
   for (const auto& [kara, toom, ntt] : cutoffs) {
     for (int i = 0; i < test_iterations(30); ++i) {
       const int na = 1 + static_cast<int>(rng() % 160);
       int nb = 1 + static_cast<int>(rng() % 160);
       if (i % 4 == 0) nb = std::max(1, na / 5);  // unbalanced
-      if (i % 7 == 0) nb = na;                    // equal
+      if (i % 7 == 0) nb = na;                   // equal
       const BigRef a = i % 2 ? -shaped(rng, na) : shaped(rng, na);
       const BigRef b = shaped(rng, nb);
       check_product(a, b, kara, toom, ntt);
@@ -103,9 +108,10 @@ TEST(WideProducts, LongestOperandsByTransformsAgreeWithTheLimbRoute) {
   NodeBalance balance;
   std::mt19937_64 rng(test_seed() + 66);
   const BigRef ones = BigRef::pow2(28 * 16384) - BigRef(1);
-  for (const auto& [a, b] : {std::pair{ones, BigRef::pow2(28 * 16383) - BigRef(1)},
-                             std::pair{-random_big_exact(rng, 16384), random_big_exact(rng, 16383)},
-                             std::pair{random_big_exact(rng, 30000), random_big_exact(rng, 2767)}}) {
+  for (const auto& [a, b] :
+       {std::pair{ones, BigRef::pow2(28 * 16383) - BigRef(1)},
+        std::pair{-random_big_exact(rng, 16384), random_big_exact(rng, 16383)},
+        std::pair{random_big_exact(rng, 30000), random_big_exact(rng, 2767)}}) {
     Num x(a), y(b), wide, base;
     fast_mult(x, y, wide);
     {
@@ -168,8 +174,8 @@ TEST(WideProducts, ProductsPastTheWidestTransformSplitIntoTransforms) {
   // By pieces against one transform: 15 pieces of a by 5 of b (a's pieces
   // in one group, the most), 16 by 5 (groups of 5 pieces of a, the last of
   // one), 17 by 7 (sums folded twice), and a square of 15 pieces.
-  for (const auto& [na, nb] : {std::pair{65000, 20000}, std::pair{70000, 20000}, std::pair{75000, 30000},
-                               std::pair{70000, 0}}) {
+  for (const auto& [na, nb] : {std::pair{65000, 20000}, std::pair{70000, 20000},
+                               std::pair{75000, 30000}, std::pair{70000, 0}}) {
     SCOPED_TRACE(std::to_string(na) + " x " + std::to_string(nb) + " words by pieces");
     const std::vector<word> x = random_words(na), y = random_words(nb == 0 ? na : nb);
     const word* yp = nb == 0 ? nullptr : y.data();
@@ -183,7 +189,8 @@ TEST(WideProducts, ProductsPastTheWidestTransformSplitIntoTransforms) {
   // words 1, 0, ..., 0 up to nb, then all ones to na, W - 2 at na, then
   // all ones.
   for (const auto& [na, nb] : {std::pair{4500000, 4400000}, std::pair{4400000, 4400000}}) {
-    const std::vector<word> x(static_cast<std::size_t>(na), ~word{0}), y(static_cast<std::size_t>(nb), ~word{0});
+    const std::vector<word> x(static_cast<std::size_t>(na), ~word{0}),
+        y(static_cast<std::size_t>(nb), ~word{0});
     std::vector<word> got(x.size() + y.size());
     kit::wmul(got.data(), x.data(), na, y.data(), nb);
     std::vector<word> want(got.size(), ~word{0});
@@ -251,9 +258,11 @@ TEST(WideProducts, SplitTransformsAgreeWithOneTransformOfTwiceTheLength) {
   auto check = [&](std::int32_t na, std::int32_t nb, bool square) {
     SCOPED_TRACE(std::to_string(na) + " x " + std::to_string(nb) + (square ? " square" : ""));
     for (bool ones : {false, true}) {
-      const std::vector<word> a = ones ? std::vector<word>(static_cast<std::size_t>(na), ~word{0}) : random_words(na);
-      const std::vector<word> b = square ? a : ones ? std::vector<word>(static_cast<std::size_t>(nb), ~word{0})
-                                                    : random_words(nb);
+      const std::vector<word> a =
+          ones ? std::vector<word>(static_cast<std::size_t>(na), ~word{0}) : random_words(na);
+      const std::vector<word> b = square ? a
+                                  : ones ? std::vector<word>(static_cast<std::size_t>(nb), ~word{0})
+                                         : random_words(nb);
       const word* bp = square ? nullptr : b.data();
       std::vector<word> whole(a.size() + b.size()), chosen(whole.size()), split(whole.size());
       kit::wmul_ntt_whole(whole.data(), a.data(), na, bp, nb);
@@ -311,7 +320,8 @@ TEST(WideProducts, SplitAndTwinTransformsReachPastTheWidestTransform) {
     SCOPED_TRACE(std::to_string(na) + " x " + std::to_string(nb) + (square ? " square" : ""));
     ASSERT_EQ(kit::wmul_ntt_fits(na, nb), fits);
     ASSERT_EQ(kit::wmul_ntt_twins(na, nb), twin);
-    std::vector<word> a(static_cast<std::size_t>(na)), got(static_cast<std::size_t>(na + nb)), want(got.size());
+    std::vector<word> a(static_cast<std::size_t>(na)), got(static_cast<std::size_t>(na + nb)),
+        want(got.size());
     if (square || na != nb) {
       for (word& w : a) w = rng() % 4 == 0 ? ~word{0} : rng();
       const std::vector<word> b(a.begin(), a.begin() + nb);
@@ -335,7 +345,8 @@ TEST(WideProducts, SplitAndTwinTransformsReachPastTheWidestTransform) {
   };
   ASSERT_FALSE(kit::wmul_ntt_fits(twin_end + 1, twin_end + 1));
   for (const auto& [na, nb, fits, twin] :
-       {std::tuple{split_end, split_end, true, false}, std::tuple{split_end + 1, split_end + 1, true, true},
+       {std::tuple{split_end, split_end, true, false},
+        std::tuple{split_end + 1, split_end + 1, true, true},
         std::tuple{twin_end, twin_end, true, true}, std::tuple{7200000, 1000000, true, true}}) {
     check(na, nb, fits, twin, false);
     if (HasFatalFailure()) return;
@@ -345,8 +356,9 @@ TEST(WideProducts, SplitAndTwinTransformsReachPastTheWidestTransform) {
 
 // The division by both routes; the word route with the given recursion cut-off.
 void check_division(const BigRef& n, const BigRef& d, std::int32_t rec) {
-  SCOPED_TRACE("n " + std::to_string(n.bit_length()) + " bits, d " + std::to_string(d.bit_length()) +
-               " bits, recursion from " + std::to_string(rec) + " words");
+  SCOPED_TRACE("n " + std::to_string(n.bit_length()) + " bits, d " +
+               std::to_string(d.bit_length()) + " bits, recursion from " + std::to_string(rec) +
+               " words");
   Num x(n), y(d), q1, r1, q2, r2, r3;
   {
     ScopedValue<std::int32_t> on(wide_divide_limbs, 1), k(wide_divide_words, rec);
@@ -381,13 +393,15 @@ TEST(WideProducts, SquaresAgreeWithProducts) {
   // Karatsuba's recursion, Toom-3 and transforms from every cut-off, across
   // lengths around them; all-ones words are the carries' worst case.
   std::mt19937_64 rng(test_seed() + 64);
-  const std::int32_t cutoffs[][3] = {{2, 3, never}, {3, never, never}, {32, 40, never}, {32, 160, never},
-                                     {never, never, 1}, {never, never, never}};
+  const std::int32_t cutoffs[][3] = {{2, 3, never},    {3, never, never}, {32, 40, never},
+                                     {32, 160, never}, {never, never, 1}, {never, never, never}};
   for (const auto& [kara, toom, ntt] : cutoffs) {
-    ScopedValue<std::int32_t> k(wide_karatsuba_words, kara), t(wide_toom3_words, toom), f(wide_ntt_words, ntt);
+    ScopedValue<std::int32_t> k(wide_karatsuba_words, kara), t(wide_toom3_words, toom),
+        f(wide_ntt_words, ntt);
     for (int n : {1, 2, 3, 4, 5, 7, 9, 10, 31, 32, 33, 63, 64, 65, 100, 161, 257, 500}) {
       SCOPED_TRACE("n = " + std::to_string(n) + ", Karatsuba from " + std::to_string(kara) +
-                   ", Toom-3 from " + std::to_string(toom) + ", transforms from " + std::to_string(ntt));
+                   ", Toom-3 from " + std::to_string(toom) + ", transforms from " +
+                   std::to_string(ntt));
       std::vector<kit::word> a(static_cast<std::size_t>(n));
       for (auto& w : a) w = rng() % 4 == 0 ? ~kit::word{0} : rng();
       std::vector<kit::word> sq(2 * a.size()), pr(2 * a.size());
@@ -410,7 +424,8 @@ TEST(WideRows, CarryChainsAgreeWithThePortableLoops) {
   // added and taken back leaves the words as they were, and the squares
   // equal the products of an operand by itself.
   std::mt19937_64 rng(test_seed() + 65);
-  SCOPED_TRACE(kit::rows_by_carry_chains() ? "carry chains against portable loops" : "portable loops only");
+  SCOPED_TRACE(kit::rows_by_carry_chains() ? "carry chains against portable loops"
+                                           : "portable loops only");
   auto words = [&](int n) {
     std::vector<kit::word> v(static_cast<std::size_t>(n));
     for (auto& w : v) w = rng() % 3 == 0 ? ~kit::word{0} : rng();
@@ -454,7 +469,8 @@ TEST(WideRows, SumsAndDifferencesCarryThroughEveryPlace) {
   std::mt19937_64 rng(test_seed() + 66);
   for (int n = 1; n <= 45; n += n < 13 ? 1 : 8) {
     SCOPED_TRACE("n = " + std::to_string(n));
-    std::vector<kit::word> a(static_cast<std::size_t>(n)), b(a.size()), sum(a.size()), diff(a.size());
+    std::vector<kit::word> a(static_cast<std::size_t>(n)), b(a.size()), sum(a.size()),
+        diff(a.size());
     for (int i = 0; i < n; ++i) {
       a[i] = rng() % 2 == 0 ? ~kit::word{0} : rng();
       b[i] = rng() % 3 == 0 ? ~kit::word{0} : (rng() % 3 == 0 ? 0 : rng());
@@ -489,7 +505,8 @@ TEST(WideDivision, AgreesWithTheLimbRouteOnBothSidesOfEveryCutOff) {
       if (d.is_zero()) continue;
       // Planted: n = q d + r with r of every size up to d - 1.
       const BigRef qv = shaped(rng, nq);
-      BigRef r = i % 3 == 0 ? d - BigRef(1) : (i % 3 == 1 ? BigRef(0) : random_big(rng, nd) .abs() % d);
+      BigRef r =
+          i % 3 == 0 ? d - BigRef(1) : (i % 3 == 1 ? BigRef(0) : random_big(rng, nd).abs() % d);
       const BigRef n = qv * d + r;
       check_division(i % 5 == 0 ? -n : n, i % 4 == 0 ? -d : d, rec);
       if (HasFatalFailure()) return;
@@ -521,7 +538,8 @@ TEST(WideDivision, DivisorsAtEveryNormalisingShift) {
 // binary_gcd and extgcd by Lehmer's method on words against the limb
 // routes and the planted GCD g of a = x g, b = y g.
 void check_gcd_routes(const BigRef& a, const BigRef& b, const BigRef& g) {
-  SCOPED_TRACE("n " + std::to_string(a.bit_length()) + " bits, m " + std::to_string(b.bit_length()) + " bits");
+  SCOPED_TRACE("n " + std::to_string(a.bit_length()) + " bits, m " +
+               std::to_string(b.bit_length()) + " bits");
   Num n(a), m(b);
   for (std::int32_t cut : {1, never}) {
     ScopedValue<std::int32_t> at(wide_gcd_limbs, cut);
@@ -562,7 +580,8 @@ TEST(WideGcd, AgreesWithTheLimbRoutesAndPlantedFactors) {
     if (i % 6 == 0) g = BigRef(1);
     // Cofactors x and x k + 1 are coprime.
     const BigRef x = shaped(rng, lx).abs() + BigRef(1);
-    const BigRef y = i % 3 ? x * shaped(rng, ly).abs() + BigRef(1) : shaped(rng, ly).abs() + BigRef(1);
+    const BigRef y =
+        i % 3 ? x * shaped(rng, ly).abs() + BigRef(1) : shaped(rng, ly).abs() + BigRef(1);
     const BigRef gg = BigRef::gcd(x, y) * g;
     check_gcd_routes(i % 2 ? -(x * g) : x * g, i % 4 == 0 ? -(y * g) : y * g, gg);
     if (HasFatalFailure()) return;
@@ -639,7 +658,8 @@ TEST(WideDecimal, AgreesWithTheTableRouteAndRepeatedDivision) {
       const int limbs = 1 + static_cast<int>(rng() % (i % 5 == 0 ? 400 : 90));
       BigRef v = shaped(rng, limbs);
       if (i % 2) v = -v;
-      if (i % 9 == 0) v = BigRef::from_decimal("1" + std::string(static_cast<std::size_t>(8 * limbs), '0'));
+      if (i % 9 == 0)
+        v = BigRef::from_decimal("1" + std::string(static_cast<std::size_t>(8 * limbs), '0'));
       SCOPED_TRACE(v.to_decimal());
       Num n(v), wide, table, slow;
       {
@@ -665,14 +685,16 @@ TEST(WideArrays, RepackingRoundTrips) {
   std::mt19937_64 rng(test_seed() + 3);
   for (int n = 1; n < 60; ++n) {
     std::vector<kit::digit> a(static_cast<std::size_t>(n));
-    for (auto& d : a) d = static_cast<kit::digit>(rng() % 3 == 0 ? kit::digit_mask : rng() & kit::digit_mask);
+    for (auto& d : a)
+      d = static_cast<kit::digit>(rng() % 3 == 0 ? kit::digit_mask : rng() & kit::digit_mask);
     if (n > 1 && rng() % 4 == 0) a.back() = 0;
     std::vector<kit::word> w(static_cast<std::size_t>(kit::words_for_digits(n)));
     const std::int32_t nw = kit::words_of_digits(w.data(), a.data(), n);
     std::vector<kit::digit> back(static_cast<std::size_t>(kit::digits_for_words(nw)));
     const std::int32_t nb = kit::digits_of_words(back.data(), w.data(), nw);
     ASSERT_EQ(nb, kit::normalised_length(a.data(), n));
-    for (std::int32_t i = 0; i < nb; ++i) ASSERT_EQ(back[static_cast<std::size_t>(i)], a[static_cast<std::size_t>(i)]);
+    for (std::int32_t i = 0; i < nb; ++i)
+      ASSERT_EQ(back[static_cast<std::size_t>(i)], a[static_cast<std::size_t>(i)]);
   }
 }
 
@@ -706,7 +728,8 @@ TEST(WideArrays, LimbListsToWordsAndBack) {
       const std::int32_t count = n + lead;
       std::vector<kit::word> w(static_cast<std::size_t>(kit::words_for_digits(count)));
       ASSERT_EQ(kit::words_of_limbs(w.data(), lead == 0 ? x->head : zeros[2 - lead], count), nw);
-      for (std::int32_t i = 0; i < nw; ++i) ASSERT_EQ(w[static_cast<std::size_t>(i)], want[static_cast<std::size_t>(i)]);
+      for (std::int32_t i = 0; i < nw; ++i)
+        ASSERT_EQ(w[static_cast<std::size_t>(i)], want[static_cast<std::size_t>(i)]);
     }
     zeros[1]->next = nullptr;
     free_limb_list(zeros[0], zeros[1]);

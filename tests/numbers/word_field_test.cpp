@@ -34,7 +34,8 @@ BigRef ref_of(const ZInt& z) {
 // A random integer of about `bits` bits (whole 16-bit steps), either sign.
 ZInt random_zint(std::mt19937_64& rng, int bits) {
   ZInt x;
-  for (int b = 0; b < bits; b += 16) x.mul_add(1u << 16, static_cast<std::uint32_t>(rng() & 0xffff));
+  for (int b = 0; b < bits; b += 16)
+    x.mul_add(1u << 16, static_cast<std::uint32_t>(rng() & 0xffff));
   return (rng() & 1) != 0 ? -x : x;
 }
 
@@ -60,8 +61,10 @@ TEST(WordField, ReductionAgreesWithRemainder) {
       const std::uint64_t x = draw(rng, p);
       ASSERT_EQ(f.reduce(x), x % p) << "p = " << p << ", x = " << x;
       const unsigned __int128 wide = (static_cast<unsigned __int128>(draw(rng, p)) << 64) | x;
-      ASSERT_EQ(f.reduce_wide(wide), static_cast<std::uint64_t>(wide % p)) << "p = " << p << ", x = " << x;
-      const auto a = static_cast<std::uint32_t>(rng() % p), b = static_cast<std::uint32_t>(rng() % p);
+      ASSERT_EQ(f.reduce_wide(wide), static_cast<std::uint64_t>(wide % p))
+          << "p = " << p << ", x = " << x;
+      const auto a = static_cast<std::uint32_t>(rng() % p),
+                 b = static_cast<std::uint32_t>(rng() % p);
       ASSERT_EQ(f.mul(a, b), std::uint64_t{a} * b % p);
       ASSERT_EQ(f.add(a, b), (std::uint64_t{a} + b) % p);
       ASSERT_EQ(f.add(f.sub(a, b), b), a);
@@ -91,7 +94,8 @@ std::uint32_t clmul_mod(std::uint32_t a, std::uint32_t b, std::uint32_t poly, in
 TEST(WordField, Char2TwinIsTheFieldProduct) {
   std::mt19937 rng(static_cast<std::uint32_t>(test_seed() + 2));
   SCOPED_TRACE(::testing::Message() << "seed " << test_seed());
-  for (auto [size, poly, bits] : {std::tuple{256, gf256_poly, 8}, std::tuple{65536, gf65536_poly, 16}}) {
+  for (auto [size, poly, bits] :
+       {std::tuple{256, gf256_poly, 8}, std::tuple{65536, gf65536_poly, 16}}) {
     const Char2Field f(size);
     EXPECT_EQ(f.size(), static_cast<std::uint64_t>(size));
     for (int i = 0; i < test_iterations(500); ++i) {
@@ -132,8 +136,10 @@ TEST(Garner, CombinesResiduesAsTheIntegers) {
   SCOPED_TRACE(::testing::Message() << "seed " << test_seed());
   // Primes in the images' order, and small primes mixed with large ones.
   const std::vector<std::vector<std::uint32_t>> lists = {
-      {word_prime(0)}, {word_prime(0), word_prime(1), word_prime(2), word_prime(3), word_prime(4)},
-      {3, 5, 7}, {65521, word_prime(3), 3, word_prime(0, 1u << 21), 17, word_prime(9)}};
+      {word_prime(0)},
+      {word_prime(0), word_prime(1), word_prime(2), word_prime(3), word_prime(4)},
+      {3, 5, 7},
+      {65521, word_prime(3), 3, word_prime(0, 1u << 21), 17, word_prime(9)}};
   for (const auto& primes : lists) {
     Garner g;
     for (std::uint32_t p : primes) g.add_prime(p);
@@ -149,11 +155,13 @@ TEST(Garner, CombinesResiduesAsTheIntegers) {
         case 1: x = M - 1; break;
         case 2: x = M / 2 + BigRef(static_cast<std::int64_t>(i / 5 % 3)) - 1; break;
         default:
-          for (std::size_t w = 0; w < n; ++w) x = (x << 32) + BigRef(static_cast<std::int64_t>(rng() >> 32));
+          for (std::size_t w = 0; w < n; ++w)
+            x = (x << 32) + BigRef(static_cast<std::int64_t>(rng() >> 32));
           x = x % M;
       }
       std::vector<std::uint32_t> r(n), d(2 * n, 7);
-      for (std::size_t k = 0; k < n; ++k) r[k] = static_cast<std::uint32_t>((x % BigRef(primes[k])).to_int64());
+      for (std::size_t k = 0; k < n; ++k)
+        r[k] = static_cast<std::uint32_t>((x % BigRef(primes[k])).to_int64());
       g.digits(r.data(), d.data(), 2);  // spread digits, stride 2
       for (std::size_t k = 0; k < n; ++k) ASSERT_LT(d[2 * k], primes[k]);
       ASSERT_EQ(ref_of(g.value(d.data(), 2)), x) << "x = " << x;
@@ -189,7 +197,8 @@ TEST(ZInt, XgcdInWideWordsAsOnBigIntegers) {
   std::mt19937_64 rng(test_seed() + 9);
   SCOPED_TRACE(::testing::Message() << "seed " << test_seed());
   for (int i = 0; i < 400; ++i) {
-    const int bits_a = 40 + static_cast<int>(rng() % 100), bits_b = 8 + static_cast<int>(rng() % 130);
+    const int bits_a = 40 + static_cast<int>(rng() % 100),
+              bits_b = 8 + static_cast<int>(rng() % 130);
     ZInt a = random_zint(rng, bits_a), b = random_zint(rng, bits_b);
     if (i % 10 == 0) b = a * random_zint(rng, 20);  // one divides the other
     ZInt s1, t1, s2, t2, g1, g2;
@@ -219,7 +228,8 @@ TEST(ZInt, XgcdLehmerStepsAsOneDivisionAQuotient) {
   std::vector<std::pair<ZInt, ZInt>> pairs;
   for (int i = 0; i < 300; ++i) {
     const int bits_a = 100 + static_cast<int>(rng() % 2900);
-    const int bits_b = i % 3 == 0 ? 8 + static_cast<int>(rng() % 3000) : bits_a - static_cast<int>(rng() % 80);
+    const int bits_b =
+        i % 3 == 0 ? 8 + static_cast<int>(rng() % 3000) : bits_a - static_cast<int>(rng() % 80);
     pairs.emplace_back(random_zint(rng, bits_a), random_zint(rng, std::max(bits_b, 1)));
   }
   ZInt f0 = 0, f1 = 1;
@@ -267,7 +277,8 @@ TEST(ZInt, ArithmeticAcrossTheInlineRoom) {
   SCOPED_TRACE(::testing::Message() << "seed " << test_seed());
   auto draw_zint = [&] {
     std::vector<std::uint32_t> d(rng() % (zdigits_inline + 3));
-    for (std::uint32_t& x : d) x = rng() % 4 == 0 ? (rng() % 2 == 0 ? 0 : (1u << 28) - 1) : rng() % (1u << 28);
+    for (std::uint32_t& x : d)
+      x = rng() % 4 == 0 ? (rng() % 2 == 0 ? 0 : (1u << 28) - 1) : rng() % (1u << 28);
     return ZInt::from_digits(std::move(d), rng() % 2 == 0 ? 1 : -1);
   };
   for (int i = 0; i < test_iterations(1000); ++i) {
@@ -319,10 +330,25 @@ TEST(ZInt, ArithmeticAcrossTheInlineRoom) {
   for (int i = 0; i < test_iterations(1000); ++i) {
     const auto j = rng() % v.size(), k = rng() % v.size();
     switch (rng() % 6) {
-      case 0: v[j] = draw_zint(); want[j] = ref_of(v[j]); break;
-      case 1: v[j] = v[k]; want[j] = want[k]; break;
-      case 2: v[j] = std::move(v[k]); want[j] = want[k]; if (j != k) want[k] = 0; break;
-      case 3: { ZInt c(v[k]); v[j] = c; want[j] = want[k]; break; }
+      case 0:
+        v[j] = draw_zint();
+        want[j] = ref_of(v[j]);
+        break;
+      case 1:
+        v[j] = v[k];
+        want[j] = want[k];
+        break;
+      case 2:
+        v[j] = std::move(v[k]);
+        want[j] = want[k];
+        if (j != k) want[k] = 0;
+        break;
+      case 3: {
+        ZInt c(v[k]);
+        v[j] = c;
+        want[j] = want[k];
+        break;
+      }
       case 4: {
         ZInt c(std::move(v[k]));
         const BigRef w = want[k];
@@ -331,9 +357,14 @@ TEST(ZInt, ArithmeticAcrossTheInlineRoom) {
         want[j] = w;
         break;
       }
-      default: v[j] *= v[k]; want[j] = want[j] * want[k]; if (v[j].digits() > 12) v[j] = 1, want[j] = 1; break;
+      default:
+        v[j] *= v[k];
+        want[j] = want[j] * want[k];
+        if (v[j].digits() > 12) v[j] = 1, want[j] = 1;
+        break;
     }
-    for (std::size_t t = 0; t < v.size(); ++t) ASSERT_EQ(ref_of(v[t]), want[t]) << "step " << i << " slot " << t;
+    for (std::size_t t = 0; t < v.size(); ++t)
+      ASSERT_EQ(ref_of(v[t]), want[t]) << "step " << i << " slot " << t;
   }
 }
 
@@ -353,8 +384,11 @@ TEST(WordKit, ShoupAndDoubleReductionsAgreeWithRemainder) {
       if (p <= 65536) {
         ASSERT_EQ(SmallReducer(p).reduce(a), a % p);
       }
-      const auto x = static_cast<std::int64_t>(rng() >> 12) - (std::int64_t{1} << 51);  // |x| < 2^52
-      ASSERT_EQ(reduce_double(static_cast<double>(x), dp, 1.0 / dp), static_cast<double>((x % p + p) % p)) << x;
+      const auto x =
+          static_cast<std::int64_t>(rng() >> 12) - (std::int64_t{1} << 51);  // |x| < 2^52
+      ASSERT_EQ(reduce_double(static_cast<double>(x), dp, 1.0 / dp),
+                static_cast<double>((x % p + p) % p))
+          << x;
     }
   }
 }
@@ -385,7 +419,8 @@ TEST(WordKit, DotProductWidthAtItsEdge) {
         if (largest) {
           ASSERT_EQ((sum >> 64) != 0, len > edge) << "the edge is not tight";
         }
-        ASSERT_EQ(word_dot(f, a.data(), b.data(), len, dot_limbs(len, f)), static_cast<std::uint32_t>(sum % p))
+        ASSERT_EQ(word_dot(f, a.data(), b.data(), len, dot_limbs(len, f)),
+                  static_cast<std::uint32_t>(sum % p))
             << "p = " << p << ", length " << len;
       }
     }
@@ -398,7 +433,8 @@ TEST(WordKit, DotProductWidthAtItsEdge) {
 TEST(WordKit, BatchedDotRoomIsTight) {
   for (std::uint32_t p : {word_prime(0), word_prime(0, 1u << 16), 3u}) {
     const WordField f(p);
-    for (std::uint64_t product : {std::uint64_t{p - 1} * (p - 1) + 1, std::uint64_t{p} * 2147483647u}) {
+    for (std::uint64_t product :
+         {std::uint64_t{p - 1} * (p - 1) + 1, std::uint64_t{p} * 2147483647u}) {
       const unsigned __int128 room = dot_room(product, f);
       EXPECT_EQ((p + room * product) >> 64, 0u) << p << " " << product;
       EXPECT_NE((p + (room + 1) * product) >> 64, 0u) << p << " " << product;
@@ -427,22 +463,26 @@ TEST(WordKit, TransformRecombinationRebuildsTheValue) {
   SCOPED_TRACE(::testing::Message() << "seed " << test_seed());
   const std::uint64_t p1 = transform_prime_table[0].p, p2 = transform_prime_table[1].p,
                       p3 = transform_prime_table[2].p;
-  for (const auto& t : transform_prime_table) EXPECT_TRUE(trial_prime(t.p) && ((t.p - 1) >> t.two_adicity & 1u)) << t.p;
+  for (const auto& t : transform_prime_table)
+    EXPECT_TRUE(trial_prime(t.p) && ((t.p - 1) >> t.two_adicity & 1u)) << t.p;
   const unsigned __int128 m12 = static_cast<unsigned __int128>(p1) * p2, m = m12 * p3;
   for (std::int64_t len : {std::int64_t{64}, std::int64_t{1} << 21}) {
     const kit::TransformCrt crt(len);
     for (int i = 0; i < test_iterations(1000); ++i) {
-      const unsigned __int128 x =
-          i < 2 ? (i == 0 ? 0 : m - 1) : ((static_cast<unsigned __int128>(rng()) << 64) | rng()) % m;
+      const unsigned __int128 x = i < 2
+                                      ? (i == 0 ? 0 : m - 1)
+                                      : ((static_cast<unsigned __int128>(rng()) << 64) | rng()) % m;
       std::uint32_t r[3];
       for (int k = 0; k < 3; ++k) {
         const std::uint64_t p = transform_prime_table[k].p;
         const WordField f(static_cast<std::uint32_t>(p));
-        const std::uint32_t v = f.mul(f.mul(f.reduce_wide(x), f.reduce(static_cast<std::uint64_t>(len))),
-                                      f.inv(f.reduce(std::uint64_t{1} << 32)));
+        const std::uint32_t v =
+            f.mul(f.mul(f.reduce_wide(x), f.reduce(static_cast<std::uint64_t>(len))),
+                  f.inv(f.reduce(std::uint64_t{1} << 32)));
         r[k] = static_cast<std::uint32_t>(v + (rng() % 2 == 0 ? p : 0));  // lazy: below 2p
       }
-      const std::uint32_t v1 = crt.digit1(r[0]), v2 = crt.digit2(r[1], v1), v3 = crt.digit3(r[2], v1, v2);
+      const std::uint32_t v1 = crt.digit1(r[0]), v2 = crt.digit2(r[1], v1),
+                          v3 = crt.digit3(r[2], v1, v2);
       ASSERT_TRUE(v1 + p1 * v2 + m12 * v3 == x) << "case " << i;
       ASSERT_TRUE(x >= m12 || v1 + p1 * v2 == x) << "case " << i;
 #ifdef TAVRIN_AVX2

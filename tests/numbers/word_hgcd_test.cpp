@@ -40,8 +40,10 @@ words random_words(std::mt19937_64& rng, int n) {
 
 words times(const words& a, const words& b) {
   words r(a.size() + b.size());
-  kit::wmul(r.data(), a.data(), static_cast<std::int32_t>(a.size()), b.data(), static_cast<std::int32_t>(b.size()));
-  r.resize(static_cast<std::size_t>(kit::wnormalised(r.data(), static_cast<std::int32_t>(r.size()))));
+  kit::wmul(r.data(), a.data(), static_cast<std::int32_t>(a.size()), b.data(),
+            static_cast<std::int32_t>(b.size()));
+  r.resize(
+      static_cast<std::size_t>(kit::wnormalised(r.data(), static_cast<std::int32_t>(r.size()))));
   return r;
 }
 
@@ -72,7 +74,8 @@ TEST(WordHalfGcd, AgreesWithLehmerOnBothSidesOfTheCutOffs) {
   std::mt19937_64 rng(test_seed() + 74);
   for (int i = 0; i < test_iterations(120); ++i) {
     const int n = 1 + static_cast<int>(rng() % 400);
-    int m = i % 7 == 0 ? 1 + static_cast<int>(rng() % 3) : std::max(1, n - static_cast<int>(rng() % 6));
+    int m =
+        i % 7 == 0 ? 1 + static_cast<int>(rng() % 3) : std::max(1, n - static_cast<int>(rng() % 6));
     if (i % 11 == 0) m = n / 2 + 1;
     words a = random_words(rng, n), b = random_words(rng, m);
     if (i % 3 == 0) {  // a planted common factor
@@ -93,7 +96,7 @@ TEST(WordHalfGcd, AgreesWithLehmerOnBothSidesOfTheCutOffs) {
   for (int k = 0; k < 27000; ++k) {
     words t(f1.size() + 1);
     t.back() = kit::wadd(t.data(), f1.data(), static_cast<std::int32_t>(f1.size()), f0.data(),
-                            static_cast<std::int32_t>(f0.size()));
+                         static_cast<std::int32_t>(f0.size()));
     if (t.back() == 0) t.pop_back();
     f0 = std::move(f1);
     f1 = std::move(t);
@@ -142,7 +145,8 @@ TEST(WordLehmer, DoubleWordMatrixKeepsEveryExtensionPositive) {
         words v(3);
         const word high = kit::wmul_1(v.data(), plus[r]->data(), 3, rows[r][0]);
         ASSERT_EQ(high, kit::wsubmul_1(v.data(), minus[r]->data(), 3, rows[r][1]))
-            << "a negative or oversized image, x = " << static_cast<word>(x >> 64) << ":" << static_cast<word>(x);
+            << "a negative or oversized image, x = " << static_cast<word>(x >> 64) << ":"
+            << static_cast<word>(x);
         const kit::dword top = std::max(x, y);
         ASSERT_LE(pair_value(v[2], v[1]), top);
       }
@@ -180,12 +184,14 @@ TEST(WordLehmer, DoubleWordRouteAgreesWithCertainQuotients) {
     words x(room), y(room), g(room), h(room);
     std::copy(a.begin(), a.end(), x.begin());
     std::copy(b.begin(), b.end(), y.begin());
-    const std::int32_t nl = kit::wgcd_lehmer(g.data(), x.data(), static_cast<std::int32_t>(a.size()), y.data(),
-                                                static_cast<std::int32_t>(b.size()));
+    const std::int32_t nl =
+        kit::wgcd_lehmer(g.data(), x.data(), static_cast<std::int32_t>(a.size()), y.data(),
+                         static_cast<std::int32_t>(b.size()));
     std::copy(a.begin(), a.end(), x.begin());
     std::copy(b.begin(), b.end(), y.begin());
-    const std::int32_t nd = kit::wgcd_double(h.data(), x.data(), static_cast<std::int32_t>(a.size()), y.data(),
-                                                static_cast<std::int32_t>(b.size()));
+    const std::int32_t nd =
+        kit::wgcd_double(h.data(), x.data(), static_cast<std::int32_t>(a.size()), y.data(),
+                         static_cast<std::int32_t>(b.size()));
     ASSERT_EQ(nd, nl) << i;
     ASSERT_TRUE(std::equal(g.begin(), g.begin() + nl, h.begin())) << i;
   }
@@ -205,13 +211,16 @@ TEST(WordLehmer, ExactDivisionOnBothSidesOfTheLongDivisionCut) {
       const words q = random_words(rng, 1 + static_cast<int>(rng() % 60));
       words d = random_words(rng, 1 + static_cast<int>(rng() % 60));
       if (i % 3 == 0) d.insert(d.begin(), rng() % 3, word{0});
-      if (i % 2 == 0) d[static_cast<std::size_t>(std::find_if(d.begin(), d.end(), [](word w) { return w != 0; }) - d.begin())] <<= rng() % 64;
+      if (i % 2 == 0)
+        d[static_cast<std::size_t>(std::find_if(d.begin(), d.end(), [](word w) { return w != 0; }) -
+                                   d.begin())] <<= rng() % 64;
       if (i % 4 == 2) d.back() >>= 56;
       if (i % 7 == 0) d = {2, 1};
       if (d.back() == 0) d.back() = 1;
       words a = times(q, d), r(a.size() - d.size() + 2, guard);
-      const std::int32_t nq = kit::wdivexact(r.data(), a.data(), static_cast<std::int32_t>(a.size()), d.data(),
-                                                static_cast<std::int32_t>(d.size()));
+      const std::int32_t nq =
+          kit::wdivexact(r.data(), a.data(), static_cast<std::int32_t>(a.size()), d.data(),
+                         static_cast<std::int32_t>(d.size()));
       ASSERT_EQ(r.back(), guard) << i;
       ASSERT_EQ(nq, static_cast<std::int32_t>(q.size())) << i;
       ASSERT_TRUE(std::equal(q.begin(), q.end(), r.begin())) << i;
@@ -281,24 +290,25 @@ TEST(WordHalfGcd, CofactorsAtTheLimbLimit) {
     binary_gcd(a, b, gb);
     ASSERT_EQ(g.value(), gb.value());
     bool na = false, nb = false, ns = false, nt = false, ng = false;
-    const words wa = words_of(a, &na), wb = words_of(b, &nb), ws = words_of(s, &ns), wt = words_of(t, &nt),
-                wg = words_of(g, &ng);
+    const words wa = words_of(a, &na), wb = words_of(b, &nb), ws = words_of(s, &ns),
+                wt = words_of(t, &nt), wg = words_of(g, &ng);
     // s a and t b have opposite signs: |s a| - |t b| = +-g.
     words sa = times(ws, wa), tb = times(wt, wb);
     ASSERT_NE(ns != na, nt != nb);
-    const bool sa_larger = kit::wcmp_norm(sa.data(), static_cast<std::int32_t>(sa.size()), tb.data(),
-                                             static_cast<std::int32_t>(tb.size())) > 0;
+    const bool sa_larger = kit::wcmp_norm(sa.data(), static_cast<std::int32_t>(sa.size()),
+                                          tb.data(), static_cast<std::int32_t>(tb.size())) > 0;
     ASSERT_EQ(sa_larger, ns == na);  // the positive product is the larger
     words& big = sa_larger ? sa : tb;
     const words& small = sa_larger ? tb : sa;
     kit::wsub(big.data(), big.data(), static_cast<std::int32_t>(big.size()), small.data(),
-                 static_cast<std::int32_t>(small.size()));
-    big.resize(static_cast<std::size_t>(kit::wnormalised(big.data(), static_cast<std::int32_t>(big.size()))));
+              static_cast<std::int32_t>(small.size()));
+    big.resize(static_cast<std::size_t>(
+        kit::wnormalised(big.data(), static_cast<std::int32_t>(big.size()))));
     ASSERT_EQ(big, wg);
     for (const auto& [cof, other] : {std::pair<const words*, const words*>{&ws, &wb}, {&wt, &wa}}) {
       words twice = times(times(*cof, wg), words{2});
       ASSERT_LT(kit::wcmp_norm(twice.data(), static_cast<std::int32_t>(twice.size()), other->data(),
-                                  static_cast<std::int32_t>(other->size())),
+                               static_cast<std::int32_t>(other->size())),
                 0);
     }
   }

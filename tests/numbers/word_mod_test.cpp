@@ -20,8 +20,8 @@ namespace tavrin::test {
 namespace {
 
 // Primes on both sides of the 32-bit product limit and near 2^31.
-const std::int32_t test_primes[] = {2, 3, 7, 101, 65521, 65537, 1000003, 46337, 2147483629,
-                                    2147483647};
+const std::int32_t test_primes[] = {2,     3,       7,     101,        65521,
+                                    65537, 1000003, 46337, 2147483629, 2147483647};
 
 std::int64_t ref_mulmod(std::int64_t x, std::int64_t y, std::int64_t m) {
   return (BigRef(x) * BigRef(y) % BigRef(m)).to_int64();
@@ -50,16 +50,15 @@ TEST(ModMult, MatchesReferenceAndRingIdentities) {
     std::uniform_int_distribution<std::int32_t> res(0, p - 1);
     for (int it = 0; it < test_iterations(300); ++it) {
       const std::int32_t x = res(rng), y = res(rng), z = res(rng);
-      SCOPED_TRACE("p=" + std::to_string(p) + " x=" + std::to_string(x) + " y=" +
-                   std::to_string(y) + " z=" + std::to_string(z));
+      SCOPED_TRACE("p=" + std::to_string(p) + " x=" + std::to_string(x) +
+                   " y=" + std::to_string(y) + " z=" + std::to_string(z));
       const auto ux = static_cast<std::uint32_t>(x), uy = static_cast<std::uint32_t>(y),
                  uz = static_cast<std::uint32_t>(z);
       EXPECT_EQ(modmult(ux, uy), ref_mulmod(x, y, p));
       EXPECT_EQ(modmult(ux, uy), modmult(uy, ux));
       const auto sum = static_cast<std::uint32_t>(mod_add(uy, uz, p));
-      EXPECT_EQ(modmult(ux, sum),
-                mod_add(static_cast<std::uint32_t>(modmult(ux, uy)),
-                        static_cast<std::uint32_t>(modmult(ux, uz)), p));
+      EXPECT_EQ(modmult(ux, sum), mod_add(static_cast<std::uint32_t>(modmult(ux, uy)),
+                                          static_cast<std::uint32_t>(modmult(ux, uz)), p));
       EXPECT_EQ(mod_add(static_cast<std::uint32_t>(mod_sub(x, y, p)), uy, p), x);
       EXPECT_EQ(mod_add(ux, uy, p), (BigRef(x) + BigRef(y)) % BigRef(p));
       if (p > 2) {
@@ -160,8 +159,8 @@ TEST(EgcdInts, BezoutIdentityAndSmallCofactors) {
   for (int it = 0; it < test_iterations(2000); ++it) {
     std::int32_t a = it % 3 == 0 ? small(rng) : pos(rng);
     std::int32_t b = it % 5 == 0 ? small(rng) : pos(rng);
-    if (it % 7 == 0) b = a;                     // equal values
-    if (it % 13 == 0) {  // one divides the other
+    if (it % 7 == 0) b = a;  // equal values
+    if (it % 13 == 0) {      // one divides the other
       b = small(rng);
       a = b * small(rng);
     }
@@ -293,8 +292,8 @@ std::int64_t ref_power(std::int64_t b, int e, std::int64_t m) {
 std::int64_t pm(std::uint64_t b, std::uint64_t e, std::uint32_t m) { return power_modulo(b, e, m); }
 
 // Prime and composite moduli, 1 and the largest word among them.
-const std::uint32_t power_moduli[] = {1, 2, 4, 12, 256, 65521, 65536, 1000000, 2147483647u, 4294967291u,
-                                      4294967295u};
+const std::uint32_t power_moduli[] = {1,     2,       4,           12,          256,        65521,
+                                      65536, 1000000, 2147483647u, 4294967291u, 4294967295u};
 
 TEST(PowerModulo, RepeatedProductsExponentSumsAndFermat) {
   std::mt19937_64 rng(test_seed());
@@ -303,8 +302,10 @@ TEST(PowerModulo, RepeatedProductsExponentSumsAndFermat) {
       const std::uint64_t b = it < 3 ? static_cast<std::uint64_t>(it) * m : rng();  // 0 mod m first
       const int e = static_cast<int>(rng() % 70);
       const std::uint64_t e1 = rng() >> (rng() % 64), e2 = rng() >> (rng() % 64);
-      SCOPED_TRACE("m=" + std::to_string(m) + " b=" + std::to_string(b) + " e=" + std::to_string(e));
-      ASSERT_EQ(pm(b, static_cast<std::uint64_t>(e), m), ref_power(static_cast<std::int64_t>(b % m), e, m));
+      SCOPED_TRACE("m=" + std::to_string(m) + " b=" + std::to_string(b) +
+                   " e=" + std::to_string(e));
+      ASSERT_EQ(pm(b, static_cast<std::uint64_t>(e), m),
+                ref_power(static_cast<std::int64_t>(b % m), e, m));
       // b^(e1 + e2) = b^e1 b^e2, the exponents past 2^32 included
       if (e1 + e2 >= e1) {
         ASSERT_EQ(pm(b, e1 + e2, m), ref_mulmod(pm(b, e1, m), pm(b, e2, m), m));
@@ -313,7 +314,8 @@ TEST(PowerModulo, RepeatedProductsExponentSumsAndFermat) {
   }
   for (std::int32_t p : test_primes) {
     const auto up = static_cast<std::uint32_t>(p);
-    for (std::uint64_t b : {std::uint64_t{2}, std::uint64_t{3}, std::uint64_t{up} - 1, std::uint64_t{up} + 5})
+    for (std::uint64_t b :
+         {std::uint64_t{2}, std::uint64_t{3}, std::uint64_t{up} - 1, std::uint64_t{up} + 5})
       if (b % up != 0) {
         EXPECT_EQ(power_modulo(b, up - 1, up), 1u) << p << " " << b;
       }
@@ -330,7 +332,8 @@ TEST(ModPower, FollowsTheRingInForce) {
     for (int it = 0; it < test_iterations(100); ++it) {
       const auto x = static_cast<std::uint32_t>(res(rng));
       const std::uint64_t e = rng() >> (rng() % 64);
-      ASSERT_EQ(modpower(x, e), static_cast<std::int32_t>(power_modulo(x, e, static_cast<std::uint32_t>(p))))
+      ASSERT_EQ(modpower(x, e),
+                static_cast<std::int32_t>(power_modulo(x, e, static_cast<std::uint32_t>(p))))
           << "p=" << p << " x=" << x << " e=" << e;
     }
   }
@@ -342,7 +345,8 @@ TEST(ModPower, FollowsTheRingInForce) {
       const int e = static_cast<int>(rng() % 40);
       std::uint32_t r = 1;  // e field products
       for (int k = 0; k < e; ++k) r = static_cast<std::uint32_t>(modmult(r, x));
-      ASSERT_EQ(modpower(x, static_cast<std::uint64_t>(e)), static_cast<std::int32_t>(r)) << q << " " << x;
+      ASSERT_EQ(modpower(x, static_cast<std::uint64_t>(e)), static_cast<std::int32_t>(r))
+          << q << " " << x;
       ASSERT_EQ(field.pow(x, static_cast<std::uint64_t>(e)), r);
       // the multiplicative group has order q - 1
       if (x != 0) {
@@ -356,7 +360,8 @@ TEST(CheckedInverse, UnitsExactlyOfPrimeAndCompositeModuli) {
   std::mt19937_64 rng(test_seed());
   for (std::int64_t m : {1, 2, 12, 100, 256, 65536, 1000000, 65521, 2147483647}) {
     for (int it = 0; it < test_iterations(200); ++it) {
-      const std::int64_t a = it < 3 ? it : static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(m));
+      const std::int64_t a =
+          it < 3 ? it : static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(m));
       SCOPED_TRACE("m=" + std::to_string(m) + " a=" + std::to_string(a));
       const std::optional<std::uint32_t> inv = checked_inverse(a, m);
       ASSERT_EQ(inv.has_value(), std::gcd(a, m) == 1);
@@ -364,7 +369,8 @@ TEST(CheckedInverse, UnitsExactlyOfPrimeAndCompositeModuli) {
       ASSERT_LT(std::int64_t{*inv}, m);
       ASSERT_EQ(ref_mulmod(a, *inv, m), 1 % m);
       if (m == 65521 || m == 2147483647) {
-        ASSERT_EQ(*inv, inverse_modulo(static_cast<std::uint64_t>(a), static_cast<std::uint32_t>(m)));
+        ASSERT_EQ(*inv,
+                  inverse_modulo(static_cast<std::uint64_t>(a), static_cast<std::uint32_t>(m)));
       }
     }
   }

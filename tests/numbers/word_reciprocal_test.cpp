@@ -37,8 +37,14 @@ words shaped(std::mt19937_64& rng, std::int32_t n, int kind) {
   switch (kind) {
     case 1: std::fill(v.begin(), v.end(), ~word{0}); break;
     case 2: std::fill(v.begin(), v.end(), word{0}); break;
-    case 3: std::fill(v.begin(), v.end(), word{0}); v[0] = 1; break;
-    case 4: std::fill(v.begin(), v.begin() + n / 2, word{0}); std::fill(v.begin() + n / 2, v.end(), ~word{0}); break;
+    case 3:
+      std::fill(v.begin(), v.end(), word{0});
+      v[0] = 1;
+      break;
+    case 4:
+      std::fill(v.begin(), v.begin() + n / 2, word{0});
+      std::fill(v.begin() + n / 2, v.end(), ~word{0});
+      break;
     default: break;
   }
   v.back() |= word{1} << 63;
@@ -62,10 +68,11 @@ TEST(WordReciprocal, MeetsItsBoundsOnBothSidesOfTheCuts) {
     for (const std::int32_t ntt : {1, 280}) {
       ScopedValue<std::int32_t> c(newton_reciprocal_words, cut), t(wide_ntt_words, ntt);
       for (const std::int32_t n : {1, 2, cut - 1, cut, cut + 1, 2 * cut + 3, 61}) {
-        if (n < 1 || (cut == 400 && n < 399 && n > 2) || (cut == 400 && ntt == 1 && n > 401)) continue;
+        if (n < 1 || (cut == 400 && n < 399 && n > 2) || (cut == 400 && ntt == 1 && n > 401))
+          continue;
         for (int kind = 0; kind < 5; ++kind) {
-          SCOPED_TRACE("cut " + std::to_string(cut) + ", transforms from " + std::to_string(ntt) + ", kind " +
-                       std::to_string(kind));
+          SCOPED_TRACE("cut " + std::to_string(cut) + ", transforms from " + std::to_string(ntt) +
+                       ", kind " + std::to_string(kind));
           const words a = shaped(rng, n, kind);
           words x(static_cast<std::size_t>(n + 1));
           kit::wreciprocal(x.data(), a.data(), n);
@@ -80,10 +87,12 @@ TEST(WordReciprocal, MeetsItsBoundsOnBothSidesOfTheCuts) {
 // words) against the recursive division.
 void expect_same_division(const words& n, const words& d, std::int32_t cut) {
   const auto nn = static_cast<std::int32_t>(n.size()), dn = static_cast<std::int32_t>(d.size());
-  SCOPED_TRACE(std::to_string(nn) + " by " + std::to_string(dn) + " words, cut " + std::to_string(cut));
+  SCOPED_TRACE(std::to_string(nn) + " by " + std::to_string(dn) + " words, cut " +
+               std::to_string(cut));
   words q1(static_cast<std::size_t>(nn - dn + 1)), r1(static_cast<std::size_t>(dn)), q2(q1), r2(r1);
   {
-    ScopedValue<std::int32_t> c(wide_newton_divide_words, cut), r(newton_reciprocal_words, std::min(cut, 400));
+    ScopedValue<std::int32_t> c(wide_newton_divide_words, cut),
+        r(newton_reciprocal_words, std::min(cut, 400));
     kit::wdivrem(q1.data(), r1.data(), n.data(), nn, d.data(), dn);
   }
   {
@@ -143,7 +152,9 @@ TEST(WordReciprocal, RootsAndQuotientsOfIntegers) {
   for (const int limbs : {40, 150, 600}) {
     const BigRef r = random_big_exact(rng, limbs).abs();
     const BigRef d = random_big_exact(rng, limbs / 2 + 1).abs();
-    for (const BigRef& v : {r * r, r * r - BigRef(1), BigRef::pow2(28 * static_cast<unsigned>(limbs)), r * d + d - BigRef(1)}) {
+    for (const BigRef& v :
+         {r * r, r * r - BigRef(1), BigRef::pow2(28 * static_cast<unsigned>(limbs)),
+          r * d + d - BigRef(1)}) {
       Num n(v), root1, root2, div(d), q1, q2, m1, m2;
       {
         ScopedValue<std::int32_t> c(wide_newton_divide_words, 3), rc(newton_reciprocal_words, 3);

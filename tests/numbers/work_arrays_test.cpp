@@ -84,7 +84,7 @@ TEST_F(WorkArrays, ReleaseAndIdentity) {
   Mat id(3, 3);
   for (std::int32_t i = 0; i < 3; ++i) id.at(i, i) = Value::number(BigRef(1));
   EXPECT_TRUE(same_mat(from_dense(buf.get(), 3, 3), id));
-  identi(buf.get(), 3, true);  // the old cells are freed first
+  identi(buf.get(), 3, true);    // the old cells are freed first
   free_arr(buf.get(), f.get());  // 12 cells: the three beyond the identity are nil
   EXPECT_EQ(f.d.arrsize.head->value, 0);
   for (int k = 0; k < 12; ++k) EXPECT_EQ(buf->stash[k], nullptr);

@@ -35,7 +35,8 @@ BigRef random_coef(std::mt19937_64& rng, unsigned bits) {
   if (rng() % 6 == 0) return BigRef(rng() % 2 ? 1 : -1);
   BigRef r(0);
   const unsigned n = 1 + static_cast<unsigned>(rng() % bits);
-  for (unsigned k = 0; k < n; k += 32) r = (r << 32) + BigRef(static_cast<std::int64_t>(rng() & 0xffffffffU));
+  for (unsigned k = 0; k < n; k += 32)
+    r = (r << 32) + BigRef(static_cast<std::int64_t>(rng() & 0xffffffffU));
   r = r % BigRef::pow2(n);
   if (r == BigRef(0)) r = BigRef(5);
   return rng() % 2 ? -r : r;
@@ -119,12 +120,13 @@ TEST(IntPolyPseudoDivision, QuotientsThatGrowPastTheFirstSlots) {
   // Roots of modulus 3, 7/2 and -1 (eightfold): the quotient over the
   // rationals grows like 3^j, 3.5^j, j^7.
   const RefPoly x = RefPoly::variable(1, 0);
-  const std::vector<RefPoly> divisors = {x - RefPoly::constant(1, BigRef(3)),
-                                         x.scaled(BigRef(2)) - RefPoly::constant(1, BigRef(7)),
-                                         (x + RefPoly::constant(1, BigRef(1))).pow(8),
-                                         x.pow(5).scaled(BigRef(-3)) + x.scaled(BigRef(97)) + RefPoly::constant(1, BigRef(1))};
+  const std::vector<RefPoly> divisors = {
+      x - RefPoly::constant(1, BigRef(3)), x.scaled(BigRef(2)) - RefPoly::constant(1, BigRef(7)),
+      (x + RefPoly::constant(1, BigRef(1))).pow(8),
+      x.pow(5).scaled(BigRef(-3)) + x.scaled(BigRef(97)) + RefPoly::constant(1, BigRef(1))};
   for (std::size_t i = 0; i < divisors.size(); ++i) {
-    for (int da : {20, 90}) expect_pseudo(random_x(rng, da, 20), divisors[i], "divisor " + std::to_string(i));
+    for (int da : {20, 90})
+      expect_pseudo(random_x(rng, da, 20), divisors[i], "divisor " + std::to_string(i));
   }
 }
 
@@ -138,12 +140,14 @@ TEST(IntPolyPseudoDivision, UnitLeadingCoefficientsWithLongGrowingQuotients) {
   std::mt19937_64 rng(test_seed() + 7);
   const RefPoly x = RefPoly::variable(1, 0);
   const RefPoly two = RefPoly::constant(1, BigRef(2));
-  const std::vector<RefPoly> divisors = {two - x.pow(40) + x.pow(3), x.pow(25) - x.pow(2) - two, -x.pow(30) + x - two};
+  const std::vector<RefPoly> divisors = {two - x.pow(40) + x.pow(3), x.pow(25) - x.pow(2) - two,
+                                         -x.pow(30) + x - two};
   for (std::size_t i = 0; i < divisors.size(); ++i) {
     for (int da : {3000 + static_cast<int>(i), 3001}) {
       RefPoly a(1);
       for (int e = 0; e <= da; ++e) a.add_term({e}, BigRef(1 + static_cast<int>(rng() % 3)));
-      expect_pseudo(a, divisors[i], "divisor " + std::to_string(i) + ", degree " + std::to_string(da));
+      expect_pseudo(a, divisors[i],
+                    "divisor " + std::to_string(i) + ", degree " + std::to_string(da));
       IntPoly q, r;
       intpoly_pseudo_divrem(int_of(a), int_of(divisors[i]), &q, &r);
       EXPECT_GT(q.max_bits(), 120) << "the quotient outgrows the first slots (two words)";
@@ -195,7 +199,8 @@ BigRef ref_of_words(const WordInt& v) {
 // The list of f x (intpoly_to_poly_times) against the list of the product
 // on words (intpoly_mul_integer, negated when f is, then intpoly_to_poly)
 // and against the reference.
-void expect_list_times(const IntPoly& x, const WordInt& f, const BigRef& fr, const std::string& what) {
+void expect_list_times(const IntPoly& x, const WordInt& f, const BigRef& fr,
+                       const std::string& what) {
   SCOPED_TRACE(what);
   nodes::OwnedPoly fused, plain;
   fused.p = intpoly_to_poly_times(x, f);
@@ -218,12 +223,14 @@ TEST(IntPolyPseudoDivision, ScaledResultsBuildTheListsOfTheFullProducts) {
   int left_to_lists = 0, whole = 0;
   for (int round = 0; round < test_iterations(90); ++round) {
     const unsigned bits = round % 3 == 0 ? 200 : 12;
-    const RefPoly b1 = random_x(rng, static_cast<int>(1 + rng() % 25), bits, round % 5 == 0 ? 2 : 0);
+    const RefPoly b1 =
+        random_x(rng, static_cast<int>(1 + rng() % 25), bits, round % 5 == 0 ? 2 : 0);
     // b1 divides a; every fourth b has a content, negative, so that b
     // divides a over the rationals only.
     const RefPoly b = round % 4 == 1 ? b1.scaled(BigRef(-6)) : b1;
     RefPoly a = random_x(rng, static_cast<int>(rng() % 30), bits) * b1;
-    if (round % 4 == 2) a = a + random_x(rng, static_cast<int>(rng() % 25), bits);  // an integral quotient
+    if (round % 4 == 2)
+      a = a + random_x(rng, static_cast<int>(rng() % 25), bits);  // an integral quotient
     if (round % 4 == 3) a = random_x(rng, degree_of(b) + static_cast<int>(rng() % 30), bits);
     if (degree_of(a) < degree_of(b)) continue;
     const std::string what = "round " + std::to_string(round);
@@ -255,10 +262,12 @@ TEST(IntPolyLists, TimesAnIntegerAgreesWithTheProductOnWords) {
   NodeBalance balance;
   std::mt19937_64 rng(test_seed() + 6);
   const BigRef two64 = BigRef::pow2(64);
-  const std::vector<BigRef> multipliers = {BigRef(1), BigRef(-1), BigRef(97), two64 + BigRef(1),
-                                           -(two64 - BigRef(1)), BigRef::pow2(500) - BigRef(3)};
-  const std::vector<RefPoly> polys = {RefPoly(1), RefPoly::constant(1, BigRef(-5)), random_x(rng, 12, 20, 3),
-                                      random_x(rng, 40, 700), random_x(rng, 7, 64)};
+  const std::vector<BigRef> multipliers = {
+      BigRef(1),         BigRef(-1),           BigRef(97),
+      two64 + BigRef(1), -(two64 - BigRef(1)), BigRef::pow2(500) - BigRef(3)};
+  const std::vector<RefPoly> polys = {RefPoly(1), RefPoly::constant(1, BigRef(-5)),
+                                      random_x(rng, 12, 20, 3), random_x(rng, 40, 700),
+                                      random_x(rng, 7, 64)};
   for (std::size_t i = 0; i < multipliers.size(); ++i)
     for (std::size_t j = 0; j < polys.size(); ++j)
       expect_list_times(int_of(polys[j]), words_of(multipliers[i]), multipliers[i],
@@ -317,7 +326,8 @@ TEST(IntPolyExactQuotient, PlantedProductsAndTheirPerturbations) {
     const unsigned bits = round % 3 == 0 ? 500 : 30;
     const RefPoly q1 = random_x(rng, static_cast<int>(4 + rng() % 40), bits);
     RefPoly b = random_x(rng, static_cast<int>(4 + rng() % 40), bits, round % 4 == 0 ? 3 : 0);
-    if (round % 5 == 0) b = b.scaled(BigRef(2147483629));  // a leading coefficient the first prime divides
+    if (round % 5 == 0)
+      b = b.scaled(BigRef(2147483629));  // a leading coefficient the first prime divides
     const RefPoly a = q1 * b;
     const std::string what = "round " + std::to_string(round);
     IntPoly q;

@@ -29,13 +29,16 @@ BigRef random_coef(std::mt19937_64& rng, unsigned bits) {
   switch (rng() % 8) {
     case 0: return BigRef(0);
     case 1: return BigRef(rng() % 2 ? 1 : -1);
-    case 2: return BigRef::pow2(28 * static_cast<unsigned>(1 + rng() % 4)) - BigRef(static_cast<std::int64_t>(rng() % 2));
+    case 2:
+      return BigRef::pow2(28 * static_cast<unsigned>(1 + rng() % 4)) -
+             BigRef(static_cast<std::int64_t>(rng() % 2));
     case 3: return -BigRef::pow2(64 * static_cast<unsigned>(1 + rng() % 2));
     default: break;
   }
   BigRef r(0);
   const unsigned n = 1 + static_cast<unsigned>(rng() % bits);
-  for (unsigned k = 0; k < n; k += 32) r = (r << 32) + BigRef(static_cast<std::int64_t>(rng() & 0xffffffffU));
+  for (unsigned k = 0; k < n; k += 32)
+    r = (r << 32) + BigRef(static_cast<std::int64_t>(rng() & 0xffffffffU));
   r = r % BigRef::pow2(n);
   return rng() % 2 ? -r : r;
 }
@@ -78,7 +81,8 @@ TEST(IntPoly, RoundTripsProductsAndQuotientsAgreeWithTheReference) {
         EXPECT_EQ(q2, ia) << what << " cut " << cut;
         const RefPoly off2 = a * b + RefPoly::variable(1, 0, 1).scaled(BigRef(3));
         if (!a.is_zero() && b.terms().size() > 1) {
-          EXPECT_FALSE(intpoly_divexact(int_of(off2), ib, &q2)) << what << " cut " << cut << ": a b + 3x";
+          EXPECT_FALSE(intpoly_divexact(int_of(off2), ib, &q2))
+              << what << " cut " << cut << ": a b + 3x";
         }
       }
       IntPoly q3;
@@ -87,7 +91,8 @@ TEST(IntPoly, RoundTripsProductsAndQuotientsAgreeWithTheReference) {
       const bool unit = b.terms().size() == 1 && b.terms().begin()->first[0] == 0 &&
                         b.terms().begin()->second.abs() == BigRef(1);
       if (!unit) {
-        EXPECT_FALSE(intpoly_divexact(int_of(off), ib, &q)) << what << ": a b + 1 is no multiple of b";
+        EXPECT_FALSE(intpoly_divexact(int_of(off), ib, &q))
+            << what << ": a b + 1 is no multiple of b";
       }
     }
     // The content, and the division by it.
@@ -97,7 +102,9 @@ TEST(IntPoly, RoundTripsProductsAndQuotientsAgreeWithTheReference) {
     BigRef g(0);
     for (const auto& [e, v] : scaled.terms()) g = BigRef::gcd(g, v);
     BigRef cv(0);
-    for (std::size_t k = c.size(); k-- > 0;) cv = (cv << 64) + (BigRef(static_cast<std::int64_t>(c[k] >> 32)) << 32) + BigRef(static_cast<std::int64_t>(c[k] & 0xffffffffU));
+    for (std::size_t k = c.size(); k-- > 0;)
+      cv = (cv << 64) + (BigRef(static_cast<std::int64_t>(c[k] >> 32)) << 32) +
+           BigRef(static_cast<std::int64_t>(c[k] & 0xffffffffU));
     EXPECT_EQ(cv, g.abs()) << what << ": content";
     if (!c.empty()) {
       EXPECT_EQ(intpoly_mul_integer(intpoly_div_integer(is, c), c), is) << what;
@@ -107,7 +114,8 @@ TEST(IntPoly, RoundTripsProductsAndQuotientsAgreeWithTheReference) {
     for (int e = 0; e <= ia.degree(); ++e) {
       BigRef want = a.coefficient({e}) % BigRef(2147483629);
       if (want.negative()) want = want + BigRef(2147483629);
-      const std::int64_t got = e < static_cast<int>(res.size()) ? res[static_cast<std::size_t>(e)] : 0;
+      const std::int64_t got =
+          e < static_cast<int>(res.size()) ? res[static_cast<std::size_t>(e)] : 0;
       EXPECT_EQ(BigRef(got), want) << what << ": residue " << e;
     }
   }
@@ -165,10 +173,12 @@ TEST(IntPoly, ScaledValuesByHalvesAgreeWithHornersRuleAndTheReference) {
   for (int i = 0; i < test_iterations(40); ++i) {
     const int deg = static_cast<int>(rng() % (i % 4 == 0 ? 400 : 70));
     RefPoly a = random_x(rng, deg, i % 3 == 0 ? 200 : 20);
-    if (i % 5 == 1) a = a * RefPoly::variable(1, 0, 17) + RefPoly::constant(1, BigRef(3));  // a zero run
+    if (i % 5 == 1)
+      a = a * RefPoly::variable(1, 0, 17) + RefPoly::constant(1, BigRef(3));  // a zero run
     if (a.is_zero()) continue;
     const IntPoly ia = int_of(a);
-    const BigRef p = i % 7 == 0 ? BigRef(static_cast<std::int64_t>(rng() % 3) - 1) : random_coef(rng, 90);
+    const BigRef p =
+        i % 7 == 0 ? BigRef(static_cast<std::int64_t>(rng() % 3) - 1) : random_coef(rng, 90);
     const bool with_q = i % 2 == 1;
     const BigRef q = with_q ? (i % 6 == 1 ? BigRef(1) : random_coef(rng, 70)) : BigRef(1);
     if (q.sign() == 0) continue;
@@ -176,7 +186,8 @@ TEST(IntPoly, ScaledValuesByHalvesAgreeWithHornersRuleAndTheReference) {
     // The reference: Horner's rule on the reference coefficients.
     const int d = ia.degree();
     BigRef want(0);
-    for (int e = d; e >= 0; --e) want = want * p + a.coefficient({e}) * power(q, static_cast<unsigned>(d - e));
+    for (int e = d; e >= 0; --e)
+      want = want * p + a.coefficient({e}) * power(q, static_cast<unsigned>(d - e));
     const WordInt wp = word_int(p), wq = word_int(q);
     WordInt horner;
     {

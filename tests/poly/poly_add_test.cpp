@@ -62,9 +62,7 @@ poly run(Contract c, bool sub, poly n, poly m) {
     case Contract::best: sub ? best_poly_sub(n, m, &r) : best_poly_add(n, m, &r); break;
     case Contract::better: sub ? better_poly_sub(n, m, &r) : better_poly_add(n, m, &r); break;
     case Contract::kept: sub ? poly_sub(n, m, &r) : poly_add(n, m, &r); break;
-    case Contract::simplest:
-      sub ? simplest_poly_sub(n, m, &r) : simplest_poly_add(n, m, &r);
-      break;
+    case Contract::simplest: sub ? simplest_poly_sub(n, m, &r) : simplest_poly_add(n, m, &r); break;
   }
   return r;
 }
@@ -151,7 +149,8 @@ TEST_F(PolyAddTest, NodeCountsAreConservedUnderEveryContract) {
   for (Contract c : {Contract::best, Contract::better, Contract::kept}) {
     for (int i = 0; i < 40; ++i) {
       const RefPoly a = random_refpoly(rng, 4, 10, 3, 2);
-      const RefPoly b = i % 2 ? -a + random_refpoly(rng, 4, 3, 3, 2) : random_refpoly(rng, 4, 10, 3, 2);
+      const RefPoly b =
+          i % 2 ? -a + random_refpoly(rng, 4, 3, 3, 2) : random_refpoly(rng, 4, 10, 3, 2);
       NodeBalance balance;
       poly n = build_poly(a);
       poly m = build_poly(b);
@@ -301,7 +300,7 @@ TEST_F(PolyAddTest, LeafArithmeticFollowsTheMode) {
   {
     WordMode w;
     ScopedValue<std::int32_t> mod(modulus, 7);
-    EXPECT_EQ(dump_poly(both("5", "4", false)), "9");  // not reduced
+    EXPECT_EQ(dump_poly(both("5", "4", false)), "9");                     // not reduced
     EXPECT_EQ(dump_poly(both("2147483647", "1", false)), "-2147483648");  // wraps
   }
   {
@@ -449,7 +448,8 @@ TEST_F(PolyAddTest, ProductsAndQuotientsInPlaceByANumber) {
     Poly p("87*x + 200");
     imptr d = make_number(29);
     num_poly_quot(p, d, 0);
-    const std::uint32_t inv_check = gf2_mul(static_cast<std::uint32_t>(p->pcoef->ncoef->lint), 29, 256);
+    const std::uint32_t inv_check =
+        gf2_mul(static_cast<std::uint32_t>(p->pcoef->ncoef->lint), 29, 256);
     EXPECT_EQ(inv_check, 87u);
     EXPECT_EQ(gf2_mul(static_cast<std::uint32_t>(p->next->ncoef->lint), 29, 256), 200u);
     free_imag(&d);
@@ -561,9 +561,9 @@ TEST_F(PolyAddTest, NumberRoutines) {
 TEST_F(PolyAddTest, FreshSumsOfShortIntegersMatchTheLimbRoutine) {
   NodeBalance balance;
   const std::int64_t b = 268435456, b2 = b * b;  // 2^28, 2^56
-  const std::vector<std::int64_t> edges = {0,      1,          -1,         b - 1,      -(b - 1),  b,
-                                           -b,     b2 / 2,     -(b2 / 2),  b2 - 1,     -(b2 - 1), b2 - b,
-                                           12345,  b * 7 + 3, -(b * 7 + 3)};
+  const std::vector<std::int64_t> edges = {0,         1,      -1,     b - 1,     -(b - 1),
+                                           b,         -b,     b2 / 2, -(b2 / 2), b2 - 1,
+                                           -(b2 - 1), b2 - b, 12345,  b * 7 + 3, -(b * 7 + 3)};
   std::vector<BigRef> values;
   for (const std::int64_t v : edges) values.emplace_back(v);
   std::mt19937_64 rng(test_seed() + 11);
@@ -582,7 +582,8 @@ TEST_F(PolyAddTest, FreshSumsOfShortIntegersMatchTheLimbRoutine) {
         imptr fresh = subtract ? detail::num_combine_new<detail::NumMode::big, true>(a, c)
                                : detail::num_combine_new<detail::NumMode::big, false>(a, c);
         Num oracle;
-        subtract ? meddiff(a->size, c->size, a->head, c->head, oracle) : medsum(a->size, c->size, a->head, c->head, oracle);
+        subtract ? meddiff(a->size, c->size, a->head, c->head, oracle)
+                 : medsum(a->size, c->size, a->head, c->head, oracle);
         EXPECT_EQ(to_ref(fresh), subtract ? x - y : x + y);
         EXPECT_EQ(limbs(fresh), limbs(oracle));
         EXPECT_EQ(fresh->tail->next, nullptr);

@@ -83,7 +83,8 @@ TEST_P(Char2RoutesTest, ProductsAndSquaresOnBothSidesOfTheCutOff) {
   for (int it = 0; it < test_iterations(24); ++it) {
     const int shape = it % 6 == 0 ? 1 : it % 6 == 1 ? 2 : 0;
     const Coeffs a = operand(rng, f, 10 + static_cast<std::int64_t>(rng() % 120), shape);
-    const Coeffs b = operand(rng, f, 10 + static_cast<std::int64_t>(rng() % 120), it % 7 == 0 ? 1 : 0);
+    const Coeffs b =
+        operand(rng, f, 10 + static_cast<std::int64_t>(rng() % 120), it % 7 == 0 ? 1 : 0);
     SCOPED_TRACE(show_coeffs(a) + " times " + show_coeffs(b));
     const std::vector<Coeffs> by_vectors = under(0, a, b, product);
     ASSERT_EQ(by_vectors, under(never, a, b, product));
@@ -121,8 +122,8 @@ TEST_P(Char2RoutesTest, SparseTimesDenseOnBothSidesOfTheRowsRatio) {
   // Rows by default: 30 x 41 <= 16 x 504 and 20 x 201 <= 16 x 1416; not
   // when both have a quarter of their terms (one in three present), nor at
   // 200 x 301 > 16 x 1295.
-  for (const Case c : {Case{40, 16, 30, true, true}, Case{200, 64, 20, true, true}, Case{60, 3, 50, false, false},
-                       Case{300, 5, 200, true, false}}) {
+  for (const Case c : {Case{40, 16, 30, true, true}, Case{200, 64, 20, true, true},
+                       Case{60, 3, 50, false, false}, Case{300, 5, 200, true, false}}) {
     for (const bool sparse_first : {false, true}) {
       Coeffs a = operand(rng, f, c.dense_deg, 0);
       for (auto& x : a) x = x == 0 ? 1 : x;  // every term present
@@ -152,8 +153,8 @@ TEST_P(Char2RoutesTest, DivisionsOnBothSidesOfTheCutOff) {
     simplest_poly_divide(n, m, q2.cell(), r2.cell(), true);
     poly_div_no_q(n, m, r3.cell());
     const bool divides = trial_poly_divide(n, m, tq.cell(), polynames, false, false, false);
-    std::vector<Coeffs> out{read_back(q1), read_back(r1), read_back(q2), read_back(r2), read_back(r3),
-                            Coeffs{divides ? 1 : 0}};
+    std::vector<Coeffs> out{read_back(q1), read_back(r1), read_back(q2),
+                            read_back(r2), read_back(r3), Coeffs{divides ? 1 : 0}};
     if (divides) out.push_back(read_back(tq));
     return out;
   };
@@ -161,8 +162,12 @@ TEST_P(Char2RoutesTest, DivisionsOnBothSidesOfTheCutOff) {
   for (int it = 0; it < test_iterations(24); ++it) {
     const std::int64_t dm = 12 + static_cast<std::int64_t>(rng() % 150);
     const Coeffs m = operand(rng, f, dm, it % 5 == 0 ? 1 : 0);
-    Coeffs n = ref_mult(f, m, operand(rng, f, static_cast<std::int64_t>(rng() % 160), it % 3 == 0 ? 1 : 0));
-    if (it % 2 == 1) n = ref_trimmed(ref_add(f, n, operand(rng, f, static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(dm)), 0)));
+    Coeffs n = ref_mult(
+        f, m, operand(rng, f, static_cast<std::int64_t>(rng() % 160), it % 3 == 0 ? 1 : 0));
+    if (it % 2 == 1)
+      n = ref_trimmed(ref_add(
+          f, n,
+          operand(rng, f, static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(dm)), 0)));
     SCOPED_TRACE(show_coeffs(n) + " by " + show_coeffs(m));
     const std::vector<Coeffs> by_vectors = under(0, n, m, divisions);
     ASSERT_EQ(by_vectors, under(never, n, m, divisions));

@@ -37,8 +37,8 @@ TEST(ModAndDiv, SmallBigIntegerCases) {
   };
   // The remainder has the dividend's sign; pos_mod raises a negative one by
   // the divisor's magnitude.
-  const Case cases[] = {{-7, 2, -3, -1, 1}, {7, 2, 3, 1, 1},  {7, -3, -2, 1, 1}, {-7, 3, -2, -1, 2},
-                        {-7, -3, 2, -1, 2}, {6, 3, 2, 0, 0},  {0, 5, 0, 0, 0},   {-6, -3, 2, 0, 0}};
+  const Case cases[] = {{-7, 2, -3, -1, 1}, {7, 2, 3, 1, 1}, {7, -3, -2, 1, 1}, {-7, 3, -2, -1, 2},
+                        {-7, -3, 2, -1, 2}, {6, 3, 2, 0, 0}, {0, 5, 0, 0, 0},   {-6, -3, 2, 0, 0}};
   for (const Case& c : cases) {
     for (bool positive : {false, true}) {
       SCOPED_TRACE(std::to_string(c.n) + " by " + std::to_string(c.d) +
@@ -339,7 +339,8 @@ TEST(Chinese, RebuildsRandomIntegerPolynomialsFromTheirImages) {
     RefPoly sum(2);
     BigRef radix(1);
     std::vector<poly> in_order;
-    for (poly t = digits.val; t != nullptr; t = t->next) in_order.insert(in_order.begin(), t->pcoef);
+    for (poly t = digits.val; t != nullptr; t = t->next)
+      in_order.insert(in_order.begin(), t->pcoef);
     for (std::size_t j = 0; j < in_order.size(); ++j) {
       sum = sum + read_poly(in_order[j]).scaled(radix);
       radix = radix * BigRef(primes[j]);
@@ -372,7 +373,9 @@ TEST(Chinese, HornerStepsReducedByTheNextPrime) {
     ASSERT_TRUE(valid_poly(r));
     // r = (...((c0 w1 + c1) w2 + c2) ...) reduced by p, c0 the newest digit.
     RefPoly horner = refs.back();
-    for (int j = k - 2; j >= 0; --j) horner = horner.scaled(BigRef(ws[static_cast<std::size_t>(j)])) + refs[static_cast<std::size_t>(j)];
+    for (int j = k - 2; j >= 0; --j)
+      horner = horner.scaled(BigRef(ws[static_cast<std::size_t>(j)])) +
+               refs[static_cast<std::size_t>(j)];
     const RefPoly got = r.ref();
     if (k == 1) {  // a single digit is copied, nothing to reduce
       EXPECT_EQ(got, horner);

@@ -121,10 +121,10 @@ TEST(Derivative, LowerVariablesAndCollapsingConstantTerms) {
     const char* result;
   };
   const Case cases[] = {
-      {"x*y^2 + y", 1, 2, "2*x*y + 1"},            // the constant term collapses to a leaf
-      {"x^2*y + x + 7", 1, 2, "x^2"},              // leaves at the top level go
+      {"x*y^2 + y", 1, 2, "2*x*y + 1"},  // the constant term collapses to a leaf
+      {"x^2*y + x + 7", 1, 2, "x^2"},    // leaves at the top level go
       {"x*y*z^3 + z^2", 2, 3, "6*x*y*z + 2"},
-      {"x^3 + y^3", 2, 2, "6*y"},                  // a pad is left over y
+      {"x^3 + y^3", 2, 2, "6*y"},  // a pad is left over y
       {"x^4*y + 2*x", 1, 3, "0"},
   };
   for (const Case& c : cases) {
@@ -141,8 +141,8 @@ TEST(Derivative, LowerVariablesAndCollapsingConstantTerms) {
 TEST(Derivative, AgreesWithTheReferenceInEveryRing) {
   PolyVars vars({"x", "y", "z"});
   std::mt19937_64 rng(test_seed());
-  const Ring rings[] = {Ring::integers, Ring::mod3,  Ring::mod7,  Ring::mod65521,
-                        Ring::mod_big,  Ring::gf256, Ring::word,  Ring::floating};
+  const Ring rings[] = {Ring::integers, Ring::mod3,  Ring::mod7, Ring::mod65521,
+                        Ring::mod_big,  Ring::gf256, Ring::word, Ring::floating};
   for (Ring ring : rings) {
     RingScope scope(ring);
     for (int i = 0; i < test_iterations(120); ++i) {
@@ -150,8 +150,8 @@ TEST(Derivative, AgreesWithTheReferenceInEveryRing) {
       const RefPoly a = random_refpoly(rng, 3, 10, 7, limbs);
       const int height = 1 + static_cast<int>(rng() % 3);
       const int degree = 1 + static_cast<int>(rng() % (ring == Ring::floating ? 3 : 5));
-      SCOPED_TRACE(std::string(ring_name(ring)) + ": " + a.to_string(vars.names()) +
-                   ", order " + std::to_string(degree) + ", height " + std::to_string(height));
+      SCOPED_TRACE(std::string(ring_name(ring)) + ": " + a.to_string(vars.names()) + ", order " +
+                   std::to_string(degree) + ", height " + std::to_string(height));
       NodeBalance balance;
       Poly p(a);
       general_poly_diff(p.cell(), degree, height);
@@ -171,8 +171,8 @@ TEST(Derivative, LaurentPolynomialsAgreeWithTheReference) {
       const RefPoly a = random_laurent(rng, 2, 8);
       const int height = 1 + static_cast<int>(rng() % 2);
       const int degree = 1 + static_cast<int>(rng() % 3);
-      SCOPED_TRACE(std::string(ring_name(ring)) + ": " + a.to_string(vars.names()) +
-                   ", order " + std::to_string(degree) + ", height " + std::to_string(height));
+      SCOPED_TRACE(std::string(ring_name(ring)) + ": " + a.to_string(vars.names()) + ", order " +
+                   std::to_string(degree) + ", height " + std::to_string(height));
       NodeBalance balance;
       Poly p(a);
       ASSERT_TRUE(valid_poly(p));
@@ -213,15 +213,18 @@ TEST(Derivative, OrdersOfSuccessiveDerivativesAdd) {
 TEST(Derivative, BuiltFromAKeptPolynomialMatchesTheInPlaceOne) {
   PolyVars vars({"x", "y"});
   std::mt19937_64 rng(test_seed());
-  for (Ring ring : {Ring::integers, Ring::mod7, Ring::mod_big, Ring::gf256, Ring::word, Ring::floating}) {
+  for (Ring ring :
+       {Ring::integers, Ring::mod7, Ring::mod_big, Ring::gf256, Ring::word, Ring::floating}) {
     RingScope scope(ring);
     for (bool neg : {false, true}) {
       ScopedValue<bool> lau(laurent, neg);
       for (int i = 0; i < test_iterations(80); ++i) {
         const int nvars = 1 + static_cast<int>(rng() % 2), degree = 1 + static_cast<int>(rng() % 3);
         const int limbs = ring == Ring::floating ? 1 : 1 + static_cast<int>(rng() % 6);
-        const RefPoly a = neg ? random_laurent(rng, nvars, 8) : random_refpoly(rng, nvars, 12, 9, limbs);
-        SCOPED_TRACE(std::string(ring_name(ring)) + ": " + a.to_string(vars.names()) + "'" + std::to_string(degree));
+        const RefPoly a =
+            neg ? random_laurent(rng, nvars, 8) : random_refpoly(rng, nvars, 12, 9, limbs);
+        SCOPED_TRACE(std::string(ring_name(ring)) + ": " + a.to_string(vars.names()) + "'" +
+                     std::to_string(degree));
         NodeBalance balance;
         Poly p(a), in_place(a);
         const std::string before = node_shape(p);
@@ -300,11 +303,15 @@ TEST(Derivative, BuiltFromAKeptPolynomialReportsTheInPlaceError) {
     const char* what;
     Ring ring;
     std::vector<std::pair<std::int32_t, BigRef>> terms;  // (exponent, coefficient)
-    bool y_coefficient;  // the first term's coefficient times y
+    bool y_coefficient;                                  // the first term's coefficient times y
     int degree;
   };
   const std::vector<Case> cases = {
-      {"one-limb terms, then the overflow", Ring::integers, {{9, 4}, {3, 1}, {0, 5}, {low, 2}}, false, 2},
+      {"one-limb terms, then the overflow",
+       Ring::integers,
+       {{9, 4}, {3, 1}, {0, 5}, {low, 2}},
+       false,
+       2},
       {"an outsized exponent first", Ring::integers, {{outsized, 3}, {4, 1}, {low, 2}}, false, 2},
       {"a long coefficient first", Ring::integers, {{7, long_c}, {low, 1}}, false, 1},
       {"a coefficient in y first", Ring::integers, {{6, 5}, {low, 1}}, true, 3},

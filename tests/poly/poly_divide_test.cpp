@@ -97,7 +97,7 @@ TEST_F(DivideTest, ConstantsAndTheSignRules) {
   EXPECT_EQ(op("x^2 + 1", "2*x + 1", '|'), "5");  // multiplier 2^2
   EXPECT_EQ(op("x^2 + 1", "2*x + 1", '\\'), "2*x - 1");
   {
-    RingScope mod(Ring::mod7);  // a field: the true remainder and quotient
+    RingScope mod(Ring::mod7);                      // a field: the true remainder and quotient
     EXPECT_EQ(op("x^2 + 1", "2*x + 1", '|'), "3");  // 1 + (1/2)^2 = 1 + 2
     EXPECT_EQ(op("x^2 + 1", "2*x + 1", '\\'), "4*x + 5");
   }
@@ -223,7 +223,8 @@ TEST_F(DivideTest, PseudoDivisionIdentityAndItsRemainderOnly) {
   std::mt19937_64 rng(test_seed() + 1);
   for_each_ring({Ring::integers, Ring::mod7}, [&](Ring ring) {
     for (int i = 0; i < test_iterations(60); ++i) {
-      const RefPoly a = in_ring(ring, random_refpoly(rng, 3, 12, 7, 2) + RefPoly::variable(3, 0, 7));
+      const RefPoly a =
+          in_ring(ring, random_refpoly(rng, 3, 12, 7, 2) + RefPoly::variable(3, 0, 7));
       const RefPoly b = random_divisor(rng, ring, 2);
       SCOPED_TRACE(a.to_string(vars.names()) + "  by  " + b.to_string(vars.names()));
       Poly n(a), m(b);
@@ -297,7 +298,8 @@ TEST_F(DivideTest, IntegerPseudoDivisionOnWordsAgreesWithTheLoop) {
       poly_mod_or_div(n, m, quo[words].cell(), '\\', top());
       const divide_route_counts d = routes_since(before);
       EXPECT_EQ(d.integer_pseudo, words ? 4 : 0);
-      for (const Poly* p : {&q[words], &r[words], &knuth[words], &steps[words], &rem[words], &quo[words]})
+      for (const Poly* p :
+           {&q[words], &r[words], &knuth[words], &steps[words], &rem[words], &quo[words]})
         ASSERT_TRUE(valid_poly(*p));
     }
     EXPECT_TRUE(poly_equal(q[1], q[0])) << show_poly(q[1]) << " / " << show_poly(q[0]);
@@ -354,7 +356,7 @@ TEST_F(DivideTest, PseudoRemainderMultipliers) {
   EXPECT_TRUE(valid_poly(r));
 }
 
-// ---- Numeric multipliers -------------------------------------------------------------------------
+// ---- Numeric multipliers ------------------------------------------------------------------------
 
 TEST_F(DivideTest, NumericMultipliersKeepEveryStepExact) {
   NodeBalance balance;
@@ -387,12 +389,16 @@ TEST_F(DivideTest, NumericMultipliersOnRandomAndPlantedDivisions) {
     // One variable with integer coefficients: every step divides numbers.
     RefPoly a(3), b(3);
     const int dn = static_cast<int>(rng() % 9), dm = 1 + static_cast<int>(rng() % 4);
-    for (int e = 0; e <= dn; ++e) a = a + RefPoly::constant(3, random_big(rng, 2)) * RefPoly::variable(3, 0, e);
-    for (int e = 0; e <= dm; ++e) b = b + RefPoly::constant(3, random_big(rng, 1)) * RefPoly::variable(3, 0, e);
+    for (int e = 0; e <= dn; ++e)
+      a = a + RefPoly::constant(3, random_big(rng, 2)) * RefPoly::variable(3, 0, e);
+    for (int e = 0; e <= dm; ++e)
+      b = b + RefPoly::constant(3, random_big(rng, 1)) * RefPoly::variable(3, 0, e);
     if (coefficient_of(b, dm).is_zero()) b = b + RefPoly::variable(3, 0, dm);
     // Planted: a multiple of a divisor led by a polynomial in y.
-    const RefPoly m2 = (RefPoly::variable(3, 1) + RefPoly::constant(3, 1 + static_cast<std::int64_t>(rng() % 3))) *
-                           RefPoly::variable(3, 0, 2) + random_refpoly(rng, 3, 4, 1, 1);
+    const RefPoly m2 =
+        (RefPoly::variable(3, 1) + RefPoly::constant(3, 1 + static_cast<std::int64_t>(rng() % 3))) *
+            RefPoly::variable(3, 0, 2) +
+        random_refpoly(rng, 3, 4, 1, 1);
     const RefPoly n2 = random_refpoly(rng, 3, 6, 3, 1) * m2;
     for (int pass = 0; pass < 2; ++pass) {
       const RefPoly& na = pass == 0 ? a : n2;
@@ -441,8 +447,7 @@ TEST_F(DivideTest, NumericMultipliersReportInexactLeadingDivisions) {
 TEST_F(DivideTest, AnErrorUnwindRestoresTheDivisor) {
   // A nested command level that is abandoned: the report of an inexact
   // leading division unwinds from the middle of the loop.
-  ScopedValue<command_level_runner> abandon_level(run_command_level,
-                                                  [] { throw TopLevelJump{}; });
+  ScopedValue<command_level_runner> abandon_level(run_command_level, [] { throw TopLevelJump{}; });
   NodeBalance balance;
   Poly n("x^3 + x^2*y + 3*x + y"), m("(y + 1)*x^2 + 2*x*y - 5"), q, r, coef;
   const std::string shape_n = node_shape(n), shape_m = node_shape(m);
@@ -453,7 +458,7 @@ TEST_F(DivideTest, AnErrorUnwindRestoresTheDivisor) {
   EXPECT_EQ(node_shape(m), shape_m);
 }
 
-// ---- Field coefficients ---------------------------------------------------------------------------
+// ---- Field coefficients -------------------------------------------------------------------------
 
 TEST_F(DivideTest, FieldCoefficientDivisionModuloAPrime) {
   std::mt19937_64 rng(test_seed() + 3);
@@ -469,7 +474,8 @@ TEST_F(DivideTest, FieldCoefficientDivisionModuloAPrime) {
     field_coef_poly_divide(n, m, top(), q.cell(), r.cell());
     ASSERT_TRUE(valid_poly(q));
     ASSERT_TRUE(valid_poly(r));
-    ASSERT_EQ(ring_sum(Ring::mod65521, ring_product(Ring::mod65521, read_poly(q), b), read_poly(r)), a);
+    ASSERT_EQ(ring_sum(Ring::mod65521, ring_product(Ring::mod65521, read_poly(q), b), read_poly(r)),
+              a);
     ASSERT_LT(ref_degree0(read_poly(r)), ref_degree0(b));
     ASSERT_EQ(node_shape(m), shape_m);
     ASSERT_EQ(node_shape(n), shape_n);
@@ -488,7 +494,7 @@ TEST_F(DivideTest, FieldCoefficientDivisionModuloAPrime) {
   EXPECT_EQ(read_poly(r, 1), parse_ref("2", zs));
 }
 
-// ---- Values -------------------------------------------------------------------------------------------
+// ---- Values -------------------------------------------------------------------------------------
 
 TEST_F(DivideTest, ValuesDivideAsNumbersOrThroughTheirNumerators) {
   NodeBalance balance;

@@ -212,11 +212,13 @@ TEST(GenPolyDivide, IntegerOneVariableOnWordsAndByLongDivision) {
     return r;
   };
   for (int it = 0; it < test_iterations(30); ++it) {
-    const RefPoly a = random_x(static_cast<int>(rng() % 30), 0), b = random_x(static_cast<int>(1 + rng() % 25), it % 4 == 0 ? 2 : 0);
+    const RefPoly a = random_x(static_cast<int>(rng() % 30), 0),
+                  b = random_x(static_cast<int>(1 + rng() % 25), it % 4 == 0 ? 2 : 0);
     RefPoly n = a * b;
     RefPoly m = b;
     if (it % 3 == 1) n = n + RefPoly::constant(1, BigRef(5));
-    if (it % 3 == 2) m = b.scaled(BigRef(1000003));  // a prime no coefficient of a has as a factor, mostly
+    if (it % 3 == 2)
+      m = b.scaled(BigRef(1000003));  // a prime no coefficient of a has as a factor, mostly
     SCOPED_TRACE("(" + n.to_string(names) + ") / (" + m.to_string(names) + ")");
     Poly pn(n), pm(m);
     RefPoly quotient[2];

@@ -86,9 +86,8 @@ TEST_F(FieldDivideTest, LongDivisionAgreesWithNaiveDivision) {
       expect_division(f, n, m, [](poly a, poly b, poly* q, poly* r) {
         simplest_poly_divide(a, b, q, r, false);
       });
-      expect_division(f, n, m, [](poly a, poly b, poly* q, poly* r) {
-        basic_poly_divide(a, b, q, r, false);
-      });
+      expect_division(
+          f, n, m, [](poly a, poly b, poly* q, poly* r) { basic_poly_divide(a, b, q, r, false); });
       expect_division(f, n, m, [](poly a, poly b, poly*, poly* r) { poly_div_no_q(a, b, r); });
     }
   }
@@ -185,8 +184,10 @@ TEST_F(FieldDivideTest, RemainderTakesTheArraysForDenseOperands) {
     for (int i = 0; i < test_iterations(20); ++i) {
       // Dense (every coefficient present), more than fast_mult_cut terms.
       Coeffs n(static_cast<std::size_t>(40 + i), 0), m(static_cast<std::size_t>(12 + i % 5), 0);
-      for (auto& c : n) c = 1 + static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(p - 1));
-      for (auto& c : m) c = 1 + static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(p - 1));
+      for (auto& c : n)
+        c = 1 + static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(p - 1));
+      for (auto& c : m)
+        c = 1 + static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(p - 1));
       expect_division(f, n, m, [](poly a, poly b, poly*, poly* r) { poly_div_no_q(a, b, r); });
     }
     EXPECT_EQ(routes_since(before).dense_no_q, test_iterations(20));
@@ -209,14 +210,18 @@ TEST_F(FieldDivideTest, RemaindersPastTheArraysOnVectors) {
     for (std::int64_t dn : {59, 60, 61, 200}) {
       for (std::int64_t dm : {11, 30}) {
         Coeffs n(static_cast<std::size_t>(dn + 1)), m(static_cast<std::size_t>(dm + 1));
-        for (auto& c : n) c = 1 + static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(p - 1));
-        for (auto& c : m) c = dn == 61 ? p - 1 : 1 + static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(p - 1));
+        for (auto& c : n)
+          c = 1 + static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(p - 1));
+        for (auto& c : m)
+          c = dn == 61 ? p - 1
+                       : 1 + static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(p - 1));
         SCOPED_TRACE(field_name(p) + " degrees " + std::to_string(dn) + ", " + std::to_string(dm));
         const divide_route_counts before = divide_routes;
         Poly by_lists;
         {
           ScopedValue<std::int32_t> cap(fast_gcd_size, 60);
-          ScopedValue<std::int32_t> no_vectors(char2_vector_degree, never);  // GF(2^k) element vectors
+          ScopedValue<std::int32_t> no_vectors(char2_vector_degree,
+                                               never);  // GF(2^k) element vectors
           expect_division(f, n, m, [](poly a, poly b, poly*, poly* r) { poly_div_no_q(a, b, r); });
           const divide_route_counts d = routes_since(before);
           const bool past = dn > 60;
@@ -269,15 +274,14 @@ struct Shape {
   Route route;
 };
 constexpr Shape shapes[] = {
-    {"ratio 1", 40, 40, Route::base},       {"ratio 1.35", 54, 40, Route::k},
-    {"ratio 1.5", 60, 40, Route::k},
-    {"ratio 2.2", 66, 30, Route::k},        {"ratio 2.25", 90, 40, Route::k},
-    {"ratio 2.3", 69, 30, Route::s},        {"ratio 2.6", 78, 30, Route::s},
-    {"ratio 3.2", 96, 30, Route::s},        {"ratio 3.33", 100, 30, Route::split},
-    {"ratio 4", 120, 30, Route::split},     {"ratio 7.5", 150, 20, Route::split},
-    {"ratio 25", 250, 10, Route::split},    {"ratio 60", 300, 5, Route::split},
-    {"divisor 1", 50, 1, Route::split},     {"divisor 2", 50, 2, Route::split},
-    {"dividend below", 20, 30, Route::base},
+    {"ratio 1", 40, 40, Route::base},      {"ratio 1.35", 54, 40, Route::k},
+    {"ratio 1.5", 60, 40, Route::k},       {"ratio 2.2", 66, 30, Route::k},
+    {"ratio 2.25", 90, 40, Route::k},      {"ratio 2.3", 69, 30, Route::s},
+    {"ratio 2.6", 78, 30, Route::s},       {"ratio 3.2", 96, 30, Route::s},
+    {"ratio 3.33", 100, 30, Route::split}, {"ratio 4", 120, 30, Route::split},
+    {"ratio 7.5", 150, 20, Route::split},  {"ratio 25", 250, 10, Route::split},
+    {"ratio 60", 300, 5, Route::split},    {"divisor 1", 50, 1, Route::split},
+    {"divisor 2", 50, 2, Route::split},    {"dividend below", 20, 30, Route::base},
 };
 
 TEST_P(DivideAndConquer, QuotientAndRemainderEqualTheSchoolbookAtEveryRatio) {
@@ -326,8 +330,7 @@ TEST_P(DivideAndConquer, QuotientAndRemainderEqualTheSchoolbookAtEveryRatio) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Moduli, DivideAndConquer,
-                         ::testing::Values(7, 65521, 2147483629, 256),
+INSTANTIATE_TEST_SUITE_P(Moduli, DivideAndConquer, ::testing::Values(7, 65521, 2147483629, 256),
                          [](const auto& info) { return std::to_string(info.param); });
 
 TEST_F(FieldDivideTest, LongDivisionsHandLargeDivisionsOver) {
@@ -350,9 +353,8 @@ TEST_F(FieldDivideTest, LongDivisionsHandLargeDivisionsOver) {
     for (bool monic : {true, false}) {
       const divide_route_counts before = divide_routes;
       const Coeffs n = random_poly(rng, f, c.dn, false), m = random_poly(rng, f, c.dm, monic);
-      expect_division(f, n, m, [](poly a, poly b, poly* q, poly* r) {
-        basic_poly_divide(a, b, q, r, true);
-      });
+      expect_division(
+          f, n, m, [](poly a, poly b, poly* q, poly* r) { basic_poly_divide(a, b, q, r, true); });
       expect_division(f, n, m, [](poly a, poly b, poly* q, poly* r) {
         simplest_poly_divide(a, b, q, r, true);
       });
@@ -365,14 +367,12 @@ TEST_F(FieldDivideTest, LongDivisionsHandLargeDivisionsOver) {
   // Without cancall, or modulo a composite, always the long division.
   const Coeffs n = random_poly(rng, f, 100, false), m = random_poly(rng, f, 45, false);
   const divide_route_counts before = divide_routes;
-  expect_division(f, n, m, [](poly a, poly b, poly* q, poly* r) {
-    basic_poly_divide(a, b, q, r, false);
-  });
+  expect_division(f, n, m,
+                  [](poly a, poly b, poly* q, poly* r) { basic_poly_divide(a, b, q, r, false); });
   {
     ScopedValue<bool> composite(mod_is_prime, false);
-    expect_division(f, n, m, [](poly a, poly b, poly* q, poly* r) {
-      simplest_poly_divide(a, b, q, r, true);
-    });
+    expect_division(
+        f, n, m, [](poly a, poly b, poly* q, poly* r) { simplest_poly_divide(a, b, q, r, true); });
   }
   EXPECT_EQ(routes_since(before).monic_fast, 0);
 }
@@ -484,7 +484,6 @@ TEST(DivideAndConquerGeneral, LaurentOperandsGoToTheBaseCase) {
   expect_identity(Ring::integers, n, m, q, r);
 }
 
-
 // The monic division on residue vectors against the divide-and-conquer
 // division on term lists, node for node: divisors short and long, monic or
 // not, every coefficient p - 1, low coefficients zero; quotients of every
@@ -511,13 +510,15 @@ TEST_F(FieldDivideTest, MonicDivisionOnVectorsAgreesWithTheListDivision) {
           Poly q[2], r[2];
           for (int vectors = 0; vectors < 2; ++vectors) {
             ScopedValue<std::int32_t> by_dividend(residue_division_degree, vectors ? 0 : never);
-            ScopedValue<std::int32_t> by_divisor(dense_newton_degree, vectors ? dense_newton_degree : never);
+            ScopedValue<std::int32_t> by_divisor(dense_newton_degree,
+                                                 vectors ? dense_newton_degree : never);
             const divide_route_counts before = divide_routes;
             basic_poly_divide(pn, pm, q[vectors].cell(), r[vectors].cell(), true);
             const divide_route_counts d = routes_since(before);
             EXPECT_EQ(d.newton, vectors ? d.monic_fast : 0);
             ASSERT_TRUE(valid_poly(q[vectors]) && valid_poly(r[vectors]));
-            ASSERT_EQ(poly_to_coeffs(q[vectors]), ref_trimmed(want_q)) << "degrees " << dn << ", " << dm;
+            ASSERT_EQ(poly_to_coeffs(q[vectors]), ref_trimmed(want_q))
+                << "degrees " << dn << ", " << dm;
             ASSERT_EQ(poly_to_coeffs(r[vectors]), ref_trimmed(want_r));
             ASSERT_EQ(node_shape(pn), shape_n);
             ASSERT_EQ(node_shape(pm), shape_m);
@@ -540,7 +541,8 @@ TEST_F(FieldDivideTest, MonicDivisionOnVectorsAgreesWithTheListDivision) {
     NodeBalance balance;
     Poly n("t^5000 + 3*t^2007 + 1"), m("t^500 - 2*t^3 + 1"), q[2], r[2];
     for (int vectors = 0; vectors < 2; ++vectors) {
-      ScopedValue<std::int32_t> span(residue_division_span, vectors ? never : residue_division_span);
+      ScopedValue<std::int32_t> span(residue_division_span,
+                                     vectors ? never : residue_division_span);
       const divide_route_counts before = divide_routes;
       basic_poly_divide(n, m, q[vectors].cell(), r[vectors].cell(), true);
       EXPECT_EQ(routes_since(before).newton, vectors);

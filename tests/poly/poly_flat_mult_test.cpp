@@ -62,7 +62,8 @@ class FlatMultTest : public ::testing::Test {
 
 // Each product: the flat one equals the base routes and the reference, is a
 // valid polynomial, leaves its operands unchanged, and works in place.
-void check_flat(Ring ring, const RefPoly& a0, const RefPoly& b0, polypt pol, const std::string& what) {
+void check_flat(Ring ring, const RefPoly& a0, const RefPoly& b0, polypt pol,
+                const std::string& what) {
   SCOPED_TRACE(what);
   const RefPoly a = in_ring(ring, a0);
   const RefPoly b = in_ring(ring, b0);
@@ -135,7 +136,8 @@ TEST_F(FlatMultTest, AccumulatorsAtTheWordBoundAndPackingAtSixtyFourBits) {
     for (std::int32_t ratio : {0, 1 << 20}) {
       for (std::int32_t bits : {4, 7, 16}) {
         ScopedValue<std::int32_t> scan(flat_scan_ratio, ratio), cells(flat_cell_bits, bits);
-        check_flat(ring, a, b, nilpol, what + ", ratio " + std::to_string(ratio) + ", cells 2^" + std::to_string(bits));
+        check_flat(ring, a, b, nilpol,
+                   what + ", ratio " + std::to_string(ratio) + ", cells 2^" + std::to_string(bits));
       }
     }
   };
@@ -166,9 +168,11 @@ TEST_F(FlatMultTest, AccumulatorsAtTheWordBoundAndPackingAtSixtyFourBits) {
       ScopedValue<std::int32_t> folding(flat_fold_sums, fold);
       for (int K : {3, 4, 5, 61}) {
         planted(K, top, top, false, a, b);
-        both_ways(Ring::mod_big, a, b, "K = " + std::to_string(K) + " of p - 1, fold " + std::to_string(fold));
+        both_ways(Ring::mod_big, a, b,
+                  "K = " + std::to_string(K) + " of p - 1, fold " + std::to_string(fold));
         planted(K, mid, top, true, a, b);
-        both_ways(Ring::mod_big, a, b, "K = " + std::to_string(K) + " of p / 2, fold " + std::to_string(fold));
+        both_ways(Ring::mod_big, a, b,
+                  "K = " + std::to_string(K) + " of p / 2, fold " + std::to_string(fold));
       }
     }
   }
@@ -273,7 +277,8 @@ TEST_F(FlatMultTest, OneBigIntegerProductAgreesWithTheProductByTerms) {
     if (i % 5 == 4) {
       const BigRef top = BigRef::pow2(28 * static_cast<unsigned>(1 + i % 3)) - BigRef(1);
       RefPoly fa(4), fb(4);
-      for (const auto& [e, c] : a.terms()) fa.add_term(e, (i % 2 || c.sign() > 0) ? top : BigRef(0) - top);
+      for (const auto& [e, c] : a.terms())
+        fa.add_term(e, (i % 2 || c.sign() > 0) ? top : BigRef(0) - top);
       for (const auto& [e, c] : b.terms()) fb.add_term(e, c.sign() > 0 ? top : BigRef(0) - top);
       a = fa;
       b = fb;
@@ -309,7 +314,8 @@ TEST_F(FlatMultTest, PackedProductsPastTheWidestTransform) {
   for (int round = 0; round < 2; ++round) {
     RefPoly a(4), b(4);
     for (std::int32_t i = 0; i < 4; ++i)
-      a.add_term({215 * i, i % 2, 0, 0}, round == 0 ? random_big_exact(rng, 440) : (i == 2 ? -top : top));
+      a.add_term({215 * i, i % 2, 0, 0},
+                 round == 0 ? random_big_exact(rng, 440) : (i == 2 ? -top : top));
     for (std::int32_t j = 0; j < 3; ++j)
       b.add_term({320 * j, j, 0, 0}, round == 0 ? -random_big_exact(rng, 430) : top);
     SCOPED_TRACE(round == 0 ? "random coefficients" : "largest coefficients");
@@ -382,12 +388,14 @@ TEST_F(FlatMultTest, PackedProductsInPieces) {
     // Coefficients past two limbs, low degrees (few slots), and a dense
     // power times a long number.
     RefPoly a = random_refpoly(rng, 4, 12 + i % 20, 3 + i % 5, 3 + i % 3);
-    RefPoly b = i % 4 == 1 ? random_operand(rng, 2, 1) * RefPoly::constant(4, BigRef::pow2(90) + BigRef(7))
-                           : random_refpoly(rng, 4, 8 + i % 30, 2 + i % 6, 3 + i % 2);
+    RefPoly b = i % 4 == 1
+                    ? random_operand(rng, 2, 1) * RefPoly::constant(4, BigRef::pow2(90) + BigRef(7))
+                    : random_refpoly(rng, 4, 8 + i % 30, 2 + i % 6, 3 + i % 2);
     if (i % 3 == 2) {
       const BigRef top = BigRef::pow2(28 * static_cast<unsigned>(3 + i % 2)) - BigRef(1);
       RefPoly fa(4), fb(4);
-      for (const auto& [e, c] : a.terms()) fa.add_term(e, (i % 2 || c.sign() > 0) ? top : BigRef(0) - top);
+      for (const auto& [e, c] : a.terms())
+        fa.add_term(e, (i % 2 || c.sign() > 0) ? top : BigRef(0) - top);
       for (const auto& [e, c] : b.terms()) fb.add_term(e, c.sign() > 0 ? top : BigRef(0) - top);
       a = fa;
       b = fb;
@@ -428,8 +436,9 @@ TEST(KroneckerRunCounts, TheLeastWorkWithinTheLimit) {
   // little.
   const struct {
     double la, lb, limit;
-  } cases[] = {{52, 52, 100},   {60, 45, 100},  {10, 95, 100},  {95, 10, 100},  {100, 100, 100}, {240, 240, 100},
-               {1000, 3, 100},  {3, 1000, 100}, {700, 300, 64}, {51, 50, 100},  {199, 1, 100},   {50, 50, 100},
+  } cases[] = {{52, 52, 100},      {60, 45, 100},          {10, 95, 100},       {95, 10, 100},
+               {100, 100, 100},    {240, 240, 100},        {1000, 3, 100},      {3, 1000, 100},
+               {700, 300, 64},     {51, 50, 100},          {199, 1, 100},       {50, 50, 100},
                {25e6, 25e6, 48e6}, {41.7e6, 41.7e6, 48e6}, {116e6, 116e6, 48e6}};
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.la) + " " + std::to_string(c.lb) + " " + std::to_string(c.limit));
@@ -446,7 +455,9 @@ TEST(KroneckerRunCounts, TheLeastWorkWithinTheLimit) {
   }
   EXPECT_EQ(detail::kronecker_run_counts(52, 52, 100).a, 1u);
   EXPECT_EQ(detail::kronecker_run_counts(52, 52, 100).b, 2u);
-  EXPECT_EQ(detail::kronecker_run_counts(25e6, 25e6, 48e6).a * detail::kronecker_run_counts(25e6, 25e6, 48e6).b, 2u);
+  EXPECT_EQ(detail::kronecker_run_counts(25e6, 25e6, 48e6).a *
+                detail::kronecker_run_counts(25e6, 25e6, 48e6).b,
+            2u);
 }
 
 TEST_F(FlatMultTest, ExactQuotientsByOneIntegerDivision) {
@@ -458,12 +469,9 @@ TEST_F(FlatMultTest, ExactQuotientsByOneIntegerDivision) {
   const struct {
     const char *n, *m, *q;
   } known[] = {
-      {"x^2 - y^2", "x - y", "x + y"},
-      {"x^3 - 1", "x - 1", "x^2 + x + 1"},
-      {"6*x + 6*y", "x + y", "6"},
-      {"x^4*y^2 - 2*x^2*y + 1", "x^2*y - 1", "x^2*y - 1"},
-      {"x^2 + 1", "x + 1", nullptr},
-      {"2*x^2 + 2", "4*x + 4", nullptr},
+      {"x^2 - y^2", "x - y", "x + y"}, {"x^3 - 1", "x - 1", "x^2 + x + 1"},
+      {"6*x + 6*y", "x + y", "6"},     {"x^4*y^2 - 2*x^2*y + 1", "x^2*y - 1", "x^2*y - 1"},
+      {"x^2 + 1", "x + 1", nullptr},   {"2*x^2 + 2", "4*x + 4", nullptr},
       {"x^2 + x", "x + y", nullptr},
   };
   for (const auto& k : known) {
@@ -594,7 +602,8 @@ TEST_F(FlatMultTest, LeafCountsExactUpToTheirCapAndAboveItPast) {
   for (const RefPoly& a : cases) {
     Poly n(a);
     const auto leaves = static_cast<std::int64_t>(a.terms().size());
-    for (std::int64_t cap : {std::int64_t{1}, leaves - 1, leaves, leaves + 1, leaves / 2, std::int64_t{256}}) {
+    for (std::int64_t cap :
+         {std::int64_t{1}, leaves - 1, leaves, leaves + 1, leaves / 2, std::int64_t{256}}) {
       if (cap < 1) continue;
       const std::int64_t got = leaf_count_capped(n, cap);
       if (leaves <= cap) {
@@ -618,7 +627,8 @@ RefPoly many_terms(std::mt19937_64& rng, int terms, int span, bool long_coeffici
   RefPoly r(4);
   for (int k = 0; k < terms; ++k) {
     BigRef c(static_cast<std::int64_t>(1 + rng() % 999));
-    if (long_coefficients) c = c * BigRef::pow2(60) + BigRef(static_cast<std::int64_t>(rng() % 1000));
+    if (long_coefficients)
+      c = c * BigRef::pow2(60) + BigRef(static_cast<std::int64_t>(rng() % 1000));
     const auto e = [&] { return static_cast<int>(rng() % static_cast<unsigned>(span)); };
     r.add_term({e(), e(), e(), 0}, c);
   }
@@ -719,7 +729,8 @@ TEST_F(FlatMultTest, AnInterruptedProductResumesOrIsAbandonedIntact) {
 RefPoly short_operand(std::mt19937_64& rng, int terms, const BigRef& top) {
   RefPoly s(4);
   for (int t = 0; t < terms; ++t) {
-    const int e = t + 1 + static_cast<int>(rng() % 3) * 200;  // distinct, never 0: e mod 200 = t + 1
+    const int e =
+        t + 1 + static_cast<int>(rng() % 3) * 200;  // distinct, never 0: e mod 200 = t + 1
     BigRef c = t == 0 ? top : BigRef(1 + static_cast<std::int64_t>(rng() % 9000));
     if (rng() % 2 == 0) c = BigRef(0) - c;
     s.add_term({e % 5, (e / 5) % 40, e / 200, 0}, c);
@@ -759,16 +770,18 @@ TEST_F(FlatMultTest, ScaledCopiesByAShortOperandOnBothSidesOfTheirCutOffs) {
     std::int32_t cut;
     bool scaled;
   };
-  const Row rows[] = {{1, true, 16, true},   {4, true, 16, true},   {16, true, 16, true}, {17, true, 16, false},
-                      {4, false, 16, false}, {4, true, 0, false},  {4, true, 3, false},  {127, true, 200, true},
-                      {128, true, 200, false}};
+  const Row rows[] = {{1, true, 16, true},   {4, true, 16, true},    {16, true, 16, true},
+                      {17, true, 16, false}, {4, false, 16, false},  {4, true, 0, false},
+                      {4, true, 3, false},   {127, true, 200, true}, {128, true, 200, false}};
   for (const Row& row : rows) {
     ScopedValue<std::int32_t> cut(flat_scaled_terms, row.cut);
     for (int i = 0; i < test_iterations(6); ++i) {
       const RefPoly s = short_operand(rng, row.terms, row.one_limb_top ? one_limb : two_limbs);
-      const RefPoly f = random_refpoly(rng, 4, 60 + row.terms * 2, 9, 4) * RefPoly::constant(4, random_big(rng, 3) * BigRef::pow2(60) + 1);
-      const std::string what = std::to_string(row.terms) + " terms, cut " + std::to_string(row.cut) + ": " +
-                               s.to_string(vars.names()) + "  times  " + f.to_string(vars.names());
+      const RefPoly f = random_refpoly(rng, 4, 60 + row.terms * 2, 9, 4) *
+                        RefPoly::constant(4, random_big(rng, 3) * BigRef::pow2(60) + 1);
+      const std::string what = std::to_string(row.terms) + " terms, cut " +
+                               std::to_string(row.cut) + ": " + s.to_string(vars.names()) +
+                               "  times  " + f.to_string(vars.names());
       if (f.terms().size() <= 1) continue;
       check(s, f, row.scaled, what);
       if (HasFatalFailure()) return;
@@ -783,12 +796,14 @@ TEST_F(FlatMultTest, ScaledCopiesByAShortOperandOnBothSidesOfTheirCutOffs) {
   const BigRef digits = BigRef::pow2(28 * 5) - 1;
   for (bool alternate : {false, true}) {
     planted(127, one_limb, digits, alternate, a, b);
-    check(a, b, true, std::string("127 largest products on one key") + (alternate ? ", alternating" : ""));
+    check(a, b, true,
+          std::string("127 largest products on one key") + (alternate ? ", alternating" : ""));
     if (HasFatalFailure()) return;
   }
   const RefPoly x = RefPoly::variable(4, 0), y = RefPoly::variable(4, 1);
   const RefPoly big = RefPoly::constant(4, digits);
-  check(x - y, big * (x * x + x * y + y * y) + x, true, "(x - y)(c x^2 + c x y + c y^2 + x): x y cancels");
+  check(x - y, big * (x * x + x * y + y * y) + x, true,
+        "(x - y)(c x^2 + c x y + c y^2 + x): x y cancels");
 }
 
 // n m ± c in one pass against the product followed by the sum (the route it
@@ -810,11 +825,11 @@ TEST_F(FlatMultTest, AProductAndAnAddendInOnePassAgreeWithTheProductThenTheSum) 
     bool taken;
   };
   const Row rows[] = {
-      {1, 16, true, Addend::overlaps, true},         {5, 16, true, Addend::cancels, true},
-      {5, 16, true, Addend::cancels_in_part, true},  {5, 16, true, Addend::above, true},
-      {5, 16, true, Addend::constant, true},         {16, 16, true, Addend::overlaps, true},
-      {17, 16, true, Addend::overlaps, false},       {126, 200, true, Addend::overlaps, true},
-      {127, 200, true, Addend::overlaps, false},     {5, 16, false, Addend::overlaps, false},
+      {1, 16, true, Addend::overlaps, true},        {5, 16, true, Addend::cancels, true},
+      {5, 16, true, Addend::cancels_in_part, true}, {5, 16, true, Addend::above, true},
+      {5, 16, true, Addend::constant, true},        {16, 16, true, Addend::overlaps, true},
+      {17, 16, true, Addend::overlaps, false},      {126, 200, true, Addend::overlaps, true},
+      {127, 200, true, Addend::overlaps, false},    {5, 16, false, Addend::overlaps, false},
   };
   const RefPoly x = RefPoly::variable(4, 0), w = RefPoly::variable(4, 3);
   for (const Row& row : rows) {
@@ -823,7 +838,8 @@ TEST_F(FlatMultTest, AProductAndAnAddendInOnePassAgreeWithTheProductThenTheSum) 
       for (bool sub : {false, true}) {
         const RefPoly s = short_operand(rng, row.terms, BigRef::pow2(28) - 1);
         RefPoly f = random_refpoly(rng, 4, 60, 9, 1);
-        if (row.long_coefficients) f = f * RefPoly::constant(4, BigRef::pow2(90) + random_big(rng, 3));
+        if (row.long_coefficients)
+          f = f * RefPoly::constant(4, BigRef::pow2(90) + random_big(rng, 3));
         if (f.terms().size() <= 1) continue;
         const RefPoly product = s * f;
         // c such that s f ± c cancels: -s f for a sum, s f for a difference
@@ -835,12 +851,15 @@ TEST_F(FlatMultTest, AProductAndAnAddendInOnePassAgreeWithTheProductThenTheSum) 
             break;
           case Addend::cancels: c = cancel; break;
           case Addend::cancels_in_part: c = cancel + random_refpoly(rng, 4, 10, 9, 2); break;
-          case Addend::above: c = random_refpoly(rng, 4, 10, 9, 3) * x.pow(60) * w.pow(50) + x; break;
+          case Addend::above:
+            c = random_refpoly(rng, 4, 10, 9, 3) * x.pow(60) * w.pow(50) + x;
+            break;
           case Addend::constant: c = RefPoly::constant(4, random_big(rng, 4) + 1); break;
         }
         if (c.terms().empty()) continue;
-        const std::string what = std::to_string(row.terms) + " terms, cut " + std::to_string(row.cut) +
-                                 (sub ? ", minus " : ", plus ") + c.to_string(vars.names());
+        const std::string what = std::to_string(row.terms) + " terms, cut " +
+                                 std::to_string(row.cut) + (sub ? ", minus " : ", plus ") +
+                                 c.to_string(vars.names());
         SCOPED_TRACE(what);
         Poly n(s), m(f), a(c);
         Poly fused;

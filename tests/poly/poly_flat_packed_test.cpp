@@ -104,12 +104,14 @@ TEST_F(PackedProductTest, AgreesWithTheSummationOnEveryKindOfOperand) {
     const int var = (i / 4) % 2;
     // Dense, sparse, one short factor.
     const std::int32_t da = 1 + static_cast<std::int32_t>(rng() % 300);
-    const std::int32_t db = (i % 3 == 2) ? 1 + static_cast<std::int32_t>(rng() % 6) : 1 + static_cast<std::int32_t>(rng() % 300);
+    const std::int32_t db = (i % 3 == 2) ? 1 + static_cast<std::int32_t>(rng() % 6)
+                                         : 1 + static_cast<std::int32_t>(rng() % 300);
     const std::int32_t ta = (i % 3 == 1) ? 2 + static_cast<std::int32_t>(rng() % 20) : da + 1;
     const RefPoly a = onevar(rng, var, da, ta, kind);
     const RefPoly b = onevar(rng, var, db, db + 1, (kind + i / 8) % 4);
     check_packed(a, b, true,
-                 std::to_string(i) + ": " + a.to_string(vars.names()) + "  times  " + b.to_string(vars.names()));
+                 std::to_string(i) + ": " + a.to_string(vars.names()) + "  times  " +
+                     b.to_string(vars.names()));
     if (HasFatalFailure()) return;
   }
 }
@@ -122,21 +124,23 @@ TEST_F(PackedProductTest, SlotsThatLendAndSlotsAtTheirBound) {
   // all coefficients -1, and equal coefficients whose product sums reach
   // the slots' bound (the middle of (c sum x^i)^2 is n c^2; with n = 63 and
   // c = 2^28 - 1 it needs all but the sign bit of a 63-bit slot).
-  for (const char* text : {"x^5 - 3*x^4 + 2*x - 1", "-x^7 + 4*x^3 + 1", "-x^6 - x^5 - x^4 - x^3 - x^2 - x - 1",
-                           "x^40 - 99*x^39 - 99*x^38 + 1", "y^9 - 5*y^8 - 7"}) {
+  for (const char* text :
+       {"x^5 - 3*x^4 + 2*x - 1", "-x^7 + 4*x^3 + 1", "-x^6 - x^5 - x^4 - x^3 - x^2 - x - 1",
+        "x^40 - 99*x^39 - 99*x^38 + 1", "y^9 - 5*y^8 - 7"}) {
     const RefPoly a = parse_ref(text, names);
     check_packed(a, a, true, text);
     if (HasFatalFailure()) return;
   }
-  for (const BigRef& c : {BigRef(1), BigRef::pow2(28) - BigRef(1), BigRef::pow2(28), BigRef::pow2(31),
-                          BigRef::pow2(56) - BigRef(1)}) {
+  for (const BigRef& c : {BigRef(1), BigRef::pow2(28) - BigRef(1), BigRef::pow2(28),
+                          BigRef::pow2(31), BigRef::pow2(56) - BigRef(1)}) {
     for (int sign : {1, -1}) {
       RefPoly a(4), b(4);
       for (std::int32_t e = 0; e < 63; ++e) {
         a.add_term({e, 0, 0, 0}, c);
         b.add_term({e, 0, 0, 0}, sign < 0 && e % 2 ? BigRef(0) - c : c);
       }
-      check_packed(a, b, true, "equal coefficients " + c.to_decimal() + (sign < 0 ? ", alternating" : ""));
+      check_packed(a, b, true,
+                   "equal coefficients " + c.to_decimal() + (sign < 0 ? ", alternating" : ""));
       if (HasFatalFailure()) return;
     }
   }
@@ -214,7 +218,8 @@ TEST_F(PackedProductTest, OneVariableLongCoefficientsPackPastTheSlotLimit) {
   for (int vars_used : {1, 2}) {
     RefPoly a(4), b(4);
     for (std::int32_t i = 0; i < 12; ++i) {
-      a.add_term({i, vars_used == 2 ? i % 2 : 0, 0, 0}, random_big_exact(rng, 600) * BigRef(i % 3 == 0 ? -1 : 1));
+      a.add_term({i, vars_used == 2 ? i % 2 : 0, 0, 0},
+                 random_big_exact(rng, 600) * BigRef(i % 3 == 0 ? -1 : 1));
       b.add_term({i, 0, 0, 0}, random_big_exact(rng, 590));
     }
     SCOPED_TRACE(vars_used);

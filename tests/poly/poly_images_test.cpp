@@ -231,11 +231,11 @@ TEST(PolyImage, VanishedCoefficientsUnlinkTermsAndCollapsePads) {
     const char* image;  // over the integers, already reduced
   };
   const Case cases[] = {
-      {"7*y*x + 1", "1"},                     // the x-term's coefficient vanishes
-      {"x*(7*y + 3) + 5", "3*x + 5"},         // the coefficient becomes a bare leaf
-      {"7*x^2 + 7*y + 3", "3"},               // the constant term collapses to its leaf
-      {"7*x*y + 2*y + 7", "2*y"},             // what is left is a pad
-      {"14*x^3*y^2 + 21", "0"},               // everything vanishes: nil
+      {"7*y*x + 1", "1"},              // the x-term's coefficient vanishes
+      {"x*(7*y + 3) + 5", "3*x + 5"},  // the coefficient becomes a bare leaf
+      {"7*x^2 + 7*y + 3", "3"},        // the constant term collapses to its leaf
+      {"7*x*y + 2*y + 7", "2*y"},      // what is left is a pad
+      {"14*x^3*y^2 + 21", "0"},        // everything vanishes: nil
       {"8*x^3*y + 15*y^2 - 6", "x^3*y + y^2 + 1"},
   };
   for (const Case& c : cases) {
@@ -289,7 +289,7 @@ TEST(PolyImage, EachChangedLinkIsLoggedOnce) {
       // vanished terms hangs from.
       {"7*x^3 + 7*x^2 + 7*x + 1", 4},
       {"x^3 + 7*x^2 + 7*x + 1", 3},
-      {"7*x*y + 7*x + 3", 3},          // 7's cell in the y-term, the x-term's coefficient, the head
+      {"7*x*y + 7*x + 3", 3},  // 7's cell in the y-term, the x-term's coefficient, the head
       {"x^2 + 3", 0},
   };
   for (const Case& c : cases) {
@@ -436,8 +436,8 @@ TEST(PolyImage, ModOutDataOfEveryLevelIsImagedAndRestored) {
   low->alt = make_poly("14*t + 8", {"t"});
   low->multdata = term(2, make_poly("-7*t - 3", {"t"}));
   low->expon = 2;
-  const std::string shapes = node_shape(top->p) + node_shape(low->p) + node_shape(low->alt) +
-                             node_shape(low->multdata);
+  const std::string shapes =
+      node_shape(top->p) + node_shape(low->p) + node_shape(low->alt) + node_shape(low->multdata);
   ImageRing ring(7);
   {
     ModularImage image;
@@ -447,12 +447,12 @@ TEST(PolyImage, ModOutDataOfEveryLevelIsImagedAndRestored) {
     EXPECT_EQ(read_image(low->alt, 1), parse_ref("1", {"t"}));
     EXPECT_EQ(read_image(low->multdata->pcoef, 1), parse_ref("4", {"t"}));
   }
-  EXPECT_EQ(node_shape(top->p) + node_shape(low->p) + node_shape(low->alt) +
-                node_shape(low->multdata),
-            shapes);
+  EXPECT_EQ(
+      node_shape(top->p) + node_shape(low->p) + node_shape(low->alt) + node_shape(low->multdata),
+      shapes);
 }
 
-// ---- Lifting -------------------------------------------------------------------------------------
+// ---- Lifting ------------------------------------------------------------------------------------
 
 // A leaf holding only the residue r (no limbs), as modular arithmetic makes it.
 poly residue_leaf(std::int32_t r) {
@@ -467,7 +467,7 @@ TEST(Lifting, SymmetricRangeOnlyWithTheAlternativeDisplay) {
     bool alt;
     std::int64_t lifted;
   };
-  const Case cases[] = {{5, true, -2}, {3, true, 3}, {4, true, -3}, {6, true, -1},
+  const Case cases[] = {{5, true, -2}, {3, true, 3},  {4, true, -3}, {6, true, -1},
                         {0, true, 0},  {5, false, 5}, {6, false, 6}};
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.r) + (c.alt ? " symmetric" : ""));

@@ -47,8 +47,8 @@ TEST_F(Measures, DepthAndLevel) {
   struct Case {
     const char* p;
     std::int16_t depth, level;
-  } cases[] = {{"7", 16384, 0}, {"x", 1, 1},       {"y", 2, 2},         {"z", 3, 3},
-               {"x + y", 1, 1}, {"y*z + y", 2, 2}, {"z^2 + 1", 3, 3},   {"x*y + 5", 1, 1}};
+  } cases[] = {{"7", 16384, 0}, {"x", 1, 1},       {"y", 2, 2},       {"z", 3, 3},
+               {"x + y", 1, 1}, {"y*z + y", 2, 2}, {"z^2 + 1", 3, 3}, {"x*y + 5", 1, 1}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.p);
     Poly p(c.p);
@@ -65,8 +65,8 @@ TEST_F(Measures, DepthBelowAndHeight) {
   struct Case {
     const char* p;
     std::int16_t below, height;
-  } cases[] = {{"7", 0, 0}, {"3*x^2 + 5", 1, 1}, {"x*y + 1", 2, 2}, {"z", 3, 1},
-               {"y*z", 3, 2}, {"x + z", 3, 3}};
+  } cases[] = {{"7", 0, 0}, {"3*x^2 + 5", 1, 1}, {"x*y + 1", 2, 2},
+               {"z", 3, 1}, {"y*z", 3, 2},       {"x + z", 3, 3}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.p);
     Poly p(c.p);
@@ -121,7 +121,7 @@ TEST_F(Measures, SumDegreesBoundsTheTotalDegree) {
   Poly z("z^4*x + z");
   EXPECT_EQ(sum_degrees(z->pcoef->pcoef, 3, 100), 4);  // the last level: its head only
   EXPECT_EQ(sum_degrees(z, 1, 100), 5);
-  EXPECT_EQ(sum_degrees(Poly("x^5*y^9"), 1, 5), 5);    // the head alone reaches stop
+  EXPECT_EQ(sum_degrees(Poly("x^5*y^9"), 1, 5), 5);  // the head alone reaches stop
 }
 
 TEST_F(Measures, FieldLevels) {
@@ -159,8 +159,8 @@ TEST_F(Measures, DepthOnlyTwoSamplesFourNodesOfEachCoefficient) {
   } cases[] = {{"5", true},
                {"x*y + 1", true},
                {"x*y*z", false},
-               {"x*(y^4 + y^3 + y^2 + y*z)", false},        // fourth node sampled
-               {"x*(y^5 + y^4 + y^3 + y^2 + y*z)", true},   // fifth node not
+               {"x*(y^4 + y^3 + y^2 + y*z)", false},       // fourth node sampled
+               {"x*(y^5 + y^4 + y^3 + y^2 + y*z)", true},  // fifth node not
                {"x^2*y + x*(y^2 + y*z) + 1", false}};
   for (const Case& c : cases) EXPECT_EQ(depth_only_2(Poly(c.p)), c.expect) << c.p;
 }
@@ -168,7 +168,7 @@ TEST_F(Measures, DepthOnlyTwoSamplesFourNodesOfEachCoefficient) {
 TEST_F(Measures, LevelDepthThresholds) {
   struct Case {
     std::int32_t u, v, total, depth;
-  } cases[] = {{3, 5, 1199, 4}, {3, 5, 1200, 5},  {9, 2, 9999, 8},
+  } cases[] = {{3, 5, 1199, 4},  {3, 5, 1200, 5},    {9, 2, 9999, 8},
                {9, 2, 10000, 9}, {20, 1, 10000, 12}, {2, 1, 0, 2}};
   for (const Case& c : cases) {
     std::int32_t lev = 0, depth = 0;
@@ -211,8 +211,8 @@ TEST_F(Measures, ExpPolyLengthOneVariableRequest) {
   struct Case {
     const char* p;
     bool modular, expect;
-  } cases[] = {{"x^3 + 2*x + 1", true, true}, {"x^3*y + 1", true, false},
-               {"x^3 + 1", false, false}};
+  } cases[] = {
+      {"x^3 + 2*x + 1", true, true}, {"x^3*y + 1", true, false}, {"x^3 + 1", false, false}};
   for (const Case& c : cases) {
     ModulusScope m(101);
     Poly p(c.p);
@@ -369,8 +369,8 @@ TEST_F(Measures, NewNodeTotalWeighsExponentsAndCapsAt200) {
   struct Case {
     const char* p;
     std::int32_t expect;
-  } cases[] = {{"3*x^2 + 5", 4},   {"x^99", 100},  {"x^100", 101},
-               {"x^150", 150},     {"x^500", 200}, {"x^2*y^3 + 1", 7}};
+  } cases[] = {{"3*x^2 + 5", 4}, {"x^99", 100},  {"x^100", 101},
+               {"x^150", 150},   {"x^500", 200}, {"x^2*y^3 + 1", 7}};
   for (const Case& c : cases) EXPECT_EQ(new_node_total(Poly(c.p)), c.expect) << c.p;
 }
 
@@ -442,7 +442,7 @@ TEST_F(Measures, PolyWeightSaturatesAtTenMillion) {
   }
   mono10 = mono9 + "*v10";
   PolyVars ten(names);
-  EXPECT_EQ(poly_weight(Poly(mono9), 1), 3628800);  // 10!
+  EXPECT_EQ(poly_weight(Poly(mono9), 1), 3628800);    // 10!
   EXPECT_EQ(poly_weight(Poly(mono10), 1), 10000000);  // 11! is past the cap
   ScopedValue<std::int16_t> fd(field_depth, 3);
   EXPECT_EQ(poly_weight(Poly(mono10), 1), 2);  // 1 * (2 * 1): v3 and below weigh 1
@@ -458,7 +458,7 @@ TEST_F(Measures, PolyMassValuesAndSaturation) {
       {"5", 2, 1, 1, 1},
       {"1180591620717411303424", 2, 1, 3, 3},  // 2^70: three limbs
       {"3*x^2 + 5", 2, 1, 5, 3},
-      {"x*y + 2", 2, 1, 5, 5},                 // 2*1*1*(1*2*1*1) + 1; 2*1*1*(2*1*1) + 1
+      {"x*y + 2", 2, 1, 5, 5},  // 2*1*1*(1*2*1*1) + 1; 2*1*1*(2*1*1) + 1
       {"y", 2, 1, 2, 2},
       {"x^5*y^3", 1, 1, 15 * 2, 12},
       {"x^2147483647", 1, 1, 2147483647, 1073741824},
@@ -480,8 +480,8 @@ TEST_F(Measures, PolyMassValuesAndSaturation) {
   }
   ScopedValue<bool> l(laurent, true);
   EXPECT_EQ(poly_mass(Poly(ref("x^-1*y^2")), 2, 1), 3);  // 0 pads + 1 + depth_below 2
-  EXPECT_EQ(poly_mass(Poly(ref("y^-3")), 2, 1), 3);       // 1 pad + 1 + 1
-  EXPECT_EQ(poly_mass(Poly(ref("x^-1 + 1")), 2, 1), 2);   // not a monomial: leaf 1, then 1*1*1*1
+  EXPECT_EQ(poly_mass(Poly(ref("y^-3")), 2, 1), 3);      // 1 pad + 1 + 1
+  EXPECT_EQ(poly_mass(Poly(ref("x^-1 + 1")), 2, 1), 2);  // not a monomial: leaf 1, then 1*1*1*1
   EXPECT_EQ(poly_mass(Poly("7"), 2, 1), 1);
 }
 
@@ -531,9 +531,9 @@ TEST_F(Measures, SimpleMassesStopPastTheirLimits) {
 TEST_F(Measures, SizeOfTable) {
   struct Case {
     std::int32_t value, size, bits;
-  } cases[] = {{0, 1, -1},        {1, 1, 0},           {2, 1, 1},   {268435455, 1, 27},
-               {-1, 1, 0},        {-2, 1, 0},          {-3, 1, 1},  {-134217728, 1, 26},
-               {-268435455, 1, 27}, {5, 2, 30},        {1, 3, 56}};
+  } cases[] = {{0, 1, -1},          {1, 1, 0},  {2, 1, 1},  {268435455, 1, 27},
+               {-1, 1, 0},          {-2, 1, 0}, {-3, 1, 1}, {-134217728, 1, 26},
+               {-268435455, 1, 27}, {5, 2, 30}, {1, 3, 56}};
   for (const Case& c : cases) EXPECT_EQ(size_of(c.value, c.size), c.bits) << c.value;
   EXPECT_EQ(p_size_of(Poly("1073741824")), 30);  // 2^30: limbs 4, 0
 }
@@ -568,8 +568,8 @@ TEST_F(Measures, ShapeTests) {
   struct Case {
     const char* p;
     bool mono, small;
-  } cases[] = {{"7", true, true},      {"x", true, true},        {"-y", true, true},
-               {"x^2*y", true, false}, {"2*x", true, false},     {"x^3", true, true},
+  } cases[] = {{"7", true, true},       {"x", true, true},           {"-y", true, true},
+               {"x^2*y", true, false},  {"2*x", true, false},        {"x^3", true, true},
                {"x + 1", false, false}, {"x*(y + 1)", false, false}, {"z", true, true}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.p);
@@ -632,10 +632,10 @@ TEST_F(Measures, TwoVariableProductTest) {
     int nu, yu, nv, yv;
     bool expect;
   } cases[] = {
-      {27, 10, 27, 10, true},     {26, 10, 26, 10, true},   {25, 10, 27, 10, false},
-      {27, 10, 25, 10, false},    {27, 350, 27, 350, true}, {27, 350, 27, 351, false},
-      {235, 5, 27, 5, true},      {236, 5, 27, 5, false},   // degree 234 = 9 * 26, then 235
-      {350, 5, 351, 5, true},     {351, 5, 352, 5, false},  // degree sums 699 / 701
+      {27, 10, 27, 10, true},  {26, 10, 26, 10, true},   {25, 10, 27, 10, false},
+      {27, 10, 25, 10, false}, {27, 350, 27, 350, true}, {27, 350, 27, 351, false},
+      {235, 5, 27, 5, true},   {236, 5, 27, 5, false},   // degree 234 = 9 * 26, then 235
+      {350, 5, 351, 5, true},  {351, 5, 352, 5, false},  // degree sums 699 / 701
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.nu << "," << c.yu << " / " << c.nv << "," << c.yv);
@@ -664,19 +664,18 @@ TEST_F(Measures, TwoVariableProductTest) {
   EXPECT_FALSE(try_fast_2_var(Poly(sparse), Poly(dense(27, 10))));
 }
 
-// ---- Order, content, cut-offs, splitting ---------------------------------------------------------
+// ---- Order, content, cut-offs, splitting --------------------------------------------------------
 
 TEST_F(Measures, MonomialOrder) {
   struct Case {
     const char* p;
     const char* q;
     bool less, equal;
-  } cases[] = {{"x", "y", false, false},       {"y", "x", true, false},
-               {"x", "x^2", true, false},      {"x^2", "x", false, false},
-               {"x*y", "x^5", false, false},   {"x^5", "x*y", true, false},
-               {"3", "x", true, false},        {"x", "3", false, false},
-               {"x*y^2", "x*y^3", true, false}, {"x*z", "x*y", true, false},
-               {"2*x*y", "5*x*y", true, true}, {"3", "5", true, false}};
+  } cases[] = {
+      {"x", "y", false, false},    {"y", "x", true, false},        {"x", "x^2", true, false},
+      {"x^2", "x", false, false},  {"x*y", "x^5", false, false},   {"x^5", "x*y", true, false},
+      {"3", "x", true, false},     {"x", "3", false, false},       {"x*y^2", "x*y^3", true, false},
+      {"x*z", "x*y", true, false}, {"2*x*y", "5*x*y", true, true}, {"3", "5", true, false}};
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.p) + " < " + c.q);
     bool eq = !c.equal;
@@ -719,7 +718,7 @@ TEST_F(Measures, IntegerContent) {
                {"2*x + 3", "1"},
                {"-12*x*y^2 + 18*z - 30", "6"},
                {"-7", "7"},
-               {"123456789012345678901234567890*x + 246913578024691357802469135780", 
+               {"123456789012345678901234567890*x + 246913578024691357802469135780",
                 "123456789012345678901234567890"}};
   for (const Case& c : cases) {
     Num com(99);
@@ -775,7 +774,8 @@ TEST_F(Measures, CommonContentAgreesWithTwoContents) {
     find_gcdcoefs(b, cb);
     binary_gcd(ca, cb, want);
     find_common_content(a, b, got);
-    ASSERT_EQ(got.value(), want.value()) << r.to_string(vars.names()) << " / " << s.to_string(vars.names());
+    ASSERT_EQ(got.value(), want.value())
+        << r.to_string(vars.names()) << " / " << s.to_string(vars.names());
     find_common_content(b, a, got);
     ASSERT_EQ(got.value(), want.value());
     EXPECT_TRUE(valid_bigint(got));
@@ -813,7 +813,7 @@ TEST_F(Measures, SplitPolyAtAPower) {
       {"x^2 + 5", 3, "x^2 + 5", "0"},      // none moves
       {"7*x^4", 4, "0", "7"},
       {"x^4*y + x^2*z + y", 2, "y", "x^2*y + z"},
-      {"x^5 + 4", 0, "0", "x^5 + 4"},       // k = 0 exchanges
+      {"x^5 + 4", 0, "0", "x^5 + 4"},  // k = 0 exchanges
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.p) + " at " + std::to_string(c.k));
@@ -822,8 +822,8 @@ TEST_F(Measures, SplitPolyAtAPower) {
     split_poly(p.cell(), m.cell());
     for (auto [v, text] : {std::pair<quoly, const char*>{p, c.low}, {m, c.high}}) {
       const RefPoly want = ref(text);
-      if (want.is_zero() || (want.terms().size() == 1 && want.terms().begin()->first ==
-                                                             RefPoly::Exps{0, 0, 0})) {
+      if (want.is_zero() ||
+          (want.terms().size() == 1 && want.terms().begin()->first == RefPoly::Exps{0, 0, 0})) {
         ASSERT_TRUE(v->numb) << text;  // a constant side is a number value
         EXPECT_EQ(RefPoly::constant(3, number_value(v->ncoef)), want);
       } else {

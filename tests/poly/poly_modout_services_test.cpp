@@ -37,8 +37,7 @@ TEST(ModOutServices, FieldReduceWithFieldLevelsKeepsTheQuotient) {
   ModOutScope field(vars, 2, "y^2 - 2", true);
   const RefPoly two = ref("2");
   auto reduce = [&](const RefPoly& a) { return fold_ref(Ring::integers, a, 1, 2, two); };
-  const RefPoly nref = reduce(ref("(2*x + y)*(2*x + 1)")),
-                mref = reduce(ref("(2*x + y)*(x - y)"));
+  const RefPoly nref = reduce(ref("(2*x + y)*(2*x + 1)")), mref = reduce(ref("(2*x + y)*(x - y)"));
   Poly n(nref), m(mref), com("2*x + y"), num, den, mu;
   const std::string out = output_of([&] {
     field_reduce(n.cell(), m.cell(), com.cell(), num.cell(), den.cell(), mu.cell(),

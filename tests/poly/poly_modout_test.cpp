@@ -244,7 +244,8 @@ TEST_F(InstalledRelationTest, ProductsAndPowersAgreeWithTheReducedReferenceProdu
         Poly pw(a);
         compute_power(pw.cell(), k, vars.level(1));
         RefPoly want = RefPoly::constant(2, 1);
-        for (std::int32_t j = 0; j < k; ++j) want = fold_ref(ring, ring_product(ring, want, a), 0, E, rest);
+        for (std::int32_t j = 0; j < k; ++j)
+          want = fold_ref(ring, ring_product(ring, want, a), 0, E, rest);
         ASSERT_EQ(pw.ref(), want);
       }
       // Operands of degree E and more: the fold divides by the relation.

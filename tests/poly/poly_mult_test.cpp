@@ -112,58 +112,59 @@ TEST_F(PolyMultTest, ProductsAgreeWithTheReferenceInEveryRingAndRoute) {
   std::mt19937_64 rng(test_seed());
   const mult_route_counts before = mult_routes;
   set_cutoffs(6);
-  for_each_ring({Ring::integers, Ring::mod7, Ring::mod65521, Ring::mod_big, Ring::gf256,
-                    Ring::floating}, [&](Ring ring) {
-    const int limbs = limbs_for(ring);
-    for (int i = 0; i < test_iterations(60); ++i) {
-      RefPoly a, b;
-      switch (i % 6) {
-        case 0:  // sparse multivariate: schoolbook
-          a = random_refpoly(rng, 4, 12, 5, limbs);
-          b = random_refpoly(rng, 4, 12, 5, limbs);
-          break;
-        case 1:  // dense in x over y, z: Karatsuba on term lists
-          a = dense_in(rng, 4, 0, 14 + i % 7, 0.8, 2, limbs);
-          b = dense_in(rng, 4, 0, 10 + i % 9, 0.8, 2, limbs);
-          break;
-        case 2:  // one variable, dense: the one-variable route modulo a prime
-          a = dense_in(rng, 4, 0, 12 + i % 30, 0.9, 0, limbs);
-          b = dense_in(rng, 4, 0, 11 + i % 25, 0.9, 0, limbs);
-          break;
-        case 3:  // dense in y under a pad
-          a = dense_in(rng, 4, 1, 9 + i % 5, 0.9, 1, limbs);
-          b = dense_in(rng, 4, 1, 8, 0.9, 2, limbs);
-          break;
-        case 4:  // constants against polynomials
-          a = RefPoly::constant(4, random_big(rng, limbs));
-          b = random_refpoly(rng, 4, 10, 4, limbs);
-          break;
-        default:  // one operand short, the other long
-          a = random_refpoly(rng, 4, 3, 3, limbs);
-          b = dense_in(rng, 4, 0, 25, 0.7, 1, limbs);
-          break;
-      }
-      a = for_ring(ring, a);
-      b = for_ring(ring, b);
-      SCOPED_TRACE(a.to_string(vars.names()) + "  times  " + b.to_string(vars.names()));
-      Poly n(a), m(b);
-      const Snapshot sn(n), sm(m);
-      const RefPoly want = ring_product(ring, a, b);
-      for (polypt pol : {nilpol, vars.level(1)}) {
-        ScopedValue<std::int32_t> cut(poly_cutoff, 6);
-        Poly r;
-        poly_mult(n, m, r.cell(), pol);
-        ASSERT_TRUE(valid_poly(r));
-        ASSERT_EQ(read_poly(r), want);
-        ASSERT_TRUE(Snapshot(n) == sn);
-        ASSERT_TRUE(Snapshot(m) == sm);
-      }
-      Poly sq;  // squares take the same routes with one operand
-      poly_mult(n, n, sq.cell(), vars.level(1));
-      ASSERT_EQ(read_poly(sq), ring_product(ring, a, a));
-      ASSERT_TRUE(Snapshot(n) == sn);
-    }
-  });
+  for_each_ring(
+      {Ring::integers, Ring::mod7, Ring::mod65521, Ring::mod_big, Ring::gf256, Ring::floating},
+      [&](Ring ring) {
+        const int limbs = limbs_for(ring);
+        for (int i = 0; i < test_iterations(60); ++i) {
+          RefPoly a, b;
+          switch (i % 6) {
+            case 0:  // sparse multivariate: schoolbook
+              a = random_refpoly(rng, 4, 12, 5, limbs);
+              b = random_refpoly(rng, 4, 12, 5, limbs);
+              break;
+            case 1:  // dense in x over y, z: Karatsuba on term lists
+              a = dense_in(rng, 4, 0, 14 + i % 7, 0.8, 2, limbs);
+              b = dense_in(rng, 4, 0, 10 + i % 9, 0.8, 2, limbs);
+              break;
+            case 2:  // one variable, dense: the one-variable route modulo a prime
+              a = dense_in(rng, 4, 0, 12 + i % 30, 0.9, 0, limbs);
+              b = dense_in(rng, 4, 0, 11 + i % 25, 0.9, 0, limbs);
+              break;
+            case 3:  // dense in y under a pad
+              a = dense_in(rng, 4, 1, 9 + i % 5, 0.9, 1, limbs);
+              b = dense_in(rng, 4, 1, 8, 0.9, 2, limbs);
+              break;
+            case 4:  // constants against polynomials
+              a = RefPoly::constant(4, random_big(rng, limbs));
+              b = random_refpoly(rng, 4, 10, 4, limbs);
+              break;
+            default:  // one operand short, the other long
+              a = random_refpoly(rng, 4, 3, 3, limbs);
+              b = dense_in(rng, 4, 0, 25, 0.7, 1, limbs);
+              break;
+          }
+          a = for_ring(ring, a);
+          b = for_ring(ring, b);
+          SCOPED_TRACE(a.to_string(vars.names()) + "  times  " + b.to_string(vars.names()));
+          Poly n(a), m(b);
+          const Snapshot sn(n), sm(m);
+          const RefPoly want = ring_product(ring, a, b);
+          for (polypt pol : {nilpol, vars.level(1)}) {
+            ScopedValue<std::int32_t> cut(poly_cutoff, 6);
+            Poly r;
+            poly_mult(n, m, r.cell(), pol);
+            ASSERT_TRUE(valid_poly(r));
+            ASSERT_EQ(read_poly(r), want);
+            ASSERT_TRUE(Snapshot(n) == sn);
+            ASSERT_TRUE(Snapshot(m) == sm);
+          }
+          Poly sq;  // squares take the same routes with one operand
+          poly_mult(n, n, sq.cell(), vars.level(1));
+          ASSERT_EQ(read_poly(sq), ring_product(ring, a, a));
+          ASSERT_TRUE(Snapshot(n) == sn);
+        }
+      });
   const mult_route_counts d = route_delta(before);
   EXPECT_GT(d.constants, 0);
   EXPECT_GT(d.one_variable, 0);
@@ -180,30 +181,31 @@ TEST_F(PolyMultTest, OneVariableProductsModuloAPrimeAndInFloatingMode) {
   // GF(256) on its term-list routes (poly_char2_routes_test.cpp takes its
   // element vectors).
   ScopedValue<std::int32_t> lists(char2_vector_degree, INT32_MAX);
-  for_each_ring({Ring::mod7, Ring::mod65521, Ring::mod_big, Ring::gf256, Ring::floating}, [&](Ring ring) {
-    const mult_route_counts before = mult_routes;
-    for (int i = 0; i < test_iterations(40); ++i) {
-      const RefPoly a = for_ring(ring, dense_in(rng, 1, 0, 1 + i * 3 % 60, 0.85, 0, 1));
-      const RefPoly b = for_ring(ring, dense_in(rng, 1, 0, 1 + i * 7 % 45, 0.85, 0, 1));
-      SCOPED_TRACE(a.to_string({"x"}) + "  times  " + b.to_string({"x"}));
-      Poly n(a), m(b);
-      Poly r;
-      simplest_poly_mult(n, m, r.cell(), 0, 0, 0, 0);
-      ASSERT_TRUE(valid_poly(r));
-      ASSERT_EQ(read_poly(r), ring_product(ring, a, b));
-      // The schoolbook rows alone give the same product.
-      Poly rows;
-      simplest_standard(n, m, poly_length(n), poly_length(m), rows.cell());
-      ASSERT_EQ(read_poly(rows), read_poly(r));
-    }
-    const mult_route_counts d = route_delta(before);
-    if (ring == Ring::floating || ring == Ring::gf256) {
-      EXPECT_GT(d.simplest_karatsuba, 0);
-      EXPECT_EQ(d.simplest_arrays, 0);  // never residue arrays for these
-    } else {
-      EXPECT_GT(d.simplest_arrays, 0);
-    }
-  });
+  for_each_ring(
+      {Ring::mod7, Ring::mod65521, Ring::mod_big, Ring::gf256, Ring::floating}, [&](Ring ring) {
+        const mult_route_counts before = mult_routes;
+        for (int i = 0; i < test_iterations(40); ++i) {
+          const RefPoly a = for_ring(ring, dense_in(rng, 1, 0, 1 + i * 3 % 60, 0.85, 0, 1));
+          const RefPoly b = for_ring(ring, dense_in(rng, 1, 0, 1 + i * 7 % 45, 0.85, 0, 1));
+          SCOPED_TRACE(a.to_string({"x"}) + "  times  " + b.to_string({"x"}));
+          Poly n(a), m(b);
+          Poly r;
+          simplest_poly_mult(n, m, r.cell(), 0, 0, 0, 0);
+          ASSERT_TRUE(valid_poly(r));
+          ASSERT_EQ(read_poly(r), ring_product(ring, a, b));
+          // The schoolbook rows alone give the same product.
+          Poly rows;
+          simplest_standard(n, m, poly_length(n), poly_length(m), rows.cell());
+          ASSERT_EQ(read_poly(rows), read_poly(r));
+        }
+        const mult_route_counts d = route_delta(before);
+        if (ring == Ring::floating || ring == Ring::gf256) {
+          EXPECT_GT(d.simplest_karatsuba, 0);
+          EXPECT_EQ(d.simplest_arrays, 0);  // never residue arrays for these
+        } else {
+          EXPECT_GT(d.simplest_arrays, 0);
+        }
+      });
 }
 
 TEST_F(PolyMultTest, LongOneVariableProductsOnResidueVectors) {
@@ -217,8 +219,10 @@ TEST_F(PolyMultTest, LongOneVariableProductsOnResidueVectors) {
   for_each_ring({Ring::mod7, Ring::mod65521, Ring::mod_big, Ring::gf256}, [&](Ring ring) {
     const mult_route_counts before = mult_routes;
     for (int i = 0; i < test_iterations(10); ++i) {
-      const RefPoly a = for_ring(ring, dense_in(rng, 1, 0, 20 + static_cast<int>(rng() % 160), 0.85, 0, 1));
-      const RefPoly b = for_ring(ring, dense_in(rng, 1, 0, 20 + static_cast<int>(rng() % 160), 0.6, 0, 1));
+      const RefPoly a =
+          for_ring(ring, dense_in(rng, 1, 0, 20 + static_cast<int>(rng() % 160), 0.85, 0, 1));
+      const RefPoly b =
+          for_ring(ring, dense_in(rng, 1, 0, 20 + static_cast<int>(rng() % 160), 0.6, 0, 1));
       SCOPED_TRACE(a.to_string({"x"}) + "  times  " + b.to_string({"x"}));
       Poly n(a), m(b), r;
       poly_mult(n, m, r.cell(), nilpol);
@@ -271,9 +275,11 @@ TEST_F(PolyMultTest, SpreadTimesDenseByPairwiseRowsAndElementVectors) {
       const int spread = 10 + i, count = 12 + i;
       RefPoly a(1);
       for (int k = 0; k < count; ++k)
-        a = a + RefPoly::constant(1, BigRef(static_cast<std::int64_t>(1 + rng() % 200))) * RefPoly::variable(1, 0, spread * k);
+        a = a + RefPoly::constant(1, BigRef(static_cast<std::int64_t>(1 + rng() % 200))) *
+                    RefPoly::variable(1, 0, spread * k);
       a = for_ring(ring, a);
-      const RefPoly b = for_ring(ring, dense_in(rng, 1, 0, i % 2 == 0 ? spread - 1 : 4 * spread + i, 1.0, 0, 1));
+      const RefPoly b =
+          for_ring(ring, dense_in(rng, 1, 0, i % 2 == 0 ? spread - 1 : 4 * spread + i, 1.0, 0, 1));
       Poly n(a), m(b), product(ring_product(ring, a, b));
       const RefPoly want = read_poly(product);  // in the session's variables
       for (const std::int32_t rows : {0, 4, INT32_MAX}) {
@@ -301,7 +307,8 @@ TEST_F(PolyMultTest, SpreadTimesDenseByPairwiseRowsAndElementVectors) {
         const std::int64_t degree = std::int64_t{n.get()->exp} + m.get()->exp;
         const bool many = std::int64_t{poly_length(n)} * poly_length(m) >= 2 * degree;
         const bool vectors = degree > fast_gcd_size && many;
-        EXPECT_EQ(route_delta(before).simplest_scaled + route_delta(before).simplest_residues, vectors ? 1 : 0);
+        EXPECT_EQ(route_delta(before).simplest_scaled + route_delta(before).simplest_residues,
+                  vectors ? 1 : 0);
         ScopedValue<std::int32_t> no_rows(sparse_rows_ratio, 0);
         const mult_route_counts before_vectors = mult_routes;
         Poly v;
@@ -327,13 +334,15 @@ TEST_F(PolyMultTest, ShortTimesLongByScaledRows) {
       const int count = 2 + i % 8, spread = i % 3 == 0 ? 1 : 37 * i;
       RefPoly a(1);
       for (int k = i % 2; k < count + i % 2; ++k)
-        a = a + RefPoly::constant(1, BigRef(static_cast<std::int64_t>(1 + rng() % 200))) * RefPoly::variable(1, 0, spread * k);
+        a = a + RefPoly::constant(1, BigRef(static_cast<std::int64_t>(1 + rng() % 200))) *
+                    RefPoly::variable(1, 0, spread * k);
       a = for_ring(ring, a);
       // 59, 60 or 61 terms about the cut-off, else more.
       const int len = i % 2 == 1 ? 58 + i % 3 : 60 + static_cast<int>(rng() % 200);
       RefPoly b(1);
       for (int k = 0; k <= len; ++k)
-        b = b + RefPoly::constant(1, BigRef(static_cast<std::int64_t>(1 + rng() % 6))) * RefPoly::variable(1, 0, k);
+        b = b + RefPoly::constant(1, BigRef(static_cast<std::int64_t>(1 + rng() % 6))) *
+                    RefPoly::variable(1, 0, k);
       b = for_ring(ring, b);
       Poly n(a), m(b), product(ring_product(ring, a, b));
       const RefPoly want = read_poly(product);  // in the session's variables
@@ -347,10 +356,14 @@ TEST_F(PolyMultTest, ShortTimesLongByScaledRows) {
         const mult_route_counts before = mult_routes;
         Poly r;
         simplest_poly_mult(swapped ? m : n, swapped ? n : m, r.cell(), 0, 0, 0, 0);
-        ASSERT_EQ(read_poly(r), want) << ring_name(ring) << " count " << count << " spread " << spread;
-        const std::int64_t terms = poly_length(m), degree = std::int64_t{n.get()->exp} + m.get()->exp;
-        const bool scaled = terms >= 60 && poly_length(n) >= 2 && degree <= 4 * poly_length(n) * terms;
-        EXPECT_EQ(route_delta(before).simplest_scaled, scaled ? 1 : 0) << ring_name(ring) << " len " << len;
+        ASSERT_EQ(read_poly(r), want)
+            << ring_name(ring) << " count " << count << " spread " << spread;
+        const std::int64_t terms = poly_length(m),
+                           degree = std::int64_t{n.get()->exp} + m.get()->exp;
+        const bool scaled =
+            terms >= 60 && poly_length(n) >= 2 && degree <= 4 * poly_length(n) * terms;
+        EXPECT_EQ(route_delta(before).simplest_scaled, scaled ? 1 : 0)
+            << ring_name(ring) << " len " << len;
       }
     }
   });
@@ -560,37 +573,38 @@ TEST_F(RelationTest, NumericRelationExample) {
 
 TEST_F(RelationTest, NumericRelationsInEveryRingAndRoute) {
   std::mt19937_64 rng(test_seed() + 4);
-  for_each_ring({Ring::integers, Ring::mod7, Ring::mod65521, Ring::gf256, Ring::floating}, [&](Ring ring) {
-    const mult_route_counts before = mult_routes;
-    for (int E : {3, 7, 25}) {
-      const BigRef c = ring == Ring::floating ? BigRef(3) : BigRef(5);
-      RelationScope rel(vars.level(1), make_leaf(c), E);
-      vars.level(1)->polycut = 6;
-      for (int i = 0; i < test_iterations(12); ++i) {
-        // Reduced operands: degree in t below E.
-        const int inner = i % 2;  // coefficients numbers or polynomials in x
-        const RefPoly a = for_ring(ring, dense_in(rng, 2, 0, E - 1 - i % 2, 0.9, inner, 1));
-        const RefPoly b = for_ring(ring, dense_in(rng, 2, 0, E - 1, 0.8, inner, 1));
-        SCOPED_TRACE(a.to_string(vars.names()) + "  times  " + b.to_string(vars.names()));
-        Poly n(a), m(b), r;
-        poly_mult(n, m, r.cell(), vars.level(1));
-        ASSERT_TRUE(valid_poly(r));
-        ASSERT_EQ(read_poly(r), fold_ref(ring, ring_product(ring, a, b), 0, E,
-                                         RefPoly::constant(2, c)));
-      }
-      // Unreduced operands (degree E and more) still give the reduced product.
-      const RefPoly u = for_ring(ring, ref("t^" + std::to_string(E + 2) + " + x*t + 1"));
-      const RefPoly v = for_ring(ring, ref("t^" + std::to_string(2 * E) + " + 2"));
-      Poly n(u), m(v), r;
-      poly_mult(n, m, r.cell(), vars.level(1));
-      ASSERT_TRUE(valid_poly(r));
-      ASSERT_EQ(read_poly(r), fold_ref(ring, ring_product(ring, u, v), 0, E,
-                                       RefPoly::constant(2, c)));
-    }
-    const mult_route_counts d = route_delta(before);
-    EXPECT_GT(d.schoolbook, 0);
-    EXPECT_GT(d.karatsuba + d.one_variable, 0);
-  });
+  for_each_ring(
+      {Ring::integers, Ring::mod7, Ring::mod65521, Ring::gf256, Ring::floating}, [&](Ring ring) {
+        const mult_route_counts before = mult_routes;
+        for (int E : {3, 7, 25}) {
+          const BigRef c = ring == Ring::floating ? BigRef(3) : BigRef(5);
+          RelationScope rel(vars.level(1), make_leaf(c), E);
+          vars.level(1)->polycut = 6;
+          for (int i = 0; i < test_iterations(12); ++i) {
+            // Reduced operands: degree in t below E.
+            const int inner = i % 2;  // coefficients numbers or polynomials in x
+            const RefPoly a = for_ring(ring, dense_in(rng, 2, 0, E - 1 - i % 2, 0.9, inner, 1));
+            const RefPoly b = for_ring(ring, dense_in(rng, 2, 0, E - 1, 0.8, inner, 1));
+            SCOPED_TRACE(a.to_string(vars.names()) + "  times  " + b.to_string(vars.names()));
+            Poly n(a), m(b), r;
+            poly_mult(n, m, r.cell(), vars.level(1));
+            ASSERT_TRUE(valid_poly(r));
+            ASSERT_EQ(read_poly(r),
+                      fold_ref(ring, ring_product(ring, a, b), 0, E, RefPoly::constant(2, c)));
+          }
+          // Unreduced operands (degree E and more) still give the reduced product.
+          const RefPoly u = for_ring(ring, ref("t^" + std::to_string(E + 2) + " + x*t + 1"));
+          const RefPoly v = for_ring(ring, ref("t^" + std::to_string(2 * E) + " + 2"));
+          Poly n(u), m(v), r;
+          poly_mult(n, m, r.cell(), vars.level(1));
+          ASSERT_TRUE(valid_poly(r));
+          ASSERT_EQ(read_poly(r),
+                    fold_ref(ring, ring_product(ring, u, v), 0, E, RefPoly::constant(2, c)));
+        }
+        const mult_route_counts d = route_delta(before);
+        EXPECT_GT(d.schoolbook, 0);
+        EXPECT_GT(d.karatsuba + d.one_variable, 0);
+      });
 }
 
 // t^3 = t + 1 with the reduced powers t^4 = t^2 + t and t^3 = t + 1.
@@ -598,7 +612,8 @@ TEST_F(RelationTest, PolynomialRelationFoldsProductsThroughTheReducedPowers) {
   std::mt19937_64 rng(test_seed() + 5);
   for_each_ring({Ring::integers, Ring::mod7, Ring::gf256}, [&](Ring ring) {
     // In characteristic 2, -t - 1 is t + 1.
-    const RefPoly relpoly = ring == Ring::gf256 ? ref("t^3 + t + 1") : in_ring(ring, ref("t^3 - t - 1"));
+    const RefPoly relpoly =
+        ring == Ring::gf256 ? ref("t^3 + t + 1") : in_ring(ring, ref("t^3 - t - 1"));
     const RefPoly rhs = in_ring(ring, ref("t + 1"));
     poly md = term(4, build_poly(in_ring(ring, ref("t^2 + t"))), term(3, build_poly(rhs)));
     RelationScope rel(vars.level(1), build_poly(relpoly), 3, md);

@@ -62,7 +62,7 @@ TEST(ModOrDiv, SignRulesOfTheOperators) {
     EXPECT_EQ(word_op(-7, 3, '|', false), -1);
     EXPECT_EQ(word_op(-7, 3, '\\', false), -2);
     EXPECT_EQ(word_op(-7, 3, '|', true), 2);
-    EXPECT_EQ(word_op(-7, -3, '|', true), 2);  // raised by |d| in every mode
+    EXPECT_EQ(word_op(-7, -3, '|', true), 2);                   // raised by |d| in every mode
     EXPECT_EQ(word_op(INT32_MIN, -1, '\\', false), INT32_MIN);  // wraps, no trap
     EXPECT_EQ(word_op(INT32_MIN, -1, '|', true), 0);
   }
@@ -185,7 +185,8 @@ TEST(Quot, LeafStepOfTheQuotientByANumber) {
     Num a(BigRef::from_decimal("864197523086419752307")), b(7), c(100);
     simple_quot(a, b, 0);  // 7 * 123456789012345678901
     EXPECT_EQ(a.value(), BigRef::from_decimal("123456789012345678901"));
-    EXPECT_NE(output_of([&] { simple_quot(c, b, 0); }).find("non-0 rem, num_poly_quot"), std::string::npos);
+    EXPECT_NE(output_of([&] { simple_quot(c, b, 0); }).find("non-0 rem, num_poly_quot"),
+              std::string::npos);
     EXPECT_EQ(c.value(), BigRef(14));  // the truncated quotient stays
   }
   ModulusScope mod(65521);
@@ -278,7 +279,8 @@ TEST_F(PolyQuotTest, ModularAndFloatingQuotientsMultiplyBack) {
   for_each_ring({Ring::mod7, Ring::mod_big, Ring::gf256, Ring::floating}, [&](Ring ring) {
     for (int i = 0; i < test_iterations(40); ++i) {
       RefPoly a = in_ring(ring, random_refpoly(rng, 3, 10, 4, 1));
-      BigRef cv = ring == Ring::floating ? BigRef(1 << (rng() % 6)) : BigRef(1 + static_cast<std::int64_t>(rng() % 6));
+      BigRef cv = ring == Ring::floating ? BigRef(1 << (rng() % 6))
+                                         : BigRef(1 + static_cast<std::int64_t>(rng() % 6));
       if (ring == Ring::floating && rng() % 2 == 0) cv = -cv;
       Poly n(a), c(RefPoly::constant(3, cv)), q, back;
       poly_quot(n, c, q.cell(), -31);

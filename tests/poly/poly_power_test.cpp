@@ -44,22 +44,23 @@ class PowerTest : public ::testing::Test {
 
 TEST_F(PowerTest, PowersAgreeWithRepeatedReferenceProducts) {
   std::mt19937_64 rng(test_seed());
-  for_each_ring({Ring::integers, Ring::mod7, Ring::mod65521, Ring::mod_big, Ring::gf256,
-                    Ring::floating}, [&](Ring ring) {
-    for (int i = 0; i < test_iterations(25); ++i) {
-      RefPoly a = random_refpoly(rng, 3, 4, 2, 1);
-      if (ring == Ring::floating) a = a.reduced_mod(BigRef(5));
-      a = in_ring(ring, a);
-      const unsigned k = static_cast<unsigned>(i % 9);
-      SCOPED_TRACE(a.to_string(vars.names()) + " ^ " + std::to_string(k));
-      Poly p(a);
-      compute_power(p.cell(), static_cast<std::int32_t>(k), nilpol);
-      ASSERT_TRUE(valid_poly(p));
-      const bool modular_zero = ring != Ring::integers && ring != Ring::floating && k == 0 &&
-                                a.is_zero();
-      ASSERT_EQ(p.ref(), modular_zero ? RefPoly(3) : ring_power(ring, a, k));
-    }
-  });
+  for_each_ring(
+      {Ring::integers, Ring::mod7, Ring::mod65521, Ring::mod_big, Ring::gf256, Ring::floating},
+      [&](Ring ring) {
+        for (int i = 0; i < test_iterations(25); ++i) {
+          RefPoly a = random_refpoly(rng, 3, 4, 2, 1);
+          if (ring == Ring::floating) a = a.reduced_mod(BigRef(5));
+          a = in_ring(ring, a);
+          const unsigned k = static_cast<unsigned>(i % 9);
+          SCOPED_TRACE(a.to_string(vars.names()) + " ^ " + std::to_string(k));
+          Poly p(a);
+          compute_power(p.cell(), static_cast<std::int32_t>(k), nilpol);
+          ASSERT_TRUE(valid_poly(p));
+          const bool modular_zero =
+              ring != Ring::integers && ring != Ring::floating && k == 0 && a.is_zero();
+          ASSERT_EQ(p.ref(), modular_zero ? RefPoly(3) : ring_power(ring, a, k));
+        }
+      });
 }
 
 TEST_F(PowerTest, ShortOneVariablePowersByTheRecurrenceAsBySquaring) {
@@ -78,7 +79,8 @@ TEST_F(PowerTest, ShortOneVariablePowersByTheRecurrenceAsBySquaring) {
                {"x^3 + 1", 100, true},
                {"-2*x^5 + x^2", 41, true},
                {"y^2 - 3*y + 7", 57, false},
-               {"x^16 + x^15 + x^14 + x^13 + x^12 + x^11 + x^10 + x^9 + x^8 + x^7 + x^6 + x^5 + x^4 + x^3 + x^2 + x + 1",
+               {"x^16 + x^15 + x^14 + x^13 + x^12 + x^11 + x^10 + x^9 + x^8 + x^7 + x^6 + x^5 + "
+                "x^4 + x^3 + x^2 + x + 1",
                 20, true},
                {"x - 1", 2, true},
                {"x^3 + 1", 3, true},
@@ -90,10 +92,12 @@ TEST_F(PowerTest, ShortOneVariablePowersByTheRecurrenceAsBySquaring) {
   for (const auto& c : cases) {
     const struct {
       std::int32_t terms, spread, fill;
-    } cuts[] = {{16, 3, 2}, {17, 3, 2}, {16, 0, 2}, {16, 1 << 20, 2}, {16, 3, 1}, {16, 3, INT32_MAX}};
+    } cuts[] = {{16, 3, 2},       {17, 3, 2}, {16, 0, 2},
+                {16, 1 << 20, 2}, {16, 3, 1}, {16, 3, INT32_MAX}};
     for (const auto& [terms, spread, fill] : cuts) {
-      SCOPED_TRACE(std::string(c.base) + " ^ " + std::to_string(c.k) + ", terms " + std::to_string(terms) +
-                   ", spread " + std::to_string(spread) + ", fill " + std::to_string(fill));
+      SCOPED_TRACE(std::string(c.base) + " ^ " + std::to_string(c.k) + ", terms " +
+                   std::to_string(terms) + ", spread " + std::to_string(spread) + ", fill " +
+                   std::to_string(fill));
       ScopedValue<std::int32_t> cut(power_recurrence_terms, terms);
       ScopedValue<std::int32_t> spread_cut(power_recurrence_spread, spread);
       ScopedValue<std::int32_t> fill_cut(power_recurrence_fill, fill);
@@ -138,11 +142,13 @@ TEST_F(PowerTest, SingleTermsRaisedAtOnceAsBySquaring) {
   const struct {
     const char* base;
     bool single;  // one term over a number
-  } bases[] = {{"3*x^2", true}, {"-5*y^3", false}, {"x", true}, {"2*x*y", false}, {"x^2 + 1", false}};
-  for_each_ring({Ring::integers, Ring::mod7, Ring::mod65521, Ring::mod_big, Ring::gf256, Ring::floating,
-                 Ring::word},
+  } bases[] = {
+      {"3*x^2", true}, {"-5*y^3", false}, {"x", true}, {"2*x*y", false}, {"x^2 + 1", false}};
+  for_each_ring({Ring::integers, Ring::mod7, Ring::mod65521, Ring::mod_big, Ring::gf256,
+                 Ring::floating, Ring::word},
                 [&](Ring ring) {
-                  const bool exact = ring != Ring::gf256 && ring != Ring::floating && ring != Ring::word;
+                  const bool exact =
+                      ring != Ring::gf256 && ring != Ring::floating && ring != Ring::word;
                   for (const auto& b : bases) {
                     for (const std::int32_t k : {1, 2, 13, 100, 65600}) {
                       if (k > 100 && !b.single) continue;
@@ -239,7 +245,8 @@ TEST_F(PowerTest, CharacteristicPDigits) {
     ModulusScope m(5);
     Poly p("x + 1");
     compute_power(p.cell(), 27, nilpol);  // digits 2, 0, 1
-    EXPECT_EQ(p.ref(), ring_product(Ring::integers, ref("(x + 1)^2"), ref("x^25 + 1")).reduced_mod(5));
+    EXPECT_EQ(p.ref(),
+              ring_product(Ring::integers, ref("(x + 1)^2"), ref("x^25 + 1")).reduced_mod(5));
     Poly q("x*y + 2*z + 1");
     poly_mod_prime(q.cell(), 38, nilpol);  // 38 = 3 + 2*5 + 1*25
     EXPECT_EQ(q.ref(), ref("(x*y + 2*z + 1)^38").reduced_mod(5));
@@ -272,9 +279,12 @@ TEST_F(PowerTest, CharacteristicDigitsAsBySquaring) {
     const auto mul = [q](const RefPoly& a, const RefPoly& b) {
       return q == 256 ? gf2_product(a, b, 256) : ring_product(Ring::mod7, a, b);
     };
-    for (const unsigned k : q == 7 ? std::vector<unsigned>{48, 342, 2400, 100} : std::vector<unsigned>{255, 767, 1000, 2047}) {
+    for (const unsigned k : q == 7 ? std::vector<unsigned>{48, 342, 2400, 100}
+                                   : std::vector<unsigned>{255, 767, 1000, 2047}) {
       std::string text = "x^3";
-      for (int e = 2; e >= 0; --e) text += " + " + std::to_string(1 + rng() % static_cast<unsigned>(q == 7 ? 6 : 255)) + (e > 0 ? "*x^" + std::to_string(e) : "");
+      for (int e = 2; e >= 0; --e)
+        text += " + " + std::to_string(1 + rng() % static_cast<unsigned>(q == 7 ? 6 : 255)) +
+                (e > 0 ? "*x^" + std::to_string(e) : "");
       SCOPED_TRACE(text + " ^ " + std::to_string(k));
       RefPoly want = RefPoly::constant(3, 1), base = ref(text);
       for (unsigned e = k; e > 0; e >>= 1) {
@@ -309,18 +319,36 @@ TEST_F(PowerTest, CharacteristicDigitsOnElementVectorsAsBySquaring) {
     std::int32_t k;
   };
   const Case cases[] = {
-      {256, 3, 200},           {256, 8, 255 + 7 * 256}, {256, 12, 0 + 9 * 256},   {256, 8, 3 + 1 * 256},
-      {256, 3, 65536 + 511},   {256, 2, 65536 * 2 + 3}, {256, 0, 65536 + 257},    {65536, 3, 65536 + 5},
-      {65536, 10, 4095},       {65536, 2, 3 * 65536},   {251, 8, 250 + 251 * 17}, {251, 2, 63001 + 251 * 3 + 9},
-      {251, 0, 63001 + 252},   {32003, 3, 32003 + 17},  {32003, 9, 2 * 32003 + 1000}, {32003, 8, 20001},
-      {65536, 5, 65536 + 1},   {65536, 5, 65536 + 2},   {65536, 4, 65536 + 6001}, {65536, 3, 2 * 65536 + 4097},
-      {256, 0, 200 + 3 * 256}, {32003, 0, 32003 + 900}, {32003, 6, 32003 * 3 + 31999},
+      {256, 3, 200},
+      {256, 8, 255 + 7 * 256},
+      {256, 12, 0 + 9 * 256},
+      {256, 8, 3 + 1 * 256},
+      {256, 3, 65536 + 511},
+      {256, 2, 65536 * 2 + 3},
+      {256, 0, 65536 + 257},
+      {65536, 3, 65536 + 5},
+      {65536, 10, 4095},
+      {65536, 2, 3 * 65536},
+      {251, 8, 250 + 251 * 17},
+      {251, 2, 63001 + 251 * 3 + 9},
+      {251, 0, 63001 + 252},
+      {32003, 3, 32003 + 17},
+      {32003, 9, 2 * 32003 + 1000},
+      {32003, 8, 20001},
+      {65536, 5, 65536 + 1},
+      {65536, 5, 65536 + 2},
+      {65536, 4, 65536 + 6001},
+      {65536, 3, 2 * 65536 + 4097},
+      {256, 0, 200 + 3 * 256},
+      {32003, 0, 32003 + 900},
+      {32003, 6, 32003 * 3 + 31999},
   };
   for (const Case& c : cases) {
     ModulusScope m(c.q);
     std::string text = c.degree == 0 ? "x^40 + x + 1" : "x^" + std::to_string(c.degree);
     for (int e = c.degree - 1; e >= 0 && c.degree > 0; --e)
-      text += " + " + std::to_string(1 + rng() % static_cast<unsigned>(c.q - 1)) + (e > 0 ? "*x^" + std::to_string(e) : "");
+      text += " + " + std::to_string(1 + rng() % static_cast<unsigned>(c.q - 1)) +
+              (e > 0 ? "*x^" + std::to_string(e) : "");
     SCOPED_TRACE(text + " ^ " + std::to_string(c.k) + " modulo " + std::to_string(c.q));
     Poly base(ref(text)), want;
     poly_set(1, want.cell());

@@ -38,7 +38,8 @@ class QuotientRoot : public testing::Test {
   // kept but the root's.
   static void expect_root(const char* f, int r) {
     SCOPED_TRACE(std::string(f) + ", order " + std::to_string(r));
-    run_statements(std::string("f := ") + f + ":\nh := f^" + std::to_string(r) + ":\nn := h + x:\n");
+    run_statements(std::string("f := ") + f + ":\nh := f^" + std::to_string(r) +
+                   ":\nn := h + x:\n");
     NodeBalance balance;
     poly g = nullptr;
     ASSERT_TRUE(poly_quotient_root(numerator("h"), r, &g));

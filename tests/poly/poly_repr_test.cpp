@@ -370,8 +370,8 @@ TEST_F(PolyTest, ConvertToIntTable) {
       {"0", 0},
       {"268435455", 268435455},
       {"268435456", 268435456},
-      {"2147483647", 2147483647},           // 7 * 2^28 + (2^28 - 1)
-      {"2147483648", no_int_value},         // first limb 8
+      {"2147483647", 2147483647},    // 7 * 2^28 + (2^28 - 1)
+      {"2147483648", no_int_value},  // first limb 8
       {"-2147483647", -2147483647},
       {"-2147483648", no_int_value},
       {"-1879048192", -1879048192},         // -7 * 2^28
@@ -395,8 +395,13 @@ TEST_F(PolyTest, ConvertToIntTable) {
     struct FCase {
       long double v;
       std::int32_t expect;
-    } fc[] = {{2.5L, 3}, {-2.5L, -2}, {2.49L, 2}, {-0.4L, 0}, {2147483646.6L, 2147483647},
-              {2147483647.5L, no_int_value}, {1e12L, no_int_value}};
+    } fc[] = {{2.5L, 3},
+              {-2.5L, -2},
+              {2.49L, 2},
+              {-0.4L, 0},
+              {2147483646.6L, 2147483647},
+              {2147483647.5L, no_int_value},
+              {1e12L, no_int_value}};
     for (const FCase& c : fc) {
       imptr n;
       newimag(&n);
@@ -623,7 +628,8 @@ TEST_F(PolyTest, StructuralEqualityAgreesWithTheReference) {
   EXPECT_TRUE(quoly_negtive(Value::ratfun("x - 1", "y"), Value::ratfun("1 - x", "y")));
   EXPECT_FALSE(quoly_negtive(Value::ratfun("x - 1", "y"), Value::ratfun("1 - x", "-y")));
   EXPECT_TRUE(quoly_larger(Value::number(BigRef(3)), Value::number(BigRef(-5))));
-  Num a(BigRef::from_decimal("-1234567890123456789")), b(BigRef::from_decimal("1234567890123456789"));
+  Num a(BigRef::from_decimal("-1234567890123456789")),
+      b(BigRef::from_decimal("1234567890123456789"));
   EXPECT_TRUE(opposites(a, b));
   EXPECT_FALSE(opposites(a, a));
   Value arr = Value::number(BigRef(1));
@@ -693,9 +699,9 @@ TEST_F(PolyTest, IsPolyVarTable) {
     bool expect;
     std::int16_t depth;
   } cases[] = {
-      {"x", "", true, 1},     {"y", "", true, 2},   {"z", "", true, 3},   {"x^2", "", false, 0},
-      {"2*x", "", false, 0},  {"x + 1", "", false, 0}, {"x", "y", false, 0}, {"x*y", "", false, 0},
-      {"-y", "", false, 0},   {"1", "", true, 0},
+      {"x", "", true, 1},    {"y", "", true, 2},      {"z", "", true, 3},   {"x^2", "", false, 0},
+      {"2*x", "", false, 0}, {"x + 1", "", false, 0}, {"x", "y", false, 0}, {"x*y", "", false, 0},
+      {"-y", "", false, 0},  {"1", "", true, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.numer);
@@ -746,8 +752,8 @@ TEST_F(PolyTest, LeadingTermKeepsPadsAndTheDenominator) {
     const char* lead;
   } cases[] = {
       {"3*x^2*y + x + 1", "3*x^2*y"},
-      {"5*y^3 + y*z", "5*y^3"},      // under one pad
-      {"z^2 - z", "z^2"},            // under two pads
+      {"5*y^3 + y*z", "5*y^3"},        // under one pad
+      {"z^2 - z", "z^2"},              // under two pads
       {"x*(y + z) + 4", "x*y + x*z"},  // the whole coefficient of the head
       {"-7", "-7"},
   };

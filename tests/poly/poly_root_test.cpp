@@ -93,7 +93,7 @@ TEST_F(PolyRoot, KnownRoots) {
   const Row rows[] = {
       {Ring::integers, "x^2 + 2*x + 1", 2, "x + 1"},
       {Ring::integers, "36*x^2*y^4", 2, "6*x*y^2"},
-      {Ring::integers, "(3 - x*z)^2", 2, "x*z - 3"},   // the positive leading coefficient
+      {Ring::integers, "(3 - x*z)^2", 2, "x*z - 3"},  // the positive leading coefficient
       {Ring::integers, "-(x + 1)^2", 2, ""},
       {Ring::integers, "(y - 2*z)^6", 6, "y - 2*z"},
       {Ring::integers, "-8*(y + z^2)^3", 3, "-2*y - 2*z^2"},
@@ -102,19 +102,19 @@ TEST_F(PolyRoot, KnownRoots) {
       {Ring::integers, "0", 2, "0"},
       {Ring::integers, "x^4*y^2", 4, ""},
       {Ring::integers, "(10^40 + 7)^3*x^3", 3, "(10^40 + 7)*x"},
-      {Ring::integers, "-1", 999983, "-1"},                  // a large prime order
+      {Ring::integers, "-1", 999983, "-1"},  // a large prime order
       {Ring::integers, "2", 999983, ""},
-      {Ring::mod7, "4*x^2 + 4*x + 1", 2, "2*x + 1"},          // 2 is a square modulo 7
+      {Ring::mod7, "4*x^2 + 4*x + 1", 2, "2*x + 1"},  // 2 is a square modulo 7
       {Ring::mod7, "x^2 + 6*x + 2", 2, "x + 3"},
       {Ring::mod7, "x^2 + 1", 2, ""},
-      {Ring::mod3, "(x + y)^12", 4, "x^3 + y^3"},              // the Frobenius in the middle
-      {Ring::mod7, "3*x^5", 5, "5*x"},                         // 5^5 = 3 modulo 7
-      {Ring::mod65521, "x^2", 2, ""},                          // 65521 = 1 mod 4: not offered
-      {Ring::gf256, "x^2", 2, ""},                             // the characteristic: p-th roots
-      {Ring::mod7, "x^7", 7, ""},                              // are the caller's
+      {Ring::mod3, "(x + y)^12", 4, "x^3 + y^3"},  // the Frobenius in the middle
+      {Ring::mod7, "3*x^5", 5, "5*x"},             // 5^5 = 3 modulo 7
+      {Ring::mod65521, "x^2", 2, ""},              // 65521 = 1 mod 4: not offered
+      {Ring::gf256, "x^2", 2, ""},                 // the characteristic: p-th roots
+      {Ring::mod7, "x^7", 7, ""},                  // are the caller's
       {Ring::mod7, "x^14", 14, ""},
-      {Ring::gf256, "2*x^7 + 3", 7, ""},                       // (a x + b)^7 has every power
-      {Ring::gf256, "128*x^7*y^14", 7, "2*x*y^2"},             // 2^7 = 128 in GF(256)
+      {Ring::gf256, "2*x^7 + 3", 7, ""},            // (a x + b)^7 has every power
+      {Ring::gf256, "128*x^7*y^14", 7, "2*x*y^2"},  // 2^7 = 128 in GF(256)
       {Ring::floating, "x^2", 2, ""},
   };
   for (const Row& row : rows) {

@@ -47,7 +47,8 @@ std::string random_element(std::mt19937_64& g, const Tower& tw, int ds, int dt, 
   for (int j = 0; j < ds; ++j)
     for (int i = 0; i < dt; ++i) {
       if (g() % 3 == 0) continue;
-      const long long c = tw.q == 0 ? static_cast<long long>(g() % 11) - 5 : static_cast<long long>(g() % tw.q);
+      const long long c =
+          tw.q == 0 ? static_cast<long long>(g() % 11) - 5 : static_cast<long long>(g() % tw.q);
       if (c == 0) continue;
       e += " + (" + std::to_string(c) + ")*t^" + std::to_string(i) + "*s^" + std::to_string(j);
     }
@@ -67,20 +68,23 @@ std::string product(const std::string& op, std::int64_t cut, bool* packed) {
 
 TEST_F(TowerProduct, AgreesWithTermRowsOnBothSidesOfTheCut) {
   std::mt19937_64 g(test_seed());
-  const std::string dense_s = "s^9 + (t^6 + 5*t^3 + 2)*s^8 + (3*t^7 + t)*s^5 + (2*t^5 + 7)*s^2 + t^4*s + t + 11";
+  const std::string dense_s =
+      "s^9 + (t^6 + 5*t^3 + 2)*s^8 + (3*t^7 + t)*s^5 + (2*t^5 + 7)*s^2 + t^4*s + t + 11";
   const std::vector<Tower> towers = {
-      {"relations over Z, then modulo 32003", "&(P = t^7 + t + 3)\n&(P = s^6 + t*s + 1)\n&(p = 32003)", 6, 7,
+      {"relations over Z, then modulo 32003",
+       "&(P = t^7 + t + 3)\n&(P = s^6 + t*s + 1)\n&(p = 32003)", 6, 7, 32003, true},
+      {"dense relations modulo 32003",
+       "&(p = 32003)\n&(P = t^8 + 3*t^7 + t^5 - t^4 + 9*t^2 + t + 1)\n&(P = " + dense_s + ")", 9, 8,
        32003, true},
-      {"dense relations modulo 32003", "&(p = 32003)\n&(P = t^8 + 3*t^7 + t^5 - t^4 + 9*t^2 + t + 1)\n&(P = " + dense_s + ")",
-       9, 8, 32003, true},
       {"wide coefficients modulo 32003",
-       "&(p = 32003)\n&(P = t^36 + t^35 + 7*t + 1)\n&(P = s^3 + (t + 1)^35*s + t^20 + 1)", 3, 36, 32003, true},
+       "&(p = 32003)\n&(P = t^36 + t^35 + 7*t + 1)\n&(P = s^3 + (t + 1)^35*s + t^20 + 1)", 3, 36,
+       32003, true},
       {"t alone modulo 32003", "&(p = 32003)\n&(P = t^5 + 2*t^2 + 1)", 7, 5, 32003, true},
       {"s alone modulo 32003", "&(p = 32003)\n&(P = s^4 + t^2*s + t + 1)", 4, 6, 32003, true},
       {"binomials modulo 101", "&(p = 101)\n&(P = t^5 - 3)\n&(P = s^4 - 7)", 4, 5, 101, true},
       {"s^3 = t modulo 101", "&(p = 101)\n&(P = t^4 + t + 1)\n&(P = s^3 - t)", 3, 4, 101, true},
-      {"a word prime", "&(p = 2147483629)\n&(P = t^6 + 5*t + 2)\n&(P = s^5 + t^3*s^2 + t + 1)", 5, 6, 2147483629,
-       true},
+      {"a word prime", "&(p = 2147483629)\n&(P = t^6 + 5*t + 2)\n&(P = s^5 + t^3*s^2 + t + 1)", 5,
+       6, 2147483629, true},
       {"GF(49) declared", "&(p = 7)\n&(P = t^2 + 1, 1)\n&(P = s^5 + t*s + 3)", 5, 2, 7, true},
       {"GF(256)", "&(p = 256)\n&(P = t^3 + t + 1)\n&(P = s^4 + t*s + 1)", 4, 3, 256, false},
       {"the rationals", "&(P = t^4 + t + 3)\n&(P = s^4 + t*s + 1)", 4, 4, 0, false},
@@ -94,7 +98,8 @@ TEST_F(TowerProduct, AgreesWithTermRowsOnBothSidesOfTheCut) {
       const bool tiny = round % 3 == 0;
       const bool lower = round % 3 == 1 && round > 3;
       const int ds = tiny ? 2 : tw.ds, dt = tiny ? 2 : tw.dt;
-      run("a := " + random_element(g, tw, ds, dt, lower) + ":\nb := " + random_element(g, tw, ds, dt, false) + ":");
+      run("a := " + random_element(g, tw, ds, dt, lower) +
+          ":\nb := " + random_element(g, tw, ds, dt, false) + ":");
       const std::string a = run("a;"), b = run("b;");
       // Two operands in one variable take the one-variable products, a
       // monomial may take the term products.
@@ -152,8 +157,10 @@ TEST_F(TowerProduct, SingularValues) {
   for (const auto& [n, value] : cases) {
     SCOPED_TRACE("n = " + std::to_string(n));
     const std::string e = std::to_string(n), m = std::to_string(n - 1);
-    run("&(J = x)\n&(J > s)\n&(J > t)\na := 0: b := 0:\nfor i = 0 to " + m + " do for j = 0 to " + m +
-        " do a := a + ((7*i + 3*j*j + 1) | 97)*t^i*s^j; b := b + ((5*i*i + j + 2) | 89)*t^i*s^j od od:\n&(P = t^" +
+    run("&(J = x)\n&(J > s)\n&(J > t)\na := 0: b := 0:\nfor i = 0 to " + m + " do for j = 0 to " +
+        m +
+        " do a := a + ((7*i + 3*j*j + 1) | 97)*t^i*s^j; b := b + ((5*i*i + j + 2) | 89)*t^i*s^j od "
+        "od:\n&(P = t^" +
         e + " + t + 3)\n&(P = s^" + e + " + t*s + 1)\n&(p = 32003)");
     const long before = mult_routes.tower;
     EXPECT_EQ(run("c := a*b:\nc#(0, 3, 5);"), "number " + std::to_string(value));

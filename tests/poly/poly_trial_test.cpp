@@ -275,7 +275,8 @@ RefPoly dense_x(std::mt19937_64& rng, int deg, int limbs, int low = 0) {
   for (int e = std::min(low, deg); e <= deg; ++e) {
     if (e < deg && rng() % 6 == 0) continue;
     BigRef c(static_cast<std::int64_t>(1 + rng() % 97));
-    for (int l = 1; l < limbs; ++l) c = (c << 28) + BigRef(static_cast<std::int64_t>(rng() % (1u << 28)));
+    for (int l = 1; l < limbs; ++l)
+      c = (c << 28) + BigRef(static_cast<std::int64_t>(rng() % (1u << 28)));
     r.add_term({e}, rng() % 2 ? -c : c);
   }
   return r;
@@ -330,8 +331,13 @@ TEST_F(TrialTest, DenseOneVariablePairsPastTheArrays) {
     for (int it = 0; it < test_iterations(8); ++it) {
       RefPoly a(1), b(1);
       const int da = static_cast<int>(12 + rng() % 30), db = static_cast<int>(12 + rng() % 20);
-      for (int e = 0; e <= da; ++e) a.add_term({e}, BigRef(static_cast<std::int64_t>(1 + rng() % static_cast<std::uint64_t>(p - 1))));
-      for (int e = 0; e <= db; ++e) b.add_term({e}, BigRef(it % 2 == 0 ? p - 1 : static_cast<std::int64_t>(1 + rng() % static_cast<std::uint64_t>(p - 1))));
+      for (int e = 0; e <= da; ++e)
+        a.add_term(
+            {e}, BigRef(static_cast<std::int64_t>(1 + rng() % static_cast<std::uint64_t>(p - 1))));
+      for (int e = 0; e <= db; ++e)
+        b.add_term({e}, BigRef(it % 2 == 0 ? p - 1
+                                           : static_cast<std::int64_t>(
+                                                 1 + rng() % static_cast<std::uint64_t>(p - 1))));
       DivisionPair pair{times(a, b), b, a, PairKind::exact};
       if (it % 3 == 1) {
         pair.n = p == 256 ? ring_sum(Ring::gf256, pair.n, RefPoly::constant(1, BigRef(1)))
@@ -387,7 +393,8 @@ TEST_F(TrialTest, ALargeDivisorLeavesItsTailAloneAndTheStepsPoll) {
     interrupt_requested = 1;
     testing::internal::CaptureStdout();
     Poly q;
-    const bool divides = trial_poly_divide(divisible ? n : not_n, m, q.cell(), vars.level(1), false, false, false);
+    const bool divides =
+        trial_poly_divide(divisible ? n : not_n, m, q.cell(), vars.level(1), false, false, false);
     testing::internal::GetCapturedStdout();
     interrupt_requested = 0;
     EXPECT_EQ(divides, divisible);
@@ -442,8 +449,8 @@ struct RingState {
   bool operator==(const RingState&) const = default;
 };
 RingState ring_state() {
-  return {modulus, half_modulus, two28_mod, rmodulus, smallmodulus, mod_is_prime,
-          finf,    f256,         f2t16,     flotemode, lintmode,    modularmode};
+  return {modulus, half_modulus, two28_mod, rmodulus,  smallmodulus, mod_is_prime,
+          finf,    f256,         f2t16,     flotemode, lintmode,     modularmode};
 }
 std::ostream& operator<<(std::ostream& os, const RingState& r) {
   return os << "{modulus " << r.modulus << ", half " << r.half << ", two28 " << r.two28

@@ -17,8 +17,8 @@ TEST(Bysquaring, FollowsSingleTermsDownToTheFirstLongerList) {
   NodeBalance balance;
   {
     PolyVars vars{"x", "y", "z"};
-    EXPECT_TRUE(bysquaring(Poly("y^2 + 3*y + 1")));        // numeric coefficients
-    EXPECT_FALSE(bysquaring(Poly("y^2*z + 3*y + 1")));     // y^2 over z
+    EXPECT_TRUE(bysquaring(Poly("y^2 + 3*y + 1")));         // numeric coefficients
+    EXPECT_FALSE(bysquaring(Poly("y^2*z + 3*y + 1")));      // y^2 over z
     EXPECT_FALSE(bysquaring(Poly("y^2 + z")));              // the pad over z
     EXPECT_TRUE(bysquaring(Poly("y^2*z^3")));               // single terms all the way
     EXPECT_TRUE(bysquaring(Poly("y^2*(z^3 + z + 4)")));     // the longer list is numeric
@@ -43,7 +43,8 @@ TEST(ModNumberPower, AgreesWithRepeatedProducts) {
       const std::int32_t n = static_cast<std::int32_t>(rng() % static_cast<std::uint64_t>(p));
       const std::int32_t e = static_cast<std::int32_t>(rng() % 40);
       std::uint64_t want = 1;
-      for (std::int32_t k = 0; k < e; ++k) want = want * static_cast<std::uint64_t>(n) % static_cast<std::uint64_t>(p);
+      for (std::int32_t k = 0; k < e; ++k)
+        want = want * static_cast<std::uint64_t>(n) % static_cast<std::uint64_t>(p);
       std::int32_t got = -1;
       mod_number_power(n, e, &got);
       ASSERT_EQ(static_cast<std::uint64_t>(got), want) << n << "^" << e << " mod " << p;

@@ -36,7 +36,9 @@ enum class Entry { best_add, best_sub, add, sub, better_add, better_sub };
 constexpr Entry entries[] = {Entry::best_add, Entry::best_sub,   Entry::add,
                              Entry::sub,      Entry::better_add, Entry::better_sub};
 
-bool subtracts(Entry e) { return e == Entry::best_sub || e == Entry::sub || e == Entry::better_sub; }
+bool subtracts(Entry e) {
+  return e == Entry::best_sub || e == Entry::sub || e == Entry::better_sub;
+}
 const char* entry_name(Entry e) {
   const char* names[] = {"best_quoly_add", "best_quoly_sub",   "quoly_add",
                          "quoly_sub",      "better_quoly_add", "better_quoly_sub"};
@@ -52,8 +54,14 @@ Value through(Entry e, quoly n, quoly m) {
     case Entry::best_sub: best_quoly_sub(a.cell(), b.get()); break;
     case Entry::add: quoly_add(a, b, r.cell()); return r;
     case Entry::sub: quoly_sub(a, b, r.cell()); return r;
-    case Entry::better_add: better_quoly_add(*a.cell(), b, r.cell()); *a.cell() = nullptr; return r;
-    case Entry::better_sub: better_quoly_sub(*a.cell(), b, r.cell()); *a.cell() = nullptr; return r;
+    case Entry::better_add:
+      better_quoly_add(*a.cell(), b, r.cell());
+      *a.cell() = nullptr;
+      return r;
+    case Entry::better_sub:
+      better_quoly_sub(*a.cell(), b, r.cell());
+      *a.cell() = nullptr;
+      return r;
   }
   *b.cell() = nullptr;  // used up
   return a;
@@ -143,12 +151,13 @@ TEST(ValueSums, RationalsWithAOneLimbDenominator) {
   for (int it = 0; it < test_iterations(150); ++it) {
     const BigRef d = one_limb_denominator(rng);
     BigRef b = it % 4 == 0 ? one_limb_denominator(rng) : random_big(rng, 25).abs() + BigRef(2);
-    if (it % 3 == 0) b = b * d;             // d divides b
-    if (it % 7 == 0) b = b * d * d;         // and its square
+    if (it % 3 == 0) b = b * d;      // d divides b
+    if (it % 7 == 0) b = b * d * d;  // and its square
     const RatRef x(random_big(rng, it % 2 == 0 ? 30 : 2), b);
     RatRef y(random_big(rng, it % 5 == 0 ? 25 : 1), d);
-    if (it % 9 == 0) y = -x;                                  // a sum of 0
-    if (it % 11 == 0) y = RatRef(BigRef(1 + static_cast<std::int64_t>(rng() % 5))) - x;  // an integer
+    if (it % 9 == 0) y = -x;  // a sum of 0
+    if (it % 11 == 0)
+      y = RatRef(BigRef(1 + static_cast<std::int64_t>(rng() % 5))) - x;  // an integer
     if (x.is_integer() || y.is_integer()) continue;
     ++taken;
     // Each order: the one-limb denominator second, then first.
@@ -157,14 +166,16 @@ TEST(ValueSums, RationalsWithAOneLimbDenominator) {
       Value m = make_value(v.num().to_decimal() + " / " + v.den().to_decimal());
       const bool common = BigRef::gcd(u.den(), v.den()) != BigRef(1);
       for (Entry e : entries) {
-        SCOPED_TRACE(u.to_string() + (subtracts(e) ? " - " : " + ") + v.to_string() + " by " + entry_name(e));
+        SCOPED_TRACE(u.to_string() + (subtracts(e) ? " - " : " + ") + v.to_string() + " by " +
+                     entry_name(e));
         const RatRef want = subtracts(e) ? u - v : u + v;
         const quoly_sum_counts before = quoly_sums;
         Value r = through(e, n, m);
         ASSERT_EQ(value_at(r, {}), want);
         ASSERT_TRUE(normal_value(r));
         ASSERT_EQ(quoly_sums.denominator_gcds - before.denominator_gcds, 1);
-        ASSERT_EQ(quoly_sums.numerator_gcds - before.numerator_gcds, common && !want.is_zero() ? 1 : 0);
+        ASSERT_EQ(quoly_sums.numerator_gcds - before.numerator_gcds,
+                  common && !want.is_zero() ? 1 : 0);
       }
     }
   }
@@ -175,7 +186,8 @@ TEST(ValueSums, RationalsWithAOneLimbDenominator) {
 // takes the sum, the same value in normal form (handed to *sum); when it
 // declines, both operands as they were. Returns whether it took the sum;
 // *routed counts the contiguous integer sums of the in-place call.
-bool in_place_sum_agrees(const char* n_text, const char* m_text, bool sub, Value* sum, long* routed = nullptr) {
+bool in_place_sum_agrees(const char* n_text, const char* m_text, bool sub, Value* sum,
+                         long* routed = nullptr) {
   Value n = make_value(n_text), m = make_value(m_text);
   Value want = copy_of(n), term = copy_of(m);
   (sub ? best_quoly_sub : best_quoly_add)(want.cell(), *term.cell());
@@ -210,12 +222,18 @@ TEST(ValueSums, InPlaceSumsTakeOnlyWhatCannotFailPartWay) {
     bool taken_rational, taken_modular;
   };
   const Row rows[] = {
-      {"x + 1", "x^3*y - 2*x^2", true, true},     {"x^2 + y", "x + 4", false, true},
-      {"x^2 + y", "x^2*y", false, true},          {"y / 6", "7*x / 3", true, true},
-      {"y^2 + 3 / 12", "x^4*y / 12", true, true},  {"x / 6", "x^2 / 4", false, true},
-      {"x + 1 / 2", "x^3 / 5", false, true},      {"x / 3", "x^3 - x^2*y", true, true},
-      {"x / 3", "x^2 - y", false, true},          {"1 / x + 1", "x^2 / x + 1", false, false},
-      {"x + 1", "3", false, false},               {"5", "x", false, false},
+      {"x + 1", "x^3*y - 2*x^2", true, true},
+      {"x^2 + y", "x + 4", false, true},
+      {"x^2 + y", "x^2*y", false, true},
+      {"y / 6", "7*x / 3", true, true},
+      {"y^2 + 3 / 12", "x^4*y / 12", true, true},
+      {"x / 6", "x^2 / 4", false, true},
+      {"x + 1 / 2", "x^3 / 5", false, true},
+      {"x / 3", "x^3 - x^2*y", true, true},
+      {"x / 3", "x^2 - y", false, true},
+      {"1 / x + 1", "x^2 / x + 1", false, false},
+      {"x + 1", "3", false, false},
+      {"5", "x", false, false},
       {"x^2 + 1 / 7", "-x^5*y^3 / 7", true, true},
   };
   for (const bool modular : {false, true}) {
@@ -223,7 +241,8 @@ TEST(ValueSums, InPlaceSumsTakeOnlyWhatCannotFailPartWay) {
     if (modular) ring.emplace(32003);
     for (const Row& row : rows) {
       for (const bool sub : {false, true}) {
-        SCOPED_TRACE(std::string(row.n) + (sub ? " - " : " + ") + row.m + (modular ? " mod 32003" : ""));
+        SCOPED_TRACE(std::string(row.n) + (sub ? " - " : " + ") + row.m +
+                     (modular ? " mod 32003" : ""));
         NodeBalance balance;
         Value n;
         const bool taken = in_place_sum_agrees(row.n, row.m, sub, &n);
@@ -252,8 +271,10 @@ TEST(ValueSums, InPlaceSumsOfOneVariableFractionsGoByContiguousCoefficients) {
     const char *n, *m;
     bool taken;
   } const rows[] = {
-      {"1 / (x^4 + 2)", "3 / (x^4 - x - 7)", true},           {"1 / (x^3 + 2)", "3 / (x^4 - x - 7)", false},
-      {"(x^2 + 1) / (x^4 + 5)", "(2*x - 3) / (x^4 + 5)", true}, {"x / (x^3 + 5)", "1 / (x^3 + 5)", false},
+      {"1 / (x^4 + 2)", "3 / (x^4 - x - 7)", true},
+      {"1 / (x^3 + 2)", "3 / (x^4 - x - 7)", false},
+      {"(x^2 + 1) / (x^4 + 5)", "(2*x - 3) / (x^4 + 5)", true},
+      {"x / (x^3 + 5)", "1 / (x^3 + 5)", false},
       {"5 / ((x + 1)*(x^3 - 2))", "-7 / ((x + 1)*(x^3 + 3))", true},
       {"(x^5 - 1) / (x^3 + x)", "(x^5 - 1) / (x^3 + x)", true},
       {"(x^7 + 2*x) / (x^2 - 2)", "(x^3 - 1) / (x^2 - 2)", true},
@@ -298,8 +319,8 @@ TEST(ValueSums, EveryKindRingAndEntryPointKeepsTheContract) {
   for (Ring ring : {Ring::integers, Ring::mod7, Ring::mod65521, Ring::floating}) {
     RingScope scope(ring);
     // A rational number exists only over the integers.
-    const std::vector<std::string> templates = {
-        "3", ring == Ring::integers ? "3 / 4" : "6", "x*y + 2", "x + 1 / y"};
+    const std::vector<std::string> templates = {"3", ring == Ring::integers ? "3 / 4" : "6",
+                                                "x*y + 2", "x + 1 / y"};
     for (const std::string& ns : templates) {
       for (const std::string& ms : templates) {
         Value n = make_value(ns), m = make_value(ms);
@@ -308,7 +329,8 @@ TEST(ValueSums, EveryKindRingAndEntryPointKeepsTheContract) {
         const auto [n2, d2] = value_parts(m);
         const std::string n_shape = value_shape(n), m_shape = value_shape(m);
         for (Entry e : entries) {
-          SCOPED_TRACE(std::string(ring_name(ring)) + ": " + ns + ", " + ms + " by " + entry_name(e));
+          SCOPED_TRACE(std::string(ring_name(ring)) + ": " + ns + ", " + ms + " by " +
+                       entry_name(e));
           NodeBalance balance;
           {
             Value r = through(e, n, m);
@@ -316,7 +338,8 @@ TEST(ValueSums, EveryKindRingAndEntryPointKeepsTheContract) {
             const auto [rn, rd] = value_parts(r);
             const RefPoly a = ring_product(ring, n1, d2), b = ring_product(ring, n2, d1);
             const RefPoly num = ring_sum(ring, a, b, subtracts(e));
-            EXPECT_EQ(ring_product(ring, rn, ring_product(ring, d1, d2)), ring_product(ring, num, rd));
+            EXPECT_EQ(ring_product(ring, rn, ring_product(ring, d1, d2)),
+                      ring_product(ring, num, rd));
           }
           EXPECT_EQ(value_shape(n), n_shape);
           EXPECT_EQ(value_shape(m), m_shape);
@@ -369,8 +392,8 @@ TEST(ValueSums, ARefusedWordSumFreesItsOperandOnceAndEmptiesItsCell) {
 // A random product of 1 to 3 factors from a small pool, with a random
 // number factor: values built this way share factors, so sums cancel.
 RefPoly random_product(std::mt19937_64& rng, const std::vector<RefPoly>& pool) {
-  RefPoly p = RefPoly::constant(2, BigRef(static_cast<std::int64_t>(rng() % 5) + 1) *
-                                        BigRef(rng() % 4 == 0 ? -1 : 1));
+  RefPoly p = RefPoly::constant(
+      2, BigRef(static_cast<std::int64_t>(rng() % 5) + 1) * BigRef(rng() % 4 == 0 ? -1 : 1));
   const int k = 1 + static_cast<int>(rng() % 3);
   for (int i = 0; i < k; ++i) p = p * pool[rng() % pool.size()];
   return p;
@@ -380,7 +403,8 @@ RefPoly random_product(std::mt19937_64& rng, const std::vector<RefPoly>& pool) {
 BigRef random_big(std::mt19937_64& rng, int max_limbs) {
   BigRef v(0);
   const int limbs = 1 + static_cast<int>(rng() % max_limbs);
-  for (int i = 0; i < limbs; ++i) v = (v << 28) + BigRef(static_cast<std::int64_t>(rng() % (1u << 28)));
+  for (int i = 0; i < limbs; ++i)
+    v = (v << 28) + BigRef(static_cast<std::int64_t>(rng() % (1u << 28)));
   if (v.is_zero()) v = BigRef(1);
   return rng() % 2 == 0 ? v : -v;
 }
@@ -480,14 +504,16 @@ TEST(ValueSums, RandomSumsAgreeAtRationalPoints) {
   std::mt19937_64 rng(test_seed() + 2004);
   SCOPED_TRACE("seed " + std::to_string(test_seed()));
   auto ref = [&](const std::string& s) { return parse_ref(s, vars.names()); };
-  const std::vector<RefPoly> pool = {ref("x"),     ref("y"),         ref("x + 1"), ref("x - y"),
-                                     ref("2*x + 3*y"), ref("x*y - 1"), ref("y + 2"), ref("x^2 + y")};
+  const std::vector<RefPoly> pool = {ref("x"),     ref("y"),         ref("x + 1"),
+                                     ref("x - y"), ref("2*x + 3*y"), ref("x*y - 1"),
+                                     ref("y + 2"), ref("x^2 + y")};
   NodeBalance balance;
   for (int i = 0; i < test_iterations(500); ++i) {
     // A third in Laurent mode, numerators with negative exponents.
     ScopedValue<bool> l(laurent, i % 3 == 2);
-    const RefPoly shift = laurent ? pool[rng() % 2] * RefPoly::variable(2, static_cast<int>(rng() % 2), -2)
-                                  : RefPoly::constant(2, 1);
+    const RefPoly shift =
+        laurent ? pool[rng() % 2] * RefPoly::variable(2, static_cast<int>(rng() % 2), -2)
+                : RefPoly::constant(2, 1);
     const RefPoly a = random_product(rng, pool) * shift, b = random_product(rng, pool);
     const RefPoly c = random_product(rng, pool), d = random_product(rng, pool);
     Value n = Value::ratfun(a.to_string(vars.names()), b.to_string(vars.names()));
@@ -514,15 +540,17 @@ TEST(ValueSums, RandomSumsAgreeAtRationalPoints) {
     const RatRef q = rng() % 4 == 0 ? RatRef(random_big(rng, 3))
                                     : RatRef(random_big(rng, 20), random_big(rng, 16).abs() * s);
     auto make = [](const RatRef& v) {
-      return v.is_integer() ? Value::number(v.num()) : make_value(v.num().to_decimal() + " / " + v.den().to_decimal());
+      return v.is_integer() ? Value::number(v.num())
+                            : make_value(v.num().to_decimal() + " / " + v.den().to_decimal());
     };
     Value n = make(p), m = make(q);
     const Entry e = entries[rng() % 6];
     SCOPED_TRACE(p.to_string() + "  and  " + q.to_string() + "  by " + entry_name(e));
     Value r = through(e, n, m);
     ASSERT_TRUE(normal_value(r));
-    const RatRef got = r->numb ? RatRef(number_value(r->ncoef))
-                               : RatRef(number_value(r->numer->ncoef), number_value(r->denom->ncoef));
+    const RatRef got = r->numb
+                           ? RatRef(number_value(r->ncoef))
+                           : RatRef(number_value(r->numer->ncoef), number_value(r->denom->ncoef));
     EXPECT_EQ(got, subtracts(e) ? p - q : p + q);
   }
 }

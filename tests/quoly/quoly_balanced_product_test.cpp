@@ -76,7 +76,8 @@ TEST(BalancedProducts, AgreeWithTheRunningProductInTheExactRings) {
     if (modular) prime.emplace(32003);
     for (std::size_t r = 0; r < std::size(rows); ++r) {
       for (int n : {1, 2, 7, 16, 33}) {
-        SCOPED_TRACE("row " + K(static_cast<long>(r)) + ", n = " + K(n) + (modular ? ", mod 32003" : ""));
+        SCOPED_TRACE("row " + K(static_cast<long>(r)) + ", n = " + K(n) +
+                     (modular ? ", mod 32003" : ""));
         EXPECT_EQ(product_both_ways(rows[r], n), n);
       }
     }
@@ -136,13 +137,15 @@ TEST(BalancedProducts, RandomFactorsAgreeWithTheRunningProduct) {
   NodeBalance balance;
   std::mt19937_64 rng(test_seed() + 7717);
   SCOPED_TRACE("seed " + std::to_string(test_seed()));
-  const std::vector<std::string> pool = {"x", "y + 1", "x - y", "2*x + 3*y - 1", "x*y - 2", "x^2 + y", "3", "-1", "x + 5*y"};
+  const std::vector<std::string> pool = {"x",       "y + 1", "x - y", "2*x + 3*y - 1", "x*y - 2",
+                                         "x^2 + y", "3",     "-1",    "x + 5*y"};
   for (int i = 0; i < test_iterations(40); ++i) {
     std::vector<std::string> factors;
     const int n = 2 + static_cast<int>(rng() % 40);
     for (int k = 0; k < n; ++k) factors.push_back(pool[rng() % pool.size()]);
     SCOPED_TRACE(factors.front() + " ... " + factors.back());
-    EXPECT_EQ(product_both_ways([&](int k) { return factors[static_cast<std::size_t>(k - 1)]; }, n), n);
+    EXPECT_EQ(product_both_ways([&](int k) { return factors[static_cast<std::size_t>(k - 1)]; }, n),
+              n);
   }
 }
 

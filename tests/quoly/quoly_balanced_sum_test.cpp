@@ -52,14 +52,24 @@ TEST(BalancedSums, AgreeWithTheRunningSumOnBothSidesOfDensePacking) {
     bool paired;  // parts of 4 terms and more are paired
   };
   const Row rows[] = {
-      {"1/(x + k y + k^2)", [](int k) { return "1 / (x + " + K(k) + "*y + " + K(k * k) + ")"; }, true},
+      {"1/(x + k y + k^2)", [](int k) { return "1 / (x + " + K(k) + "*y + " + K(k * k) + ")"; },
+       true},
       {"1/(x + k)", [](int k) { return "1 / (x + " + K(k) + ")"; }, true},
-      {"telescoping", [](int k) { return "1 / (x^2 + " + K(2 * k + 1) + "*x + " + K(k * (k + 1)) + ")"; }, true},
-      {"signs, contents", [](int k) { return K(k % 2 == 0 ? 3 : -2) + " / (" + K(2 * k) + "*x - 4*y + " + K(2 * k + 6) + ")"; }, true},
-      {"shared factors", [](int k) { return "x - " + K(k) + " / ((x + " + K(k % 3) + ")*(y - " + K(k % 4) + "))"; }, true},
+      {"telescoping",
+       [](int k) { return "1 / (x^2 + " + K(2 * k + 1) + "*x + " + K(k * (k + 1)) + ")"; }, true},
+      {"signs, contents",
+       [](int k) {
+         return K(k % 2 == 0 ? 3 : -2) + " / (" + K(2 * k) + "*x - 4*y + " + K(2 * k + 6) + ")";
+       },
+       true},
+      {"shared factors",
+       [](int k) { return "x - " + K(k) + " / ((x + " + K(k % 3) + ")*(y - " + K(k % 4) + "))"; },
+       true},
       {"one denominator", [](int k) { return K(k) + "*x / (x^2 + y + 1)"; }, true},
-      {"1/(x + k y + k^2 z + 1)", [](int k) { return "1 / (x + " + K(k) + "*y + " + K(k * k) + "*z + 1)"; }, false},
-      {"polynomials", [](int k) { return K(k) + "*x^" + K(k % 5) + "*y + " + K(k) + " / 7"; }, false},
+      {"1/(x + k y + k^2 z + 1)",
+       [](int k) { return "1 / (x + " + K(k) + "*y + " + K(k * k) + "*z + 1)"; }, false},
+      {"polynomials", [](int k) { return K(k) + "*x^" + K(k % 5) + "*y + " + K(k) + " / 7"; },
+       false},
       {"numbers", [](int k) { return K(k) + " / " + K(k + 1); }, false},
   };
   for (const Row& row : rows) {
@@ -95,7 +105,8 @@ TEST(BalancedSums, RandomTermsAgreeWithTheRunningSum) {
   NodeBalance balance;
   std::mt19937_64 rng(test_seed() + 7711);
   SCOPED_TRACE("seed " + std::to_string(test_seed()));
-  const std::vector<std::string> pool = {"x", "y + 1", "x - y", "2*x + 3*y - 1", "x*y - 2", "x^2 + y", "3", "x + 5*y"};
+  const std::vector<std::string> pool = {"x",       "y + 1",   "x - y", "2*x + 3*y - 1",
+                                         "x*y - 2", "x^2 + y", "3",     "x + 5*y"};
   auto pick = [&] { return "(" + pool[rng() % pool.size()] + ")"; };
   for (int i = 0; i < test_iterations(40); ++i) {
     std::vector<std::string> terms;

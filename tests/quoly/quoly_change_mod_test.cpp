@@ -153,10 +153,14 @@ TEST(ValueImages, RandomValuesMatchTheirResiduesAndComeBack) {
     Value v;
     switch (i % 4) {
       case 0: v = Value::number(random_big(rng, 3)); break;
-      case 1: v = make_value(random_big(rng, 2).to_decimal() + " / " +
-                             (random_big(rng, 1).abs() + BigRef(1)).to_decimal());
+      case 1:
+        v = make_value(random_big(rng, 2).to_decimal() + " / " +
+                       (random_big(rng, 1).abs() + BigRef(1)).to_decimal());
         break;
-      case 2: v = Value::ratfun(small(4).to_string(names)); check_quoly(v.cell(), false); break;
+      case 2:
+        v = Value::ratfun(small(4).to_string(names));
+        check_quoly(v.cell(), false);
+        break;
       default: {
         RefPoly d = small(3);
         if (d.is_zero()) d = parse_ref("x + 1", names);
@@ -226,8 +230,8 @@ TEST(ValueImages, AnErrorUnwindingLeavesValuesRelationsAndJournalAsTheyWere) {
     Poly rel("t^2 - 2", {"t"}), p("t^-1 + t^3", {"t"});
     const std::string shape = node_shape(rel);
     bool unwound = false;
-    const std::string out = output_of(
-        [&] { mod_out_poly(p.cell(), rel.cell(), 1, 2, vars.level(2)); }, &unwound);
+    const std::string out =
+        output_of([&] { mod_out_poly(p.cell(), rel.cell(), 1, 2, vars.level(2)); }, &unwound);
     EXPECT_TRUE(unwound);
     EXPECT_NE(out.find("laurent_fold."), std::string::npos);
     EXPECT_EQ(vars.level(2)->p, nullptr);

@@ -240,8 +240,10 @@ TEST(ValueGreatIntAbs, KnownAnswersAndErrors) {
   }
   // Floating mode: "$" truncates toward zero, |.| is exact on long doubles.
   RingScope floating(Ring::floating);
-  for (auto [x, great, abs] : {std::tuple{-2.5L, -2.0L, 2.5L}, {2.75L, 2.0L, 2.75L},
-                               {-0.1L, 0.0L, 0.1L}, {-1e12L, -1e12L, 1e12L},
+  for (auto [x, great, abs] : {std::tuple{-2.5L, -2.0L, 2.5L},
+                               {2.75L, 2.0L, 2.75L},
+                               {-0.1L, 0.0L, 0.1L},
+                               {-1e12L, -1e12L, 1e12L},
                                {-6442450943.5L, -6442450943.0L, 6442450943.5L}}) {
     Value g = Value::adopt(nullptr);
     fl_quoly_set(x, g.cell());
@@ -301,7 +303,8 @@ TEST(SparseGreatAbs, EntrywiseScalarOperations) {
     for (auto [r, c, text] : entries) {
       Value v = make_value(text);
       op(v.cell());
-      if (!quoly_iszero(v)) out += std::to_string(r) + "," + std::to_string(c) + ":" + value_text(v) + "\n";
+      if (!quoly_iszero(v))
+        out += std::to_string(r) + "," + std::to_string(c) + ":" + value_text(v) + "\n";
     }
     return out;
   };
@@ -323,9 +326,8 @@ TEST(SparseGreatAbs, EntrywiseScalarOperations) {
     m = make_sparse(rows, integers);
     s = m;
     sparse_mod_or_div(&s, n2, rows, free, which);
-    const std::string expected = entrywise(integers, [&](quolyptr v) {
-      quoly_mod_or_div(*v, n2, v, which);
-    });
+    const std::string expected =
+        entrywise(integers, [&](quolyptr v) { quoly_mod_or_div(*v, n2, v, which); });
     if (!free) {
       EXPECT_EQ(sparse_text(m, rows), sparse_text(make_sparse(rows, integers), rows));
     }

@@ -185,9 +185,9 @@ TEST(ValueDerivatives, KnownAnswersAndZeroDenominator) {
     std::int32_t k;
     const char* expected;
   };
-  for (const Row& r : {Row{"1 / x", 1, 1, "-1 / x^2"}, Row{"1 / x^2", 1, 1, "-2 / x^3"}, Row{"x^2 + 1", 2, 1, "number 0"},
-                       Row{"3 / 4", 1, 1, "number 0"}, Row{"x^3 / x + 1", 1, 2,
-                                                          "2*x^3 + 6*x^2 + 6*x / x^3 + 3*x^2 + 3*x + 1"},
+  for (const Row& r : {Row{"1 / x", 1, 1, "-1 / x^2"}, Row{"1 / x^2", 1, 1, "-2 / x^3"},
+                       Row{"x^2 + 1", 2, 1, "number 0"}, Row{"3 / 4", 1, 1, "number 0"},
+                       Row{"x^3 / x + 1", 1, 2, "2*x^3 + 6*x^2 + 6*x / x^3 + 3*x^2 + 3*x + 1"},
                        Row{"x*y^2 / 3", 2, 2, "2*x / 3"}, Row{"y / x", 2, 1, "1 / x"}}) {
     EXPECT_EQ(value_text(derivative(make_value(r.v), r.h, r.k)), r.expected) << r.v;
   }
@@ -198,7 +198,8 @@ TEST(ValueDerivatives, KnownAnswersAndZeroDenominator) {
   PolyVars t{"t"};
   ModOutScope rel(t, 1, "t^2");
   Value v = Value::ratfun("1", "t");
-  EXPECT_TRUE(reports(output_of([&] { quoly_differen_once(v.cell(), 1); }), division_by_zero_error));
+  EXPECT_TRUE(
+      reports(output_of([&] { quoly_differen_once(v.cell(), 1); }), division_by_zero_error));
   EXPECT_EQ(value_text(v), "number 1");
 }
 

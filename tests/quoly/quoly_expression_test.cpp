@@ -66,7 +66,8 @@ std::unique_ptr<Tree> random_tree(std::mt19937_64& rng, int depth, const TreeSha
       t->op = k < 3 ? 'x' : 'y';
     } else {
       const std::int64_t n = static_cast<std::int64_t>(rng() % 9) - 4;
-      const std::int64_t d = shape.rational_leaves && k >= 8 ? 1 + static_cast<std::int64_t>(rng() % 4) : 1;
+      const std::int64_t d =
+          shape.rational_leaves && k >= 8 ? 1 + static_cast<std::int64_t>(rng() % 4) : 1;
       t->value = RatRef(BigRef(n), BigRef(d));
     }
     return t;
@@ -78,7 +79,8 @@ std::unique_ptr<Tree> random_tree(std::mt19937_64& rng, int depth, const TreeSha
   if (t->op == '^') {
     // Powers of small operands only, so that sizes stay moderate.
     t->a = random_tree(rng, std::min(depth - 1, 1), shape);
-    t->e = shape.division ? static_cast<std::int32_t>(rng() % 9) - 3 : static_cast<std::int32_t>(rng() % 6);
+    t->e = shape.division ? static_cast<std::int32_t>(rng() % 9) - 3
+                          : static_cast<std::int32_t>(rng() % 6);
     return t;
   }
   t->a = random_tree(rng, depth - 1, shape);
@@ -145,8 +147,9 @@ imptr exponent_number(std::int32_t e) {
 Value compute(const Tree& t, std::mt19937_64& rng) {
   switch (t.op) {
     case 'c':
-      return t.value.is_integer() ? Value::number(t.value.num())
-                                  : make_value(t.value.num().to_decimal() + " / " + t.value.den().to_decimal());
+      return t.value.is_integer()
+                 ? Value::number(t.value.num())
+                 : make_value(t.value.num().to_decimal() + " / " + t.value.den().to_decimal());
     case 'x':
     case 'y': return make_value(std::string(1, t.op));
     default: break;
@@ -228,7 +231,8 @@ TEST(ValueExpressions, RandomTreesAgreeWithDirectEvaluation) {
     }
     for (int k = 0; k < 5; ++k) {
       if (mod_p) {
-        const Residue x{static_cast<std::int64_t>(rng() % p), p}, y{static_cast<std::int64_t>(rng() % p), p};
+        const Residue x{static_cast<std::int64_t>(rng() % p), p},
+            y{static_cast<std::int64_t>(rng() % p), p};
         const auto direct = evaluate_tree<Residue>(tree, x, y, Residue{1, p}, residue, mod_div);
         const auto got = value_mod_at(r, {x.v, y.v}, p);
         if (!direct || !got) continue;
@@ -248,7 +252,8 @@ TEST(ValueExpressions, RandomTreesAgreeWithDirectEvaluation) {
   for (int i = 0; i < trees; ++i) {
     // Each tree over the rationals (every fourth in Laurent mode) and modulo
     // p; then a tree of integer leaves without division.
-    const std::unique_ptr<Tree> tree = random_tree(rng, 2 + static_cast<int>(rng() % 3), {true, true});
+    const std::unique_ptr<Tree> tree =
+        random_tree(rng, 2 + static_cast<int>(rng() % 3), {true, true});
     {
       ScopedValue<bool> l(laurent, i % 4 == 3);
       check(*tree, false, false);

@@ -24,7 +24,8 @@ RatRef exact(long double x) {
   const long double f = std::frexp(std::fabs(x), &e);
   const auto m = static_cast<std::uint64_t>(std::ldexp(f, 64));
   const BigRef n = ((BigRef(static_cast<std::int64_t>(m >> 32)) << 32) +
-                    BigRef(static_cast<std::int64_t>(m & 0xFFFFFFFFU))) * BigRef(x < 0 ? -1 : 1);
+                    BigRef(static_cast<std::int64_t>(m & 0xFFFFFFFFU))) *
+                   BigRef(x < 0 ? -1 : 1);
   return e >= 64 ? RatRef(n << static_cast<unsigned>(e - 64))
                  : RatRef(n, BigRef::pow2(static_cast<unsigned>(64 - e)));
 }
@@ -38,7 +39,8 @@ TEST(FloatImage, LongDoublesAndDyadicPolynomialsRoundTrip) {
   std::mt19937_64 rng(test_seed());
   for (int i = 0; i < test_iterations(1000); ++i) {
     const auto m = static_cast<long double>(rng() >> (rng() % 64));
-    const long double x = std::ldexp(rng() % 2 ? m : -m - 0.5L, static_cast<int>(rng() % 600) - 300);
+    const long double x =
+        std::ldexp(rng() % 2 ? m : -m - 0.5L, static_cast<int>(rng() % 600) - 300);
     Value v, img;
     real_to_exact(x, v.cell());
     ASSERT_TRUE(normal_value(v));

@@ -50,7 +50,8 @@ RefPoly random_x(std::mt19937_64& rng, int d, unsigned bits) {
   for (int e = 0; e <= deg; ++e) {
     if (rng() % 4 == 0) continue;
     BigRef c(static_cast<std::int64_t>(rng() % 19) - 9);
-    for (unsigned k = 30; k < bits; k += 30) c = (c << 30) + BigRef(static_cast<std::int64_t>(rng() % (1U << 30)));
+    for (unsigned k = 30; k < bits; k += 30)
+      c = (c << 30) + BigRef(static_cast<std::int64_t>(rng() % (1U << 30)));
     r.add_term({e}, c);
   }
   return r;
@@ -92,12 +93,13 @@ TEST(IntegerValueRoute, SameSumsAsTheTermListsOnPlantedFactors) {
   for (int round = 0; round < rounds; ++round) {
     const unsigned bits = round % 3 == 0 ? 200 : 30;
     const RefPoly g1 = random_x(rng, 3, bits), g2 = random_x(rng, 3, bits);
-    const RefPoly a = random_x(rng, 4, bits), b = random_x(rng, 4, bits), c = random_x(rng, 4, bits);
+    const RefPoly a = random_x(rng, 4, bits), b = random_x(rng, 4, bits),
+                  c = random_x(rng, 4, bits);
     RefPoly d = random_x(rng, 4, bits);
     const int shape = static_cast<int>(rng() % 4);
     if (shape == 1) d = b;
     RefPoly nd = g2 * b, md = g1 * d;
-    if (shape == 2) md = nd;  // equal denominators
+    if (shape == 2) md = nd;                               // equal denominators
     if (shape == 3) md = RefPoly::constant(1, BigRef(6));  // a constant denominator
     if (nd.is_zero() || md.is_zero()) continue;
     const Value n = normal_value_of(g1 * a, nd), m = normal_value_of(g2 * c, md);
@@ -168,11 +170,11 @@ TEST(IntegerValueRoute, PolynomialQuotientsAsTheGcdRouteGivesThem) {
     const unsigned bits = round % 3 == 0 ? 200 : 30;
     RefPoly q1 = random_x(rng, 12, bits), b = random_x(rng, 12, bits);
     if (round % 7 == 0) q1 = RefPoly::constant(1, BigRef(-5));  // a constant quotient
-    b = b * x + RefPoly::constant(1, BigRef(1 + round % 3));     // degree >= 1
+    b = b * x + RefPoly::constant(1, BigRef(1 + round % 3));    // degree >= 1
     if (q1.is_zero()) continue;
     const int shape = round % 4;
     RefPoly num = q1 * b, den = b;
-    if (shape == 1) den = b.scaled(BigRef(6));  // divides over the rationals only (as a rule)
+    if (shape == 1) den = b.scaled(BigRef(6));   // divides over the rationals only (as a rule)
     if (shape == 2) num = num + x;               // no divisor
     if (shape == 3) den = b.scaled(BigRef(-1));  // a negative divisor
     const Value n = poly_value(num), m = poly_value(den);
@@ -191,7 +193,8 @@ TEST(IntegerValueRoute, PolynomialQuotientsAsTheGcdRouteGivesThem) {
           EXPECT_GT(integer_values.quotients, before) << what << ": the division did not run";
           ++by_division;
           // The planted factor, up to the divisor's sign.
-          EXPECT_EQ(value_text(r), value_text(poly_value(shape == 3 ? q1.scaled(BigRef(-1)) : q1))) << what;
+          EXPECT_EQ(value_text(r), value_text(poly_value(shape == 3 ? q1.scaled(BigRef(-1)) : q1)))
+              << what;
         }
         if (lists == 0 && shape == 2) {
           EXPECT_EQ(integer_values.quotients, before) << what;

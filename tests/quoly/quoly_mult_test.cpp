@@ -195,7 +195,9 @@ TEST(ValueProducts, ErrorsAndTheDivisorAfterThem) {
       bool unwound = false;
       Value r;
       const std::string out = output_of(
-          [&] { r = apply(form < 2 ? '*' : '/', form % 2 == 0, xt, form < 2 ? xt.get() : tx.get()); },
+          [&] {
+            r = apply(form < 2 ? '*' : '/', form % 2 == 0, xt, form < 2 ? xt.get() : tx.get());
+          },
           &unwound);
       EXPECT_TRUE(reports(out, zero_denominator_error)) << out;
       EXPECT_EQ(unwound, !push);
@@ -269,8 +271,9 @@ TEST(ValueProducts, ProductOverAnotherVariableList) {
 // denominator.
 TEST(ValueProducts, ProductsOfTwoFractionsAndOfTheirParts) {
   PolyVars vars{"x", "y"};
-  const char* fractions[] = {"x / y", "y / x", "x + 1 / y - 1", "x*y / x + y", "2*x / 3*y + 3",
-                             "y^2 - 1 / x^2 + 2", "x - 1 / y - 1", "y - 1 / x + 1"};
+  const char* fractions[] = {"x / y",         "y / x",         "x + 1 / y - 1",
+                             "x*y / x + y",   "2*x / 3*y + 3", "y^2 - 1 / x^2 + 2",
+                             "x - 1 / y - 1", "y - 1 / x + 1"};
   const std::vector<RatRef> point = {RatRef(2, 3), RatRef(-5, 7)};
   for (const char* a : fractions) {
     for (const char* b : fractions) {
@@ -281,7 +284,8 @@ TEST(ValueProducts, ProductsOfTwoFractionsAndOfTheirParts) {
       fast_gen_quoly_mult(in_place.cell(), &mm, false);
       gen_quoly_mult(n, m, fresh.cell(), false);
       EXPECT_EQ(value_text(in_place), value_text(fresh)) << a << " * " << b;
-      EXPECT_EQ(value_at(fresh, point), *value_at(n, point) * *value_at(m, point)) << a << " * " << b;
+      EXPECT_EQ(value_at(fresh, point), *value_at(n, point) * *value_at(m, point))
+          << a << " * " << b;
     }
   }
   Value v = make_value("x / y"), w = make_value("x / 2");
@@ -292,7 +296,8 @@ TEST(ValueProducts, ProductsOfTwoFractionsAndOfTheirParts) {
   EXPECT_EQ(value_text(w), "-3*x / 4");
   NumberedErrors numbered;
   bool unwound = false;
-  EXPECT_TRUE(reports(output_of([&] { do_mults(v.cell(), c, zero); }, &unwound), zero_denominator_error));
+  EXPECT_TRUE(
+      reports(output_of([&] { do_mults(v.cell(), c, zero); }, &unwound), zero_denominator_error));
   EXPECT_TRUE(unwound);
 }
 

@@ -177,8 +177,8 @@ TEST_F(ValueNormalForm, WordSizeFormsAndTheirErrors) {
     ModulusScope composite(15, false);
     Value v = Value::ratfun("x", "3*x + 1");
     bool unwound = false;
-    EXPECT_TRUE(reports(output_of([&] { lint_normal_form(v, false); }, &unwound),
-                        no_inverse_error));
+    EXPECT_TRUE(
+        reports(output_of([&] { lint_normal_form(v, false); }, &unwound), no_inverse_error));
     EXPECT_TRUE(unwound);
     v = Value::ratfun("x", "2*x + 1");  // 2 is a unit modulo 15: 8x / (x + 8)
     lint_normal_form(v, false);
@@ -207,8 +207,8 @@ TEST_F(ValueNormalForm, OneArgumentGcd) {
   Value g;
   Value f = Value::ratfun("x", "y");
   bool unwound = false;
-  EXPECT_TRUE(reports(output_of([&] { gcd_0_poly(f.cell(), g.cell()); }, &unwound),
-                      fraction_gcd_error));
+  EXPECT_TRUE(
+      reports(output_of([&] { gcd_0_poly(f.cell(), g.cell()); }, &unwound), fraction_gcd_error));
   EXPECT_TRUE(unwound);
   Value c = Value::number(-6);
   gcd_0_poly(c.cell(), g.cell());
@@ -314,8 +314,7 @@ TEST_F(ValueNormalForm, ModOrDivOnFractionsDividesBothParts) {
       poly_mod_or_div(n->denom, m->numer, rb.cell(), which, polynames);
       Value r;
       bool unwound = false;
-      const std::string out =
-          output_of([&] { quoly_mod_or_div(n, m, r.cell(), which); }, &unwound);
+      const std::string out = output_of([&] { quoly_mod_or_div(n, m, r.cell(), which); }, &unwound);
       if (poly_iszero(rb)) {
         ++zero_denominators;
         EXPECT_TRUE(reports(out, zero_denominator_error));

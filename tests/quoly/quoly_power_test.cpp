@@ -73,7 +73,8 @@ TEST(ValuePowers, KnownAnswersAndErrors) {
   };
   for (const Row& row : rows) {
     RingScope ring(row.ring);
-    SCOPED_TRACE(std::string(ring_name(row.ring)) + ": (" + row.base + ")^" + std::to_string(row.e));
+    SCOPED_TRACE(std::string(ring_name(row.ring)) + ": (" + row.base + ")^" +
+                 std::to_string(row.e));
     NodeBalance balance;
     Value v = make_value(row.base);
     imptr e = exponent(row.e);
@@ -131,7 +132,8 @@ TEST(ValuePowers, KnownAnswersAndErrors) {
   {
     imptr big = make_number(BigRef::pow2(28));
     std::int32_t got = 0;
-    EXPECT_TRUE(reports(output_of([&] { got = check_and_convert(big); }), exponent_too_large_error));
+    EXPECT_TRUE(
+        reports(output_of([&] { got = check_and_convert(big); }), exponent_too_large_error));
     EXPECT_EQ(got, 1);
     special_free(big);
     free_imag(&big);

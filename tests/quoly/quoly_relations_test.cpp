@@ -80,10 +80,10 @@ std::string invert_text(const std::string& q, polypt pp) {
 // its nodes).
 std::string reduced(const std::string& p, const std::string& rel, std::int32_t depth,
                     bool dump = false) {
-  Poly pp(p, depth == 1 ? std::vector<std::string>{"t"} : current_var_names()),
-      r(rel, {"t"});
-  const std::string out =
-      output_of([&] { mod_out_poly(pp.cell(), r.cell(), depth, 2, depth == 1 ? polynames->next : polynames); });
+  Poly pp(p, depth == 1 ? std::vector<std::string>{"t"} : current_var_names()), r(rel, {"t"});
+  const std::string out = output_of([&] {
+    mod_out_poly(pp.cell(), r.cell(), depth, 2, depth == 1 ? polynames->next : polynames);
+  });
   return out + (dump ? dump_poly(pp) : pp.str());
 }
 

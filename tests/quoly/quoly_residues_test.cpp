@@ -50,7 +50,8 @@ RefPoly random_x(std::mt19937_64& rng, std::int32_t p, int d) {
   RefPoly r(1);
   const int deg = static_cast<int>(rng() % static_cast<std::uint64_t>(d + 1));
   for (int e = 0; e <= deg; ++e)
-    if (rng() % 4 != 0) r.add_term({e}, BigRef(static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(p))));
+    if (rng() % 4 != 0)
+      r.add_term({e}, BigRef(static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(p))));
   return r;
 }
 
@@ -93,8 +94,8 @@ void same_both_ways(const std::function<void(Value&, Value&)>& op, quoly n, quol
     results[lists] = parts_of(a);
   }
   EXPECT_EQ(results[0], results[2]) << what << " of " << value_text(n) << " and " << value_text(m);
-  EXPECT_EQ(results[1], results[2]) << what << " (half-GCD) of " << value_text(n) << " and "
-                                    << value_text(m);
+  EXPECT_EQ(results[1], results[2])
+      << what << " (half-GCD) of " << value_text(n) << " and " << value_text(m);
 }
 
 class ResidueValueRoute : public ::testing::TestWithParam<std::int32_t> {};
@@ -133,12 +134,20 @@ TEST_P(ResidueValueRoute, SameValuesAsTheTermListsOnPlantedFactors) {
       EXPECT_EQ(results[1], results[2]) << what << ": normal form by the half-GCD";
     }
     if (n->numb || m->numb || n->denom == nullptr || m->denom == nullptr) continue;
-    same_both_ways([](Value& x, Value& y) { quoly yy = y; fast_quoly_mult(x.cell(), &yy); }, n, m,
-                   &residue_values.products, what + ": fast_quoly_mult");
+    same_both_ways(
+        [](Value& x, Value& y) {
+          quoly yy = y;
+          fast_quoly_mult(x.cell(), &yy);
+        },
+        n, m, &residue_values.products, what + ": fast_quoly_mult");
     same_both_ways([](Value& x, Value& y) { quoly_mult(x, y, x.cell()); }, n, m,
                    &residue_values.products, what + ": quoly_mult");
-    same_both_ways([](Value& x, Value& y) { quoly yy = y; fast_quoly_quot(x.cell(), &yy, false); }, n,
-                   m, &residue_values.products, what + ": fast_quoly_quot");
+    same_both_ways(
+        [](Value& x, Value& y) {
+          quoly yy = y;
+          fast_quoly_quot(x.cell(), &yy, false);
+        },
+        n, m, &residue_values.products, what + ": fast_quoly_quot");
     same_both_ways([](Value& x, Value& y) { quoly_quot(x, y, x.cell(), false); }, n, m,
                    &residue_values.products, what + ": quoly_quot");
     same_both_ways([](Value& x, Value& y) { best_quoly_add(x.cell(), copy_value(y)); }, n, m,
@@ -189,8 +198,12 @@ TEST_P(ResidueValueRoute, PolynomialQuotientsAsTheTermLists) {
     const Value mv = normal_value_of(m.reduced_mod(BigRef(p)), one);
     if (nv->numb || mv->numb) continue;
     const std::string what = "round " + std::to_string(round);
-    same_both_ways([](Value& x, Value& y) { quoly yy = y; fast_quoly_quot(x.cell(), &yy, false); }, nv,
-                   mv, &residue_values.quotients, what + ": fast_quoly_quot");
+    same_both_ways(
+        [](Value& x, Value& y) {
+          quoly yy = y;
+          fast_quoly_quot(x.cell(), &yy, false);
+        },
+        nv, mv, &residue_values.quotients, what + ": fast_quoly_quot");
     same_both_ways([](Value& x, Value& y) { quoly_quot(x, y, x.cell(), false); }, nv, mv,
                    &residue_values.quotients, what + ": quoly_quot");
     if (round % 5 != 0) continue;

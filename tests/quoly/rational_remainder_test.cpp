@@ -36,8 +36,10 @@ std::string random_rational(std::mt19937_64& g, int d) {
   std::string s = "0";
   for (int k = 0; k <= d; ++k) {
     if (k < d && g() % 6 == 0) continue;
-    const long long p = 10 + static_cast<long long>(g() % 90), q = 10 + static_cast<long long>(g() % 90);
-    s += (g() % 3 == 0 ? " - " : " + ") + std::to_string(p) + "/" + std::to_string(q) + "*x^" + std::to_string(k);
+    const long long p = 10 + static_cast<long long>(g() % 90),
+                    q = 10 + static_cast<long long>(g() % 90);
+    s += (g() % 3 == 0 ? " - " : " + ") + std::to_string(p) + "/" + std::to_string(q) + "*x^" +
+         std::to_string(k);
   }
   return s;
 }
@@ -57,11 +59,12 @@ TEST_F(RationalRemainder, WordsAgreeWithTheLoopAndLeaveAMultipleOfTheRemainder) 
     const std::string what = "round " + std::to_string(round) + ", degree " + std::to_string(d);
     SCOPED_TRACE(what);
     const bool planted = round % 3 != 2;
-    std::string set = "a := " + random_rational(g, d) + ":\nb := " + random_rational(g, d) + ":\nr := " +
-                      random_rational(g, d - 1) + ":\n";
+    std::string set = "a := " + random_rational(g, d) + ":\nb := " + random_rational(g, d) +
+                      ":\nr := " + random_rational(g, d - 1) + ":\n";
     set += planted ? "e := a*b + r:\n" : "e := " + random_rational(g, 2 * d) + ":\n";
     ASSERT_NE(last_value_or_error(set + "e;").rfind("error", 0), 0U);
-    const std::string loop = remainder(never), words = remainder(0), usual = remainder(integer_division_degree);
+    const std::string loop = remainder(never), words = remainder(0),
+                      usual = remainder(integer_division_degree);
     EXPECT_EQ(words, loop);
     EXPECT_EQ(usual, loop);
     if (!planted) continue;

@@ -252,7 +252,8 @@ std::vector<std::int32_t> base28_digits(const BigRef& v) {
   const std::size_t n = bits == 0 ? 1 : (bits + 27) / 28;
   for (std::size_t k = n; k-- > 0;) {
     std::int32_t digit = 0;
-    for (int b = 27; b >= 0; --b) digit = (digit << 1) | (v.bit(28 * k + static_cast<unsigned>(b)) ? 1 : 0);
+    for (int b = 27; b >= 0; --b)
+      digit = (digit << 1) | (v.bit(28 * k + static_cast<unsigned>(b)) ? 1 : 0);
     d.push_back(digit);
   }
   return d;
@@ -362,7 +363,8 @@ BigRef random_even_factor(std::mt19937_64& rng, int kind) {
   const unsigned t = 1 + static_cast<unsigned>(rng() % 200);
   if (kind % 3 == 0) return BigRef::pow2(64) + BigRef(2);
   if (kind % 3 == 1) return BigRef::pow2(t);
-  return (random_big_exact(rng, 1 + static_cast<int>(rng() % 92)).abs() * BigRef(2) + BigRef(1)) << t;
+  return (random_big_exact(rng, 1 + static_cast<int>(rng() % 92)).abs() * BigRef(2) + BigRef(1))
+         << t;
 }
 
 std::uint64_t test_seed() {

@@ -191,10 +191,14 @@ Coeffs random_coeffs(std::mt19937_64& rng, const RefField& f, std::int64_t deg) 
   Coeffs a(static_cast<std::size_t>(deg + 1), 0);
   const int style = static_cast<int>(rng() % 4);  // 0 dense, 1 edgy, 2 sparse, 3 low zeros
   for (auto& c : a) {
-    if (style == 0) c = any();
-    else if (style == 1) c = edgy();
-    else if (style == 2) c = (rng() % 5 == 0) ? any() : 0;
-    else c = any();
+    if (style == 0)
+      c = any();
+    else if (style == 1)
+      c = edgy();
+    else if (style == 2)
+      c = (rng() % 5 == 0) ? any() : 0;
+    else
+      c = any();
   }
   if (style == 3) {
     const auto low = static_cast<std::size_t>(rng() % static_cast<std::uint64_t>(deg + 1));

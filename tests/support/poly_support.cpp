@@ -114,8 +114,8 @@ imptr make_number(const BigRef& v) {
     if (r.negative()) r = r + BigRef(modulus);
     n->lint = static_cast<std::int32_t>(r.to_int64());
   } else {
-    n->lint = static_cast<std::int32_t>(static_cast<std::uint32_t>(
-        static_cast<std::uint64_t>((v % BigRef::pow2(32)).to_int64())));
+    n->lint = static_cast<std::int32_t>(
+        static_cast<std::uint32_t>(static_cast<std::uint64_t>((v % BigRef::pow2(32)).to_int64())));
   }
   return n;
 }
@@ -123,8 +123,8 @@ imptr make_number(const BigRef& v) {
 BigRef number_value(const number* n) {
   if (flotemode) {
     const long double f = n->flote;
-    if (f != std::floor(f)) ADD_FAILURE() << "floating value " << static_cast<double>(f)
-                                          << " is not integral";
+    if (f != std::floor(f))
+      ADD_FAILURE() << "floating value " << static_cast<double>(f) << " is not integral";
     return BigRef(static_cast<std::int64_t>(std::llround(f)));
   }
   if (lintmode) return BigRef(n->lint);
@@ -155,7 +155,8 @@ poly build_level(const std::vector<Term>& terms, std::size_t level, std::size_t 
   for (const auto& [e, group] : groups) {
     poly coef = build_level(group, level + 1, nvars);
     // Only a bare constant stands for itself; a Laurent list needs its term.
-    poly node = (e == 0 && coef->numb && coef->next == nullptr) ? coef : tavrin::nodes::new_term(e, coef);
+    poly node =
+        (e == 0 && coef->numb && coef->next == nullptr) ? coef : tavrin::nodes::new_term(e, coef);
     *link = node;
     link = &node->next;
   }
@@ -373,7 +374,9 @@ Poly& Poly::operator=(Poly&& o) noexcept {
   return *this;
 }
 
-Value Value::number(const BigRef& v) { return adopt(tavrin::nodes::new_number_value(make_number(v))); }
+Value Value::number(const BigRef& v) {
+  return adopt(tavrin::nodes::new_number_value(make_number(v)));
+}
 
 Value Value::ratfun(const std::string& numer, const std::string& denom) {
   poly n = make_poly(numer);

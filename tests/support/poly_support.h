@@ -133,8 +133,7 @@ class Poly {
  public:
   Poly() = default;
   explicit Poly(const std::string& text) : p_(make_poly(text)) {}
-  Poly(const std::string& text, const std::vector<std::string>& vars)
-      : p_(make_poly(text, vars)) {}
+  Poly(const std::string& text, const std::vector<std::string>& vars) : p_(make_poly(text, vars)) {}
   explicit Poly(const RefPoly& r) : p_(build_poly(r)) {}
   // Takes ownership of p.
   static Poly adopt(poly p) {

@@ -71,7 +71,8 @@ LiveProgram::LiveProgram() {
     dup2(out[1], 1);
     for (int fd : {in[0], in[1], out[0], out[1]}) close(fd);
     signal(SIGINT, SIG_DFL);
-    if (chdir(dir_.path().c_str()) == 0) execl(TAVRIN_TEST_EXECUTABLE, TAVRIN_TEST_EXECUTABLE, nullptr);
+    if (chdir(dir_.path().c_str()) == 0)
+      execl(TAVRIN_TEST_EXECUTABLE, TAVRIN_TEST_EXECUTABLE, nullptr);
     _exit(127);
   }
   close(in[0]);
@@ -134,7 +135,8 @@ std::size_t LiveProgram::wait_for(const std::string& text, double seconds, std::
   for (;;) {
     const std::size_t at = out_.find(text, std::min(from, out_.size()));
     if (at != std::string::npos) return at;
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        end - std::chrono::steady_clock::now());
     if (left.count() <= 0 || from_ < 0) return std::string::npos;
     read_available(static_cast<int>(std::min<long long>(left.count(), 20)));
   }

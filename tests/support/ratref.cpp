@@ -68,8 +68,8 @@ RatRef random_ratref(std::mt19937_64& rng, std::int64_t max_num, std::int64_t ma
   const std::uint64_t pick = rng() % 8;
   if (pick == 0) return RatRef(0);
   if (pick == 1) return RatRef(rng() % 2 ? 1 : -1);
-  const auto n = static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(2 * max_num + 1)) -
-                 max_num;
+  const auto n =
+      static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(2 * max_num + 1)) - max_num;
   if (pick == 2 || max_den <= 1) return RatRef(n);
   const auto d = 1 + static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(max_den));
   return RatRef(BigRef(n), BigRef(d));

@@ -24,7 +24,7 @@ namespace tavrin::test {
 class RatRef {
  public:
   RatRef() = default;
-  RatRef(std::int64_t n) : num_(n) {}  // NOLINT: implicit on purpose, for literals
+  RatRef(std::int64_t n) : num_(n) {}   // NOLINT: implicit on purpose, for literals
   RatRef(const BigRef& n) : num_(n) {}  // NOLINT
   // n / d in lowest terms; d must not be 0 (fails the current test, gives 0).
   RatRef(const BigRef& n, const BigRef& d);

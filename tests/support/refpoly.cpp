@@ -147,9 +147,9 @@ RefPoly gf2_product(const RefPoly& a, const RefPoly& b, int field_size) {
       RefPoly::Exps e(ea.size());
       for (std::size_t i = 0; i < e.size(); ++i) e[i] = ea[i] + eb[i];
       RefPoly one(a.nvars());
-      one.add_term(e, BigRef(std::int64_t{gf2_mul(static_cast<std::uint32_t>(ca.to_int64()),
-                                                   static_cast<std::uint32_t>(cb.to_int64()),
-                                                   field_size)}));
+      one.add_term(
+          e, BigRef(std::int64_t{gf2_mul(static_cast<std::uint32_t>(ca.to_int64()),
+                                         static_cast<std::uint32_t>(cb.to_int64()), field_size)}));
       r = gf2_sum(r, one);
     }
   }
@@ -282,8 +282,7 @@ RefPoly parse_ref(const std::string& text, const std::vector<std::string>& vars)
   return Parser(text, vars).parse();
 }
 
-RefPoly random_refpoly(std::mt19937_64& rng, int nvars, int max_terms, int max_exp,
-                       int max_limbs) {
+RefPoly random_refpoly(std::mt19937_64& rng, int nvars, int max_terms, int max_exp, int max_limbs) {
   std::uniform_int_distribution<int> pick(0, 99);
   RefPoly r(nvars);
   const int shape = pick(rng);

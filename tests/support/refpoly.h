@@ -75,7 +75,6 @@ RefPoly parse_ref(const std::string& text, const std::vector<std::string>& vars)
 // A random polynomial in nvars variables: up to max_terms terms, exponents
 // 0 .. max_exp (at some levels none, so pads arise), coefficients of up to
 // max_limbs limbs; biased towards constants, single terms and zero.
-RefPoly random_refpoly(std::mt19937_64& rng, int nvars, int max_terms, int max_exp,
-                       int max_limbs);
+RefPoly random_refpoly(std::mt19937_64& rng, int nvars, int max_terms, int max_exp, int max_limbs);
 
 }  // namespace tavrin::test

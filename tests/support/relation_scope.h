@@ -145,7 +145,8 @@ class ModOutScope {
     level_->expon = old_expon_;
     level_->field = old_field_;
     std::size_t i = 0;
-    for (polypt r = polynames; r != nullptr && i < fields_.size(); r = r->next) r->field = fields_[i++];
+    for (polypt r = polynames; r != nullptr && i < fields_.size(); r = r->next)
+      r->field = fields_[i++];
   }
   ModOutScope(const ModOutScope&) = delete;
   ModOutScope& operator=(const ModOutScope&) = delete;

@@ -21,11 +21,11 @@ struct StatementOptions {
 };
 
 struct StatementRun {
-  std::string printed;  // what the statements printed, in order
-  std::string last;     // the value of the last statement (value_text; "nil": it left none)
-  std::string latest;   // the value of the last statement that left one ("" when none did)
-  bool unwound = false; // a statement reported an error; the statements after it did not run
-  std::string failed;   // what that statement printed
+  std::string printed;   // what the statements printed, in order
+  std::string last;      // the value of the last statement (value_text; "nil": it left none)
+  std::string latest;    // the value of the last statement that left one ("" when none did)
+  bool unwound = false;  // a statement reported an error; the statements after it did not run
+  std::string failed;    // what that statement printed
 };
 
 // Runs the statements of text, one a line, up to the end or the first that

@@ -162,7 +162,8 @@ std::string value_shape(quoly q) {
     std::string s = "number " + std::to_string(reinterpret_cast<std::uintptr_t>(q->ncoef));
     if (!lintmode && !flotemode)
       for (numptr l = q->ncoef->head; l != nullptr; l = l->next)
-        s += " " + std::to_string(reinterpret_cast<std::uintptr_t>(l)) + ":" + std::to_string(l->value);
+        s += " " + std::to_string(reinterpret_cast<std::uintptr_t>(l)) + ":" +
+             std::to_string(l->value);
     return s;
   }
   return node_shape(q->numer) + " | " + (q->denom ? node_shape(q->denom) : "nil");

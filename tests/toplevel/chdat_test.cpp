@@ -97,7 +97,8 @@ TEST_F(CharTables, EachBasisPolynomialIsOneAtItsPointAndZeroAtTheOthers) {
       EXPECT_TRUE(valid_poly(q->numer, 1)) << m << " " << i;
       EXPECT_EQ(q->numer->exp, m - 1) << "degree m - 1";
       for (int k = 1; k <= m; ++k)
-        ASSERT_EQ(eval_value(q, k), Rat(k == i ? 1 : 0)) << "pol[" << m << "][" << i << "] at " << k;
+        ASSERT_EQ(eval_value(q, k), Rat(k == i ? 1 : 0))
+            << "pol[" << m << "][" << i << "] at " << k;
     }
   }
 }

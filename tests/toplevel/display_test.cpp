@@ -152,9 +152,9 @@ TEST(Display, NumbersAgainstAnIndependentDecimalConversion) {
     const std::string quotient = (q.is_zero() && a.negative() ? "-" : "") + q.to_decimal();
     const std::string terminal = shown(r, true);
     SCOPED_TRACE(a.to_decimal() + " / " + b.to_decimal());
-    EXPECT_EQ(without_blanks(without(terminal, " `\n")),
-              a.to_decimal() + "/" + b.to_decimal() + ";or" + quotient + "." +
-                  fraction_digits(a, b) + "\n");
+    EXPECT_EQ(without_blanks(without(terminal, " `\n")), a.to_decimal() + "/" + b.to_decimal() +
+                                                             ";or" + quotient + "." +
+                                                             fraction_digits(a, b) + "\n");
     const std::string file = shown(r, false);
     EXPECT_EQ(file.find('\n'), file.size() - 1);
     EXPECT_EQ(without_blanks(file), a.to_decimal() + "/" + b.to_decimal() + ";\n");
@@ -197,10 +197,8 @@ TEST(Display, KnownForms) {
     EXPECT_EQ(top(Value::number(7)), "        7\n");
     EXPECT_EQ(top(Value::number(0)), "        0\n");
     EXPECT_EQ(top(Value::number(BigRef::from_decimal("-123456789012"))), "    -123456789012\n");
-    EXPECT_EQ(top(rational(2, 3)),
-              " 2 / 3;  or  0.6666666666666666666666666666666666666666\n");
-    EXPECT_EQ(top(rational(-1, 3)),
-              " -1 / 3;  or  -0.3333333333333333333333333333333333333333\n");
+    EXPECT_EQ(top(rational(2, 3)), " 2 / 3;  or  0.6666666666666666666666666666666666666666\n");
+    EXPECT_EQ(top(rational(-1, 3)), " -1 / 3;  or  -0.3333333333333333333333333333333333333333\n");
     EXPECT_EQ(top(rational(1, 1000000000)),
               " 1 / 1000000000;  or  0.00000000 10000000000000000000000000000000\n");
     EXPECT_EQ(top(rational(22, 7)), " 22 / 7;  or  3.1428571428571428571428571428571428571428\n");

@@ -65,7 +65,7 @@ struct Case {
   const char* statement;  // the interrupted one
   effect changes;         // assigns: an array; in_place, replaces: its operand (a normal form)
   int min_polls;
-  bool random = false;    // its answer depends on random choices
+  bool random = false;  // its answer depends on random choices
 };
 
 class InterruptPolls : public testing::Test {
@@ -92,8 +92,8 @@ class InterruptPolls : public testing::Test {
   static std::string run(const std::string& text) {
     // A command that asks for a value reads the next line; the command's 0
     // carries a limb in any ring.
-    const StatementRun r = run_statements(
-        text, {.as_input = true, .drop_line = true, .free_with_limbs = true});
+    const StatementRun r =
+        run_statements(text, {.as_input = true, .drop_line = true, .free_with_limbs = true});
     return r.unwound ? "unwound" : r.last;
   }
 
@@ -102,7 +102,8 @@ class InterruptPolls : public testing::Test {
   static std::string state() {
     std::string s = std::to_string(modulus) + (modularmode ? "m" : "") + (lintmode ? "w" : "");
     for (varptr v : sca_store)
-      for (; v != nullptr; v = v->next) s += std::string(" ") + v->let.name + "=" + value_text(v->val);
+      for (; v != nullptr; v = v->next)
+        s += std::string(" ") + v->let.name + "=" + value_text(v->val);
     for (const char* q : {"Sum[a]", "Trace[a]", "Det[a]", "Sum[b]", "Sum[s]", "Det[s]"})
       s += std::string(" ") + q + "=" + run(std::string(q) + ";\n");
     return s;
@@ -133,8 +134,8 @@ class InterruptPolls : public testing::Test {
   void check(const Case& c) {
     SCOPED_TRACE(c.name);
     // The method switches the setups set.
-    ScopedValue<std::int32_t> keep_d(detcutoff), keep_k(gauss_cutoff),
-        keep_l(rat_det_method_cut), keep_m(mod_det_method_cut);
+    ScopedValue<std::int32_t> keep_d(detcutoff), keep_k(gauss_cutoff), keep_l(rat_det_method_cut),
+        keep_m(mod_det_method_cut);
     set_up(c);
     const std::string before = state();
     const std::string plain = run(std::string(c.statement) + "\n");
@@ -190,10 +191,10 @@ std::string unimodular(int n) {
 TEST_F(InterruptPolls, GcdAndFactoring) {
   const std::string vars = "&(J = w)\n&(J = z)\n&(J = y)\n&(J = x)\n";
   const std::string gcd_setup = vars +
-      "&(p = 32003)\n"
-      "g := (x*y*z + w^2*x + y^3 + z*w + 3)^2:\n"
-      "u := g*(x^3*y + z^4*w + x*w^2 + y + 1)*(x + y + z + w)^2:\n"
-      "v := g*(y^4*z + x^2*w^3 + z*x + 2)*(x - y + z - w + 5)^2:\n";
+                                "&(p = 32003)\n"
+                                "g := (x*y*z + w^2*x + y^3 + z*w + 3)^2:\n"
+                                "u := g*(x^3*y + z^4*w + x*w^2 + y + 1)*(x + y + z + w)^2:\n"
+                                "v := g*(y^4*z + x^2*w^3 + z*x + 2)*(x - y + z - w + 5)^2:\n";
   const long points = modular_gcd_stats.multivar_points;
   {
     // the driver's own evaluation and interpolation, not the flat engines
@@ -219,8 +220,10 @@ TEST_F(InterruptPolls, DeterminantsByEveryMethod) {
       "&(p = 65521)\nArray a[30,30]:\n"
       "for i = 1 to 30 do for j = 1 to 30 do a[i,j] := Prime(30*i + j - 30) od od:\n";
   check({"word prime", residues.c_str(), "Det[a] + Trace[a]", effect::none, 2});
-  const std::string polys = "&(J = x)\n" + unimodular(7) + "for i = 1 to 7 do a[i,i] := x^2 + i*x od:\n";
-  check({"evaluation and interpolation", ("&(L = 1)\n" + polys).c_str(), "Det[a]", effect::none, 3});
+  const std::string polys =
+      "&(J = x)\n" + unimodular(7) + "for i = 1 to 7 do a[i,i] := x^2 + i*x od:\n";
+  check(
+      {"evaluation and interpolation", ("&(L = 1)\n" + polys).c_str(), "Det[a]", effect::none, 3});
   check({"dense Gauss-Bareiss", ("&(K = 1)\n" + polys).c_str(), "Det[a]", effect::none, 3});
   const std::string sparse =
       "&(J = x)\nArray s[12,12] Sparse:\n"
@@ -242,12 +245,13 @@ TEST_F(InterruptPolls, NormalFormsAndCharacteristicPolynomials) {
   // Above side 20 the forms are found modulo the determinant: its images
   // poll some 350 times here, the solves, the elimination modulo it and the
   // proofs once a row or step besides.
-  const std::string wide = unimodular(28) + "for i = 1 to 28 do a[i,1] := 3*i + 11; a[i,i] := a[i,i] + i od:\n";
+  const std::string wide =
+      unimodular(28) + "for i = 1 to 28 do a[i,1] := 3*i + 11; a[i,i] := a[i,i] + i od:\n";
   check({"Hermite modulo the determinant", wide.c_str(), "Hermite([a])", effect::replaces, 1000});
   check({"Smith modulo the determinant", wide.c_str(), "Smith([a])", effect::replaces, 1000});
   check({"reduced row echelon", dense.c_str(), "Redrowech([a])", effect::in_place, 3});
-  check({"characteristic polynomial", ("&(J = x)\n" + unimodular(16)).c_str(),
-         "Chpoly([a])", effect::none, 2});
+  check({"characteristic polynomial", ("&(J = x)\n" + unimodular(16)).c_str(), "Chpoly([a])",
+         effect::none, 2});
   const std::string sparse =
       "&(J = x)\n&(p = 101)\nArray s[30,30] Sparse:\n"
       "for i = 1 to 30 do s[i,i] := i; if i < 30 then s[i,i+1] := 1 fi od:\n";

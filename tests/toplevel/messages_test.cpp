@@ -59,17 +59,19 @@ TEST_F(Messages, BuiltinTableOrderFixedNamesAndAliases) {
     EXPECT_TRUE(builtin[i].name[0] >= 'A' && builtin[i].name[0] <= 'Z') << i;
     if (i > 0) {
       // Unsigned bytes, a name before every longer name that it begins.
-      EXPECT_LT(std::memcmp(builtin[i - 1].name, builtin[i].name, std::max(len, std::strlen(builtin[i - 1].name)) + 1), 0)
+      EXPECT_LT(std::memcmp(builtin[i - 1].name, builtin[i].name,
+                            std::max(len, std::strlen(builtin[i - 1].name)) + 1),
+                0)
           << builtin[i - 1].name << " before " << builtin[i].name;
     }
   }
   const std::map<int, std::string> fixed = {
-      {0, "Array"},     {3, "Chpoly"},   {6, "Colreduce"}, {10, "Denom"},     {12, "Det"},
-      {14, "Diag"},     {19, "FFLU"},    {20, "FFLUC"},    {24, "Func"},      {25, "Function"},
-      {26, "GCD"},      {29, "Hermite"}, {32, "Iszero"},   {42, "MSmith"},    {45, "Minors"},
-      {54, "Normalize"}, {58, "Numer"},  {63, "Poly"},     {67, "Pseudet"},   {68, "RRand"},
-      {70, "Rand"},     {73, "Redrowech"}, {76, "Reverse"}, {78, "Rowreduce"}, {81, "STrans"},
-      {83, "Smith"},    {84, "Sort"},    {89, "Sqrt"},     {101, "Trans"},
+      {0, "Array"},      {3, "Chpoly"},     {6, "Colreduce"}, {10, "Denom"},     {12, "Det"},
+      {14, "Diag"},      {19, "FFLU"},      {20, "FFLUC"},    {24, "Func"},      {25, "Function"},
+      {26, "GCD"},       {29, "Hermite"},   {32, "Iszero"},   {42, "MSmith"},    {45, "Minors"},
+      {54, "Normalize"}, {58, "Numer"},     {63, "Poly"},     {67, "Pseudet"},   {68, "RRand"},
+      {70, "Rand"},      {73, "Redrowech"}, {76, "Reverse"},  {78, "Rowreduce"}, {81, "STrans"},
+      {83, "Smith"},     {84, "Sort"},      {89, "Sqrt"},     {101, "Trans"},
   };
   for (const auto& [index, name] : fixed) EXPECT_EQ(builtin[index].name, name) << index;
   const std::set<int> aliases = {1, 4, 5, 7, 9, 12, 14, 40, 66, 68, 70, 79, 82, 89, 101, 103};
@@ -131,7 +133,8 @@ TEST_F(Messages, EveryRaisedCodeHasAText) {
     std::stringstream text;
     text << in.rdbuf();
     const std::string s = text.str();
-    for (auto it = std::sregex_iterator(s.begin(), s.end(), constant); it != std::sregex_iterator(); ++it)
+    for (auto it = std::sregex_iterator(s.begin(), s.end(), constant); it != std::sregex_iterator();
+         ++it)
       names[(*it)[1]] = std::stoi((*it)[2]);
   }
   ASSERT_GE(names.size(), 3u);
@@ -146,7 +149,8 @@ TEST_F(Messages, EveryRaisedCodeHasAText) {
     int lineno = 0;
     while (std::getline(in, line)) {
       ++lineno;
-      for (auto it = std::sregex_iterator(line.begin(), line.end(), call); it != std::sregex_iterator(); ++it) {
+      for (auto it = std::sregex_iterator(line.begin(), line.end(), call);
+           it != std::sregex_iterator(); ++it) {
         const std::string arg = (*it)[1];
         int code = -1;
         if (std::isdigit(static_cast<unsigned char>(arg[0]))) {
@@ -156,7 +160,8 @@ TEST_F(Messages, EveryRaisedCodeHasAText) {
         } else {
           continue;  // a variable (the code is passed on) or a declaration
         }
-        if (code > 0) raised[code] = entry.path().filename().string() + ":" + std::to_string(lineno);
+        if (code > 0)
+          raised[code] = entry.path().filename().string() + ":" + std::to_string(lineno);
       }
     }
   }

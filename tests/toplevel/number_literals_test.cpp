@@ -151,7 +151,8 @@ TEST(NumberLiterals, RandomRunsInEveryMode) {
       Source s(text + ";");
       number n{};
       new_readin(&s.stream, &n, &zilch, &count);
-      EXPECT_EQ(BigRef(n.lint), ((value % BigRef(p)) + BigRef(p)) % BigRef(p)) << text << " mod " << p;
+      EXPECT_EQ(BigRef(n.lint), ((value % BigRef(p)) + BigRef(p)) % BigRef(p))
+          << text << " mod " << p;
     }
     if (digits <= 15) {
       ArithModeGuard keep;
@@ -170,8 +171,8 @@ TEST(NumberLiterals, DecimalFractions) {
   struct Case {
     const char* text;
     std::int64_t num, den;
-  } const cases[] = {{".25;", 1, 4}, {".5;", 1, 2}, {".0;", 0, 1}, {".000125;", 1, 8000},
-                     {".10;", 1, 10}};
+  } const cases[] = {
+      {".25;", 1, 4}, {".5;", 1, 2}, {".0;", 0, 1}, {".000125;", 1, 8000}, {".10;", 1, 10}};
   for (const Case& c : cases) {
     Source s(c.text);
     quoly q = nullptr;
@@ -222,7 +223,9 @@ TEST(NumberLiterals, LongLiteralsOnWordsAgreeWithHornersRule) {
       std::string text(static_cast<std::size_t>(rng() % 3 == 0 ? rng() % 20 : 0), '0');
       const int shape = static_cast<int>(rng() % 4);
       for (int d = 0; d < len; ++d)
-        text += shape == 0 ? '9' : shape == 1 ? (d == 0 ? '1' : '0') : static_cast<char>('0' + rng() % 10);
+        text += shape == 0   ? '9'
+                : shape == 1 ? (d == 0 ? '1' : '0')
+                             : static_cast<char>('0' + rng() % 10);
       SCOPED_TRACE(text);
       Num wide, base;
       read(text, 1, wide);

@@ -53,7 +53,8 @@ TEST(TextInput, GivesTheBytesOfAFileInOrder) {
     }
     ASSERT_TRUE(got == text) << "round " << round << ": " << got.size() << " of " << text.size()
                              << " bytes, first difference at "
-                             << std::mismatch(got.begin(), got.end(), text.begin()).first - got.begin();
+                             << std::mismatch(got.begin(), got.end(), text.begin()).first -
+                                    got.begin();
     EXPECT_TRUE(in.at_eof());
     EXPECT_EQ(in.get(), EOF) << "the end is sticky";
   }
@@ -115,7 +116,8 @@ TEST(TextInput, LinesAheadAreShownButNotTaken) {
           std::size_t end = text.find('\n', at);
           if (end == std::string::npos) end = text.size();
           const std::string line = text.substr(at, end - at);
-          if (!first || line.find_first_not_of(" \t") != std::string::npos) expected.push_back(line);
+          if (!first || line.find_first_not_of(" \t") != std::string::npos)
+            expected.push_back(line);
           first = false;
           at = end + 1;
         }

@@ -25,8 +25,12 @@ namespace {
 class ScanScope {
  public:
   ScanScope(const std::string& text, bool terminal)
-      : in_(text), input_(Input, &in_), tt_(tt_flag, terminal), cont_(continuation, '`'),
-        names_(namelength, 10), defs_(func_def_count, 0) {
+      : in_(text),
+        input_(Input, &in_),
+        tt_(tt_flag, terminal),
+        cont_(continuation, '`'),
+        names_(namelength, 10),
+        defs_(func_def_count, 0) {
     init_character_sets();
     make_token_ring();
     leftover[0] = '\0';
@@ -60,8 +64,11 @@ struct ScanCase {
 TEST(Scanner, TokensOfStreams) {
   const std::vector<ScanCase> cases = {
       {"names are cut at 10", "abcdefghijkl", false, {"abcdefghij", "kl", ";"}, EOF},
-      {"the 11th character begins the next token even when a digit", "abcdefghij5x", false,
-       {"abcdefghij", "5", "x"}, EOF},
+      {"the 11th character begins the next token even when a digit",
+       "abcdefghij5x",
+       false,
+       {"abcdefghij", "5", "x"},
+       EOF},
       {"digits and _ inside a name", "x_1y2 +", false, {"x_1y2", "+", ";"}, EOF},
       {"a digit never begins a name", "3x", false, {"3", "x"}, EOF},
       {"no two-character tokens", ":= <= ->", false, {":", "=", "<", "=", "-", ">"}, EOF},
@@ -69,13 +76,23 @@ TEST(Scanner, TokensOfStreams) {
       {"a terminal line end after blanks is ;", "x   \nnext", true, {"x", ";"}, '\n'},
       {"a line of blanks at the terminal is ;", "   \nnext", true, {";"}, '\n'},
       {"in a file line ends are blanks", "a\n\n  b\nc", false, {"a", "b", "c", ";"}, EOF},
-      {"a tab after a name is a token, a blank is not", "x\ty z", false, {"x", "\t", "y", "z"}, EOF},
+      {"a tab after a name is a token, a blank is not",
+       "x\ty z",
+       false,
+       {"x", "\t", "y", "z"},
+       EOF},
       {"a carriage return after a name is a token", "x\r\n", true, {"x", "\r", ";"}, '\n'},
-      {"the backquote discards the rest of its line", "a `junk ; junk\nb;", true, {"a", "b", ";"},
+      {"the backquote discards the rest of its line",
+       "a `junk ; junk\nb;",
+       true,
+       {"a", "b", ";"},
        EOF},
       {"the backquote inside a name ends it", "ab`junk\ncd", false, {"ab", "cd", ";"}, EOF},
       {"the backquote in a file too", "a`x\nb", false, {"a", "b", ";"}, EOF},
-      {"bytes of 128 or more are one-character tokens", "\xC2\xA5q", false, {"\xC2", "\xA5", "q"},
+      {"bytes of 128 or more are one-character tokens",
+       "\xC2\xA5q",
+       false,
+       {"\xC2", "\xA5", "q"},
        EOF},
       {"after end of file every call yields ;", "z", true, {"z", ";", ";", ";"}, EOF},
       {"an empty stream yields ;", "", false, {";", ";"}, EOF},
@@ -93,7 +110,8 @@ TEST(Scanner, TokensOfStreams) {
 // a file; at the terminal each line end adds a ";" after the line's tokens.
 TEST(Scanner, RandomTokenStreamsReadBack) {
   std::mt19937_64 rng(test_seed());
-  const std::string letters = "abcxyzABQZ", tail = "az09_Q", symbols = "+-*/()[]<>=:,.!^|$%&?'#\"{}0123456789";
+  const std::string letters = "abcxyzABQZ", tail = "az09_Q",
+                    symbols = "+-*/()[]<>=:,.!^|$%&?'#\"{}0123456789";
   for (int round = 0; round < test_iterations(200); ++round) {
     std::vector<std::vector<std::string>> lines(1 + rng() % 5);
     std::string text;

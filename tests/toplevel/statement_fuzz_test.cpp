@@ -41,8 +41,8 @@ const fs::path transcripts = root / "tests" / "transcripts";
 const fs::path regressions = root / "tests" / "fuzz_regressions";
 
 constexpr int shards = 12;
-constexpr int runs_per_shard = 20;     // before the multiplier
-constexpr int seconds_allowed = 60;    // a run that takes longer hangs
+constexpr int runs_per_shard = 20;   // before the multiplier
+constexpr int seconds_allowed = 60;  // a run that takes longer hangs
 
 std::string read_file(const fs::path& p) {
   std::ifstream in(p, std::ios::binary);
@@ -87,13 +87,19 @@ class Generator {
   std::string file(int count) {
     std::string text;
     static const char* const prologue[] = {
-        "&(J = x)", "&(J = y)", "&(J = t)",
+        "&(J = x)",
+        "&(J = y)",
+        "&(J = t)",
         "a := 3: b := 2/5: c := x^2 + y: u := 7: v := (x + 1)/(y - 2): w := 0: z1 := t^3:",
         "Array m[3,3]: [m] := [<i = 1, 3><j = 1, 3> i + 2*j - 3]:",
         "Array s[4,4] Sparse: s[1,1] := 2: s[2,3] := x: s[4,2] := 5:",
-        "Array r[2,2]: [r] := [[1, 2], [3, 4]]:", "Array g[3]: g[1] := 1: g[3] := y:",
-        "Array m2[2,2]: Array g2[2]: Array s2[2,2] Sparse:", "Func F(p) = p + 1.",
-        "Func G(p, ^r) = r := r + p; p.", "Func H(p, [ar]) = ar[1] + p.", "Function K = 5.",
+        "Array r[2,2]: [r] := [[1, 2], [3, 4]]:",
+        "Array g[3]: g[1] := 1: g[3] := y:",
+        "Array m2[2,2]: Array g2[2]: Array s2[2,2] Sparse:",
+        "Func F(p) = p + 1.",
+        "Func G(p, ^r) = r := r + p; p.",
+        "Func H(p, [ar]) = ar[1] + p.",
+        "Function K = 5.",
         "Func L(p, ^r, [ar]) = r := p; 0."};
     for (const char* line : prologue)
       if (pick(8) != 0) text += std::string(line) + "\n";
@@ -105,7 +111,8 @@ class Generator {
 
   std::string statement(int depth) {
     switch (pick(depth > 1 ? 12 : 17)) {
-      case 0: case 1: return var() + " := " + expr(0);
+      case 0:
+      case 1: return var() + " := " + expr(0);
       case 2: return var() + (pick(2) ? " :+ " : " :* ") + expr(1);
       case 3: return expr(0);
       case 4: return builtin_call();
@@ -176,7 +183,9 @@ class Generator {
     if (depth > 2) return atom();
     static const char* const binary[] = {" + ", " - ", "*", "/", "//", "\\", "|", "^"};
     switch (pick(11)) {
-      case 0: case 1: case 2: return atom();
+      case 0:
+      case 1:
+      case 2: return atom();
       case 3: return "(" + expr(depth + 1) + ")";
       case 4: return "-" + expr(depth + 1);
       case 5: {
@@ -200,10 +209,22 @@ class Generator {
   // An "&" command read as an operand, after an operand already read: the
   // changes of ring, variables and Laurent mode, and the other commands.
   std::string command_operand() {
-    static const char* const inside[] = {
-        "&(J = s)", "&(J = -t)", "&(J > z)", "&(J = -y)", "&(l = 1)", "&(l = 0)", "&l",
-        "&(p = 7)", "&(p = _i)", "&(p = 97 : a)", "&(P = t^2 + 1)", "&(P = x^3)",
-        "&(J = w, P = w^2 - 2)", "&J\nr", "&P\nx^2 + 1", "&p\n7"};
+    static const char* const inside[] = {"&(J = s)",
+                                         "&(J = -t)",
+                                         "&(J > z)",
+                                         "&(J = -y)",
+                                         "&(l = 1)",
+                                         "&(l = 0)",
+                                         "&l",
+                                         "&(p = 7)",
+                                         "&(p = _i)",
+                                         "&(p = 97 : a)",
+                                         "&(P = t^2 + 1)",
+                                         "&(P = x^3)",
+                                         "&(J = w, P = w^2 - 2)",
+                                         "&J\nr",
+                                         "&P\nx^2 + 1",
+                                         "&p\n7"};
     switch (pick(4)) {
       case 0: return setting();
       case 1: return command();
@@ -212,9 +233,13 @@ class Generator {
   }
   std::string atom() {
     switch (pick(12)) {
-      case 0: case 1: case 2: return number();
-      case 3: case 4: return var();
-      case 5: case 6: return poly_var();
+      case 0:
+      case 1:
+      case 2: return number();
+      case 3:
+      case 4: return var();
+      case 5:
+      case 6: return poly_var();
       case 7: return element();
       case 8: return "'" + std::string(1, static_cast<char>('a' + pick(26))) + "'";
       case 9: return "Product<i = 1, 3>[i + " + poly_var() + "]";
@@ -272,33 +297,39 @@ class Generator {
 
   std::string command() {
     static const char* const bare[] = {
-        "&t", "&e", "&N", "&E", "&U", "&2", "&5", "&A\n50", "&O", "&X\n400", "&Z", "&_d\n70",
-        "&_n x", "&_t", "&b", "&c", "&m\n1", "&n", "&a", "&d\n5", "&f*", "&F*", "&g", "&G",
-        "&h", "&l", "&v;", "&v:", "&x", "&>", "&]", "&}", "&@", "&_p", "&_s", "&T", "&C+",
-        "&C-", "&D\n3", "&u\n2", "&K\n1", "&L\n10", "&#\n20", "&M\nok>", "&H", "&I", "&V",
-        "&W", "&B", "&|", "&j", "&_k\n12", "&_r\n3", "&S\n'out.t'", "&s", "&S\n@",
-        "&R\n'out.t'", "&r\n@", "&J\nt", "&P\nt^2 + 1", "&p\n97", "&p"};
+        "&t",          "&e",      "&N",      "&E",          "&U",          "&2",    "&5",
+        "&A\n50",      "&O",      "&X\n400", "&Z",          "&_d\n70",     "&_n x", "&_t",
+        "&b",          "&c",      "&m\n1",   "&n",          "&a",          "&d\n5", "&f*",
+        "&F*",         "&g",      "&G",      "&h",          "&l",          "&v;",   "&v:",
+        "&x",          "&>",      "&]",      "&}",          "&@",          "&_p",   "&_s",
+        "&T",          "&C+",     "&C-",     "&D\n3",       "&u\n2",       "&K\n1", "&L\n10",
+        "&#\n20",      "&M\nok>", "&H",      "&I",          "&V",          "&W",    "&B",
+        "&|",          "&j",      "&_k\n12", "&_r\n3",      "&S\n'out.t'", "&s",    "&S\n@",
+        "&R\n'out.t'", "&r\n@",   "&J\nt",   "&P\nt^2 + 1", "&p\n97",      "&p"};
     return one_of(bare);
   }
 
   std::string setting() {
     static const char* const valued[] = {
-        "&(t = 1)", "&(e = 0)", "&(N = 1)", "&(E = 0)", "&(U = 0)", "&(V = 0)", "&(W = 0)",
-        "&(# = 30)", "&(A = 100)", "&(X = 400)", "&(D = 3)", "&(L = 50)", "&(K = 1)",
-        "&(a = 1)", "&(m = 1)", "&(n = 0)", "&(u = 2)", "&(l = 0)", "&(H = 1)", "&(O = 1)",
-        "&(B = 1)", "&(|= 1)", "&(_l = 0)", "&(_t = 1)", "&(_s = 0)", "&(_d = 60)",
-        "&(_r = 5)", "&(_L = 0)", "&(& = 0)", "&(M = 'ab''c>')", "&(M = '>')",
-        "&(S = 'st.t')", "&(S = '@')", "&(R = 'st.t')", "&(R = '@')", "&(Q = 1)",
-        "&(t = 2)", "&(D = -1)", "&(D = 45)", "&(u = 9)", "&(X = 4584)", "&(_k = 1)"};
+        "&(t = 1)",    "&(e = 0)",      "&(N = 1)",   "&(E = 0)",      "&(U = 0)",
+        "&(V = 0)",    "&(W = 0)",      "&(# = 30)",  "&(A = 100)",    "&(X = 400)",
+        "&(D = 3)",    "&(L = 50)",     "&(K = 1)",   "&(a = 1)",      "&(m = 1)",
+        "&(n = 0)",    "&(u = 2)",      "&(l = 0)",   "&(H = 1)",      "&(O = 1)",
+        "&(B = 1)",    "&(|= 1)",       "&(_l = 0)",  "&(_t = 1)",     "&(_s = 0)",
+        "&(_d = 60)",  "&(_r = 5)",     "&(_L = 0)",  "&(& = 0)",      "&(M = 'ab''c>')",
+        "&(M = '>')",  "&(S = 'st.t')", "&(S = '@')", "&(R = 'st.t')", "&(R = '@')",
+        "&(Q = 1)",    "&(t = 2)",      "&(D = -1)",  "&(D = 45)",     "&(u = 9)",
+        "&(X = 4584)", "&(_k = 1)"};
     return one_of(valued);
   }
 
   std::string ring_change() {
     static const char* const changes[] = {
-        "&(p = 97)", "&(p = 7 : a, *b)", "&(p = 65521)", "&(p = 256)", "&(p = 6)",
-        "&(p = _i)", "&(p = _i : **)", "&(p = 11 : **)", "&(p = 13 : *[m])", "&(J = x)",
-        "&(J = y)", "&(J > t)", "&(J = -x)", "&(J = -t)", "&(P = x^2 + 1)",
-        "&(P = t^3 + t + 1, 1)", "&(P = y^2 - 2)", "&(P = -x)", "&(l = 1)"};
+        "&(p = 97)",        "&(p = 7 : a, *b)", "&(p = 65521)",   "&(p = 256)",
+        "&(p = 6)",         "&(p = _i)",        "&(p = _i : **)", "&(p = 11 : **)",
+        "&(p = 13 : *[m])", "&(J = x)",         "&(J = y)",       "&(J > t)",
+        "&(J = -x)",        "&(J = -t)",        "&(P = x^2 + 1)", "&(P = t^3 + t + 1, 1)",
+        "&(P = y^2 - 2)",   "&(P = -x)",        "&(l = 1)"};
     return one_of(changes);
   }
 
@@ -320,8 +351,9 @@ class Generator {
 
   std::string control(int depth) {
     switch (pick(5)) {
-      case 0: return "if " + expr(2) + " < " + expr(2) + " then " + body(depth) + " else " +
-                     body(depth) + " fi";
+      case 0:
+        return "if " + expr(2) + " < " + expr(2) + " then " + body(depth) + " else " + body(depth) +
+               " fi";
       case 1: return "for i = 1 to " + std::to_string(pick(5)) + " do " + body(depth) + " od";
       case 2: return "for i = 3, 1, -1 do " + body(depth) + " od";
       // (a loop that counts would never end in characteristic 2)
@@ -348,9 +380,9 @@ class Generator {
 
   // A statement the end of the file leaves open.
   std::string unfinished() {
-    static const char* const open[] = {"while 1 do", "if 1 then", "for i = 1 to 3 do",
-                                       "Func M(p) = p + 1", "!('abc", "x := 'a", "{ comment",
-                                       "&(M = 'xy", "Sigma<k = 1, 2>[k", "[m] := [[1, 2"};
+    static const char* const open[] = {
+        "while 1 do", "if 1 then", "for i = 1 to 3 do", "Func M(p) = p + 1", "!('abc",
+        "x := 'a",    "{ comment", "&(M = 'xy",         "Sigma<k = 1, 2>[k", "[m] := [[1, 2"};
     return std::string(one_of(open)) + "\n";
   }
 
@@ -388,16 +420,17 @@ std::string mutate(const std::string& text, std::mt19937_64& rng) {
     if (lines.empty()) lines.push_back("");
   }
   std::string out;
-  for (std::size_t k = 0; k < lines.size(); ++k) out += lines[k] + (k + 1 < lines.size() || rng() % 4 ? "\n" : "");
+  for (std::size_t k = 0; k < lines.size(); ++k)
+    out += lines[k] + (k + 1 < lines.size() || rng() % 4 ? "\n" : "");
   return out;
 }
 
 // ---- Running the program ----------------------------------------------------------------
 
 struct Outcome {
-  bool ended = false;      // by itself, in time
-  int status = -1;         // exit status, or -1
-  int signal = 0;          // the signal that ended it, or 0
+  bool ended = false;  // by itself, in time
+  int status = -1;     // exit status, or -1
+  int signal = 0;      // the signal that ended it, or 0
   std::string out, err;
 };
 
@@ -446,8 +479,8 @@ Outcome run_program(const fs::path& dir, const std::string& input) {
 std::string fault_of(const Outcome& o) {
   if (!o.ended) return "no end within " + std::to_string(seconds_allowed) + " seconds";
   if (o.signal != 0) return "ended by signal " + std::to_string(o.signal);
-  for (const char* report : {"AddressSanitizer", "LeakSanitizer", "runtime error:",
-                             "UndefinedBehaviorSanitizer"})
+  for (const char* report :
+       {"AddressSanitizer", "LeakSanitizer", "runtime error:", "UndefinedBehaviorSanitizer"})
     if (o.err.find(report) != std::string::npos) return std::string("a report of ") + report;
   if (o.out.find("*** Tavrin error.") != std::string::npos) return "an internal error";
   if (o.status != 0) return "exit status " + std::to_string(o.status);
@@ -457,9 +490,9 @@ std::string fault_of(const Outcome& o) {
 class Fuzz : public testing::Test {
  protected:
   Fuzz() {
-    dir_ = fs::temp_directory_path() /
-           ("tavrin_fuzz_" + std::to_string(getpid()) + "_" +
-            testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir_ =
+        fs::temp_directory_path() / ("tavrin_fuzz_" + std::to_string(getpid()) + "_" +
+                                     testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir_);
     fs::create_directories(dir_);
   }
@@ -517,7 +550,8 @@ INSTANTIATE_TEST_SUITE_P(Shards, FuzzShard, testing::Range(0, shards));
 TEST_F(Fuzz, KeptRegressionsEndCleanly) {
   ASSERT_TRUE(fs::is_directory(regressions)) << regressions;
   for (const auto& entry : fs::directory_iterator(regressions))
-    if (entry.path().extension() == ".in") check(entry.path().stem().string(), read_file(entry.path()));
+    if (entry.path().extension() == ".in")
+      check(entry.path().stem().string(), read_file(entry.path()));
 }
 
 }  // namespace

@@ -20,7 +20,7 @@
 
 namespace tavrin::flat {
 
-// ---- Dense univariate polynomials ------------------------------------------------------------------
+// ---- Dense univariate polynomials ---------------------------------------------------------------
 
 template <class F>
 void Dense<F>::rem(const F& f, vec& a, const vec& b) {
@@ -73,10 +73,13 @@ typename Dense<F>::vec Dense<F>::mul(const F& f, const vec& a, const vec& b) {
     // each coefficient one dot product, reduced once
     const int limbs = dot_limbs(std::min(a.size(), b.size()), f);
     for (std::size_t k = 0; k < r.size(); ++k) {
-      const std::size_t lo = k + 1 > b.size() ? k + 1 - b.size() : 0, hi = std::min(k, a.size() - 1);
+      const std::size_t lo = k + 1 > b.size() ? k + 1 - b.size() : 0,
+                        hi = std::min(k, a.size() - 1);
       const elem* pa = a.data() + lo;
       const elem* pb = b.data() + (k - lo);
-      r[k] = word_dot(f, hi - lo + 1, limbs, [pa, pb](std::size_t i) { return std::uint64_t{pa[i]} * pb[-static_cast<std::ptrdiff_t>(i)]; });
+      r[k] = word_dot(f, hi - lo + 1, limbs, [pa, pb](std::size_t i) {
+        return std::uint64_t{pa[i]} * pb[-static_cast<std::ptrdiff_t>(i)];
+      });
     }
     return r;
   }
@@ -135,7 +138,8 @@ MPoly constant_poly(elem c) {
 // A polynomial in variable 0 alone as a dense vector, and back.
 std::vector<elem> dense0(const Layout& lay, const MPoly& a) {
   std::vector<elem> v(static_cast<std::size_t>(lay.exponent(a.key[0], 0)) + 1, 0);
-  for (std::size_t i = 0; i < a.size(); ++i) v[static_cast<std::size_t>(lay.exponent(a.key[i], 0))] = a.coef[i];
+  for (std::size_t i = 0; i < a.size(); ++i)
+    v[static_cast<std::size_t>(lay.exponent(a.key[i], 0))] = a.coef[i];
   return v;
 }
 
@@ -152,8 +156,8 @@ void sparse0(const Layout& lay, const std::vector<elem>& v, MPoly* a) {
 
 // The GCD in variable 0 alone, with the cofactors when Abar is not nil.
 template <class F>
-void univariate(const F& f, const Layout& lay, const MPoly& A, const MPoly& B, MPoly* G, MPoly* Abar,
-                MPoly* Bbar) {
+void univariate(const F& f, const Layout& lay, const MPoly& A, const MPoly& B, MPoly* G,
+                MPoly* Abar, MPoly* Bbar) {
   const std::vector<elem> a = dense0(lay, A), b = dense0(lay, B);
   const std::vector<elem> g = Dense<F>::gcd(f, a, b);
   sparse0(lay, g, G);
@@ -186,8 +190,8 @@ std::int64_t total_degree(const Layout& lay, const Rec& r, int v) {
 // bounds s, s - 1, ... prove it too, once Q's degree stays below the
 // points less one (see brown_gcd).
 template <class F>
-bool quotient_by_points(const F& f, const Layout& lay, const MPoly& C, const MPoly& D, int k, Rng& rng, MPoly* Q,
-                        std::int64_t s) {
+bool quotient_by_points(const F& f, const Layout& lay, const MPoly& C, const MPoly& D, int k,
+                        Rng& rng, MPoly* Q, std::int64_t s) {
   Q->clear();
   if (C.empty()) return true;
   if (k == 1) {
@@ -208,8 +212,10 @@ bool quotient_by_points(const F& f, const Layout& lay, const MPoly& C, const MPo
     elem x = 0;
     if (!points.next(&x)) return false;
     if (Dense<F>::eval(f, lcd, x) == 0) continue;
-    const std::int64_t sub = s < 0 ? -1 : std::max<std::int64_t>(s - static_cast<std::int64_t>(n), 0);
-    if (!quotient_by_points(f, lay, eval_at(f, rc, x), eval_at(f, rd, x), k - 1, rng, &qx, sub)) return false;
+    const std::int64_t sub =
+        s < 0 ? -1 : std::max<std::int64_t>(s - static_cast<std::int64_t>(n), 0);
+    if (!quotient_by_points(f, lay, eval_at(f, rc, x), eval_at(f, rd, x), k - 1, rng, &qx, sub))
+      return false;
     newton(f, q, qx, 1, m, x, f.inv(Dense<F>::eval(f, m, x)));
     m = Dense<F>::mul(f, m, std::vector<elem>{f.neg(x), 1});
     ++n;
@@ -229,22 +235,25 @@ bool quotient_by_points(const F& f, const Layout& lay, const MPoly& C, const MPo
 // Euclid's steps. False when H(x) does not lead with lm or does not divide
 // both: the point then needs its image.
 template <class F>
-bool cofactors_by_division(const F& f, const Layout& lay, const Rec& h, elem x, elem gx, std::uint64_t lm,
-                           const MPoly& ax, const MPoly& bx, int k, Rng& rng, MPoly* aa, MPoly* ba, std::int64_t s) {
+bool cofactors_by_division(const F& f, const Layout& lay, const Rec& h, elem x, elem gx,
+                           std::uint64_t lm, const MPoly& ax, const MPoly& bx, int k, Rng& rng,
+                           MPoly* aa, MPoly* ba, std::int64_t s) {
   MPoly g = eval_at(f, h, x);
   if (g.empty() || g.key[0] != lm) return false;
   const elem ig = f.inv(gx);
   for (elem& c : g.coef) c = f.mul(c, ig);
-  return quotient_by_points(f, lay, ax, g, k, rng, aa, s) && quotient_by_points(f, lay, bx, g, k, rng, ba, s);
+  return quotient_by_points(f, lay, ax, g, k, rng, aa, s) &&
+         quotient_by_points(f, lay, bx, g, k, rng, ba, s);
 }
 
 // The end of brown_gcd: G = c pp(H), and with cofactors Abar = cont(H)
 // Abar / gamma (the contents' cofactors ca_c, cb_c put back); false when a
 // division is not exact.
 template <class F>
-bool brown_results(const F& f, const Layout& lay, int v, Rec& h, Rec& ha, Rec& hb, const std::vector<elem>& c,
-                   const std::vector<elem>& gamma, const std::vector<elem>& ca_c, const std::vector<elem>& cb_c,
-                   MPoly* G, MPoly* Abar, MPoly* Bbar) {
+bool brown_results(const F& f, const Layout& lay, int v, Rec& h, Rec& ha, Rec& hb,
+                   const std::vector<elem>& c, const std::vector<elem>& gamma,
+                   const std::vector<elem>& ca_c, const std::vector<elem>& cb_c, MPoly* G,
+                   MPoly* Abar, MPoly* Bbar) {
   const bool cof = Abar != nullptr;
   const std::vector<elem> one{1};
   const std::vector<elem> ch = content(f, h);
@@ -268,8 +277,9 @@ bool brown_results(const F& f, const Layout& lay, int v, Rec& h, Rec& ha, Rec& h
 }  // namespace
 
 template <class F>
-bool lattice_identity(const F& f, const Layout& lay, elem c, const MPoly& A, const MPoly& H, const MPoly& Abar,
-                      const MPoly& B, const MPoly& Bbar, int k, Rng& rng, std::int64_t s) {
+bool lattice_identity(const F& f, const Layout& lay, elem c, const MPoly& A, const MPoly& H,
+                      const MPoly& Abar, const MPoly& B, const MPoly& Bbar, int k, Rng& rng,
+                      std::int64_t s) {
   if (k == 1) {
     const std::vector<elem> h = dense0_or_empty(lay, H);
     for (const auto& [a, bar] : {std::pair{&A, &Abar}, std::pair{&B, &Bbar}}) {
@@ -281,14 +291,14 @@ bool lattice_identity(const F& f, const Layout& lay, elem c, const MPoly& A, con
     return true;
   }
   const int v = k - 1;
-  const Rec ra = split(lay, A, v), rh = split(lay, H, v), rabar = split(lay, Abar, v), rb = split(lay, B, v),
-            rbbar = split(lay, Bbar, v);
+  const Rec ra = split(lay, A, v), rh = split(lay, H, v), rabar = split(lay, Abar, v),
+            rb = split(lay, B, v), rbbar = split(lay, Bbar, v);
   Points<F> points(f, rng);
   for (std::int64_t j = 0; j <= s; ++j) {
     elem x = 0;
     if (!points.next(&x)) return false;
-    if (!lattice_identity(f, lay, c, eval_at(f, ra, x), eval_at(f, rh, x), eval_at(f, rabar, x), eval_at(f, rb, x),
-                          eval_at(f, rbbar, x), k - 1, rng, s - j))
+    if (!lattice_identity(f, lay, c, eval_at(f, ra, x), eval_at(f, rh, x), eval_at(f, rabar, x),
+                          eval_at(f, rb, x), eval_at(f, rbbar, x), k - 1, rng, s - j))
       return false;
   }
   return true;
@@ -296,8 +306,8 @@ bool lattice_identity(const F& f, const Layout& lay, elem c, const MPoly& A, con
 
 template <class F>
 engine_status brown_gcd(const F& f, const Layout& lay, const MPoly& A, const MPoly& B, int k,
-                        Rng& rng, MPoly* G, MPoly* Abar, MPoly* Bbar, const std::vector<std::int32_t>* bounds,
-                        std::int64_t lattice) {
+                        Rng& rng, MPoly* G, MPoly* Abar, MPoly* Bbar,
+                        const std::vector<std::int32_t>* bounds, std::int64_t lattice) {
   const bool cof = Abar != nullptr;
   if (k == 1) {
     univariate(f, lay, A, B, G, Abar, Bbar);
@@ -327,15 +337,17 @@ engine_status brown_gcd(const F& f, const Layout& lay, const MPoly& A, const MPo
     S = top ? ig + std::max(total_degree(lay, ra, v), total_degree(lay, rb, v))
             : (lattice < 0 ? -1
                            : std::max<std::int64_t>(
-                                 lattice + ig - static_cast<std::int64_t>(std::min(ca.size(), cb.size()) - 1), 0));
+                                 lattice + ig -
+                                     static_cast<std::int64_t>(std::min(ca.size(), cb.size()) - 1),
+                                 0));
   }
 
   Rec h, ha, hb;
   std::uint64_t lm = 0;
   std::vector<elem> m{1};
   std::size_t n = 0;
-  int sames = 0;  // points in a row that left H as it was
-  int bar_sames = 0;  // points in a row that left Abar and Bbar as they were
+  int sames = 0;            // points in a row that left H as it was
+  int bar_sames = 0;        // points in a row that left Abar and Bbar as they were
   std::size_t checked = 0;  // points after the n-th that passed lattice_identity
   // The points prove gamma A = H Abar and gamma B = H Bbar by the degrees
   // in v (the box), or by the lattice: a P of total degree at most S that
@@ -345,7 +357,8 @@ engine_status brown_gcd(const F& f, const Layout& lay, const MPoly& A, const MPo
   const auto proven = [&](std::size_t n) {
     const std::size_t dh = h.degree();
     if (n > dg + da && n > dg + db && n > dh + ha.degree() && n > dh + hb.degree()) return true;
-    return S >= 0 && static_cast<std::int64_t>(n) > S && n > dh + 1 && n > ha.degree() + 1 && n > hb.degree() + 1;
+    return S >= 0 && static_cast<std::int64_t>(n) > S && n > dh + 1 && n > ha.degree() + 1 &&
+           n > hb.degree() + 1;
   };
   Points<F> points(f, rng);
   MPoly ga, aa, ba;
@@ -358,10 +371,12 @@ engine_status brown_gcd(const F& f, const Layout& lay, const MPoly& A, const MPo
     const elem gx = Dense<F>::eval(f, gamma, x);
     // once a point left H as it was, the later ones try H's value for G's image
     // the images at the n-th point are proven to the bound S - n
-    const std::int64_t sub = S < 0 ? -1 : std::max<std::int64_t>(S - static_cast<std::int64_t>(n), 0);
+    const std::int64_t sub =
+        S < 0 ? -1 : std::max<std::int64_t>(S - static_cast<std::int64_t>(n), 0);
     // once no interpolant changed, the later points of the lattice only check it
     if (cof && S >= 0 && flat_lattice_check && sames > 0 && bar_sames > 0) {
-      if (lattice_identity(f, lay, gx, ax, eval_at(f, h, x), eval_at(f, ha, x), bx, eval_at(f, hb, x), k - 1, rng,
+      if (lattice_identity(f, lay, gx, ax, eval_at(f, h, x), eval_at(f, ha, x), bx,
+                           eval_at(f, hb, x), k - 1, rng,
                            S - static_cast<std::int64_t>(n + checked))) {
         ++gcd_tally().lattice_points;
         if (static_cast<std::int64_t>(n + ++checked) > S) break;
@@ -369,7 +384,8 @@ engine_status brown_gcd(const F& f, const Layout& lay, const MPoly& A, const MPo
       }
       checked = 0;  // an interpolant is incomplete: the point gives an image
     }
-    if (cof && sames > 0 && cofactors_by_division(f, lay, h, x, gx, lm, ax, bx, k - 1, rng, &aa, &ba, sub)) {
+    if (cof && sames > 0 &&
+        cofactors_by_division(f, lay, h, x, gx, lm, ax, bx, k - 1, rng, &aa, &ba, sub)) {
       ++gcd_tally().cofactor_points;
       const elem im = f.inv(Dense<F>::eval(f, m, x));
       ++sames;
@@ -382,8 +398,8 @@ engine_status brown_gcd(const F& f, const Layout& lay, const MPoly& A, const MPo
       if (n > dg + std::max(da, db) + 1) return engine_status::failed;
       continue;
     }
-    const engine_status st =
-        brown_gcd(f, lay, ax, bx, k - 1, rng, &ga, cof ? &aa : nullptr, cof ? &ba : nullptr, bounds, sub);
+    const engine_status st = brown_gcd(f, lay, ax, bx, k - 1, rng, &ga, cof ? &aa : nullptr,
+                                       cof ? &ba : nullptr, bounds, sub);
     if (st != engine_status::done) return st;
     if (ga.size() == 1 && ga.key[0] == 0) {
       // A coprime image at a point that keeps both leading terms: the
@@ -424,7 +440,8 @@ engine_status brown_gcd(const F& f, const Layout& lay, const MPoly& A, const MPo
     if (cof) {
       if (proven(n)) break;
     } else if (sames >= 2 || n > dg + std::min(da, db) ||
-               (bounds != nullptr && n > dg + static_cast<std::size_t>((*bounds)[static_cast<std::size_t>(v)]))) {
+               (bounds != nullptr &&
+                n > dg + static_cast<std::size_t>((*bounds)[static_cast<std::size_t>(v)]))) {
       // H stopped changing at two points in a row (one would not do: an H
       // that depends on v only through v^k agrees at points whose ratio is
       // a k-th root of unity), or has as many points as its degree allows
@@ -435,20 +452,23 @@ engine_status brown_gcd(const F& f, const Layout& lay, const MPoly& A, const MPo
   // the top's lattice needs H Abar and H Bbar within S
   if (top && S >= 0) {
     const std::int64_t th = total_degree(lay, h, v);
-    if (th + total_degree(lay, ha, v) > S || th + total_degree(lay, hb, v) > S) return engine_status::failed;
+    if (th + total_degree(lay, ha, v) > S || th + total_degree(lay, hb, v) > S)
+      return engine_status::failed;
   }
   if (!brown_results(f, lay, v, h, ha, hb, c, gamma, ca_c, cb_c, G, cof ? Abar : nullptr, Bbar))
     return engine_status::failed;
   return engine_status::done;
 }
 
-#define TAVRIN_FLAT_FIELD(F)                                                                          \
-  template struct Dense<F>;                                                                           \
-  template class Points<F>;                                                                           \
-  template engine_status brown_gcd<F>(const F&, const Layout&, const MPoly&, const MPoly&, int, Rng&, \
-                                      MPoly*, MPoly*, MPoly*, const std::vector<std::int32_t>*, std::int64_t); \
-  template bool lattice_identity<F>(const F&, const Layout&, elem, const MPoly&, const MPoly&, const MPoly&,    \
-                                    const MPoly&, const MPoly&, int, Rng&, std::int64_t);
+#define TAVRIN_FLAT_FIELD(F)                                                                    \
+  template struct Dense<F>;                                                                     \
+  template class Points<F>;                                                                     \
+  template engine_status brown_gcd<F>(const F&, const Layout&, const MPoly&, const MPoly&, int, \
+                                      Rng&, MPoly*, MPoly*, MPoly*,                             \
+                                      const std::vector<std::int32_t>*, std::int64_t);          \
+  template bool lattice_identity<F>(const F&, const Layout&, elem, const MPoly&, const MPoly&,  \
+                                    const MPoly&, const MPoly&, const MPoly&, int, Rng&,        \
+                                    std::int64_t);
 TAVRIN_FLAT_FIELD(PrimeField)
 TAVRIN_FLAT_FIELD(LogField)
 #undef TAVRIN_FLAT_FIELD

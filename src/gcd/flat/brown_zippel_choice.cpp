@@ -61,11 +61,12 @@ std::vector<std::pair<std::int32_t, MPoly>> coefficients0(const Layout& lay, con
 
 // The monic GCD of p's coefficients in variable 0 (not proven).
 template <class F>
-engine_status content0(const F& f, const Layout& lay, const std::vector<std::pair<std::int32_t, MPoly>>& c,
-                       Rng& rng, MPoly* g) {
+engine_status content0(const F& f, const Layout& lay,
+                       const std::vector<std::pair<std::int32_t, MPoly>>& c, Rng& rng, MPoly* g) {
   std::vector<std::size_t> idx(c.size());
   for (std::size_t i = 0; i < idx.size(); ++i) idx[i] = i;
-  std::sort(idx.begin(), idx.end(), [&c](std::size_t a, std::size_t b) { return c[a].second.size() < c[b].second.size(); });
+  std::sort(idx.begin(), idx.end(),
+            [&c](std::size_t a, std::size_t b) { return c[a].second.size() < c[b].second.size(); });
   *g = c[idx[0]].second;
   make_monic(f, g);
   for (std::size_t j = 1; j < idx.size() && !is_constant(*g); ++j) {
@@ -80,8 +81,9 @@ engine_status content0(const F& f, const Layout& lay, const std::vector<std::pai
 // p divided by its content g in variable 0 (coefficient by coefficient);
 // false when a division is not exact.
 template <class F>
-bool divide_content0(const F& f, const Layout& lay, const std::vector<std::pair<std::int32_t, MPoly>>& c,
-                     const MPoly& g, MPoly* p) {
+bool divide_content0(const F& f, const Layout& lay,
+                     const std::vector<std::pair<std::int32_t, MPoly>>& c, const MPoly& g,
+                     MPoly* p) {
   p->clear();
   if (is_constant(g)) {  // a monic constant: 1
     for (const auto& [e, coef] : c)
@@ -92,7 +94,8 @@ bool divide_content0(const F& f, const Layout& lay, const std::vector<std::pair<
   MPoly q;
   for (const auto& [e, coef] : c) {
     if (!mpoly_divides(f, lay, coef, g, &q)) return false;
-    for (std::size_t i = 0; i < q.size(); ++i) p->push(q.key[i] + static_cast<std::uint64_t>(e) * lay.unit(0), q.coef[i]);
+    for (std::size_t i = 0; i < q.size(); ++i)
+      p->push(q.key[i] + static_cast<std::uint64_t>(e) * lay.unit(0), q.coef[i]);
   }
   return true;
 }
@@ -100,8 +103,8 @@ bool divide_content0(const F& f, const Layout& lay, const std::vector<std::pair<
 // The candidate of Zippel's method: A and B in the order of the plan (the
 // main variable first), their contents in it, gamma, H, and G = cont pp(H).
 template <class F>
-engine_status sparse_candidate(const F& f, const Layout& lay, const MPoly& A0, const MPoly& B0, Rng& rng,
-                               MPoly* G, ZippelPlan& plan) {
+engine_status sparse_candidate(const F& f, const Layout& lay, const MPoly& A0, const MPoly& B0,
+                               Rng& rng, MPoly* G, ZippelPlan& plan) {
   const MPoly A = reorder(lay, A0, plan.order), B = reorder(lay, B0, plan.order);
   const auto ca = coefficients0(lay, A), cb = coefficients0(lay, B);
   MPoly conta, contb, cg, pa, pb;
@@ -125,7 +128,8 @@ engine_status sparse_candidate(const F& f, const Layout& lay, const MPoly& A0, c
     MPoly gamma;
     st = field_gcd(f, lay, pca.front().second, pcb.front().second, rng, &gamma, false);
     if (st != engine_status::done) return st;
-    st = zippel_core(f, lay, pa, pb, gamma, rng, plan.skeleton.empty() ? nullptr : &plan.skeleton, &h);
+    st = zippel_core(f, lay, pa, pb, gamma, rng, plan.skeleton.empty() ? nullptr : &plan.skeleton,
+                     &h);
     if (st != engine_status::done) return st;
     plan.skeleton = h.key;
     const auto ch = coefficients0(lay, h);
@@ -142,7 +146,8 @@ engine_status sparse_candidate(const F& f, const Layout& lay, const MPoly& A0, c
     mpoly_mul(f, lay, cg, h, &g);
   }
   std::vector<int> back(plan.order.size());
-  for (std::size_t j = 0; j < back.size(); ++j) back[static_cast<std::size_t>(plan.order[j])] = static_cast<int>(j);
+  for (std::size_t j = 0; j < back.size(); ++j)
+    back[static_cast<std::size_t>(plan.order[j])] = static_cast<int>(j);
   *G = reorder(lay, g, back);
   make_monic(f, G);
   return engine_status::done;
@@ -164,8 +169,8 @@ std::size_t lc_terms(const Layout& lay, const MPoly& p, int v) {
 }
 
 template <class F>
-engine_status candidate(const F& f, const Layout& lay, const MPoly& A, const MPoly& B, Rng& rng, MPoly* G,
-                        ZippelPlan* plan, const std::vector<std::int32_t>* bounds) {
+engine_status candidate(const F& f, const Layout& lay, const MPoly& A, const MPoly& B, Rng& rng,
+                        MPoly* G, ZippelPlan* plan, const std::vector<std::int32_t>* bounds) {
   const std::vector<std::int32_t> da = degrees_of(lay, A), db = degrees_of(lay, B);
   ZippelPlan local;
   ZippelPlan& p = plan != nullptr ? *plan : local;
@@ -196,7 +201,8 @@ engine_status candidate(const F& f, const Layout& lay, const MPoly& A, const MPo
       const engine_status st = content0(f, lay, coefficients0(lay, a), rng, &c);
       if (st != engine_status::done) return st;
       std::vector<int> back(order.size());
-      for (std::size_t j = 0; j < back.size(); ++j) back[static_cast<std::size_t>(order[j])] = static_cast<int>(j);
+      for (std::size_t j = 0; j < back.size(); ++j)
+        back[static_cast<std::size_t>(order[j])] = static_cast<int>(j);
       return field_gcd(f, lay, reorder(lay, c, back), B, rng, G, false);
     }
     p.order.push_back(main);
@@ -219,12 +225,14 @@ std::vector<std::int32_t> degrees_of(const Layout& lay, const MPoly& p) {
   std::vector<std::int32_t> d(static_cast<std::size_t>(lay.nvars), 0);
   for (std::uint64_t key : p.key)
     for (int k = 0; k < lay.nvars; ++k)
-      d[static_cast<std::size_t>(k)] = std::max(d[static_cast<std::size_t>(k)], lay.exponent(key, k));
+      d[static_cast<std::size_t>(k)] =
+          std::max(d[static_cast<std::size_t>(k)], lay.exponent(key, k));
   return d;
 }
 
 bool dense_preferred(const Layout& lay, std::size_t terms_a, std::size_t terms_b,
-                     const std::vector<std::int32_t>& da, const std::vector<std::int32_t>& db, double brown_points) {
+                     const std::vector<std::int32_t>& da, const std::vector<std::int32_t>& db,
+                     double brown_points) {
   if (lay.nvars <= 2) return true;
   // Brown: one univariate GCD for each point of the box of the other
   // variables' degrees (a GCD's degree plus two points each), or of the
@@ -244,7 +252,8 @@ bool dense_preferred(const Layout& lay, std::size_t terms_a, std::size_t terms_b
   const double terms = static_cast<double>(terms_a + terms_b);
   const bool plane = terms >= static_cast<double>(zippel_plane_terms);
   const double cells = plane ? d0 * d1 : d0, gcd = plane ? d0 * d0 * d1 : d0 * d0;
-  const double t = std::max(1.0, std::sqrt(static_cast<double>(std::min(terms_a, terms_b))) / cells);
+  const double t =
+      std::max(1.0, std::sqrt(static_cast<double>(std::min(terms_a, terms_b))) / cells);
   double images = 0;
   for (int l = plane ? 2 : 1; l < lay.nvars; ++l)
     images += std::min(da[static_cast<std::size_t>(l)], db[static_cast<std::size_t>(l)]) + 2.0;
@@ -261,7 +270,8 @@ Poly<C> reorder(const Layout& lay, const Poly<C>& p, const std::vector<int>& ord
   for (std::size_t i = 0; i < p.size(); ++i) {
     std::uint64_t k = 0;
     for (int j = 0; j < lay.nvars; ++j)
-      k += static_cast<std::uint64_t>(lay.exponent(p.key[i], order[static_cast<std::size_t>(j)])) * lay.unit(j);
+      k += static_cast<std::uint64_t>(lay.exponent(p.key[i], order[static_cast<std::size_t>(j)])) *
+           lay.unit(j);
     t[i] = {k, p.coef[i]};
   }
   std::sort(t.begin(), t.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
@@ -290,9 +300,11 @@ bool degree_bounds(const F& f, const Layout& lay, const MPoly& A, const MPoly& B
     for (std::size_t t = 0; t < p.size(); ++t) {
       for (std::size_t l = 0; l < n; ++l) e[l] = lay.exponent(p.key[t], static_cast<int>(l));
       pre[0] = p.coef[t];
-      for (std::size_t l = 0; l < n; ++l) pre[l + 1] = f.mul(pre[l], pw[l][static_cast<std::size_t>(e[l])]);
+      for (std::size_t l = 0; l < n; ++l)
+        pre[l + 1] = f.mul(pre[l], pw[l][static_cast<std::size_t>(e[l])]);
       suf[n] = 1;
-      for (std::size_t l = n; l-- > 0;) suf[l] = f.mul(suf[l + 1], pw[l][static_cast<std::size_t>(e[l])]);
+      for (std::size_t l = n; l-- > 0;)
+        suf[l] = f.mul(suf[l + 1], pw[l][static_cast<std::size_t>(e[l])]);
       for (std::size_t i = 0; i < n; ++i)
         if (open[i]) {
           elem& x = u[i][static_cast<std::size_t>(e[i])];
@@ -314,7 +326,8 @@ bool degree_bounds(const F& f, const Layout& lay, const MPoly& A, const MPoly& B
       Dense<F>::trim(ua[i]);
       Dense<F>::trim(ub[i]);
       // a point where a leading coefficient vanishes bounds nothing
-      if (static_cast<std::int32_t>(ua[i].size()) != da[i] + 1 || static_cast<std::int32_t>(ub[i].size()) != db[i] + 1)
+      if (static_cast<std::int32_t>(ua[i].size()) != da[i] + 1 ||
+          static_cast<std::int32_t>(ub[i].size()) != db[i] + 1)
         continue;
       (*bounds)[i] = static_cast<std::int32_t>(Dense<F>::gcd(f, ua[i], ub[i]).size()) - 1;
       open[i] = false;
@@ -324,8 +337,9 @@ bool degree_bounds(const F& f, const Layout& lay, const MPoly& A, const MPoly& B
 }
 
 template <class F>
-engine_status field_gcd(const F& f, const Layout& lay, const MPoly& A, const MPoly& B, Rng& rng, MPoly* G,
-                        bool verify, ZippelPlan* plan, Cofactors* cof, const std::vector<std::int32_t>* known) {
+engine_status field_gcd(const F& f, const Layout& lay, const MPoly& A, const MPoly& B, Rng& rng,
+                        MPoly* G, bool verify, ZippelPlan* plan, Cofactors* cof,
+                        const std::vector<std::int32_t>* known) {
   if (cof != nullptr) cof->found = false;
   if (A.empty() || B.empty()) {
     *G = A.empty() ? B : A;
@@ -343,7 +357,8 @@ engine_status field_gcd(const F& f, const Layout& lay, const MPoly& A, const MPo
     std::uint64_t key = 0;
     for (int v = 0; v < lay.nvars; ++v) {
       std::int32_t e = lay.exponent(m.key[0], v);
-      for (std::size_t i = 0; i < o.size() && e > 0; ++i) e = std::min(e, lay.exponent(o.key[i], v));
+      for (std::size_t i = 0; i < o.size() && e > 0; ++i)
+        e = std::min(e, lay.exponent(o.key[i], v));
       key += static_cast<std::uint64_t>(e) * lay.unit(v);
     }
     G->clear();
@@ -362,7 +377,8 @@ engine_status field_gcd(const F& f, const Layout& lay, const MPoly& A, const MPo
     }
   }
   for (int attempt = 0; attempt < 4; ++attempt) {
-    const engine_status st = candidate(f, lay, A, B, rng, G, plan, bounds.empty() ? nullptr : &bounds);
+    const engine_status st =
+        candidate(f, lay, A, B, rng, G, plan, bounds.empty() ? nullptr : &bounds);
     if (st == engine_status::out_of_points) return st;
     if (st != engine_status::done) {
       if (plan != nullptr) *plan = ZippelPlan();
@@ -386,14 +402,15 @@ engine_status field_gcd(const F& f, const Layout& lay, const MPoly& A, const MPo
 }
 
 template MPoly reorder<elem>(const Layout&, const MPoly&, const std::vector<int>&);
-template engine_status field_gcd<PrimeField>(const PrimeField&, const Layout&, const MPoly&, const MPoly&, Rng&,
-                                             MPoly*, bool, ZippelPlan*, Cofactors*,
-                                             const std::vector<std::int32_t>*);
-template engine_status field_gcd<LogField>(const LogField&, const Layout&, const MPoly&, const MPoly&, Rng&,
-                                           MPoly*, bool, ZippelPlan*, Cofactors*, const std::vector<std::int32_t>*);
-template bool degree_bounds<PrimeField>(const PrimeField&, const Layout&, const MPoly&, const MPoly&, Rng&,
-                                        std::vector<std::int32_t>*);
-template bool degree_bounds<LogField>(const LogField&, const Layout&, const MPoly&, const MPoly&, Rng&,
-                                      std::vector<std::int32_t>*);
+template engine_status field_gcd<PrimeField>(const PrimeField&, const Layout&, const MPoly&,
+                                             const MPoly&, Rng&, MPoly*, bool, ZippelPlan*,
+                                             Cofactors*, const std::vector<std::int32_t>*);
+template engine_status field_gcd<LogField>(const LogField&, const Layout&, const MPoly&,
+                                           const MPoly&, Rng&, MPoly*, bool, ZippelPlan*,
+                                           Cofactors*, const std::vector<std::int32_t>*);
+template bool degree_bounds<PrimeField>(const PrimeField&, const Layout&, const MPoly&,
+                                        const MPoly&, Rng&, std::vector<std::int32_t>*);
+template bool degree_bounds<LogField>(const LogField&, const Layout&, const MPoly&, const MPoly&,
+                                      Rng&, std::vector<std::int32_t>*);
 
 }  // namespace tavrin::flat

@@ -44,7 +44,8 @@ struct FieldArith {
   elem il = 0;
   std::uint64_t p2 = 0;
   FieldArith(const F& field, elem lead) : f(field), il(field.inv(lead)) {
-    if constexpr (std::is_same_v<F, PrimeField>) p2 = static_cast<std::uint64_t>(f.modulus()) * f.modulus();
+    if constexpr (std::is_same_v<F, PrimeField>)
+      p2 = static_cast<std::uint64_t>(f.modulus()) * f.modulus();
   }
   void add_product(acc& a, coef b, coef q) const {
     if constexpr (std::is_same_v<F, PrimeField>) {
@@ -72,12 +73,15 @@ struct FieldArith {
 // arithmetic's coefficients cannot hold the quotient.
 template <class Arith, class C>
 division_result divide_dense(const Arith& ar, const Layout& lay, const Poly<C>& A, const Poly<C>& B,
-                             const std::vector<std::int32_t>& da, const std::vector<std::int32_t>& db,
-                             const std::vector<std::uint64_t>& stride, std::uint64_t cells, Poly<C>* Q) {
+                             const std::vector<std::int32_t>& da,
+                             const std::vector<std::int32_t>& db,
+                             const std::vector<std::uint64_t>& stride, std::uint64_t cells,
+                             Poly<C>* Q) {
   const int n = lay.nvars;
   auto index = [&](std::uint64_t key) {
     std::uint64_t x = 0;
-    for (int l = 1; l < n; ++l) x += static_cast<std::uint64_t>(lay.exponent(key, l)) * stride[static_cast<std::size_t>(l)];
+    for (int l = 1; l < n; ++l)
+      x += static_cast<std::uint64_t>(lay.exponent(key, l)) * stride[static_cast<std::size_t>(l)];
     return x;
   };
   struct Term {
@@ -115,7 +119,8 @@ division_result divide_dense(const Arith& ar, const Layout& lay, const Poly<C>& 
     // cell, from the highest: cheaper than recording each product's cell.
     std::uint64_t products = 0;
     for (std::size_t i = i0; i < d0b && i <= j; ++i) products += bc[i].size() * qc[j - i].size();
-    const bool scan = products != 0 && scan_ratio != 0 && (cells + scan_ratio - 1) / scan_ratio <= products;
+    const bool scan =
+        products != 0 && scan_ratio != 0 && (cells + scan_ratio - 1) / scan_ratio <= products;
     // the products of B's lower coefficients with the quotient found so far
     for (std::size_t i = i0; i < d0b && i <= j; ++i) {
       for (const Term& b : bc[i]) {
@@ -176,8 +181,9 @@ division_result divide_dense(const Arith& ar, const Layout& lay, const Poly<C>& 
 // coefficient in variable 0 is not one term, or the box is too large
 // against A.
 template <class C>
-bool dense_box(const Layout& lay, const Poly<C>& A, const Poly<C>& B, const std::vector<std::int32_t>& da,
-               const std::vector<std::int32_t>& db, std::vector<std::uint64_t>* stride, std::uint64_t* cells) {
+bool dense_box(const Layout& lay, const Poly<C>& A, const Poly<C>& B,
+               const std::vector<std::int32_t>& da, const std::vector<std::int32_t>& db,
+               std::vector<std::uint64_t>* stride, std::uint64_t* cells) {
   const bool one_lead = B.size() == 1 || lay.exponent(B.key[1], 0) < db[0];
   if (!one_lead) return false;
   stride->assign(da.size(), 1);
@@ -196,14 +202,15 @@ std::vector<std::int32_t> degrees_in(const Layout& lay, const Poly<C>& p) {
   std::vector<std::int32_t> d(static_cast<std::size_t>(lay.nvars), 0);
   for (std::uint64_t key : p.key)
     for (int k = 0; k < lay.nvars; ++k)
-      d[static_cast<std::size_t>(k)] = std::max(d[static_cast<std::size_t>(k)], lay.exponent(key, k));
+      d[static_cast<std::size_t>(k)] =
+          std::max(d[static_cast<std::size_t>(k)], lay.exponent(key, k));
   return d;
 }
 
 // Whether A's degrees and leading monomial leave room for B to divide it.
 template <class C>
-bool may_divide(const Layout& lay, const Poly<C>& A, const Poly<C>& B, const std::vector<std::int32_t>& da,
-                const std::vector<std::int32_t>& db) {
+bool may_divide(const Layout& lay, const Poly<C>& A, const Poly<C>& B,
+                const std::vector<std::int32_t>& da, const std::vector<std::int32_t>& db) {
   if (A.key[0] < B.key[0] || lay.borrows(A.key[0], B.key[0])) return false;
   for (std::size_t l = 0; l < da.size(); ++l)
     if (db[l] > da[l]) return false;
@@ -242,7 +249,8 @@ bool divide_heap(const F& f, const Layout& lay, const MPoly& A, const MPoly& B, 
     if (c == 0) continue;
     if (key < lm || lay.borrows(key, lm)) return false;  // a remainder term
     Q->push(key - lm, f.mul(c, il));
-    if (B.size() > 1) heap.push({Q->key.back() + B.key[1], static_cast<std::uint32_t>(Q->size() - 1), 1});
+    if (B.size() > 1)
+      heap.push({Q->key.back() + B.key[1], static_cast<std::uint32_t>(Q->size() - 1), 1});
   }
   return true;
 }
@@ -255,7 +263,8 @@ void mpoly_mul(const F& f, const Layout& lay, const MPoly& A, const MPoly& B, MP
   std::vector<std::pair<std::uint64_t, elem>> t;
   t.reserve(A.size() * B.size());
   for (std::size_t i = 0; i < A.size(); ++i)
-    for (std::size_t j = 0; j < B.size(); ++j) t.emplace_back(A.key[i] + B.key[j], f.mul(A.coef[i], B.coef[j]));
+    for (std::size_t j = 0; j < B.size(); ++j)
+      t.emplace_back(A.key[i] + B.key[j], f.mul(A.coef[i], B.coef[j]));
   std::sort(t.begin(), t.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
   P->clear();
   for (std::size_t i = 0; i < t.size();) {
@@ -277,7 +286,8 @@ bool mpoly_divides(const F& f, const Layout& lay, const MPoly& A, const MPoly& B
   std::uint64_t cells = 0;
   if (dense_box(lay, A, B, da, db, &stride, &cells)) {
     ++division_tally().dense;
-    return divide_dense(FieldArith<F>(f, B.coef[0]), lay, A, B, da, db, stride, cells, Q) == division_result::exact;
+    return divide_dense(FieldArith<F>(f, B.coef[0]), lay, A, B, da, db, stride, cells, Q) ==
+           division_result::exact;
   }
   ++division_tally().heap;
   division_tally().heap_terms += A.size();
@@ -344,10 +354,12 @@ struct LaneArith {
 };
 
 template <int P>
-division_result lanes_divide(const std::vector<PrimeField>& fs, const Layout& lay, const Poly<imptr>& A,
-                             const Poly<imptr>& B, const std::vector<std::int32_t>& da,
-                             const std::vector<std::int32_t>& db, const std::vector<std::uint64_t>& stride,
-                             std::uint64_t cells, std::vector<MPoly>* Q) {
+division_result lanes_divide(const std::vector<PrimeField>& fs, const Layout& lay,
+                             const Poly<imptr>& A, const Poly<imptr>& B,
+                             const std::vector<std::int32_t>& da,
+                             const std::vector<std::int32_t>& db,
+                             const std::vector<std::uint64_t>& stride, std::uint64_t cells,
+                             std::vector<MPoly>* Q) {
   const auto residues = [&fs](const Poly<imptr>& a, Poly<Lanes<P>>* r) {
     r->key = a.key;
     r->coef.assign(a.size(), Lanes<P>());
@@ -357,7 +369,8 @@ division_result lanes_divide(const std::vector<PrimeField>& fs, const Layout& la
   Poly<Lanes<P>> a, b, q;
   residues(A, &a);
   residues(B, &b);
-  const division_result st = divide_dense(LaneArith<P>(fs, b.coef[0]), lay, a, b, da, db, stride, cells, &q);
+  const division_result st =
+      divide_dense(LaneArith<P>(fs, b.coef[0]), lay, a, b, da, db, stride, cells, &q);
   if (st != division_result::exact) return st;
   Q->assign(P, MPoly());
   for (int k = 0; k < P; ++k)
@@ -368,8 +381,8 @@ division_result lanes_divide(const std::vector<PrimeField>& fs, const Layout& la
 
 }  // namespace
 
-division_result lanes_divides(const std::vector<PrimeField>& fs, const Layout& lay, const Poly<imptr>& A,
-                              const Poly<imptr>& B, std::vector<MPoly>* Q) {
+division_result lanes_divides(const std::vector<PrimeField>& fs, const Layout& lay,
+                              const Poly<imptr>& A, const Poly<imptr>& B, std::vector<MPoly>* Q) {
   Q->clear();
   if (A.empty() || fs.empty() || fs.size() > max_lanes) return division_result::too_large;
   const std::vector<std::int32_t> da = degrees_in(lay, A), db = degrees_in(lay, B);
@@ -381,14 +394,10 @@ division_result lanes_divides(const std::vector<PrimeField>& fs, const Layout& l
     if (number_residue(B.coef[0], f) == 0) return division_result::too_large;
   ++flat_divisions.lanes;
   switch (fs.size()) {
-    case 1:
-      return lanes_divide<1>(fs, lay, A, B, da, db, stride, cells, Q);
-    case 2:
-      return lanes_divide<2>(fs, lay, A, B, da, db, stride, cells, Q);
-    case 3:
-      return lanes_divide<3>(fs, lay, A, B, da, db, stride, cells, Q);
-    default:
-      return lanes_divide<4>(fs, lay, A, B, da, db, stride, cells, Q);
+    case 1: return lanes_divide<1>(fs, lay, A, B, da, db, stride, cells, Q);
+    case 2: return lanes_divide<2>(fs, lay, A, B, da, db, stride, cells, Q);
+    case 3: return lanes_divide<3>(fs, lay, A, B, da, db, stride, cells, Q);
+    default: return lanes_divide<4>(fs, lay, A, B, da, db, stride, cells, Q);
   }
 }
 
@@ -415,8 +424,8 @@ struct IntArith {
 };
 
 template <class I>
-division_result int_divides(const Layout& lay, const Poly<I>& A, const Poly<I>& B, std::int32_t height_b,
-                            Poly<I>* Q) {
+division_result int_divides(const Layout& lay, const Poly<I>& A, const Poly<I>& B,
+                            std::int32_t height_b, Poly<I>* Q) {
   Q->clear();
   if (A.empty()) return division_result::exact;
   const std::vector<std::int32_t> da = degrees_in(lay, A), db = degrees_in(lay, B);
@@ -431,17 +440,24 @@ division_result int_divides(const Layout& lay, const Poly<I>& A, const Poly<I>& 
   const std::int32_t qbits = std::min(62, word - height_b - nb);
   if (qbits < 1 || height_b > 62) return division_result::too_large;
   ++flat_divisions.integer;
-  return divide_dense(IntArith<I>{B.coef[0], (I{1} << qbits) - 1}, lay, A, B, da, db, stride, cells, Q);
+  return divide_dense(IntArith<I>{B.coef[0], (I{1} << qbits) - 1}, lay, A, B, da, db, stride, cells,
+                      Q);
 }
 
 template division_result int_divides<std::int64_t>(const Layout&, const Poly<std::int64_t>&,
-                                                    const Poly<std::int64_t>&, std::int32_t, Poly<std::int64_t>*);
-template division_result int_divides<__int128>(const Layout&, const Poly<__int128>&, const Poly<__int128>&,
-                                                std::int32_t, Poly<__int128>*);
+                                                   const Poly<std::int64_t>&, std::int32_t,
+                                                   Poly<std::int64_t>*);
+template division_result int_divides<__int128>(const Layout&, const Poly<__int128>&,
+                                               const Poly<__int128>&, std::int32_t,
+                                               Poly<__int128>*);
 
-template void mpoly_mul<PrimeField>(const PrimeField&, const Layout&, const MPoly&, const MPoly&, MPoly*);
-template void mpoly_mul<LogField>(const LogField&, const Layout&, const MPoly&, const MPoly&, MPoly*);
-template bool mpoly_divides<PrimeField>(const PrimeField&, const Layout&, const MPoly&, const MPoly&, MPoly*);
-template bool mpoly_divides<LogField>(const LogField&, const Layout&, const MPoly&, const MPoly&, MPoly*);
+template void mpoly_mul<PrimeField>(const PrimeField&, const Layout&, const MPoly&, const MPoly&,
+                                    MPoly*);
+template void mpoly_mul<LogField>(const LogField&, const Layout&, const MPoly&, const MPoly&,
+                                  MPoly*);
+template bool mpoly_divides<PrimeField>(const PrimeField&, const Layout&, const MPoly&,
+                                        const MPoly&, MPoly*);
+template bool mpoly_divides<LogField>(const LogField&, const Layout&, const MPoly&, const MPoly&,
+                                      MPoly*);
 
 }  // namespace tavrin::flat

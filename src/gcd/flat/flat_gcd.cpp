@@ -60,23 +60,25 @@ TallyInto::~TallyInto() {
 
 void Tally::add_to_globals() const {
   using G = flat_gcd_counts;
-  for (long G::*c : {&G::calls, &G::dense, &G::sparse, &G::plane, &G::extension, &G::primes, &G::division_primes,
-                     &G::cofactor_proofs, &G::product_primes, &G::cofactor_points, &G::lattice_points, &G::unlucky,
-                     &G::declined})
+  for (long G::*c : {&G::calls, &G::dense, &G::sparse, &G::plane, &G::extension, &G::primes,
+                     &G::division_primes, &G::cofactor_proofs, &G::product_primes,
+                     &G::cofactor_points, &G::lattice_points, &G::unlucky, &G::declined})
     flat_gcd_stats.*c += gcd.*c;
   using D = division_counts;
-  for (long D::*c : {&D::dense, &D::heap, &D::heap_terms, &D::integer, &D::lanes}) flat_divisions.*c += div.*c;
+  for (long D::*c : {&D::dense, &D::heap, &D::heap_terms, &D::integer, &D::lanes})
+    flat_divisions.*c += div.*c;
 }
 
 namespace {
 
 // The number of leaves of p, counting stopped past cap.
 std::int64_t leaves_capped(poly p, std::int64_t cap, std::int64_t n = 0) {
-  for (; p != nullptr && n <= cap; p = p->next) n = p->numb ? n + 1 : leaves_capped(p->pcoef, cap, n);
+  for (; p != nullptr && n <= cap; p = p->next)
+    n = p->numb ? n + 1 : leaves_capped(p->pcoef, cap, n);
   return n;
 }
 
-// ---- The cofactors of the last GCD ------------------------------------------------------------------
+// ---- The cofactors of the last GCD --------------------------------------------------------------
 
 // A polynomial's terms as they stand: keys, and the words of each
 // coefficient (its limbs, or its residue).
@@ -114,7 +116,8 @@ bool fingerprint(poly p, const Problem& pr, Fingerprint* fp) {
         fits = false;
         return;
       }
-      self(self, q->pcoef, level + 1, var < 0 ? prefix : prefix + static_cast<std::uint64_t>(q->exp) * pr.layout.unit(var));
+      self(self, q->pcoef, level + 1,
+           var < 0 ? prefix : prefix + static_cast<std::uint64_t>(q->exp) * pr.layout.unit(var));
     }
   };
   walk(walk, p, 0, 0);
@@ -183,14 +186,15 @@ Memo& start_memo(const Poly<C>& a, const Poly<C>& b, const Problem& pr, polypt p
   return m;
 }
 
-// ---- Modulo the user's prime --------------------------------------------------------------------------
+// ---- Modulo the user's prime --------------------------------------------------------------------
 
 template <class F>
 bool to_ground(const F& f, const MPoly& a, Poly<std::uint32_t>* g) {
   g->clear();
   for (std::size_t i = 0; i < a.size(); ++i) {
     std::uint32_t r = 0;
-    if (!f.to_ground(a.coef[i], &r)) return false;  // cannot happen: GCDs and cofactors lie in the ground field
+    if (!f.to_ground(a.coef[i], &r))
+      return false;  // cannot happen: GCDs and cofactors lie in the ground field
     g->push(a.key[i], r);
   }
   return true;
@@ -227,10 +231,12 @@ bool gcd_in_field(const F& f, const F0& f0, const Problem& pr, const Poly<std::u
   const bool a_small = a.size() <= b.size();
   MPoly G, G0, qs, ql;
   for (int attempt = 0; attempt < 4; ++attempt) {
-    if (field_gcd(f, lay, A, B, rng, &G, false, nullptr, nullptr, &bounds) != engine_status::done) continue;
+    if (field_gcd(f, lay, A, B, rng, &G, false, nullptr, nullptr, &bounds) != engine_status::done)
+      continue;
     if (degrees_of(lay, G) != bounds || !to_ground(f, G, g)) continue;
     G0 = in_field(f0, *g);
-    if (mpoly_divides(f0, lay, a_small ? A0 : B0, G0, &qs) && mpoly_divides(f0, lay, a_small ? B0 : A0, G0, &ql)) {
+    if (mpoly_divides(f0, lay, a_small ? A0 : B0, G0, &qs) &&
+        mpoly_divides(f0, lay, a_small ? B0 : A0, G0, &ql)) {
       *found = to_ground(f0, a_small ? qs : ql, qa) && to_ground(f0, a_small ? ql : qs, qb);
       return true;
     }
@@ -272,7 +278,7 @@ bool modular_gcd(poly u, poly v, const Problem& pr, polypt pt, poly* r) {
   return true;
 }
 
-// ---- Over the integers ----------------------------------------------------------------------------------
+// ---- Over the integers --------------------------------------------------------------------------
 
 std::int32_t bits_of(std::uint64_t x) {
   std::int32_t b = 0;
@@ -353,7 +359,8 @@ Values values_of(const Residues& r, const Garner& crt) {
 template <class I>
 I small_value(imptr x) {
   I v = 0;
-  for (numptr l = x->head; l != nullptr; l = l->next) v = v * limb_base + l->value;  // limbs carry the sign
+  for (numptr l = x->head; l != nullptr; l = l->next)
+    v = v * limb_base + l->value;  // limbs carry the sign
   return v;
 }
 
@@ -385,8 +392,8 @@ bool reduce_mod(const Poly<imptr>& a, const PrimeField& f, MPoly* A) {
 // (the first that fails shows it does not), the quotients combined until
 // the product of the primes M bounds both sides of g q = a: |g| |q|
 // min(terms) < M / 2 and |a| < M / 2 make the congruence an identity.
-bool divides_over_z(const Layout& lay, const Poly<imptr>& a, const Poly<imptr>& g, std::vector<std::uint64_t>* qkey,
-                     Values* q) {
+bool divides_over_z(const Layout& lay, const Poly<imptr>& a, const Poly<imptr>& g,
+                    std::vector<std::uint64_t>* qkey, Values* q) {
   const std::int32_t ha = height_of(a), hg = height_of(g);
   // small coefficients: one division in words
   const auto in_words = [&](auto word) -> division_result {
@@ -426,8 +433,10 @@ bool divides_over_z(const Layout& lay, const Poly<imptr>& a, const Poly<imptr>& 
   bool lanes = true;
   for (std::size_t k = 0; k < 256;) {
     check_interrupt();
-    const std::int32_t have = crt.size() == 0 ? 0 : static_cast<std::int32_t>(crt.modulus().bit_length());
-    const auto want = static_cast<std::size_t>(std::clamp((wanted - have + 30) / 31, 1, static_cast<int>(max_lanes)));
+    const std::int32_t have =
+        crt.size() == 0 ? 0 : static_cast<std::int32_t>(crt.modulus().bit_length());
+    const auto want = static_cast<std::size_t>(
+        std::clamp((wanted - have + 30) / 31, 1, static_cast<int>(max_lanes)));
     batch.clear();
     for (; k < 256 && batch.size() < want; ++k) {
       const PrimeField f(image_prime(k));
@@ -466,9 +475,7 @@ bool divides_over_z(const Layout& lay, const Poly<imptr>& a, const Poly<imptr>& 
 }
 
 // The GCD of the integer contents of u and v.
-void content_gcd(poly u, poly v, imptr c) {
-  find_common_content(u, v, c);
-}
+void content_gcd(poly u, poly v, imptr c) { find_common_content(u, v, c); }
 
 // The univariate problems of Brown's method with cofactors for A and B
 // with the GCD G (degrees da, db, dg): in each variable from the last down
@@ -476,8 +483,9 @@ void content_gcd(poly u, poly v, imptr c) {
 // lattice, at point i of a variable the images proven to the total degree
 // S - i only (see brown_gcd.cpp), but at least the cofactors' and G's
 // degree there plus two points.
-double brown_problems(const Layout& lay, const MPoly& A, const MPoly& B, const std::vector<std::int32_t>& da,
-                      const std::vector<std::int32_t>& db, const std::vector<std::int32_t>& dg) {
+double brown_problems(const Layout& lay, const MPoly& A, const MPoly& B,
+                      const std::vector<std::int32_t>& da, const std::vector<std::int32_t>& db,
+                      const std::vector<std::int32_t>& dg) {
   const std::size_t k = da.size();
   double box = 1;
   for (std::size_t l = 1; l < k; ++l) box *= std::max(da[l], db[l]) + 1.0;
@@ -497,7 +505,8 @@ double brown_problems(const Layout& lay, const MPoly& A, const MPoly& B, const s
     for (std::int64_t s = 0; s <= S; ++s) {
       const std::int64_t points = std::min(all, std::max(s + 1, need));
       double sum = 0;
-      for (std::int64_t i = 0; i < points; ++i) sum += leaves[static_cast<std::size_t>(std::max<std::int64_t>(s - i, 0))];
+      for (std::int64_t i = 0; i < points; ++i)
+        sum += leaves[static_cast<std::size_t>(std::max<std::int64_t>(s - i, 0))];
       next[static_cast<std::size_t>(s)] = sum;
     }
     std::swap(leaves, next);
@@ -509,11 +518,12 @@ double brown_problems(const Layout& lay, const MPoly& A, const MPoly& B, const s
 // prime's images A and B and the degree bounds dg of their GCD: its
 // univariate problems as the lattice of the proof by cofactors cuts them
 // go into the plan, and field_gcd's choice follows the same count.
-bool brown_chosen(const Layout& lay, const MPoly& A, const MPoly& B, const std::vector<std::int32_t>& dg,
-                  ZippelPlan* plan) {
+bool brown_chosen(const Layout& lay, const MPoly& A, const MPoly& B,
+                  const std::vector<std::int32_t>& dg, ZippelPlan* plan) {
   const std::vector<std::int32_t> da = degrees_of(lay, A), db = degrees_of(lay, B);
   plan->brown_points = brown_problems(lay, A, B, da, db, dg);
-  if (flat_gcd_choice != flat_gcd_method::automatic) return flat_gcd_choice == flat_gcd_method::dense;
+  if (flat_gcd_choice != flat_gcd_method::automatic)
+    return flat_gcd_choice == flat_gcd_method::dense;
   return dense_preferred(lay, A.size(), B.size(), da, db, plan->brown_points);
 }
 
@@ -522,7 +532,8 @@ bool brown_chosen(const Layout& lay, const MPoly& A, const MPoly& B, const std::
 // (see its comment in thresholds.h). A cofactor's terms are estimated as
 // its degree box filled as densely as its operand's.
 bool divisions_dearer(const Layout& lay, const MPoly& A, const MPoly& B, const MPoly& G) {
-  const std::vector<std::int32_t> da = degrees_of(lay, A), db = degrees_of(lay, B), dg = degrees_of(lay, G);
+  const std::vector<std::int32_t> da = degrees_of(lay, A), db = degrees_of(lay, B),
+                                  dg = degrees_of(lay, G);
   double box_a = 1, box_b = 1, bar_a = 1, bar_b = 1;
   for (std::size_t l = 0; l < da.size(); ++l) {
     box_a *= da[l] + 1.0;
@@ -532,7 +543,8 @@ bool divisions_dearer(const Layout& lay, const MPoly& A, const MPoly& B, const M
   }
   const double first = std::max(da[0], db[0]) + 1.0;
   const double brown = brown_problems(lay, A, B, da, db, dg) * first * first;
-  const double terms = static_cast<double>(A.size()) * bar_a / box_a + static_cast<double>(B.size()) * bar_b / box_b;
+  const double terms =
+      static_cast<double>(A.size()) * bar_a / box_a + static_cast<double>(B.size()) * bar_b / box_b;
   return static_cast<double>(G.size()) * terms > brown * flat_cofactor_ratio;
 }
 
@@ -544,11 +556,11 @@ bool divisions_dearer(const Layout& lay, const MPoly& A, const MPoly& B, const M
 // M / 2, the congruences are identities over the integers, and pp(H)
 // divides a and b (Gauss's lemma).
 bool cofactors_prove(const Values& vh, std::size_t h_terms, const Values& va, std::size_t a_terms,
-                     const Values& vb, std::size_t b_terms, std::int32_t h_gamma_a, std::int32_t h_gamma_b,
-                     std::int32_t mbits) {
+                     const Values& vb, std::size_t b_terms, std::int32_t h_gamma_a,
+                     std::int32_t h_gamma_b, std::int32_t mbits) {
   return vh.height + va.height + bits_of(std::min(h_terms, a_terms)) < mbits - 1 &&
-         vh.height + vb.height + bits_of(std::min(h_terms, b_terms)) < mbits - 1 && h_gamma_a < mbits - 1 &&
-         h_gamma_b < mbits - 1;
+         vh.height + vb.height + bits_of(std::min(h_terms, b_terms)) < mbits - 1 &&
+         h_gamma_a < mbits - 1 && h_gamma_b < mbits - 1;
 }
 
 // Whether the cofactor proof holds: by M alone (cofactors_prove), or with
@@ -559,19 +571,24 @@ bool cofactors_prove(const Values& vh, std::size_t h_terms, const Values& va, st
 // more). The identities hold modulo M already (each image prime's
 // cofactors are exact), so they then hold modulo M times those primes.
 bool cofactors_proven(const Layout& lay, const std::vector<std::uint64_t>& kh, const Values& vh,
-                      const std::vector<std::uint64_t>& ka, const Values& va, const std::vector<std::uint64_t>& kb,
-                      const Values& vb, const Poly<imptr>& a, const Poly<imptr>& b, imptr gamma,
-                      std::int32_t h_gamma_a, std::int32_t h_gamma_b, std::int32_t mbits) {
-  if (cofactors_prove(vh, kh.size(), va, ka.size(), vb, kb.size(), h_gamma_a, h_gamma_b, mbits)) return true;
-  if (!flat_product_check || vh.height >= mbits - 16 || va.height >= mbits - 16 || vb.height >= mbits - 16)
+                      const std::vector<std::uint64_t>& ka, const Values& va,
+                      const std::vector<std::uint64_t>& kb, const Values& vb, const Poly<imptr>& a,
+                      const Poly<imptr>& b, imptr gamma, std::int32_t h_gamma_a,
+                      std::int32_t h_gamma_b, std::int32_t mbits) {
+  if (cofactors_prove(vh, kh.size(), va, ka.size(), vb, kb.size(), h_gamma_a, h_gamma_b, mbits))
+    return true;
+  if (!flat_product_check || vh.height >= mbits - 16 || va.height >= mbits - 16 ||
+      vb.height >= mbits - 16)
     return false;
-  const std::int32_t need = std::max({vh.height + va.height + bits_of(std::min(kh.size(), ka.size())),
-                                      vh.height + vb.height + bits_of(std::min(kh.size(), kb.size())), h_gamma_a,
-                                      h_gamma_b}) + 2 - mbits;
+  const std::int32_t need =
+      std::max({vh.height + va.height + bits_of(std::min(kh.size(), ka.size())),
+                vh.height + vb.height + bits_of(std::min(kh.size(), kb.size())), h_gamma_a,
+                h_gamma_b}) +
+      2 - mbits;
   const auto primes = static_cast<std::size_t>((std::max(need, 0) + 28) / 29);
   if (primes > product_check_primes()) return false;
-  if (!products_agree(lay, {&kh, &vh.value}, {{&ka, &va.value}, {&kb, &vb.value}}, {&a, &b}, ZInt::from_number(gamma),
-                      primes))
+  if (!products_agree(lay, {&kh, &vh.value}, {{&ka, &va.value}, {&kb, &vb.value}}, {&a, &b},
+                      ZInt::from_number(gamma), primes))
     return false;
   flat_gcd_stats.product_primes += static_cast<long>(primes);
   return true;
@@ -590,8 +607,8 @@ bool times_over(std::vector<ZInt>& xs, const ZInt& c, const ZInt& d) {
 // none to use. The first image decides *cofactors (unknown: -1), by which
 // proof is the cheaper; the cofactors then start from the next prime.
 bool gcd_image(const PrimeField& f, const Layout& lay, const MPoly& A, const MPoly& B, Rng& rng,
-               ZippelPlan* plan, const std::vector<std::int32_t>* bounds, int* cofactors, MPoly* G, MPoly* Abar,
-               MPoly* Bbar) {
+               ZippelPlan* plan, const std::vector<std::int32_t>* bounds, int* cofactors, MPoly* G,
+               MPoly* Abar, MPoly* Bbar) {
   if (*cofactors == 1) {
     if (A.size() == 1 || B.size() == 1) return false;  // a prime that leaves one term
     if (brown_gcd(f, lay, A, B, lay.nvars, rng, G, Abar, Bbar) != engine_status::done) return false;
@@ -600,7 +617,8 @@ bool gcd_image(const PrimeField& f, const Layout& lay, const MPoly& A, const MPo
   }
   if (field_gcd(f, lay, A, B, rng, G, false, plan, nullptr, bounds) != engine_status::done) {
     *plan = ZippelPlan();
-    if (field_gcd(f, lay, A, B, rng, G, false, plan, nullptr, bounds) != engine_status::done) return false;
+    if (field_gcd(f, lay, A, B, rng, G, false, plan, nullptr, bounds) != engine_status::done)
+      return false;
   }
   if (*cofactors < 0) {
     *cofactors = divisions_dearer(lay, A, B, *G) ? 1 : 0;
@@ -650,8 +668,8 @@ bool integer_gcd(poly u, poly v, const Problem& pr, polypt pt, poly* r) {
   };
   // The cofactors a / g and b / g of the result g = h / ch are recorded for
   // the driver's reduction.
-  auto remember = [&](const std::vector<std::uint64_t>& ka, std::vector<ZInt> qa, const std::vector<std::uint64_t>& kb,
-                      std::vector<ZInt> qb, bool flipped) {
+  auto remember = [&](const std::vector<std::uint64_t>& ka, std::vector<ZInt> qa,
+                      const std::vector<std::uint64_t>& kb, std::vector<ZInt> qb, bool flipped) {
     Memo& mo = start_memo(a, b, pr, pt);
     if (!fingerprint(*r, pr, &mo.g)) return;
     mo.ukey = ka;
@@ -680,8 +698,8 @@ bool integer_gcd(poly u, poly v, const Problem& pr, polypt pt, poly* r) {
   // The image fg (cofactors fabar, fbbar) modulo f of the operands' images
   // fa, fb, taken in the primes' order: the combination grows by it and is
   // tried as the answer; true when it is.
-  const auto take_image = [&](const PrimeField& f, const MPoly& fa, const MPoly& fb, const MPoly& fg,
-                              const MPoly& fabar, const MPoly& fbbar) -> bool {
+  const auto take_image = [&](const PrimeField& f, const MPoly& fa, const MPoly& fb,
+                              const MPoly& fg, const MPoly& fabar, const MPoly& fbbar) -> bool {
     if (crt.size() != 0 && fg.key[0] > lm) {
       ++flat_gcd_stats.unlucky;
       return false;
@@ -712,7 +730,8 @@ bool integer_gcd(poly u, poly v, const Problem& pr, polypt pt, poly* r) {
       if (short_of_gamma && vh.height >= mbits - 16) return false;
       va = values_of(ra, crt);
       vb = values_of(rb, crt);
-      if (!cofactors_proven(lay, rh.key, vh, ra.key, va, rb.key, vb, a, b, gamma.get(), h_gamma_a, h_gamma_b, mbits))
+      if (!cofactors_proven(lay, rh.key, vh, ra.key, va, rb.key, vb, a, b, gamma.get(), h_gamma_a,
+                            h_gamma_b, mbits))
         return false;
     } else {
       // Try the candidate when its coefficients are well inside the range, or
@@ -722,7 +741,8 @@ bool integer_gcd(poly u, poly v, const Problem& pr, polypt pt, poly* r) {
       if (!stable && vh.height >= mbits - 16) return false;
     }
     nodes::OwnedPoly h;
-    h.p = rebuild(rh.key, pr, [&vh](std::size_t t) { return nodes::new_leaf(vh.value[t].to_number()); });
+    h.p = rebuild(rh.key, pr,
+                  [&vh](std::size_t t) { return nodes::new_leaf(vh.value[t].to_number()); });
     if (h.p->numb) return constant_answer();
     nodes::ScratchNumber ch;
     find_gcdcoefs(h.p, ch.get());
@@ -753,7 +773,8 @@ bool integer_gcd(poly u, poly v, const Problem& pr, polypt pt, poly* r) {
     const bool a_small = a.size() <= b.size();
     std::vector<std::uint64_t> ks, kl;
     Values qs, ql;
-    if (divides_over_z(lay, a_small ? a : b, g, &ks, &qs) && divides_over_z(lay, a_small ? b : a, g, &kl, &ql)) {
+    if (divides_over_z(lay, a_small ? a : b, g, &ks, &qs) &&
+        divides_over_z(lay, a_small ? b : a, g, &kl, &ql)) {
       const bool flipped = neg_leading_term(h.p);  // not expected: H leads with gamma > 0
       answer(h.release());
       remember(a_small ? ks : kl, std::move(a_small ? qs.value : ql.value), a_small ? kl : ks,
@@ -769,7 +790,8 @@ bool integer_gcd(poly u, poly v, const Problem& pr, polypt pt, poly* r) {
   for (std::size_t k = 0; k < 512;) {
     check_interrupt();
     if (side_by_side && !bounds.empty() && cofactors >= 0 && crt.size() != 0) {
-      std::vector<PrimeImage> images(std::min<std::size_t>(static_cast<std::size_t>(thread_count()), 512 - k));
+      std::vector<PrimeImage> images(
+          std::min<std::size_t>(static_cast<std::size_t>(thread_count()), 512 - k));
       for (std::size_t j = 0; j < images.size(); ++j) images[j].prime = image_prime(k + j);
       run_tasks(images.size(), [&](std::size_t j) {
         PrimeImage& im = images[j];
@@ -783,7 +805,8 @@ bool integer_gcd(poly u, poly v, const Problem& pr, polypt pt, poly* r) {
         im.plan = plan;
         Rng points(image_seed(a.size(), b.size(), k + j));
         int method = cofactors;
-        im.found = gcd_image(f, lay, im.A, im.B, points, &im.plan, &bounds, &method, &im.G, &im.Abar, &im.Bbar);
+        im.found = gcd_image(f, lay, im.A, im.B, points, &im.plan, &bounds, &method, &im.G,
+                             &im.Abar, &im.Bbar);
       });
       k += images.size();
       for (PrimeImage& im : images) {
@@ -791,7 +814,8 @@ bool integer_gcd(poly u, poly v, const Problem& pr, polypt pt, poly* r) {
         if (!im.reduced) continue;
         ++flat_gcd_stats.primes;
         plan = std::move(im.plan);
-        if (im.found && take_image(PrimeField(im.prime), im.A, im.B, im.G, im.Abar, im.Bbar)) return true;
+        if (im.found && take_image(PrimeField(im.prime), im.A, im.B, im.G, im.Abar, im.Bbar))
+          return true;
       }
       continue;
     }
@@ -806,10 +830,12 @@ bool integer_gcd(poly u, poly v, const Problem& pr, polypt pt, poly* r) {
         return constant_answer();
     }
     // a single term is field_gcd's to answer (Brown's method is not used on it)
-    if (cofactors < 0 && !(flat_cofactor_proof && a.size() > 1 && b.size() > 1 && brown_chosen(lay, A, B, bounds, &plan)))
+    if (cofactors < 0 && !(flat_cofactor_proof && a.size() > 1 && b.size() > 1 &&
+                           brown_chosen(lay, A, B, bounds, &plan)))
       cofactors = 0;
     ++flat_gcd_stats.primes;
-    if (gcd_image(f, lay, A, B, rng, &plan, &bounds, &cofactors, &G, &Abar, &Bbar) && take_image(f, A, B, G, Abar, Bbar))
+    if (gcd_image(f, lay, A, B, rng, &plan, &bounds, &cofactors, &G, &Abar, &Bbar) &&
+        take_image(f, A, B, G, Abar, Bbar))
       return true;
   }
   return false;
@@ -824,12 +850,14 @@ bool flat_gcd(poly u, poly v, poly* r, polypt pt) {
   if (flotemode || (lintmode && !(modularmode && mod_is_prime))) return false;
   if (pseudo_polynames != nullptr || field_depth != 0 || pt == nullptr) return false;
   if (u->numb || v->numb) return false;
-  if (flat::leaves_capped(u, flat_gcd_terms) + flat::leaves_capped(v, flat_gcd_terms) < flat_gcd_terms)
+  if (flat::leaves_capped(u, flat_gcd_terms) + flat::leaves_capped(v, flat_gcd_terms) <
+      flat_gcd_terms)
     return false;
   flat::Problem pr;
   if (!flat::read_problem(u, v, pt, &pr) || pr.layout.nvars < 2) return false;
   ++flat_gcd_stats.calls;
-  const bool done = modularmode ? flat::modular_gcd(u, v, pr, pt, r) : flat::integer_gcd(u, v, pr, pt, r);
+  const bool done =
+      modularmode ? flat::modular_gcd(u, v, pr, pt, r) : flat::integer_gcd(u, v, pr, pt, r);
   if (!done) ++flat_gcd_stats.declined;
   return done;
 }
@@ -838,8 +866,9 @@ bool flat_gcd_cofactors(poly n, poly m, poly com, poly* qn, poly* qm) {
   flat::Memo& mo = flat::memo();
   if (!mo.valid) return false;
   mo.valid = false;  // used once
-  if (mo.modular != modularmode || (modularmode && mo.modulus != modulus) || lintmode != modularmode ||
-      flotemode || mo.polys != number_polys || pseudo_polynames != nullptr || field_depth != 0)
+  if (mo.modular != modularmode || (modularmode && mo.modulus != modulus) ||
+      lintmode != modularmode || flotemode || mo.polys != number_polys ||
+      pseudo_polynames != nullptr || field_depth != 0)
     return false;
   // the record's problem may lie some pad levels below n's (the driver descends through them)
   int pads = 0;
@@ -858,16 +887,21 @@ bool flat_gcd_cofactors(poly n, poly m, poly com, poly* qn, poly* qm) {
     }
   }
   flat::Fingerprint fa, fb, fg;
-  if (!flat::fingerprint(a, mo.pr, &fa) || !flat::same_terms(fa, mo.u) || !flat::fingerprint(b, mo.pr, &fb) ||
-      !flat::same_terms(fb, mo.v) || !flat::fingerprint(g, mo.pr, &fg) || !flat::same_terms(fg, mo.g))
+  if (!flat::fingerprint(a, mo.pr, &fa) || !flat::same_terms(fa, mo.u) ||
+      !flat::fingerprint(b, mo.pr, &fb) || !flat::same_terms(fb, mo.v) ||
+      !flat::fingerprint(g, mo.pr, &fg) || !flat::same_terms(fg, mo.g))
     return false;
   nodes::OwnedPoly x, y;
   if (modularmode) {
-    x.p = flat::rebuild(mo.ukey, mo.pr, [&mo](std::size_t k) { return flat::word_leaf(mo.ures[k]); });
-    y.p = flat::rebuild(mo.vkey, mo.pr, [&mo](std::size_t k) { return flat::word_leaf(mo.vres[k]); });
+    x.p =
+        flat::rebuild(mo.ukey, mo.pr, [&mo](std::size_t k) { return flat::word_leaf(mo.ures[k]); });
+    y.p =
+        flat::rebuild(mo.vkey, mo.pr, [&mo](std::size_t k) { return flat::word_leaf(mo.vres[k]); });
   } else {
-    x.p = flat::rebuild(mo.ukey, mo.pr, [&mo](std::size_t k) { return nodes::new_leaf(mo.uval[k].to_number()); });
-    y.p = flat::rebuild(mo.vkey, mo.pr, [&mo](std::size_t k) { return nodes::new_leaf(mo.vval[k].to_number()); });
+    x.p = flat::rebuild(mo.ukey, mo.pr,
+                        [&mo](std::size_t k) { return nodes::new_leaf(mo.uval[k].to_number()); });
+    y.p = flat::rebuild(mo.vkey, mo.pr,
+                        [&mo](std::size_t k) { return nodes::new_leaf(mo.vval[k].to_number()); });
     if (!mo.cg.is_one()) {
       nodes::ScratchNumber c;
       imptr cg = mo.cg.to_number();

@@ -90,7 +90,8 @@ constexpr std::int64_t top_lattice = -2;
 template <class F>
 engine_status brown_gcd(const F& f, const Layout& lay, const MPoly& A, const MPoly& B, int k,
                         Rng& rng, MPoly* G, MPoly* Abar, MPoly* Bbar,
-                        const std::vector<std::int32_t>* bounds = nullptr, std::int64_t lattice = top_lattice);
+                        const std::vector<std::int32_t>* bounds = nullptr,
+                        std::int64_t lattice = top_lattice);
 
 // Whether c A = H Abar and c B = H Bbar (polynomials in the variables
 // 0 .. k - 1) on the total degree lattice of bound s: in variable k - 1 at
@@ -100,8 +101,9 @@ engine_status brown_gcd(const F& f, const Layout& lay, const MPoly& A, const MPo
 // the check brown_gcd makes at its points once H, Abar and Bbar stop
 // changing. The field needs s + 1 points.
 template <class F>
-bool lattice_identity(const F& f, const Layout& lay, elem c, const MPoly& A, const MPoly& H, const MPoly& Abar,
-                      const MPoly& B, const MPoly& Bbar, int k, Rng& rng, std::int64_t s);
+bool lattice_identity(const F& f, const Layout& lay, elem c, const MPoly& A, const MPoly& H,
+                      const MPoly& Abar, const MPoly& B, const MPoly& Bbar, int k, Rng& rng,
+                      std::int64_t s);
 
 // Zippel's sparse interpolation of H = gamma G / lc(G) (zippel_gcd.cpp),
 // A and B primitive in variable 0 and gamma the GCD of their leading
@@ -110,16 +112,17 @@ bool lattice_identity(const F& f, const Layout& lay, elem c, const MPoly& A, con
 // are three variables or more and A and B have at least zippel_plane_terms
 // terms together, otherwise in variable 0. Not proven.
 template <class F>
-engine_status zippel_core(const F& f, const Layout& lay, const MPoly& A, const MPoly& B, const MPoly& gamma,
-                          Rng& rng, const std::vector<std::uint64_t>* skeleton, MPoly* H);
+engine_status zippel_core(const F& f, const Layout& lay, const MPoly& A, const MPoly& B,
+                          const MPoly& gamma, Rng& rng, const std::vector<std::uint64_t>* skeleton,
+                          MPoly* H);
 
 // How field_gcd's sparse method ran, so that the images modulo further
 // primes can take the same variable order and the support of H.
 struct ZippelPlan {
-  bool sparse = false;                 // the sparse method was chosen
-  std::vector<int> order;              // new variable -> old (variable 0 the main one)
+  bool sparse = false;                  // the sparse method was chosen
+  std::vector<int> order;               // new variable -> old (variable 0 the main one)
   std::vector<std::uint64_t> skeleton;  // the support of H, in the new order
-  double brown_points = -1;            // Brown's univariate problems when known (dense_preferred)
+  double brown_points = -1;             // Brown's univariate problems when known (dense_preferred)
 };
 
 // A / G and B / G, as the proof of a GCD G found them.
@@ -141,8 +144,8 @@ struct Cofactors {
 // otherwise only looked at for all zero), else they are computed for the
 // proof and for small problems.
 template <class F>
-engine_status field_gcd(const F& f, const Layout& lay, const MPoly& A, const MPoly& B, Rng& rng, MPoly* G,
-                        bool verify, ZippelPlan* plan = nullptr, Cofactors* cof = nullptr,
+engine_status field_gcd(const F& f, const Layout& lay, const MPoly& A, const MPoly& B, Rng& rng,
+                        MPoly* G, bool verify, ZippelPlan* plan = nullptr, Cofactors* cof = nullptr,
                         const std::vector<std::int32_t>* known = nullptr);
 
 // Upper bounds of the degrees of gcd(A, B) in each variable, from one
@@ -223,8 +226,8 @@ enum class division_result { exact, not_exact, too_large };
 // and height_b, the bit length of B's largest coefficient, at most 62); the
 // caller then divides modulo primes.
 template <class I>
-division_result int_divides(const Layout& lay, const Poly<I>& A, const Poly<I>& B, std::int32_t height_b,
-                            Poly<I>* Q);
+division_result int_divides(const Layout& lay, const Poly<I>& A, const Poly<I>& B,
+                            std::int32_t height_b, Poly<I>* Q);
 
 // Most primes lanes_divides takes in one pass.
 constexpr std::size_t max_lanes = 4;
@@ -235,10 +238,10 @@ constexpr std::size_t max_lanes = 4;
 // A; or too_large when the dense division does not apply (the box, or a
 // prime dividing B's leading coefficient), the caller then dividing prime by
 // prime.
-division_result lanes_divides(const std::vector<PrimeField>& fs, const Layout& lay, const Poly<imptr>& A,
-                              const Poly<imptr>& B, std::vector<MPoly>* Q);
+division_result lanes_divides(const std::vector<PrimeField>& fs, const Layout& lay,
+                              const Poly<imptr>& A, const Poly<imptr>& B, std::vector<MPoly>* Q);
 
-// ---- Products checked modulo transform primes ------------------------------------------------------------
+// ---- Products checked modulo transform primes ---------------------------------------------------
 
 // An integer polynomial as combined over primes: keys and values.
 struct ProductSide {
@@ -253,6 +256,7 @@ std::size_t product_check_primes();
 // `primes` transform primes, as polynomials (each packed into one
 // transform). False also when the degrees do not fit one transform.
 bool products_agree(const Layout& lay, const ProductSide& h, const std::vector<ProductSide>& bars,
-                    const std::vector<const Poly<imptr>*>& as, const ZInt& gamma, std::size_t primes);
+                    const std::vector<const Poly<imptr>*>& as, const ZInt& gamma,
+                    std::size_t primes);
 
 }  // namespace tavrin::flat

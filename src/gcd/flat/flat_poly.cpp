@@ -36,7 +36,8 @@ int bits_of(std::int64_t v) {
 }
 
 template <class C, class Coef>
-void flatten_into(poly p, int level, std::uint64_t prefix, const Problem& pr, Poly<C>* out, Coef coef) {
+void flatten_into(poly p, int level, std::uint64_t prefix, const Problem& pr, Poly<C>* out,
+                  Coef coef) {
   for (; p != nullptr; p = p->next) {
     if (p->numb) {
       out->push(prefix, coef(p->ncoef));
@@ -92,8 +93,8 @@ poly word_leaf(std::uint32_t r) {
   return nodes::new_leaf(n);
 }
 
-poly rebuild_range(const std::vector<std::uint64_t>& keys, std::size_t lo, std::size_t hi, int level,
-                   const Problem& pr, poly (*leaf)(std::size_t, void*), void* ctx) {
+poly rebuild_range(const std::vector<std::uint64_t>& keys, std::size_t lo, std::size_t hi,
+                   int level, const Problem& pr, poly (*leaf)(std::size_t, void*), void* ctx) {
   if (level == pr.levels) return leaf(lo, ctx);
   const int var = pr.var_of[static_cast<std::size_t>(level)];
   if (var < 0) {

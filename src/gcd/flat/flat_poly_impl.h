@@ -42,11 +42,15 @@ struct Layout {
   int shift(int k) const { return packing.shift[static_cast<std::size_t>(k)]; }
   std::uint64_t unit(int k) const { return packing.unit(k); }
   std::uint64_t field_mask(int k) const { return packing.field_mask(k); }
-  std::int32_t exponent(std::uint64_t key, int k) const { return static_cast<std::int32_t>(packing.field(key, k)); }
+  std::int32_t exponent(std::uint64_t key, int k) const {
+    return static_cast<std::int32_t>(packing.field(key, k));
+  }
   // The key with variable k's field cleared.
   std::uint64_t without(std::uint64_t key, int k) const { return key & ~field_mask(k); }
   // The largest exponent a field holds.
-  std::int32_t largest() const { return static_cast<std::int32_t>((std::int64_t{1} << (width - 1)) - 1); }
+  std::int32_t largest() const {
+    return static_cast<std::int32_t>((std::int64_t{1} << (width - 1)) - 1);
+  }
   // a - b has a negative field (b does not divide a as monomials).
   bool borrows(std::uint64_t a, std::uint64_t b) const { return ((a - b) & guards) != 0; }
 };
@@ -71,9 +75,9 @@ struct Poly {
 // flat variable the level (0 = pt's level) it stands for.
 struct Problem {
   Layout layout;
-  std::vector<int> level_of;  // flat variable -> relative level
-  std::vector<int> var_of;    // relative level -> flat variable, -1 for a level left out
-  int levels = 0;             // relative levels from pt down (number_polys - depth + 1)
+  std::vector<int> level_of;         // flat variable -> relative level
+  std::vector<int> var_of;           // relative level -> flat variable, -1 for a level left out
+  int levels = 0;                    // relative levels from pt down (number_polys - depth + 1)
   std::vector<std::int32_t> degree;  // largest exponent of each flat variable in u and v
 };
 
@@ -97,8 +101,8 @@ poly word_leaf(std::uint32_t r);
 
 // The recursive polynomial of the sorted keys [lo, hi) from relative level
 // `level` on; leaf(k) gives term k's coefficient.
-poly rebuild_range(const std::vector<std::uint64_t>& keys, std::size_t lo, std::size_t hi, int level,
-                   const Problem& pr, poly (*leaf)(std::size_t, void*), void* ctx);
+poly rebuild_range(const std::vector<std::uint64_t>& keys, std::size_t lo, std::size_t hi,
+                   int level, const Problem& pr, poly (*leaf)(std::size_t, void*), void* ctx);
 
 template <class MakeLeaf>
 poly rebuild(const std::vector<std::uint64_t>& keys, const Problem& pr, MakeLeaf leaf) {

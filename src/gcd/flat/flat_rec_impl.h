@@ -142,7 +142,8 @@ MPoly eval_at(const F& f, const Rec& r, elem x) {
 // step; m the product of (v - earlier points), im = 1 / m(x)). True when
 // nothing changed (h(x) was s img already).
 template <class F>
-bool newton(const F& f, Rec& h, const MPoly& img, elem s, const std::vector<elem>& m, elem x, elem im) {
+bool newton(const F& f, Rec& h, const MPoly& img, elem s, const std::vector<elem>& m, elem x,
+            elem im) {
   Rec out;
   out.prefix.reserve(std::max(h.count(), img.size()));
   out.start.reserve(out.prefix.capacity() + 1);
@@ -169,7 +170,8 @@ bool newton(const F& f, Rec& h, const MPoly& img, elem s, const std::vector<elem
     if (d != 0) {
       same = false;
       if (out.c.size() - base < m.size()) out.c.resize(base + m.size(), 0);
-      for (std::size_t t = 0; t < m.size(); ++t) out.c[base + t] = f.mul_add(d, m[t], out.c[base + t]);
+      for (std::size_t t = 0; t < m.size(); ++t)
+        out.c[base + t] = f.mul_add(d, m[t], out.c[base + t]);
       while (out.c.size() > base && out.c.back() == 0) out.c.pop_back();
     }
     if (out.c.size() == base) continue;  // the coefficient vanished

@@ -59,7 +59,8 @@ struct Extension {
       const std::uint32_t c = prod[i];
       if (c == 0) continue;
       prod[i] = 0;
-      for (std::size_t j = 0; j < n; ++j) prod[i - n + j] = k.add(prod[i - n + j], k.neg(k.mul(c, f[j])));
+      for (std::size_t j = 0; j < n; ++j)
+        prod[i - n + j] = k.add(prod[i - n + j], k.neg(k.mul(c, f[j])));
     }
     prod.resize(n);
     return prod;

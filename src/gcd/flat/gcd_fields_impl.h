@@ -44,11 +44,11 @@ class PrimeField : public WordField {
 
 // The tables of one field of q <= 2^22 elements.
 struct LogTables {
-  std::uint32_t q = 0;            // elements
-  std::uint32_t ground = 0;       // the ground field's modulus (256 / 65536: the char-2 fields)
-  std::vector<std::uint32_t> zech;     // log(1 + g^k), or q - 1 for 1 + g^k = 0
-  std::vector<std::uint32_t> in;       // ground element -> element (index by residue / pattern)
-  std::vector<std::uint32_t> out;      // log k -> ground element + 1, 0 when not in the ground field
+  std::uint32_t q = 0;              // elements
+  std::uint32_t ground = 0;         // the ground field's modulus (256 / 65536: the char-2 fields)
+  std::vector<std::uint32_t> zech;  // log(1 + g^k), or q - 1 for 1 + g^k = 0
+  std::vector<std::uint32_t> in;    // ground element -> element (index by residue / pattern)
+  std::vector<std::uint32_t> out;   // log k -> ground element + 1, 0 when not in the ground field
 };
 
 // The tables for the ground field of modulus m (a prime, 256 or 65536),

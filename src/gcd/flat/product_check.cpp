@@ -43,8 +43,9 @@ std::vector<TransformPrime>& check_primes() {
 
 // The spectrum of the polynomial with keys `key` and residues r times s,
 // its variables packed by `stride` into a transform of length 2^lg.
-void spectrum(const Layout& lay, const std::vector<std::uint64_t>& key, const std::vector<std::uint32_t>& r,
-              std::uint32_t s, const std::vector<std::size_t>& stride, int lg, const TransformPrime& P,
+void spectrum(const Layout& lay, const std::vector<std::uint64_t>& key,
+              const std::vector<std::uint32_t>& r, std::uint32_t s,
+              const std::vector<std::size_t>& stride, int lg, const TransformPrime& P,
               std::vector<std::uint32_t>* out) {
   const WordField f(P.p());
   out->assign(std::size_t{1} << lg, 0);
@@ -60,7 +61,8 @@ void spectrum(const Layout& lay, const std::vector<std::uint64_t>& key, const st
 std::vector<std::int32_t> degrees(const Layout& lay, const std::vector<std::uint64_t>& key) {
   std::vector<std::int32_t> d(static_cast<std::size_t>(lay.nvars), 0);
   for (std::uint64_t k : key)
-    for (int l = 0; l < lay.nvars; ++l) d[static_cast<std::size_t>(l)] = std::max(d[static_cast<std::size_t>(l)], lay.exponent(k, l));
+    for (int l = 0; l < lay.nvars; ++l)
+      d[static_cast<std::size_t>(l)] = std::max(d[static_cast<std::size_t>(l)], lay.exponent(k, l));
   return d;
 }
 
@@ -69,7 +71,8 @@ std::vector<std::int32_t> degrees(const Layout& lay, const std::vector<std::uint
 std::size_t product_check_primes() { return check_primes().size(); }
 
 bool products_agree(const Layout& lay, const ProductSide& h, const std::vector<ProductSide>& bars,
-                    const std::vector<const Poly<imptr>*>& as, const ZInt& gamma, std::size_t primes) {
+                    const std::vector<const Poly<imptr>*>& as, const ZInt& gamma,
+                    std::size_t primes) {
   auto& all = check_primes();
   if (primes > all.size()) return false;
   // the strides: each variable's width its degree in every product and operand, plus one
@@ -77,7 +80,8 @@ bool products_agree(const Layout& lay, const ProductSide& h, const std::vector<P
   std::vector<std::int32_t> width(static_cast<std::size_t>(lay.nvars), 1);
   for (std::size_t j = 0; j < bars.size(); ++j) {
     const std::vector<std::int32_t> db = degrees(lay, *bars[j].key), da = degrees(lay, as[j]->key);
-    for (std::size_t l = 0; l < width.size(); ++l) width[l] = std::max({width[l], dh[l] + db[l] + 1, da[l] + 1});
+    for (std::size_t l = 0; l < width.size(); ++l)
+      width[l] = std::max({width[l], dh[l] + db[l] + 1, da[l] + 1});
   }
   std::vector<std::size_t> stride;
   std::size_t n = 1;
@@ -90,7 +94,8 @@ bool products_agree(const Layout& lay, const ProductSide& h, const std::vector<P
   while ((std::size_t{1} << lg) < n) ++lg;
   std::vector<TransformPrime*> use;
   for (TransformPrime& P : all)
-    if (use.size() < primes && ((P.p() - 1) & ((std::uint32_t{1} << lg) - 1)) == 0) use.push_back(&P);
+    if (use.size() < primes && ((P.p() - 1) & ((std::uint32_t{1} << lg) - 1)) == 0)
+      use.push_back(&P);
   if (use.size() < primes) return false;
   std::vector<std::uint32_t> sh, sb, sa, r;
   for (TransformPrime* Pk : use) {

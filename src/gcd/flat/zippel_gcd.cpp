@@ -79,14 +79,13 @@ Unpacked unpack(const Layout& lay, const MPoly& p) {
 // v[j] := v[j] rho[j] modulo p (< 2^31) for j < n, by Shoup's products
 // with the quotients rs[j] = shoup_quotient(rho[j], p). Written for the
 // vectoriser.
-TAVRIN_CLONES void shoup_scale(
-    std::uint32_t* v, const std::uint32_t* rho, const std::uint32_t* rs, std::size_t n, std::uint32_t p) {
+TAVRIN_CLONES void shoup_scale(std::uint32_t* v, const std::uint32_t* rho, const std::uint32_t* rs,
+                               std::size_t n, std::uint32_t p) {
   for (std::size_t j = 0; j < n; ++j) v[j] = shoup_mul(v[j], rho[j], rs[j], p);
 }
 
 // The sum of v[0 .. n) (n < 2^32).
-TAVRIN_CLONES std::uint64_t word_sum(
-    const std::uint32_t* v, std::size_t n) {
+TAVRIN_CLONES std::uint64_t word_sum(const std::uint32_t* v, std::size_t n) {
   std::uint64_t s = 0;
   for (std::size_t j = 0; j < n; ++j) s += v[j];
   return s;
@@ -101,20 +100,20 @@ TAVRIN_CLONES std::uint64_t word_sum(
 template <class F>
 struct Step {
   int k = 0;
-  int plane = 1;                      // variables of the images (1 or 2)
-  std::uint32_t width = 1;            // cells for each power of variable 0
-  std::vector<std::size_t> run;       // start of each run, then the end
-  std::vector<std::uint32_t> e0;      // each run's cell
-  std::vector<std::size_t> group_end;  // the ends of the runs of equal cells
-  std::vector<std::uint64_t> prefix;  // each run's key in the variables 0 .. k - 1
-  std::vector<elem> rho;              // each run's monomial at r (variables plane .. k - 1)
+  int plane = 1;                         // variables of the images (1 or 2)
+  std::uint32_t width = 1;               // cells for each power of variable 0
+  std::vector<std::size_t> run;          // start of each run, then the end
+  std::vector<std::uint32_t> e0;         // each run's cell
+  std::vector<std::size_t> group_end;    // the ends of the runs of equal cells
+  std::vector<std::uint64_t> prefix;     // each run's key in the variables 0 .. k - 1
+  std::vector<elem> rho;                 // each run's monomial at r (variables plane .. k - 1)
   std::vector<std::uint32_t> rho_shoup;  // floor(rho 2^32 / p) (word primes)
-  std::vector<elem> w;                // each term: coefficient times the fixed values
-  std::vector<std::uint32_t> ek;      // each term's power of variable k (0 when k = n)
+  std::vector<elem> w;                   // each term: coefficient times the fixed values
+  std::vector<std::uint32_t> ek;         // each term's power of variable k (0 when k = n)
   std::int32_t dk = 0;
 
-  void prepare(const F& f, const Layout& lay, const Unpacked& u, int step, const std::vector<elem>& fixed,
-               int image_vars) {
+  void prepare(const F& f, const Layout& lay, const Unpacked& u, int step,
+               const std::vector<elem>& fixed, int image_vars) {
     k = step;
     plane = image_vars;
     const int n = lay.nvars;
@@ -122,7 +121,8 @@ struct Step {
     const MPoly& p = *u.p;
     std::vector<std::vector<elem>> pw(static_cast<std::size_t>(n));
     for (int l = k + 1; l < n; ++l)
-      pw[static_cast<std::size_t>(l)] = powers(f, fixed[static_cast<std::size_t>(l)], u.deg[static_cast<std::size_t>(l)]);
+      pw[static_cast<std::size_t>(l)] =
+          powers(f, fixed[static_cast<std::size_t>(l)], u.deg[static_cast<std::size_t>(l)]);
     const int low = (n - k) * lay.width;
     const std::uint64_t high = low >= 64 ? 0 : ~((std::uint64_t{1} << low) - 1);
     run.clear();
@@ -156,12 +156,14 @@ struct Step {
     const int n = lay.nvars;
     std::vector<std::vector<elem>> pw(static_cast<std::size_t>(n));
     for (int l = plane; l < k; ++l)
-      pw[static_cast<std::size_t>(l)] = powers(f, r[static_cast<std::size_t>(l)], u.deg[static_cast<std::size_t>(l)]);
+      pw[static_cast<std::size_t>(l)] =
+          powers(f, r[static_cast<std::size_t>(l)], u.deg[static_cast<std::size_t>(l)]);
     rho.resize(prefix.size());
     for (std::size_t j = 0; j < prefix.size(); ++j) {
       elem x = 1;
       const std::size_t t = run[j];
-      for (int l = plane; l < k; ++l) x = f.mul(x, pw[static_cast<std::size_t>(l)][static_cast<std::size_t>(u.e(t, l, n))]);
+      for (int l = plane; l < k; ++l)
+        x = f.mul(x, pw[static_cast<std::size_t>(l)][static_cast<std::size_t>(u.e(t, l, n))]);
       rho[j] = x;
     }
     if constexpr (std::is_same_v<F, PrimeField>) {
@@ -181,7 +183,8 @@ struct Step {
         // the products summed in two words and reduced once (fewer than
         // 2^64 of them), with no branch for each term
         unsigned __int128 s = 0;
-        for (std::size_t t = run[j]; t < run[j + 1]; ++t) s += static_cast<std::uint64_t>(w[t]) * pb[ek[t]];
+        for (std::size_t t = run[j]; t < run[j + 1]; ++t)
+          s += static_cast<std::uint64_t>(w[t]) * pb[ek[t]];
         (*v)[j] = f.reduce_wide(s);
       } else {
         elem s = 0;
@@ -238,7 +241,8 @@ void vandermonde(const F& f, const std::vector<elem>& v, const elem* b, std::vec
   std::vector<elem> master(t + 1, 0);  // prod (z - v_m), lowest first
   master[0] = 1;
   for (std::size_t m = 0; m < t; ++m) {
-    for (std::size_t i = m + 1; i > 0; --i) master[i] = f.sub(master[i - 1], f.mul(v[m], master[i]));
+    for (std::size_t i = m + 1; i > 0; --i)
+      master[i] = f.sub(master[i - 1], f.mul(v[m], master[i]));
     master[0] = f.neg(f.mul(v[m], master[0]));
   }
   c->assign(t, 0);
@@ -262,7 +266,8 @@ enum class image_result { ok, skip, fail };
 template <class F>
 class Zippel {
  public:
-  Zippel(const F& f, const Layout& lay, Rng& rng, const MPoly& a, const MPoly& b, const MPoly& gamma)
+  Zippel(const F& f, const Layout& lay, Rng& rng, const MPoly& a, const MPoly& b,
+         const MPoly& gamma)
       : f_(f), lay_(lay), rng_(rng), n_(lay.nvars) {
     ua_ = unpack(lay, a);
     ub_ = unpack(lay, b);
@@ -296,7 +301,8 @@ class Zippel {
     }
     if (plane_ == 2) {
       d0_ = -1;
-      if (plane_image(pa, pb, cells_at(sg_, alpha_[2], sg_.width), h) != image_result::ok || h->empty())
+      if (plane_image(pa, pb, cells_at(sg_, alpha_[2], sg_.width), h) != image_result::ok ||
+          h->empty())
         return false;
       d0_ = lay_.exponent(h->key[0], 0);
       if (d0_ == 0) return true;
@@ -354,8 +360,10 @@ class Zippel {
   // (plane images, step 2), false when a degree in variable 0 drops.
   bool plane_at(elem beta, MPoly* a, MPoly* b) const {
     auto image = [&](const Step<F>& s, const Unpacked& u, MPoly* out) {
-      const std::vector<elem> c = cells_at(s, beta, (static_cast<std::size_t>(u.deg[0]) + 1) * s.width);
-      if (c.empty() || static_cast<std::int32_t>((c.size() - 1) / s.width) != u.deg[0]) return false;
+      const std::vector<elem> c =
+          cells_at(s, beta, (static_cast<std::size_t>(u.deg[0]) + 1) * s.width);
+      if (c.empty() || static_cast<std::int32_t>((c.size() - 1) / s.width) != u.deg[0])
+        return false;
       *out = cells_poly(c, s.width);
       return true;
     };
@@ -369,7 +377,8 @@ class Zippel {
   // (an unlucky point), failed when fewer (d0_ < 0: not yet known).
   image_result plane_image(const MPoly& a, const MPoly& b, const std::vector<elem>& gc, MPoly* h) {
     MPoly g;
-    if (brown_gcd(f_, lay_, a, b, 2, rng_, &g, nullptr, nullptr) != engine_status::done) return image_result::fail;
+    if (brown_gcd(f_, lay_, a, b, 2, rng_, &g, nullptr, nullptr) != engine_status::done)
+      return image_result::fail;
     const std::int32_t dg = lay_.exponent(g.key[0], 0);
     if (d0_ >= 0 && dg > d0_) return image_result::skip;
     if (d0_ >= 0 && dg < d0_) return image_result::fail;
@@ -497,7 +506,8 @@ class Zippel {
     for (std::uint64_t key : skeleton) {
       const auto e0 = static_cast<std::size_t>(lay_.exponent(key, 0));
       if (e0 > static_cast<std::size_t>(d0_)) return false;
-      const std::size_t e = e0 * width_ + (plane_ == 2 ? static_cast<std::size_t>(lay_.exponent(key, 1)) : 0);
+      const std::size_t e =
+          e0 * width_ + (plane_ == 2 ? static_cast<std::size_t>(lay_.exponent(key, 1)) : 0);
       group_[e].push_back(key & rest);
     }
     t_ = 0;
@@ -508,8 +518,9 @@ class Zippel {
     for (int tries = 0; tries < 8; ++tries) {
       for (int l = plane_; l < k; ++l) {
         r[static_cast<std::size_t>(l)] = random_nonzero();
-        pw[static_cast<std::size_t>(l)] =
-            powers(f_, r[static_cast<std::size_t>(l)], std::max(ua_.deg[static_cast<std::size_t>(l)], ub_.deg[static_cast<std::size_t>(l)]));
+        pw[static_cast<std::size_t>(l)] = powers(
+            f_, r[static_cast<std::size_t>(l)],
+            std::max(ua_.deg[static_cast<std::size_t>(l)], ub_.deg[static_cast<std::size_t>(l)]));
       }
       bool distinct = true;
       for (std::size_t e = 0; e < group_.size() && distinct; ++e) {
@@ -517,7 +528,9 @@ class Zippel {
         for (std::uint64_t key : group_[e]) {
           elem v = 1;
           for (int l = plane_; l < k; ++l)
-            v = f_.mul(v, pw[static_cast<std::size_t>(l)][static_cast<std::size_t>(lay_.exponent(key, l))]);
+            v = f_.mul(
+                v,
+                pw[static_cast<std::size_t>(l)][static_cast<std::size_t>(lay_.exponent(key, l))]);
           nodes_[e].push_back(v);
         }
         std::vector<elem> s = nodes_[e];
@@ -542,7 +555,8 @@ class Zippel {
     sb_.values(f_, beta, &vb);
     sg_.values(f_, beta, &vg);
     std::vector<std::vector<elem>> ai, bi, gi;
-    const std::size_t da = static_cast<std::size_t>(ua_.deg[0]), db = static_cast<std::size_t>(ub_.deg[0]);
+    const std::size_t da = static_cast<std::size_t>(ua_.deg[0]),
+                      db = static_cast<std::size_t>(ub_.deg[0]);
     sa_.geometric(f_, va, t_, (da + 1) * sa_.width, &ai);
     sb_.geometric(f_, vb, t_, (db + 1) * sb_.width, &bi);
     sg_.geometric(f_, vg, t_, sg_.width, &gi);
@@ -555,14 +569,16 @@ class Zippel {
         return image_result::skip;  // a leading coefficient vanishes at this point
       }
       MPoly hi;
-      const image_result r = plane_image(cells_poly(ai[i], sa_.width), cells_poly(bi[i], sb_.width), gi[i], &hi);
+      const image_result r =
+          plane_image(cells_poly(ai[i], sa_.width), cells_poly(bi[i], sb_.width), gi[i], &hi);
       if (r == image_result::fail) return r;
       bool fits = r == image_result::ok;
       g[i].assign((static_cast<std::size_t>(d0_) + 1) * width_, 0);
       for (std::size_t j = 0; j < hi.size() && fits; ++j) {
         const auto e1 = static_cast<std::size_t>(lay_.exponent(hi.key[j], 1));
         fits = e1 < width_;
-        if (fits) g[i][static_cast<std::size_t>(lay_.exponent(hi.key[j], 0)) * width_ + e1] = hi.coef[j];
+        if (fits)
+          g[i][static_cast<std::size_t>(lay_.exponent(hi.key[j], 0)) * width_ + e1] = hi.coef[j];
       }
       if (!fits) {
         nodes_.clear();
@@ -611,8 +627,7 @@ class Zippel {
       }
       // the values were at r^(i + 1): c_m carries one factor of its node
       for (std::size_t m = 0; m < s; ++m)
-        if (c[m] != 0)
-          img->push(cell_key(e) + group_[e][m], f_.mul(c[m], f_.inv(nodes_[e][m])));
+        if (c[m] != 0) img->push(cell_key(e) + group_[e][m], f_.mul(c[m], f_.inv(nodes_[e][m])));
     }
     return img->empty() ? image_result::fail : image_result::ok;
   }
@@ -624,8 +639,8 @@ class Zippel {
   Unpacked ua_, ub_, ug_;
   Step<F> sa_, sb_, sg_;
   std::vector<elem> alpha_;
-  int plane_ = 1;           // variables of the images: 2 for plane images
-  std::size_t width_ = 1;   // cells of the groups for each power of variable 0
+  int plane_ = 1;          // variables of the images: 2 for plane images
+  std::size_t width_ = 1;  // cells of the groups for each power of variable 0
   std::int32_t d0_ = 0;
   std::vector<std::vector<std::uint64_t>> group_;
   std::vector<std::vector<elem>> nodes_;
@@ -635,8 +650,9 @@ class Zippel {
 }  // namespace
 
 template <class F>
-engine_status zippel_core(const F& f, const Layout& lay, const MPoly& A, const MPoly& B, const MPoly& gamma,
-                          Rng& rng, const std::vector<std::uint64_t>* skeleton, MPoly* H) {
+engine_status zippel_core(const F& f, const Layout& lay, const MPoly& A, const MPoly& B,
+                          const MPoly& gamma, Rng& rng, const std::vector<std::uint64_t>* skeleton,
+                          MPoly* H) {
   Zippel<F> z(f, lay, rng, A, B, gamma);
   for (int attempt = 0; attempt < 6; ++attempt)
     if (z.run(skeleton, H)) {
@@ -646,9 +662,11 @@ engine_status zippel_core(const F& f, const Layout& lay, const MPoly& A, const M
   return engine_status::failed;
 }
 
-template engine_status zippel_core<PrimeField>(const PrimeField&, const Layout&, const MPoly&, const MPoly&,
-                                               const MPoly&, Rng&, const std::vector<std::uint64_t>*, MPoly*);
-template engine_status zippel_core<LogField>(const LogField&, const Layout&, const MPoly&, const MPoly&,
-                                             const MPoly&, Rng&, const std::vector<std::uint64_t>*, MPoly*);
+template engine_status zippel_core<PrimeField>(const PrimeField&, const Layout&, const MPoly&,
+                                               const MPoly&, const MPoly&, Rng&,
+                                               const std::vector<std::uint64_t>*, MPoly*);
+template engine_status zippel_core<LogField>(const LogField&, const Layout&, const MPoly&,
+                                             const MPoly&, const MPoly&, Rng&,
+                                             const std::vector<std::uint64_t>*, MPoly*);
 
 }  // namespace tavrin::flat

@@ -87,8 +87,7 @@ void velmor_modular(poly g, poly h, polypt pt, bool* success) {
           if (level > 16384) {
             case_two(p->cell(), den.cell(), level, 16384, value.p, nullptr, pt);
           } else {
-            case_one(p->cell(), den.cell(), static_cast<std::int16_t>(level), value.p, nullptr,
-                     pt);
+            case_one(p->cell(), den.cell(), static_cast<std::int16_t>(level), value.p, nullptr, pt);
           }
         }
       }

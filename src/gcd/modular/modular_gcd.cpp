@@ -176,7 +176,8 @@ bool check_equivalent(poly u, poly prev, poly* ans, basic_mod_method_EnvRec& env
 // method declines.
 bool first_prime_index(poly x, poly y, polypt pt, std::int32_t* i) {
   // Without its table of primes the method declines (the others answer).
-  if (!modular_methods_enabled || prime[prime_count] == nullptr || !usable(data_file::pprods)) return false;
+  if (!modular_methods_enabled || prime[prime_count] == nullptr || !usable(data_file::pprods))
+    return false;
   if (involves_field(x, pt->depth) || involves_field(y, pt->depth)) {
     // The arguments involve the coefficient field. Modulo an auxiliary
     // prime P its relations split, the image ring is no field, and image
@@ -185,7 +186,8 @@ bool first_prime_index(poly x, poly y, polypt pt, std::int32_t* i) {
     return false;
   }
   *i = select_prime(x, y, modular_gcd_prime_buffer, modular_gcd_prime_spread, prime_count, prime);
-  if (*i > prime_table_limit) *i = prime_table_limit + 1;  // a shortened table (test hook) is used up at once
+  if (*i > prime_table_limit)
+    *i = prime_table_limit + 1;  // a shortened table (test hook) is used up at once
   return true;
 }
 
@@ -194,9 +196,18 @@ bool first_prime_index(poly x, poly y, polypt pt, std::int32_t* i) {
 // current and previous combinations U, Uprev and the products of their
 // primes with their halves (which the stability walk shares).
 struct basic_mod_method_EnvRec : NoCopy {
-  basic_mod_method_EnvRec(poly x_in, poly y_in, polypt pt_in, imptr G_in, std::int32_t i_in, bool big_primes)
-      : x(x_in), y(y_in), pt(pt_in), G(G_in), dx(degree(x_in)), dy(degree(y_in)),
-        bound(4 * std::max(max_digits(x_in), max_digits(y_in))), i(i_in), start(i_in), big_primes_left(big_primes) {
+  basic_mod_method_EnvRec(poly x_in, poly y_in, polypt pt_in, imptr G_in, std::int32_t i_in,
+                          bool big_primes)
+      : x(x_in),
+        y(y_in),
+        pt(pt_in),
+        G(G_in),
+        dx(degree(x_in)),
+        dy(degree(y_in)),
+        bound(4 * std::max(max_digits(x_in), max_digits(y_in))),
+        i(i_in),
+        start(i_in),
+        big_primes_left(big_primes) {
     special_set(1, newprod.get());
     special_set(0, halfnewprod.get());
     poly_set(0, U.cell());
@@ -251,8 +262,9 @@ struct basic_mod_method_EnvRec : NoCopy {
       const auto t0 = std::chrono::steady_clock::now();
       if (modular_image_hook != nullptr) modular_image_hook();
       polygcd(xi, yi, g.cell(), pt);
-      modular_gcd_stats.image_nanoseconds +=
-          std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - t0).count();
+      modular_gcd_stats.image_nanoseconds += std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                                 std::chrono::steady_clock::now() - t0)
+                                                 .count();
       mod_mult_num(g.p, Gp);
       ++modular_gcd_stats.images;
     }
@@ -402,8 +414,8 @@ bool check_equivalent(poly u, poly prev, poly* ans, basic_mod_method_EnvRec& env
 
 }  // namespace
 
-bool use_modular(poly n, poly m, bool* success, bool* isnumb, polypt pt,
-                 std::int16_t prime_number, imptr* prme, std::int32_t* expon) {
+bool use_modular(poly n, poly m, bool* success, bool* isnumb, polypt pt, std::int16_t prime_number,
+                 imptr* prme, std::int32_t* expon) {
   if (!modular_methods_enabled) return false;
   // Images of the coefficient field modulo a prime are no fields (see
   // basic_mod_method): no prime is usable.

@@ -136,8 +136,7 @@ void insert_pads(poly r, std::int32_t h) {
 // One interpolation attempt (sub_mod_multivar_Chinese).
 class Interpolation {
  public:
-  Interpolation(poly x, poly y, std::int32_t expo, std::int32_t xdeg, std::int32_t ydeg,
-                polypt pt)
+  Interpolation(poly x, poly y, std::int32_t expo, std::int32_t xdeg, std::int32_t ydeg, polypt pt)
       : x_(x), y_(y), expo_(expo), xdeg_(xdeg), ydeg_(ydeg), pt_(pt) {}
   ~Interpolation() {
     for (poly& c : coefs_) free_poly(&c);
@@ -393,11 +392,16 @@ void mod_poly_at_numb(poly* p, poly q, poly n2, polypt, bool addpad) {
   std::int32_t last = q->exp;
   for (poly s = q->next; s != nullptr; s = s->next) {
     const std::int32_t gap = last - s->exp;
-    mod_num_poly_mult(t.p, gap == 1 ? v : modpower(static_cast<std::uint32_t>(v), static_cast<std::uint64_t>(gap)));
+    mod_num_poly_mult(
+        t.p,
+        gap == 1 ? v : modpower(static_cast<std::uint32_t>(v), static_cast<std::uint64_t>(gap)));
     better_poly_add(t.release(), s->numb ? s : s->pcoef, t.cell());
     last = s->exp;
   }
-  if (last >= 1 && !poly_iszero(t.p)) mod_num_poly_mult(t.p, last == 1 ? v : modpower(static_cast<std::uint32_t>(v), static_cast<std::uint64_t>(last)));
+  if (last >= 1 && !poly_iszero(t.p))
+    mod_num_poly_mult(
+        t.p,
+        last == 1 ? v : modpower(static_cast<std::uint32_t>(v), static_cast<std::uint64_t>(last)));
   if (addpad && !is_bare_leaf(t.p)) add_pad(t.cell(), 1);
   free_poly(p);
   *p = t.release();
@@ -445,7 +449,8 @@ void swap_levels_1_2(poly* p) {
       *itail = node;
       itail = &node->next;
     }
-    poly node = f == 0 && is_bare_leaf(inner.p) ? inner.release() : nodes::new_term(f, inner.release());
+    poly node =
+        f == 0 && is_bare_leaf(inner.p) ? inner.release() : nodes::new_term(f, inner.release());
     *tail = node;
     tail = &node->next;
   }
@@ -611,7 +616,8 @@ bool mod_multivar_Chinese(poly x, poly y, poly* r, std::int32_t expo, polypt pt)
     swap_levels_1_2(sx.cell());
     swap_levels_1_2(sy.cell());
     expo = std::min(degree(sx.p), degree(sy.p));
-    if (verbose && windy) dumpitt("sub_mod_multivar_Chinese retry, swap levels ", expo, true, false, true);
+    if (verbose && windy)
+      dumpitt("sub_mod_multivar_Chinese retry, swap levels ", expo, true, false, true);
     for (std::int32_t k = 1; k <= 4; ++k) {
       if (sub_mod_multivar_Chinese(sx.p, sy.p, result.cell(), expo, dx2, dy2, pt)) {
         if (checks_out(sx.p, sy.p)) {
@@ -620,7 +626,8 @@ bool mod_multivar_Chinese(poly x, poly y, poly* r, std::int32_t expo, polypt pt)
           break;
         }
         ++modular_gcd_stats.multivar_rejected;
-        if (verbose && windy) dumpitt("sub_mod_multivar_Chinese retry, 2 A, ", k, true, false, true);
+        if (verbose && windy)
+          dumpitt("sub_mod_multivar_Chinese retry, 2 A, ", k, true, false, true);
         if (k >= 2) --expo;
         free_poly(result.cell());
       } else if (verbose && windy) {

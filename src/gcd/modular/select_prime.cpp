@@ -18,7 +18,8 @@ std::int16_t select_prime(poly x, poly y, std::int16_t buffer, std::int16_t rand
   imptr yc = leading_coef(y)->ncoef;
   for (; i <= prmesize; ++i) {
     const WordField f(static_cast<std::uint32_t>(prme[i]->head->value));
-    if (number_residue(xc, f) != 0 && number_residue(yc, f) != 0) return static_cast<std::int16_t>(i);
+    if (number_residue(xc, f) != 0 && number_residue(yc, f) != 0)
+      return static_cast<std::int16_t>(i);
   }
   return static_cast<std::int16_t>(prmesize + 1);
 }

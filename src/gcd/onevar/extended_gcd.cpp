@@ -134,8 +134,8 @@ poly residue_poly(const DensePoly& v) {
 // The monic GCD gg with its cofactors ss, tt of the pair as ordered (a of
 // the larger degree), wrapped back in the h pads and handed out in the
 // caller's order.
-void finish(OwnedPoly& gg, OwnedPoly& ss, OwnedPoly& tt, std::int32_t h, bool exchanged, poly* g, poly* s,
-            poly* t) {
+void finish(OwnedPoly& gg, OwnedPoly& ss, OwnedPoly& tt, std::int32_t h, bool exchanged, poly* g,
+            poly* s, poly* t) {
   if (h > 0) {
     for (poly* c : {&gg.p, &ss.p, &tt.p})
       if (!is_bare_leaf(*c)) add_pad(c, h);

@@ -18,7 +18,9 @@ namespace tavrin {
 intpoly_gcd_counts intpoly_gcd_stats{};
 
 WordResidues::WordResidues(std::uint32_t p)
-    : p_(p), b64_(static_cast<std::uint64_t>((static_cast<unsigned __int128>(1) << 64) % p)), pw_{1} {}
+    : p_(p),
+      b64_(static_cast<std::uint64_t>((static_cast<unsigned __int128>(1) << 64) % p)),
+      pw_{1} {}
 
 // The products summed in 128 bits (each below 2^95, so 2^33 words fit)
 // without a remainder carried from word to word: the words are read at the
@@ -26,8 +28,10 @@ WordResidues::WordResidues(std::uint32_t p)
 std::uint32_t WordResidues::of(const IntPoly::word* x, std::int32_t n) {
   while (static_cast<std::int32_t>(pw_.size()) < n) pw_.push_back(pw_.back() * b64_ % p_);
   unsigned __int128 acc = 0;
-  for (std::int32_t j = 0; j < n; ++j) acc += static_cast<unsigned __int128>(x[j]) * pw_[static_cast<std::size_t>(j)];
-  const std::uint64_t hi = static_cast<std::uint64_t>(acc >> 64) % p_, lo = static_cast<std::uint64_t>(acc) % p_;
+  for (std::int32_t j = 0; j < n; ++j)
+    acc += static_cast<unsigned __int128>(x[j]) * pw_[static_cast<std::size_t>(j)];
+  const std::uint64_t hi = static_cast<std::uint64_t>(acc >> 64) % p_,
+                      lo = static_cast<std::uint64_t>(acc) % p_;
   return static_cast<std::uint32_t>((hi * b64_ + lo) % p_);
 }
 
@@ -52,7 +56,8 @@ Words gcd_words(const Words& a, const Words& b) {
   if (b.empty()) return a;
   const auto na = static_cast<std::int32_t>(a.size()), nb = static_cast<std::int32_t>(b.size());
   const std::int32_t room = std::max(na, nb);
-  Words x(static_cast<std::size_t>(room), 0), y(static_cast<std::size_t>(room), 0), g(static_cast<std::size_t>(room), 0);
+  Words x(static_cast<std::size_t>(room), 0), y(static_cast<std::size_t>(room), 0),
+      g(static_cast<std::size_t>(room), 0);
   std::copy(a.begin(), a.end(), x.begin());
   std::copy(b.begin(), b.end(), y.begin());
   const std::int32_t n = kit::wgcd(g.data(), x.data(), na, y.data(), nb);
@@ -97,7 +102,8 @@ void add_multiple(Coef& c, const Words& M, std::int64_t t) {
     if (nc >= np) {
       r[static_cast<std::size_t>(top)] = kit::wadd(r.data(), c.m.data(), nc, prod.data(), np);
     } else {
-      r[static_cast<std::size_t>(top)] = nc == 0 ? 0 : kit::wadd(r.data(), prod.data(), np, c.m.data(), nc);
+      r[static_cast<std::size_t>(top)] =
+          nc == 0 ? 0 : kit::wadd(r.data(), prod.data(), np, c.m.data(), nc);
       if (nc == 0) std::copy(prod.begin(), prod.begin() + np, r.begin());
     }
     c.m.swap(r);
@@ -174,7 +180,7 @@ IntPoly intpoly_primitive_gcd(const IntPoly& a0, const IntPoly& b0) {
       IntPoly q;
       if (intpoly_divexact(a, b, &q)) return b.neg(db) ? intpoly_add(IntPoly{}, b, true) : b;
     }
-    if (dg < cand) {          // every earlier prime was unlucky
+    if (dg < cand) {  // every earlier prime was unlucky
       if (cand <= db) ++intpoly_gcd_stats.restarts;
       cand = dg;
       h.assign(static_cast<std::size_t>(dg) + 1, Coef{});
@@ -182,7 +188,10 @@ IntPoly intpoly_primitive_gcd(const IntPoly& a0, const IntPoly& b0) {
       fresh = true;
     }
     // The image scaled to leading coefficient gamma, combined into h.
-    dense_scale(g, static_cast<std::int32_t>(words_mod(gamma.data(), static_cast<std::int32_t>(gamma.size()), up)), p);
+    dense_scale(g,
+                static_cast<std::int32_t>(
+                    words_mod(gamma.data(), static_cast<std::int32_t>(gamma.size()), up)),
+                p);
     const std::uint32_t mp = words_mod(M.data(), static_cast<std::int32_t>(M.size()), up);
     const auto minv = static_cast<std::uint64_t>(inverse_modulo(mp, up));
     bool changed = false;
@@ -193,7 +202,8 @@ IntPoly intpoly_primitive_gcd(const IntPoly& a0, const IntPoly& b0) {
       const std::uint64_t t = ((gi + up - hi) % up) * minv % up;
       if (t == 0) continue;
       changed = true;
-      add_multiple(c, M, t > up / 2 ? static_cast<std::int64_t>(t) - p : static_cast<std::int64_t>(t));
+      add_multiple(c, M,
+                   t > up / 2 ? static_cast<std::int64_t>(t) - p : static_cast<std::int64_t>(t));
     }
     {
       const auto nm = static_cast<std::int32_t>(M.size());
@@ -232,7 +242,8 @@ Words joint_content(const IntPoly& a, const IntPoly& b) {
   Words g(first->mag(at), first->mag(at) + first->len(at));
   for (const IntPoly* x : {&a, &b})
     for (std::int32_t i = x->degree(); i >= 0 && !is_one(g); --i)
-      if (x->len(i) > 0 && !(x == first && i == at)) g = gcd_words(g, Words(x->mag(i), x->mag(i) + x->len(i)));
+      if (x->len(i) > 0 && !(x == first && i == at))
+        g = gcd_words(g, Words(x->mag(i), x->mag(i) + x->len(i)));
   return g;
 }
 
@@ -244,7 +255,8 @@ bool coprime_image(const IntPoly& a, const IntPoly& b) {
   for (std::int32_t k = 0; k < 4; ++k) {
     const std::int32_t p = word_prime(k);
     WordResidues res(static_cast<std::uint32_t>(p));
-    if (res.of(a.mag(a.degree()), a.len(a.degree())) == 0 || res.of(b.mag(b.degree()), b.len(b.degree())) == 0)
+    if (res.of(a.mag(a.degree()), a.len(a.degree())) == 0 ||
+        res.of(b.mag(b.degree()), b.len(b.degree())) == 0)
       continue;
     ++intpoly_gcd_stats.images;
     if (dense_degree(dense_gcd(res.of(a), res.of(b), p)) > 0) return false;
@@ -259,7 +271,8 @@ bool coprime_image(const IntPoly& a, const IntPoly& b) {
 IntPoly intpoly_gcd(const IntPoly& a, const IntPoly& b) {
   // Coprime primitive parts (as a rule for unrelated operands): the GCD is
   // the common content, found without the content of each operand.
-  if (!a.is_constant() && !b.is_constant() && coprime_image(a, b)) return constant_poly(joint_content(a, b));
+  if (!a.is_constant() && !b.is_constant() && coprime_image(a, b))
+    return constant_poly(joint_content(a, b));
   const Words ca = intpoly_content(a), cb = intpoly_content(b);
   const Words c = gcd_words(ca, cb);
   if (a.is_constant() || b.is_constant()) return constant_poly(c);

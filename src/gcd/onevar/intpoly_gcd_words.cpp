@@ -53,7 +53,8 @@ constexpr u64 minus_inverse(u64 p) {
 struct Mod62 {
   static constexpr u64 p = (u64{1} << 62) - 57;
   static constexpr u64 minus_pinv = minus_inverse(p);
-  static constexpr u64 r2 = static_cast<u64>((static_cast<u128>(static_cast<u64>((u128{1} << 64) % p)) << 64) % p);
+  static constexpr u64 r2 =
+      static_cast<u64>((static_cast<u128>(static_cast<u64>((u128{1} << 64) % p)) << 64) % p);
 
   static u64 mul(u64 a, u64 b) { return reduce(static_cast<u128>(a) * b); }
   // t / R mod P for t < P R.
@@ -100,7 +101,8 @@ constexpr u64 P = Mod62::p;
 inline u64 to_mont(u64 a) { return Mod62::mul(a, Mod62::r2); }
 
 inline std::int64_t lift(u64 r) {
-  return r > P / 2 ? static_cast<std::int64_t>(r) - static_cast<std::int64_t>(P) : static_cast<std::int64_t>(r);
+  return r > P / 2 ? static_cast<std::int64_t>(r) - static_cast<std::int64_t>(P)
+                   : static_cast<std::int64_t>(r);
 }
 
 // 1 / a mod P, a not 0 mod P, by extended Euclid.
@@ -155,8 +157,8 @@ bool read_words(poly p, std::int32_t cap, Coefs* c, std::int32_t* d, std::int32_
 // ra's or rb's storage, its degree returned. Remainders are taken without
 // inverses: x^k rb times ra's leading coefficient from ra times rb's.
 template <class F>
-std::int32_t image_gcd(const std::int64_t* a, std::int32_t da, const std::int64_t* b, std::int32_t db, u64* ra,
-                       u64* rb, const u64** g) {
+std::int32_t image_gcd(const std::int64_t* a, std::int32_t da, const std::int64_t* b,
+                       std::int32_t db, u64* ra, u64* rb, const u64** g) {
   for (std::int32_t i = 0; i <= da; ++i) ra[i] = F::residue(a[i]);
   for (std::int32_t i = 0; i <= db; ++i) rb[i] = F::residue(b[i]);
   if (da < db) {
@@ -181,11 +183,13 @@ std::int32_t image_gcd(const std::int64_t* a, std::int32_t da, const std::int64_
 // h (degree dh >= 1, leading coefficient not 0 mod P, |h|_1 = h_norm)
 // divides x (degree dx, |x_i| < P / 2) over the integers: the division
 // modulo P leaves no remainder and its quotient q has |q|_inf h_norm < P / 2.
-bool divides(const std::int64_t* x, std::int32_t dx, const std::int64_t* h, std::int32_t dh, u128 h_norm) {
+bool divides(const std::int64_t* x, std::int32_t dx, const std::int64_t* h, std::int32_t dh,
+             u128 h_norm) {
   if (dx < dh) return false;
   Residues r, hm;
   for (std::int32_t i = 0; i <= dx; ++i) r[static_cast<std::size_t>(i)] = Mod62::residue(x[i]);
-  for (std::int32_t i = 0; i < dh; ++i) hm[static_cast<std::size_t>(i)] = to_mont(Mod62::residue(h[i]));
+  for (std::int32_t i = 0; i < dh; ++i)
+    hm[static_cast<std::size_t>(i)] = to_mont(Mod62::residue(h[i]));
   const u64 inv = to_mont(inverse(Mod62::residue(h[dh])));
   u64 q_max = 0;
   for (std::int32_t k = dx - dh; k >= 0; --k) {
@@ -193,7 +197,8 @@ bool divides(const std::int64_t* x, std::int32_t dx, const std::int64_t* h, std:
     if (q == 0) continue;
     q_max = std::max(q_max, magnitude(lift(q)));
     u64* row = r.data() + k;
-    for (std::int32_t i = 0; i < dh; ++i) row[i] = Mod62::sub(row[i], Mod62::mul(q, hm[static_cast<std::size_t>(i)]));
+    for (std::int32_t i = 0; i < dh; ++i)
+      row[i] = Mod62::sub(row[i], Mod62::mul(q, hm[static_cast<std::size_t>(i)]));
   }
   for (std::int32_t i = 0; i < dh; ++i)
     if (r[static_cast<std::size_t>(i)] != 0) return false;
@@ -236,7 +241,8 @@ bool word_onevar_gcd(poly u, poly v, poly* r) {
   const u64* g = nullptr;
   // an image of degree 0: coprime primitive parts, the common content
   std::int32_t bound = kMaxDegree;  // the degree of the image modulo 2^31 - 1
-  if (Mod31::residue(a[static_cast<std::size_t>(da)]) != 0 && Mod31::residue(b[static_cast<std::size_t>(db)]) != 0) {
+  if (Mod31::residue(a[static_cast<std::size_t>(da)]) != 0 &&
+      Mod31::residue(b[static_cast<std::size_t>(db)]) != 0) {
     bound = image_gcd<Mod31>(a.data(), da, b.data(), db, ra.data(), rb.data(), &g);
     if (bound == 0) {
       settle(r, build_list(&one, 0, content_with(content_with(0, a.data(), da), b.data(), db)));
@@ -254,7 +260,8 @@ bool word_onevar_gcd(poly u, poly v, poly* r) {
     return false;
   }
   const u64 cb = content_with(0, b.data(), db);
-  const u64 gamma = gcd_word(magnitude(a[static_cast<std::size_t>(da)]) / ca, magnitude(b[static_cast<std::size_t>(db)]) / cb);
+  const u64 gamma = gcd_word(magnitude(a[static_cast<std::size_t>(da)]) / ca,
+                             magnitude(b[static_cast<std::size_t>(db)]) / cb);
   // gamma times the monic image, lifted, made primitive with a positive
   // leading coefficient
   Coefs h;
@@ -272,7 +279,8 @@ bool word_onevar_gcd(poly u, poly v, poly* r) {
     if (negate) x = -x;
     h_norm += magnitude(x);
   }
-  if (!divides(a.data(), da, h.data(), dg, h_norm) || !divides(b.data(), db, h.data(), dg, h_norm)) {
+  if (!divides(a.data(), da, h.data(), dg, h_norm) ||
+      !divides(b.data(), db, h.data(), dg, h_norm)) {
     ++intpoly_gcd_stats.word_declined;
     return false;
   }

@@ -146,7 +146,6 @@ void check_for_monic_poly(std::int32_t erno, quoly num, std::int16_t* n, std::in
   if (!poly_eq_1((*p)->pcoef)) abandon(modulus_not_monic_error, &token);
 }
 
-
 void builtin_func(textptr inf, quolyptr n, nameptr* flag, std::int32_t index) {
   builtin_func1_EnvRec env{};
   env.inf = inf;

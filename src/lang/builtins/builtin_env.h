@@ -26,13 +26,13 @@ class OperandKeeper;  // matrix/operand_keeper.h
 struct builtin_func1_EnvRec {
   FILEPtr* inf;
   nameptr* flag;
-  quoly* n;               // the result cell
-  quoly bound;            // the optional bound
-  bool modular_stuff;     // the saved modular switch
-  std::int32_t k;         // an integer argument
-  arrptr q;               // the array argument
+  quoly* n;            // the result cell
+  quoly bound;         // the optional bound
+  bool modular_stuff;  // the saved modular switch
+  std::int32_t k;      // an integer argument
+  arrptr q;            // the array argument
   std::int32_t rows, cols;
-  std::int32_t start;     // first cell of the (sub-)array, -1 for a whole array
+  std::int32_t start;  // first cell of the (sub-)array, -1 for a whole array
   std::int32_t total_rows;
   std::int32_t firstrow, firstcol;
   std::int32_t target_rows;

@@ -87,7 +87,8 @@ poly read_monomial(textptr inf, nameptr* flag) {
     poly_set(1, &p);
     return p;
   }
-  if (m.q->denom != nullptr || !monomial(m.q->numer)) abandon(monomial_denominator_more_than_one_term_error, &token);
+  if (m.q->denom != nullptr || !monomial(m.q->numer))
+    abandon(monomial_denominator_more_than_one_term_error, &token);
   poly_assign(m.q->numer, &p);
   return p;
 }
@@ -454,7 +455,8 @@ void leading_mon(quolyptr x, quolyptr y, quolyptr n) {
   std::int32_t depth = 16384;
   if (y != nullptr) {
     const quoly w = *y;
-    if (w == nullptr || w->numb || w->denom != nullptr) abandon(single_variable_expected_error, &token);
+    if (w == nullptr || w->numb || w->denom != nullptr)
+      abandon(single_variable_expected_error, &token);
     poly p = w->numer;
     std::int32_t pads = 0;
     while (is_pad(p)) {
@@ -563,7 +565,8 @@ void call_content(quolyptr x, quolyptr n, quolyptr m) {
     }
   }
   if (level > number_polys || level < 1) abandon(content_level_out_range_error, &token);
-  if (field_depth > 0 && level >= field_depth) abandon(content_level_below_field_depth_error, &token);
+  if (field_depth > 0 && level >= field_depth)
+    abandon(content_level_below_field_depth_error, &token);
   if (level < depth) {
     if (copying) quoly_assign(v, n);
     return;

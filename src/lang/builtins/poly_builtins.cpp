@@ -40,8 +40,8 @@ namespace {
 using Env = builtin_func1_EnvRec;
 using nodes::OwnedPoly;
 
-using tokens::is_tok;
 using tokens::expect;
+using tokens::is_tok;
 void scan(builtin_func1_EnvRec* env) { scanner(env->inf, &token, env->flag); }
 
 bool has_denominator(quoly v) { return !v->numb && v->denom != nullptr; }
@@ -113,7 +113,8 @@ void to_machine_integer(builtin_func1_EnvRec* env) {
 void content_builtin(builtin_func1_EnvRec* env) {
   ValueCell m;
   read_optional_second(env, &m.q, true);
-  if (m.q != nullptr && !m.q->numb && m.q->denom != nullptr) abandon(rational_function_not_allowed_error, &token);
+  if (m.q != nullptr && !m.q->numb && m.q->denom != nullptr)
+    abandon(rational_function_not_allowed_error, &token);
   expect(")", close_paren_expected_error);
   scan(env);
   if (env->x == env->n) {
@@ -197,7 +198,8 @@ void factor_list(builtin_func1_EnvRec* env, std::int32_t index) {
   const tokentipe name = token;
   if (std::strcmp(name.name, "%") == 0) abandon(store_arrays_percent_not_allowed_error, &token);
   scan(env);
-  if (!is_tok("]")) abandon(is_tok(",") ? sub_array_not_allowed_error : open_bracket_expected_178_error, &token);
+  if (!is_tok("]"))
+    abandon(is_tok(",") ? sub_array_not_allowed_error : open_bracket_expected_178_error, &token);
   scan(env);
   std::int32_t level = -1;
   if (index == bi::Factor && is_tok(",")) {
@@ -426,8 +428,7 @@ void numeric_content(Env* env) {
     }
     own_value(env);
     const quoly w = *env->n;
-    const bool negative =
-        w->numb ? number_negative(w->ncoef) : number_negative(w->numer->ncoef);
+    const bool negative = w->numb ? number_negative(w->ncoef) : number_negative(w->numer->ncoef);
     if (negative) quoly_inplace(w);
     return;
   }
@@ -478,7 +479,8 @@ void modular_power(Env* env) {
     }
   }
   expect(")", close_paren_expected_error);
-  if (m.q == nullptr && (*env->n)->numb && !lintmode) abandon(numeric_base_needs_modulus_error, &token);
+  if (m.q == nullptr && (*env->n)->numb && !lintmode)
+    abandon(numeric_base_needs_modulus_error, &token);
   powermod(env->n, &m.q, e.n, false);
   scan(env);
 }
@@ -494,7 +496,8 @@ void fetch_builtin(Env* env) {
 void height_builtin(Env* env, std::int32_t index) {
   look_read(env);
   const quoly v = *env->x;
-  const std::int32_t h = v->numb ? 0 : (index == bi::Height ? poly_height(v->numer) : poly_level(v->numer));
+  const std::int32_t h =
+      v->numb ? 0 : (index == bi::Height ? poly_height(v->numer) : poly_level(v->numer));
   set_result(env, h);
 }
 

@@ -42,13 +42,13 @@ using u32 = std::uint32_t;
 
 // dst[i] -= x * w[i] for i in [0, len), ws[i] = shoup_quotient(w[i], p).
 TAVRIN_CLONES void sub_scaled_vector(u32* __restrict dst, u32 x, const u32* __restrict w,
-                       const u32* __restrict ws, std::size_t len, u32 p) {
+                                     const u32* __restrict ws, std::size_t len, u32 p) {
   for (std::size_t i = 0; i < len; ++i) dst[i] = word_sub(dst[i], shoup_mul(x, w[i], ws[i], p), p);
 }
 
 // dst[i] += w * src[i] for i in [0, len).
-TAVRIN_CLONES void add_scaled(u32* __restrict dst, const u32* __restrict src, u32 w, u32 ws, std::size_t len,
-                u32 p) {
+TAVRIN_CLONES void add_scaled(u32* __restrict dst, const u32* __restrict src, u32 w, u32 ws,
+                              std::size_t len, u32 p) {
   for (std::size_t i = 0; i < len; ++i) dst[i] = word_add(dst[i], shoup_mul(src[i], w, ws, p), p);
 }
 
@@ -103,7 +103,8 @@ std::vector<std::uint32_t> char_poly_mod(std::uint32_t* a, std::int32_t n, std::
     const u32 diag = col(j - 1)[j - 1];
     for (std::size_t d = 0; d < j; ++d) pj[d + 1] = prev[d];
     const u32 dws = shoup_quotient(diag, p);
-    for (std::size_t d = 0; d < j; ++d) pj[d] = word_sub(pj[d], shoup_mul(prev[d], diag, dws, p), p);
+    for (std::size_t d = 0; d < j; ++d)
+      pj[d] = word_sub(pj[d], shoup_mul(prev[d], diag, dws, p), p);
     u32 s = 1;
     for (std::size_t i = j - 1; i >= 1; --i) {
       s = f.mul(s, col(i - 1)[i]);
@@ -133,8 +134,7 @@ double coefficient_bits(const std::vector<long double>& log_rows,
     }
     long double best = 0.0L;
     for (std::size_t k = 1; k <= n; ++k)
-      if (e[k] > 0.0L)
-        best = std::max(best, std::log2(e[k]) + static_cast<long double>(k) * top);
+      if (e[k] > 0.0L) best = std::max(best, std::log2(e[k]) + static_cast<long double>(k) * top);
     return best;
   };
   const long double b = std::min(bits(log_rows), bits(log_cols));
@@ -211,7 +211,8 @@ std::vector<imptr> integer_coefficients(const std::vector<Entry>& entries, std::
   // Primes until their product exceeds twice the bound.
   const double need = coefficient_bits(rows, cols) + 1.0;
   std::int32_t count = 0;
-  for (double have = 0.0; have <= need; ++count) have += std::log2(static_cast<double>(largest_word_prime(count)));
+  for (double have = 0.0; have <= need; ++count)
+    have += std::log2(static_cast<double>(largest_word_prime(count)));
 
   // One image per prime (a task each), then Garner's digits in the order
   // of the primes: digit t of coefficient d at t * (m + 1) + d.

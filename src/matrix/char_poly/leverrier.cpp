@@ -192,8 +192,7 @@ std::int32_t sparse_stage(Recurrence& st, sparseptr a, Step&& step) {
 // step w2 := a * (w1 + st.c I), step(k, w2) reads it and w2 becomes w1 for
 // the next step (after the last, w1 keeps the one before).
 template <class Step>
-void dense_stage(Recurrence& st, sparseptr a, workptr w1, workptr w2, std::int32_t k,
-                 Step&& step) {
+void dense_stage(Recurrence& st, sparseptr a, workptr w1, workptr w2, std::int32_t k, Step&& step) {
   const std::int32_t rows = st.rows, cells = rows * rows;
   for (std::int32_t j = 0; j < cells; ++j) w2->stash[j] = nullptr;
   sparse_into_dense(&st.b, w1, rows);
@@ -288,7 +287,8 @@ void invert_sparse(sparseptr* spar, workptr arr, bool ar_free, bool invert, std:
   sparseptr a0 = *spar;
   // Floating: a matrix singular to working precision has no inverse (the
   // recurrence's rounded determinant is seldom exactly 0).
-  if (invert && flotemode && fl_singular(a0, rows)) abandon(matrix_singular_no_inverse_error, &token);
+  if (invert && flotemode && fl_singular(a0, rows))
+    abandon(matrix_singular_no_inverse_error, &token);
   // The trace, owned until the answer or the recurrence takes it: modulo a
   // composite the reciprocal may fail (error 85).
   nodes::OwnedValue t(sparse_trace(a0, rows));
@@ -349,9 +349,8 @@ void invert_sparse(sparseptr* spar, workptr arr, bool ar_free, bool invert, std:
     if (arr == nullptr) g1.emplace(&token);
     WorkArrayGuard g2(&token);
     workptr w2 = g2.get();
-    dense_stage(st, a0, arr != nullptr ? arr : g1->get(), w2, k, [&](std::int32_t step, workptr w) {
-      next_trace(step, dense_trace(w, rows));
-    });
+    dense_stage(st, a0, arr != nullptr ? arr : g1->get(), w2, k,
+                [&](std::int32_t step, workptr w) { next_trace(step, dense_trace(w, rows)); });
     free_cells(w2, cells);
     st.dense[1] = nullptr;
   }

@@ -141,7 +141,9 @@ struct MillsSettings {
   bool loud;
   std::int32_t first_terms;
 };
-MillsSettings mills_settings(std::int32_t n) { return {verbose, verbose && n > 1000, minpoly_first_terms}; }
+MillsSettings mills_settings(std::int32_t n) {
+  return {verbose, verbose && n > 1000, minpoly_first_terms};
+}
 
 template <class F>
 residues mod_Mills(const F& f, const std::vector<std::uint32_t>& x, const ResidueRows& m,
@@ -206,8 +208,7 @@ void projection_coordinates(std::int32_t rows, std::int32_t* y) {
 
 }  // namespace
 
-TAVRIN_CLONES __attribute__((optimize("vect-cost-model=dynamic"))) void
-minpoly::add_shoup_multiple(
+TAVRIN_CLONES __attribute__((optimize("vect-cost-model=dynamic"))) void minpoly::add_shoup_multiple(
     std::uint32_t* __restrict t, const std::uint32_t* __restrict b, std::size_t n, std::uint32_t w,
     std::uint32_t p) {
   const std::uint32_t wq = shoup_quotient(w, p);
@@ -293,8 +294,7 @@ residues mills_image(const MillsRun& run, std::uint64_t p, const MillsSettings& 
 
 // One image modulo the prime at table position k (or the check prime, k 0).
 residues do_mod_Mills(const MillsRun& run, std::int32_t k) {
-  const std::uint64_t p =
-      k == 0 ? mills_check_prime : static_cast<std::uint64_t>(prime[k]->lint);
+  const std::uint64_t p = k == 0 ? mills_check_prime : static_cast<std::uint64_t>(prime[k]->lint);
   return mills_image(run, p, mills_settings(run.rows));
 }
 
@@ -323,10 +323,10 @@ bool lanes_fit(const IntegerRows& m) {
 }
 
 // next := A e modulo each lane's prime (e, next: n x image_lanes, row by row).
-TAVRIN_CLONES __attribute__((optimize("vect-cost-model=dynamic"))) void
-lanes_step(const std::int32_t* __restrict start, const std::int32_t* __restrict col,
-           const std::int64_t* __restrict val, std::int32_t n, const std::uint32_t* __restrict e,
-           const PrimeField* fields, std::uint32_t* __restrict next) {
+TAVRIN_CLONES __attribute__((optimize("vect-cost-model=dynamic"))) void lanes_step(
+    const std::int32_t* __restrict start, const std::int32_t* __restrict col,
+    const std::int64_t* __restrict val, std::int32_t n, const std::uint32_t* __restrict e,
+    const PrimeField* fields, std::uint32_t* __restrict next) {
   constexpr std::size_t L = image_lanes;
   for (std::int32_t r = 0; r < n; ++r) {
     std::int64_t acc[L] = {};
@@ -352,7 +352,8 @@ std::vector<residues> lane_images(const MillsRun& run, std::int32_t pos) {
   std::vector<PrimeField> fields;
   std::vector<std::int32_t> confirm;
   for (std::size_t j = 0; j < L; ++j) {
-    fields.emplace_back(static_cast<std::uint64_t>(prime[pos + static_cast<std::int32_t>(j)]->lint));
+    fields.emplace_back(
+        static_cast<std::uint64_t>(prime[pos + static_cast<std::int32_t>(j)]->lint));
     confirm.push_back(confirming_terms(fields.back().size()));
   }
   std::vector<std::uint32_t> e(un * L), next(un * L);
@@ -365,13 +366,15 @@ std::vector<residues> lane_images(const MillsRun& run, std::int32_t pos) {
   for (std::int32_t i = 1; i <= N; ++i) {
     for (std::size_t j = 0; j < L; ++j) {
       std::uint32_t t = 0;
-      for (std::int32_t c = 0; c < run.slow; ++c) t = fields[j].add(t, e[static_cast<std::size_t>(run.y[c]) * L + j]);
+      for (std::int32_t c = 0; c < run.slow; ++c)
+        t = fields[j].add(t, e[static_cast<std::size_t>(run.y[c]) * L + j]);
       a[j].push_back(t);
     }
     if (k < n && i == 2 * k + 1) {
       for (std::size_t j = 0; j < L; ++j) {
         if (done[j]) continue;
-        residues g = sequence_generator(fields[j], residues(a[j].rbegin(), a[j].rend()), k, false, nullptr);
+        residues g =
+            sequence_generator(fields[j], residues(a[j].rbegin(), a[j].rend()), k, false, nullptr);
         if (deg(g) + confirm[j] > k) continue;
         out[j] = std::move(g);
         done[j] = true;
@@ -381,12 +384,15 @@ std::vector<residues> lane_images(const MillsRun& run, std::int32_t pos) {
       k *= 2;
     }
     if (i == N) break;
-    lanes_step(run.m->start.data(), run.m->col.data(), run.m->small.data(), n, e.data(), fields.data(), next.data());
+    lanes_step(run.m->start.data(), run.m->col.data(), run.m->small.data(), n, e.data(),
+               fields.data(), next.data());
     std::swap(e, next);
     check_interrupt();
   }
   for (std::size_t j = 0; j < L; ++j)
-    if (!done[j]) out[j] = sequence_generator(fields[j], residues(a[j].rbegin(), a[j].rend()), n, false, nullptr);
+    if (!done[j])
+      out[j] =
+          sequence_generator(fields[j], residues(a[j].rbegin(), a[j].rend()), n, false, nullptr);
   return out;
 }
 
@@ -461,7 +467,8 @@ IntegerPoly integer_coefficients(const MillsRun& run, std::int32_t count, ImageE
   // lines), consumed in the order of the primes.
   const MillsSettings settings = mills_settings(run.rows);
   std::vector<std::uint64_t> primes(static_cast<std::size_t>(np) + 1, mills_check_prime);
-  for (std::int32_t t = 0; t < np; ++t) primes[static_cast<std::size_t>(t)] = static_cast<std::uint64_t>(prime[6 + t]->lint);
+  for (std::int32_t t = 0; t < np; ++t)
+    primes[static_cast<std::size_t>(t)] = static_cast<std::uint64_t>(prime[6 + t]->lint);
   std::vector<residues> images(primes.size());
   const auto image = [&](std::size_t t) { images[t] = mills_image(run, primes[t], settings); };
   for (std::int32_t t = 0; t < np; ++t) {
@@ -521,10 +528,13 @@ bool proven_by_degree(const IntegerRows& m, std::int32_t rows, std::int32_t coun
 
 void Mills(arrptr q, std::int32_t rows, std::int32_t slow, quolyptr bound, quolyptr n,
            bool* succeed) {
-  if (q->spar == nullptr || !is_product_of(&q->sizearr, rows, rows)) abandon(minimal_polynomial_needs_sparse_square_matrix_error, &token);
+  if (q->spar == nullptr || !is_product_of(&q->sizearr, rows, rows))
+    abandon(minimal_polynomial_needs_sparse_square_matrix_error, &token);
   if (rows < 8) abandon(matrix_too_small_least_8_rows_error, &token);
-  if (rows > start_vector_size) abandon(too_many_rows_more_than_32767_error, &token);  // the start vector's length
-  if (lintmode && !modularmode) abandon(not_available_word_arithmetic_outside_modular_error, &token);
+  if (rows > start_vector_size)
+    abandon(too_many_rows_more_than_32767_error, &token);  // the start vector's length
+  if (lintmode && !modularmode)
+    abandon(not_available_word_arithmetic_outside_modular_error, &token);
   const SettledIntegers images(q);
   // Floating entries have no residues.
   if (flotemode) abandon(entry_not_number_254_error, &token);
@@ -566,8 +576,9 @@ void Mills(arrptr q, std::int32_t rows, std::int32_t slow, quolyptr bound, quoly
     run.x = start_vector(modulus, rows);
     if (finf) {
       const minpoly::Char2Field f{modulus};
-      r = complete_in_field(f, mod_rows, rows, mod_Mills(f, run.x, mod_rows, rows, run.slow, run.y, true, mills_settings(rows)),
-                            run.x);
+      r = complete_in_field(
+          f, mod_rows, rows,
+          mod_Mills(f, run.x, mod_rows, rows, run.slow, run.y, true, mills_settings(rows)), run.x);
     } else {
       const PrimeField f(static_cast<std::uint64_t>(modulus));
       // Only a field has a minimal polynomial to complete the answer to; modulo
@@ -589,7 +600,8 @@ void Mills(arrptr q, std::int32_t rows, std::int32_t slow, quolyptr bound, quoly
     ImageEvidence evidence;
     bool full = false;
     IntegerPoly p = integer_coefficients(run, count, &evidence, &full);
-    if (!full || !proven_by_degree(m, rows, count)) p = prove_over_integers(m, rows, std::move(p), evidence);
+    if (!full || !proven_by_degree(m, rows, count))
+      p = prove_over_integers(m, rows, std::move(p), evidence);
     coef.assign(p.coef.size(), nullptr);
     for (std::size_t c = 0; c < p.coef.size(); ++c)
       if (!p.coef[c].is_zero()) coef[c] = p.coef[c].to_number();

@@ -26,7 +26,8 @@ using residues = std::vector<std::uint32_t>;
 // 64-bit value and the row products of apply().
 struct PrimeField : WordField {
   std::uint64_t p;
-  explicit PrimeField(std::uint64_t prime) : WordField(static_cast<std::uint32_t>(prime)), p(prime) {}
+  explicit PrimeField(std::uint64_t prime)
+      : WordField(static_cast<std::uint32_t>(prime)), p(prime) {}
   // Row times vector, reduced once (word_dot).
   std::uint32_t dot(const std::uint32_t* val, const std::int32_t* col, std::int32_t count,
                     const std::uint32_t* e) const {
@@ -144,8 +145,8 @@ residues lcm(const F& f, const residues& a, const residues& b) {
 
 // t[j] := t[j] + b[j] w mod p for j < n (t, b and w residues, p < 2^31),
 // the products by Shoup's method (shoup_mul).
-void add_shoup_multiple(std::uint32_t* __restrict t, const std::uint32_t* __restrict b, std::size_t n,
-                        std::uint32_t w, std::uint32_t p);
+void add_shoup_multiple(std::uint32_t* __restrict t, const std::uint32_t* __restrict b,
+                        std::size_t n, std::uint32_t w, std::uint32_t p);
 
 // r := r mod b in place, *q := the quotient (b non-zero).
 template <class F>
@@ -166,7 +167,8 @@ void divide_inplace(const F& f, residues& r, const residues& b, residues* q) {
       const auto p = static_cast<std::uint32_t>(f.p);
       add_shoup_multiple(t, b.data(), static_cast<std::size_t>(db), p - c, p);
     } else {
-      for (std::int32_t j = 0; j < db; ++j) t[j] = f.sub(t[j], f.mul(c, b[static_cast<std::size_t>(j)]));
+      for (std::int32_t j = 0; j < db; ++j)
+        t[j] = f.sub(t[j], f.mul(c, b[static_cast<std::size_t>(j)]));
     }
     r[static_cast<std::size_t>(i)] = 0;
   }
@@ -230,8 +232,9 @@ void apply(const F& f, const ResidueRows& m, const std::vector<std::uint32_t>& x
   const auto n = static_cast<std::int32_t>(m.start.size()) - 1;
   for (std::int32_t r = 0; r < n; ++r) {
     const std::int32_t from = m.start[static_cast<std::size_t>(r)];
-    y[static_cast<std::size_t>(r)] = f.dot(m.val.data() + from, m.col.data() + from,
-                                           m.start[static_cast<std::size_t>(r) + 1] - from, x.data());
+    y[static_cast<std::size_t>(r)] =
+        f.dot(m.val.data() + from, m.col.data() + from,
+              m.start[static_cast<std::size_t>(r) + 1] - from, x.data());
   }
 }
 
@@ -265,7 +268,6 @@ struct Remainders {
     return m;
   }
 };
-
 
 // ---- The proof (minimal_poly_proof.cpp) ----------------------------------------------------
 // A polynomial m is the minimal polynomial of A once m(A) v = 0 for vectors

@@ -75,7 +75,8 @@ std::uint32_t image_prime(std::size_t k) { return word_prime(k); }
 // 64 bits without a remainder: longest + 1 products below 2^(2b) each.
 std::uint32_t check_prime_limit(const IntegerRows& a) {
   std::int32_t longest = 0;
-  for (std::size_t r = 0; r + 1 < a.start.size(); ++r) longest = std::max(longest, a.start[r + 1] - a.start[r]);
+  for (std::size_t r = 0; r + 1 < a.start.size(); ++r)
+    longest = std::max(longest, a.start[r + 1] - a.start[r]);
   const auto bits = static_cast<std::int32_t>(std::ceil(std::log2(longest + 2.0)));
   return 1u << std::min(28, (64 - bits) / 2);
 }
@@ -85,7 +86,8 @@ std::uint32_t check_prime(std::size_t k, std::uint32_t limit) { return word_prim
 // ---- Products with A ------------------------------------------------------------------------
 
 template <class F>
-std::uint32_t inner(const F& f, const std::vector<std::uint32_t>& u, const std::vector<std::uint32_t>& e) {
+std::uint32_t inner(const F& f, const std::vector<std::uint32_t>& u,
+                    const std::vector<std::uint32_t>& e) {
   std::uint32_t s = 0;
   for (std::size_t j = 0; j < u.size(); ++j) s = f.add(s, f.mul(u[j], e[j]));
   return s;
@@ -123,8 +125,7 @@ std::vector<std::uint32_t> random_vector(std::uint64_t size, std::int32_t n) {
 // each. Only L lanes are worked: a block of two vectors costs a quarter of
 // a full one.
 template <std::size_t L>
-TAVRIN_CLONES __attribute__((optimize("vect-cost-model=dynamic"))) void
-block_step(
+TAVRIN_CLONES __attribute__((optimize("vect-cost-model=dynamic"))) void block_step(
     const std::int32_t* __restrict start, const std::int32_t* __restrict col,
     const std::uint32_t* __restrict val, std::int32_t n, const std::uint32_t* __restrict W,
     const std::uint32_t* __restrict V, std::uint32_t m, std::size_t b, const PrimeField& f,
@@ -143,9 +144,9 @@ block_step(
 }
 
 // wide[j] += c row[j] for j < n.
-TAVRIN_CLONES __attribute__((optimize("vect-cost-model=dynamic"))) void
-add_multiple(
-    std::uint64_t* __restrict wide, std::uint32_t c, const std::uint32_t* __restrict row, std::size_t n) {
+TAVRIN_CLONES __attribute__((optimize("vect-cost-model=dynamic"))) void add_multiple(
+    std::uint64_t* __restrict wide, std::uint32_t c, const std::uint32_t* __restrict row,
+    std::size_t n) {
   for (std::size_t j = 0; j < n; ++j) wide[j] += std::uint64_t{c} * row[j];
 }
 
@@ -167,8 +168,8 @@ std::uint32_t failing_columns(const F& f, const ResidueRows& a, const residues& 
     room = dot_room((f.p - 1) * (f.p - 1), f);
     std::int64_t longest = 0;
     for (std::int32_t r = 0; r < n; ++r)
-      longest = std::max<std::int64_t>(longest, a.start[static_cast<std::size_t>(r) + 1] -
-                                                    a.start[static_cast<std::size_t>(r)]);
+      longest = std::max<std::int64_t>(
+          longest, a.start[static_cast<std::size_t>(r) + 1] - a.start[static_cast<std::size_t>(r)]);
     lazy = dot_limbs(static_cast<std::uint64_t>(longest) + 1, (f.p - 1) * (f.p - 1)) <= 1;
   }
   for (std::int32_t i = deg(m) - 1; i >= 0; --i) {
@@ -176,7 +177,8 @@ std::uint32_t failing_columns(const F& f, const ResidueRows& a, const residues& 
     if constexpr (std::is_same_v<F, PrimeField>) {
       if (lazy) {
         auto* step = b <= 2 ? block_step<2> : b <= 4 ? block_step<4> : block_step<block_stride>;
-        step(a.start.data(), a.col.data(), a.val.data(), n, W.data(), V.data(), c, b, f, next.data());
+        step(a.start.data(), a.col.data(), a.val.data(), n, W.data(), V.data(), c, b, f,
+             next.data());
         std::swap(W, next);
         check_interrupt();
         continue;
@@ -186,10 +188,11 @@ std::uint32_t failing_columns(const F& f, const ResidueRows& a, const residues& 
       const std::size_t row = static_cast<std::size_t>(r) * B;
       std::uint64_t acc[B] = {};
       std::uint64_t pending = 0;
-      for (std::int32_t k = a.start[static_cast<std::size_t>(r)]; k < a.start[static_cast<std::size_t>(r) + 1];
-           ++k) {
+      for (std::int32_t k = a.start[static_cast<std::size_t>(r)];
+           k < a.start[static_cast<std::size_t>(r) + 1]; ++k) {
         const std::uint32_t v = a.val[static_cast<std::size_t>(k)];
-        const std::uint32_t* w = W.data() + static_cast<std::size_t>(a.col[static_cast<std::size_t>(k)]) * B;
+        const std::uint32_t* w =
+            W.data() + static_cast<std::size_t>(a.col[static_cast<std::size_t>(k)]) * B;
         if constexpr (std::is_same_v<F, PrimeField>) {
           if (pending++ == room) {
             for (std::size_t j = 0; j < b; ++j) acc[j] = f.reduce(acc[j]);
@@ -269,8 +272,8 @@ std::vector<std::vector<std::uint32_t>> krylov_spanning(const F& f, const Residu
     }
   };
   auto first_nonzero = [&](const std::vector<std::uint32_t>& w) {
-    return static_cast<std::size_t>(std::find_if(w.begin(), w.end(), [](std::uint32_t c) { return c != 0; }) -
-                                    w.begin());
+    return static_cast<std::size_t>(
+        std::find_if(w.begin(), w.end(), [](std::uint32_t c) { return c != 0; }) - w.begin());
   };
   std::vector<std::uint32_t> w(un), t(un);
   bool first = true;
@@ -323,7 +326,8 @@ struct Span {
     for (std::int32_t j = 0; j < b; ++j) {
       const auto uj = static_cast<std::size_t>(j);
       if (units) {
-        V[static_cast<std::size_t>(unit_columns[static_cast<std::size_t>(j0 + j)]) * block_stride + uj] = 1;
+        V[static_cast<std::size_t>(unit_columns[static_cast<std::size_t>(j0 + j)]) * block_stride +
+          uj] = 1;
         continue;
       }
       const auto& v = vecs[static_cast<std::size_t>(j0 + j)];
@@ -337,7 +341,8 @@ struct Span {
 void split_columns(const std::vector<std::int32_t>& col, std::int32_t n, Span* s) {
   std::vector<char> used(static_cast<std::size_t>(n), 0);
   for (std::int32_t c : col) used[static_cast<std::size_t>(c)] = 1;
-  for (std::int32_t c = 0; c < n; ++c) (used[static_cast<std::size_t>(c)] ? s->unit_columns : s->kernel).push_back(c);
+  for (std::int32_t c = 0; c < n; ++c)
+    (used[static_cast<std::size_t>(c)] ? s->unit_columns : s->kernel).push_back(c);
 }
 
 // The spanning set for a polynomial of degree d over the field f (checks
@@ -346,7 +351,8 @@ void split_columns(const std::vector<std::int32_t>& col, std::int32_t n, Span* s
 // elimination.
 template <class F>
 Span spanning_set(const F& f, const ResidueRows& a, std::int32_t n, std::int32_t d, double primes,
-                  const std::vector<std::uint32_t>& spanning_start, const std::vector<std::uint32_t>& x) {
+                  const std::vector<std::uint32_t>& spanning_start,
+                  const std::vector<std::uint32_t>& x) {
   Span s;
   if (!spanning_start.empty()) {
     s.units = false;
@@ -354,7 +360,8 @@ Span spanning_set(const F& f, const ResidueRows& a, std::int32_t n, std::int32_t
     return s;
   }
   split_columns(a.col, n, &s);
-  if (units_cheaper(static_cast<std::int32_t>(s.unit_columns.size()), d, a.entries(), primes)) return s;
+  if (units_cheaper(static_cast<std::int32_t>(s.unit_columns.size()), d, a.entries(), primes))
+    return s;
   s.units = false;
   s.vecs = krylov_spanning(f, a, n, x, s.kernel);
   return s;
@@ -366,7 +373,8 @@ Span spanning_set(const F& f, const ResidueRows& a, std::int32_t n, std::int32_t
 double log2_upper(const ZInt& a) {
   const auto& m = a.magnitude();
   if (m.empty()) return -std::numeric_limits<double>::infinity();
-  return std::log2(static_cast<double>(m.back()) + 1.0) + limb_bits * static_cast<double>(m.size() - 1);
+  return std::log2(static_cast<double>(m.back()) + 1.0) +
+         limb_bits * static_cast<double>(m.size() - 1);
 }
 
 // An upper bound of log2 of the largest absolute row sum (-infinity for the
@@ -379,7 +387,8 @@ double log2_row_norm(const IntegerRows& a) {
       const auto kk = static_cast<std::size_t>(k);
       if (a.big[kk] != nullptr) {
         imptr x = a.big[kk];
-        s += std::ldexp(static_cast<long double>(std::abs(x->head->value)) + 1, limb_bits * (x->size - 1));
+        s += std::ldexp(static_cast<long double>(std::abs(x->head->value)) + 1,
+                        limb_bits * (x->size - 1));
       } else {
         s += static_cast<long double>(std::llabs(a.small[kk]));
       }
@@ -393,7 +402,8 @@ double log2_row_norm(const IntegerRows& a) {
 // An upper bound of log2 max_r sum_i |m_i| (|A|^i u)_r, u the entrywise
 // largest magnitude over the spanning set: the powers in long double,
 // rounded up at every step and rescaled by 2^-4096 when they grow large.
-double log2_check_bound(const IntegerRows& a, std::int32_t n, const IntegerPoly& m, const Span& span) {
+double log2_check_bound(const IntegerRows& a, std::int32_t n, const IntegerPoly& m,
+                        const Span& span) {
   const auto un = static_cast<std::size_t>(n);
   std::vector<long double> u(un, 0.0L), next(un);
   for (std::int32_t c : span.unit_columns) u[static_cast<std::size_t>(c)] = 1;
@@ -416,7 +426,8 @@ double log2_check_bound(const IntegerRows& a, std::int32_t n, const IntegerPoly&
     for (std::size_t r = 0; r < un; ++r) {
       long double sum = 0;
       for (std::int32_t k = a.start[r]; k < a.start[r + 1]; ++k)
-        sum += magnitude[static_cast<std::size_t>(k)] * u[static_cast<std::size_t>(a.col[static_cast<std::size_t>(k)])];
+        sum += magnitude[static_cast<std::size_t>(k)] *
+               u[static_cast<std::size_t>(a.col[static_cast<std::size_t>(k)])];
       next[r] = sum * up;
     }
     std::swap(u, next);
@@ -459,9 +470,11 @@ Span spanning_over_integers(const IntegerRows& a, std::int32_t n, const IntegerP
                             const std::vector<std::uint32_t>& x) {
   double bits = 0;
   for (std::size_t i = 0; i < m.coef.size(); ++i)
-    bits = std::max(bits, log2_upper(m.coef[i]) + static_cast<double>(i) * std::max(0.0, log2_norm));
+    bits =
+        std::max(bits, log2_upper(m.coef[i]) + static_cast<double>(i) * std::max(0.0, log2_norm));
   const PrimeField f(word_prime(0, lazy_prime_limit));
-  return spanning_set(f, residues_mod(a, f.p), n, m.degree(), std::ceil((bits + 32) / 27), spanning_start, x);
+  return spanning_set(f, residues_mod(a, f.p), n, m.degree(), std::ceil((bits + 32) / 27),
+                      spanning_start, x);
 }
 
 }  // namespace
@@ -498,7 +511,8 @@ double log2_coefficient_bound(const IntegerRows& a, std::int32_t n) {
   double best = 0;
   const double ln2 = std::log(2.0);
   for (std::int32_t k = 1; k <= n; ++k) {
-    const double binomial = (std::lgamma(n + 1.0) - std::lgamma(k + 1.0) - std::lgamma(n - k + 1.0)) / ln2;
+    const double binomial =
+        (std::lgamma(n + 1.0) - std::lgamma(k + 1.0) - std::lgamma(n - k + 1.0)) / ln2;
     best = std::max(best, binomial + k * r);
   }
   return best + 1e-6;
@@ -508,7 +522,8 @@ IntegerPoly prove_over_integers(const IntegerRows& a, std::int32_t n, IntegerPol
                                 const ImageEvidence& evidence) {
   const double log2_norm = log2_row_norm(a);
   std::int32_t d = evidence.lower_degree;
-  std::vector<std::uint32_t> spanning_start = evidence.start_spans ? evidence.x : std::vector<std::uint32_t>{};
+  std::vector<std::uint32_t> spanning_start =
+      evidence.start_spans ? evidence.x : std::vector<std::uint32_t>{};
   Span span;
   bool have_span = false;
   auto proven = [&](const IntegerPoly& m) {

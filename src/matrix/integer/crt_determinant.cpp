@@ -27,7 +27,8 @@ double hadamard_log2(const ZMatrix& s) {
     if (top <= 0) return -HUGE_VAL;  // a zero row
     double sum = 0.0;
     for (std::int32_t c = 0; c < s.cols; ++c)
-      if (!s.at(r, c).is_zero()) sum += std::ldexp(1.0, static_cast<int>(2 * (s.at(r, c).bit_length() - top)));
+      if (!s.at(r, c).is_zero())
+        sum += std::ldexp(1.0, static_cast<int>(2 * (s.at(r, c).bit_length() - top)));
     total += static_cast<double>(top) + 0.5 * std::log2(sum) + 1e-9;
   }
   return total;
@@ -46,7 +47,8 @@ std::uint32_t determinant_mod(const ZMatrix& s, const WordField& f, std::vector<
     while (piv < w && a[piv * w + i] == 0) ++piv;
     if (piv == w) return 0;
     if (piv != i) {
-      std::swap_ranges(a.begin() + static_cast<std::ptrdiff_t>(i * w), a.begin() + static_cast<std::ptrdiff_t>((i + 1) * w),
+      std::swap_ranges(a.begin() + static_cast<std::ptrdiff_t>(i * w),
+                       a.begin() + static_cast<std::ptrdiff_t>((i + 1) * w),
                        a.begin() + static_cast<std::ptrdiff_t>(piv * w));
       det = det == 0 ? 0 : p - det;
     }
@@ -57,7 +59,8 @@ std::uint32_t determinant_mod(const ZMatrix& s, const WordField& f, std::vector<
       const std::uint64_t x = a[r * w + i];
       if (x == 0) continue;
       const std::uint64_t g = p - f.reduce(x * inv);
-      for (std::size_t c = i + 1; c < w; ++c) a[r * w + c] = f.reduce(a[r * w + c] + g * a[i * w + c]);
+      for (std::size_t c = i + 1; c < w; ++c)
+        a[r * w + c] = f.reduce(a[r * w + c] + g * a[i * w + c]);
     }
   }
   return static_cast<std::uint32_t>(det);

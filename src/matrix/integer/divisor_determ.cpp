@@ -49,8 +49,8 @@ ZInt reconstruct_denominator(ZInt r0, ZInt r1, std::int64_t nbits) {
 struct Lifting {
   std::int32_t m;
   std::uint32_t p;
-  std::vector<float> cols;              // A column by column (entries below 2^24: exact)
-  std::vector<std::uint32_t> lu;        // L and U at position order
+  std::vector<float> cols;        // A column by column (entries below 2^24: exact)
+  std::vector<std::uint32_t> lu;  // L and U at position order
   std::vector<std::int32_t> perm;
   std::vector<std::uint32_t> diag_inv;  // U's diagonal inverted
 
@@ -115,8 +115,8 @@ struct Lifting {
 };
 
 // Component j of the lifted solution modulo P = p^steps.
-ZInt component(const std::vector<std::uint32_t>& digits, std::size_t nc, std::size_t j, std::int64_t steps,
-               std::uint32_t p) {
+ZInt component(const std::vector<std::uint32_t>& digits, std::size_t nc, std::size_t j,
+               std::int64_t steps, std::uint32_t p) {
   ZInt X;
   for (std::int64_t s = steps; s-- > 0;) X.mul_add(p, digits[static_cast<std::size_t>(s) * nc + j]);
   return X;
@@ -158,8 +158,13 @@ bool certify_singular(const std::vector<float>& rows, std::size_t n, std::int64_
                       const std::vector<double>& store, std::uint32_t p,
                       const std::vector<std::int32_t>& perm, std::size_t i) {
   if (i == 0) return false;
-  Lifting block{static_cast<std::int32_t>(i), p, std::vector<float>(i * i), {},
-                std::vector<std::int32_t>(perm.begin(), perm.begin() + static_cast<std::ptrdiff_t>(i)), {}};
+  Lifting block{
+      static_cast<std::int32_t>(i),
+      p,
+      std::vector<float>(i * i),
+      {},
+      std::vector<std::int32_t>(perm.begin(), perm.begin() + static_cast<std::ptrdiff_t>(i)),
+      {}};
   std::vector<double> resid(i);
   for (std::size_t k = 0; k < i; ++k) {
     const float* a = rows.data() + static_cast<std::size_t>(perm[k]) * n;
@@ -170,8 +175,8 @@ bool certify_singular(const std::vector<float>& rows, std::size_t n, std::int64_
   for (std::size_t k = 0; k < i; ++k) block.perm[k] = static_cast<std::int32_t>(k);
   const std::int64_t nbits =
       hbits + 25 + static_cast<std::int64_t>(std::ceil(std::log2(static_cast<double>(n)) / 2));
-  const auto steps = static_cast<std::int64_t>(
-      std::ceil(static_cast<double>(nbits + hbits + 2) / (std::log2(static_cast<double>(p)) - 1e-9)));
+  const auto steps = static_cast<std::int64_t>(std::ceil(
+      static_cast<double>(nbits + hbits + 2) / (std::log2(static_cast<double>(p)) - 1e-9)));
   std::vector<std::size_t> comps(i);
   for (std::size_t j = 0; j < i; ++j) comps[j] = j;
   const std::vector<std::uint32_t> digits = block.digits(std::move(resid), steps, comps);
@@ -195,11 +200,11 @@ bool certify_singular(const std::vector<float>& rows, std::size_t n, std::int64_
     if (compare(num[j], half) > 0) num[j] -= P;
     vbits = std::max(vbits, num[j].bit_length());
   }
-  const double wbits =
-      static_cast<double>(vbits) + 24 + std::log2(static_cast<double>(n)) + 2;
+  const double wbits = static_cast<double>(vbits) + 24 + std::log2(static_cast<double>(n)) + 2;
   std::vector<std::int32_t> a32(n * (i + 1));
   for (std::size_t r = 0; r < n; ++r)
-    for (std::size_t c = 0; c <= i; ++c) a32[r * (i + 1) + c] = static_cast<std::int32_t>(rows[r * n + c]);
+    for (std::size_t c = 0; c <= i; ++c)
+      a32[r * (i + 1) + c] = static_cast<std::int32_t>(rows[r * n + c]);
   std::vector<std::int64_t> v(i + 1);
   double have = 0.0;
   for (std::size_t k = 0; have <= wbits; ++k) {
@@ -256,7 +261,9 @@ imptr divisor_determ(const std::vector<quoly>& cells, std::int32_t m, imptr pd) 
   // A bound below 2^hbits (a caller's) makes the images of the table
   // answer modulo their product: theirs is the result then.
   if (pd != nullptr && pd->size > 0 &&
-      std::int64_t{limb_bits} * (pd->size - 1) + std::bit_width(static_cast<std::uint32_t>(pd->head->value)) - 1 < hbits)
+      std::int64_t{limb_bits} * (pd->size - 1) +
+              std::bit_width(static_cast<std::uint32_t>(pd->head->value)) - 1 <
+          hbits)
     return nullptr;
 
   // LU modulo p; a prime dividing det A is passed over (up to two), its
@@ -268,7 +275,8 @@ imptr divisor_determ(const std::vector<quoly>& cells, std::int32_t m, imptr pd) 
   for (std::uint32_t det_p = 0; det_p == 0;) {
     check_interrupt();
     if (known.size() == 3) {  // most likely singular: prove it, or leave it to the table
-      if (certify_singular(rows, n, hbits, store, lift.p, lift.perm, static_cast<std::size_t>(dependent)))
+      if (certify_singular(rows, n, hbits, store, lift.p, lift.perm,
+                           static_cast<std::size_t>(dependent)))
         return ZInt().to_number();
       last_divisor_stats = {};
       return nullptr;

@@ -28,7 +28,8 @@ void shift_down(std::vector<std::uint32_t>* m, std::int32_t s) {
 
 }  // namespace
 
-ExactDivisor::ExactDivisor(const ZInt& d) : odd_(d.magnitude().begin(), d.magnitude().end()), sign_(d.sign()) {
+ExactDivisor::ExactDivisor(const ZInt& d)
+    : odd_(d.magnitude().begin(), d.magnitude().end()), sign_(d.sign()) {
   std::size_t low = 0;
   while (odd_[low] == 0) ++low;
   shift_ = static_cast<std::int32_t>(low * digit_bits) + __builtin_ctz(odd_[low]);
@@ -60,7 +61,8 @@ ZInt ExactDivisor::quotient(const ZInt& n) const {
     std::int64_t borrow = 0;
     const std::size_t top = std::min(len, i + ld);
     for (std::size_t t = i; t < top; ++t) {
-      const std::int64_t v = std::int64_t{a[t]} - static_cast<std::int64_t>(std::uint64_t{qi} * odd_[t - i]) - borrow;
+      const std::int64_t v =
+          std::int64_t{a[t]} - static_cast<std::int64_t>(std::uint64_t{qi} * odd_[t - i]) - borrow;
       a[t] = static_cast<std::uint32_t>(v & digit_mask);
       borrow = -(v >> digit_bits);  // v >> 28 floors: the borrow is what was taken past the digit
     }

@@ -131,7 +131,8 @@ imptr crt_determ(const std::vector<quoly>& cells, std::int32_t m, imptr pd) {
   // Garner's digits then in the order of the primes.
   const Residues res(cells, m);
   std::vector<std::uint32_t> primes(static_cast<std::size_t>(np)), dets(primes.size());
-  for (std::int32_t t = 0; t < np; ++t) primes[static_cast<std::size_t>(t)] = table_then_limb_prime(t);
+  for (std::int32_t t = 0; t < np; ++t)
+    primes[static_cast<std::size_t>(t)] = table_then_limb_prime(t);
   const double side = m;
   run_images(primes.size(), side * side * side / 3, [&](std::size_t t) {
     check_interrupt();
@@ -246,8 +247,8 @@ class PseudoSums {
     top_ = -1;
     k_ = 0;
   }
-  void finish(imptr pseudodet, bool* small_one, std::int32_t rows, std::int32_t cols,
-              bool smith, bool boost) const {
+  void finish(imptr pseudodet, bool* small_one, std::int32_t rows, std::int32_t cols, bool smith,
+              bool boost) const {
     const std::int32_t m = rows > cols ? rows : cols;
     if (!smith)
       *small_one = *size_ < static_cast<std::int64_t>(smallsize) * m * m;
@@ -271,7 +272,8 @@ void find_pseudo_cells(const std::vector<quoly>& cells, imptr pseudodet, bool* s
                        bool boost) {
   PseudoSums sums(size);
   for (std::int32_t i = 0; i < cols; ++i) {
-    for (std::int32_t r = 0; r < rows; ++r) sums.entry(cells[static_cast<std::size_t>(i) * rows + r]);
+    for (std::int32_t r = 0; r < rows; ++r)
+      sums.entry(cells[static_cast<std::size_t>(i) * rows + r]);
     sums.end_line();
   }
   sums.finish(pseudodet, small_one, rows, cols, smith, boost);

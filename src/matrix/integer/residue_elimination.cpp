@@ -151,7 +151,8 @@ std::int32_t eliminate(T* store, std::int32_t m, std::int32_t d) {
     const auto rest = static_cast<std::int32_t>(size - i - 1);
     const T* pivot = row[i] + i + 1;
     for (std::size_t k = i + 1; k < size; ++k) {
-      const auto g = static_cast<std::uint32_t>(modmult(row[k][i], static_cast<std::uint32_t>(inv)));
+      const auto g =
+          static_cast<std::uint32_t>(modmult(row[k][i], static_cast<std::uint32_t>(inv)));
       if (g != 0) row_update(row[k] + i + 1, pivot, rest, g, p);
     }
   }
@@ -179,7 +180,8 @@ ResidueRows residue_rows() {
 }
 
 std::int32_t residue_rows_determ(double* store, std::int32_t m, std::int32_t d) {
-  return times_residue(d, residue_lu(store, m, static_cast<std::uint32_t>(modulus), nullptr, nullptr));
+  return times_residue(d,
+                       residue_lu(store, m, static_cast<std::uint32_t>(modulus), nullptr, nullptr));
 }
 
 std::int32_t residue_rows_determ(std::uint16_t* store, std::int32_t m, std::int32_t d) {
@@ -273,8 +275,7 @@ std::uint32_t reduce_exact(double x, std::uint32_t p) {
   return static_cast<std::uint32_t>(reduce_double(x, dp, 1.0 / dp));
 }
 
-void double_row_update(double* __restrict t, const double* __restrict u, std::size_t n,
-                       double g) {
+void double_row_update(double* __restrict t, const double* __restrict u, std::size_t n, double g) {
   for (std::size_t c = 0; c < n; ++c) t[c] -= g * u[c];
 }
 
@@ -292,18 +293,18 @@ void pair_update(double* __restrict t1, double* __restrict t2, const double* __r
 // held in locals, so the stores cannot be taken to change them).
 void rank8_update(double* __restrict t1, double* __restrict t2, const double* const* u,
                   const double* g1, const double* g2, std::size_t n) {
-  const double *__restrict u0 = u[0], *__restrict u1 = u[1], *__restrict u2 = u[2],
-                            *__restrict u3 = u[3], *__restrict u4 = u[4], *__restrict u5 = u[5],
-                            *__restrict u6 = u[6], *__restrict u7 = u[7];
-  const double a0 = g1[0], a1 = g1[1], a2 = g1[2], a3 = g1[3], a4 = g1[4], a5 = g1[5],
-               a6 = g1[6], a7 = g1[7];
-  const double b0 = g2[0], b1 = g2[1], b2 = g2[2], b3 = g2[3], b4 = g2[4], b5 = g2[5],
-               b6 = g2[6], b7 = g2[7];
+  const double* __restrict u0 = u[0], * __restrict u1 = u[1], * __restrict u2 = u[2], * __restrict u3 = u[3], * __restrict u4 = u[4], * __restrict u5 = u[5], * __restrict u6 = u[6], * __restrict u7 = u[7];
+  const double a0 = g1[0], a1 = g1[1], a2 = g1[2], a3 = g1[3], a4 = g1[4], a5 = g1[5], a6 = g1[6],
+               a7 = g1[7];
+  const double b0 = g2[0], b1 = g2[1], b2 = g2[2], b3 = g2[3], b4 = g2[4], b5 = g2[5], b6 = g2[6],
+               b7 = g2[7];
   for (std::size_t c = 0; c < n; ++c) {
-    const double v0 = u0[c], v1 = u1[c], v2 = u2[c], v3 = u3[c], v4 = u4[c], v5 = u5[c],
-                 v6 = u6[c], v7 = u7[c];
-    t1[c] -= ((a0 * v0 + a1 * v1) + (a2 * v2 + a3 * v3)) + ((a4 * v4 + a5 * v5) + (a6 * v6 + a7 * v7));
-    t2[c] -= ((b0 * v0 + b1 * v1) + (b2 * v2 + b3 * v3)) + ((b4 * v4 + b5 * v5) + (b6 * v6 + b7 * v7));
+    const double v0 = u0[c], v1 = u1[c], v2 = u2[c], v3 = u3[c], v4 = u4[c], v5 = u5[c], v6 = u6[c],
+                 v7 = u7[c];
+    t1[c] -=
+        ((a0 * v0 + a1 * v1) + (a2 * v2 + a3 * v3)) + ((a4 * v4 + a5 * v5) + (a6 * v6 + a7 * v7));
+    t2[c] -=
+        ((b0 * v0 + b1 * v1) + (b2 * v2 + b3 * v3)) + ((b4 * v4 + b5 * v5) + (b6 * v6 + b7 * v7));
   }
 }
 

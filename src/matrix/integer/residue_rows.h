@@ -18,7 +18,8 @@ void residue_row(double* dst, const double* src, std::size_t n, double p, double
 void sub_residue_row(double* dst, const double* src, std::size_t n, double p, double inv_p);
 
 // dst[j] := (src[j] f) mod p for src[j], f in [0, p); dst may be src.
-void scale_residue_row(double* dst, const double* src, double f, std::size_t n, double p, double inv_p);
+void scale_residue_row(double* dst, const double* src, double f, std::size_t n, double p,
+                       double inv_p);
 
 // The sum of a[j] b[j] over j < n, summed in several lanes: exact when
 // every partial sum is an integer below 2^53 in absolute value (the

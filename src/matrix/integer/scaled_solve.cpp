@@ -50,19 +50,23 @@ std::vector<double> cramer_bits(const ZMatrix& s, const ZMatrix& v) {
     if (top < 0.0) return -HUGE_VAL;
     double sum = 0.0;
     for (double x : b)
-      if (x > 0.0) sum += std::ldexp(1.0, static_cast<int>(2.0 * (x - top)));  // (|x| / 2^top)^2 <= 1, from above
+      if (x > 0.0)
+        sum +=
+            std::ldexp(1.0, static_cast<int>(2.0 * (x - top)));  // (|x| / 2^top)^2 <= 1, from above
     return 2.0 * top + std::log2(sum);
   };
   std::vector<double> line(static_cast<std::size_t>(n));
   auto column_sq = [&](const ZMatrix& m, std::int32_t c) {
-    for (std::int32_t r = 0; r < n; ++r) line[static_cast<std::size_t>(r)] = static_cast<double>(m.at(r, c).bit_length());
+    for (std::int32_t r = 0; r < n; ++r)
+      line[static_cast<std::size_t>(r)] = static_cast<double>(m.at(r, c).bit_length());
     return log2_sum_sq(line);
   };
   double hbits = 0.0;
   for (std::int32_t c = 0; c < n; ++c) hbits += std::max(0.0, 0.5 * column_sq(s, c));
   std::vector<double> row_sq(static_cast<std::size_t>(n));
   for (std::int32_t r = 0; r < n; ++r) {
-    for (std::int32_t c = 0; c < n; ++c) line[static_cast<std::size_t>(c)] = static_cast<double>(s.at(r, c).bit_length());
+    for (std::int32_t c = 0; c < n; ++c)
+      line[static_cast<std::size_t>(c)] = static_cast<double>(s.at(r, c).bit_length());
     row_sq[static_cast<std::size_t>(r)] = log2_sum_sq(line);
   }
   std::vector<double> bits(static_cast<std::size_t>(v.cols));
@@ -72,7 +76,8 @@ std::vector<double> cramer_bits(const ZMatrix& s, const ZMatrix& v) {
     for (std::int32_t r = 0; r < n; ++r) {
       const double a = row_sq[static_cast<std::size_t>(r)];
       const double b = 2.0 * static_cast<double>(v.at(r, j).bit_length());
-      const double both = v.at(r, j).is_zero() ? a : std::max(a, b) + std::log2(1.0 + std::exp2(-std::abs(a - b)));
+      const double both =
+          v.at(r, j).is_zero() ? a : std::max(a, b) + std::log2(1.0 + std::exp2(-std::abs(a - b)));
       by_rows += std::max(0.0, 0.5 * both);
     }
     bits[static_cast<std::size_t>(j)] = std::min(by_columns, by_rows) + 2.0;
@@ -89,10 +94,11 @@ struct LiftLU {
   std::size_t m = 0;
   std::uint32_t p = 0;
   double dp = 0.0, inv_p = 0.0;
-  std::size_t chunk = 0;             // sums of products below p^2 stay exact for this many terms
-  std::vector<double> sm;            // S row by row
-  std::vector<double> lu, diag_inv;  // L (unit, below the diagonal) and U by position; U's diagonal inverted
-  std::vector<std::int32_t> perm;    // the source row of each position
+  std::size_t chunk = 0;   // sums of products below p^2 stay exact for this many terms
+  std::vector<double> sm;  // S row by row
+  std::vector<double> lu,
+      diag_inv;  // L (unit, below the diagonal) and U by position; U's diagonal inverted
+  std::vector<std::int32_t> perm;  // the source row of each position
 };
 
 // The factors for S and right-hand sides V: false when an entry passes
@@ -113,7 +119,8 @@ bool lift_factors(const ZMatrix& s, const ZMatrix& v, const ZInt& avoid, LiftLU*
   f->sm.assign(m * m, 0.0);
   for (std::size_t r = 0; r < m; ++r)
     for (std::size_t c = 0; c < m; ++c)
-      f->sm[r * m + c] = static_cast<double>(s.at(static_cast<std::int32_t>(r), static_cast<std::int32_t>(c)).to_int64());
+      f->sm[r * m + c] = static_cast<double>(
+          s.at(static_cast<std::int32_t>(r), static_cast<std::int32_t>(c)).to_int64());
   std::vector<double> store(m * m);
   f->perm.assign(m, 0);
   std::uint32_t p = 0;
@@ -130,7 +137,8 @@ bool lift_factors(const ZMatrix& s, const ZMatrix& v, const ZInt& avoid, LiftLU*
   for (std::size_t k = 0; k < m; ++k) {
     const double* src = store.data() + static_cast<std::size_t>(f->perm[k]) * m;
     std::copy(src, src + m, f->lu.begin() + static_cast<std::ptrdiff_t>(k * m));
-    f->diag_inv[k] = static_cast<double>(power_modulo(static_cast<std::uint64_t>(src[k]), p - 2, p));
+    f->diag_inv[k] =
+        static_cast<double>(power_modulo(static_cast<std::uint64_t>(src[k]), p - 2, p));
   }
   f->p = p;
   f->dp = p;
@@ -159,7 +167,8 @@ LiftBlock lift_block(const LiftLU& f, const ZMatrix& v, std::int32_t j0, std::si
   k.x.assign(f.m * b, 0.0);
   for (std::size_t i = 0; i < f.m; ++i)
     for (std::size_t j = 0; j < b; ++j)
-      k.vb[i * b + j] = static_cast<double>(v.at(static_cast<std::int32_t>(i), j0 + static_cast<std::int32_t>(j)).to_int64());
+      k.vb[i * b + j] = static_cast<double>(
+          v.at(static_cast<std::int32_t>(i), j0 + static_cast<std::int32_t>(j)).to_int64());
   for (std::size_t i = 0; i < f.m * b; ++i) k.resid[i] = t0 * k.vb[i];
   return k;
 }
@@ -280,7 +289,8 @@ void words_to_digits(const std::vector<std::uint64_t>& x, std::vector<std::uint3
   for (std::uint64_t w : x) {
     acc |= static_cast<unsigned __int128>(w) << have;
     have += 64;
-    for (; have >= 28; have -= 28, acc >>= 28) d->push_back(static_cast<std::uint32_t>(acc & ((1u << 28) - 1)));
+    for (; have >= 28; have -= 28, acc >>= 28)
+      d->push_back(static_cast<std::uint32_t>(acc & ((1u << 28) - 1)));
   }
   if (have > 0) d->push_back(static_cast<std::uint32_t>(acc));
   while (!d->empty() && d->back() == 0) d->pop_back();
@@ -289,10 +299,13 @@ void words_to_digits(const std::vector<std::uint64_t>& x, std::vector<std::uint3
 // Entry (i, j) of a block lifted through its steps, x mod p^steps, as
 // 64-bit words (no leading zero word): Horner over the digits, three a
 // step (p^3 < 2^63).
-void lifted_words(const LiftLU& f, const LiftBlock& k, std::size_t i, std::size_t j, std::vector<std::uint64_t>* x64) {
+void lifted_words(const LiftLU& f, const LiftBlock& k, std::size_t i, std::size_t j,
+                  std::vector<std::uint64_t>* x64) {
   x64->clear();
   const std::uint64_t p = f.p;
-  auto digit = [&](std::int64_t t) -> std::uint64_t { return k.digits[(static_cast<std::size_t>(t) * f.m + i) * k.b + j]; };
+  auto digit = [&](std::int64_t t) -> std::uint64_t {
+    return k.digits[(static_cast<std::size_t>(t) * f.m + i) * k.b + j];
+  };
   for (std::int64_t t = k.steps; t > 0;) {
     const std::int64_t g = std::min<std::int64_t>(3, t);
     std::uint64_t mult = 1, add = 0;
@@ -310,7 +323,8 @@ void lifted_words(const LiftLU& f, const LiftBlock& k, std::size_t i, std::size_
 // step t, so that S X = d V is lifted at once and X is the lifted value
 // itself in the symmetric range (every |residual| stays below (n + p)
 // times the largest entry).
-void lift_with(const LiftLU& f, const ZMatrix& v, const ZInt& d, const std::vector<double>& bits, ZMatrix* out) {
+void lift_with(const LiftLU& f, const ZMatrix& v, const ZInt& d, const std::vector<double>& bits,
+               ZMatrix* out) {
   const auto n = static_cast<std::int32_t>(f.m);
   const std::size_t m = f.m;
   const std::uint32_t p = f.p;
@@ -335,7 +349,8 @@ void lift_with(const LiftLU& f, const ZMatrix& v, const ZInt& d, const std::vect
   for (std::int32_t j0 = 0; j0 < v.cols; j0 += block) {
     const auto b = static_cast<std::size_t>(std::min(block, v.cols - j0));
     double need = 0.0;
-    for (std::size_t j = 0; j < b; ++j) need = std::max(need, bits[static_cast<std::size_t>(j0) + j]);
+    for (std::size_t j = 0; j < b; ++j)
+      need = std::max(need, bits[static_cast<std::size_t>(j0) + j]);
     const auto steps = std::max(static_cast<std::int64_t>(std::ceil((need + 1.0) / step_bits)),
                                 static_cast<std::int64_t>(d_digits.size()));
     LiftBlock k = lift_block(f, v, j0, b, d_digits[0]);
@@ -358,7 +373,8 @@ void lift_with(const LiftLU& f, const ZMatrix& v, const ZInt& d, const std::vect
           sign = -1;
         }
         words_to_digits(x64, &mag);
-        out->at(static_cast<std::int32_t>(i), j0 + static_cast<std::int32_t>(j)) = ZInt::from_digits(mag, sign);
+        out->at(static_cast<std::int32_t>(i), j0 + static_cast<std::int32_t>(j)) =
+            ZInt::from_digits(mag, sign);
       }
   }
 }
@@ -378,11 +394,14 @@ double hadamard_log2(const ZMatrix& s) {
   double sum = 0.0;
   for (std::int32_t c = 0; c < s.cols; ++c) {
     double top = -1.0;
-    for (std::int32_t r = 0; r < s.rows; ++r) top = std::max(top, static_cast<double>(s.at(r, c).bit_length()));
+    for (std::int32_t r = 0; r < s.rows; ++r)
+      top = std::max(top, static_cast<double>(s.at(r, c).bit_length()));
     if (top <= 0.0) continue;
     double sq = 0.0;
     for (std::int32_t r = 0; r < s.rows; ++r)
-      if (!s.at(r, c).is_zero()) sq += std::ldexp(1.0, static_cast<int>(2.0 * (static_cast<double>(s.at(r, c).bit_length()) - top)));
+      if (!s.at(r, c).is_zero())
+        sq += std::ldexp(
+            1.0, static_cast<int>(2.0 * (static_cast<double>(s.at(r, c).bit_length()) - top)));
     sum += top + 0.5 * std::log2(sq);
   }
   return sum;
@@ -391,7 +410,8 @@ double hadamard_log2(const ZMatrix& s) {
 // (n, d) with n = d u modulo P, |n| < 2^bits and 0 < d < 2^dbits, by the
 // extended Euclidean remainders of (P, u) (Wang's reconstruction): unique
 // when 2^(bits + dbits + 1) <= P. False when there is none.
-bool reconstruct(const ZInt& u, const ZInt& P, std::int64_t bits, std::int64_t dbits, ZInt* n, ZInt* d) {
+bool reconstruct(const ZInt& u, const ZInt& P, std::int64_t bits, std::int64_t dbits, ZInt* n,
+                 ZInt* d) {
   ZInt r0 = P, r1 = u.mod(P), t0 = 0, t1 = 1;
   while (r1.bit_length() > bits) {
     ZInt q, r;
@@ -413,8 +433,8 @@ bool reconstruct(const ZInt& u, const ZInt& P, std::int64_t bits, std::int64_t d
 // 2^half: den from the entries' reconstructions in turn (each a factor of
 // the next entry's denominator), the numerators after. False when some
 // entry has none (more steps are needed).
-bool reconstruct_all(const LiftLU& f, const std::vector<LiftBlock>& blocks, std::int32_t block, std::int32_t cols,
-                     ZMatrix* num, ZInt* den) {
+bool reconstruct_all(const LiftLU& f, const std::vector<LiftBlock>& blocks, std::int32_t block,
+                     std::int32_t cols, ZMatrix* num, ZInt* den) {
   std::vector<std::uint64_t> P64{1}, x64;
   for (std::int64_t t = 0; t < blocks[0].steps; ++t) mul_add_words(&P64, f.p, 0);
   std::vector<std::uint32_t> mag;
@@ -471,8 +491,10 @@ bool image_solve(const ZMatrix& s, const ZMatrix& v, std::uint32_t dp, std::uint
   const WordField f(p);
   std::vector<std::uint64_t> a(static_cast<std::size_t>(n) * w);
   for (std::int32_t r = 0; r < n; ++r) {
-    for (std::int32_t c = 0; c < n; ++c) a[static_cast<std::size_t>(r) * w + c] = s.at(r, c).mod_word(p);
-    for (std::int32_t c = 0; c < k; ++c) a[static_cast<std::size_t>(r) * w + n + c] = v.at(r, c).mod_word(p);
+    for (std::int32_t c = 0; c < n; ++c)
+      a[static_cast<std::size_t>(r) * w + c] = s.at(r, c).mod_word(p);
+    for (std::int32_t c = 0; c < k; ++c)
+      a[static_cast<std::size_t>(r) * w + n + c] = v.at(r, c).mod_word(p);
   }
   for (std::int32_t i = 0; i < n; ++i) {
     check_interrupt();
@@ -480,7 +502,8 @@ bool image_solve(const ZMatrix& s, const ZMatrix& v, std::uint32_t dp, std::uint
     while (piv < n && a[static_cast<std::size_t>(piv) * w + i] == 0) ++piv;
     if (piv == n) return false;
     if (piv != i)
-      for (std::int32_t c = 0; c < w; ++c) std::swap(a[static_cast<std::size_t>(i) * w + c], a[static_cast<std::size_t>(piv) * w + c]);
+      for (std::int32_t c = 0; c < w; ++c)
+        std::swap(a[static_cast<std::size_t>(i) * w + c], a[static_cast<std::size_t>(piv) * w + c]);
     std::uint64_t* pr = a.data() + static_cast<std::size_t>(i) * w;
     const std::uint64_t inv = power_modulo(pr[i], p - 2, p);
     for (std::int32_t c = i; c < w; ++c) pr[c] = f.reduce(pr[c] * inv);
@@ -495,11 +518,13 @@ bool image_solve(const ZMatrix& s, const ZMatrix& v, std::uint32_t dp, std::uint
   out.resize(static_cast<std::size_t>(n) * k);
   for (std::int32_t r = 0; r < n; ++r)
     for (std::int32_t c = 0; c < k; ++c)
-      out[static_cast<std::size_t>(r) * k + c] = f.reduce(a[static_cast<std::size_t>(r) * w + n + c] * dp);
+      out[static_cast<std::size_t>(r) * k + c] =
+          f.reduce(a[static_cast<std::size_t>(r) * w + n + c] * dp);
   return true;
 }
 
-ZMatrix crt_solve(const ZMatrix& s, const ZMatrix& v, const ZInt& d, const std::vector<double>& bits) {
+ZMatrix crt_solve(const ZMatrix& s, const ZMatrix& v, const ZInt& d,
+                  const std::vector<double>& bits) {
   const double need = *std::max_element(bits.begin(), bits.end()) + 1.0;
   const std::int32_t n = s.rows, k = v.cols;
   ZMatrix x(n, k);
@@ -557,7 +582,8 @@ ZMatrix fraction_free_solve(const ZMatrix& s, const ZMatrix& v) {
   }
   ZMatrix x(n, k);
   for (std::int32_t r = 0; r < n; ++r)
-    for (std::int32_t c = 0; c < k; ++c) x.at(r, c) = prev.sign() < 0 ? -a.at(r, n + c) : a.at(r, n + c);
+    for (std::int32_t c = 0; c < k; ++c)
+      x.at(r, c) = prev.sign() < 0 ? -a.at(r, n + c) : a.at(r, n + c);
   return x;
 }
 
@@ -605,7 +631,8 @@ bool lifted_product_equals(const LiftLU& f, const ZMatrix& y, const ZInt& d, con
   for (const ZInt& x : y.cell) ybits = std::max(ybits, x.bit_length());
   for (const ZInt& x : v.cell) vbits = std::max(vbits, x.bit_length());
   const double need = std::max(std::log2(row_sum + 1.0) + static_cast<double>(ybits),
-                               static_cast<double>(d.bit_length() + vbits)) + 2.0;
+                               static_cast<double>(d.bit_length() + vbits)) +
+                      2.0;
   constexpr std::size_t width = 32;
   const std::size_t blocks = (k + width - 1) / width;
   std::vector<double> sq(m * m), yq(blocks * m * width), out(width);
@@ -618,7 +645,8 @@ bool lifted_product_equals(const LiftLU& f, const ZMatrix& y, const ZInt& d, con
     const std::uint32_t q = word_prime(t, lifting_prime_top);
     const double dq = q, inv_q = 1.0 / dq;
     const WordField field(q);
-    for (std::size_t i = 0; i < pw.size(); ++i) pw[i] = i == 0 ? 1 : field.mul(static_cast<std::uint32_t>(pw[i - 1]), 1u << 28);
+    for (std::size_t i = 0; i < pw.size(); ++i)
+      pw[i] = i == 0 ? 1 : field.mul(static_cast<std::uint32_t>(pw[i - 1]), 1u << 28);
     const std::size_t chunk = static_cast<std::size_t>(0x1p52 / (dq * dq));
     for (std::size_t i = 0; i < m * m; ++i) sq[i] = f.sm[i] < 0.0 ? f.sm[i] + dq : f.sm[i];
     residue_row(sq.data(), sq.data(), m * m, dq, inv_q);
@@ -626,8 +654,8 @@ bool lifted_product_equals(const LiftLU& f, const ZMatrix& y, const ZInt& d, con
     std::fill(yq.begin(), yq.end(), 0.0);
     for (std::size_t i = 0; i < m; ++i)
       for (std::size_t j = 0; j < k; ++j)
-        yq[((j / width) * m + i) * width + j % width] =
-            residue_by_powers(y.at(static_cast<std::int32_t>(i), static_cast<std::int32_t>(j)), field, pw);
+        yq[((j / width) * m + i) * width + j % width] = residue_by_powers(
+            y.at(static_cast<std::int32_t>(i), static_cast<std::int32_t>(j)), field, pw);
     const double d_q = d.mod_word(q);
     for (std::size_t bl = 0; bl < blocks; ++bl) {
       const std::size_t b = std::min(width, k - bl * width);
@@ -635,12 +663,15 @@ bool lifted_product_equals(const LiftLU& f, const ZMatrix& y, const ZInt& d, con
       for (std::size_t i = 0; i < m; ++i) {
         double acc[width] = {};
         for (std::size_t c0 = 0; c0 < m; c0 += chunk) {
-          block_dot(out.data(), sq.data() + i * m + c0, yb + c0 * width, std::min(m, c0 + chunk) - c0, width);
+          block_dot(out.data(), sq.data() + i * m + c0, yb + c0 * width,
+                    std::min(m, c0 + chunk) - c0, width);
           for (std::size_t j = 0; j < b; ++j) acc[j] += reduce_double_floor(out[j], dq, inv_q);
         }
         for (std::size_t j = 0; j < b; ++j) {
           const std::size_t col = bl * width + j;
-          const double want = reduce_double_floor(d_q * v.at(static_cast<std::int32_t>(i), static_cast<std::int32_t>(col)).mod_word(q), dq, inv_q);
+          const double want = reduce_double_floor(
+              d_q * v.at(static_cast<std::int32_t>(i), static_cast<std::int32_t>(col)).mod_word(q),
+              dq, inv_q);
           if (reduce_double_floor(acc[j], dq, inv_q) != want) return false;
         }
       }
@@ -671,12 +702,14 @@ bool rational_solve(const ZMatrix& s, const ZMatrix& v, ZMatrix* num, ZInt* den)
     if (std::find(probes.begin(), probes.end(), c) == probes.end()) probes.push_back(c);
   ZMatrix vp(v.rows, static_cast<std::int32_t>(probes.size()));
   for (std::int32_t r = 0; r < v.rows; ++r)
-    for (std::int32_t j = 0; j < vp.cols; ++j) vp.at(r, j) = v.at(r, probes[static_cast<std::size_t>(j)]);
+    for (std::int32_t j = 0; j < vp.cols; ++j)
+      vp.at(r, j) = v.at(r, probes[static_cast<std::size_t>(j)]);
   std::vector<LiftBlock> probe{lift_block(f, vp, 0, probes.size(), 1.0)};
   ZMatrix pnum;
   ZInt d;
-  for (std::int64_t steps = std::min<std::int64_t>(last, static_cast<std::int64_t>(std::ceil(rational_solve_first_bits / step_bits)));;
-       steps = std::min(last, steps + steps / 4 + 1)) {
+  for (std::int64_t steps = std::min<std::int64_t>(
+           last, static_cast<std::int64_t>(std::ceil(rational_solve_first_bits / step_bits)));
+       ; steps = std::min(last, steps + steps / 4 + 1)) {
     while (probe[0].steps < steps) lift_step(f, &probe[0], 0.0);
     if (reconstruct_all(f, probe, vp.cols, vp.cols, &pnum, &d)) break;
     if (steps >= last) return false;
@@ -690,7 +723,8 @@ bool rational_solve(const ZMatrix& s, const ZMatrix& v, ZMatrix* num, ZInt* den)
     ZMatrix y;
     lift_with(f, v, d, std::vector<double>(static_cast<std::size_t>(v.cols), bound), &y);
     bool within = true;
-    for (const ZInt& x : y.cell) within = within && static_cast<double>(x.bit_length()) < bound - 8.0;
+    for (const ZInt& x : y.cell)
+      within = within && static_cast<double>(x.bit_length()) < bound - 8.0;
     if (within) {
       if (!lifted_product_equals(f, y, d, v)) break;
       *num = std::move(y);
@@ -703,12 +737,16 @@ bool rational_solve(const ZMatrix& s, const ZMatrix& v, ZMatrix* num, ZInt* den)
   const std::int32_t block = v.cols <= lift_single_columns ? 1 : 32;
   std::vector<LiftBlock> blocks;
   for (std::int32_t j0 = 0; j0 < v.cols; j0 += block)
-    blocks.push_back(lift_block(f, v, j0, static_cast<std::size_t>(std::min(block, v.cols - j0)), 1.0));
-  for (std::int64_t steps = std::min<std::int64_t>(last, static_cast<std::int64_t>(std::ceil(rational_solve_first_bits / step_bits)));;
-       steps = std::min(last, 2 * steps)) {
+    blocks.push_back(
+        lift_block(f, v, j0, static_cast<std::size_t>(std::min(block, v.cols - j0)), 1.0));
+  for (std::int64_t steps = std::min<std::int64_t>(
+           last, static_cast<std::int64_t>(std::ceil(rational_solve_first_bits / step_bits)));
+       ; steps = std::min(last, 2 * steps)) {
     for (LiftBlock& k : blocks)
       while (k.steps < steps) lift_step(f, &k, 0.0);
-    if (reconstruct_all(f, blocks, block, v.cols, num, den) && lifted_product_equals(f, *num, *den, v)) return true;
+    if (reconstruct_all(f, blocks, block, v.cols, num, den) &&
+        lifted_product_equals(f, *num, *den, v))
+      return true;
     if (steps >= last) return false;
   }
 }

@@ -53,9 +53,11 @@ namespace {
 
 // dst[t] += f d[t] for a short f (|f| < 2^27): the inner loop of
 // product_equals.
-TAVRIN_CLONES void add_scaled_digits(
-    std::int64_t* __restrict dst, const std::uint32_t* __restrict d, std::int32_t f, std::size_t len) {
-  for (std::size_t t = 0; t < len; ++t) dst[t] += static_cast<std::int64_t>(f) * static_cast<std::int32_t>(d[t]);
+TAVRIN_CLONES void add_scaled_digits(std::int64_t* __restrict dst,
+                                     const std::uint32_t* __restrict d, std::int32_t f,
+                                     std::size_t len) {
+  for (std::size_t t = 0; t < len; ++t)
+    dst[t] += static_cast<std::int64_t>(f) * static_cast<std::int32_t>(d[t]);
 }
 
 // The value of signed 64-bit digits base 2^28 (least significant first),
@@ -81,8 +83,9 @@ ZInt from_signed_digits(std::vector<std::int64_t> acc) {
     borrow = v < 0 ? 1 : 0;
     m.push_back(static_cast<std::uint32_t>(v + (borrow << base_bits)));
   }
-  std::uint64_t top = sign > 0 ? static_cast<std::uint64_t>(carry)
-                               : static_cast<std::uint64_t>(-carry) - static_cast<std::uint64_t>(borrow);
+  std::uint64_t top = sign > 0
+                          ? static_cast<std::uint64_t>(carry)
+                          : static_cast<std::uint64_t>(-carry) - static_cast<std::uint64_t>(borrow);
   for (; top != 0; top >>= base_bits) m.push_back(static_cast<std::uint32_t>(top & digit_mask));
   return ZInt::from_digits(std::move(m), sign);
 }
@@ -97,7 +100,8 @@ bool product_equals(const ZMatrix& a, const ZMatrix& b, const ZMatrix& c) {
   for (std::int32_t j = 0; j < n; ++j) {
     std::int32_t len = 0;
     for (std::int32_t k = 0; k < b.rows; ++k) len = std::max(len, b.at(k, j).digits());
-    at[static_cast<std::size_t>(j) + 1] = at[static_cast<std::size_t>(j)] + static_cast<std::size_t>(len + 3);
+    at[static_cast<std::size_t>(j) + 1] =
+        at[static_cast<std::size_t>(j)] + static_cast<std::size_t>(len + 3);
   }
   std::vector<std::int64_t> acc(at.back());
   std::vector<ZInt> rest(static_cast<std::size_t>(n));
@@ -140,16 +144,19 @@ bool product_equals(const ZMatrix& a, const ZMatrix& b, const ZMatrix& c) {
       }
     }
     for (std::int32_t j = 0; j < n; ++j) {
-      std::vector<std::int64_t> digits(acc.begin() + static_cast<std::ptrdiff_t>(at[static_cast<std::size_t>(j)]),
-                                       acc.begin() + static_cast<std::ptrdiff_t>(at[static_cast<std::size_t>(j) + 1]));
-      if (from_signed_digits(digits) + rest[static_cast<std::size_t>(j)] != c.at(i, j)) return false;
+      std::vector<std::int64_t> digits(
+          acc.begin() + static_cast<std::ptrdiff_t>(at[static_cast<std::size_t>(j)]),
+          acc.begin() + static_cast<std::ptrdiff_t>(at[static_cast<std::size_t>(j) + 1]));
+      if (from_signed_digits(digits) + rest[static_cast<std::size_t>(j)] != c.at(i, j))
+        return false;
     }
   }
   return true;
 }
 
 bool operator==(const ZMatrix& a, const ZMatrix& b) {
-  return a.rows == b.rows && a.cols == b.cols && std::equal(a.cell.begin(), a.cell.end(), b.cell.begin());
+  return a.rows == b.rows && a.cols == b.cols &&
+         std::equal(a.cell.begin(), a.cell.end(), b.cell.begin());
 }
 
 }  // namespace tavrin

@@ -26,7 +26,8 @@ using wide::WideInt;
 
 class Elimination : FlatMatrix {
  public:
-  Elimination(arrptr q, const DenseTransforms& tx) : FlatMatrix(tx.want, tx.rows, tx.cols), tx_(tx) {
+  Elimination(arrptr q, const DenseTransforms& tx)
+      : FlatMatrix(tx.want, tx.rows, tx.cols), tx_(tx) {
     for (std::int32_t k = 0; k < rows_ * cols_; ++k) {
       imptr x = (*arp_cell(q->start + k))->ncoef;
       if (std::int64_t v = 0; small_number_value(x, &v))
@@ -85,7 +86,8 @@ class Elimination : FlatMatrix {
 
   // The results into q's cells and the transforms' (identities until now).
   void write(arrptr q) const {
-    for (std::int32_t k = 0; k < rows_ * cols_; ++k) wide::store_entry(a_, static_cast<std::size_t>(k), (*arp_cell(q->start + k))->ncoef);
+    for (std::int32_t k = 0; k < rows_ * cols_; ++k)
+      wide::store_entry(a_, static_cast<std::size_t>(k), (*arp_cell(q->start + k))->ncoef);
     // P's row r holds its 1 in column order[r]; P^-1 = P^T.
     for (int w : {0, 2}) {
       if (!tx_.want[w]) continue;
@@ -109,16 +111,19 @@ class Elimination : FlatMatrix {
  private:
   // s[x + t] += sign f s[y + t] for t < n; false when an entry passes the
   // budget.
-  bool axpy(Store& s, std::size_t x, std::size_t y, std::size_t n, const Factor& f, int sign) const {
+  bool axpy(Store& s, std::size_t x, std::size_t y, std::size_t n, const Factor& f,
+            int sign) const {
     const std::int64_t fw = f.big ? 0 : sign * f.w;
     for (std::size_t t = 0; t < n; ++t) {
       const std::size_t xi = x + t, yi = y + t;
       if (s.zero(yi)) continue;
       if (!f.big && !s.is_big(xi) && !s.is_big(yi)) {
-        const __int128 v = static_cast<__int128>(s.word(xi)) + static_cast<__int128>(fw) * s.word(yi);
+        const __int128 v =
+            static_cast<__int128>(s.word(xi)) + static_cast<__int128>(fw) * s.word(yi);
         if (v < wide::word_limit && v > -wide::word_limit) {
           s.set(xi, static_cast<std::int64_t>(v));
-          if (most_bits_ < 62 && s.bits(xi) > most_bits_) return false;  // a word has at most 62 bits
+          if (most_bits_ < 62 && s.bits(xi) > most_bits_)
+            return false;  // a word has at most 62 bits
           continue;
         }
       }
@@ -131,8 +136,10 @@ class Elimination : FlatMatrix {
   // Column t -= f column p from row `from` on (the rows above are zero in
   // both), mirrored: beta the same, betinv row p += f row t.
   bool col_sub(std::int32_t t, std::int32_t p, std::int32_t from, const Factor& f) {
-    if (!axpy(a_, idx(from, t), idx(from, p), static_cast<std::size_t>(rows_ - from), f, -1)) return false;
-    if (tx_.want[1] && !axpy(beta_, line(t), line(p), static_cast<std::size_t>(cols_), f, -1)) return false;
+    if (!axpy(a_, idx(from, t), idx(from, p), static_cast<std::size_t>(rows_ - from), f, -1))
+      return false;
+    if (tx_.want[1] && !axpy(beta_, line(t), line(p), static_cast<std::size_t>(cols_), f, -1))
+      return false;
     return !tx_.want[3] || axpy(betinv_, line(p), line(t), static_cast<std::size_t>(cols_), f, 1);
   }
 
@@ -149,8 +156,12 @@ class Elimination : FlatMatrix {
 }  // namespace
 
 FlatMatrix::FlatMatrix(const bool* want, std::int32_t rows, std::int32_t cols)
-    : want_(want), rows_(rows), cols_(cols), most_bits_(limb_bits * std::max(EntryBudget::limit(), 1)),
-      a_(static_cast<std::size_t>(rows) * cols), beta_(want[1] ? static_cast<std::size_t>(cols) * cols : 0),
+    : want_(want),
+      rows_(rows),
+      cols_(cols),
+      most_bits_(limb_bits * std::max(EntryBudget::limit(), 1)),
+      a_(static_cast<std::size_t>(rows) * cols),
+      beta_(want[1] ? static_cast<std::size_t>(cols) * cols : 0),
       betinv_(want[3] ? static_cast<std::size_t>(cols) * cols : 0) {}
 
 Factor FlatMatrix::quotient(std::size_t x, std::size_t p, bool floor) {
@@ -198,13 +209,16 @@ void FlatMatrix::place(std::int32_t i, std::int32_t pr, std::int32_t pc) {
   if (pc != i) {
     for (std::int32_t r = i; r < rows_; ++r) a_.swap(idx(r, i), idx(r, pc));
     for (std::int32_t x = 0; x < cols_; ++x) {
-      if (want_[1]) beta_.swap(line(i) + static_cast<std::size_t>(x), line(pc) + static_cast<std::size_t>(x));
-      if (want_[3]) betinv_.swap(line(i) + static_cast<std::size_t>(x), line(pc) + static_cast<std::size_t>(x));
+      if (want_[1])
+        beta_.swap(line(i) + static_cast<std::size_t>(x), line(pc) + static_cast<std::size_t>(x));
+      if (want_[3])
+        betinv_.swap(line(i) + static_cast<std::size_t>(x), line(pc) + static_cast<std::size_t>(x));
     }
   }
   if (pr != i) {
     for (std::int32_t c = 0; c < cols_; ++c) a_.swap(idx(i, c), idx(pr, c));
-    if (!order_.empty()) std::swap(order_[static_cast<std::size_t>(i)], order_[static_cast<std::size_t>(pr)]);
+    if (!order_.empty())
+      std::swap(order_[static_cast<std::size_t>(i)], order_[static_cast<std::size_t>(pr)]);
   }
   if (a_.sign(idx(i, i)) < 0) {
     for (std::int32_t r = i; r < rows_; ++r) a_.negate(idx(r, i));
@@ -215,8 +229,8 @@ void FlatMatrix::place(std::int32_t i, std::int32_t pr, std::int32_t pc) {
   }
 }
 
-bool least_flat_entry(const wide::Store& a, std::int32_t rows, std::int32_t cols, std::int32_t i, bool by_columns,
-                      std::int32_t* pr, std::int32_t* pc) {
+bool least_flat_entry(const wide::Store& a, std::int32_t rows, std::int32_t cols, std::int32_t i,
+                      bool by_columns, std::int32_t* pr, std::int32_t* pc) {
   bool found = false;
   const std::int32_t outer = by_columns ? cols : rows, inner = by_columns ? rows : cols;
   for (std::int32_t u = i; u < outer; ++u)

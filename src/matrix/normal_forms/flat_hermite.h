@@ -44,7 +44,9 @@ FlatOutcome flat_sparse_intcolred(quolyptr n, sparseptr spar, const bool* want, 
 class FlatMatrix {
  protected:
   FlatMatrix(const bool* want, std::int32_t rows, std::int32_t cols);
-  std::size_t idx(std::int32_t r, std::int32_t c) const { return static_cast<std::size_t>(c) * rows_ + r; }
+  std::size_t idx(std::int32_t r, std::int32_t c) const {
+    return static_cast<std::size_t>(c) * rows_ + r;
+  }
   std::size_t line(std::int32_t j) const { return static_cast<std::size_t>(j) * cols_; }
   // The transforms as identities and the rows in their order.
   void start();
@@ -68,7 +70,7 @@ class FlatMatrix {
 // (held by columns of `rows` entries), columns outer when by_columns (the
 // dense search) else rows (the sparse one), the first unit, else the first
 // entry of least absolute value into (*pr, *pc); false when all are zero.
-bool least_flat_entry(const wide::Store& a, std::int32_t rows, std::int32_t cols, std::int32_t i, bool by_columns,
-                      std::int32_t* pr, std::int32_t* pc);
+bool least_flat_entry(const wide::Store& a, std::int32_t rows, std::int32_t cols, std::int32_t i,
+                      bool by_columns, std::int32_t* pr, std::int32_t* pc);
 
 }  // namespace tavrin

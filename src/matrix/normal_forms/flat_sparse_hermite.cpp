@@ -36,7 +36,8 @@ struct Swelled {};
 
 class SparseElimination : FlatMatrix {
  public:
-  SparseElimination(const bool* want, std::int32_t rows, std::int32_t cols) : FlatMatrix(want, rows, cols) {}
+  SparseElimination(const bool* want, std::int32_t rows, std::int32_t cols)
+      : FlatMatrix(want, rows, cols) {}
 
   // The entries of spar; false (nothing kept) for a stored zero, a value
   // not an integer number or a column past cols.
@@ -44,7 +45,8 @@ class SparseElimination : FlatMatrix {
     for (std::int32_t r = 0; r < rows_; ++r)
       for (colm_ptr e = *sparse_row(spar, r + 1); e != nullptr; e = e->next) {
         const quoly v = e->val;
-        if (v == nullptr || !v->numb || v->journalled || e->coord < 1 || e->coord > cols_) return false;
+        if (v == nullptr || !v->numb || v->journalled || e->coord < 1 || e->coord > cols_)
+          return false;
         const imptr x = v->ncoef;
         if (x->size < 1 || x->head == nullptr || x->head->value == 0) return false;
         const std::size_t k = idx(r, e->coord - 1);
@@ -98,7 +100,8 @@ class SparseElimination : FlatMatrix {
   // The results into spar's rows and the transforms (identities until now).
   void write(sparseptr spar, sparseptr* aux) const {
     for (std::int32_t r = 0; r < rows_; ++r)
-      write_row(sparse_row(spar, r + 1), a_, static_cast<std::size_t>(r), static_cast<std::size_t>(rows_));
+      write_row(sparse_row(spar, r + 1), a_, static_cast<std::size_t>(r),
+                static_cast<std::size_t>(rows_));
     // alpha's row r holds its 1 in column order[r], alphinv is its transpose:
     // one entry a row each, moved.
     for (std::int32_t r = 0; r < rows_ && !order_.empty(); ++r) {
@@ -108,7 +111,9 @@ class SparseElimination : FlatMatrix {
     }
     // beta is held by columns, betinv by rows.
     for (std::int32_t x = 0; x < cols_; ++x) {
-      if (want_[1]) write_row(sparse_row(aux[1], x + 1), beta_, static_cast<std::size_t>(x), static_cast<std::size_t>(cols_));
+      if (want_[1])
+        write_row(sparse_row(aux[1], x + 1), beta_, static_cast<std::size_t>(x),
+                  static_cast<std::size_t>(cols_));
       if (want_[3]) write_row(sparse_row(aux[3], x + 1), betinv_, line(x), 1);
     }
   }
@@ -230,11 +235,13 @@ class SparseElimination : FlatMatrix {
   void col_add(std::int32_t t, std::int32_t p, const Factor& f) {
     for (std::int32_t x = 0; x < cols_; ++x) {
       if (want_[1]) {
-        add(beta_, line(t) + static_cast<std::size_t>(x), line(p) + static_cast<std::size_t>(x), f, 1);
+        add(beta_, line(t) + static_cast<std::size_t>(x), line(p) + static_cast<std::size_t>(x), f,
+            1);
         check(beta_, line(t) + static_cast<std::size_t>(x));
       }
       if (want_[3]) {
-        add(betinv_, line(p) + static_cast<std::size_t>(x), line(t) + static_cast<std::size_t>(x), f, -1);
+        add(betinv_, line(p) + static_cast<std::size_t>(x), line(t) + static_cast<std::size_t>(x),
+            f, -1);
         check(betinv_, line(p) + static_cast<std::size_t>(x));
       }
     }

@@ -41,7 +41,8 @@ void each_entry(arrptr q, std::int32_t rows, std::int32_t cols, F f) {
     return;
   }
   for (std::int32_t r = 1; r <= rows; ++r)
-    for (colm_ptr e = *sparse_row(q->spar, r); e != nullptr; e = e->next) f(r - 1, e->coord - 1, e->val->ncoef);
+    for (colm_ptr e = *sparse_row(q->spar, r); e != nullptr; e = e->next)
+      f(r - 1, e->coord - 1, e->val->ncoef);
 }
 
 // A fresh cell holding the integer v (|v| < 2^62), its limbs built at
@@ -78,7 +79,8 @@ void put_value(const ZInt& v, quoly& cell) {
 
 ZMatrix read_matrix(arrptr q, std::int32_t rows, std::int32_t cols) {
   ZMatrix a(rows, cols);
-  each_entry(q, rows, cols, [&a](std::int32_t r, std::int32_t c, imptr x) { a.at(r, c) = ZInt::from_number(x); });
+  each_entry(q, rows, cols,
+             [&a](std::int32_t r, std::int32_t c, imptr x) { a.at(r, c) = ZInt::from_number(x); });
   return a;
 }
 
@@ -110,7 +112,8 @@ void to_work(const ZMatrix& m, workptr w) {
 }
 
 bool too_long(const ZMatrix& m) {
-  return std::any_of(m.cell.begin(), m.cell.end(), [](const ZInt& x) { return x.digits() > 32767; });
+  return std::any_of(m.cell.begin(), m.cell.end(),
+                     [](const ZInt& x) { return x.digits() > 32767; });
 }
 
 // The wanted transforms back to nothing (after an elimination that was
@@ -127,8 +130,8 @@ void clear(const Outputs& out) {
 
 // The cell := entry (i, j) of part p of d, whose word (or big_entry) is v
 // (a fresh cell when it has none).
-void put_entry(const DirectHermite& d, DirectHermite::Part p, std::int32_t i, std::int32_t j, std::int64_t v,
-               quoly& cell) {
+void put_entry(const DirectHermite& d, DirectHermite::Part p, std::int32_t i, std::int32_t j,
+               std::int64_t v, quoly& cell) {
   if (v != DirectHermite::big_entry) {
     if (cell == nullptr)
       cell = fresh_cell(v);
@@ -157,7 +160,8 @@ void put_cell(std::int32_t v, quoly& cell) {
 }
 
 // A fresh sparse matrix of the non-zero entries of part p of d (s x cols).
-sparseptr part_to_sparse(const DirectHermite& d, DirectHermite::Part p, std::int32_t s, std::int32_t cols) {
+sparseptr part_to_sparse(const DirectHermite& d, DirectHermite::Part p, std::int32_t s,
+                         std::int32_t cols) {
   sparseptr sp = nullptr;
   sparse_init(&sp, s);
   std::vector<std::int64_t> row(static_cast<std::size_t>(cols));
@@ -241,7 +245,8 @@ bool direct_on_cells(quolyptr n, arrptr q, const Outputs& out, bool* tried) {
     for (std::int32_t c = 0; c < cols; ++c) {
       d.words(DirectHermite::form, c, false, col.data());
       for (std::int32_t r = 0; r < rows; ++r)
-        put_entry(d, DirectHermite::form, r, c, col[static_cast<std::size_t>(r)], *arp_cell(q->start + r + c * rows));
+        put_entry(d, DirectHermite::form, r, c, col[static_cast<std::size_t>(r)],
+                  *arp_cell(q->start + r + c * rows));
     }
   } else {
     sparseptr fresh = part_to_sparse(d, DirectHermite::form, rows, cols);
@@ -254,8 +259,10 @@ bool direct_on_cells(quolyptr n, arrptr q, const Outputs& out, bool* tried) {
     const std::int32_t s = i % 2 == 0 ? rows : cols;
     if (q->spar != nullptr) {
       free_sparse(&out.aux[i], s, true);
-      out.aux[i] = i % 2 == 0 ? permutation_to_sparse(order, i == 2)
-                              : part_to_sparse(d, i == 1 ? DirectHermite::right : DirectHermite::right_inv, s, s);
+      out.aux[i] =
+          i % 2 == 0
+              ? permutation_to_sparse(order, i == 2)
+              : part_to_sparse(d, i == 1 ? DirectHermite::right : DirectHermite::right_inv, s, s);
       continue;
     }
     quoly* cells = out.w[i]->stash;
@@ -268,13 +275,15 @@ bool direct_on_cells(quolyptr n, arrptr q, const Outputs& out, bool* tried) {
         one_in[static_cast<std::size_t>(i == 0 ? o : k)] = i == 0 ? k : o;
       }
       for (std::int32_t c = 0; c < s; ++c)
-        for (std::int32_t r = 0; r < s; ++r) put_cell(r == one_in[static_cast<std::size_t>(c)] ? 1 : 0, cells[r + c * s]);
+        for (std::int32_t r = 0; r < s; ++r)
+          put_cell(r == one_in[static_cast<std::size_t>(c)] ? 1 : 0, cells[r + c * s]);
       continue;
     }
     const DirectHermite::Part p = i == 1 ? DirectHermite::right : DirectHermite::right_inv;
     for (std::int32_t c = 0; c < s; ++c) {
       d.words(p, c, false, col.data());
-      for (std::int32_t r = 0; r < s; ++r) put_entry(d, p, r, c, col[static_cast<std::size_t>(r)], cells[r + c * s]);
+      for (std::int32_t r = 0; r < s; ++r)
+        put_entry(d, p, r, c, col[static_cast<std::size_t>(r)], cells[r + c * s]);
     }
   }
   quoly_set_integer(d.rank(), n);
@@ -314,7 +323,8 @@ bool bounded(quolyptr n, arrptr q, const Outputs& out, bool smith, imptr modulus
   // Nothing below can fail.
   if (q->spar == nullptr) {
     for (std::int32_t c = 0; c < out.cols; ++c)
-      for (std::int32_t r = 0; r < out.rows; ++r) put(f.form.at(r, c), dense_entry(q, out.rows, r, c));
+      for (std::int32_t r = 0; r < out.rows; ++r)
+        put(f.form.at(r, c), dense_entry(q, out.rows, r, c));
   } else {
     sparseptr fresh = to_sparse(f.form);
     free_sparse(&q->spar, out.rows, true);
@@ -458,17 +468,22 @@ double hadamard_bits(arrptr q, std::int32_t rows, std::int32_t cols) {
 }
 
 std::int32_t budget_limbs(double hbits) {
-  const double limbs = static_cast<double>(normal_form_budget_bits) * std::max(hbits, 1.0) / limb_bits + 2.0;
+  const double limbs =
+      static_cast<double>(normal_form_budget_bits) * std::max(hbits, 1.0) / limb_bits + 2.0;
   return static_cast<std::int32_t>(std::min(limbs, 30000.0));
 }
 
 void run(quolyptr n, arrptr q, const Outputs& out, bool smith, imptr modulus,
          const std::function<void()>& euclid) {
   const std::int32_t rows = out.rows, cols = out.cols;
-  const bool possible = (smith || modulus == nullptr) && std::int64_t{rows} * cols <= normal_form_cells;
+  const bool possible =
+      (smith || modulus == nullptr) && std::int64_t{rows} * cols <= normal_form_cells;
   // The Hadamard bits, needed (and found) only for the smaller sides.
-  const double hbits = possible && std::min(rows, cols) <= normal_form_direct_side ? hadamard_bits(q, rows, cols) : 0.0;
-  const bool first = possible && (std::min(rows, cols) > normal_form_direct_side || hbits > normal_form_direct_bits);
+  const double hbits = possible && std::min(rows, cols) <= normal_form_direct_side
+                           ? hadamard_bits(q, rows, cols)
+                           : 0.0;
+  const bool first = possible && (std::min(rows, cols) > normal_form_direct_side ||
+                                  hbits > normal_form_direct_bits);
   if (first && bounded(n, q, out, smith, modulus)) return;
   Snapshot snap(q, rows, cols);
   if (possible && !first) {

@@ -49,10 +49,10 @@ constexpr std::int64_t work_floor = 15000;
 constexpr std::int32_t dense_side = 20;
 
 using wide::Factor;
-using wide::Store;
-using wide::WideInt;
 using wide::magnitude;
+using wide::Store;
 using wide::u128;
+using wide::WideInt;
 using wide::word_limit;
 
 // The matrix column by column and the right transform U column by column
@@ -61,7 +61,10 @@ using wide::word_limit;
 class Elimination {
  public:
   Elimination(std::int32_t rows, std::int32_t cols, bool transforms)
-      : r_(rows), c_(cols), transforms_(transforms), w_(static_cast<std::size_t>(r_) * c_),
+      : r_(rows),
+        c_(cols),
+        transforms_(transforms),
+        w_(static_cast<std::size_t>(r_) * c_),
         u_(transforms ? static_cast<std::size_t>(c_) * c_ : 0),
         uinv_(transforms ? static_cast<std::size_t>(c_) * c_ : 0) {
     for (std::int32_t j = 0; j < c_ && transforms_; ++j) {
@@ -106,7 +109,8 @@ class Elimination {
   std::int32_t cols() const { return c_; }
   std::size_t place(DirectHermite::Part p, std::int32_t i, std::int32_t j) const {
     if (p == DirectHermite::form) return idx(i, j);
-    return p == DirectHermite::right ? line(j) + static_cast<std::size_t>(i) : line(i) + static_cast<std::size_t>(j);
+    return p == DirectHermite::right ? line(j) + static_cast<std::size_t>(i)
+                                     : line(i) + static_cast<std::size_t>(j);
   }
 
  private:
@@ -117,19 +121,23 @@ class Elimination {
     row_bits_.assign(static_cast<std::size_t>(r_), 0.0);
     for (std::int32_t i = 0; i < r_; ++i) {
       double top = 0.0;
-      for (std::int32_t j = 0; j < c_; ++j) top = std::max(top, static_cast<double>(w_.bits(idx(i, j))));
+      for (std::int32_t j = 0; j < c_; ++j)
+        top = std::max(top, static_cast<double>(w_.bits(idx(i, j))));
       longest = std::max(longest, static_cast<std::int64_t>(top));
       if (top == 0.0) continue;
       double sum = 0.0;
       for (std::int32_t j = 0; j < c_; ++j)
-        if (!w_.zero(idx(i, j))) sum += std::exp2(2.0 * (static_cast<double>(w_.bits(idx(i, j))) - top));
+        if (!w_.zero(idx(i, j)))
+          sum += std::exp2(2.0 * (static_cast<double>(w_.bits(idx(i, j))) - top));
       row_bits_[static_cast<std::size_t>(i)] = top + 0.5 * std::log2(sum);
     }
     const std::int64_t limbs = std::max<std::int64_t>(1, (longest + 63) / 64);
     work_limit_ = work_floor + work_per_cell * c_ * c_ * std::max(r_, c_) * limbs * limbs;
   }
 
-  std::size_t idx(std::int32_t i, std::int32_t j) const { return static_cast<std::size_t>(j) * r_ + i; }
+  std::size_t idx(std::int32_t i, std::int32_t j) const {
+    return static_cast<std::size_t>(j) * r_ + i;
+  }
   std::size_t line(std::int32_t j) const { return static_cast<std::size_t>(j) * c_; }
 
   // s[x + t] += sign * f * s[y + t] for t < n (sign +-1): words in place
@@ -138,7 +146,8 @@ class Elimination {
     std::int64_t* wx = s.words() + x;
     const std::int64_t* wy = s.words() + y;
     const std::int64_t fw = f.big ? 0 : sign * f.w;  // |f.w| <= 2^62
-    if (!f.big && n >= static_cast<std::size_t>(normal_form_word_column) && words_only(wx, wy, n, fw)) {
+    if (!f.big && n >= static_cast<std::size_t>(normal_form_word_column) &&
+        words_only(wx, wy, n, fw)) {
       // Every sum stays a word: no test per entry.
       std::int64_t nonzero = 0;
       for (std::size_t t = 0; t < n; ++t) {
@@ -166,8 +175,11 @@ class Elimination {
 
   // Whether |x[t]| + |fw| |y[t]| < 2^62 for every t < n, from the largest
   // of each (a long entry's mark is below -2^62, so it fails the test).
-  static bool words_only(const std::int64_t* x, const std::int64_t* y, std::size_t n, std::int64_t fw) {
-    auto magnitude = [](std::int64_t v) { return v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v); };
+  static bool words_only(const std::int64_t* x, const std::int64_t* y, std::size_t n,
+                         std::int64_t fw) {
+    auto magnitude = [](std::int64_t v) {
+      return v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+    };
     std::uint64_t mx = 0, my = 0;
     for (std::size_t t = 0; t < n; ++t) {
       mx = std::max(mx, magnitude(x[t]));
@@ -293,7 +305,9 @@ class Elimination {
     if (dx - dp > 1) return false;  // a quotient of 2^64 and more
     if (dx != dp) e = dx > dp ? e * 0x1p64L : e * 0x1p-64L;
     if (dx + 1 < dp) e = 0.0L;  // below 2^-64
-    if (!(std::fabs(e) < static_cast<long double>(std::int64_t{1} << std::min(normal_form_quotient_bits, 40)))) return false;
+    if (!(std::fabs(e) <
+          static_cast<long double>(std::int64_t{1} << std::min(normal_form_quotient_bits, 40))))
+      return false;
     auto q = static_cast<std::int64_t>(std::floor(e));
     const int sp = pz.sign();
     WideInt& r = qr_;
@@ -301,8 +315,8 @@ class Elimination {
     qf_.assign(q);
     r.add_product(qf_, pz, true);
     qf_.assign(1);
-    for (; r.sign() < 0; q -= sp) r.add_product(pz, qf_, sp < 0);                 // r += |p|
-    for (; compare_abs(r, pz) >= 0; q += sp) r.add_product(pz, qf_, sp > 0);     // r -= |p|
+    for (; r.sign() < 0; q -= sp) r.add_product(pz, qf_, sp < 0);             // r += |p|
+    for (; compare_abs(r, pz) >= 0; q += sp) r.add_product(pz, qf_, sp > 0);  // r -= |p|
     if (!floor && r.sign() != 0) {
       qf_.assign(2);
       qx_.assign(0);
@@ -377,7 +391,7 @@ class Elimination {
   std::int64_t work_ = 0;
   bool given_up_ = false;
   Store w_, u_, uinv_;
-  WideInt f_, y_;  // word operands of the steps in limbs
+  WideInt f_, y_;                      // word operands of the steps in limbs
   mutable WideInt qx_, qp_, qr_, qf_;  // the work of estimated_quotient
 };
 
@@ -398,10 +412,12 @@ void DirectHermite::set(std::int32_t i, std::int32_t j, std::int64_t v) { impl_-
 
 void DirectHermite::set(std::int32_t i, std::int32_t j, const ZInt& v) { impl_->e.set(i, j, v); }
 
-bool DirectHermite::worth_trying(std::int32_t rows, std::int32_t cols, std::int64_t filled, bool transforms) {
+bool DirectHermite::worth_trying(std::int32_t rows, std::int32_t cols, std::int64_t filled,
+                                 bool transforms) {
   // A dense matrix swells past the work the modular route needs above
   // dense_side, and a wide one's transform (its kernel columns) at once.
-  return 2 * filled <= std::int64_t{rows} * cols || (std::min(rows, cols) <= dense_side && !(transforms && cols > rows));
+  return 2 * filled <= std::int64_t{rows} * cols ||
+         (std::min(rows, cols) <= dense_side && !(transforms && cols > rows));
 }
 
 bool DirectHermite::run() {

@@ -19,7 +19,7 @@ namespace tavrin {
 
 class DirectHermite {
  public:
-  enum Part { form, right, right_inv };  // H, U, U^-1
+  enum Part { form, right, right_inv };                 // H, U, U^-1
   static constexpr std::int64_t big_entry = INT64_MIN;  // word(): the entry is past a word
 
   // A rows x cols matrix of zeros; transforms: U and U^-1 are kept.
@@ -36,7 +36,8 @@ class DirectHermite {
   // entries: a dense one swells past the work of the modular route above a
   // small side, and a dense wide one's transform (its kernel columns) at
   // once.
-  static bool worth_trying(std::int32_t rows, std::int32_t cols, std::int64_t filled, bool transforms);
+  static bool worth_trying(std::int32_t rows, std::int32_t cols, std::int64_t filled,
+                           bool transforms);
 
   // Runs the elimination; false when it was given up (nothing to use).
   bool run();

@@ -38,11 +38,14 @@ ZMatrix hermite_modulo_in(const ZMatrix& t, const ZInt& n, bool fixed) {
   std::int32_t c = t.cols;  // past the last active column
   Ring ring(n);
   const Ring whole(n);  // modulo G throughout, for the form
-  std::vector<std::vector<E>> col(static_cast<std::size_t>(c), std::vector<E>(static_cast<std::size_t>(m)));
+  std::vector<std::vector<E>> col(static_cast<std::size_t>(c),
+                                  std::vector<E>(static_cast<std::size_t>(m)));
   for (std::int32_t j = 0; j < c; ++j)
-    for (std::int32_t r = 0; r < m; ++r) col[static_cast<std::size_t>(j)][static_cast<std::size_t>(r)] = ring.from(t.at(r, j));
+    for (std::int32_t r = 0; r < m; ++r)
+      col[static_cast<std::size_t>(j)][static_cast<std::size_t>(r)] = ring.from(t.at(r, j));
   // h column by column.
-  std::vector<std::vector<E>> h(static_cast<std::size_t>(m), std::vector<E>(static_cast<std::size_t>(m)));
+  std::vector<std::vector<E>> h(static_cast<std::size_t>(m),
+                                std::vector<E>(static_cast<std::size_t>(m)));
   std::vector<E> row_gcds;
   std::int32_t i = 0;
   for (; i < m && !ring.one(); ++i) {
@@ -77,7 +80,9 @@ ZMatrix hermite_modulo_in(const ZMatrix& t, const ZInt& n, bool fixed) {
         any = true;
       }
       for (std::int32_t j = i; j < c && by < 0 && any; ++j)
-        if (gs[static_cast<std::size_t>(j - i)] == all && !(col[static_cast<std::size_t>(j)][si] == E(0))) by = j;
+        if (gs[static_cast<std::size_t>(j - i)] == all &&
+            !(col[static_cast<std::size_t>(j)][si] == E(0)))
+          by = j;
     }
     E d, w;
     if (by >= 0) {
@@ -88,7 +93,8 @@ ZMatrix hermite_modulo_in(const ZMatrix& t, const ZInt& n, bool fixed) {
         std::vector<E>& cj = col[static_cast<std::size_t>(j)];
         cj[si] = ring.reduce(cj[si]);
         if (cj[si] == E(0)) continue;
-        ring.axpy(cj.data() + si, col[si].data() + si, len, ring.mul(one ? cj[si] : Ring::quotient(cj[si], d), w));
+        ring.axpy(cj.data() + si, col[si].data() + si, len,
+                  ring.mul(one ? cj[si] : Ring::quotient(cj[si], d), w));
       }
     } else {
       for (std::int32_t j = i + 1; j < c; ++j) {
@@ -103,21 +109,25 @@ ZMatrix hermite_modulo_in(const ZMatrix& t, const ZInt& n, bool fixed) {
     // Column i of the form: d, then w times the pivot column.
     std::vector<E>& hi = h[si];
     hi[si] = d;
-    for (std::size_t r = si + 1; r < static_cast<std::size_t>(m); ++r) hi[r] = ring.mul(w, col[si][r]);
+    for (std::size_t r = si + 1; r < static_cast<std::size_t>(m); ++r)
+      hi[r] = ring.mul(w, col[si][r]);
     if (fixed) {
       if (!(d == E(1))) {
         // (n/d) p over the rows below, at the end of the active columns.
         const E f = Ring::quotient(ring.R, d);
-        if (static_cast<std::size_t>(c) == col.size()) col.emplace_back(static_cast<std::size_t>(m));
+        if (static_cast<std::size_t>(c) == col.size())
+          col.emplace_back(static_cast<std::size_t>(m));
         std::vector<E>& extra = col[static_cast<std::size_t>(c)];
         std::fill(extra.begin(), extra.end(), E(0));
-        for (std::size_t r = si + 1; r < static_cast<std::size_t>(m); ++r) extra[r] = ring.mul(f, col[si][r]);
+        for (std::size_t r = si + 1; r < static_cast<std::size_t>(m); ++r)
+          extra[r] = ring.mul(f, col[si][r]);
         ++c;
       }
       for (std::int32_t j = i + 1; j < c;) {
         const std::vector<E>& cj = col[static_cast<std::size_t>(j)];
         bool zero = true;
-        for (std::size_t r = si + 1; r < static_cast<std::size_t>(m) && zero; ++r) zero = ring.reduce(cj[r]) == E(0);
+        for (std::size_t r = si + 1; r < static_cast<std::size_t>(m) && zero; ++r)
+          zero = ring.reduce(cj[r]) == E(0);
         if (!zero) {
           ++j;
           continue;
@@ -146,13 +156,15 @@ ZMatrix hermite_modulo_in(const ZMatrix& t, const ZInt& n, bool fixed) {
       std::vector<E>& hj = h[j];
       const E q = hj[si];
       if (q == E(0)) continue;
-      whole.axpy(hj.data() + si + 1, h[si].data() + si + 1, static_cast<std::size_t>(m) - si - 1, q);
+      whole.axpy(hj.data() + si + 1, h[si].data() + si + 1, static_cast<std::size_t>(m) - si - 1,
+                 q);
       hj[si] = E(0);
     }
   }
   ZMatrix out(m, m);
   for (std::int32_t j = 0; j < m; ++j)
-    for (std::int32_t r = j; r < m; ++r) out.at(r, j) = whole.value(h[static_cast<std::size_t>(j)][static_cast<std::size_t>(r)]);
+    for (std::int32_t r = j; r < m; ++r)
+      out.at(r, j) = whole.value(h[static_cast<std::size_t>(j)][static_cast<std::size_t>(r)]);
   return out;
 }
 

@@ -65,7 +65,9 @@ double product_gap_log2(const ZMatrix& a, const ZMatrix& b, const ZMatrix& c) {
   for (std::int32_t i = 0; i < a.rows; ++i) {
     double sum = 0.0;
     for (std::int32_t k = 0; k < a.cols; ++k)
-      if (!a.at(i, k).is_zero()) sum += std::ldexp(1.0, static_cast<int>(std::min<std::int64_t>(a.at(i, k).bit_length(), 4096)));
+      if (!a.at(i, k).is_zero())
+        sum += std::ldexp(1.0,
+                          static_cast<int>(std::min<std::int64_t>(a.at(i, k).bit_length(), 4096)));
     rows = std::max(rows, sum);
   }
   std::int64_t bb = 0, cb = 0;
@@ -95,7 +97,8 @@ bool residue_product_equals(const ZMatrix& a, const ZMatrix& b, const ZMatrix& c
     // 2^64, so a row of sums is reduced once every 255 terms.
     const std::uint32_t p = word_prime(t, std::uint32_t{1} << 28);
     const WordField f(p);
-    for (std::size_t i = 0; i < pw.size(); ++i) pw[i] = i == 0 ? 1 : f.mul(static_cast<std::uint32_t>(pw[i - 1]), 1u << 28);
+    for (std::size_t i = 0; i < pw.size(); ++i)
+      pw[i] = i == 0 ? 1 : f.mul(static_cast<std::uint32_t>(pw[i - 1]), 1u << 28);
     for (std::size_t i = 0; i < a.cell.size(); ++i) ar[i] = residue_of(a.cell[i], f, pw);
     for (std::size_t i = 0; i < b.cell.size(); ++i) br[i] = residue_of(b.cell[i], f, pw);
     for (std::int32_t i = 0; i < n; ++i) {
@@ -112,7 +115,8 @@ bool residue_product_equals(const ZMatrix& a, const ZMatrix& b, const ZMatrix& c
         }
       }
       for (std::int32_t j = 0; j < w; ++j)
-        if (f.reduce(acc[static_cast<std::size_t>(j)]) != residue_of(c.at(i, j), f, pw)) return false;
+        if (f.reduce(acc[static_cast<std::size_t>(j)]) != residue_of(c.at(i, j), f, pw))
+          return false;
     }
     have += std::log2(static_cast<double>(p)) - 1e-9;
   }
@@ -124,7 +128,8 @@ namespace {
 // a b = c, modulo word primes for short inner sides (residue_product_equals),
 // by exact products beyond.
 bool products_equal(const ZMatrix& a, const ZMatrix& b, const ZMatrix& c) {
-  return a.cols <= normal_form_residue_check ? residue_product_equals(a, b, c) : product_equals(a, b, c);
+  return a.cols <= normal_form_residue_check ? residue_product_equals(a, b, c)
+                                             : product_equals(a, b, c);
 }
 
 // The rows of a Hermite block whose pivot is not 1; the others are rows
@@ -155,7 +160,8 @@ bool solve_block(const ZMatrix& hb, const std::vector<std::int32_t>& nt, const s
   *z = std::vector<ZInt>(a.begin(), a.begin() + hb.rows);
   for (std::int32_t i : nt) {
     ZInt acc = a[static_cast<std::size_t>(i)];
-    for (std::int32_t j = 0; j < i; ++j) add_product(acc, -hb.at(i, j), (*z)[static_cast<std::size_t>(j)]);
+    for (std::int32_t j = 0; j < i; ++j)
+      add_product(acc, -hb.at(i, j), (*z)[static_cast<std::size_t>(j)]);
     if (!ZInt::divides(acc, hb.at(i, i), &(*z)[static_cast<std::size_t>(i)])) return false;
   }
   return true;
@@ -196,7 +202,8 @@ bool split_completion(const ZMatrix& m, Completion* out) {
   }
   if (n - lead < normal_form_split_rows || lead == 0) return false;
   out->lead = lead;
-  for (std::int32_t c = 0; c < n; ++c) (used[static_cast<std::size_t>(c)] ? out->free : out->pivots).push_back(c);
+  for (std::int32_t c = 0; c < n; ++c)
+    (used[static_cast<std::size_t>(c)] ? out->free : out->pivots).push_back(c);
   // Unit row lead + t holds free column free[t]: put the rows in that order.
   std::vector<std::int32_t> by_row;
   for (std::int32_t r = lead; r < n; ++r)
@@ -207,8 +214,10 @@ bool split_completion(const ZMatrix& m, Completion* out) {
   out->core = ZMatrix(lead, lead);
   out->rest = ZMatrix(lead, k);
   for (std::int32_t i = 0; i < lead; ++i) {
-    for (std::int32_t j = 0; j < lead; ++j) out->core.at(i, j) = m.at(i, out->pivots[static_cast<std::size_t>(j)]);
-    for (std::int32_t t = 0; t < k; ++t) out->rest.at(i, t) = m.at(i, out->free[static_cast<std::size_t>(t)]);
+    for (std::int32_t j = 0; j < lead; ++j)
+      out->core.at(i, j) = m.at(i, out->pivots[static_cast<std::size_t>(j)]);
+    for (std::int32_t t = 0; t < k; ++t)
+      out->rest.at(i, t) = m.at(i, out->free[static_cast<std::size_t>(t)]);
   }
   return true;
 }
@@ -231,14 +240,17 @@ ZMatrix completion_solve(const Completion& sp, const ZMatrix& v, const ZInt& d, 
       }
     const ZMatrix xc = scaled_solve(sp.core, top, d);
     for (std::int32_t i = 0; i < lead; ++i)
-      for (std::int32_t j = 0; j < w; ++j) x.at(sp.pivots[static_cast<std::size_t>(i)], j) = xc.at(i, j);
+      for (std::int32_t j = 0; j < w; ++j)
+        x.at(sp.pivots[static_cast<std::size_t>(i)], j) = xc.at(i, j);
     for (std::int32_t t = 0; t < k; ++t)
-      for (std::int32_t j = 0; j < w; ++j) x.at(sp.free[static_cast<std::size_t>(t)], j) = d * v.at(lead + t, j);
+      for (std::int32_t j = 0; j < w; ++j)
+        x.at(sp.free[static_cast<std::size_t>(t)], j) = d * v.at(lead + t, j);
     return x;
   }
   ZMatrix vc(lead, w);
   for (std::int32_t i = 0; i < lead; ++i)
-    for (std::int32_t j = 0; j < w; ++j) vc.at(i, j) = v.at(sp.pivots[static_cast<std::size_t>(i)], j);
+    for (std::int32_t j = 0; j < w; ++j)
+      vc.at(i, j) = v.at(sp.pivots[static_cast<std::size_t>(i)], j);
   const ZMatrix yt = scaled_solve(sp.core.transposed(), vc, d);
   for (std::int32_t i = 0; i < lead; ++i)
     for (std::int32_t j = 0; j < w; ++j) x.at(i, j) = yt.at(i, j);
@@ -252,7 +264,8 @@ ZMatrix completion_solve(const Completion& sp, const ZMatrix& v, const ZInt& d, 
 }
 
 // d m^-1 v (or d m^-T v), in the lead block of the completion when there is one.
-ZMatrix square_solve(const ZMatrix& m, const Completion* sp, const ZMatrix& v, const ZInt& d, bool transposed) {
+ZMatrix square_solve(const ZMatrix& m, const Completion* sp, const ZMatrix& v, const ZInt& d,
+                     bool transposed) {
   if (sp != nullptr) return completion_solve(*sp, v, d, transposed);
   return scaled_solve(transposed ? m.transposed() : m, v, d);
 }
@@ -286,13 +299,14 @@ bool solve_holds(const ZMatrix& m, const Completion* sp, const ZMatrix& w, const
 // Z^(n-1), which contains b's: the same lattice when its index is g, the
 // check. Modulo g otherwise, and when s has more than a quarter of g's
 // bits (the modulus that shrinks by the pivots is then as cheap).
-ZMatrix leading_form(const ZMatrix& m, const Completion* sp, const ZMatrix& b, const ZInt& d, const ZInt& g,
-                     const ZMatrix* w) {
+ZMatrix leading_form(const ZMatrix& m, const Completion* sp, const ZMatrix& b, const ZInt& d,
+                     const ZInt& g, const ZMatrix* w) {
   if (g.bit_length() > normal_form_exponent_bits) {
     const std::int32_t n = m.rows;
     std::mt19937_64 rng(n);
     ZMatrix v(n, 2);
-    for (ZInt& x : v.cell) x = static_cast<std::int64_t>(rng() % (std::uint64_t{1} << 21)) - (std::int64_t{1} << 20);
+    for (ZInt& x : v.cell)
+      x = static_cast<std::int64_t>(rng() % (std::uint64_t{1} << 21)) - (std::int64_t{1} << 20);
     const ZMatrix x = w != nullptr ? *w * v : square_solve(m, sp, v, d, false);
     ZInt s;
     ZInt::divides(d, g, &s);
@@ -325,8 +339,8 @@ ZMatrix leading_form(const ZMatrix& m, const Completion* sp, const ZMatrix& b, c
 // minors up to sign (B the first n - 1 rows), D m^-1's last column; *g their
 // gcd and *hb the Hermite form of B's leading n - 1 columns. False when a
 // solve fails its check or hb's diagonal is not g.
-bool leading_rows(const ZMatrix& m, const Completion* sp, const ZInt& d, bool transforms, ZMatrix* w,
-                  ZMatrix* u, ZInt* g, ZMatrix* hb) {
+bool leading_rows(const ZMatrix& m, const Completion* sp, const ZInt& d, bool transforms,
+                  ZMatrix* w, ZMatrix* u, ZInt* g, ZMatrix* hb) {
   const std::int32_t n = m.rows;
   // With transforms the whole of D m^-1 is needed; its last column and its
   // rows are then the two solves below.
@@ -386,9 +400,9 @@ ZInt picked_bezout(const ZMatrix& u, const std::vector<std::int32_t>& pick, cons
 // rows nt) with last = D / G on its diagonal: x_j = -f'.w_j / G modulo
 // D / G, f' from the rows of D m^-1 (w with transforms, else solved) at the
 // picked last entries of u. False when a step fails its check.
-bool last_row(const ZMatrix& m, const Completion* sp, const ZInt& d, const ZMatrix* w, const ZMatrix& u,
-              const ZInt& g, const ZInt& last, const ZMatrix& hb, const std::vector<std::int32_t>& nt,
-              std::vector<ZInt>* x) {
+bool last_row(const ZMatrix& m, const Completion* sp, const ZInt& d, const ZMatrix* w,
+              const ZMatrix& u, const ZInt& g, const ZInt& last, const ZMatrix& hb,
+              const std::vector<std::int32_t>& nt, std::vector<ZInt>* x) {
   const std::int32_t n = m.rows;
   std::vector<std::int32_t> pick;
   ZInt gi = 0, gid = d;  // gid = gcd(gi, d)
@@ -420,7 +434,8 @@ bool last_row(const ZMatrix& m, const Completion* sp, const ZInt& d, const ZMatr
       continue;
     }
     ZInt sum;
-    for (std::int32_t t = 0; t < k; ++t) add_product(sum, lambda[static_cast<std::size_t>(t)], f.at(r, t));
+    for (std::int32_t t = 0; t < k; ++t)
+      add_product(sum, lambda[static_cast<std::size_t>(t)], f.at(r, t));
     fc[static_cast<std::size_t>(r)] = sum.mod(d);
   }
   if ((fc[static_cast<std::size_t>(n - 1)] - acc).mod(d).sign() != 0) return false;
@@ -456,10 +471,12 @@ bool prove_form(const ZMatrix& m, const ZMatrix& hb, const std::vector<std::int3
     for (std::int32_t r = 0; r < n; ++r) a[static_cast<std::size_t>(r)] = m.at(r, c);
     if (!solve_block(hb, nt, a, &z)) return false;
     ZInt rest = a[static_cast<std::size_t>(n - 1)];
-    for (std::int32_t j = 0; j + 1 < n; ++j) add_product(rest, -x[static_cast<std::size_t>(j)], z[static_cast<std::size_t>(j)]);
+    for (std::int32_t j = 0; j + 1 < n; ++j)
+      add_product(rest, -x[static_cast<std::size_t>(j)], z[static_cast<std::size_t>(j)]);
     ZInt zl;
     if (!ZInt::divides(rest, last, &zl)) return false;
-    for (std::int32_t r = 0; r + 1 < n; ++r) uinv->at(r, c) = std::move(z[static_cast<std::size_t>(r)]);
+    for (std::int32_t r = 0; r + 1 < n; ++r)
+      uinv->at(r, c) = std::move(z[static_cast<std::size_t>(r)]);
     uinv->at(n - 1, c) = std::move(zl);
   }
   return true;
@@ -469,8 +486,8 @@ bool prove_form(const ZMatrix& m, const ZMatrix& hb, const std::vector<std::int3
 // form h (nontrivial rows nt among the first n - 1, w's last column of gcd
 // g), column by column over H's few entries. False when a quotient is not
 // exact.
-bool form_transform(const Completion* sp, const ZInt& d, const ZInt& g, const ZMatrix& w, const ZMatrix& h,
-                    const std::vector<std::int32_t>& nt, ZMatrix* u) {
+bool form_transform(const Completion* sp, const ZInt& d, const ZInt& g, const ZMatrix& w,
+                    const ZMatrix& h, const std::vector<std::int32_t>& nt, ZMatrix* u) {
   const std::int32_t n = h.rows;
   // Row N_t of D m^-1 is D e_(lead+t) in a completion: that row of U is
   // row lead + t of H.
@@ -516,10 +533,12 @@ bool hermite_square(const ZMatrix& m, const ZInt& d, bool transforms, SquareForm
   const Completion* sp = split_completion(m, &split) ? &split : nullptr;
   ZMatrix w, u, hb;  // D m^-1 (with transforms), B's maximal minors, B's form
   ZInt g, last;
-  if (!leading_rows(m, sp, d, transforms, &w, &u, &g, &hb) || !ZInt::divides(d, g, &last)) return false;
+  if (!leading_rows(m, sp, d, transforms, &w, &u, &g, &hb) || !ZInt::divides(d, g, &last))
+    return false;
   const std::vector<std::int32_t> nt = nontrivial_rows(hb);
   std::vector<ZInt> x(static_cast<std::size_t>(n > 0 ? n - 1 : 0));
-  if (!last.is_one() && !last_row(m, sp, d, transforms ? &w : nullptr, u, g, last, hb, nt, &x)) return false;
+  if (!last.is_one() && !last_row(m, sp, d, transforms ? &w : nullptr, u, g, last, hb, nt, &x))
+    return false;
   out->h = ZMatrix(n, n);
   for (std::int32_t r = 0; r + 1 < n; ++r)
     for (std::int32_t c = 0; c <= r; ++c) out->h.at(r, c) = hb.at(r, c);
@@ -536,8 +555,8 @@ bool hermite_square(const ZMatrix& m, const ZInt& d, bool transforms, SquareForm
 // M W = D I proven), transposed (k x rows below): A_rest W = [D C, 0]
 // exactly when A_rest = C A_R, since then A_rest = [C 0] M. So the zero
 // columns prove those rows lie in A_R's span; false when they don't.
-bool rest_by_inverse(const ZMatrix& a, const std::vector<std::int32_t>& rest, const ZMatrix& w, std::int32_t k,
-                     ZMatrix* y) {
+bool rest_by_inverse(const ZMatrix& a, const std::vector<std::int32_t>& rest, const ZMatrix& w,
+                     std::int32_t k, ZMatrix* y) {
   const std::int32_t n = w.rows;
   *y = ZMatrix(k, static_cast<std::int32_t>(rest.size()));
   for (std::size_t i = 0; i < rest.size(); ++i) {
@@ -580,7 +599,8 @@ void rank_profile(const ZMatrix& a, std::uint32_t p, std::vector<std::int32_t>* 
       if (f == 0) continue;
       const std::uint64_t g = p - f;
       const std::vector<std::uint64_t>& row = basis[b];
-      for (std::size_t j = pc; j < static_cast<std::size_t>(c); ++j) v[j] = field.reduce(v[j] + g * row[j]);
+      for (std::size_t j = pc; j < static_cast<std::size_t>(c); ++j)
+        v[j] = field.reduce(v[j] + g * row[j]);
     }
     std::size_t pc = 0;
     while (pc < static_cast<std::size_t>(c) && v[pc] == 0) ++pc;
@@ -598,7 +618,8 @@ ZMatrix submatrix(const ZMatrix& a, const std::vector<std::int32_t>& rows,
                   const std::vector<std::int32_t>& cols) {
   ZMatrix s(static_cast<std::int32_t>(rows.size()), static_cast<std::int32_t>(cols.size()));
   for (std::int32_t i = 0; i < s.rows; ++i)
-    for (std::int32_t j = 0; j < s.cols; ++j) s.at(i, j) = a.at(rows[static_cast<std::size_t>(i)], cols[static_cast<std::size_t>(j)]);
+    for (std::int32_t j = 0; j < s.cols; ++j)
+      s.at(i, j) = a.at(rows[static_cast<std::size_t>(i)], cols[static_cast<std::size_t>(j)]);
   return s;
 }
 
@@ -657,7 +678,8 @@ bool hermite_with_profile(const ZMatrix& a, bool transforms, std::uint32_t p, co
     // The square completion: A_R, then e_c for the columns not in C.
     ZMatrix m(cols, cols);
     for (std::int32_t i = 0; i < k; ++i)
-      for (std::int32_t c = 0; c < cols; ++c) m.at(i, c) = a.at(rsel[static_cast<std::size_t>(i)], c);
+      for (std::int32_t c = 0; c < cols; ++c)
+        m.at(i, c) = a.at(rsel[static_cast<std::size_t>(i)], c);
     std::int32_t next = k;
     for (std::int32_t c = 0, s = 0; c < cols; ++c) {
       if (s < k && sorted_c[static_cast<std::size_t>(s)] == c) {
@@ -693,8 +715,10 @@ bool hermite_with_profile(const ZMatrix& a, bool transforms, std::uint32_t p, co
       if (by_solve) {
         ZMatrix art(cols, k), want(cols, rows - k);
         for (std::int32_t c = 0; c < cols; ++c) {
-          for (std::int32_t j = 0; j < k; ++j) art.at(c, j) = a.at(rsel[static_cast<std::size_t>(j)], c);
-          for (std::int32_t i = 0; i < rows - k; ++i) want.at(c, i) = d * a.at(rest[static_cast<std::size_t>(i)], c);
+          for (std::int32_t j = 0; j < k; ++j)
+            art.at(c, j) = a.at(rsel[static_cast<std::size_t>(j)], c);
+          for (std::int32_t i = 0; i < rows - k; ++i)
+            want.at(c, i) = d * a.at(rest[static_cast<std::size_t>(i)], c);
         }
         if (!products_equal(art, y, want)) return false;
       }
@@ -719,7 +743,8 @@ bool hermite_with_profile(const ZMatrix& a, bool transforms, std::uint32_t p, co
         check_interrupt();
         for (std::int32_t i = 0; i < rows - k; ++i) {
           ZInt sum;
-          for (std::int32_t j = 0; j < k; ++j) add_product(sum, out->form.at(k + i, j), sq.uinv.at(j, c));
+          for (std::int32_t j = 0; j < k; ++j)
+            add_product(sum, out->form.at(k + i, j), sq.uinv.at(j, c));
           if (sum != a.at(rest[static_cast<std::size_t>(i)], c)) return false;
         }
       }
@@ -772,7 +797,8 @@ namespace {
 // -1.
 bool skip_exact(const ZMatrix& a, bool transforms, std::int32_t* rank) {
   *rank = -1;
-  if (!transforms || a.rows < a.cols || std::min(a.rows, a.cols) <= normal_form_exact_side) return false;
+  if (!transforms || a.rows < a.cols || std::min(a.rows, a.cols) <= normal_form_exact_side)
+    return false;
   std::int64_t filled = 0;
   for (const ZInt& x : a.cell) filled += x.is_zero() ? 0 : 1;
   if (2 * filled <= static_cast<std::int64_t>(a.cell.size())) return false;
@@ -786,7 +812,8 @@ bool skip_exact(const ZMatrix& a, bool transforms, std::int32_t* rank) {
 
 bool hermite_bounded(const ZMatrix& a, bool transforms, FormResult* out, bool exact_tried) {
   std::int32_t rank = -1;
-  if (!exact_tried && !skip_exact(a, transforms, &rank) && hermite_direct(a, transforms, out)) return true;
+  if (!exact_tried && !skip_exact(a, transforms, &rank) && hermite_direct(a, transforms, out))
+    return true;
   // A common factor of the entries comes out of the form: H(g A) = g H(A)
   // with the same transforms (and the elimination modulo G would carry
   // g^(n-1) in G).

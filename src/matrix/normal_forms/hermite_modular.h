@@ -47,9 +47,9 @@ ZMatrix hermite_modulo(const ZMatrix& t, const ZInt& n, bool fixed = false);
 
 struct FormResult {
   std::int32_t rank = 0;
-  ZMatrix form;                 // r x c
-  ZMatrix left, left_inv;       // r x r: P (X) and its inverse, when asked for
-  ZMatrix right, right_inv;     // c x c: U (Y) and its inverse, when asked for
+  ZMatrix form;                     // r x c
+  ZMatrix left, left_inv;           // r x r: P (X) and its inverse, when asked for
+  ZMatrix right, right_inv;         // c x c: U (Y) and its inverse, when asked for
   std::vector<std::int32_t> order;  // Hermite: row i of the form comes from row order[i]
 };
 

@@ -26,7 +26,8 @@ struct WordRing {
   using E = std::uint64_t;
   std::uint64_t R;
   WordField f;  // reduction modulo R (Barrett's)
-  explicit WordRing(const ZInt& n) : R(static_cast<std::uint64_t>(n.to_int64())), f(static_cast<std::uint32_t>(R)) {}
+  explicit WordRing(const ZInt& n)
+      : R(static_cast<std::uint64_t>(n.to_int64())), f(static_cast<std::uint32_t>(R)) {}
   E from(const ZInt& x) const { return x.mod_word(static_cast<std::uint32_t>(R)); }
   ZInt value(E x) const { return ZInt(static_cast<std::int64_t>(x)); }
   bool one() const { return R == 1; }
@@ -53,7 +54,8 @@ struct WordRing {
   // = g, u = -b/g, v = a/g, all reduced.
   E bezout(E a, E b, E* s, E* t, E* u, E* v) const {
     std::int64_t ss = 0, tt = 0;
-    const std::int64_t g = word_xgcd(static_cast<std::int64_t>(a), static_cast<std::int64_t>(b), &ss, &tt);
+    const std::int64_t g =
+        word_xgcd(static_cast<std::int64_t>(a), static_cast<std::int64_t>(b), &ss, &tt);
     *s = residue(ss);
     *t = residue(tt);
     *u = residue(-static_cast<std::int64_t>(b) / g);
@@ -67,7 +69,8 @@ struct WordRing {
       return R;
     }
     std::int64_t s = 0, t = 0;
-    const std::int64_t g = word_xgcd(static_cast<std::int64_t>(a), static_cast<std::int64_t>(R), &s, &t);
+    const std::int64_t g =
+        word_xgcd(static_cast<std::int64_t>(a), static_cast<std::int64_t>(R), &s, &t);
     *w = residue(s);
     return static_cast<E>(g);
   }
@@ -282,7 +285,7 @@ struct FixedRing {
   };
   ZInt Rz;
   E R;
-  std::int32_t k = 1;                      // words of R
+  std::int32_t k = 1;                     // words of R
   std::array<std::uint64_t, W + 2> mu{};  // k + 1 words
 
   explicit FixedRing(const ZInt& n) { set(n); }
@@ -360,7 +363,8 @@ struct FixedRing {
     for (int i = 2 * K; i < W; ++i)
       if (x.w[static_cast<std::size_t>(i)] != 0) return words(value(x).mod(Rz));
     std::array<std::uint64_t, 2 * K> t{};
-    for (int i = 0; i < std::min(2 * K, W); ++i) t[static_cast<std::size_t>(i)] = x.w[static_cast<std::size_t>(i)];
+    for (int i = 0; i < std::min(2 * K, W); ++i)
+      t[static_cast<std::size_t>(i)] = x.w[static_cast<std::size_t>(i)];
     E e;
     Words<K>::barrett(t.data(), R.w.data(), mu.data(), e.w.data());
     return e;
@@ -401,7 +405,8 @@ struct FixedRing {
     });
   }
   // x, y := s x + t y, u x + v y.
-  void combine(E* x, E* y, std::size_t n, const E& s0, const E& t0, const E& u0, const E& v0) const {
+  void combine(E* x, E* y, std::size_t n, const E& s0, const E& t0, const E& u0,
+               const E& v0) const {
     by_words([&]<int K>() {
       const E s = reduce<K>(s0), t = reduce<K>(t0), u = reduce<K>(u0), v = reduce<K>(v0);
       for (std::size_t i = 0; i < n; ++i) {
@@ -434,7 +439,9 @@ struct FixedRing {
     return words(g);
   }
   E gcd_r(const E& a) const { return words(ZInt::gcd(value(a), Rz)); }
-  static E gcd(const E& a, const E& b) { return words(ZInt::gcd(integer(a.w.data(), W), integer(b.w.data(), W))); }
+  static E gcd(const E& a, const E& b) {
+    return words(ZInt::gcd(integer(a.w.data(), W), integer(b.w.data(), W)));
+  }
   void shrink(const E& d) {
     if (d == E(1)) return;
     ZInt q;

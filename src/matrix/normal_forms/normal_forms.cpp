@@ -76,9 +76,8 @@ struct Modulo {
 // Line t (a row when by_rows, else a column) -= f * line s at positions
 // from..to-1, each entry reduced by mod when wanted and checked against the
 // entry budget; least (when not nil) is offered every result.
-void sub_line(std::int32_t start, std::int32_t rows, bool by_rows, std::int32_t t,
-              std::int32_t s, std::int32_t from, std::int32_t to, imptr f, const Modulo& mod,
-              Smallest* least) {
+void sub_line(std::int32_t start, std::int32_t rows, bool by_rows, std::int32_t t, std::int32_t s,
+              std::int32_t from, std::int32_t to, imptr f, const Modulo& mod, Smallest* least) {
   nodes::ScratchNumber scratch;
   for (std::int32_t x = from; x < to; ++x) {
     const std::int32_t r = by_rows ? t : x, c = by_rows ? x : t;
@@ -162,8 +161,8 @@ void DenseTransforms::start_identities() const {
   if (want[3]) identi(betinv, cols, false);
 }
 
-void apply_col_sub(const DenseTransforms& tx, std::int32_t start, std::int32_t rows,
-                   std::int32_t j, std::int32_t k, imptr f) {
+void apply_col_sub(const DenseTransforms& tx, std::int32_t start, std::int32_t rows, std::int32_t j,
+                   std::int32_t k, imptr f) {
   int_col_manip(j, k, start, rows, f);
   for (std::int32_t r = k; r < rows; ++r) EntryBudget::check(at(start, rows, r, j));
   tx.col_sub(j, k, f);
@@ -195,8 +194,8 @@ void int_rowreduce(std::int32_t start, std::int32_t i, std::int32_t j, std::int3
 
 void int_colreduce(std::int32_t start, std::int32_t i, std::int32_t j, std::int32_t k,
                    std::int32_t t, std::int32_t rows, std::int32_t* j2, std::int32_t* k2,
-                   std::int32_t* val2, bool wantsmallest, imptr factor, bool wantmod,
-                   bool wanthalf, imptr pseudodet, imptr halfpseudo) {
+                   std::int32_t* val2, bool wantsmallest, imptr factor, bool wantmod, bool wanthalf,
+                   imptr pseudodet, imptr halfpseudo) {
   *val2 = 0;
   *k2 = -1;
   imptr p = at(start, rows, j, k);
@@ -299,8 +298,8 @@ void phaseone(const bool* want, workptr alpha, workptr beta, workptr alphinv, wo
     }
     if (code == -1) {
       for (std::int32_t t = i + 1; t < rows; ++t) {
-        int_rowreduce(start, i, i, i, t, rows, stop, &j2, &k2, &val2, false, f, wantmod,
-                      wanthalf, pseudodet, halfpseudo);
+        int_rowreduce(start, i, i, i, t, rows, stop, &j2, &k2, &val2, false, f, wantmod, wanthalf,
+                      pseudodet, halfpseudo);
         if (!int_zero(f)) tx.row_sub(t, i, f);
       }
       for (std::int32_t c = i + 1; c < ncols; ++c) {
@@ -403,9 +402,8 @@ void halve_pseudodet(imptr d, imptr h) {
   divide(d, two.get(), h, r.get());
 }
 
-void intcolred(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr beta,
-               workptr alphinv, workptr betinv, sparseptr* auxspar, bool wantmod,
-               imptr pseudodet) {
+void intcolred(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr beta, workptr alphinv,
+               workptr betinv, sparseptr* auxspar, bool wantmod, imptr pseudodet) {
   const Shape s = shape_of(q);
   if (q->spar != nullptr) {
     sparse_intcolred(n, q, want, auxspar, wantmod, pseudodet, s.rows, s.cols);
@@ -430,9 +428,9 @@ void intcolred(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr be
                    wantmod ? pseudodet : nullptr, euclid);
 }
 
-void intnormal(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr beta,
-               workptr alphinv, workptr betinv, bool wantmod, imptr pseudodet,
-               sparseptr* auxspar, std::int32_t index) {
+void intnormal(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr beta, workptr alphinv,
+               workptr betinv, bool wantmod, imptr pseudodet, sparseptr* auxspar,
+               std::int32_t index) {
   const Shape s = shape_of(q);
   if (q->spar != nullptr) {
     sparse_intnormal(n, q, want, auxspar, wantmod, pseudodet, index, s.rows, s.cols);
@@ -443,7 +441,8 @@ void intnormal(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr be
   // its determinant; above it the bounded route, which also has the
   // transforms, answers.
   const bool transforms = want != nullptr && (want[0] || want[1] || want[2] || want[3]);
-  if (!transforms && !wantmod && !verbose && s.m <= normal_form_direct_side && smith_by_determinant(n, q))
+  if (!transforms && !wantmod && !verbose && s.m <= normal_form_direct_side &&
+      smith_by_determinant(n, q))
     return;
   TraceLevel trace(s.m);
   if (verbose) {

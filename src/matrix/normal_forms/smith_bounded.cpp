@@ -151,7 +151,9 @@ bool smith_bounded(const ZMatrix& a, bool transforms, FormResult* out) {
   // columns (which touches only those columns).
   ZMatrix c0(sr, t);
   for (std::int32_t p = 0; p < sr; ++p)
-    for (std::int32_t q = 0; q < t; ++q) c0.at(p, q) = h.form.at(rest_rows[static_cast<std::size_t>(p)], cut[static_cast<std::size_t>(q)]);
+    for (std::int32_t q = 0; q < t; ++q)
+      c0.at(p, q) =
+          h.form.at(rest_rows[static_cast<std::size_t>(p)], cut[static_cast<std::size_t>(q)]);
   Small w;
   if (t > 0 && !smith_small(c0, transforms, &w)) return false;
   out->form = ZMatrix(rows, cols);

@@ -105,8 +105,8 @@ void bezout(imptr a, imptr b, imptr g, imptr s, imptr t) {
 
 // Rows (or columns, with cols) i and r over positions from..n-1:
 // line i := s*line i + t*line r, line r := u*line i + v*line r (mod D).
-void two_lines(ModMatrix& m, bool cols, std::int32_t i, std::int32_t r, std::int32_t from,
-               imptr s, imptr t, imptr u, imptr v) {
+void two_lines(ModMatrix& m, bool cols, std::int32_t i, std::int32_t r, std::int32_t from, imptr s,
+               imptr t, imptr u, imptr v) {
   ScratchNumber a, b;
   for (std::int32_t k = from; k < m.n_; ++k) {
     imptr x = cols ? m.at(k, i) : m.at(i, k);

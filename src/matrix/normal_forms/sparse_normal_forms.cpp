@@ -45,7 +45,8 @@ inline bool int_unit(imptr x) {
 // false), against the entry budget.
 void check_row(sparseptr sp, std::int32_t k) {
   if (!EntryBudget::open()) return;
-  for (colm_ptr e = *sparse_row(sp, k); e != nullptr; e = e->next) EntryBudget::check(e->val->ncoef);
+  for (colm_ptr e = *sparse_row(sp, k); e != nullptr; e = e->next)
+    EntryBudget::check(e->val->ncoef);
 }
 void check_col(sparseptr sp, std::int32_t rows, std::int32_t k) {
   if (!EntryBudget::open()) return;
@@ -337,8 +338,8 @@ void phaseone_block(const SparseTransforms& tx, std::int32_t* min, std::int32_t 
       if (wantrows && i <= rows) {
         for (std::int32_t t = i; t <= rows && !restart; ++t) {
           if (t == pr) continue;
-          sparse_int_rowred(frame, sparse_row(spar, pr), sparse_row(spar, t), t, pc, &t, rows,
-                            &j2, &k2, &val2, true, f, wantmod, wanthalf, pseudodet, halfpseudo);
+          sparse_int_rowred(frame, sparse_row(spar, pr), sparse_row(spar, t), t, pc, &t, rows, &j2,
+                            &k2, &val2, true, f, wantmod, wanthalf, pseudodet, halfpseudo);
           check_row(spar, t);
           if (!int_zero(f)) tx.row_add(t, pr, fv);
           if (val2 == -2) {
@@ -359,8 +360,8 @@ void phaseone_block(const SparseTransforms& tx, std::int32_t* min, std::int32_t 
         if (wantrows)
           fast_sparse_colred(frame, i, pr, pc, t, rows, &j2, &k2, &val2, f);
         else
-          sparse_int_colred(frame, i, pr, pc, t, rows, &j2, &k2, &val2, true, f, wantmod,
-                            wanthalf, pseudodet, halfpseudo);
+          sparse_int_colred(frame, i, pr, pc, t, rows, &j2, &k2, &val2, true, f, wantmod, wanthalf,
+                            pseudodet, halfpseudo);
         if (val2 == -2) {
           code = -2;
           restart = true;
@@ -522,9 +523,8 @@ void start_identities(const bool* want, sparseptr* aux, std::int32_t rows, std::
 // Phase one over the whole of spar with the transforms started as
 // identities (diagonal: Smith's, clearing below the pivots too); h :=
 // pseudodet div 2 when wantmod. Returns the rank.
-std::int32_t first_phase(const bool* want, sparseptr* auxspar, std::int32_t rows,
-                         std::int32_t cols, sparseptr spar, bool diagonal, bool wantmod,
-                         imptr pseudodet, imptr h) {
+std::int32_t first_phase(const bool* want, sparseptr* auxspar, std::int32_t rows, std::int32_t cols,
+                         sparseptr spar, bool diagonal, bool wantmod, imptr pseudodet, imptr h) {
   std::int32_t m = std::min(rows, cols);
   start_identities(want, auxspar, rows, cols);
   if (wantmod) halve_pseudodet(pseudodet, h);

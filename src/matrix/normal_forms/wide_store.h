@@ -171,7 +171,8 @@ struct Factor {
 
 // s[x] += sign f s[y] (sign +-1): in words while the sum stays one, in
 // limbs beyond; y_scratch holds a word operand in limbs.
-inline void add_scaled(Store& s, std::size_t x, std::size_t y, const Factor& f, int sign, WideInt* y_scratch) {
+inline void add_scaled(Store& s, std::size_t x, std::size_t y, const Factor& f, int sign,
+                       WideInt* y_scratch) {
   if (s.zero(y) || f.zero()) return;
   const std::int64_t fw = f.big ? 0 : sign * f.w;
   if (!f.big && !s.is_big(x) && !s.is_big(y)) {
@@ -208,9 +209,10 @@ inline bool abs_less_by_length(const Store& s, std::size_t i, std::size_t j) {
   const std::int64_t bi = s.bits(i), bj = s.bits(j);
   if (bi != bj) return bi < bj;
   if (s.is_big(i) && s.is_big(j)) return compare_abs(s.big(i), s.big(j)) < 0;
-  const auto low = [&s](std::size_t k) { return s.is_big(k) ? s.big(k).low() : magnitude(s.word(k)); };
+  const auto low = [&s](std::size_t k) {
+    return s.is_big(k) ? s.big(k).low() : magnitude(s.word(k));
+  };
   return low(i) < low(j);  // one limb each
 }
-
 
 }  // namespace tavrin::wide

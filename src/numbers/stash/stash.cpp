@@ -10,14 +10,11 @@ namespace tavrin {
 
 namespace {
 
-constexpr std::int32_t round_up(std::int32_t v, std::int32_t to) {
-  return (v + to - 1) / to * to;
-}
+constexpr std::int32_t round_up(std::int32_t v, std::int32_t to) { return (v + to - 1) / to * to; }
 
 constexpr std::int32_t carve_for(std::int32_t nominal, std::size_t record_bytes) {
   std::int32_t real = nominal;
-  if (record_bytes > static_cast<std::size_t>(real))
-    real = static_cast<std::int32_t>(record_bytes);
+  if (record_bytes > static_cast<std::size_t>(real)) real = static_cast<std::int32_t>(record_bytes);
   if (real < static_cast<std::int32_t>(sizeof(slug)))
     real = static_cast<std::int32_t>(sizeof(slug));
   return round_up(real, 8);
@@ -45,9 +42,7 @@ stash* colmstash = nullptr;
 
 std::uint64_t totalavailablememory = 0;
 
-stashblock* default_stash_block_alloc() {
-  return new (std::nothrow) stashblock;
-}
+stashblock* default_stash_block_alloc() { return new (std::nothrow) stashblock; }
 stash_block_allocator stash_block_alloc = default_stash_block_alloc;
 
 namespace {
@@ -181,8 +176,8 @@ void stash_stats() {
 
 void print_stash_stats(const stash* pstash) {
   if (pstash == nullptr) return;
-  std::printf("%s: \t%d, \t%d, \t%d, \t%d\n", pstash->name, pstash->n_blocks,
-              pstash->n_slugs, pstash->slugs_used, pstash->slug_size);
+  std::printf("%s: \t%d, \t%d, \t%d, \t%d\n", pstash->name, pstash->n_blocks, pstash->n_slugs,
+              pstash->slugs_used, pstash->slug_size);
 }
 
 std::uint64_t memavail() {

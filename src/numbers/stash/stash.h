@@ -30,16 +30,16 @@ struct stashblock {
 };
 
 struct stash {
-  slug* slugs;             // free slugs; nil when empty
-  stashblock* blocks;      // blocks carved for this pool, newest first
+  slug* slugs;         // free slugs; nil when empty
+  stashblock* blocks;  // blocks carved for this pool, newest first
   stash* prev;
-  stash* next;             // ring of all pools, headed by primal_stash
-  const char* name;        // kept by reference
-  std::int32_t slug_size;  // nominal bytes per slug (multiple of 4, >= 4)
-  std::int32_t n_blocks;   // blocks carved
-  std::int32_t n_slugs;    // slugs carved in all
-  std::int32_t slugs_used; // slugs currently handed out
-  std::int32_t carve_size; // bytes a slug really occupies in a block
+  stash* next;              // ring of all pools, headed by primal_stash
+  const char* name;         // kept by reference
+  std::int32_t slug_size;   // nominal bytes per slug (multiple of 4, >= 4)
+  std::int32_t n_blocks;    // blocks carved
+  std::int32_t n_slugs;     // slugs carved in all
+  std::int32_t slugs_used;  // slugs currently handed out
+  std::int32_t carve_size;  // bytes a slug really occupies in a block
 };
 
 // The pool of stash records themselves; heads the ring of all pools.

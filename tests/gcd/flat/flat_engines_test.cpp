@@ -54,7 +54,8 @@ MPoly random_flat(const F& f, const Layout& lay, std::mt19937_64& rng, int terms
   std::vector<std::pair<std::uint64_t, elem>> t;
   for (int i = 0; i < terms; ++i) {
     std::uint64_t key = 0;
-    for (int k = 0; k < lay.nvars; ++k) key += (rng() % static_cast<std::uint64_t>(e + 1)) * lay.unit(k);
+    for (int k = 0; k < lay.nvars; ++k)
+      key += (rng() % static_cast<std::uint64_t>(e + 1)) * lay.unit(k);
     t.emplace_back(key, f.element(1 + rng() % (f.size() - 1)));
   }
   std::sort(t.begin(), t.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
@@ -111,7 +112,8 @@ void check_engines(const F& f, std::mt19937_64& rng) {
       flat::Rng r(static_cast<std::uint64_t>(round));
       // Brown with cofactors: its identities hold exactly, and g divides G
       MPoly G, Abar, Bbar, t;
-      ASSERT_EQ(flat::brown_gcd(f, lay, a, b, nvars, r, &G, &Abar, &Bbar), flat::engine_status::done);
+      ASSERT_EQ(flat::brown_gcd(f, lay, a, b, nvars, r, &G, &Abar, &Bbar),
+                flat::engine_status::done);
       EXPECT_EQ(G.coef[0], f.one());
       EXPECT_EQ(times(f, lay, G, Abar).key, a.key);
       EXPECT_EQ(times(f, lay, G, Abar).coef, a.coef);
@@ -121,7 +123,8 @@ void check_engines(const F& f, std::mt19937_64& rng) {
       std::vector<std::int32_t> bounds;
       ASSERT_TRUE(flat::degree_bounds(f, lay, a, b, r, &bounds));
       const std::vector<std::int32_t> dg = flat::degrees_of(lay, G);
-      for (int k = 0; k < nvars; ++k) EXPECT_GE(bounds[static_cast<std::size_t>(k)], dg[static_cast<std::size_t>(k)]);
+      for (int k = 0; k < nvars; ++k)
+        EXPECT_GE(bounds[static_cast<std::size_t>(k)], dg[static_cast<std::size_t>(k)]);
       // the proven GCD by each method is Brown's
       for (flat_gcd_method how : {flat_gcd_method::dense, flat_gcd_method::sparse}) {
         const ScopedValue<flat_gcd_method> method(flat_gcd_choice, how);
@@ -153,7 +156,8 @@ TEST(FlatEngines, ASkeletonFromOnePrimeServesTheNext) {
   for (int round = 0; round < 20 * multiplier(); ++round) {
     const ScopedValue<std::int32_t> plane(zippel_plane_terms, round % 2 == 0 ? INT32_MAX : 0);
     // small integer coefficients, read modulo both primes
-    const MPoly g1 = random_flat(flat::PrimeField(97), lay, rng, 6, 3), p1 = random_flat(flat::PrimeField(97), lay, rng, 6, 3),
+    const MPoly g1 = random_flat(flat::PrimeField(97), lay, rng, 6, 3),
+                p1 = random_flat(flat::PrimeField(97), lay, rng, 6, 3),
                 q1 = random_flat(flat::PrimeField(97), lay, rng, 6, 3);
     const MPoly a1 = times(f1, lay, g1, p1), b1 = times(f1, lay, g1, q1);
     const MPoly a2 = times(f2, lay, g1, p1), b2 = times(f2, lay, g1, q1);
@@ -185,12 +189,14 @@ void check_plane_images(const F& f, std::mt19937_64& rng) {
     for (int round = 0; round < 4 * multiplier(); ++round) {
       SCOPED_TRACE(std::to_string(nvars) + " variables, round " + std::to_string(round));
       const int terms = 3 + static_cast<int>(rng() % 8);
-      const MPoly g = random_flat(f, lay, rng, terms, 3), a = times(f, lay, g, random_flat(f, lay, rng, terms, 3)),
+      const MPoly g = random_flat(f, lay, rng, terms, 3),
+                  a = times(f, lay, g, random_flat(f, lay, rng, terms, 3)),
                   b = times(f, lay, g, random_flat(f, lay, rng, terms, 3));
       const auto total = static_cast<std::int32_t>(a.size() + b.size());
       flat::Rng r(static_cast<std::uint64_t>(round));
       MPoly G, Abar, Bbar, H;
-      ASSERT_EQ(flat::brown_gcd(f, lay, a, b, nvars, r, &G, &Abar, &Bbar), flat::engine_status::done);
+      ASSERT_EQ(flat::brown_gcd(f, lay, a, b, nvars, r, &G, &Abar, &Bbar),
+                flat::engine_status::done);
       for (const std::int32_t cut : {0, total, total + 1, INT32_MAX}) {
         const ScopedValue<std::int32_t> plane(zippel_plane_terms, cut);
         const long before = flat_gcd_stats.plane;
@@ -226,18 +232,21 @@ void check_cofactors_by_division(const flat::PrimeField& f, std::mt19937_64& rng
   struct Row {
     int nvars, terms, degree;
   };
-  const Row rows[] = {{2, 2, 1}, {2, 12, 5}, {2, 30, 9}, {3, 3, 1}, {3, 20, 4}, {4, 2, 1}, {4, 30, 3}};
+  const Row rows[] = {{2, 2, 1},  {2, 12, 5}, {2, 30, 9}, {3, 3, 1},
+                      {3, 20, 4}, {4, 2, 1},  {4, 30, 3}};
   for (const Row& row : rows) {
     const Layout lay(row.nvars, 8);
     for (int round = 0; round < 2 * multiplier(); ++round) {
       SCOPED_TRACE(std::to_string(row.nvars) + " variables, degree " + std::to_string(row.degree));
-      const MPoly g = random_flat(f, lay, rng, row.terms, row.degree), p = random_flat(f, lay, rng, row.terms, row.degree),
+      const MPoly g = random_flat(f, lay, rng, row.terms, row.degree),
+                  p = random_flat(f, lay, rng, row.terms, row.degree),
                   q = random_flat(f, lay, rng, row.terms, row.degree);
       const MPoly a = times(f, lay, g, p), b = times(f, lay, g, q);
       flat::Rng r(static_cast<std::uint64_t>(round));
       const long before = flat_gcd_stats.cofactor_points;
       MPoly G, Abar, Bbar, H, qa, qb;
-      ASSERT_EQ(flat::brown_gcd(f, lay, a, b, row.nvars, r, &G, &Abar, &Bbar), flat::engine_status::done);
+      ASSERT_EQ(flat::brown_gcd(f, lay, a, b, row.nvars, r, &G, &Abar, &Bbar),
+                flat::engine_status::done);
       *divided += flat_gcd_stats.cofactor_points - before;
       const ScopedValue<flat_gcd_method> method(flat_gcd_choice, flat_gcd_method::dense);
       ASSERT_EQ(flat::field_gcd(f, lay, a, b, r, &H, true), flat::engine_status::done);
@@ -277,7 +286,8 @@ MPoly random_total(const F& f, const Layout& lay, std::mt19937_64& rng, int d) {
     }
     if (sum <= d && rng() % 4 != 0) t.emplace_back(key, f.element(1 + rng() % (f.size() - 1)));
     int k = 0;
-    for (; k < lay.nvars && ++e[static_cast<std::size_t>(k)] > d; ++k) e[static_cast<std::size_t>(k)] = 0;
+    for (; k < lay.nvars && ++e[static_cast<std::size_t>(k)] > d; ++k)
+      e[static_cast<std::size_t>(k)] = 0;
     if (k == lay.nvars) break;
   }
   std::sort(t.begin(), t.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
@@ -296,7 +306,8 @@ TEST(FlatEngines, LatticeCofactorsAreTheBoxCofactors) {
   struct Row {
     int nvars, dg, dc, content;
   };
-  const Row rows[] = {{2, 4, 5, 0}, {2, 1, 7, 2}, {3, 3, 3, 0}, {3, 4, 2, 1}, {4, 2, 2, 0}, {4, 3, 1, 1}};
+  const Row rows[] = {{2, 4, 5, 0}, {2, 1, 7, 2}, {3, 3, 3, 0},
+                      {3, 4, 2, 1}, {4, 2, 2, 0}, {4, 3, 1, 1}};
   for (const std::uint32_t p : {2147483629u, 10007u}) {
     const flat::PrimeField f(p);
     long lattice_points = 0, box_points = 0;
@@ -305,7 +316,8 @@ TEST(FlatEngines, LatticeCofactorsAreTheBoxCofactors) {
       for (int round = 0; round < 2 * multiplier(); ++round) {
         SCOPED_TRACE(std::to_string(p) + ": " + std::to_string(row.nvars) + " variables, round " +
                      std::to_string(round));
-        MPoly g = random_total(f, lay, rng, row.dg), a = times(f, lay, g, random_total(f, lay, rng, row.dc)),
+        MPoly g = random_total(f, lay, rng, row.dg),
+              a = times(f, lay, g, random_total(f, lay, rng, row.dc)),
               b = times(f, lay, g, random_total(f, lay, rng, row.dc));
         if (row.content > 0) {  // a common and a private factor in the last variable alone
           const std::uint64_t unit = lay.unit(row.nvars - 1);
@@ -322,7 +334,8 @@ TEST(FlatEngines, LatticeCofactorsAreTheBoxCofactors) {
           const ScopedValue<bool> proof(flat_lattice_proof, lattice);
           flat::Rng r(static_cast<std::uint64_t>(round));
           const long before = flat_gcd_stats.cofactor_points;
-          ASSERT_EQ(flat::brown_gcd(f, lay, a, b, row.nvars, r, &G[lattice], &Abar[lattice], &Bbar[lattice]),
+          ASSERT_EQ(flat::brown_gcd(f, lay, a, b, row.nvars, r, &G[lattice], &Abar[lattice],
+                                    &Bbar[lattice]),
                     flat::engine_status::done);
           (lattice ? lattice_points : box_points) += flat_gcd_stats.cofactor_points - before;
         }
@@ -359,12 +372,14 @@ TEST(FlatEngines, LatticeChecksLeaveTheImageCofactors) {
       for (const Row& row : rows) {
         const Layout lay(row.nvars, 8);
         for (int round = 0; round < 2 * multiplier(); ++round) {
-          SCOPED_TRACE(std::to_string(p) + ": " + std::to_string(row.nvars) + " variables, degrees " +
-                       std::to_string(row.dg) + ", " + std::to_string(row.dc) + ", round " + std::to_string(round));
+          SCOPED_TRACE(std::to_string(p) + ": " + std::to_string(row.nvars) +
+                       " variables, degrees " + std::to_string(row.dg) + ", " +
+                       std::to_string(row.dc) + ", round " + std::to_string(round));
           const MPoly g = random_total(f, lay, rng, row.dg);
           MPoly a = times(f, lay, g, random_total(f, lay, rng, row.dc)),
                 b = times(f, lay, g, random_total(f, lay, rng, row.dc));
-          if (row.content > 0) {  // a common content in the last variable, and x_0 + 2 in A's leading coefficient
+          if (row.content >
+              0) {  // a common content in the last variable, and x_0 + 2 in A's leading coefficient
             const std::uint64_t unit = lay.unit(row.nvars - 1);
             MPoly c, d;
             c.push(row.content * unit, 1);
@@ -380,8 +395,9 @@ TEST(FlatEngines, LatticeChecksLeaveTheImageCofactors) {
             const ScopedValue<bool> hook(flat_lattice_check, check);
             flat::Rng r(static_cast<std::uint64_t>(round));
             const long before = flat_gcd_stats.lattice_points;
-            ASSERT_EQ(flat::brown_gcd(f, lay, a, b, row.nvars, r, &G[check], &Abar[check], &Bbar[check]),
-                      flat::engine_status::done);
+            ASSERT_EQ(
+                flat::brown_gcd(f, lay, a, b, row.nvars, r, &G[check], &Abar[check], &Bbar[check]),
+                flat::engine_status::done);
             checks += flat_gcd_stats.lattice_points - before;
             if (!check) {
               EXPECT_EQ(flat_gcd_stats.lattice_points, before);
@@ -447,15 +463,15 @@ TEST(FlatEngines, LatticeIdentityCatchesEveryDifferenceWithinItsBound) {
   }
 }
 
-// ---- Term arrays and recursive lists --------------------------------------------------------------
+// ---- Term arrays and recursive lists ------------------------------------------------------------
 
 TEST(FlatPolys, ReadFlattenedAndBuiltBackTermForTerm) {
   load_data_tables();
   const PolyVars vars{"x", "y", "z", "w", "v"};
   const std::vector<std::string> texts{
-      "3*y^2*w + w^4 - 7",                 // x, z and v left out: pads at x
-      "x^5*z - y*v^3 + 2*x*z^2*v + 11",    // every other level
-      "z*w*v",                             // a single term below two pads
+      "3*y^2*w + w^4 - 7",                        // x, z and v left out: pads at x
+      "x^5*z - y*v^3 + 2*x*z^2*v + 11",           // every other level
+      "z*w*v",                                    // a single term below two pads
       "-123456789012345678901234567890*x*y + 1",  // a long coefficient
   };
   for (const std::string& t : texts) {
@@ -485,7 +501,7 @@ TEST(FlatPolys, ReadFlattenedAndBuiltBackTermForTerm) {
   EXPECT_FALSE(flat_gcd(wide, other, r.cell(), polynames));
 }
 
-// ---- Over the integers: what the driver's own stages must agree on -------------------------------------
+// ---- Over the integers: what the driver's own stages must agree on ------------------------------
 
 Poly gcd_by(poly u, poly v, bool flat) {
   original_depth = 1;
@@ -502,8 +518,9 @@ TEST(FlatIntegers, LongCoefficientsUnluckyPrimesContentsAndSigns) {
   load_data_tables();
   const PolyVars vars{"x", "y", "z"};
   // the first three image primes divide this leading coefficient
-  const std::string p3 = std::to_string(std::uint64_t{flat::image_prime(0)} * flat::image_prime(1)) + "*" +
-                         std::to_string(flat::image_prime(2));
+  const std::string p3 =
+      std::to_string(std::uint64_t{flat::image_prime(0)} * flat::image_prime(1)) + "*" +
+      std::to_string(flat::image_prime(2));
   const std::string big = "340282366920938463463374607431768211507";  // above 2^128
   struct Row {
     std::string u, v;
@@ -511,7 +528,8 @@ TEST(FlatIntegers, LongCoefficientsUnluckyPrimesContentsAndSigns) {
   const std::vector<Row> rows{
       {"(" + p3 + "*x*y + z + 1)*(x^2 + y*z + 3)", "(" + p3 + "*x*y + z + 1)*(x*z - y + 5)"},
       {"(" + big + "*x^2*y - z^3 + 2)*(x + y + z)^2", "(" + big + "*x^2*y - z^3 + 2)*(x - 7*z)"},
-      {"(" + big + "*x + " + big + "*y*z - 1)^2*(x*y + 1)", "(" + big + "*x + " + big + "*y*z - 1)*(y - z)^2"},
+      {"(" + big + "*x + " + big + "*y*z - 1)^2*(x*y + 1)",
+       "(" + big + "*x + " + big + "*y*z - 1)*(y - z)^2"},
       {"12*(x^2 - y*z)*(x + z + 1)", "-18*(x^2 - y*z)*(x*y + 2)*y"},
       {"-(x*y*z + x + 1)*(y^2 + 3*z)", "-(x*y*z + x + 1)*(x^3 + z)"},
       {"6*(x + y)*z^2", "10*(x - y)*z"},
@@ -528,7 +546,8 @@ TEST(FlatIntegers, LongCoefficientsUnluckyPrimesContentsAndSigns) {
     EXPECT_TRUE(valid_poly(flat));
     EXPECT_TRUE(poly_equal(flat, own)) << flat.str() << " against " << own.str();
   }
-  EXPECT_GT(flat_gcd_stats.division_primes, division_primes);  // the long ones divided modulo primes
+  EXPECT_GT(flat_gcd_stats.division_primes,
+            division_primes);  // the long ones divided modulo primes
 }
 
 // f a and f b, each factor every monomial of total degree <= 12 with
@@ -543,12 +562,15 @@ TEST(FlatIntegers, QuotientsPast64BitSumsDivideIn128Bits) {
     for (long i = 0; i <= 12; ++i)
       for (long j = 0; i + j <= 12; ++j)
         for (long k = 0; i + j + k <= 12; ++k)
-          p += " + (" + std::to_string(((7 * i * i * i + s * j * j + 5 * i * j * k + 3 * k + 11) % 199 - 99) * 1000000 +
-                                       (31 * i + s * j * j + k * k * k) % 9973) +
+          p += " + (" +
+               std::to_string(
+                   ((7 * i * i * i + s * j * j + 5 * i * j * k + 3 * k + 11) % 199 - 99) * 1000000 +
+                   (31 * i + s * j * j + k * k * k) % 9973) +
                ")*x^" + std::to_string(i) + "*y^" + std::to_string(j) + "*z^" + std::to_string(k);
     return p;
   };
-  const Poly f(factor(13)), u("(" + factor(13) + ")*(" + factor(17) + ")"), v("(" + factor(13) + ")*(" + factor(11) + ")");
+  const Poly f(factor(13)), u("(" + factor(13) + ")*(" + factor(17) + ")"),
+      v("(" + factor(13) + ")*(" + factor(11) + ")");
   const long division_primes = flat_gcd_stats.division_primes, declined = flat_gcd_stats.declined;
   const Poly flat = gcd_by(u, v, true);
   EXPECT_EQ(flat_gcd_stats.declined, declined);
@@ -620,7 +642,8 @@ TEST(FlatEngines, ResidueProductsValuesAndRemaindersAgreeWithPlainLoops) {
         for (elem& x : *v) x = n % 2 == 0 ? p - 1 : static_cast<elem>(1 + rng() % (p - 1));
       std::vector<elem> plain(a.size() + b.size() - 1, 0);
       for (std::size_t i = 0; i < a.size(); ++i)
-        for (std::size_t j = 0; j < b.size(); ++j) plain[i + j] = f.add(plain[i + j], f.mul(a[i], b[j]));
+        for (std::size_t j = 0; j < b.size(); ++j)
+          plain[i + j] = f.add(plain[i + j], f.mul(a[i], b[j]));
       EXPECT_EQ(D::mul(f, a, b), plain);
       const elem x = static_cast<elem>(rng() % p);
       EXPECT_EQ(flat::PointValues<flat::PrimeField>(f, x, n)(a.data(), n), D::eval(f, a, x));

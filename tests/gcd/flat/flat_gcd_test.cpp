@@ -66,14 +66,18 @@ std::uint64_t seed() {
 // A random polynomial of `terms` terms (fewer when they collide) in the
 // variables first .. nvars - 1, exponents 0 .. max_exp; coefficients
 // non-zero residues modulo m, or in [-99, 99] when m is 0.
-RefPoly random_poly(std::mt19937_64& rng, int nvars, int first, int terms, int max_exp, std::int64_t m) {
+RefPoly random_poly(std::mt19937_64& rng, int nvars, int first, int terms, int max_exp,
+                    std::int64_t m) {
   RefPoly p(nvars);
   for (int t = 0; t < terms; ++t) {
     RefPoly::Exps e(static_cast<std::size_t>(nvars), 0);
     for (int k = first; k < nvars; ++k)
-      if (rng() % 3 != 0) e[static_cast<std::size_t>(k)] = static_cast<std::int32_t>(rng() % (max_exp + 1));
+      if (rng() % 3 != 0)
+        e[static_cast<std::size_t>(k)] = static_cast<std::int32_t>(rng() % (max_exp + 1));
     std::int64_t c = 0;
-    while (c == 0) c = m > 0 ? static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(m)) : static_cast<std::int64_t>(rng() % 199) - 99;
+    while (c == 0)
+      c = m > 0 ? static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(m))
+                : static_cast<std::int64_t>(rng() % 199) - 99;
     p.add_term(e, BigRef(c));
   }
   return p;
@@ -105,7 +109,7 @@ Poly product(std::initializer_list<const RefPoly*> fs) {
   return r;
 }
 
-// ---- Planted GCDs against the driver's own stages --------------------------------------------------
+// ---- Planted GCDs against the driver's own stages -----------------------------------------------
 
 TEST_F(FlatGcd, PlantedGcdsAgreeWithTheDriversOwnStages) {
   const std::vector<std::int64_t> moduli{0, 2, 3, 7, 101, 65521, 2147483629, 256, 65536};
@@ -132,20 +136,24 @@ TEST_F(FlatGcd, PlantedGcdsAgreeWithTheDriversOwnStages) {
           const RefPoly kv = RefPoly::constant(nvars, BigRef(kind == 2 && m == 0 ? -4 : 1));
           const Poly u = product({&g, &a, &c, &ku}), v = product({&g, &b, &c, &kv});
           if ((u->numb && poly_iszero(u)) || (v->numb && poly_iszero(v))) continue;
-          SCOPED_TRACE("modulus " + std::to_string(m) + ", " + std::to_string(nvars) + " variables, kind " +
-                       std::to_string(kind) + ": u = " + u.str() + ", v = " + v.str());
+          SCOPED_TRACE("modulus " + std::to_string(m) + ", " + std::to_string(nvars) +
+                       " variables, kind " + std::to_string(kind) + ": u = " + u.str() +
+                       ", v = " + v.str());
           const Poly expected = gcd_by(u, v, false, flat_gcd_method::automatic);
           const std::string su = node_shape(u), sv = node_shape(v);
           // the last pass: Zippel's method with images in two variables
           for (int pass = 0; pass < 4; ++pass) {
-            const flat_gcd_method how = std::array{flat_gcd_method::automatic, flat_gcd_method::dense,
-                                                   flat_gcd_method::sparse, flat_gcd_method::sparse}[pass];
-            const ScopedValue<std::int32_t> plane(zippel_plane_terms, pass == 3 ? 0 : zippel_plane_terms);
+            const flat_gcd_method how =
+                std::array{flat_gcd_method::automatic, flat_gcd_method::dense,
+                           flat_gcd_method::sparse, flat_gcd_method::sparse}[pass];
+            const ScopedValue<std::int32_t> plane(zippel_plane_terms,
+                                                  pass == 3 ? 0 : zippel_plane_terms);
             NodeBalance balance;
             {
               const Poly r = gcd_by(u, v, true, how);
               EXPECT_TRUE(valid_poly(r));
-              EXPECT_TRUE(poly_equal(r, expected)) << "flat " << r.str() << ", driver " << expected.str();
+              EXPECT_TRUE(poly_equal(r, expected))
+                  << "flat " << r.str() << ", driver " << expected.str();
             }
             balance.expect_balanced();
             EXPECT_EQ(node_shape(u), su);
@@ -179,7 +187,8 @@ TEST_F(FlatGcd, LargePlantedGcdsInEightVariables) {
           return gcd_by(u, v, true, how);
         }();
         Poly q;
-        ASSERT_TRUE(trial_poly_divide(r, planted, q.cell(), polynames, false, false, false)) << m << " " << r.str();
+        ASSERT_TRUE(trial_poly_divide(r, planted, q.cell(), polynames, false, false, false))
+            << m << " " << r.str();
         EXPECT_TRUE(q->numb && q->next == nullptr) << m << " quotient " << q.str();
         // the images were in two variables; in one, the same GCD
         EXPECT_GT(flat_gcd_stats.plane, plane);
@@ -191,7 +200,7 @@ TEST_F(FlatGcd, LargePlantedGcdsInEightVariables) {
   EXPECT_EQ(flat_gcd_stats.declined, declined);
 }
 
-// ---- The choice between Brown's and Zippel's images ---------------------------------------------------------
+// ---- The choice between Brown's and Zippel's images ---------------------------------------------
 
 // The shapes of measured GCDs (terms of g a and g b, their degrees, and
 // Brown's univariate problems on the lattice of the proof by cofactors, or
@@ -208,10 +217,14 @@ TEST_F(FlatGcd, TheChoiceFollowsTheMethodMeasuredFaster) {
   const std::vector<Shape> shapes{
       {"dense, 4 variables, total degree 32: Brown 1.5x faster", 4, 58905, 58904, 32, 13532, true},
       {"the same, Brown's box: still Brown", 4, 58905, 58904, 32, -1, true},
-      {"dense, 5 variables, total degree 24: Brown 1.1x faster", 5, 118754, 118754, 24, 86541, true},
-      {"sparse, 8 variables, 128 terms each: Zippel 300x faster", 8, 16366, 16363, 8, 4663353, false},
-      {"sparse, 8 variables, 512 terms each: Zippel 16x faster", 8, 256979, 256945, 8, 4663353, false},
-      {"sparse, 8 variables, 768 terms each: Zippel 8x faster", 8, 564396, 564919, 8, 4663353, false},
+      {"dense, 5 variables, total degree 24: Brown 1.1x faster", 5, 118754, 118754, 24, 86541,
+       true},
+      {"sparse, 8 variables, 128 terms each: Zippel 300x faster", 8, 16366, 16363, 8, 4663353,
+       false},
+      {"sparse, 8 variables, 512 terms each: Zippel 16x faster", 8, 256979, 256945, 8, 4663353,
+       false},
+      {"sparse, 8 variables, 768 terms each: Zippel 8x faster", 8, 564396, 564919, 8, 4663353,
+       false},
   };
   for (const Shape& s : shapes) {
     const flat::Layout lay(s.nvars, 7);
@@ -230,11 +243,13 @@ TEST_F(FlatGcd, BothSidesOfTheChoiceGiveTheSameGcd) {
   const std::vector<std::string> names{"x", "y", "z", "w", "v", "u", "t", "s"};
   const PolyVars vars(names);
   auto factor = [](int k0, int n) {  // the benchmark's terms, exponents below 2
-    const int c[8] = {7, 11, 13, 17, 19, 23, 29, 37}, q[8] = {101, 103, 107, 109, 113, 127, 131, 137};
+    const int c[8] = {7, 11, 13, 17, 19, 23, 29, 37},
+              q[8] = {101, 103, 107, 109, 113, 127, 131, 137};
     RefPoly p(8);
     for (std::int64_t k = k0 + 1; k <= k0 + n; ++k) {
       RefPoly::Exps e(8);
-      for (std::size_t v = 0; v < 8; ++v) e[v] = static_cast<std::int32_t>(((31 * k * k + c[v] * k + 3) % q[v]) % 2);
+      for (std::size_t v = 0; v < 8; ++v)
+        e[v] = static_cast<std::int32_t>(((31 * k * k + c[v] * k + 3) % q[v]) % 2);
       p.add_term(e, BigRef((k * k + k) % 19 + 1));
     }
     return p;
@@ -254,7 +269,8 @@ TEST_F(FlatGcd, BothSidesOfTheChoiceGiveTheSameGcd) {
   EXPECT_TRUE(poly_equal(gcd_by(u, v, true, flat_gcd_method::dense), expected));
   // a dense GCD in 3 variables: Brown's images, and Zippel's the same
   const PolyVars three{"x", "y", "z"};
-  const Poly d1("(1 + x + 2*y + 3*z)^4*(x - y + 5*z + 2)^3"), d2("(1 + x + 2*y + 3*z)^4*(x + y*z + 7)^2");
+  const Poly d1("(1 + x + 2*y + 3*z)^4*(x - y + 5*z + 2)^3"),
+      d2("(1 + x + 2*y + 3*z)^4*(x + y*z + 7)^2");
   const Poly e3 = gcd_by(d1, d2, false, flat_gcd_method::automatic);
   const long dense3 = flat_gcd_stats.dense;
   EXPECT_TRUE(poly_equal(gcd_by(d1, d2, true, flat_gcd_method::automatic), e3));
@@ -262,7 +278,7 @@ TEST_F(FlatGcd, BothSidesOfTheChoiceGiveTheSameGcd) {
   EXPECT_TRUE(poly_equal(gcd_by(d1, d2, true, flat_gcd_method::sparse), e3));
 }
 
-// ---- GCDs known by hand ------------------------------------------------------------------------------
+// ---- GCDs known by hand -------------------------------------------------------------------------
 
 struct Known {
   std::int32_t modulus;  // 0: the integers
@@ -278,14 +294,24 @@ TEST_F(FlatGcd, KnownGcdsInEveryRing) {
       {0, {"x", "y"}, {"-1", "x*y + 1", "x + 2"}, {"x*y + 1", "y + 3"}, "x*y + 1"},
       {0, {"x", "y", "z"}, {"x^2 + y^2 + z"}, {"x*y + z + 1"}, "1"},
       {0, {"x", "y", "z"}, {"3*y", "x + z"}, {"6*y^2", "x - z"}, "3*y"},
-      {0, eight, {"a + b + c + d + e + f + g + h", "a - h"}, {"a + b + c + d + e + f + g + h", "b + 3"},
+      {0,
+       eight,
+       {"a + b + c + d + e + f + g + h", "a - h"},
+       {"a + b + c + d + e + f + g + h", "b + 3"},
        "a + b + c + d + e + f + g + h"},
       {7, {"x", "y"}, {"x^7 + 6*y^7"}, {"x^2 + 6*y^2"}, "x + 6*y"},
-      {2, {"x", "y", "z"}, {"(x + y + 1)^3", "x*y + 1"}, {"(x + y + 1)^2", "x + z"}, "x^2 + y^2 + 1"},
+      {2,
+       {"x", "y", "z"},
+       {"(x + y + 1)^3", "x*y + 1"},
+       {"(x + y + 1)^2", "x + z"},
+       "x^2 + y^2 + 1"},
       {3, {"x", "y"}, {"(x^3 + 2*y)^2", "x + 1"}, {"x^3 + 2*y", "x + 2", "y"}, "x^3 + 2*y"},
       {256, {"x", "y"}, {"x + 2*y", "x + y + 1"}, {"x + 2*y", "x + 3"}, "x + 2*y"},
       {65536, {"x", "y"}, {"x*y + 5", "(x + y)^2"}, {"x*y + 5", "x + 7*y"}, "x*y + 5"},
-      {2147483629, {"x", "y", "z", "w"}, {"(x + y + z + w)^2", "x + 2147483628*w"}, {"x + y + z + w", "x + 2*w"},
+      {2147483629,
+       {"x", "y", "z", "w"},
+       {"(x + y + z + w)^2", "x + 2147483628*w"},
+       {"x + y + z + w", "x + 2*w"},
        "x + y + z + w"},
   };
   for (const Known& k : table) {
@@ -308,7 +334,7 @@ TEST_F(FlatGcd, KnownGcdsInEveryRing) {
   }
 }
 
-// ---- The cofactors that come with a GCD ------------------------------------------------------------------
+// ---- The cofactors that come with a GCD ---------------------------------------------------------
 
 TEST_F(FlatGcd, CofactorsComeWithTheLastGcdOnly) {
   const ScopedValue<std::int32_t> terms(flat_gcd_terms, 0);
@@ -320,7 +346,8 @@ TEST_F(FlatGcd, CofactorsComeWithTheLastGcdOnly) {
     SCOPED_TRACE("modulus " + std::to_string(m));
     const Poly g("y^2*z + 3*w + 1"), a("2*y*w + z^2 + 5"), b("y^3 + 4*z*w");
     const Poly k(m == 0 ? "6" : "1"), l(m == 0 ? "-4" : "1");
-    const Poly u = Poly::adopt(times(Poly::adopt(times(g, a)), k)), v = Poly::adopt(times(Poly::adopt(times(g, b)), l));
+    const Poly u = Poly::adopt(times(Poly::adopt(times(g, a)), k)),
+               v = Poly::adopt(times(Poly::adopt(times(g, b)), l));
     new_command();
     Poly r;
     polygcd(u, v, r.cell(), polynames);
@@ -338,20 +365,23 @@ TEST_F(FlatGcd, CofactorsComeWithTheLastGcdOnly) {
   }
 }
 
-// ---- Over the integers, the proof by cofactors against the proof by division ----------------------------
+// ---- Over the integers, the proof by cofactors against the proof by division --------------------
 
 TEST_F(FlatGcd, CofactorProofAgreesWithDivisionAndNeedsItsBound) {
   const PolyVars vars{"x", "y", "z"};
-  const std::string p0 = std::to_string(flat::image_prime(0)), big = "((1 + x + 2*y + 3*z)^9 + 2^40*x)";
+  const std::string p0 = std::to_string(flat::image_prime(0)),
+                    big = "((1 + x + 2*y + 3*z)^9 + 2^40*x)";
   std::vector<std::array<std::string, 2>> rows{
-      {big + "*(x*y - 3)", big + "*(y^2 + x + z)"},              // a GCD past one prime
-      {"-6*(x^2 + y*z)*(z - x)", "4*(x^2 + y*z)*(x + y + z)"},   // contents and signs
-      {"(x + y + 1)^3 - 7*z", "(x - y)^4 + z^2"},                // GCD 1
+      {big + "*(x*y - 3)", big + "*(y^2 + x + z)"},                       // a GCD past one prime
+      {"-6*(x^2 + y*z)*(z - x)", "4*(x^2 + y*z)*(x + y + z)"},            // contents and signs
+      {"(x + y + 1)^3 - 7*z", "(x - y)^4 + z^2"},                         // GCD 1
       {"(3*x*y + 2^40)*(x + y + " + p0 + ")", "(3*x*y + 2^40)*(x + y)"},  // the first prime unlucky
-      {"(" + p0 + "*x^2*y + z)*(x*y + 2)^5", "(x*y + 2)^6*(y - z)"}};  // it divides a leading coefficient
+      {"(" + p0 + "*x^2*y + z)*(x*y + 2)^5",
+       "(x*y + 2)^6*(y - z)"}};  // it divides a leading coefficient
   std::mt19937_64 rng(seed());
   for (int k = 0; k < 4 * multiplier(); ++k) {  // random planted GCDs g^4, past one prime
-    const Poly g(random_poly(rng, 3, 0, 5, 3, 0)), g2 = Poly::adopt(times(g, g)), g4 = Poly::adopt(times(g2, g2));
+    const Poly g(random_poly(rng, 3, 0, 5, 3, 0)), g2 = Poly::adopt(times(g, g)),
+                                                   g4 = Poly::adopt(times(g2, g2));
     rows.push_back({Poly::adopt(times(g4, Poly(random_poly(rng, 3, 0, 5, 3, 0)))).str(),
                     Poly::adopt(times(g4, Poly(random_poly(rng, 3, 0, 5, 3, 0)))).str()});
   }
@@ -361,14 +391,18 @@ TEST_F(FlatGcd, CofactorProofAgreesWithDivisionAndNeedsItsBound) {
       return gcd_by(u, v, true, flat_gcd_method::dense);
     }();
     const long proofs = flat_gcd_stats.cofactor_proofs;
-    EXPECT_TRUE(poly_equal(gcd_by(u, v, true, flat_gcd_method::dense), old));  // the divisions cost less
+    EXPECT_TRUE(
+        poly_equal(gcd_by(u, v, true, flat_gcd_method::dense), old));  // the divisions cost less
     const ScopedValue<std::int32_t> always(flat_cofactor_ratio, 0);
     const Poly r = gcd_by(u, v, true, flat_gcd_method::dense);
-    EXPECT_TRUE(poly_equal(r, old)) << su << ", " << sv << ": " << r.str() << " against " << old.str();
+    EXPECT_TRUE(poly_equal(r, old))
+        << su << ", " << sv << ": " << r.str() << " against " << old.str();
     Poly qu, qv;  // the combined cofactors, as the driver's reduction takes them
     ASSERT_EQ(flat_gcd_cofactors(u, v, r, qu.cell(), qv.cell()), !r->numb);
-    EXPECT_TRUE(r->numb || (poly_equal(Poly::adopt(times(qu, r)), u) && poly_equal(Poly::adopt(times(qv, r)), v)));
-    EXPECT_TRUE(poly_equal(gcd_by(u, v, true, flat_gcd_method::sparse), old));  // no cofactors there
+    EXPECT_TRUE(r->numb || (poly_equal(Poly::adopt(times(qu, r)), u) &&
+                            poly_equal(Poly::adopt(times(qv, r)), v)));
+    EXPECT_TRUE(
+        poly_equal(gcd_by(u, v, true, flat_gcd_method::sparse), old));  // no cofactors there
     EXPECT_EQ(flat_gcd_stats.cofactor_proofs - proofs, r->numb ? 0 : 1);
   }
 }
@@ -379,8 +413,10 @@ TEST_F(FlatGcd, CofactorProofAgreesWithDivisionAndNeedsItsBound) {
 TEST_F(FlatGcd, LatticeCofactorsAndDivisionsInLanesAgreeWithTheDriver) {
   const PolyVars vars{"x", "y", "z", "w"};
   const std::vector<std::array<std::string, 3>> rows{
-      {"(1 + x + 2*y + 3*z)^6 + 2^90*x^6", "(2 + 3*x + y + z)^6 + y^6", "(3 + x + 5*y + 2*z)^6 + z^6"},
-      {"(1 + x + 2*y + 3*z + w)^4 + 2^70*x^4", "(2 + 3*x + y + z + 2*w)^4 + w^4", "(3 + x + 5*y + 2*z + w)^4 + z^4"},
+      {"(1 + x + 2*y + 3*z)^6 + 2^90*x^6", "(2 + 3*x + y + z)^6 + y^6",
+       "(3 + x + 5*y + 2*z)^6 + z^6"},
+      {"(1 + x + 2*y + 3*z + w)^4 + 2^70*x^4", "(2 + 3*x + y + z + 2*w)^4 + w^4",
+       "(3 + x + 5*y + 2*z + w)^4 + z^4"},
       {"(x*y + 5*z^2 - 2^64)^3", "(x + y + z)^5*(x + w + 7)", "(x - y + 2*z)^4*(x + w + 7)^2"},
   };
   for (const auto& [g, a, b] : rows) {
@@ -409,14 +445,17 @@ TEST_F(FlatGcd, LatticeCofactorsAndDivisionsInLanesAgreeWithTheDriver) {
 // degrees do not fit one transform take the images.
 TEST_F(FlatGcd, ProductChecksAgreeWithFurtherImages) {
   const PolyVars vars{"x", "y", "z"};
-  const std::string f3 = "((1 + x + 2*y + 3*z)^8 + 2^60*x^8)", f2 = "((1 + x + 2*y)^20 + 2^60*x^20)";
+  const std::string f3 = "((1 + x + 2*y + 3*z)^8 + 2^60*x^8)",
+                    f2 = "((1 + x + 2*y)^20 + 2^60*x^20)";
   std::vector<std::array<std::string, 3>> rows{
       {f3 + "*((2 + 3*x + y + z)^8 + y^8)", f3 + "*((3 + x + 5*y + 2*z)^8 + z^8)", "checked"},
       {f2 + "*((2 + 3*x + y)^20 + y^20)", f2 + "*((3 + x + 5*y)^20 - 7*x*y^19)", "checked"},
-      {"-6*" + f3 + "*(x*y - 2^50)", "4*" + f3 + "*(y^2 - 3^40*x + z)", "checked"}};  // contents and signs
+      {"-6*" + f3 + "*(x*y - 2^50)", "4*" + f3 + "*(y^2 - 3^40*x + z)",
+       "checked"}};  // contents and signs
   std::mt19937_64 rng(seed());
   for (int k = 0; k < 3 * multiplier(); ++k) {  // random planted GCDs g^4 with long coefficients
-    const Poly g(random_poly(rng, 3, 0, 6, 3, 0)), g2 = Poly::adopt(times(g, g)), g4 = Poly::adopt(times(g2, g2));
+    const Poly g(random_poly(rng, 3, 0, 6, 3, 0)), g2 = Poly::adopt(times(g, g)),
+                                                   g4 = Poly::adopt(times(g2, g2));
     const Poly c("2^70*x*y - 3^45"), g4c = Poly::adopt(times(g4, c));
     rows.push_back({Poly::adopt(times(g4c, Poly(random_poly(rng, 3, 0, 6, 3, 0)))).str(),
                     Poly::adopt(times(g4, Poly(random_poly(rng, 3, 0, 6, 3, 0)))).str(), ""});
@@ -437,11 +476,12 @@ TEST_F(FlatGcd, ProductChecksAgreeWithFurtherImages) {
     }
     Poly qu, qv;
     ASSERT_EQ(flat_gcd_cofactors(u, v, r, qu.cell(), qv.cell()), !r->numb);
-    EXPECT_TRUE(r->numb || (poly_equal(Poly::adopt(times(qu, r)), u) && poly_equal(Poly::adopt(times(qv, r)), v)));
+    EXPECT_TRUE(r->numb || (poly_equal(Poly::adopt(times(qu, r)), u) &&
+                            poly_equal(Poly::adopt(times(qv, r)), v)));
   }
 }
 
-// ---- An interrupt inside ---------------------------------------------------------------------------------
+// ---- An interrupt inside ------------------------------------------------------------------------
 
 // The nested level an interrupt opens: the first time it abandons the
 // command; its count tells that the engines polled.
@@ -484,7 +524,7 @@ TEST_F(FlatGcd, AnInterruptAbandonsTheGcdAndLeavesNothingBehind) {
   }
 }
 
-// ---- The fields ---------------------------------------------------------------------------------------
+// ---- The fields ---------------------------------------------------------------------------------
 
 // The ground field's own sum and product (a prime, or GF(2^8) / GF(2^16)).
 std::uint32_t ground_add(std::uint32_t m, std::uint32_t a, std::uint32_t b) {
@@ -513,7 +553,8 @@ TEST(FlatFields, LogTablesExtendTheGroundField) {
     }
     EXPECT_EQ(outside, t->q - m);
     for (int i = 0; i < 2000 * multiplier(); ++i) {
-      const auto r = static_cast<std::uint32_t>(rng() % m), s = static_cast<std::uint32_t>(rng() % m);
+      const auto r = static_cast<std::uint32_t>(rng() % m),
+                 s = static_cast<std::uint32_t>(rng() % m);
       std::uint32_t back = 0;
       ASSERT_TRUE(f.to_ground(f.add(f.from_ground(r), f.from_ground(s)), &back));
       EXPECT_EQ(back, ground_add(m, r, s));
@@ -536,7 +577,8 @@ TEST(FlatFields, LogTablesExtendTheGroundField) {
   // the word prime field against plain arithmetic
   const flat::PrimeField p(2147483629u);
   for (int i = 0; i < 10000; ++i) {
-    const auto a = static_cast<flat::elem>(rng() % 2147483629u), b = static_cast<flat::elem>(rng() % 2147483629u);
+    const auto a = static_cast<flat::elem>(rng() % 2147483629u),
+               b = static_cast<flat::elem>(rng() % 2147483629u);
     EXPECT_EQ(p.mul(a, b), std::uint64_t{a} * b % 2147483629u);
     if (a != 0) {
       EXPECT_EQ(p.mul(a, p.inv(a)), 1u);
@@ -544,16 +586,18 @@ TEST(FlatFields, LogTablesExtendTheGroundField) {
   }
 }
 
-// ---- Exact division -------------------------------------------------------------------------------------
+// ---- Exact division -----------------------------------------------------------------------------
 
 // A random flat polynomial in n variables over f (terms, exponents 0 .. e).
 template <class F>
-flat::MPoly random_flat(const F& f, const flat::Layout& lay, std::mt19937_64& rng, int terms, int e) {
+flat::MPoly random_flat(const F& f, const flat::Layout& lay, std::mt19937_64& rng, int terms,
+                        int e) {
   flat::MPoly p;
   std::vector<std::pair<std::uint64_t, flat::elem>> t;
   for (int i = 0; i < terms; ++i) {
     std::uint64_t key = 0;
-    for (int k = 0; k < lay.nvars; ++k) key += (rng() % static_cast<std::uint64_t>(e + 1)) * lay.unit(k);
+    for (int k = 0; k < lay.nvars; ++k)
+      key += (rng() % static_cast<std::uint64_t>(e + 1)) * lay.unit(k);
     const flat::elem c = f.element(1 + rng() % (f.size() - 1));
     t.emplace_back(key, c);
   }
@@ -602,7 +646,7 @@ TEST(FlatDivide, ProductsDivideBackAndOneTermMoreDoesNot) {
   check_division(flat::LogField(flat::log_tables_for(7, 65536)), rng);
 }
 
-// ---- Products modulo transform primes ----------------------------------------------------------------------
+// ---- Products modulo transform primes -----------------------------------------------------------
 
 // h bar = gamma a checked on products built here: exact ones hold, and a
 // coefficient off by one, a term missing, another gamma or degrees past
@@ -615,7 +659,8 @@ TEST(FlatProducts, ExactProductsHoldAndAlteredOnesDoNot) {
     Terms t;
     for (int i = 0; i < n; ++i) {
       std::uint64_t key = 0;
-      for (int k = 0; k < lay.nvars; ++k) key += (rng() % static_cast<std::uint64_t>(e + 1)) * lay.unit(k);
+      for (int k = 0; k < lay.nvars; ++k)
+        key += (rng() % static_cast<std::uint64_t>(e + 1)) * lay.unit(k);
       ZInt c(static_cast<std::int64_t>(rng() % 2001) - 1000);
       for (int j = 0; j < shift; j += 30) c = c * ZInt(std::int64_t{1} << 30);
       t[key] = c + ZInt(1);

@@ -62,7 +62,8 @@ std::string random_text(std::mt19937_64& rng, int terms, int top, int bits) {
   const char* names[] = {"x", "y", "z", "w"};
   for (int t = 0; t < terms; ++t) {
     s += " + (" + std::to_string(static_cast<int>(rng() % 101) - 50) + ")";
-    for (const char* n : names) s += std::string("*") + n + "^" + std::to_string(rng() % static_cast<unsigned>(top));
+    for (const char* n : names)
+      s += std::string("*") + n + "^" + std::to_string(rng() % static_cast<unsigned>(top));
   }
   return s;
 }
@@ -117,7 +118,8 @@ TEST_F(FlatGcdThreads, TheSameGcdAtEveryThreadCount) {
         NodeBalance balance;
         EXPECT_EQ(gcd_of(u, v, true, how).str(), first.str()) << threads << " threads";
         balance.expect_balanced();
-        EXPECT_EQ(flat_gcd_stats.declined, declined) << threads << " threads";  // the images gave it
+        EXPECT_EQ(flat_gcd_stats.declined, declined)
+            << threads << " threads";  // the images gave it
       }
       EXPECT_TRUE(divides(g, first) && divides(first, u) && divides(first, v)) << first.str();
       if (!large) {
@@ -143,13 +145,15 @@ struct Level {
 TEST_F(FlatGcdThreads, AnInterruptAmongTheTasksOpensTheLevelAndResumesOrAbandons) {
   std::mt19937_64 rng(73);
   const Poly g(random_text(rng, 40, 5, 600));
-  const Poly u = times(g, Poly(random_text(rng, 40, 5, 40))), v = times(g, Poly(random_text(rng, 40, 5, 40)));
+  const Poly u = times(g, Poly(random_text(rng, 40, 5, 40))),
+             v = times(g, Poly(random_text(rng, 40, 5, 40)));
   const Poly want = gcd_of(u, v, true, flat_gcd_method::dense);
   const Threads pool(8);
   int levels = 0;  // runs the interrupt reached before the end
   for (const bool abandon : {false, true}) {
     for (const int delay_ms : {5, 40}) {
-      SCOPED_TRACE(std::string(abandon ? "abandoned" : "resumed") + " after " + std::to_string(delay_ms) + " ms");
+      SCOPED_TRACE(std::string(abandon ? "abandoned" : "resumed") + " after " +
+                   std::to_string(delay_ms) + " ms");
       NodeBalance balance;
       {
         const ScopedValue<command_level_runner> runner(run_command_level, &Level::runner);

@@ -50,9 +50,9 @@ class ModularGcd : public ::testing::Test {
 auto ring_state() {
   std::vector<std::tuple<polypt, std::int16_t>> chain;
   for (polypt r = polynames; r != nullptr; r = r->next) chain.emplace_back(r, r->depth);
-  return std::tuple(modulus, half_modulus, two28_mod, mod_is_prime, modularmode, lintmode, flotemode,
-                    lookupgcd, command_int, masterfix, pos_mod, alt_form_display, field_depth,
-                    number_polys, globalpoly, chain);
+  return std::tuple(modulus, half_modulus, two28_mod, mod_is_prime, modularmode, lintmode,
+                    flotemode, lookupgcd, command_int, masterfix, pos_mod, alt_form_display,
+                    field_depth, number_polys, globalpoly, chain);
 }
 
 // polygcd of fresh copies (kept, node for node), with the modular methods
@@ -88,7 +88,8 @@ std::optional<RefPoly> mod_method(const RefPoly& a, const RefPoly& b, polypt pt)
 }
 
 // mod_multivar_Chinese modulo the prime in force, with the bound expo.
-std::optional<RefPoly> eval_method(const RefPoly& a, const RefPoly& b, std::int32_t expo, polypt pt) {
+std::optional<RefPoly> eval_method(const RefPoly& a, const RefPoly& b, std::int32_t expo,
+                                   polypt pt) {
   NodeBalance balance;
   const auto before = ring_state();
   Poly u(a), v(b), r;
@@ -250,7 +251,8 @@ RefPoly random_factor(std::mt19937_64& rng, int nv, int max_deg, int terms, std:
   RefPoly r(nv);
   for (int k = 1 + static_cast<int>(rng() % static_cast<std::uint64_t>(terms)); k > 0; --k) {
     RefPoly::Exps e(static_cast<std::size_t>(nv), 0);
-    for (auto& d : e) d = static_cast<std::int32_t>(rng() % static_cast<std::uint64_t>(max_deg + 1));
+    for (auto& d : e)
+      d = static_cast<std::int32_t>(rng() % static_cast<std::uint64_t>(max_deg + 1));
     const auto c = 1 + static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(bound));
     r.add_term(e, BigRef(rng() % 2 ? c : -c));
   }
@@ -292,7 +294,8 @@ TEST_F(ModularGcd, RandomPairsGiveTheSubresultantAnswer) {
       // Whatever the switches and the random choices.
       const ScopedValue<bool> o(chinhensel, rng() % 2 == 0), t(try_rat, rng() % 2 == 0);
       const bool count = it % 10 == 0;  // counting the nodes is slow
-      const ScopedValue<std::int16_t> cache(lookupgcd, count ? 0 : static_cast<std::int16_t>(rng() % 2));
+      const ScopedValue<std::int16_t> cache(lookupgcd,
+                                            count ? 0 : static_cast<std::int16_t>(rng() % 2));
       seed_random(static_cast<std::uint32_t>(rng()));
       reset_gcd_counters();
       EXPECT_EQ(driver_gcd(u, v, vars.level(1), true, nullptr, count), reference);

@@ -55,7 +55,7 @@ TEST(ExtendedGcd, NumbersSatisfyBezout) {
     ASSERT_EQ(g, BigRef::gcd(a, b)) << a << ", " << b;
     ASSERT_EQ(s * a + t * b, g) << a << ", " << b;
   }
-  const BigRef table[][5] = {{12, -18, 6, -1, -1}, {0, 5, 5, 0, 1}, {0, 0, 0, 1, 0},
+  const BigRef table[][5] = {{12, -18, 6, -1, -1}, {0, 5, 5, 0, 1},   {0, 0, 0, 1, 0},
                              {18, 12, 6, 1, -1},   {-7, 0, 7, -1, 0}, {5, 5, 5, 1, 0}};
   for (const auto& r : table)
     EXPECT_EQ(number_gcd(r[0], r[1]), std::make_tuple(r[2], r[3], r[4])) << r[0] << ", " << r[1];
@@ -92,7 +92,8 @@ TEST(ExtendedGcd, HalfGcdRouteGivesEuclidsCofactors) {
   std::mt19937_64 rng(test_seed() + 7);
   for (int it = 0; it < test_iterations(400); ++it) {
     // Small base cases reach the half-GCD's recursion on short operands.
-    ScopedValue<std::int32_t> base(hgcd_base_words, it % 3 == 0 ? 200 : 4 + static_cast<std::int32_t>(rng() % 12));
+    ScopedValue<std::int32_t> base(hgcd_base_words,
+                                   it % 3 == 0 ? 200 : 4 + static_cast<std::int32_t>(rng() % 12));
     const int n = 1 + static_cast<int>(rng() % (it % 5 == 0 ? 160 : 24));
     BigRef a = random_big_exact(rng, n);
     BigRef b = random_big_exact(rng, 1 + static_cast<int>(rng() % static_cast<std::uint64_t>(n)));
@@ -106,7 +107,10 @@ TEST(ExtendedGcd, HalfGcdRouteGivesEuclidsCofactors) {
       case 1: b = a * random_big(rng, 3); break;  // b a multiple of a
       case 2: a = b * random_big(rng, 3); break;  // a a multiple of b
       case 3: b = a + random_big(rng, 2); break;  // near neighbours
-      case 4: a = boundary_value(rng); b = boundary_value(rng); break;
+      case 4:
+        a = boundary_value(rng);
+        b = boundary_value(rng);
+        break;
       case 5: b = it % 3 == 0 ? a : -a; break;  // equal magnitudes
       case 6: a = boundary_value(rng) * b; break;
       default: break;
@@ -200,11 +204,12 @@ TEST(ExtendedGcd, ResidueRouteGivesTheEuclidLoopsCofactors) {
       const Coeffs c = random_coeffs(rng, f, dc);
       const Coeffs a = ref_mult(f, random_coeffs(rng, f, da), c);
       const Coeffs b = it % 5 == 4 ? c : ref_mult(f, random_coeffs(rng, f, db), c);
-      SCOPED_TRACE("modulus " + std::to_string(p) + ", degrees " + std::to_string(ref_degree(a)) + " and " +
-                   std::to_string(ref_degree(b)));
+      SCOPED_TRACE("modulus " + std::to_string(p) + ", degrees " + std::to_string(ref_degree(a)) +
+                   " and " + std::to_string(ref_degree(b)));
       std::tuple<Coeffs, Coeffs, Coeffs> by_terms, by_residues;
       {
-        ScopedValue<std::int32_t> never(extended_gcd_dense_degree, std::numeric_limits<std::int32_t>::max());
+        ScopedValue<std::int32_t> never(extended_gcd_dense_degree,
+                                        std::numeric_limits<std::int32_t>::max());
         by_terms = poly_gcd(a, b);
       }
       {
@@ -261,7 +266,7 @@ TEST(ExtendedGcd, RefusedRingsAndArguments) {
   }
   ModulusScope mod(7);
   EXPECT_TRUE(reports(nums, "348"));
-  EXPECT_TRUE(reports(polys("x + 1", "t + 1"), "349"));     // different variables
+  EXPECT_TRUE(reports(polys("x + 1", "t + 1"), "349"));      // different variables
   EXPECT_TRUE(reports(polys("x*t + 1", "x^2 + 1"), "349"));  // not one variable
   EXPECT_EQ(g.get(), nullptr);
 }

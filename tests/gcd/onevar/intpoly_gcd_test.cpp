@@ -30,7 +30,8 @@ RefPoly random_x(std::mt19937_64& rng, int deg, unsigned bits) {
   for (int e = 0; e <= deg; ++e) {
     if (rng() % 5 == 0) continue;
     BigRef c(0);
-    for (unsigned k = 0; k < bits; k += 30) c = (c << 30) + BigRef(static_cast<std::int64_t>(rng() % (1U << 30)));
+    for (unsigned k = 0; k < bits; k += 30)
+      c = (c << 30) + BigRef(static_cast<std::int64_t>(rng() % (1U << 30)));
     r.add_term({e}, rng() % 2 ? -c : c);
   }
   return r;
@@ -102,7 +103,8 @@ TEST(IntPolyGcd, AnOperandDividingTheOtherIsTheGcdByOneDivision) {
     const unsigned bits = round % 4 == 0 ? 300 : 30;
     RefPoly b = random_x(rng, 1 + static_cast<int>(rng() % 12), bits);
     if (round % 3 == 1) b = b.scaled(BigRef(-6));
-    RefPoly q = round % 5 == 0 ? RefPoly::constant(1, BigRef(-35)) : random_x(rng, static_cast<int>(rng() % 12), bits);
+    RefPoly q = round % 5 == 0 ? RefPoly::constant(1, BigRef(-35))
+                               : random_x(rng, static_cast<int>(rng() % 12), bits);
     if (int_of(b).degree() < 1 || q.is_zero()) continue;
     const std::string what = "round " + std::to_string(round);
     for (const RefPoly& d : {b, b + one}) {
@@ -123,8 +125,10 @@ TEST(IntPolyGcd, ConstantsGiveTheGcdOfTheContents) {
   PolyVars vars{"x"};
   const RefPoly a = parse_ref("12*x^3 - 18", {"x"});
   EXPECT_EQ(ref_of(intpoly_gcd(int_of(a), int_of(parse_ref("-8", {"x"})))), parse_ref("2", {"x"}));
-  EXPECT_EQ(ref_of(intpoly_gcd(int_of(a), int_of(parse_ref("8*x + 4", {"x"})))), parse_ref("2", {"x"}));
-  EXPECT_EQ(ref_of(intpoly_gcd(int_of(parse_ref("x^2 - 1", {"x"})), int_of(parse_ref("-2*x - 2", {"x"})))),
+  EXPECT_EQ(ref_of(intpoly_gcd(int_of(a), int_of(parse_ref("8*x + 4", {"x"})))),
+            parse_ref("2", {"x"}));
+  EXPECT_EQ(ref_of(intpoly_gcd(int_of(parse_ref("x^2 - 1", {"x"})),
+                               int_of(parse_ref("-2*x - 2", {"x"})))),
             parse_ref("x + 1", {"x"}));
 }
 
@@ -137,7 +141,8 @@ TEST(IntPolyGcd, WordResiduesAgreeWithWordsMod) {
   for (const std::uint32_t p : {2147483647U, 2147483629U, 65537U, 3U}) {
     WordResidues res(p);
     for (const std::int32_t n : {0, 1, 2, 3, 17, 300, longest}) {
-      std::vector<IntPoly::word> ones(static_cast<std::size_t>(n), ~IntPoly::word{0}), any(ones.size());
+      std::vector<IntPoly::word> ones(static_cast<std::size_t>(n), ~IntPoly::word{0}),
+          any(ones.size());
       for (auto& w : any) w = rng();
       EXPECT_EQ(res.of(ones.data(), n), words_mod(ones.data(), n, p)) << p << " " << n;
       EXPECT_EQ(res.of(any.data(), n), words_mod(any.data(), n, p)) << p << " " << n;
@@ -145,7 +150,8 @@ TEST(IntPolyGcd, WordResiduesAgreeWithWordsMod) {
     PolyVars vars{"x"};
     for (int round = 0; round < 4; ++round) {
       const IntPoly a = int_of(random_x(rng, 6 + round, 64U << (3 * round)));
-      EXPECT_EQ(res.of(a), intpoly_residues(a, static_cast<std::int32_t>(p))) << p << " round " << round;
+      EXPECT_EQ(res.of(a), intpoly_residues(a, static_cast<std::int32_t>(p)))
+          << p << " round " << round;
     }
   }
 }
@@ -217,13 +223,17 @@ TEST(IntPolyGcd, WordPathSameAsTheDriverOnBothSidesOfItsLimits) {
     const RefPoly g = small_x(rng, dg, bits).scaled(BigRef(round % 3 == 0 ? -35 : 1));
     RefPoly a = small_x(rng, std::max(da, 0), bits) * g, b = small_x(rng, db, bits) * g;
     switch (round % 6) {
-      case 1: a = small_x(rng, cap + 1 - static_cast<int>(rng() % 2), 55 + round % 3); break;  // coprime
-      case 2: b = a.scaled(BigRef(round % 4 ? 1 : -3)); break;                                      // equal
-      case 3: a = g; break;                                                                          // a divisor
-      case 4: b = small_x(rng, 0, 40); break;                                                        // a number
-      case 5:  // a monomial, or two binomials
+      case 1:
+        a = small_x(rng, cap + 1 - static_cast<int>(rng() % 2), 55 + round % 3);
+        break;                                                  // coprime
+      case 2: b = a.scaled(BigRef(round % 4 ? 1 : -3)); break;  // equal
+      case 3: a = g; break;                                     // a divisor
+      case 4: b = small_x(rng, 0, 40); break;                   // a number
+      case 5:                                                   // a monomial, or two binomials
         b = parse_ref("x^" + std::to_string(1 + round % 3), {"x"}).scaled(BigRef(-6));
-        if (round % 12 == 11) a = parse_ref("x^" + std::to_string(cap) + " - 8", {"x"}), b = parse_ref("2*x^3 - 4", {"x"});
+        if (round % 12 == 11)
+          a = parse_ref("x^" + std::to_string(cap) + " - 8", {"x"}),
+          b = parse_ref("2*x^3 - 4", {"x"});
         break;
       default: break;
     }
@@ -236,24 +246,28 @@ TEST(IntPolyGcd, WordPathSameAsTheDriverOnBothSidesOfItsLimits) {
         degree = std::max(degree, e[0]);
       }
     const std::size_t ta = a.terms().size(), tb = b.terms().size();
-    fits = fits && degree <= cap && !int_of(a).is_constant() && !int_of(b).is_constant() && ta > 1 && tb > 1 &&
-           ta + tb > 4;
+    fits = fits && degree <= cap && !int_of(a).is_constant() && !int_of(b).is_constant() &&
+           ta > 1 && tb > 1 && ta + tb > 4;
     fitting += fits ? 1 : 0;
-    const std::string what = "round " + std::to_string(round) + ": " + a.to_string({"x"}) + ", " + b.to_string({"x"});
+    const std::string what =
+        "round " + std::to_string(round) + ": " + a.to_string({"x"}) + ", " + b.to_string({"x"});
     const long taken = intpoly_gcd_stats.word_runs + intpoly_gcd_stats.word_declined;
     EXPECT_EQ(driver_gcd(a, b, false), driver_gcd(a, b)) << what;
-    EXPECT_EQ(intpoly_gcd_stats.word_runs + intpoly_gcd_stats.word_declined, taken + (fits ? 1 : 0)) << what;
+    EXPECT_EQ(intpoly_gcd_stats.word_runs + intpoly_gcd_stats.word_declined, taken + (fits ? 1 : 0))
+        << what;
   }
   // both sides seen, and nearly every pair within the limits settled
   EXPECT_GE(fitting, rounds / 6);
   EXPECT_LE(fitting, rounds * 3 / 4);
   EXPECT_GE(10 * (intpoly_gcd_stats.word_runs - runs), 9L * fitting);
-  EXPECT_EQ(intpoly_gcd_stats.word_runs - runs + intpoly_gcd_stats.word_declined - declined, fitting);
+  EXPECT_EQ(intpoly_gcd_stats.word_runs - runs + intpoly_gcd_stats.word_declined - declined,
+            fitting);
 }
 
 // A pair whose proof would need more than the prime: the bound on a = M
 // (x^2 - 1)^10 = (x + 1)^10 Q is |(x + 1)^10|_1 |Q|_inf = 2^10 252 M, past
-// 2^61 for M = 2^44 + 1 (a's coefficients stay below 2^52). The path gives the pair back and the driver finds (x + 1)^10.
+// 2^61 for M = 2^44 + 1 (a's coefficients stay below 2^52). The path gives the pair back and the
+// driver finds (x + 1)^10.
 TEST(IntPolyGcd, WordPathGivesBackWhatItCannotProve) {
   PolyVars vars{"x"};
   NodeBalance balance;

@@ -203,11 +203,12 @@ TEST(ListHalfGcd, MatrixMapsThePairBeforeToThePairAfter) {
       for (int it = 0; it < test_iterations(25); ++it) {
         const auto d0 = static_cast<std::int64_t>(1 + rng() % (it % 4 == 0 ? 40 : 600));
         const std::int64_t half = (d0 + 1) / 2;  // deg u1 = half: a constant upper half
-        const std::int64_t d1 = it % 5 == 1 ? std::min(half, d0 - 1)
-                                            : static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(d0));
+        const std::int64_t d1 =
+            it % 5 == 1 ? std::min(half, d0 - 1)
+                        : static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(d0));
         const Coeffs u0 = random_coeffs(rng, f, d0), u1 = random_coeffs(rng, f, d1);
-        SCOPED_TRACE("modulus " + std::to_string(p) + " cut-off " + std::to_string(cutoff) +
-                     ": " + show_coeffs(u0) + " and " + show_coeffs(u1));
+        SCOPED_TRACE("modulus " + std::to_string(p) + " cut-off " + std::to_string(cutoff) + ": " +
+                     show_coeffs(u0) + " and " + show_coeffs(u1));
         NodeBalance balance;
         Poly a = Poly::adopt(coeffs_to_poly(u0)), b = Poly::adopt(coeffs_to_poly(u1));
         Poly r[4];
@@ -220,7 +221,8 @@ TEST(ListHalfGcd, MatrixMapsThePairBeforeToThePairAfter) {
         ASSERT_TRUE(valid_poly(a, 1) && valid_poly(b, 1));
         ASSERT_EQ(combine(f, R[0], R[1], u0, u1), trimmed_of(a));
         ASSERT_EQ(combine(f, R[2], R[3], u0, u1), trimmed_of(b));
-        const Coeffs det = ref_trimmed(ref_sub(f, ref_mult(f, R[0], R[3]), ref_mult(f, R[1], R[2])));
+        const Coeffs det =
+            ref_trimmed(ref_sub(f, ref_mult(f, R[0], R[3]), ref_mult(f, R[1], R[2])));
         ASSERT_EQ(ref_degree(det), 0) << "not unimodular: " << show_coeffs(det);
         ASSERT_LT(ref_degree(trimmed_of(b)), ref_degree(trimmed_of(a)));
         ASSERT_TRUE(d1 >= half || trimmed_of(a) == u0) << "a step was taken below half";
@@ -243,10 +245,11 @@ TEST(ListHalfGcd, GcdLoopEqualsEuclidUpToAUnit) {
         Coeffs x = ref_mult(f, random_coeffs(rng, f, 1 + deg(400)), c);
         Coeffs y = ref_mult(f, random_coeffs(rng, f, 1 + deg(400)), c);
         if (ref_degree(x) < ref_degree(y)) std::swap(x, y);
-        SCOPED_TRACE("modulus " + std::to_string(p) + ": " + show_coeffs(x) + ", " + show_coeffs(y));
-        const Outcome kept = run([](poly n, poly m, poly* g, bool, polypt pt) {
-          emgcd_poly(n, m, g, pt, true);
-        }, x, y, false, vars.level(1));
+        SCOPED_TRACE("modulus " + std::to_string(p) + ": " + show_coeffs(x) + ", " +
+                     show_coeffs(y));
+        const Outcome kept =
+            run([](poly n, poly m, poly* g, bool, polypt pt) { emgcd_poly(n, m, g, pt, true); }, x,
+                y, false, vars.level(1));
         ASSERT_EQ(ref_monic(f, kept.value), ref_monic_gcd(f, x, y));
         ASSERT_TRUE(ref_degree(kept.value) > 0 || (kept.leaf && kept.value == Coeffs{1}));
         if (ref_degree(x) == ref_degree(y)) continue;
@@ -258,7 +261,9 @@ TEST(ListHalfGcd, GcdLoopEqualsEuclidUpToAUnit) {
       // A divisor of the first argument comes back as it stands.
       const Coeffs m = random_coeffs(rng, f, 150), n = ref_mult(f, random_coeffs(rng, f, 90), m);
       EXPECT_EQ(run([](poly a, poly b, poly* g, bool, polypt pt) { emgcd_poly(a, b, g, pt, true); },
-                    n, m, false, vars.level(1)).value, m);
+                    n, m, false, vars.level(1))
+                    .value,
+                m);
     }
   }
 }

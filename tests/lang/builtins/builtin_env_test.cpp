@@ -35,9 +35,9 @@ std::vector<std::string> rows_without_one_handler() {
   for (std::int32_t i = 0; i < bi::count; ++i) {
     const BuiltinEntry& row = builtin_table[static_cast<std::size_t>(i)];
     const OperatorAlias* alias = builtin[i].alias;
-    const bool one = alias != nullptr
-                         ? row.registrations == 0 && row.handler == nullptr && alias->handler != nullptr
-                         : row.registrations == 1 && row.handler != nullptr;
+    const bool one = alias != nullptr ? row.registrations == 0 && row.handler == nullptr &&
+                                            alias->handler != nullptr
+                                      : row.registrations == 1 && row.handler != nullptr;
     if (!one) faults.emplace_back(row.name);
   }
   return faults;
@@ -115,9 +115,9 @@ class BuiltinArgument : public testing::Test {
 
 TEST_F(BuiltinArgument, StoredValuesReadInPlaceGiveTheAnswersOfACopy) {
   const std::string r_text = "(x^3 + 2)*(y^5 - x*y^2) + 7*x";
-  const std::vector<std::string> readers = {"Numer", "Denom", "Level", "Height", "Lcoef", "Lmon",
-                                            "Longest", "Rational", "Number", "Terms", "Termsall",
-                                            "Vars", "Content", "Numcont", "Nlcoef", "Zcoef"};
+  const std::vector<std::string> readers = {
+      "Numer",  "Denom", "Level",    "Height", "Lcoef",   "Lmon",    "Longest", "Rational",
+      "Number", "Terms", "Termsall", "Vars",   "Content", "Numcont", "Nlcoef",  "Zcoef"};
   run_statements("&(J = x)\n&(J > y)\n");  // adjoined in rational arithmetic, which stays reachable
   for (const char* ring : {"&(p = _i)", "&(p = 32003)", "&(p = 256)"}) {
     run_statements(std::string(ring) + "\nr := " + r_text +
@@ -137,7 +137,8 @@ TEST_F(BuiltinArgument, StoredValuesReadInPlaceGiveTheAnswersOfACopy) {
     EXPECT_EQ(value_of("Lmon(r, y + 0*Terms(*r))"), lmon) << ring;
     EXPECT_EQ(value_of("r"), "number 1") << ring;
     run_statements("r := " + r_text + ":\n");
-    EXPECT_EQ(value_of("Content(r, x + 0*Terms(*r))"), value_of("Content(" + r_text + ", x)")) << ring;
+    EXPECT_EQ(value_of("Content(r, x + 0*Terms(*r))"), value_of("Content(" + r_text + ", x)"))
+        << ring;
     clear_arrays();
   }
 }

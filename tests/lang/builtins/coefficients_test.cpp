@@ -103,7 +103,8 @@ TEST_F(Coefficients, MonomialCoefficientsCofactorsAndTotalDegrees) {
   for (int i = 0; i < test_iterations(60); ++i) {
     const RefPoly f = random_nonzero(rng, 4);
     Exps me(4);
-    for (auto& e : me) e = static_cast<std::int32_t>(rng() % 3) * static_cast<std::int32_t>(rng() % 2);
+    for (auto& e : me)
+      e = static_cast<std::int32_t>(rng() % 3) * static_cast<std::int32_t>(rng() % 2);
     poly p = build_poly(f);
     poly m = build_poly(monomial_of(me));
     poly one = nullptr;

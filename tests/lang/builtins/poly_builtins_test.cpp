@@ -43,26 +43,31 @@ TEST(GcdBuiltin, PlantedFactorsAgreeWithTheExtendedGcdAndKeepTheOperands) {
     const char* setting;
     std::int32_t below;  // coefficients
   };
-  const std::vector<Ring> rings = {{"&(p = 32003):", 32003}, {"&(p = 256):", 256}, {"&(p = 65536):", 65536}};
+  const std::vector<Ring> rings = {
+      {"&(p = 32003):", 32003}, {"&(p = 256):", 256}, {"&(p = 65536):", 65536}};
   // Factor degrees about both cut-offs of the characteristic-2 vectors and
   // of the residue half-GCD.
-  const std::vector<std::int32_t> degrees = {char2_vector_degree / 4, char2_vector_degree, onevar_hgcd_degree / 2 + 7,
-                                             onevar_hgcd_degree + 11};
+  const std::vector<std::int32_t> degrees = {char2_vector_degree / 4, char2_vector_degree,
+                                             onevar_hgcd_degree / 2 + 7, onevar_hgcd_degree + 11};
   std::mt19937 rng(20261211);
   for (const Ring& ring : rings) {
     for (const std::int32_t d : degrees) {
-      const std::string a = random_poly(rng, d, ring.below), b = random_poly(rng, d + 3, ring.below);
+      const std::string a = random_poly(rng, d, ring.below),
+                        b = random_poly(rng, d + 3, ring.below);
       const std::string h = random_poly(rng, d / 2 + 1, ring.below);
       std::string in = std::string("&(J = x):\n") + ring.setting + "\n";
       in += "a := " + a + ":\nb := " + b + ":\nh := " + h + ":\n";
       in += "u := a*h:\nw := b*h:\nu0 := u:\nw0 := w:\n";
       in += "g := GCD(u, w):\ne := EGCD(u, w, s, t):\n";
-      in += "!!('@@', g - e, ' ', s*u + t*w - g, ' ', u - u0, ' ', w - w0, ' ', GCD(u, u) - u/Lcoef(u),"
-            " ' ', Deg(g) - Deg(h)):\n";
+      in +=
+          "!!('@@', g - e, ' ', s*u + t*w - g, ' ', u - u0, ' ', w - w0, ' ', GCD(u, u) - "
+          "u/Lcoef(u),"
+          " ' ', Deg(g) - Deg(h)):\n";
       const std::string out = run_program(in);
       const std::string line = marked_line(out);
       // The planted factor divides the GCD: its degree at least h's.
-      EXPECT_EQ(line.substr(0, 14), " 0  0  0  0  0") << ring.setting << " degree " << d << "\n" << out;
+      EXPECT_EQ(line.substr(0, 14), " 0  0  0  0  0") << ring.setting << " degree " << d << "\n"
+                                                      << out;
       ASSERT_GT(line.size(), 15u) << out;
       EXPECT_GE(std::stoi(line.substr(15)), 0) << line;
     }
@@ -77,7 +82,8 @@ TEST(GcdBuiltin, IntegerAndLaurentOperandsKeepTheirValues) {
     const char* gcd;
   };
   const std::vector<Case> cases = {
-      {"", "(x + 1)^3*(x - 2)*(3*x^40 + 5)", "(x + 1)^2*(x + 3)*(3*x^40 + 5)", "(x + 1)^2*(3*x^40 + 5)"},
+      {"", "(x + 1)^3*(x - 2)*(3*x^40 + 5)", "(x + 1)^2*(x + 3)*(3*x^40 + 5)",
+       "(x + 1)^2*(3*x^40 + 5)"},
       {"&l:", "(x^-2 + 3)*(x + 1)^2", "(x + 1)*(x - 4)*x^-3", "x + 1"},
       {"&l:", "(x^-5 + 7*x)*(2*x^3 - 1)^2*x^-4", "(2*x^3 - 1)*(x^2 + 1)*x^-1", "2*x^3 - 1"},
   };

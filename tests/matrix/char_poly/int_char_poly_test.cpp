@@ -40,7 +40,8 @@ Mat rows_mat(const std::vector<std::vector<std::string>>& rows) {
   Mat m(n, n);
   for (std::int32_t i = 0; i < n; ++i)
     for (std::int32_t j = 0; j < n; ++j)
-      m.at(i, j) = Value::number(BigRef::from_decimal(rows[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)]));
+      m.at(i, j) = Value::number(
+          BigRef::from_decimal(rows[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)]));
   return m;
 }
 

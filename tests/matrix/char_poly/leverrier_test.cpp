@@ -111,7 +111,10 @@ TEST_F(Leverrier, InverseTimesMatrixIsIdentity) {
       sparseptr sp = to_sparse(a);
       invert_sparse(&sp, w.get(), true, true, n, nullptr);
       Mat inv = sp != nullptr ? from_sparse(sp, n, n) : from_dense(w.get(), n, n);
-      if (sp != nullptr) free_sparse(&sp, n, true); else free_cells(w.get(), n * n);
+      if (sp != nullptr)
+        free_sparse(&sp, n, true);
+      else
+        free_cells(w.get(), n * n);
       Mat id(n, n);
       for (std::int32_t i = 0; i < n; ++i) id.at(i, i) = Value::number(BigRef(1));
       EXPECT_TRUE(same_mat(schoolbook(a, inv), id)) << n;
@@ -134,7 +137,8 @@ TEST_F(Leverrier, RefusalsLeaveTheMatrix) {
   sparseptr sp = nullptr;
   sparse_init(&sp, 1);
   bool unwound = false;
-  std::string out = output_of([&] { invert_sparse(&sp, nullptr, false, true, 1, nullptr); }, &unwound);
+  std::string out =
+      output_of([&] { invert_sparse(&sp, nullptr, false, true, 1, nullptr); }, &unwound);
   EXPECT_TRUE(unwound && reports(out, 44)) << out;
   free_sparse(&sp, 1, true);
   ModulusScope mod(3);

@@ -86,7 +86,8 @@ void put_companion(Mat& m, std::int32_t at, const std::vector<std::int64_t>& c) 
   const auto d = static_cast<std::int32_t>(c.size());
   for (std::int32_t i = 0; i + 1 < d; ++i) put(m, at + i + 1, at + i, 1);
   for (std::int32_t i = 0; i < d; ++i)
-    if (c[static_cast<std::size_t>(i)] != 0) put(m, at + i, at + d - 1, -c[static_cast<std::size_t>(i)]);
+    if (c[static_cast<std::size_t>(i)] != 0)
+      put(m, at + i, at + d - 1, -c[static_cast<std::size_t>(i)]);
 }
 
 TEST_F(MinimalPoly, KnownAnswersAndRefusals) {
@@ -222,12 +223,14 @@ TEST_F(MinimalPoly, PlantedLeastCommonMultiples) {
     Mat a = int_mat(static_cast<std::int32_t>(n));
     for (std::size_t i = 0; i < n; ++i)
       for (std::size_t j = 0; j < n; ++j)
-        if (A[i][j] != 0) put(a, static_cast<std::int32_t>(i), static_cast<std::int32_t>(j), A[i][j]);
+        if (A[i][j] != 0)
+          put(a, static_cast<std::int32_t>(i), static_cast<std::int32_t>(j), A[i][j]);
     std::string want = "1";
     for (auto [r, e] : lcm) want += "*(x - (" + std::to_string(r) + "))^" + std::to_string(e);
     EXPECT_TRUE(lcm.count(0) == 1) << n;
     Value p = minpoly(a, 3);
-    EXPECT_TRUE(quoly_equal(p, Value::ratfun(want))) << n << ": " << value_text(p) << " vs " << want;
+    EXPECT_TRUE(quoly_equal(p, Value::ratfun(want)))
+        << n << ": " << value_text(p) << " vs " << want;
     // The planted polynomial annihilates A.
     Dense prod = identity(n);
     for (auto [r, e] : lcm)
@@ -248,7 +251,9 @@ struct TestField {
   std::uint64_t q;
   bool gf256 = false;
   std::uint64_t add(std::uint64_t a, std::uint64_t b) const { return gf256 ? a ^ b : (a + b) % q; }
-  std::uint64_t sub(std::uint64_t a, std::uint64_t b) const { return gf256 ? a ^ b : (a + q - b) % q; }
+  std::uint64_t sub(std::uint64_t a, std::uint64_t b) const {
+    return gf256 ? a ^ b : (a + q - b) % q;
+  }
   std::uint64_t mul(std::uint64_t a, std::uint64_t b) const {
     if (gf256) return gf2_mul(static_cast<std::uint32_t>(a), static_cast<std::uint32_t>(b), 256);
     return static_cast<std::uint64_t>(static_cast<unsigned __int128>(a) * b % q);
@@ -281,7 +286,8 @@ std::vector<std::uint64_t> minpoly_by_powers(const Dense& a, const TestField& f)
       for (std::size_t j = 0; j < nn; ++j) v[j] = f.sub(v[j], f.mul(t, rows[r][j]));
       for (std::size_t j = 0; j < combos[r].size(); ++j) c[j] = f.sub(c[j], f.mul(t, combos[r][j]));
     }
-    const auto lead = static_cast<std::size_t>(std::find_if(v.begin(), v.end(), [](std::uint64_t x) { return x != 0; }) - v.begin());
+    const auto lead = static_cast<std::size_t>(
+        std::find_if(v.begin(), v.end(), [](std::uint64_t x) { return x != 0; }) - v.begin());
     if (lead == nn) return c;
     const std::uint64_t inv = f.inv(v[lead]);
     for (auto& x : v) x = f.mul(x, inv);
@@ -294,9 +300,10 @@ std::vector<std::uint64_t> minpoly_by_powers(const Dense& a, const TestField& f)
       for (std::size_t l = 0; l < n; ++l)
         if (a[i][l] != 0)
           for (std::size_t j = 0; j < n; ++j)
-            next[i][j] = static_cast<std::int64_t>(f.add(static_cast<std::uint64_t>(next[i][j]),
-                                                          f.mul(static_cast<std::uint64_t>(a[i][l]),
-                                                                static_cast<std::uint64_t>(power[l][j]))));
+            next[i][j] =
+                static_cast<std::int64_t>(f.add(static_cast<std::uint64_t>(next[i][j]),
+                                                f.mul(static_cast<std::uint64_t>(a[i][l]),
+                                                      static_cast<std::uint64_t>(power[l][j]))));
     power = std::move(next);
   }
 }
@@ -319,7 +326,9 @@ TEST_F(MinimalPoly, AgreesWithPowersOfTheMatrix) {
     std::optional<ModulusScope> mod;
     if (q != 0) mod.emplace(static_cast<std::int32_t>(q));
     const std::int64_t range = q == 0 ? 7 : q;  // entries in (-range, range), reduced modulo q
-    auto entry = [&](std::int64_t lo) { return lo + static_cast<std::int64_t>(g() % static_cast<std::uint64_t>(range - lo)); };
+    auto entry = [&](std::int64_t lo) {
+      return lo + static_cast<std::int64_t>(g() % static_cast<std::uint64_t>(range - lo));
+    };
     Dense b(n, std::vector<std::int64_t>(n, 0));
     std::vector<std::int64_t> planted{1};  // over Z: the planted polynomial, lowest first
     auto times_linear = [&](std::vector<std::int64_t> p, std::int64_t root) {
@@ -418,7 +427,8 @@ TEST_F(MinimalPoly, AgreesWithPowersOfTheMatrix) {
     Mat m = int_mat(static_cast<std::int32_t>(n));
     for (std::size_t i = 0; i < n; ++i)
       for (std::size_t j = 0; j < n; ++j)
-        if (a[i][j] != 0) put(m, static_cast<std::int32_t>(i), static_cast<std::int32_t>(j), a[i][j]);
+        if (a[i][j] != 0)
+          put(m, static_cast<std::int32_t>(i), static_cast<std::int32_t>(j), a[i][j]);
     const std::string what = "trial " + std::to_string(trial) + " mod " + std::to_string(q) +
                              " side " + std::to_string(n) + " family " + std::to_string(family);
     if (n < 8) {
@@ -428,7 +438,8 @@ TEST_F(MinimalPoly, AgreesWithPowersOfTheMatrix) {
       continue;
     }
     // The reference, over the integers modulo 2^61 - 1 (entries lifted).
-    const TestField f{q == 0 ? static_cast<std::uint64_t>(big_prime) : static_cast<std::uint64_t>(q), q == 256};
+    const TestField f{
+        q == 0 ? static_cast<std::uint64_t>(big_prime) : static_cast<std::uint64_t>(q), q == 256};
     Dense ar = a;
     if (q == 0)
       for (auto& row : ar)
@@ -457,12 +468,12 @@ TEST_F(MinimalPoly, AgreesWithPowersOfTheMatrix) {
         std::string text = "0";
         for (std::size_t i = 0; i < planted.size(); ++i)
           text += " + (" + std::to_string(planted[i]) + ")*x^" + std::to_string(i);
-        EXPECT_TRUE(quoly_equal(p, Value::ratfun(text))) << what << " slow " << slow << ": " << value_text(p);
+        EXPECT_TRUE(quoly_equal(p, Value::ratfun(text)))
+            << what << " slow " << slow << ": " << value_text(p);
       }
     }
   }
 }
-
 
 // The projected sequence stops early where the answer is proven or
 // completed afterwards: with the first prefix at every half-length from 1
@@ -498,7 +509,8 @@ TEST_F(MinimalPoly, EarlyStopAgreesWithWholeSequence) {
       for (; i + d <= n; i += d) {
         for (std::int32_t k = 0; k + 1 < d; ++k) put(m, at(i + k + 1), at(i + k), 1);
         for (std::int32_t k = 0; k < d; ++k)
-          if (c[static_cast<std::size_t>(k)] != 0) put(m, at(i + k), at(i + d - 1), -c[static_cast<std::size_t>(k)]);
+          if (c[static_cast<std::size_t>(k)] != 0)
+            put(m, at(i + k), at(i + d - 1), -c[static_cast<std::size_t>(k)]);
       }
       for (; i < n; ++i) put(m, at(i), at(i), 1);
     } else if (family == 2) {  // the shift: x^n
@@ -510,8 +522,8 @@ TEST_F(MinimalPoly, EarlyStopAgreesWithWholeSequence) {
           if (v != 0) put(m, i, static_cast<std::int32_t>(g() % static_cast<std::uint64_t>(n)), v);
         }
     }
-    const std::string what = "trial " + std::to_string(trial) + " mod " + std::to_string(q) + " side " +
-                             std::to_string(n) + " family " + std::to_string(family);
+    const std::string what = "trial " + std::to_string(trial) + " mod " + std::to_string(q) +
+                             " side " + std::to_string(n) + " family " + std::to_string(family);
     Value whole;
     {
       ScopedValue<std::int32_t> first(minpoly_first_terms, n);
@@ -522,8 +534,8 @@ TEST_F(MinimalPoly, EarlyStopAgreesWithWholeSequence) {
       ScopedValue<std::int32_t> first(minpoly_first_terms, std::max(1, from));
       seed_random(61);
       Value early = minpoly(m, 1);
-      EXPECT_TRUE(quoly_equal(early, whole)) << what << " from " << from << ": " << value_text(early) << " vs "
-                                             << value_text(whole);
+      EXPECT_TRUE(quoly_equal(early, whole))
+          << what << " from " << from << ": " << value_text(early) << " vs " << value_text(whole);
     }
   }
 }
@@ -566,9 +578,11 @@ TEST_F(MinimalPoly, StableJoinAgreesWithBoundRoute) {
       for (std::size_t j = 0; j < n; ++j) {
         const std::int64_t v = i / h == j / h ? b[i % h][j % h] : 0;
         a[perm[i]][perm[j]] = (v % big_prime + big_prime) % big_prime;
-        if (v != 0) put(m, static_cast<std::int32_t>(perm[i]), static_cast<std::int32_t>(perm[j]), v);
+        if (v != 0)
+          put(m, static_cast<std::int32_t>(perm[i]), static_cast<std::int32_t>(perm[j]), v);
       }
-    const std::string what = "trial " + std::to_string(trial) + " kind " + std::to_string(kind) + " block " + std::to_string(h);
+    const std::string what = "trial " + std::to_string(trial) + " kind " + std::to_string(kind) +
+                             " block " + std::to_string(h);
     const auto side = static_cast<std::int32_t>(n);
     Value bounded, stable;
     {
@@ -583,7 +597,8 @@ TEST_F(MinimalPoly, StableJoinAgreesWithBoundRoute) {
       seed_random(62);
       trace = output_of([&] { stable = minpoly(m, 0); });
     }
-    EXPECT_TRUE(quoly_equal(stable, bounded)) << what << ": " << value_text(stable) << " vs " << value_text(bounded);
+    EXPECT_TRUE(quoly_equal(stable, bounded))
+        << what << ": " << value_text(stable) << " vs " << value_text(bounded);
     {  // the images one prime at a time, the same images and the same trace
       ScopedValue<std::int32_t> cut(minpoly_stable_side, side);
       ScopedValue<bool> lanes(minpoly_image_lanes, false);
@@ -600,7 +615,8 @@ TEST_F(MinimalPoly, StableJoinAgreesWithBoundRoute) {
       EXPECT_TRUE(quoly_equal(single, stable)) << what << ": " << value_text(single);
     }
     ASSERT_FALSE(stable.get()->numb) << what;
-    const std::vector<std::uint64_t> want = minpoly_by_powers(a, TestField{static_cast<std::uint64_t>(big_prime)});
+    const std::vector<std::uint64_t> want =
+        minpoly_by_powers(a, TestField{static_cast<std::uint64_t>(big_prime)});
     EXPECT_LE(want.size(), h + 1) << what;
     std::vector<std::uint64_t> have(want.size(), 0);
     bool fits = true;
@@ -625,10 +641,11 @@ TEST_F(MinimalPoly, StableJoinAgreesWithBoundRoute) {
     char colon = 0;
     words >> asked >> colon;
     while (words >> k) taken = k;
-    EXPECT_TRUE(taken >= 1 && taken <= std::min<double>(asked, 3 + static_cast<double>(digits) * 3.33 / 28)) << what << trace;
+    EXPECT_TRUE(taken >= 1 &&
+                taken <= std::min<double>(asked, 3 + static_cast<double>(digits) * 3.33 / 28))
+        << what << trace;
   }
 }
-
 
 // The images on the thread pool: the companion matrix of a polynomial with
 // long coefficients (side 40, even, so det(A - xI) is the polynomial
@@ -640,7 +657,8 @@ TEST_F(MinimalPoly, ThreadCountsGiveTheCompanionPolynomial) {
   Mat m = int_mat(n);
   for (std::int32_t i = 0; i + 1 < n; ++i) put(m, i + 1, i, 1);
   for (std::int32_t i = 0; i < n; ++i)
-    m.at(i, n - 1) = Value::number(BigRef(static_cast<std::int64_t>(g() >> 2)) * BigRef(static_cast<std::int64_t>(g() >> 20)));
+    m.at(i, n - 1) = Value::number(BigRef(static_cast<std::int64_t>(g() >> 2)) *
+                                   BigRef(static_cast<std::int64_t>(g() >> 20)));
   Value chpoly;
   {
     sparseptr sp = to_sparse(m);
@@ -653,7 +671,8 @@ TEST_F(MinimalPoly, ThreadCountsGiveTheCompanionPolynomial) {
       set_thread_count(threads);
       const Value p = minpoly(m, 1);
       set_thread_count(0);
-      EXPECT_EQ(value_text(p.get()), value_text(chpoly.get())) << threads << " threads, cut-off " << cut;
+      EXPECT_EQ(value_text(p.get()), value_text(chpoly.get()))
+          << threads << " threads, cut-off " << cut;
     }
   }
 }

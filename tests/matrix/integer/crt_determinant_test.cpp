@@ -44,7 +44,8 @@ TEST_F(CrtDeterminant, AgreesWithTheDeterminantMethods) {
     if (round % 5 == 3) {  // row operations on the identity: |det| = 1
       s = ZMatrix::identity(n);
       for (int t = 0; t < 3 * n; ++t) {
-        const auto i = static_cast<std::int32_t>(rng() % n), j = static_cast<std::int32_t>(rng() % n);
+        const auto i = static_cast<std::int32_t>(rng() % n),
+                   j = static_cast<std::int32_t>(rng() % n);
         if (i == j) continue;
         const ZInt f = static_cast<std::int64_t>(rng() % 7) - 3;
         for (std::int32_t c = 0; c < n; ++c) s.at(i, c) += f * s.at(j, c);
@@ -52,7 +53,8 @@ TEST_F(CrtDeterminant, AgreesWithTheDeterminantMethods) {
       EXPECT_EQ(crt_abs_determinant(s), ZInt(1)) << "round " << round;
     }
     const ZInt want = singular ? ZInt(0) : abs_int_determinant(s);
-    EXPECT_EQ(crt_abs_determinant(s), want) << "round " << round << " side " << n << " bits " << bits;
+    EXPECT_EQ(crt_abs_determinant(s), want)
+        << "round " << round << " side " << n << " bits " << bits;
   }
 }
 

@@ -16,7 +16,9 @@ namespace {
 
 ZInt random_zint(std::mt19937_64& rng, int digits) {
   std::vector<std::uint32_t> m(static_cast<std::size_t>(digits));
-  for (std::uint32_t& x : m) x = rng() % 4 == 0 ? (1u << 28) - 1 - static_cast<std::uint32_t>(rng() % 2) : static_cast<std::uint32_t>(rng() >> 36);
+  for (std::uint32_t& x : m)
+    x = rng() % 4 == 0 ? (1u << 28) - 1 - static_cast<std::uint32_t>(rng() % 2)
+                       : static_cast<std::uint32_t>(rng() >> 36);
   return ZInt::from_digits(m, rng() % 2 == 0 ? 1 : -1);
 }
 
@@ -25,7 +27,9 @@ TEST(ExactQuotient, MultiplesComeBackToTheirFactor) {
   for (int round = 0; round < test_iterations(400); ++round) {
     ZInt d = random_zint(rng, 1 + static_cast<int>(rng() % 6));
     if (d.is_zero()) d = 1;
-    if (rng() % 3 == 0) d = d * ZInt::from_digits(std::vector<std::uint32_t>{0, 0, 1u << (rng() % 28)}, 1);  // trailing zero bits
+    if (rng() % 3 == 0)
+      d = d * ZInt::from_digits(std::vector<std::uint32_t>{0, 0, 1u << (rng() % 28)},
+                                1);  // trailing zero bits
     const ZInt q = random_zint(rng, static_cast<int>(rng() % 8));
     const ZInt n = q * d;
     const ExactDivisor by_d(d);

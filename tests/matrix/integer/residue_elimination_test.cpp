@@ -27,7 +27,8 @@ TEST(ResidueElimination, BlockedKernelAgreesWithTheRowByRowKernel) {
     for (auto& v : a) v = static_cast<double>(rng() % p);
     for (std::size_t r = 0; r < n; ++r)
       a[r * n + 11] = static_cast<double>((static_cast<std::uint64_t>(a[r * n + 2]) +
-                                           3 * static_cast<std::uint64_t>(a[r * n + 9])) % p);
+                                           3 * static_cast<std::uint64_t>(a[r * n + 9])) %
+                                          p);
     std::vector<std::int32_t> perm(n);
     std::int32_t dependent = -1;
     EXPECT_EQ(residue_lu(a.data(), static_cast<std::int32_t>(n), p, perm.data(), &dependent), 0u);
@@ -44,7 +45,8 @@ TEST(ResidueElimination, BlockedKernelAgreesWithTheRowByRowKernel) {
       const std::uint32_t det = residue_lu(lu.data(), n, p, perm.data());
       ModulusScope mod(static_cast<std::int32_t>(p));
       std::vector<std::uint32_t> copy = a;
-      EXPECT_EQ(det, static_cast<std::uint32_t>(plain_residue_determ(copy.data(), n, 1))) << p << " " << n;
+      EXPECT_EQ(det, static_cast<std::uint32_t>(plain_residue_determ(copy.data(), n, 1)))
+          << p << " " << n;
       std::vector<std::uint32_t> inv(size * size);
       ASSERT_EQ(residue_inverse(a.data(), n, p, det, inv.data()), det != 0) << p << " " << n;
       if (det == 0) continue;
@@ -52,17 +54,24 @@ TEST(ResidueElimination, BlockedKernelAgreesWithTheRowByRowKernel) {
       for (std::size_t k : {std::size_t{0}, size - 1})
         for (std::size_t c = 0; c < size; ++c) {
           std::uint64_t sum = 0;
-          for (std::size_t i = 0; i < size; ++i) sum = (sum + std::uint64_t{a[k * size + i]} * inv[i * size + c]) % p;
+          for (std::size_t i = 0; i < size; ++i)
+            sum = (sum + std::uint64_t{a[k * size + i]} * inv[i * size + c]) % p;
           ASSERT_EQ(sum, k == c ? det : 0u) << p << " " << n << " " << k << " " << c;
         }
       for (std::size_t k : {std::size_t{0}, size / 2, size - 1})
         for (std::size_t c = 0; c < size; ++c) {
           std::uint64_t sum = 0;
           for (std::size_t i = 0; i <= std::min(k, c); ++i) {
-            const auto l = i == k ? 1u : static_cast<std::uint64_t>(lu[static_cast<std::size_t>(perm[k]) * size + i]);
-            sum = (sum + l * static_cast<std::uint64_t>(lu[static_cast<std::size_t>(perm[i]) * size + c])) % p;
+            const auto l =
+                i == k
+                    ? 1u
+                    : static_cast<std::uint64_t>(lu[static_cast<std::size_t>(perm[k]) * size + i]);
+            sum = (sum + l * static_cast<std::uint64_t>(
+                                 lu[static_cast<std::size_t>(perm[i]) * size + c])) %
+                  p;
           }
-          ASSERT_EQ(sum, a[static_cast<std::size_t>(perm[k]) * size + c]) << p << " " << n << " " << k << " " << c;
+          ASSERT_EQ(sum, a[static_cast<std::size_t>(perm[k]) * size + c])
+              << p << " " << n << " " << k << " " << c;
         }
     }
   }
@@ -89,7 +98,8 @@ TEST(ResidueElimination, DeterminantModuloAGivenPrime) {
       const std::uint32_t det = prime_residue_determ(work.data(), n, p);
       ModulusScope mod(static_cast<std::int32_t>(p));
       work = a;
-      EXPECT_EQ(det, static_cast<std::uint32_t>(plain_residue_determ(work.data(), n, 1))) << p << " " << n;
+      EXPECT_EQ(det, static_cast<std::uint32_t>(plain_residue_determ(work.data(), n, 1)))
+          << p << " " << n;
       if (n < 2) continue;
       work = a;
       std::swap_ranges(work.begin(), work.begin() + n, work.begin() + n);

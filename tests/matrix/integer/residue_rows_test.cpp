@@ -24,8 +24,11 @@ TEST(ResidueRows, EachEntryAsReduceDouble) {
     const std::size_t n = 1 + rng() % 40;
     std::vector<double> big(n), part(n), small(n), f(n);
     for (std::size_t j = 0; j < n; ++j) {
-      const auto q = static_cast<double>(static_cast<std::int64_t>(rng() >> (12 + rng() % 40)) % (std::int64_t{1} << 52)) / p;
-      const double edge = std::floor(q) * p + static_cast<double>(static_cast<std::int64_t>(rng() % 3) - 1);
+      const auto q = static_cast<double>(static_cast<std::int64_t>(rng() >> (12 + rng() % 40)) %
+                                         (std::int64_t{1} << 52)) /
+                     p;
+      const double edge =
+          std::floor(q) * p + static_cast<double>(static_cast<std::int64_t>(rng() % 3) - 1);
       big[j] = (rng() % 2 != 0 ? -1.0 : 1.0) * std::min(std::abs(edge), 0x1p52 - 1.0);
       part[j] = std::abs(big[j]);
       small[j] = static_cast<double>(rng() % static_cast<std::uint64_t>(p));
@@ -37,7 +40,8 @@ TEST(ResidueRows, EachEntryAsReduceDouble) {
     scale_residue_row(scaled.data(), small.data(), f[0], n, p, inv_p);
     for (std::size_t j = 0; j < n; ++j) {
       EXPECT_EQ(got[j], reduce_double(big[j], p, inv_p)) << "round " << round << " x " << big[j];
-      EXPECT_EQ(sub[j], reduce_double(small[j] - reduce_double(part[j], p, inv_p), p, inv_p)) << "round " << round;
+      EXPECT_EQ(sub[j], reduce_double(small[j] - reduce_double(part[j], p, inv_p), p, inv_p))
+          << "round " << round;
       EXPECT_EQ(scaled[j], reduce_double(small[j] * f[0], p, inv_p)) << "round " << round;
     }
     // The residual's step: (k p + r0 (p)) / p + t v = k + r0 + t v exactly.
@@ -48,7 +52,8 @@ TEST(ResidueRows, EachEntryAsReduceDouble) {
     }
     const double t = static_cast<double>(rng() % static_cast<std::uint64_t>(p));
     shift_residual_row(r.data(), v.data(), t, n, inv_p);
-    for (std::size_t j = 0; j < n; ++j) EXPECT_EQ(r[j], small[j] - f[j] + t * v[j]) << "round " << round;
+    for (std::size_t j = 0; j < n; ++j)
+      EXPECT_EQ(r[j], small[j] - f[j] + t * v[j]) << "round " << round;
   }
 }
 

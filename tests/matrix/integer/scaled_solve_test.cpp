@@ -58,7 +58,8 @@ TEST_F(ScaledSolve, SolvesAgainstReference) {
     std::size_t n;
     int bits;  // 6: lifting; 40: fraction-free (n <= 12) or images
   };
-  for (const Case& k : {Case{1, 6}, Case{2, 6}, Case{7, 6}, Case{30, 6}, Case{3, 40}, Case{9, 40}, Case{15, 40}})
+  for (const Case& k :
+       {Case{1, 6}, Case{2, 6}, Case{7, 6}, Case{30, 6}, Case{3, 40}, Case{9, 40}, Case{15, 40}})
     for (int round = 0; round < 3; ++round) {
       M s = random_m(rng, k.n, k.n, k.bits);
       const BigRef d = bareiss_det(s).abs();
@@ -70,7 +71,8 @@ TEST_F(ScaledSolve, SolvesAgainstReference) {
       for (std::size_t i = 0; i < k.n; ++i)
         for (std::size_t j = 0; j < v[0].size(); ++j) {
           BigRef sum = 0;
-          for (std::size_t t = 0; t < k.n; ++t) sum = sum + s[i][t] * ref_of(x.at(std::int32_t(t), std::int32_t(j)));
+          for (std::size_t t = 0; t < k.n; ++t)
+            sum = sum + s[i][t] * ref_of(x.at(std::int32_t(t), std::int32_t(j)));
           EXPECT_EQ(sum, d * v[i][j]) << k.n << " " << k.bits << " at " << i << "," << j;
         }
     }
@@ -96,7 +98,8 @@ TEST_F(ScaledSolve, SolvesAgainstReference) {
     for (std::size_t i = 0; i < n; ++i)
       for (std::size_t j = 0; j < v[0].size(); ++j) {
         BigRef sum = 0;
-        for (std::size_t t = 0; t < n; ++t) sum = sum + s[i][t] * ref_of(x.at(std::int32_t(t), std::int32_t(j)));
+        for (std::size_t t = 0; t < n; ++t)
+          sum = sum + s[i][t] * ref_of(x.at(std::int32_t(t), std::int32_t(j)));
         EXPECT_EQ(sum, d * v[i][j]) << "completion " << round << " at " << i << "," << j;
       }
   }
@@ -111,7 +114,8 @@ TEST_F(ScaledSolve, SolvesAgainstReference) {
   for (std::size_t i = 0; i < s.size(); ++i)
     for (std::size_t j = 0; j < v[0].size(); ++j) {
       BigRef sum = 0;
-      for (std::size_t t = 0; t < s.size(); ++t) sum = sum + s[i][t] * ref_of(x.at(std::int32_t(t), std::int32_t(j)));
+      for (std::size_t t = 0; t < s.size(); ++t)
+        sum = sum + s[i][t] * ref_of(x.at(std::int32_t(t), std::int32_t(j)));
       if (!(sum == d * v[i][j])) return ::testing::AssertionFailure() << "at " << i << "," << j;
     }
   return ::testing::AssertionSuccess();
@@ -166,7 +170,8 @@ TEST_F(ScaledSolve, RationalSolveIsTheReducedSolution) {
   std::mt19937_64 rng(test_seed() ^ 5153);
   for (int round = 0; round < test_iterations(12); ++round) {
     const std::size_t n = 1 + rng() % 30;
-    const M s = round % 3 == 1 && n > 3 ? repeated_factors(rng, n, 2, 1009) : random_m(rng, n, n, 6);
+    const M s =
+        round % 3 == 1 && n > 3 ? repeated_factors(rng, n, 2, 1009) : random_m(rng, n, n, 6);
     const ZInt d = abs_int_determinant(zmat(s));
     if (d.is_zero()) continue;
     const std::size_t k = 1 + rng() % 12;
@@ -190,7 +195,8 @@ TEST_F(ScaledSolve, RationalSolveIsTheReducedSolution) {
       for (const ZInt& y : num.cell) g = ZInt::gcd(g, y);
       EXPECT_TRUE(g.is_one()) << "round " << round;
       for (std::size_t i = 0; i < num.cell.size(); ++i)
-        EXPECT_EQ(ref_of(num.cell[i]) * ref_of(d), ref_of(x.cell[i]) * ref_of(den)) << "round " << round;
+        EXPECT_EQ(ref_of(num.cell[i]) * ref_of(d), ref_of(x.cell[i]) * ref_of(den))
+            << "round " << round;
     }
   }
   // Nothing to use: a singular S, an entry of 2^24.

@@ -102,9 +102,12 @@ TEST_F(ZIntTest, ProductCheckAgreesWithProducts) {
   // a changed entry caught.
   std::mt19937_64 rng(2829);
   for (int round = 0; round < 40; ++round) {
-    const std::int32_t r = 1 + std::int32_t(rng() % 6), k = 1 + std::int32_t(rng() % 70), c = 1 + std::int32_t(rng() % 6);
+    const std::int32_t r = 1 + std::int32_t(rng() % 6), k = 1 + std::int32_t(rng() % 70),
+                       c = 1 + std::int32_t(rng() % 6);
     ZMatrix a(r, k), b(k, c);
-    for (ZInt& x : a.cell) x = round % 3 == 0 ? zint_of(random_value(rng)) : ZInt(std::int64_t(rng() % (1u << 27)) - (1 << 26));
+    for (ZInt& x : a.cell)
+      x = round % 3 == 0 ? zint_of(random_value(rng))
+                         : ZInt(std::int64_t(rng() % (1u << 27)) - (1 << 26));
     for (ZInt& x : b.cell) x = zint_of(random_value(rng));
     ZMatrix p = a * b;
     EXPECT_TRUE(product_equals(a, b, p)) << "round " << round;

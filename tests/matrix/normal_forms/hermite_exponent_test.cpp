@@ -23,13 +23,15 @@ namespace {
 
 ZMatrix random_z(std::mt19937_64& rng, std::int32_t r, std::int32_t c, std::int64_t bound) {
   ZMatrix m(r, c);
-  for (ZInt& x : m.cell) x = static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(2 * bound + 1)) - bound;
+  for (ZInt& x : m.cell)
+    x = static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(2 * bound + 1)) - bound;
   return m;
 }
 
 // B + p C with B of rank k: modulo p the rank is at most k, so p divides
 // all but k invariant factors (det has p^(n - k) at least).
-ZMatrix repeated_factors(std::mt19937_64& rng, std::int32_t r, std::int32_t c, std::int32_t k, std::int64_t p) {
+ZMatrix repeated_factors(std::mt19937_64& rng, std::int32_t r, std::int32_t c, std::int32_t k,
+                         std::int64_t p) {
   const ZMatrix b = random_z(rng, r, k, 9) * random_z(rng, k, c, 9);
   ZMatrix a = random_z(rng, r, c, 3);
   for (std::size_t i = 0; i < a.cell.size(); ++i) a.cell[i] = b.cell[i] + ZInt(p) * a.cell[i];
@@ -42,12 +44,15 @@ ZMatrix repeated_factors(std::mt19937_64& rng, std::int32_t r, std::int32_t c, s
   for (std::int32_t i = 0; i < f.rank; ++i)
     for (std::int32_t j = 0; j < a.cols; ++j) {
       const ZInt& x = f.form.at(i, j);
-      if (j > i ? !x.is_zero() : j == i ? x.sign() <= 0 : (x.sign() < 0 || compare(x, f.form.at(i, i)) >= 0))
+      if (j > i    ? !x.is_zero()
+          : j == i ? x.sign() <= 0
+                   : (x.sign() < 0 || compare(x, f.form.at(i, i)) >= 0))
         return ::testing::AssertionFailure() << "shape at " << i << "," << j;
     }
   if (!transforms) return ::testing::AssertionSuccess();
   if (!(f.left * a * f.right == f.form)) return ::testing::AssertionFailure() << "P A U";
-  if (!(f.right * f.right_inv == ZMatrix::identity(a.cols))) return ::testing::AssertionFailure() << "U U^-1";
+  if (!(f.right * f.right_inv == ZMatrix::identity(a.cols)))
+    return ::testing::AssertionFailure() << "U U^-1";
   return ::testing::AssertionSuccess();
 }
 
@@ -71,7 +76,9 @@ TEST_F(HermiteExponent, FixedModulusFormIsTheLatticeWithTheModulusJoined) {
     ZMatrix t = round % 3 == 0 ? repeated_factors(rng, k, c, 1, 7) : random_z(rng, k, c, 50);
     ZInt n = static_cast<std::int64_t>(1 + rng() % 5000);
     if (round % 4 == 1) n = n * ZInt(std::int64_t{1009} * 1009);
-    if (round % 4 == 2) n = n * ZInt(static_cast<std::int64_t>(rng() >> 3)) * ZInt(static_cast<std::int64_t>(rng() >> 3));
+    if (round % 4 == 2)
+      n = n * ZInt(static_cast<std::int64_t>(rng() >> 3)) *
+          ZInt(static_cast<std::int64_t>(rng() >> 3));
     ZMatrix joined(k, c + k);
     ZInt index = 1;
     for (std::int32_t i = 0; i < k; ++i) {

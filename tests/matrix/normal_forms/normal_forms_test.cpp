@@ -64,7 +64,8 @@ BigRef mod(const BigRef& x, const BigRef& m) {
 }
 M random_int(std::mt19937_64& rng, std::size_t r, std::size_t c, int bits) {
   M m = zeros(r, c);
-  std::uniform_int_distribution<std::int64_t> d(-(std::int64_t{1} << bits), std::int64_t{1} << bits);
+  std::uniform_int_distribution<std::int64_t> d(-(std::int64_t{1} << bits),
+                                                std::int64_t{1} << bits);
   for (auto& row : m)
     for (auto& x : row) x = rng() % 4 == 0 ? BigRef(0) : BigRef(d(rng));
   return m;
@@ -111,7 +112,8 @@ struct Array {
           if (m.get(r, c) != nullptr) h[r][c] = number_value(m.get(r, c)->ncoef);
     } else {
       for (std::int32_t r = 0; r < rows; ++r)
-        for (std::int32_t c = 0; c < cols; ++c) h[r][c] = number_value((*arp_cell(r + c * rows))->ncoef);
+        for (std::int32_t c = 0; c < cols; ++c)
+          h[r][c] = number_value((*arp_cell(r + c * rows))->ncoef);
     }
     return h;
   }
@@ -157,7 +159,8 @@ Form normal_form(const M& a, bool sparse, bool smith, const BigRef* pd = nullptr
       free_sparse(&aux[t], s, true);
     } else {
       for (std::int32_t i = 0; i < s; ++i)
-        for (std::int32_t j = 0; j < s; ++j) (*out[t])[i][j] = number_value(w[t]->stash[i + j * s]->ncoef);
+        for (std::int32_t j = 0; j < s; ++j)
+          (*out[t])[i][j] = number_value(w[t]->stash[i + j * s]->ncoef);
       free_cells(w[t].get(), s * s);
     }
   }
@@ -191,11 +194,12 @@ Form normal_form(const M& a, bool sparse, bool smith, const BigRef* pd = nullptr
     for (std::size_t j = 0; j < f.h[0].size(); ++j) {
       const BigRef& x = f.h[i][j];
       const std::int64_t r = f.rank;
-      if (std::int64_t(i) < r && i == j && x.sign() <= 0) return ::testing::AssertionFailure() << "pivot " << i;
+      if (std::int64_t(i) < r && i == j && x.sign() <= 0)
+        return ::testing::AssertionFailure() << "pivot " << i;
       const bool zero_here = std::int64_t(i) < r ? j > i : std::int64_t(j) >= r;
-      if (zero_here && !x.is_zero()) return ::testing::AssertionFailure() << "entry " << i << "," << j;
-      if (std::int64_t(i) < r && j < i &&
-          (x.abs() >= f.h[i][i] || (!sparse && x.negative())))
+      if (zero_here && !x.is_zero())
+        return ::testing::AssertionFailure() << "entry " << i << "," << j;
+      if (std::int64_t(i) < r && j < i && (x.abs() >= f.h[i][i] || (!sparse && x.negative())))
         return ::testing::AssertionFailure() << "unreduced " << i << "," << j;
     }
   return ::testing::AssertionSuccess();
@@ -415,7 +419,8 @@ TEST_F(NormalForms, SmithModuloDeterminant) {
     const std::size_t n = 2 + rng() % 9;
     M a = random_int(rng, n, n, round % 3 == 0 ? 2 : 6);
     if (round % 2 == 1) {  // a planted common factor in two rows and a column
-      for (std::size_t k = 0; k < n; ++k) a[0][k] = a[0][k] * BigRef(6), a[1][k] = a[1][k] * BigRef(4);
+      for (std::size_t k = 0; k < n; ++k)
+        a[0][k] = a[0][k] * BigRef(6), a[1][k] = a[1][k] * BigRef(4);
       for (std::size_t k = 0; k < n; ++k) a[k][n - 1] = a[k][n - 1] * BigRef(9);
     }
     const M h = smith_modular(a, &taken);
@@ -477,7 +482,9 @@ TEST_F(NormalForms, TooManySparseRowsRefused) {
   Value n = Value::number(5);
   bool unwound = false;
   const std::string out = output_of(
-      [&] { intcolred(n.cell(), &q, want, nullptr, nullptr, nullptr, nullptr, aux, false, nullptr); },
+      [&] {
+        intcolred(n.cell(), &q, want, nullptr, nullptr, nullptr, nullptr, aux, false, nullptr);
+      },
       &unwound);
   EXPECT_TRUE(unwound && reports(out, sparse_matrix_too_large_error)) << out;
   EXPECT_EQ(number_value((*sparse_row(q.spar, 2))->val->ncoef), BigRef(3));
@@ -517,7 +524,8 @@ std::uint64_t det_mod(const M& a, std::uint64_t p) {
   const std::size_t n = a.size();
   std::vector<std::vector<std::uint64_t>> m(n, std::vector<std::uint64_t>(n));
   for (std::size_t i = 0; i < n; ++i)
-    for (std::size_t j = 0; j < n; ++j) m[i][j] = std::uint64_t(mod(a[i][j], BigRef(std::int64_t(p))).to_int64());
+    for (std::size_t j = 0; j < n; ++j)
+      m[i][j] = std::uint64_t(mod(a[i][j], BigRef(std::int64_t(p))).to_int64());
   std::uint64_t d = 1;
   for (std::size_t k = 0; k < n; ++k) {
     std::size_t r = k;
@@ -541,7 +549,8 @@ std::uint64_t det_mod(const M& a, std::uint64_t p) {
 ::testing::AssertionResult diagonal_is_det(const M& a, const Form& f) {
   const BigRef prod = pivot_product(f);
   for (std::uint64_t p : {1000003ull, 998244353ull, 2147483629ull}) {
-    const std::uint64_t d = det_mod(a, p), x = std::uint64_t(mod(prod, BigRef(std::int64_t(p))).to_int64());
+    const std::uint64_t d = det_mod(a, p),
+                        x = std::uint64_t(mod(prod, BigRef(std::int64_t(p))).to_int64());
     if (x != d && (x + d) % p != 0) return ::testing::AssertionFailure() << "modulo " << p;
   }
   return ::testing::AssertionSuccess();
@@ -582,7 +591,8 @@ TEST_F(NormalForms, BoundedRouteAgreesWithTheElimination) {
       Route route(true);
       const Form mine = normal_form(pa, sparse, false);
       EXPECT_EQ(mine.alpha, ident(r)) << "round " << round;
-      EXPECT_EQ(mine.h, sparse ? reduce_left(part.h, part.rank) : part.h) << "round " << round << " sparse " << sparse;
+      EXPECT_EQ(mine.h, sparse ? reduce_left(part.h, part.rank) : part.h)
+          << "round " << round << " sparse " << sparse;
       EXPECT_TRUE(transforms_hold(pa, mine)) << "round " << round;
       const Form smith = normal_form(a, sparse, true);
       EXPECT_EQ(smith.h, part_smith.h) << "round " << round;
@@ -608,17 +618,26 @@ TEST_F(NormalForms, EstimatedQuotientsMatchTheDivision) {
       for (auto& x : row) {
         if (rng() % 5 < 3) continue;
         x = BigRef(std::int64_t(rng() % 2000) - 1000);
-        if (rng() % 2 == 0) x = x * BigRef::pow2(unsigned(rng() % 100)) + BigRef(std::int64_t(rng() >> 2));
+        if (rng() % 2 == 0)
+          x = x * BigRef::pow2(unsigned(rng() % 100)) + BigRef(std::int64_t(rng() >> 2));
       }
     if (round % 3 == 0) {  // long quotients ending on exact halves, of both signs
       const BigRef p = BigRef::pow2(70) * BigRef(std::int64_t(2 * (rng() % 1000) + 2));
       for (std::size_t j = 0; j < c; ++j)
-        a[0][j] = j == 0 ? p : j >= c / 2 ? BigRef(0) : p * BigRef(std::int64_t(2 + rng() % 4) * (j % 2 ? 1 : -1)) + p / BigRef(2);
+        a[0][j] = j == 0 ? p
+                  : j >= c / 2
+                      ? BigRef(0)
+                      : p * BigRef(std::int64_t(2 + rng() % 4) * (j % 2 ? 1 : -1)) + p / BigRef(2);
     }
-    if (round % 3 == 1) {  // even pivots of 62 to 65 bits (long division up to 2^64), quotients past 2^40
-      const BigRef p = BigRef::pow2(unsigned(61 + round % 4)) + BigRef(std::int64_t(rng() >> 5) * 2);
+    if (round % 3 ==
+        1) {  // even pivots of 62 to 65 bits (long division up to 2^64), quotients past 2^40
+      const BigRef p =
+          BigRef::pow2(unsigned(61 + round % 4)) + BigRef(std::int64_t(rng() >> 5) * 2);
       for (std::size_t j = 0; j < c; ++j)
-        a[0][j] = j == 0 ? p : j > 2 ? BigRef(0) : p * BigRef(std::int64_t(rng() >> 2) * (j % 2 ? 1 : -1)) + (round % 2 ? p / BigRef(2) : BigRef(std::int64_t(rng() >> 3)));
+        a[0][j] = j == 0  ? p
+                  : j > 2 ? BigRef(0)
+                          : p * BigRef(std::int64_t(rng() >> 2) * (j % 2 ? 1 : -1)) +
+                                (round % 2 ? p / BigRef(2) : BigRef(std::int64_t(rng() >> 3)));
     }
     Route route(true);
     Form want;
@@ -671,7 +690,8 @@ TEST_F(NormalForms, SolvesInTheLeadingBlockAgreeWithTheWholeCompletion) {
     M a = random_int(rng, r, c, 1 + static_cast<int>(rng() % 12));
     const std::size_t lost = wide ? rng() % 2 : 1 + rng() % 2;  // dependent rows
     for (std::size_t t = 0; t < lost && r > 2; ++t)
-      for (std::size_t j = 0; j < c; ++j) a[r - 1 - t][j] = a[0][j] * BigRef(std::int64_t(t) + 2) - a[1][j];
+      for (std::size_t j = 0; j < c; ++j)
+        a[r - 1 - t][j] = a[0][j] * BigRef(std::int64_t(t) + 2) - a[1][j];
     Form want, want_smith;
     {
       // The oracle: the whole completion, residues in big integers.
@@ -685,7 +705,8 @@ TEST_F(NormalForms, SolvesInTheLeadingBlockAgreeWithTheWholeCompletion) {
     for (std::int32_t cut_at : {1, unit, unit + 1}) {
       ScopedValue<std::int32_t> cut{normal_form_split_rows, std::max(cut_at, 1)};
       const Form f = normal_form(a, false, false);
-      expect_same_form(f, want, "round " + std::to_string(round) + " cut " + std::to_string(cut_at));
+      expect_same_form(f, want,
+                       "round " + std::to_string(round) + " cut " + std::to_string(cut_at));
       EXPECT_EQ(normal_form(a, false, false, nullptr, false).h, want.h) << "round " << round;
       const Form smith = normal_form(a, false, true);
       EXPECT_EQ(smith.h, want_smith.h) << "round " << round << " cut " << cut_at;
@@ -706,13 +727,15 @@ TEST_F(NormalForms, FixedWidthResiduesAgreeWithBigIntegers) {
     const std::int32_t c = k + static_cast<std::int32_t>(rng() % 3);
     const int bits = 1 + static_cast<int>(rng() % 24);
     ZMatrix t(k, c);
-    for (ZInt& x : t.cell) x = static_cast<std::int64_t>(rng() % (2ull << bits)) - (std::int64_t{1} << bits);
+    for (ZInt& x : t.cell)
+      x = static_cast<std::int64_t>(rng() % (2ull << bits)) - (std::int64_t{1} << bits);
     ZMatrix lead(k, k);
     for (std::int32_t i = 0; i < k; ++i)
       for (std::int32_t j = 0; j < k; ++j) lead.at(i, j) = t.at(i, j);
     ZInt n = abs_int_determinant(lead);
     if (n.is_zero()) continue;
-    for (int w = static_cast<int>(rng() % 72); w > 0; --w) n *= ZInt(static_cast<std::int64_t>(rng() >> 34) | 1);
+    for (int w = static_cast<int>(rng() % 72); w > 0; --w)
+      n *= ZInt(static_cast<std::int64_t>(rng() >> 34) | 1);
     const std::int32_t words = static_cast<std::int32_t>((n.bit_length() + 63) / 64);
     ZMatrix want;
     {
@@ -725,7 +748,8 @@ TEST_F(NormalForms, FixedWidthResiduesAgreeWithBigIntegers) {
     EXPECT_TRUE(ZInt::divides(n, det, &q)) << "round " << round;  // det L divides n
     for (std::int32_t cut_at : {32, words, words - 1}) {
       ScopedValue<std::int32_t> cut{normal_form_fixed_words, std::clamp(cut_at, 0, 32)};
-      EXPECT_EQ(hermite_modulo(t, n), want) << "round " << round << " words " << words << " cut " << cut_at;
+      EXPECT_EQ(hermite_modulo(t, n), want)
+          << "round " << round << " words " << words << " cut " << cut_at;
     }
   }
 }
@@ -852,7 +876,8 @@ TEST_F(NormalForms, SmithDiagonalFromMinors) {
       BigRef prod = 1;
       for (std::size_t k = 1; k <= std::min(r, c); ++k) {
         if (std::int32_t(k) <= f.rank) prod = prod * f.h[k - 1][k - 1];
-        EXPECT_EQ(std::int32_t(k) <= f.rank ? prod : BigRef(0), minors_gcd(a, k)) << "round " << round;
+        EXPECT_EQ(std::int32_t(k) <= f.rank ? prod : BigRef(0), minors_gcd(a, k))
+            << "round " << round;
       }
     }
   }
@@ -866,8 +891,8 @@ TEST_F(NormalForms, BudgetSendsTheSwellingAway) {
   const M a = random_int(rng, 8, 8, 6);
   Form budgeted, direct;
   {
-    ScopedValue<std::int32_t> side{normal_form_direct_side, INT32_MAX}, bits{normal_form_direct_bits, INT32_MAX},
-        budget{normal_form_budget_bits, 1};
+    ScopedValue<std::int32_t> side{normal_form_direct_side, INT32_MAX},
+        bits{normal_form_direct_bits, INT32_MAX}, budget{normal_form_budget_bits, 1};
     budgeted = normal_form(a, false, false);
   }
   {
@@ -877,8 +902,8 @@ TEST_F(NormalForms, BudgetSendsTheSwellingAway) {
   EXPECT_EQ(budgeted.h, direct.h);
   EXPECT_EQ(budgeted.alpha, direct.alpha);
   EXPECT_TRUE(transforms_hold(a, budgeted));
-  ScopedValue<std::int32_t> side{normal_form_direct_side, INT32_MAX}, bits{normal_form_direct_bits, INT32_MAX},
-        budget{normal_form_budget_bits, 1};
+  ScopedValue<std::int32_t> side{normal_form_direct_side, INT32_MAX},
+      bits{normal_form_direct_bits, INT32_MAX}, budget{normal_form_budget_bits, 1};
   const Form d = normal_form({{0, 3}, {2, 0}}, false, false);
   EXPECT_EQ(d.h, (M{{2, 0}, {0, 3}}));
   EXPECT_EQ(d.alpha, (M{{0, 1}, {1, 0}}));
@@ -898,7 +923,8 @@ std::vector<std::array<std::int64_t, 4>> fingerprint(const Array& arr) {
   };
   if (arr.q.spar != nullptr) {
     for (std::int32_t r = 1; r <= arr.rows; ++r)
-      for (colm_ptr e = *sparse_row(arr.q.spar, r); e != nullptr; e = e->next) add(r - 1, e->coord - 1, e->val->ncoef);
+      for (colm_ptr e = *sparse_row(arr.q.spar, r); e != nullptr; e = e->next)
+        add(r - 1, e->coord - 1, e->val->ncoef);
   } else {
     for (std::int32_t c = 0; c < arr.cols; ++c)
       for (std::int32_t r = 0; r < arr.rows; ++r) add(r, c, (*arp_cell(r + c * arr.rows))->ncoef);
@@ -917,7 +943,8 @@ TEST_F(NormalForms, HadamardBitsFromTheEntriesLengths) {
     M d = zeros(n, n);
     double want = 0.0;
     for (std::size_t i = 0; i < n; ++i) {
-      const std::int64_t v = static_cast<std::int64_t>(rng() % (std::uint64_t{1} << (1 + rng() % 27))) - 3;
+      const std::int64_t v =
+          static_cast<std::int64_t>(rng() % (std::uint64_t{1} << (1 + rng() % 27))) - 3;
       d[i][i] = BigRef(v);
       if (v != 0) want += std::max(std::log2(std::abs(static_cast<double>(v)) + 1.0), 1.0);
     }
@@ -929,7 +956,8 @@ TEST_F(NormalForms, HadamardBitsFromTheEntriesLengths) {
     const M m = random_int(rng, n, n, bits);
     Array dense(m, false), sparse(m, true);
     const double hd = form_routes::hadamard_bits(&dense.q, dense.rows, dense.cols);
-    EXPECT_NEAR(form_routes::hadamard_bits(&sparse.q, sparse.rows, sparse.cols), hd, 1e-9 * std::max(hd, 1.0));
+    EXPECT_NEAR(form_routes::hadamard_bits(&sparse.q, sparse.rows, sparse.cols), hd,
+                1e-9 * std::max(hd, 1.0));
     const BigRef det = bareiss_det(m).abs();
     if (!det.is_zero()) {
       EXPECT_LE(static_cast<double>(det.bit_length()) - 1.0, hd + 1e-9) << "side " << n;
@@ -947,7 +975,8 @@ TEST_F(NormalForms, HadamardBitsFromTheEntriesLengths) {
     M a = zeros(rows, cols);
     std::vector<double> norms;
     for (std::size_t c = 0; c < cols; ++c) {
-      const std::int64_t v = 1 + static_cast<std::int64_t>(rng() % (std::uint64_t{1} << (1 + rng() % 27)));
+      const std::int64_t v =
+          1 + static_cast<std::int64_t>(rng() % (std::uint64_t{1} << (1 + rng() % 27)));
       for (std::size_t r = 0; r < rows; ++r)
         if (full || r == c % rows) a[r][c] = BigRef(rng() % 2 == 0 ? v : -v);
       const double spread = full ? 0.5 * std::log2(static_cast<double>(rows)) : 0.0;
@@ -958,7 +987,8 @@ TEST_F(NormalForms, HadamardBitsFromTheEntriesLengths) {
     const double want = std::accumulate(norms.begin(), norms.begin() + counted, 0.0);
     for (bool sparse : {false, true}) {
       Array x(a, sparse);
-      EXPECT_NEAR(form_routes::hadamard_bits(&x.q, x.rows, x.cols), want, 1e-9 * want) << rows << "x" << cols;
+      EXPECT_NEAR(form_routes::hadamard_bits(&x.q, x.rows, x.cols), want, 1e-9 * want)
+          << rows << "x" << cols;
     }
   }
 }
@@ -999,11 +1029,11 @@ TEST_F(NormalForms, FailurePartWayLeavesTheMatrix) {
         const std::string out = output_of(
             [&] {
               if (smith)
-                intnormal(n.cell(), &arr.q, want, w[0].get(), w[1].get(), w[2].get(), w[3].get(), false,
-                          nullptr, aux, 83);
+                intnormal(n.cell(), &arr.q, want, w[0].get(), w[1].get(), w[2].get(), w[3].get(),
+                          false, nullptr, aux, 83);
               else
-                intcolred(n.cell(), &arr.q, want, w[0].get(), w[1].get(), w[2].get(), w[3].get(), aux,
-                          false, nullptr);
+                intcolred(n.cell(), &arr.q, want, w[0].get(), w[1].get(), w[2].get(), w[3].get(),
+                          aux, false, nullptr);
             },
             &unwound);
         EXPECT_TRUE(unwound && reports(out, number_too_long_error)) << bounded << sparse << smith;
@@ -1025,8 +1055,8 @@ TEST_F(NormalForms, LimbLimitHandsOverAtAnySide) {
   // error 302. (Its inverse holds F G: no transforms here.)
   const BigRef f = BigRef::pow2(28 * 17000) + BigRef(3), g = BigRef::pow2(28 * 17000) - BigRef(5);
   const M a = {{1, f, 0}, {g, 0, 1}, {0, 1, 0}};
-  ScopedValue<std::int32_t> side{normal_form_direct_side, INT32_MAX}, bits{normal_form_direct_bits, INT32_MAX},
-      budget{normal_form_budget_bits, 1 << 20};
+  ScopedValue<std::int32_t> side{normal_form_direct_side, INT32_MAX},
+      bits{normal_form_direct_bits, INT32_MAX}, budget{normal_form_budget_bits, 1 << 20};
   for (bool sparse : {false, true})
     for (bool smith : {false, true}) {
       NodeBalance balance;
@@ -1077,9 +1107,11 @@ TEST_F(NormalForms, ModularSmithIsTheGcdWithThePseudoDeterminant) {
   // routes, random sparse matrices of entries in [-9, 9].
   std::mt19937_64 rng(4755);
   for (int round = 0; round < 30; ++round) {
-    const std::size_t r = 4 + rng() % (round < 24 ? 12 : 33), c = std::max<std::size_t>(3, r - rng() % 4);
+    const std::size_t r = 4 + rng() % (round < 24 ? 12 : 33),
+                      c = std::max<std::size_t>(3, r - rng() % 4);
     M a = zeros(r, c);
-    for (std::size_t t = 0; t < r * 5 / 2; ++t) a[rng() % r][rng() % c] = BigRef(std::int64_t(rng() % 19) - 9);
+    for (std::size_t t = 0; t < r * 5 / 2; ++t)
+      a[rng() % r][rng() % c] = BigRef(std::int64_t(rng() % 19) - 9);
     const Form smith = normal_form(a, true, true, nullptr, false);
     BigRef own;
     {
@@ -1088,7 +1120,8 @@ TEST_F(NormalForms, ModularSmithIsTheGcdWithThePseudoDeterminant) {
       new_pseudo(pd.cell(), &arr.q);
       own = number_value(pd->ncoef);
     }
-    const BigRef given = BigRef(std::int64_t(1) << (rng() % 5)) * BigRef(std::int64_t(1 + rng() % 3) * 3);
+    const BigRef given =
+        BigRef(std::int64_t(1) << (rng() % 5)) * BigRef(std::int64_t(1 + rng() % 3) * 3);
     for (bool bounded : {false, true})
       for (const BigRef& pd : {own, given}) {
         Route route(bounded);
@@ -1098,7 +1131,8 @@ TEST_F(NormalForms, ModularSmithIsTheGcdWithThePseudoDeterminant) {
           BigRef want = BigRef::gcd(i < smith.rank ? smith.h[i][i] : BigRef(0), pd);
           if (want == pd) want = 0;
           rank += want.is_zero() ? 0 : 1;
-          EXPECT_EQ(f.h[i][i], want) << "round " << round << " bounded " << bounded << " at " << i << " pd " << pd;
+          EXPECT_EQ(f.h[i][i], want)
+              << "round " << round << " bounded " << bounded << " at " << i << " pd " << pd;
         }
         EXPECT_EQ(f.rank, rank) << "round " << round;
         if (&pd == &own) {
@@ -1145,8 +1179,8 @@ TEST_F(NormalForms, CellsStraightToTheEliminationAsThroughCopies) {
         }
         ScopedValue<std::int32_t> cut{normal_form_cell_side, kind == 4 ? INT32_MAX : 8};
         const Form f = normal_form(a, sparse, false, nullptr, transforms);
-        const std::string at = "round " + std::to_string(round) + " sparse " + std::to_string(sparse) +
-                               " transforms " + std::to_string(transforms);
+        const std::string at = "round " + std::to_string(round) + " sparse " +
+                               std::to_string(sparse) + " transforms " + std::to_string(transforms);
         EXPECT_EQ(f.rank, want.rank) << at;
         expect_same_form(f, want, at);
         EXPECT_EQ(f.alphinv, want.alphinv) << at;
@@ -1195,7 +1229,8 @@ TEST_F(NormalForms, FlatEliminationAsOnTheCells) {
   // the bounded route answers) to none to speak of; entries short, of 40 to
   // 61 bits, of 62 (the longest word, which sums in limbs come back down to)
   // and past two words, units among them for the pivot search.
-  ScopedValue<std::int32_t> side{normal_form_direct_side, INT32_MAX}, bits{normal_form_direct_bits, INT32_MAX};
+  ScopedValue<std::int32_t> side{normal_form_direct_side, INT32_MAX},
+      bits{normal_form_direct_bits, INT32_MAX};
   auto alike = [](const M& a, bool transforms, std::int32_t budget, const std::string& where) {
     ScopedValue<std::int32_t> per_bit{normal_form_budget_bits, budget};
     Form want;
@@ -1214,12 +1249,13 @@ TEST_F(NormalForms, FlatEliminationAsOnTheCells) {
   // A matrix whose pivot searches weigh a 62-bit word against a 62-bit
   // entry come back from limbs.
   const BigRef e132 = BigRef::pow2(132);
-  const M edge = {{0, 0, -4, 0, 2, 2},
-                  {4, 0, 0, 0, e132, 4},
-                  {BigRef(3) * BigRef::pow2(109), -2, BigRef(0) - e132, BigRef(std::int64_t{3587179356665791886}), 0,
-                   BigRef(std::int64_t{3661467703035308941})},
-                  {0, BigRef(std::int64_t{3987746292788177060}), 0, -4, 0, 2},
-                  {-4, -2, BigRef::pow2(59), -4, 0, 0}};
+  const M edge = {
+      {0, 0, -4, 0, 2, 2},
+      {4, 0, 0, 0, e132, 4},
+      {BigRef(3) * BigRef::pow2(109), -2, BigRef(0) - e132,
+       BigRef(std::int64_t{3587179356665791886}), 0, BigRef(std::int64_t{3661467703035308941})},
+      {0, BigRef(std::int64_t{3987746292788177060}), 0, -4, 0, 2},
+      {-4, -2, BigRef::pow2(59), -4, 0, 0}};
   alike(edge, true, 1 << 20, "62 bits");
   std::mt19937_64 rng(test_seed() + 4761);
   for (int round = 0; round < test_iterations(40); ++round) {
@@ -1228,13 +1264,17 @@ TEST_F(NormalForms, FlatEliminationAsOnTheCells) {
     for (auto& row : a)
       for (auto& x : row) {
         const auto pick = rng() % 12;
-        if (pick < 2) x = x * BigRef::pow2(unsigned(pick == 0 ? 35 + rng() % 26 : 100 + rng() % 40));
-        if (pick == 2) x = (BigRef::pow2(61) + BigRef(std::int64_t(rng() >> 3))) * BigRef(rng() % 2 == 0 ? 1 : -1);
+        if (pick < 2)
+          x = x * BigRef::pow2(unsigned(pick == 0 ? 35 + rng() % 26 : 100 + rng() % 40));
+        if (pick == 2)
+          x = (BigRef::pow2(61) + BigRef(std::int64_t(rng() >> 3))) *
+              BigRef(rng() % 2 == 0 ? 1 : -1);
       }
     if (r >= 3 && rng() % 3 == 0) a[r / 2] = a[0];  // rank short of the rows
     const bool transforms = rng() % 4 != 0;
     const std::int32_t budget = std::array{1, 2, 16, 1 << 20}[rng() % 4];
-    alike(a, transforms, budget, "round " + std::to_string(round) + " budget " + std::to_string(budget));
+    alike(a, transforms, budget,
+          "round " + std::to_string(round) + " budget " + std::to_string(budget));
   }
 }
 
@@ -1245,7 +1285,8 @@ TEST_F(NormalForms, FlatSparseEliminationAsOnTheCells) {
   // copy that some matrices pass (the cells then); the stored results hold
   // no zero (read() checks the store).
   std::mt19937_64 rng(test_seed() + 4762);
-  ScopedValue<std::int32_t> side{normal_form_direct_side, INT32_MAX}, bits{normal_form_direct_bits, INT32_MAX};
+  ScopedValue<std::int32_t> side{normal_form_direct_side, INT32_MAX},
+      bits{normal_form_direct_bits, INT32_MAX};
   for (int round = 0; round < test_iterations(60); ++round) {
     const std::size_t r = 1 + rng() % 10, c = 1 + rng() % 10, fill = rng() % 4;
     M a = zeros(r, c);
@@ -1253,7 +1294,8 @@ TEST_F(NormalForms, FlatSparseEliminationAsOnTheCells) {
     const auto entry = [&] {
       BigRef x(std::int64_t(rng() % (2u << small)) - (std::int64_t{1} << small));
       if (x.is_zero()) x = 1;
-      const unsigned shift = rng() % 5 == 0 ? unsigned(rng() % 2 == 0 ? 35 + rng() % 26 : 100 + rng() % 40) : 0;
+      const unsigned shift =
+          rng() % 5 == 0 ? unsigned(rng() % 2 == 0 ? 35 + rng() % 26 : 100 + rng() % 40) : 0;
       return x * BigRef::pow2(shift);
     };
     for (auto& row : a) {
@@ -1272,7 +1314,8 @@ TEST_F(NormalForms, FlatSparseEliminationAsOnTheCells) {
       want = normal_form(a, true, false, nullptr, transforms);
     }
     const Form f = normal_form(a, true, false, nullptr, transforms);
-    const std::string where = "round " + std::to_string(round) + " budget " + std::to_string(budget);
+    const std::string where =
+        "round " + std::to_string(round) + " budget " + std::to_string(budget);
     expect_same_form(f, want, where);
     EXPECT_EQ(f.alphinv, want.alphinv) << where;
     EXPECT_EQ(f.rank, want.rank) << where;
@@ -1310,10 +1353,11 @@ TEST_F(NormalForms, ScaledAdditionOfTheStoreAsInBigIntegers) {
   std::mt19937_64 rng(test_seed() + 4762);
   auto draw = [&rng]() {
     const auto pick = rng() % 5;
-    ZInt v = pick == 0 ? ZInt(0)
-           : pick == 1 ? ZInt(static_cast<std::int64_t>(rng() % 2000))
-           : pick == 2 ? ZInt((std::int64_t{1} << 61) + static_cast<std::int64_t>(rng() >> 4))
-                       : ZInt(static_cast<std::int64_t>(rng() >> 2)) * ZInt(static_cast<std::int64_t>(rng() >> (pick == 3 ? 40 : 2)));
+    ZInt v = pick == 0   ? ZInt(0)
+             : pick == 1 ? ZInt(static_cast<std::int64_t>(rng() % 2000))
+             : pick == 2 ? ZInt((std::int64_t{1} << 61) + static_cast<std::int64_t>(rng() >> 4))
+                         : ZInt(static_cast<std::int64_t>(rng() >> 2)) *
+                               ZInt(static_cast<std::int64_t>(rng() >> (pick == 3 ? 40 : 2)));
     return rng() % 2 == 0 ? v : -v;
   };
   for (int round = 0; round < test_iterations(400); ++round) {
@@ -1341,8 +1385,10 @@ TEST_F(NormalForms, ScaledAdditionOfTheStoreAsInBigIntegers) {
     {
       wide::Store s(40);
       for (std::size_t i = 0; i < 40; ++i) {
-        ZInt v = ZInt(static_cast<std::int64_t>(rng() >> 1)) * ZInt(1 + static_cast<std::int64_t>(rng() % 7));
-        for (std::uint64_t k = rng() % 14; k-- > 0;) v = v * ZInt(static_cast<std::int64_t>(rng() >> 1));
+        ZInt v = ZInt(static_cast<std::int64_t>(rng() >> 1)) *
+                 ZInt(1 + static_cast<std::int64_t>(rng() % 7));
+        for (std::uint64_t k = rng() % 14; k-- > 0;)
+          v = v * ZInt(static_cast<std::int64_t>(rng() >> 1));
         s.set(i, rng() % 2 == 0 ? v : -v);
       }
     }
@@ -1351,7 +1397,8 @@ TEST_F(NormalForms, ScaledAdditionOfTheStoreAsInBigIntegers) {
     for (std::size_t i = 0; i < 40; ++i) {
       const std::int64_t w = static_cast<std::int64_t>(rng() % 1000) - 500;
       const std::int64_t top = std::int64_t{1} << 60;
-      const ZInt fv = ZInt(top | static_cast<std::int64_t>(rng() >> 4)) * ZInt(top | static_cast<std::int64_t>(rng() >> 4));
+      const ZInt fv = ZInt(top | static_cast<std::int64_t>(rng() >> 4)) *
+                      ZInt(top | static_cast<std::int64_t>(rng() >> 4));
       t.set(i, w);
       t.make_big(i);  // the word moves into a slot
       ASSERT_EQ(t.value(i), ZInt(w)) << "round " << round << " entry " << i;
@@ -1363,7 +1410,8 @@ TEST_F(NormalForms, ScaledAdditionOfTheStoreAsInBigIntegers) {
     }
   }
   // A sum that cancels: x - 1 * x is 0 by either path.
-  for (const ZInt& x : {ZInt(5), ZInt(std::int64_t{1} << 61) * ZInt(3), ZInt(std::int64_t{1} << 61) * ZInt(std::int64_t{1} << 61)}) {
+  for (const ZInt& x : {ZInt(5), ZInt(std::int64_t{1} << 61) * ZInt(3),
+                        ZInt(std::int64_t{1} << 61) * ZInt(std::int64_t{1} << 61)}) {
     wide::Store s(2);
     s.set(0, x);
     s.set(1, x);
@@ -1388,7 +1436,8 @@ TEST_F(NormalForms, WideStepsAsInLimbs) {
       for (auto& x : row) {
         if (rng() % 5 < 2) continue;
         x = BigRef(std::int64_t(rng() % 2000) - 1000);
-        if (rng() % 2 == 0) x = x * BigRef::pow2(unsigned(30 + rng() % 80)) + BigRef(std::int64_t(rng() >> 2));
+        if (rng() % 2 == 0)
+          x = x * BigRef::pow2(unsigned(30 + rng() % 80)) + BigRef(std::int64_t(rng() >> 2));
       }
     Form want;
     {
@@ -1415,7 +1464,8 @@ TEST_F(NormalForms, ResidueProductCheckIsExact) {
     return rng() % 4 == 0 ? ZInt(0) : ZInt::from_digits(std::move(d), rng() % 2 == 0 ? 1 : -1);
   };
   for (int round = 0; round < test_iterations(30); ++round) {
-    const std::int32_t r = 1 + std::int32_t(rng() % 8), k = 1 + std::int32_t(rng() % 80), c = 1 + std::int32_t(rng() % 8);
+    const std::int32_t r = 1 + std::int32_t(rng() % 8), k = 1 + std::int32_t(rng() % 80),
+                       c = 1 + std::int32_t(rng() % 8);
     ZMatrix a(r, k), b(k, c);
     for (ZInt& x : a.cell) x = big(round % 3 == 0 ? 4 : 1);
     for (ZInt& x : b.cell) x = big(1 + round % 9);
@@ -1425,7 +1475,8 @@ TEST_F(NormalForms, ResidueProductCheckIsExact) {
     ZInt off = 1;
     const std::size_t primes = rng() % 5;
     for (std::size_t t = 0; t < primes; ++t) off *= ZInt(std::int64_t{word_prime(t)});
-    p.at(std::int32_t(rng() % std::uint64_t(r)), std::int32_t(rng() % std::uint64_t(c))) += rng() % 2 == 0 ? off : -off;
+    p.at(std::int32_t(rng() % std::uint64_t(r)), std::int32_t(rng() % std::uint64_t(c))) +=
+        rng() % 2 == 0 ? off : -off;
     EXPECT_FALSE(residue_product_equals(a, b, p)) << "round " << round;
   }
 }
@@ -1444,11 +1495,13 @@ TEST_F(NormalForms, LongEntriesAsTheModularRoute) {
     for (auto& row : a)
       for (auto& x : row) {
         x = BigRef(std::int64_t(rng() % 2000) - 1000);
-        if (rng() % 2 == 0) x = x * BigRef::pow2(unsigned(380 + rng() % 260)) + BigRef(std::int64_t(rng() >> 2));
+        if (rng() % 2 == 0)
+          x = x * BigRef::pow2(unsigned(380 + rng() % 260)) + BigRef(std::int64_t(rng() >> 2));
       }
     for (std::size_t i = 1; i < r; i += 2) {
       const BigRef k(std::int64_t(rng() % 7) - 3);
-      for (std::size_t j = 0; j < c; ++j) a[i][j] = a[i - 1][j] * k + BigRef(std::int64_t(rng() % 9) - 4);
+      for (std::size_t j = 0; j < c; ++j)
+        a[i][j] = a[i - 1][j] * k + BigRef(std::int64_t(rng() % 9) - 4);
     }
     expect_alike_by_either_route(a, "round " + std::to_string(round));
   }
@@ -1471,7 +1524,11 @@ TEST_F(NormalForms, ModularTransformsAlikeByEitherKernel) {
   ScopedValue<std::int32_t> past{normal_form_exact_side, 0};
   for (int round = 0; round < test_iterations(8); ++round) {
     const std::size_t r = 2 + rng() % 9;
-    const std::size_t c = round % 4 == 1 ? r + 1 + rng() % 4 : round % 4 == 2 ? std::size_t(std::max<std::int64_t>(1, std::int64_t(r) - 1 - std::int64_t(rng() % 3))) : r;
+    const std::size_t c =
+        round % 4 == 1 ? r + 1 + rng() % 4
+        : round % 4 == 2
+            ? std::size_t(std::max<std::int64_t>(1, std::int64_t(r) - 1 - std::int64_t(rng() % 3)))
+            : r;
     M a = random_int(rng, r, c, round % 2 == 0 ? 2 : 1 + static_cast<int>(rng() % 20));
     if (round % 4 == 3)  // rank one short
       for (std::size_t j = 0; j < c; ++j) a[r - 1][j] = a[0][j] * BigRef(2) - a[1][j];

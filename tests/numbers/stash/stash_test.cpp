@@ -134,8 +134,10 @@ TEST(StashStats, Formats) {
   print_stash_stats(nullptr);
   const std::string out = testing::internal::GetCapturedStdout();
   const std::string per_block = std::to_string(stash_block_bytes / s->carve_size);
-  EXPECT_EQ(out, "STASH NAME: number of blocks, number of slugs, slugs_used, slug_size\n"
-                 "formatted: \t1, \t" + per_block + ", \t1, \t20\n");
+  EXPECT_EQ(out,
+            "STASH NAME: number of blocks, number of slugs, slugs_used, slug_size\n"
+            "formatted: \t1, \t" +
+                per_block + ", \t1, \t20\n");
 }
 
 // Uses fresh pools in place of the five global ones, so the counts are known.
