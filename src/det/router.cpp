@@ -433,9 +433,8 @@ void dense_route(mat_invert_EnvRec& env, workptr ar, workptr outar, std::int32_t
   } else if (env.allnumbs && !lintmode && m > 3 && mod_matrix_ok) {
     if (adjoint_crt(env, ar, outar, how.oar_free, m, how.equal, spar)) return;
   }
-  // Inverses of polynomial matrices over the rationals by interpolation,
-  // else by the recurrence (the same values; with one variable Gauss-Jordan
-  // wins over the recurrence on large sides).
+  // Inverses of polynomial matrices over the rationals by interpolation, else by the recurrence
+  // (the same values; with one variable Gauss-Jordan wins over the recurrence on large sides).
   if (how.invert && !env.allnumbs && env.allpolys && !lintmode && !verbose && !laurent && m >= 2 &&
       !need_to_turn_off_mod_out(true, true, false, m, m)) {
     note(det_method::rat_poly_inverse);
@@ -479,10 +478,9 @@ void dense_route(mat_invert_EnvRec& env, workptr ar, workptr outar, std::int32_t
     }
     if (done) exitt(env, n, fct, false);
   }
-  // Modulo a prime, the determinant of a matrix of polynomials (no divisor,
-  // no degree bound given) is interpolated from determinants of numbers:
-  // the polynomial the elimination would give, many times sooner. It is
-  // tried only where it prints nothing; when it declines, the elimination
+  // Modulo a prime, the determinant of a matrix of polynomials (no divisor, no degree bound given)
+  // is interpolated from determinants of numbers: the polynomial the elimination would give, many
+  // times sooner. It is tried only where it prints nothing; when it declines, the elimination
   // answers as before.
   if (!lagrange_wanted && env.allpolys && !env.allnumbs && !how.invert && detcutoff < 0 &&
       modularmode && !flotemode && fct == nullptr && the_degree < 0 && m >= quiet_lagrange_side &&
@@ -490,10 +488,9 @@ void dense_route(mat_invert_EnvRec& env, workptr ar, workptr outar, std::int32_t
     note(det_method::mod_poly_interpolated);
     if (det_methods.mod_poly_interpolated(ar, m, n)) exitt(env, n, fct, false);
   }
-  // Over the rationals the same for matrices of polynomials or of fractions
-  // with a common denominator in each row, images modulo word primes taken
-  // until a bound on the coefficients is passed: the value the elimination
-  // gives.
+  // Over the rationals the same for matrices of polynomials or of fractions with a common
+  // denominator in each row, images modulo word primes taken until a bound on the coefficients is
+  // passed: the value the elimination gives.
   if (!lagrange_wanted && !env.allnumbs && !how.invert && detcutoff < 0 && !lintmode && !verbose &&
       fct == nullptr && the_degree < 0 && m >= quiet_rat_lagrange_side &&
       !need_to_turn_off_mod_out(env.allpolys, true, bareiss, cut, m)) {

@@ -360,8 +360,7 @@ void general_poly_case(powermod_EnvRec* env) {
   } else if (detail::dense_applies(b.get(), m, env->ring) && env->ring.char2 &&
              m->exp >= char2_vector_degree && residues_of(m, 1, &dm) &&
              residues_of(b.get(), 1, &dt)) {
-    // GF(2^8) and GF(2^16): element vectors modulo m, left to right over
-    // the bits of the exponent.
+    // GF(2^8) and GF(2^16): element vectors modulo m, left to right over the bits of the exponent.
     const Char2Modulus M(dm, env->ring.modulus);
     DensePoly dr;
     bool started = false;

@@ -251,9 +251,8 @@ void chpoly_builtin(builtin_func1_EnvRec* env) {
       matrix_engines.sparse_chpoly(env->n, q->spar, r);
       return;
     }
-    // det(a - xI) of a copy, which the router may use up: the user's
-    // matrix is never changed, so an error or an interrupt meanwhile finds
-    // it as it was.
+    // det(a - xI) of a copy, which the router may use up: the user's matrix is never changed, so an
+    // error or an interrupt meanwhile finds it as it was.
     struct OwnedCopy {
       sparseptr s = nullptr;
       std::int32_t rows;
@@ -279,16 +278,15 @@ void chpoly_builtin(builtin_func1_EnvRec* env) {
     ~cells_release() { clear_cells(w, cells); }
   } release{w, cells};
   copy_minus(q, r, w, nullptr);
-  // A fraction is not a number cell, so in exact arithmetic every entry
-  // is an integer here, as the integer determinant needs.
+  // A fraction is not a number cell, so in exact arithmetic every entry is an integer here, as the
+  // integer determinant needs.
   bool numbers = true;
   for (std::int64_t k = 0; k < cells; ++k)
     if (!w->stash[k]->numb) numbers = false;
   const bool exact = !modularmode && !flotemode;
-  // Modulo the word modulus the points 1 .. r - 2, their differences and
-  // so the basis denominators must be invertible: a prime above r - 2 (in
-  // characteristic 2 they are not). A composite modulus keeps the direct
-  // way, whose elimination reports a pivot it cannot invert.
+  // Modulo the word modulus the points 1 .. r - 2, their differences and so the basis denominators
+  // must be invertible: a prime above r - 2 (in characteristic 2 they are not). A composite modulus
+  // keeps the direct way, whose elimination reports a pivot it cannot invert.
   bool residues_ok = !modularmode || (!finf && mod_is_prime);
   for (std::int32_t k = 2; modularmode && residues_ok && k <= r - 2; ++k)
     residues_ok = std::gcd(k, modulus) == 1;
@@ -312,14 +310,13 @@ void chpoly_builtin(builtin_func1_EnvRec* env) {
   set_min_cut(r);
   std::optional<InterruptHold> hold;
   if (!(env->oldm1 && danger_ok)) hold.emplace();
-  // Without a bound of the caller's and without progress lines, the exact
-  // determinants are replaced by the images of the whole polynomial (the
-  // same polynomial, found in one pass).
+  // Without a bound of the caller's and without progress lines, the exact determinants are replaced
+  // by the images of the whole polynomial (the same polynomial, found in one pass).
   if (exact && !verbose && env->bound == nullptr &&
       int_char_poly(std::vector<quoly>(w->stash, w->stash + cells), r, env->n))
     return;
-  // A numeric determinant of the copy with `point` on the diagonal taken
-  // away; the copy is rebuilt for the next point.
+  // A numeric determinant of the copy with `point` on the diagonal taken away; the copy is rebuilt
+  // for the next point.
   auto det_at = [&](std::int32_t point, quolyptr into) {
     clear_cells(w, cells);
     Owned pt(small(point));

@@ -12,7 +12,7 @@
 
 namespace tavrin {
 
-using tavrin::nodes::is_bare_leaf;
+using nodes::is_bare_leaf;
 
 namespace {
 
@@ -67,7 +67,7 @@ std::int64_t leaves(poly n, std::int64_t limit, std::int32_t depth = 1, bool fie
   return t.count;
 }
 
-std::int64_t nodes(poly n, std::int64_t limit) {
+std::int64_t node_count(poly n, std::int64_t limit) {
   Tally t(limit);
   count_nodes(n, t);
   return t.count;
@@ -152,7 +152,7 @@ std::int16_t fast_f_numterms(poly n, std::int16_t depth) {
   return static_cast<std::int16_t>(leaves(n, 100, depth, true));
 }
 
-std::int32_t node_total(poly n) { return clamp32(nodes(n, 17)); }
+std::int32_t node_total(poly n) { return clamp32(node_count(n, 17)); }
 
 namespace {
 
@@ -177,11 +177,13 @@ std::int32_t new_node_total(poly n) {
   return clamp32(std::min<std::int64_t>(t.count, 200));
 }
 
-std::int32_t big_node_total(poly n) { return clamp32(std::min<std::int64_t>(nodes(n, 800), 1600)); }
+std::int32_t big_node_total(poly n) {
+  return clamp32(std::min<std::int64_t>(node_count(n, 800), 1600));
+}
 
-std::int32_t bigg_node_total(poly n) { return clamp32(nodes(n, 12000)); }
+std::int32_t bigg_node_total(poly n) { return clamp32(node_count(n, 12000)); }
 
-std::int32_t bigger_node_total(poly n) { return clamp32(nodes(n, 256000)); }
+std::int32_t bigger_node_total(poly n) { return clamp32(node_count(n, 256000)); }
 
 namespace {
 

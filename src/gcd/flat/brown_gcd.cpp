@@ -304,6 +304,20 @@ bool lattice_identity(const F& f, const Layout& lay, elem c, const MPoly& A, con
   return true;
 }
 
+// The lattice bound S of P = gamma A - H Abar (and of gamma B - H Bbar, A
+// and B primitive in v, split as ra and rb, gamma of degree dg, their
+// contents' GCD of degree dc): at the top the total degree of gamma A and
+// gamma B, checked against H Abar's at the end; below, the caller's bound
+// s on A - G Abar (-1: none), G and Abar the results, and
+// gamma (A - G Abar) = c_a P.
+std::int64_t lattice_bound(const Layout& lay, const Rec& ra, const Rec& rb, int v, std::size_t dg,
+                           std::size_t dc, std::int64_t lattice) {
+  const auto ig = static_cast<std::int64_t>(dg);
+  if (lattice == top_lattice)
+    return ig + std::max(total_degree(lay, ra, v), total_degree(lay, rb, v));
+  return lattice < 0 ? -1 : std::max<std::int64_t>(lattice + ig - static_cast<std::int64_t>(dc), 0);
+}
+
 template <class F>
 engine_status brown_gcd(const F& f, const Layout& lay, const MPoly& A, const MPoly& B, int k,
                         Rng& rng, MPoly* G, MPoly* Abar, MPoly* Bbar,
@@ -326,21 +340,11 @@ engine_status brown_gcd(const F& f, const Layout& lay, const MPoly& A, const MPo
   const std::vector<elem> lca = ra.poly(0), lcb = rb.poly(0);
   const std::vector<elem> gamma = Dense<F>::gcd(f, lca, lcb);
   const std::size_t dg = gamma.size() - 1, da = ra.degree(), db = rb.degree();
-  // The lattice bound S of P = gamma A - H Abar (and of gamma B - H Bbar,
-  // A and B primitive in v now): at the top the total degree of gamma A and
-  // gamma B, checked against H Abar's at the end; below, the caller's bound
-  // s on A - G Abar, G and Abar the results, and gamma (A - G Abar) = c_a P.
   const bool top = lattice == top_lattice;
-  std::int64_t S = -1;
-  if (cof && flat_lattice_proof) {
-    const auto ig = static_cast<std::int64_t>(dg);
-    S = top ? ig + std::max(total_degree(lay, ra, v), total_degree(lay, rb, v))
-            : (lattice < 0 ? -1
-                           : std::max<std::int64_t>(
-                                 lattice + ig -
-                                     static_cast<std::int64_t>(std::min(ca.size(), cb.size()) - 1),
-                                 0));
-  }
+  const std::int64_t S =
+      cof && flat_lattice_proof
+          ? lattice_bound(lay, ra, rb, v, dg, std::min(ca.size(), cb.size()) - 1, lattice)
+          : -1;
 
   Rec h, ha, hb;
   std::uint64_t lm = 0;

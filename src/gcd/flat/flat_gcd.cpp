@@ -643,6 +643,94 @@ std::uint64_t image_seed(std::size_t na, std::size_t nb, std::size_t k) {
   return (na * 7919 + nb) ^ ((k + 1) * 0x9E3779B97F4A7C15ull);
 }
 
+// The candidate's terms gk have the degrees *bounds. A bound that a point
+// made too large is tried again, the first three times (*tries counts
+// them), by degree_bounds at new points of the images fa and fb modulo f.
+bool meets_bounds(const PrimeField& f, const Layout& lay, const MPoly& fa, const MPoly& fb,
+                  const MPoly& gk, Rng& rng, int* tries, std::vector<std::int32_t>* bounds) {
+  if (degrees_of(lay, gk) == *bounds) return true;
+  if (++*tries <= 3) {
+    std::vector<std::int32_t> again;
+    if (degree_bounds(f, lay, fa, fb, rng, &again))
+      for (std::size_t i = 0; i < bounds->size(); ++i)
+        (*bounds)[i] = std::min((*bounds)[i], again[i]);
+  }
+  return degrees_of(lay, gk) == *bounds;
+}
+
+// The images of the primes k, k + 1, ... side by side, as many as there are
+// threads (at most up to the 512th prime), each with the plan and method
+// the earlier images fixed and points of its own prime's seed.
+std::vector<PrimeImage> prime_images(const Poly<imptr>& a, const Poly<imptr>& b, const Layout& lay,
+                                     const ZippelPlan& plan,
+                                     const std::vector<std::int32_t>& bounds, int cofactors,
+                                     std::size_t k) {
+  std::vector<PrimeImage> images(
+      std::min<std::size_t>(static_cast<std::size_t>(thread_count()), 512 - k));
+  for (std::size_t j = 0; j < images.size(); ++j) images[j].prime = image_prime(k + j);
+  run_tasks(images.size(), [&](std::size_t j) {
+    PrimeImage& im = images[j];
+    const std::uint32_t prime = im.prime;
+    im = PrimeImage();  // a task run again starts afresh
+    im.prime = prime;
+    const TallyInto tally(&im.tally);
+    const PrimeField f(im.prime);
+    if (!reduce_mod(a, f, &im.A) || !reduce_mod(b, f, &im.B)) return;
+    im.reduced = true;
+    im.plan = plan;
+    Rng points(image_seed(a.size(), b.size(), k + j));
+    int method = cofactors;
+    im.found = gcd_image(f, lay, im.A, im.B, points, &im.plan, &bounds, &method, &im.G, &im.Abar,
+                         &im.Bbar);
+  });
+  return images;
+}
+
+// *r := the constant GCD cg.
+bool constant_gcd(imptr cg, poly* r) {
+  imptr c = nullptr;
+  newimag(&c);
+  num_assign(cg, c);
+  free_poly(r);
+  *r = nodes::new_leaf(c);
+  return true;
+}
+
+// *r := g times the content cg, leading with a positive coefficient.
+bool integer_answer(poly g, imptr cg, poly* r) {
+  if (!is_longint(cg, 1)) num_poly_mult(g, cg);
+  if (neg_leading_term(g)) poly_inplace(g);
+  free_poly(r);
+  *r = g;
+  return true;
+}
+
+// The cofactors a / g and b / g of a GCD: their keys and coefficients.
+struct Cofactors {
+  std::vector<std::uint64_t> ka;
+  std::vector<ZInt> qa;
+  std::vector<std::uint64_t> kb;
+  std::vector<ZInt> qb;
+};
+
+// Records the cofactors of the GCD g = h / ch of a and b (negated when h's
+// leading term was flipped) for the driver's reduction.
+void remember_cofactors(const Poly<imptr>& a, const Poly<imptr>& b, const Problem& pr, polypt pt,
+                        poly g, imptr cg, Cofactors q, bool flipped) {
+  Memo& mo = start_memo(a, b, pr, pt);
+  if (!fingerprint(g, pr, &mo.g)) return;
+  mo.ukey = std::move(q.ka);
+  mo.vkey = std::move(q.kb);
+  mo.uval = std::move(q.qa);
+  mo.vval = std::move(q.qb);
+  if (flipped) {
+    for (ZInt& x : mo.uval) x = -x;
+    for (ZInt& x : mo.vval) x = -x;
+  }
+  mo.cg = ZInt::from_number(cg).abs();
+  mo.valid = true;
+}
+
 bool integer_gcd(poly u, poly v, const Problem& pr, polypt pt, poly* r) {
   Poly<imptr> a, b;
   flatten(u, pr, &a);
@@ -651,37 +739,13 @@ bool integer_gcd(poly u, poly v, const Problem& pr, polypt pt, poly* r) {
   nodes::ScratchNumber gamma, cg;
   binary_gcd(a.coef[0], b.coef[0], gamma.get());
   content_gcd(u, v, cg.get());
-  auto answer = [&](poly g) {
-    if (!is_longint(cg.get(), 1)) num_poly_mult(g, cg.get());
-    if (neg_leading_term(g)) poly_inplace(g);
-    free_poly(r);
-    *r = g;
-    return true;
-  };
-  auto constant_answer = [&]() {
-    imptr c = nullptr;
-    newimag(&c);
-    num_assign(cg.get(), c);
-    free_poly(r);
-    *r = nodes::new_leaf(c);
-    return true;
-  };
+  auto answer = [&](poly g) { return integer_answer(g, cg.get(), r); };
+  auto constant_answer = [&]() { return constant_gcd(cg.get(), r); };
   // The cofactors a / g and b / g of the result g = h / ch are recorded for
   // the driver's reduction.
   auto remember = [&](const std::vector<std::uint64_t>& ka, std::vector<ZInt> qa,
                       const std::vector<std::uint64_t>& kb, std::vector<ZInt> qb, bool flipped) {
-    Memo& mo = start_memo(a, b, pr, pt);
-    if (!fingerprint(*r, pr, &mo.g)) return;
-    mo.ukey = ka;
-    mo.vkey = kb;
-    mo.uval = std::move(qa);
-    mo.vval = std::move(qb);
-    if (flipped) {
-      for (ZInt& x : mo.uval) x = -x;
-      for (ZInt& x : mo.vval) x = -x;
-    }
-    mo.cg = ZInt::from_number(cg.get()).abs();
-    mo.valid = true;
+    remember_cofactors(a, b, pr, pt, *r, cg.get(), {ka, std::move(qa), kb, std::move(qb)}, flipped);
   };
   const std::int32_t h_gamma = number_bits(gamma.get());
   const std::int32_t h_gamma_a = h_gamma + height_of(a), h_gamma_b = h_gamma + height_of(b);
@@ -751,15 +815,7 @@ bool integer_gcd(poly u, poly v, const Problem& pr, polypt pt, poly* r) {
     flatten(h.p, pr, &g);
     MPoly gk;
     for (std::uint64_t key : g.key) gk.push(key, 1);
-    if (degrees_of(lay, gk) != bounds) {
-      // a bound that a point made too large is tried again a few times
-      if (++bound_tries <= 3) {
-        std::vector<std::int32_t> again;
-        if (degree_bounds(f, lay, fa, fb, rng, &again))
-          for (std::size_t i = 0; i < bounds.size(); ++i) bounds[i] = std::min(bounds[i], again[i]);
-      }
-      if (degrees_of(lay, gk) != bounds) return false;
-    }
+    if (!meets_bounds(f, lay, fa, fb, gk, rng, &bound_tries, &bounds)) return false;
     if (cofactors == 1) {
       // a / g = Abar ch / gamma, and the same for b
       ++flat_gcd_stats.cofactor_proofs;
@@ -790,24 +846,7 @@ bool integer_gcd(poly u, poly v, const Problem& pr, polypt pt, poly* r) {
   for (std::size_t k = 0; k < 512;) {
     check_interrupt();
     if (side_by_side && !bounds.empty() && cofactors >= 0 && crt.size() != 0) {
-      std::vector<PrimeImage> images(
-          std::min<std::size_t>(static_cast<std::size_t>(thread_count()), 512 - k));
-      for (std::size_t j = 0; j < images.size(); ++j) images[j].prime = image_prime(k + j);
-      run_tasks(images.size(), [&](std::size_t j) {
-        PrimeImage& im = images[j];
-        const std::uint32_t prime = im.prime;
-        im = PrimeImage();  // a task run again starts afresh
-        im.prime = prime;
-        const TallyInto tally(&im.tally);
-        const PrimeField f(im.prime);
-        if (!reduce_mod(a, f, &im.A) || !reduce_mod(b, f, &im.B)) return;
-        im.reduced = true;
-        im.plan = plan;
-        Rng points(image_seed(a.size(), b.size(), k + j));
-        int method = cofactors;
-        im.found = gcd_image(f, lay, im.A, im.B, points, &im.plan, &bounds, &method, &im.G,
-                             &im.Abar, &im.Bbar);
-      });
+      std::vector<PrimeImage> images = prime_images(a, b, lay, plan, bounds, cofactors, k);
       k += images.size();
       for (PrimeImage& im : images) {
         im.tally.add_to_globals();

@@ -10,9 +10,9 @@
 #include "poly/poly_repr.h"
 #include "toplevel/builtin_names.h"
 #include "toplevel/state.h"
+#include "toplevel/tokens.h"
 #include "lang/expressions.h"
 #include "lang/lang_upcalls.h"
-#include "lang/tokens.h"
 
 namespace tavrin {
 

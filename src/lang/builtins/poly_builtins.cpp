@@ -26,12 +26,12 @@
 #include "quoly/quoly_normal_form.h"
 #include "toplevel/builtin_names.h"
 #include "toplevel/state.h"
+#include "toplevel/tokens.h"
 #include "lang/builtins/builtin_env.h"
 #include "lang/builtins/coefficients.h"
 #include "lang/expressions.h"
 #include "lang/floating.h"
 #include "lang/lang_upcalls.h"
-#include "lang/tokens.h"
 
 namespace tavrin {
 

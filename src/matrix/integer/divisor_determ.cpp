@@ -224,6 +224,26 @@ bool certify_singular(const std::vector<float>& rows, std::size_t n, std::int64_
   return true;
 }
 
+// *d := the denominator of x_1 mod p^steps (from the lifting's digits of
+// nc components), a divisor of det A; then each further component times d,
+// whose denominator (a divisor of det A / d, the numerator below
+// 2^(nbits + bits of d)) joins d. False when a denominator is not found or
+// d passes 2^hbits.
+bool joined_denominator(const std::vector<std::uint32_t>& digits, std::size_t nc,
+                        std::int64_t steps, std::uint32_t p, std::int64_t nbits, std::int64_t hbits,
+                        ZInt* d) {
+  const ZInt P = power_of(p, steps);
+  for (std::size_t j = 0; j < nc; ++j) {
+    ZInt X = component(digits, nc, j, steps, p);
+    if (j > 0) X = (X * *d).mod(P);
+    const ZInt dj = reconstruct_denominator(P, X, nbits + d->bit_length());
+    if (dj.is_zero()) return false;
+    *d = *d * dj;
+    if (d->bit_length() > hbits) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 imptr divisor_determ(const std::vector<quoly>& cells, std::int32_t m, imptr pd) {
@@ -309,19 +329,8 @@ imptr divisor_determ(const std::vector<quoly>& cells, std::int32_t m, imptr pd) 
   const std::vector<std::uint32_t> digits = lift.digits(std::move(resid), steps, comps);
   last_divisor_stats.lift_steps = static_cast<std::int32_t>(steps);
 
-  // x_1 mod p^steps and its denominator d, a divisor of det A; then each
-  // further component times d, whose denominator (a divisor of det A / d,
-  // the numerator below 2^(nbits + bits of d)) joins d.
-  const ZInt P = power_of(p, steps);
   ZInt d = 1;
-  for (std::size_t j = 0; j < nc; ++j) {
-    ZInt X = component(digits, nc, j, steps, p);
-    if (j > 0) X = (X * d).mod(P);
-    const ZInt dj = reconstruct_denominator(P, X, nbits + d.bit_length());
-    if (dj.is_zero()) return nullptr;
-    d = d * dj;
-    if (d.bit_length() > hbits) return nullptr;
-  }
+  if (!joined_denominator(digits, nc, steps, p, nbits, hbits, &d)) return nullptr;
   last_divisor_stats.divisor_bits = static_cast<std::int32_t>(d.bit_length());
 
   // e = det A / d from images det A * d^-1 mod q until the primes' product

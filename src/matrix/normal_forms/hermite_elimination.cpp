@@ -57,12 +57,10 @@ ZMatrix hermite_modulo_in(const ZMatrix& t, const ZInt& n, bool fixed) {
       std::fill(col[si].begin(), col[si].end(), E(0));
       c = i + 1;
     }
-    // Entries below a pivot found earlier are reduced modulo the R of
-    // then; row i's come down to the R of now here, the rest as the
-    // operations reach them.
-    // The pivot column: one whose entry's gcd with R divides the row (a
-    // unit, the first found, most often); every other column then loses its
-    // entry by one subtraction. Else Euclid's steps over the row.
+    // Entries below a pivot found earlier are reduced modulo the R of then; row i's come down to
+    // the R of now here, the rest as the operations reach them. The pivot column: one whose entry's
+    // gcd with R divides the row (a unit, the first found, most often); every other column then
+    // loses its entry by one subtraction. Else Euclid's steps over the row.
     std::int32_t by = -1;
     {
       std::vector<E>& gs = row_gcds;
@@ -146,8 +144,7 @@ ZMatrix hermite_modulo_in(const ZMatrix& t, const ZInt& n, bool fixed) {
     }
     if (!fixed) ring.shrink(d);
   }
-  // Modulo 1 the rest is the identity: those rows clear their entries
-  // left of the pivot.
+  // Modulo 1 the rest is the identity: those rows clear their entries left of the pivot.
   for (; i < m; ++i) {
     check_interrupt();
     const auto si = static_cast<std::size_t>(i);

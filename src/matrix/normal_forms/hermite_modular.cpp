@@ -695,8 +695,7 @@ bool hermite_with_profile(const ZMatrix& a, bool transforms, std::uint32_t p, co
     if (rows > k) {
       // The other rows: (D C) L / D with D C from a solve on A[R, C]^T.
       std::vector<std::int32_t> rest(out->order.begin() + k, out->order.end());
-      // With transforms, from W = D M^-1 when M is short enough; else by a
-      // solve, proven below.
+      // With transforms, from W = D M^-1 when M is short enough; else by a solve, proven below.
       const bool by_inverse = transforms && cols <= normal_form_rest_side;
       ZMatrix y;
       if (by_inverse) {
@@ -706,11 +705,10 @@ bool hermite_with_profile(const ZMatrix& a, bool transforms, std::uint32_t p, co
       }
       const ZMatrix lead = submatrix(sq.h, all_of(k), all_of(k));
       const std::vector<std::int32_t> nt = nontrivial_rows(lead);
-      // Many rows: proven first by A_R^T (D C)^T = D A_rest^T over every
-      // column, A_R's short entries by y's digits: C A_R = A_rest, so those
-      // rows lie in A_R's span (a wrong rank fails here) and C L = A_rest U
-      // is integral (U = M^-1 H_M, unimodular as H_M is proven), which makes
-      // the divisions by D exact.
+      // Many rows: proven first by A_R^T (D C)^T = D A_rest^T over every column, A_R's short
+      // entries by y's digits: C A_R = A_rest, so those rows lie in A_R's span (a wrong rank fails
+      // here) and C L = A_rest U is integral (U = M^-1 H_M, unimodular as H_M is proven), which
+      // makes the divisions by D exact.
       const bool by_solve = !by_inverse && rows - k >= normal_form_proof_rows;
       if (by_solve) {
         ZMatrix art(cols, k), want(cols, rows - k);
@@ -737,8 +735,8 @@ bool hermite_with_profile(const ZMatrix& a, bool transforms, std::uint32_t p, co
             return false;
         }
       }
-      // Few rows: proven after, each column of A being (L z; C L z) with z
-      // the leading part of H_M^-1 M's column; a wrong rank fails here.
+      // Few rows: proven after, each column of A being (L z; C L z) with z the leading part of
+      // H_M^-1 M's column; a wrong rank fails here.
       for (std::int32_t c = 0; c < cols && !by_solve && !by_inverse; ++c) {
         check_interrupt();
         for (std::int32_t i = 0; i < rows - k; ++i) {
@@ -755,10 +753,9 @@ bool hermite_with_profile(const ZMatrix& a, bool transforms, std::uint32_t p, co
     }
   }
   if (!transforms) return true;
-  // The identities. H U^-1 = P A holds entry by entry (U^-1 = H_M^-1 M came
-  // from exact divisions, the rows below the rank were checked), and U =
-  // W H_M / D exactly with W = D M^-1 proven in hermite_square, so U^-1 U =
-  // I and P A U = H. P is a permutation when order is one.
+  // The identities. H U^-1 = P A holds entry by entry (U^-1 = H_M^-1 M came from exact divisions,
+  // the rows below the rank were checked), and U = W H_M / D exactly with W = D M^-1 proven in
+  // hermite_square, so U^-1 U = I and P A U = H. P is a permutation when order is one.
   std::vector<bool> seen(static_cast<std::size_t>(rows), false);
   for (std::int32_t r : out->order) {
     if (r < 0 || r >= rows || seen[static_cast<std::size_t>(r)]) return false;
