@@ -57,7 +57,7 @@ std::string ProgramDir::file(const std::string& name) const {
 
 std::string run_program(const std::string& statements) { return ProgramDir().run(statements); }
 
-LiveProgram::LiveProgram() {
+LiveProgram::LiveProgram(int threads) {
   int in[2], out[2];
   if (dir_.path().empty() || pipe(in) != 0) return;
   if (pipe(out) != 0) {
@@ -71,6 +71,7 @@ LiveProgram::LiveProgram() {
     dup2(out[1], 1);
     for (int fd : {in[0], in[1], out[0], out[1]}) close(fd);
     signal(SIGINT, SIG_DFL);
+    if (threads > 0) setenv("TAVRIN_THREADS", std::to_string(threads).c_str(), 1);
     if (chdir(dir_.path().c_str()) == 0)
       execl(TAVRIN_TEST_EXECUTABLE, TAVRIN_TEST_EXECUTABLE, nullptr);
     _exit(127);

@@ -42,7 +42,8 @@ std::string run_program(const std::string& statements);
 // terminal interrupt). Killed, if still running, at the end.
 class LiveProgram {
  public:
-  LiveProgram();
+  // threads: the TAVRIN_THREADS it runs with (0: the environment's).
+  explicit LiveProgram(int threads = 0);
   ~LiveProgram();
   LiveProgram(const LiveProgram&) = delete;
   LiveProgram& operator=(const LiveProgram&) = delete;
