@@ -221,15 +221,6 @@ engine_status candidate(const F& f, const Layout& lay, const MPoly& A, const MPo
 
 }  // namespace
 
-std::vector<std::int32_t> degrees_of(const Layout& lay, const MPoly& p) {
-  std::vector<std::int32_t> d(static_cast<std::size_t>(lay.nvars), 0);
-  for (std::uint64_t key : p.key)
-    for (int k = 0; k < lay.nvars; ++k)
-      d[static_cast<std::size_t>(k)] =
-          std::max(d[static_cast<std::size_t>(k)], lay.exponent(key, k));
-  return d;
-}
-
 bool dense_preferred(const Layout& lay, std::size_t terms_a, std::size_t terms_b,
                      const std::vector<std::int32_t>& da, const std::vector<std::int32_t>& db,
                      double brown_points) {

@@ -197,16 +197,6 @@ bool dense_box(const Layout& lay, const Poly<C>& A, const Poly<C>& B,
   return c * (static_cast<std::uint64_t>(da[0]) + 1) <= 256 * A.size();
 }
 
-template <class C>
-std::vector<std::int32_t> degrees_in(const Layout& lay, const Poly<C>& p) {
-  std::vector<std::int32_t> d(static_cast<std::size_t>(lay.nvars), 0);
-  for (std::uint64_t key : p.key)
-    for (int k = 0; k < lay.nvars; ++k)
-      d[static_cast<std::size_t>(k)] =
-          std::max(d[static_cast<std::size_t>(k)], lay.exponent(key, k));
-  return d;
-}
-
 // Whether A's degrees and leading monomial leave room for B to divide it.
 template <class C>
 bool may_divide(const Layout& lay, const Poly<C>& A, const Poly<C>& B,

@@ -8,6 +8,7 @@
 // Bbar = B / G say so.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -156,7 +157,18 @@ bool degree_bounds(const F& f, const Layout& lay, const MPoly& A, const MPoly& B
                    std::vector<std::int32_t>* bounds);
 
 // The degree of p in each variable.
-std::vector<std::int32_t> degrees_of(const Layout& lay, const MPoly& p);
+template <class C>
+std::vector<std::int32_t> degrees_in(const Layout& lay, const Poly<C>& p) {
+  std::vector<std::int32_t> d(static_cast<std::size_t>(lay.nvars), 0);
+  for (std::uint64_t key : p.key)
+    for (int k = 0; k < lay.nvars; ++k)
+      d[static_cast<std::size_t>(k)] =
+          std::max(d[static_cast<std::size_t>(k)], lay.exponent(key, k));
+  return d;
+}
+inline std::vector<std::int32_t> degrees_of(const Layout& lay, const MPoly& p) {
+  return degrees_in(lay, p);
+}
 
 // Whether Brown's method is expected to cost at most flat_dense_ratio times
 // Zippel's for operands of these term counts and degrees; brown_points,
