@@ -124,6 +124,18 @@ workptr wanted(const bool* want, int k, workptr w) {
   return want != nullptr && want[k] ? w : nullptr;
 }
 
+// The transforms `want` asks for, of a rows x cols matrix (alpha left out
+// when without_alpha).
+Tx wanted_transforms(const bool* want, workptr alpha, workptr beta, workptr alphinv, workptr betinv,
+                     std::int32_t rows, std::int32_t cols, bool without_alpha = false) {
+  return Tx{without_alpha ? nullptr : wanted(want, 0, alpha),
+            wanted(want, 1, beta),
+            wanted(want, 2, alphinv),
+            wanted(want, 3, betinv),
+            rows,
+            cols};
+}
+
 // The pivot of step s of a dense block by findbest's rules, taken after a
 // check for an interrupt: row -1 when none is left.
 struct Pivot {
@@ -182,12 +194,7 @@ void colreduce(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr be
   if (verbose) dumpitt("Counting to ", steps, true, true, true);
   GcdStashLevel gcd_level;
   const bool positions = pseudo && want != nullptr && want[0];
-  const Tx tx{pseudo ? nullptr : wanted(want, 0, alpha),
-              wanted(want, 1, beta),
-              wanted(want, 2, alphinv),
-              wanted(want, 3, betinv),
-              rows,
-              cols};
+  const Tx tx = wanted_transforms(want, alpha, beta, alphinv, betinv, rows, cols, pseudo);
   tx.start(rows);
   ExchangeLists lists;
   const NamedCells at{start, rows};
@@ -222,12 +229,7 @@ void normalize(quolyptr n, arrptr q, const bool* want, workptr alpha, workptr be
   const std::int32_t rows = q->rows;
   const std::int32_t cols = array_cols(q);
   const std::int32_t start = q->start;
-  const Tx tx{wanted(want, 0, alpha),
-              wanted(want, 1, beta),
-              wanted(want, 2, alphinv),
-              wanted(want, 3, betinv),
-              rows,
-              cols};
+  const Tx tx = wanted_transforms(want, alpha, beta, alphinv, betinv, rows, cols);
   tx.start(rows);
   const NamedCells at{start, rows};
   const std::int32_t m = std::min(rows, cols);
