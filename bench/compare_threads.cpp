@@ -75,6 +75,16 @@ Entries entries(int n, std::uint64_t seed,
   return e;
 }
 
+#ifdef TAVRIN_PEER_FLINT
+// a := the n x n integer matrix of the entries e, row by row.
+void fmpz_mat_of(fmpz_mat_t a, const Entries& e, int n) {
+  fmpz_mat_init(a, n, n);
+  for (int i = 0; i < n; ++i)
+    for (int j = 0; j < n; ++j)
+      fmpz_set_str(fmpz_mat_entry(a, i, j), e[static_cast<std::size_t>(i * n + j)].c_str(), 10);
+}
+#endif
+
 std::string tavrin_matrix(int n, const Entries& e) {
   std::string s = "Array a[" + std::to_string(n) + "," + std::to_string(n) + "]:\n";
   for (int i = 0; i < n; ++i)
@@ -174,11 +184,7 @@ int main(int argc, char** argv) {
       return tavrin::bench::run_forked([&] {
         flint_set_num_threads(threads);
         fmpz_mat_t a;
-        fmpz_mat_init(a, n, n);
-        for (int i = 0; i < n; ++i)
-          for (int j = 0; j < n; ++j)
-            fmpz_set_str(fmpz_mat_entry(a, i, j), e[static_cast<std::size_t>(i * n + j)].c_str(),
-                         10);
+        fmpz_mat_of(a, e, n);
         fmpz_t d;
         fmpz_init(d);
         fmpz_mat_det(d, a);
@@ -208,11 +214,7 @@ int main(int argc, char** argv) {
       return tavrin::bench::run_forked([&] {
         flint_set_num_threads(threads);
         fmpz_mat_t a;
-        fmpz_mat_init(a, n, n);
-        for (int i = 0; i < n; ++i)
-          for (int j = 0; j < n; ++j)
-            fmpz_set_str(fmpz_mat_entry(a, i, j), e[static_cast<std::size_t>(i * n + j)].c_str(),
-                         10);
+        fmpz_mat_of(a, e, n);
         fmpz_poly_t c;
         fmpz_poly_init(c);
         fmpz_mat_charpoly(c, a);
